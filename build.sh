@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Builds Vesk and either starts it or runs every test.
+#   ./build.sh run    install what is missing, build, start Vesk
+#   ./build.sh test   install what is missing, build, run every test (no display needed)
+# Extra arguments after "run" are passed to vesk (for example: ./build.sh run list).
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+build_dir=${VESK_BUILD_DIR:-$here/build}
+action=${1:-run}
+shift || true
+
+packages=(cmake g++ make qt6-base-dev qt6-svg-dev qt6-qpa-plugins
+          libsqlite3-dev libgl-dev fonts-dejavu-core xvfb xauth)
+
+install_missing() {
+    local missing=()
+    for package in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" \
+            || missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing missing Debian packages: ${missing[*]}"
+    local sudo=()
+    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+build() {
+    cmake -S "$here" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build "$build_dir" -j"$(nproc)"
+}
+
+case "$action" in
+run)
+    install_missing
+    build
+    if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ "${1:-}" != "list" ]; then
+        echo "No display found: starting Vesk under xvfb-run."
+        exec xvfb-run -a "$build_dir/src/vesk" "$@"
+    fi
+    exec "$build_dir/src/vesk" "$@"
+    ;;
+test)
+    install_missing
+    build
+    cd "$build_dir"
+    QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)"
+    ;;
+*)
+    echo "usage: $0 run|test" >&2
+    exit 2
+    ;;
+esac

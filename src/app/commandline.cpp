@@ -1,0 +1,125 @@
+#include "app/commandline.h"
+
+#include <QCommandLineParser>
+
+namespace {
+
+QSize parseSize(const QString &text)
+{
+    const QStringList parts = text.split(QLatin1Char('x'));
+    if (parts.size() != 2)
+        return {};
+    bool okWidth = false;
+    bool okHeight = false;
+    const QSize size(parts.at(0).toInt(&okWidth), parts.at(1).toInt(&okHeight));
+    return okWidth && okHeight && size.width() > 0 && size.height() > 0 ? size : QSize();
+}
+
+} // namespace
+
+CommandLine parseCommandLine(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QString());
+    const QCommandLineOption json(QStringLiteral("json"), QString());
+    const QCommandLineOption screenshot(QStringLiteral("screenshot"), QString(), QStringLiteral("file"));
+    const QCommandLineOption select(QStringLiteral("select"), QString(), QStringLiteral("name"));
+    const QCommandLineOption filter(QStringLiteral("filter"), QString(), QStringLiteral("filter"));
+    const QCommandLineOption search(QStringLiteral("search"), QString(), QStringLiteral("text"));
+    const QCommandLineOption size(QStringLiteral("size"), QString(), QStringLiteral("WxH"));
+    const QCommandLineOption palette(QStringLiteral("palette"), QString(), QStringLiteral("light|dark"));
+    parser.addOptions({help, version, json, screenshot, select, filter, search, size, palette});
+
+    CommandLine result;
+    const auto invalid = [&result](const QString &text) {
+        result.mode = CommandLine::Mode::Invalid;
+        result.errorText = text;
+        return result;
+    };
+
+    // Qt's own options (-platform, -style, ...) are left for QApplication.
+    QStringList ours{arguments.value(0)};
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (argument == QLatin1String("-platform") || argument == QLatin1String("-style")) {
+            ++i;
+            continue;
+        }
+        ours.append(argument);
+    }
+    if (!parser.parse(ours))
+        return invalid(parser.errorText());
+
+    if (parser.isSet(help)) {
+        result.mode = CommandLine::Mode::Help;
+        return result;
+    }
+    if (parser.isSet(version)) {
+        result.mode = CommandLine::Mode::Version;
+        return result;
+    }
+
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() > 1 || (positional.size() == 1 && positional.first() != QLatin1String("list")))
+        return invalid(QStringLiteral("Unknown command \"%1\".").arg(positional.join(QLatin1Char(' '))));
+
+    if (positional.size() == 1) {
+        result.mode = CommandLine::Mode::List;
+        result.json = parser.isSet(json);
+        if (parser.isSet(screenshot))
+            return invalid(QStringLiteral("--screenshot does not go with the list command."));
+        return result;
+    }
+    if (parser.isSet(json))
+        return invalid(QStringLiteral("--json goes with the list command."));
+
+    result.screenshotFile = parser.value(screenshot);
+    result.selectSkill = parser.value(select);
+    result.filter = parser.value(filter);
+    result.hasSearch = parser.isSet(search);
+    result.search = parser.value(search);
+    if (parser.isSet(size)) {
+        result.size = parseSize(parser.value(size));
+        if (!result.size.isValid())
+            return invalid(QStringLiteral("--size wants WIDTHxHEIGHT, for example 1280x800."));
+    }
+    result.palette = parser.value(palette);
+    if (!result.palette.isEmpty() && result.palette != QLatin1String("light") && result.palette != QLatin1String("dark"))
+        return invalid(QStringLiteral("--palette is light or dark."));
+    const bool screenshotOnly = parser.isSet(select) || parser.isSet(filter) || parser.isSet(search)
+        || parser.isSet(size);
+    if (screenshotOnly && result.screenshotFile.isEmpty())
+        return invalid(QStringLiteral("--select, --filter, --search and --size go with --screenshot."));
+    return result;
+}
+
+QString commandLineHelp()
+{
+    return QStringLiteral(
+        "Usage: vesk [options]\n"
+        "       vesk list [--json]\n"
+        "\n"
+        "Vesk gathers the skills of your AI coding tools in one window.\n"
+        "\n"
+        "Commands:\n"
+        "  list               Scan the skill folders and print every skill, one per line.\n"
+        "  list --json        The same as one JSON array, for scripts.\n"
+        "\n"
+        "Options:\n"
+        "  -h, --help         Show this help and exit.\n"
+        "  -v, --version      Show the version and exit.\n"
+        "  --screenshot FILE  Open the window, wait for the first scan, save a PNG and exit.\n"
+        "    --select NAME    ... with the skill of this name selected\n"
+        "    --filter F       ... with the sidebar on all, favorites, a harness (claude, cursor, ...)\n"
+        "                     or collection:NAME\n"
+        "    --search TEXT    ... with this search text\n"
+        "    --size WxH       ... at this window size\n"
+        "  --palette P        Use Vesk's own light or dark colours instead of the desktop's.\n");
+}
+
+QString versionText()
+{
+    return QStringLiteral("Vesk %1\n").arg(QLatin1String(VESK_VERSION));
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+// What the user asked for on the command line. Parsing needs no QCoreApplication,
+// so `vesk --help`, `--version` and `list` run without a display.
+struct CommandLine {
+    enum class Mode { Window, List, Help, Version, Invalid };
+
+    Mode mode = Mode::Window;
+    bool json = false;          // list: print JSON instead of lines
+    QString errorText;          // Invalid: what was wrong
+
+    // Window: save a screenshot of the main window and quit.
+    QString screenshotFile;
+    QString selectSkill;
+    QString filter;
+    QString search;
+    bool hasSearch = false;
+    QSize size;
+    QString palette;            // "light", "dark" or empty for the desktop's own
+};
+
+CommandLine parseCommandLine(const QStringList &arguments);
+QString commandLineHelp();
+QString versionText();

@@ -1,0 +1,208 @@
+#include "app/contentview.h"
+
+#include "app/appnotifications.h"
+#include "app/appstate.h"
+#include "app/contentunavailableview.h"
+#include "app/filemanager.h"
+#include "app/palettecolors.h"
+#include "app/symbols.h"
+#include "browse/libraryactions.h"
+#include "browse/newcollectionpopover.h"
+#include "browse/sidebarview.h"
+#include "browse/skilllistview.h"
+#include "detail/skilldetailview.h"
+#include "library/artifactcache.h"
+#include "library/filewatcher.h"
+#include "library/modelcontext.h"
+#include "library/skillscanner.h"
+
+#include <QAction>
+#include <QDialog>
+#include <QLineEdit>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+ContentView::ContentView(AppState &state, ModelContext &context, ArtifactCache &artifacts,
+                         AppNotifications &notifications, QWidget *parent)
+    : QMainWindow(parent)
+    , m_state(state)
+    , m_context(context)
+    , m_artifacts(artifacts)
+    , m_splitter(new QSplitter(Qt::Horizontal, this))
+    , m_sidebar(new SidebarView(state, context, m_splitter))
+    , m_list(new SkillListView(state, context, m_splitter))
+    , m_detailStack(new QStackedWidget(m_splitter))
+    , m_placeholder(new ContentUnavailableView(
+          QStringLiteral("Select a Skill"), QStringLiteral("doc.text"),
+          QStringLiteral("Choose a skill from the sidebar to view and edit it."), m_detailStack))
+    , m_detail(new SkillDetailView(m_detailStack))
+{
+    setObjectName(QStringLiteral("contentView"));
+    setWindowTitle(QStringLiteral("Vesk"));
+    setMinimumSize(900, 500);
+    setUnifiedTitleAndToolBarOnMac(true);
+
+    m_sidebar->setObjectName(QStringLiteral("sidebarColumn"));
+    m_list->setObjectName(QStringLiteral("listColumn"));
+    m_detailStack->setObjectName(QStringLiteral("detailColumn"));
+    m_placeholder->setObjectName(QStringLiteral("selectASkill"));
+    m_detailStack->addWidget(m_placeholder);
+    m_detailStack->addWidget(m_detail);
+    m_splitter->setChildrenCollapsible(false);
+    m_splitter->setHandleWidth(1);
+    m_splitter->setStyleSheet(QStringLiteral("QSplitter::handle { background: palette(mid); }"));
+    m_sidebar->setMinimumWidth(180);
+    m_list->setMinimumWidth(220);
+    m_detailStack->setMinimumWidth(320);
+    m_splitter->setStretchFactor(0, 0);
+    m_splitter->setStretchFactor(1, 0);
+    m_splitter->setStretchFactor(2, 1);
+    m_splitter->setSizes({220, 280, 600});
+    setCentralWidget(m_splitter);
+    buildToolbar();
+
+    connect(&m_state, &AppState::selectedSkillChanged, this, &ContentView::showSelectedSkill);
+    connect(&m_state, &AppState::showingNewSkillSheetChanged, this, &ContentView::presentNewSkillSheet);
+    connect(&notifications, &AppNotifications::customScanPathsChanged, this, [this] {
+        if (m_scanner)
+            m_scanner->scanAll();
+    });
+    connect(m_list, &SkillListView::toggleFavoriteRequested, this,
+            [this](Skill *skill) { toggleFavorite(m_context, *skill); });
+    connect(m_list, &SkillListView::revealRequested, this,
+            [](Skill *skill) { revealInFileManager(skill->filePath()); });
+    connect(m_sidebar, &SidebarView::deleteCollectionRequested, this,
+            [this](SkillCollection *collection) { deleteCollection(m_context, *collection); });
+    connect(m_sidebar, &SidebarView::createCollectionRequested, this,
+            [this](const QString &name, const QString &icon) {
+                QString error;
+                createCollection(m_context, name, icon, &error);
+                m_sidebar->newCollectionPopover()->finishCreate(error);
+            });
+    showSelectedSkill();
+}
+
+ContentView::~ContentView() = default;
+
+void ContentView::buildToolbar()
+{
+    QToolBar *toolbar = addToolBar(tr("Toolbar"));
+    toolbar->setObjectName(QStringLiteral("mainToolbar"));
+    toolbar->setMovable(false);
+    toolbar->setFloatable(false);
+    toolbar->toggleViewAction()->setEnabled(false);
+    toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    toolbar->setIconSize(QSize(16, 16));
+
+    m_search = new QLineEdit(toolbar);
+    m_search->setObjectName(QStringLiteral("searchField"));
+    m_search->setPlaceholderText(QStringLiteral("Search skills..."));
+    m_search->setClearButtonEnabled(true);
+    m_search->addAction(Symbols::icon(QStringLiteral("magnifyingglass"), QPalette::PlaceholderText),
+                        QLineEdit::LeadingPosition);
+    m_search->setMinimumWidth(220);
+    m_search->setMaximumWidth(360);
+    m_search->setText(m_state.searchText());
+    connect(m_search, &QLineEdit::textChanged, &m_state, &AppState::setSearchText);
+    connect(&m_state, &AppState::searchTextChanged, this, [this] {
+        if (m_search->text() != m_state.searchText())
+            m_search->setText(m_state.searchText());
+    });
+
+    m_newSkill = new QAction(Symbols::icon(QStringLiteral("plus")), tr("New Skill"), this);
+    m_newSkill->setObjectName(QStringLiteral("newSkill"));
+    m_newSkill->setShortcut(QKeySequence::New);
+    m_newSkill->setToolTip(tr("New Skill (%1)").arg(m_newSkill->shortcut().toString(QKeySequence::NativeText)));
+    m_newSkill->setEnabled(false);
+    connect(m_newSkill, &QAction::triggered, this, [this] { m_state.setShowingNewSkillSheet(true); });
+
+    m_find = new QAction(tr("Find"), this);
+    m_find->setShortcut(QKeySequence::Find);
+    connect(m_find, &QAction::triggered, this, [this] {
+        m_search->setFocus(Qt::ShortcutFocusReason);
+        m_search->selectAll();
+    });
+    addAction(m_find);
+
+    auto *spacer = new QWidget(toolbar);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    toolbar->addWidget(spacer);
+    toolbar->addWidget(m_search);
+    toolbar->addSeparator();
+    toolbar->addAction(m_newSkill);
+}
+
+void ContentView::setNewSkillSheetFactory(SheetFactory factory)
+{
+    m_sheetFactory = std::move(factory);
+    m_newSkill->setEnabled(bool(m_sheetFactory));
+}
+
+void ContentView::presentNewSkillSheet()
+{
+    if (!m_state.showingNewSkillSheet() || m_sheet || !m_sheetFactory || !isActiveWindow())
+        return;
+    m_sheet = m_sheetFactory(this);
+    if (!m_sheet) {
+        m_state.setShowingNewSkillSheet(false);
+        return;
+    }
+    m_sheet->setWindowModality(Qt::WindowModal);
+    m_sheet->setAttribute(Qt::WA_DeleteOnClose);
+    connect(m_sheet, &QDialog::finished, this, [this] {
+        m_sheet = nullptr;
+        m_state.setShowingNewSkillSheet(false);
+    });
+    m_sheet->open();
+}
+
+bool ContentView::isShowingPlaceholder() const
+{
+    return m_detailStack->currentWidget() == m_placeholder;
+}
+
+void ContentView::showSelectedSkill()
+{
+    Skill *skill = m_state.selectedSkill();
+    m_detail->setSkill(skill);
+    m_detailStack->setCurrentWidget(skill ? static_cast<QWidget *>(m_detail) : m_placeholder);
+}
+
+void ContentView::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_setUpDone) {
+        m_setUpDone = true;
+        setUpDiscovery();
+    }
+}
+
+void ContentView::setUpDiscovery()
+{
+    m_scanner = std::make_unique<SkillScanner>(m_context, m_artifacts);
+    // Queued, so the window is drawn once with what the store already holds.
+    QTimer::singleShot(0, this, &ContentView::runInitialScan);
+
+    QStringList folders;
+    for (ToolSource tool : Tools::allCases())
+        folders.append(Tools::globalSkillPaths(tool));
+    delete m_watcher;
+    m_watcher = new FileWatcher([this](const QString &) { rescanAndPrune(); }, this);
+    m_watcher->watch(folders);
+}
+
+void ContentView::runInitialScan()
+{
+    m_scanner->scanAll();
+    m_initialScanDone = true;
+    Q_EMIT initialScanFinished();
+}
+
+void ContentView::rescanAndPrune()
+{
+    m_scanner->scanAll();
+    m_scanner->removeMissing();
+}

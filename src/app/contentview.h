@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+
+class AppNotifications;
+class AppState;
+class ArtifactCache;
+class ContentUnavailableView;
+class FileWatcher;
+class ModelContext;
+class QAction;
+class QDialog;
+class QLineEdit;
+class QSplitter;
+class QStackedWidget;
+class QToolButton;
+class SidebarView;
+class SkillDetailView;
+class SkillListView;
+class SkillScanner;
+
+// One main window: sidebar, skill list and detail in three resizable columns,
+// the search field and "New Skill" in the toolbar. When first shown it starts
+// discovery: one full scan once the window has been drawn, and a watcher over
+// every harness's global folders that rescans and prunes on each change.
+class ContentView final : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    using SheetFactory = std::function<QDialog *(QWidget *parent)>;
+
+    ContentView(AppState &state, ModelContext &context, ArtifactCache &artifacts,
+                AppNotifications &notifications, QWidget *parent = nullptr);
+    ~ContentView() override;
+
+    SidebarView *sidebar() const { return m_sidebar; }
+    SkillListView *skillList() const { return m_list; }
+    QLineEdit *searchField() const { return m_search; }
+    QAction *newSkillAction() const { return m_newSkill; }
+    QAction *findAction() const { return m_find; }
+    bool isShowingPlaceholder() const;
+    SkillDetailView *detailView() const { return m_detail; }
+    FileWatcher *fileWatcher() const { return m_watcher; }
+    bool hasFinishedInitialScan() const { return m_initialScanDone; }
+
+    // How the new-skill sheet is made; without one, "New Skill" stays disabled.
+    void setNewSkillSheetFactory(SheetFactory factory);
+
+Q_SIGNALS:
+    void initialScanFinished();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void buildToolbar();
+    void setUpDiscovery();
+    void runInitialScan();
+    void rescanAndPrune();
+    void showSelectedSkill();
+    void presentNewSkillSheet();
+
+    AppState &m_state;
+    ModelContext &m_context;
+    ArtifactCache &m_artifacts;
+    std::unique_ptr<SkillScanner> m_scanner;
+    FileWatcher *m_watcher = nullptr;
+    SheetFactory m_sheetFactory;
+    QDialog *m_sheet = nullptr;
+    bool m_setUpDone = false;
+    bool m_initialScanDone = false;
+
+    QSplitter *m_splitter = nullptr;
+    SidebarView *m_sidebar = nullptr;
+    SkillListView *m_list = nullptr;
+    QStackedWidget *m_detailStack = nullptr;
+    ContentUnavailableView *m_placeholder = nullptr;
+    SkillDetailView *m_detail = nullptr;
+    QLineEdit *m_search = nullptr;
+    QAction *m_newSkill = nullptr;
+    QAction *m_find = nullptr;
+};

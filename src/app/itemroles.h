@@ -1,0 +1,21 @@
+#pragma once
+
+#include <Qt>
+
+// Custom item-data roles of every model in the window, in one place so that
+// delegates, views and tests agree on them.
+namespace ItemRoles {
+enum : int {
+    SkillRole = Qt::UserRole + 1,    // Skill * of a skill row
+    ProjectNameRole,                 // QString, empty for global skills
+    IsFavoriteRole,                  // bool
+    SidebarFilterRole,               // SidebarFilter a sidebar row stands for
+    BadgeCountRole,                  // int, 0 shows no badge
+    SymbolNameRole,                  // QString, bundled symbol drawn before the title
+    ToolSourceRole,                  // int (ToolSource) for harness rows
+    SidebarRowKindRole,              // SidebarRowKind
+    CollectionRole,                  // SkillCollection * of a collection row
+};
+} // namespace ItemRoles
+
+enum class SidebarRowKind { Section, Filter, NewCollection };

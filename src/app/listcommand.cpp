@@ -1,0 +1,125 @@
+#include "app/listcommand.h"
+
+#include "app/storeopener.h"
+#include "library/artifactcache.h"
+#include "library/homepath.h"
+#include "library/modelcontainer.h"
+#include "library/modelcontext.h"
+#include "library/skill.h"
+#include "library/skillartifact.h"
+#include "library/skillcollection.h"
+#include "library/skillscanner.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+
+#include <algorithm>
+
+namespace {
+
+QJsonObject artifactToJson(const SkillArtifact &artifact)
+{
+    return QJsonObject{
+        {QStringLiteral("relativePath"), artifact.relativePath},
+        {QStringLiteral("category"), ArtifactCategories::title(artifact.category)},
+        {QStringLiteral("fileExtension"), artifact.fileExtension},
+    };
+}
+
+QJsonObject skillToJson(const Skill &skill, const ArtifactCache &artifacts)
+{
+    QJsonArray tools;
+    for (ToolSource tool : skill.toolSources())
+        tools.append(Tools::rawValue(tool));
+    QJsonObject frontmatter;
+    const Skill::Frontmatter map = skill.frontmatter();
+    for (auto it = map.cbegin(); it != map.cend(); ++it)
+        frontmatter.insert(it.key(), it.value());
+    QJsonArray collections;
+    for (const SkillCollection *collection : skill.collections())
+        collections.append(collection->name());
+    QJsonArray artifactList;
+    if (skill.isDirectory()) {
+        for (const SkillArtifact &artifact : artifacts.artifacts(skill.filePath()))
+            artifactList.append(artifactToJson(artifact));
+    }
+    const std::optional<QString> project = skill.projectName();
+
+    return QJsonObject{
+        {QStringLiteral("name"), skill.name()},
+        {QStringLiteral("description"), skill.skillDescription()},
+        {QStringLiteral("filePath"), skill.filePath()},
+        {QStringLiteral("resolvedPath"), skill.resolvedPath()},
+        {QStringLiteral("isDirectory"), skill.isDirectory()},
+        {QStringLiteral("isGlobal"), skill.isGlobal()},
+        {QStringLiteral("projectName"), project ? QJsonValue(*project) : QJsonValue(QJsonValue::Null)},
+        {QStringLiteral("toolSources"), tools},
+        {QStringLiteral("installedPaths"), QJsonArray::fromStringList(skill.installedPaths())},
+        {QStringLiteral("frontmatter"), frontmatter},
+        {QStringLiteral("fileSize"), skill.fileSize()},
+        {QStringLiteral("fileModifiedDate"), skill.fileModifiedDate().toUTC().toString(Qt::ISODate)},
+        {QStringLiteral("isFavorite"), skill.isFavorite()},
+        {QStringLiteral("collections"), collections},
+        {QStringLiteral("artifacts"), artifactList},
+    };
+}
+
+} // namespace
+
+QJsonArray skillsToJson(const QList<Skill *> &skills, const ArtifactCache &artifacts)
+{
+    QJsonArray array;
+    for (const Skill *skill : skills)
+        array.append(skillToJson(*skill, artifacts));
+    return array;
+}
+
+QString toolNames(const Skill &skill)
+{
+    QStringList names;
+    for (ToolSource tool : skill.toolSources())
+        names.append(Tools::displayName(tool));
+    return names.join(QStringLiteral(", "));
+}
+
+QString skillToLine(const Skill &skill, int nameWidth, int toolsWidth)
+{
+    return QStringLiteral("%1  %2  %3")
+        .arg(skill.name(), -nameWidth)
+        .arg(toolNames(skill), -toolsWidth)
+        .arg(abbreviateHome(skill.filePath()));
+}
+
+int runListCommand(bool json, QTextStream &out, QTextStream &err)
+{
+    QString fatal;
+    const std::unique_ptr<ModelContainer> container = openApplicationStore(&fatal);
+    if (!container) {
+        err << fatal << Qt::endl;
+        return 1;
+    }
+    ModelContext &context = *container->mainContext();
+    ArtifactCache artifacts;
+    SkillScanner scanner(context, artifacts);
+    scanner.scanAll();
+    scanner.removeMissing();
+
+    const QList<Skill *> skills = context.skills();
+    if (json) {
+        out << QString::fromUtf8(QJsonDocument(skillsToJson(skills, artifacts)).toJson(QJsonDocument::Indented));
+        out.flush();
+        return 0;
+    }
+
+    int nameWidth = 0;
+    int toolsWidth = 0;
+    for (const Skill *skill : skills) {
+        nameWidth = std::max(nameWidth, int(skill->name().size()));
+        toolsWidth = std::max(toolsWidth, int(toolNames(*skill).size()));
+    }
+    for (const Skill *skill : skills)
+        out << skillToLine(*skill, nameWidth, toolsWidth).trimmed() << '\n';
+    out.flush();
+    return 0;
+}

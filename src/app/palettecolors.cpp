@@ -1,0 +1,107 @@
+#include "app/palettecolors.h"
+
+namespace {
+
+QColor withAlpha(QColor color, qreal alpha)
+{
+    color.setAlphaF(alpha);
+    return color;
+}
+
+} // namespace
+
+namespace PaletteColors {
+
+bool isDark(const QPalette &palette)
+{
+    return palette.color(QPalette::Window).lightnessF() < 0.5;
+}
+
+QColor label(const QPalette &palette)
+{
+    return palette.color(QPalette::WindowText);
+}
+
+QColor secondaryLabel(const QPalette &palette)
+{
+    return withAlpha(label(palette), 0.62);
+}
+
+QColor tertiaryLabel(const QPalette &palette)
+{
+    return withAlpha(label(palette), 0.45);
+}
+
+QColor quaternaryLabel(const QPalette &palette)
+{
+    return withAlpha(label(palette), 0.28);
+}
+
+QColor badgeBackground(const QPalette &palette)
+{
+    return withAlpha(label(palette), isDark(palette) ? 0.16 : 0.09);
+}
+
+QColor favoriteYellow(const QPalette &palette)
+{
+    return isDark(palette) ? QColor(255, 214, 10) : QColor(230, 170, 0);
+}
+
+QColor accent(const QPalette &palette)
+{
+    return palette.color(QPalette::Highlight);
+}
+
+QPalette lightPalette()
+{
+    QPalette p;
+    p.setColor(QPalette::Window, QColor(0xf4, 0xf4, 0xf6));
+    p.setColor(QPalette::WindowText, QColor(0x1d, 0x1d, 0x1f));
+    p.setColor(QPalette::Base, QColor(0xff, 0xff, 0xff));
+    p.setColor(QPalette::AlternateBase, QColor(0xf5, 0xf5, 0xf7));
+    p.setColor(QPalette::Text, QColor(0x1d, 0x1d, 0x1f));
+    p.setColor(QPalette::PlaceholderText, QColor(0x1d, 0x1d, 0x1f, 110));
+    p.setColor(QPalette::Button, QColor(0xfb, 0xfb, 0xfc));
+    p.setColor(QPalette::ButtonText, QColor(0x1d, 0x1d, 0x1f));
+    p.setColor(QPalette::Highlight, QColor(0x3b, 0x6e, 0xe8));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    p.setColor(QPalette::Link, QColor(0x3b, 0x6e, 0xe8));
+    p.setColor(QPalette::ToolTipBase, QColor(0xff, 0xff, 0xf0));
+    p.setColor(QPalette::ToolTipText, QColor(0x1d, 0x1d, 0x1f));
+    p.setColor(QPalette::Mid, QColor(0xd2, 0xd2, 0xd7));
+    p.setColor(QPalette::Midlight, QColor(0xe5, 0xe5, 0xea));
+    p.setColor(QPalette::Dark, QColor(0xa0, 0xa0, 0xa8));
+    p.setColor(QPalette::Light, Qt::white);
+    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x1d, 0x1d, 0x1f, 100));
+    p.setColor(QPalette::Disabled, QPalette::Text, QColor(0x1d, 0x1d, 0x1f, 100));
+    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x1d, 0x1d, 0x1f, 100));
+    return p;
+}
+
+QPalette darkPalette()
+{
+    QPalette p;
+    p.setColor(QPalette::Window, QColor(0x26, 0x26, 0x2a));
+    p.setColor(QPalette::WindowText, QColor(0xec, 0xec, 0xef));
+    p.setColor(QPalette::Base, QColor(0x1c, 0x1c, 0x1f));
+    p.setColor(QPalette::AlternateBase, QColor(0x22, 0x22, 0x26));
+    p.setColor(QPalette::Text, QColor(0xec, 0xec, 0xef));
+    p.setColor(QPalette::PlaceholderText, QColor(0xec, 0xec, 0xef, 110));
+    p.setColor(QPalette::Button, QColor(0x32, 0x32, 0x37));
+    p.setColor(QPalette::ButtonText, QColor(0xec, 0xec, 0xef));
+    p.setColor(QPalette::Highlight, QColor(0x3f, 0x73, 0xe6));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    p.setColor(QPalette::Link, QColor(0x6f, 0x9b, 0xff));
+    p.setColor(QPalette::ToolTipBase, QColor(0x32, 0x32, 0x37));
+    p.setColor(QPalette::ToolTipText, QColor(0xec, 0xec, 0xef));
+    p.setColor(QPalette::Mid, QColor(0x44, 0x44, 0x4a));
+    p.setColor(QPalette::Midlight, QColor(0x3a, 0x3a, 0x40));
+    p.setColor(QPalette::Dark, QColor(0x12, 0x12, 0x14));
+    p.setColor(QPalette::Light, QColor(0x4a, 0x4a, 0x50));
+    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0xec, 0xec, 0xef, 100));
+    p.setColor(QPalette::Disabled, QPalette::Text, QColor(0xec, 0xec, 0xef, 100));
+    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0xec, 0xec, 0xef, 100));
+    return p;
+}
+
+} // namespace PaletteColors

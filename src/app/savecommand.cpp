@@ -1,0 +1,37 @@
+#include "app/savecommand.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QWidget>
+
+SaveCommand::SaveCommand(QObject *parent)
+    : QObject(parent)
+    , m_action(new QAction(tr("Save"), this))
+{
+    m_action->setShortcut(QKeySequence::Save);
+    m_action->setEnabled(false);
+    connect(m_action, &QAction::triggered, this, &SaveCommand::trigger);
+    connect(qApp, &QApplication::focusChanged, this, &SaveCommand::refresh);
+}
+
+std::optional<SaveAction> SaveCommand::focusedSaveAction(QWidget *focus)
+{
+    for (QWidget *widget = focus; widget; widget = widget->parentWidget()) {
+        if (const auto *provider = dynamic_cast<const SaveActionProvider *>(widget))
+            return provider->saveAction();
+        if (widget->isWindow())
+            break;
+    }
+    return std::nullopt;
+}
+
+void SaveCommand::refresh()
+{
+    m_action->setEnabled(focusedSaveAction(QApplication::focusWidget()).has_value());
+}
+
+void SaveCommand::trigger()
+{
+    if (const auto save = focusedSaveAction(QApplication::focusWidget()); save && save->action)
+        save->action();
+}

@@ -1,0 +1,77 @@
+#include "app/screenshot.h"
+
+#include "app/appstate.h"
+#include "app/commandline.h"
+#include "app/contentview.h"
+#include "app/veskapp.h"
+#include "library/modelcontext.h"
+
+#include <QApplication>
+#include <QTextStream>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+void finish(int status, const QString &message = {})
+{
+    if (!message.isEmpty())
+        QTextStream(stderr) << "vesk: " << message << Qt::endl;
+    QTimer::singleShot(0, qApp, [status] { QCoreApplication::exit(status); });
+}
+
+bool applyOptions(VeskApp &app, const CommandLine &commandLine, QString *error)
+{
+    AppState &state = app.state();
+    if (!commandLine.filter.isEmpty()) {
+        const auto filter = SidebarFilter::fromString(commandLine.filter);
+        if (!filter) {
+            *error = QStringLiteral("Unknown filter \"%1\".").arg(commandLine.filter);
+            return false;
+        }
+        state.setSidebarFilter(*filter);
+    }
+    if (commandLine.hasSearch)
+        state.setSearchText(commandLine.search);
+    if (!commandLine.selectSkill.isEmpty()) {
+        Skill *match = nullptr;
+        for (Skill *skill : app.context().skills()) {
+            if (skill->name() == commandLine.selectSkill) {
+                match = skill;
+                break;
+            }
+        }
+        if (!match) {
+            *error = QStringLiteral("No skill is named \"%1\".").arg(commandLine.selectSkill);
+            return false;
+        }
+        state.setSelectedSkill(match);
+    }
+    return true;
+}
+
+} // namespace
+
+void takeScreenshot(VeskApp &app, const CommandLine &commandLine)
+{
+    ContentView *window = app.newWindow();
+    window->resize(commandLine.size.isValid() ? commandLine.size : QSize(1180, 720));
+    QObject::connect(window, &ContentView::initialScanFinished, window, [&app, window, commandLine] {
+        QString error;
+        if (!applyOptions(app, commandLine, &error)) {
+            finish(1, error);
+            return;
+        }
+        // Let the models fold the scan's changes and the window lay itself out.
+        QTimer::singleShot(250, window, [window, commandLine] {
+            const QPixmap image = window->grab();
+            if (!image.save(commandLine.screenshotFile, "PNG")) {
+                finish(1, QStringLiteral("Could not write \"%1\".").arg(commandLine.screenshotFile));
+                return;
+            }
+            finish(0);
+        });
+    });
+    window->show();
+}

@@ -1,0 +1,139 @@
+#include "app/veskapp.h"
+
+#include "app/appnotifications.h"
+#include "app/appstate.h"
+#include "app/contentview.h"
+#include "app/savecommand.h"
+#include "app/storeopener.h"
+#include "app/toolicon.h"
+#include "library/artifactcache.h"
+#include "library/modelcontainer.h"
+#include "library/modelcontext.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenuBar>
+#include <QMessageBox>
+
+VeskApp::VeskApp() = default;
+
+VeskApp::~VeskApp()
+{
+    // Windows hold references to the store and state: close them first.
+    for (const QPointer<ContentView> &window : std::as_const(m_windows))
+        delete window.data();
+}
+
+std::unique_ptr<VeskApp> VeskApp::create(const QString &storePath, QString *fatalMessage)
+{
+    std::unique_ptr<VeskApp> app(new VeskApp);
+    app->m_state = new AppState(app.get());
+
+    QString error;
+    app->m_container = ModelContainer::open(storePath, &error);
+    if (!app->m_container) {
+        if (fatalMessage)
+            *fatalMessage = fatalStoreMessage(error);
+        return nullptr;
+    }
+    app->m_artifacts = std::make_unique<ArtifactCache>();
+    app->m_notifications = new AppNotifications(app.get());
+    app->m_saveCommand = new SaveCommand(app.get());
+    app->createActions();
+
+    // Pruning may delete the selected record; nothing may read it afterwards.
+    AppState *state = app->m_state;
+    connect(&app->context(), &ModelContext::skillAboutToBeRemoved, state, [state](Skill *skill) {
+        if (state->selectedSkill() == skill)
+            state->setSelectedSkill(nullptr);
+    });
+    return app;
+}
+
+ModelContext &VeskApp::context() const
+{
+    return *m_container->mainContext();
+}
+
+void VeskApp::createActions()
+{
+    m_about = new QAction(tr("About Vesk"), this);
+    m_about->setMenuRole(QAction::AboutRole);
+    connect(m_about, &QAction::triggered, this, [this] { showAbout(QApplication::activeWindow()); });
+
+    // Enabled once an updater is configured.
+    m_checkForUpdates = new QAction(tr("Check for Updates…"), this);
+    m_checkForUpdates->setEnabled(false);
+
+    m_settings = new QAction(tr("Settings…"), this);
+    m_settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    m_settings->setMenuRole(QAction::PreferencesRole);
+    m_settings->setEnabled(false);
+
+    m_quit = new QAction(tr("Quit Vesk"), this);
+    m_quit->setShortcut(QKeySequence::Quit);
+    m_quit->setMenuRole(QAction::QuitRole);
+    connect(m_quit, &QAction::triggered, qApp, &QApplication::closeAllWindows);
+
+    m_newWindow = new QAction(tr("New Window"), this);
+    m_newWindow->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N));
+    connect(m_newWindow, &QAction::triggered, this, [this] { newWindow()->show(); });
+}
+
+ContentView *VeskApp::newWindow()
+{
+    auto *window = new ContentView(*m_state, context(), *m_artifacts, *m_notifications);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowIcon(applicationIcon());
+    installMenus(window);
+    m_windows.append(window);
+    return window;
+}
+
+QList<ContentView *> VeskApp::windows() const
+{
+    QList<ContentView *> open;
+    for (const QPointer<ContentView> &window : m_windows) {
+        if (window)
+            open.append(window);
+    }
+    return open;
+}
+
+void VeskApp::installMenus(ContentView *window)
+{
+    QMenuBar *bar = window->menuBar();
+    QMenu *vesk = bar->addMenu(tr("&Vesk"));
+    vesk->addAction(m_about);
+    vesk->addAction(m_checkForUpdates);
+    vesk->addSeparator();
+    vesk->addAction(m_settings);
+    vesk->addSeparator();
+    vesk->addAction(m_quit);
+
+    QMenu *file = bar->addMenu(tr("&File"));
+    file->addAction(m_newWindow);
+    file->addAction(window->newSkillAction());
+    file->addSeparator();
+    file->addAction(m_saveCommand->action());
+    file->addSeparator();
+    QAction *close = file->addAction(tr("Close Window"), window, &QWidget::close);
+    close->setShortcut(QKeySequence::Close);
+    connect(file, &QMenu::aboutToShow, m_saveCommand, &SaveCommand::refresh);
+
+    QMenu *edit = bar->addMenu(tr("&Edit"));
+    edit->addAction(window->findAction());
+
+    // Shortcuts of shared actions work only where the action is added to a widget.
+    window->addActions({m_saveCommand->action(), m_quit, m_settings, m_newWindow});
+}
+
+void VeskApp::showAbout(QWidget *parent)
+{
+    QMessageBox box(parent);
+    box.setWindowTitle(tr("About Vesk"));
+    box.setIconPixmap(applicationIcon().pixmap(64, 64));
+    box.setText(QStringLiteral("<b>Vesk</b>"));
+    box.setInformativeText(tr("Your AI skillbook\nv%1").arg(QApplication::applicationVersion()));
+    box.exec();
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+
+#include <memory>
+
+class AppNotifications;
+class AppState;
+class ArtifactCache;
+class ContentView;
+class ModelContainer;
+class ModelContext;
+class QAction;
+class SaveCommand;
+
+// The application object: the one AppState, the store, the artifact cache and
+// the application-wide commands, shared by every main window it opens.
+class VeskApp final : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Creates the shared state, then opens the store at `storePath`. When the store
+    // cannot be opened, returns nullptr with the fatal message to print.
+    static std::unique_ptr<VeskApp> create(const QString &storePath, QString *fatalMessage);
+    ~VeskApp() override;
+
+    ContentView *newWindow();
+    QList<ContentView *> windows() const;
+
+    AppState &state() const { return *m_state; }
+    ModelContext &context() const;
+    ArtifactCache &artifacts() const { return *m_artifacts; }
+    AppNotifications &notifications() const { return *m_notifications; }
+    SaveCommand &saveCommand() const { return *m_saveCommand; }
+    QAction *checkForUpdatesAction() const { return m_checkForUpdates; }
+    QAction *settingsAction() const { return m_settings; }
+
+private:
+    VeskApp();
+    void createActions();
+    void installMenus(ContentView *window);
+    void showAbout(QWidget *parent);
+
+    AppState *m_state = nullptr;
+    std::unique_ptr<ModelContainer> m_container;
+    std::unique_ptr<ArtifactCache> m_artifacts;
+    AppNotifications *m_notifications = nullptr;
+    SaveCommand *m_saveCommand = nullptr;
+    QList<QPointer<ContentView>> m_windows;
+
+    QAction *m_about = nullptr;
+    QAction *m_checkForUpdates = nullptr;
+    QAction *m_settings = nullptr;
+    QAction *m_quit = nullptr;
+    QAction *m_newWindow = nullptr;
+};

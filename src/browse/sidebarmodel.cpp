@@ -1,0 +1,207 @@
+#include "browse/sidebarmodel.h"
+
+#include "library/modelcontext.h"
+
+#include <QTimer>
+
+namespace {
+constexpr quintptr sectionId = 0; // internal id of section rows; children use section + 1
+}
+
+SidebarModel::SidebarModel(ModelContext &context, QObject *parent)
+    : QAbstractItemModel(parent)
+    , m_context(context)
+{
+    m_sections = buildSections();
+    connect(&m_context, &ModelContext::changed, this, &SidebarModel::scheduleRefresh);
+}
+
+void SidebarModel::scheduleRefresh()
+{
+    if (m_refreshScheduled)
+        return;
+    m_refreshScheduled = true;
+    QTimer::singleShot(0, this, &SidebarModel::refresh);
+}
+
+QList<SidebarModel::Section> SidebarModel::buildSections() const
+{
+    const QList<Skill *> skills = m_context.skills();
+    int favorites = 0;
+    QList<int> toolCounts(Tools::allCases().size(), 0);
+    for (const Skill *skill : skills) {
+        if (skill->isFavorite())
+            ++favorites;
+        for (ToolSource tool : skill->toolSources())
+            ++toolCounts[int(tool)];
+    }
+
+    Section library{QStringLiteral("Library"), {}};
+    library.rows.append({SidebarRowKind::Filter, QStringLiteral("All skills"), QStringLiteral("tray.full.fill"),
+                         -1, SidebarFilter::all(), int(skills.size()), {}});
+    library.rows.append({SidebarRowKind::Filter, QStringLiteral("Favorites"), QStringLiteral("star.fill"), -1,
+                         SidebarFilter::favorites(), favorites, {}});
+
+    Section harnesses{QStringLiteral("Harnesses"), {}};
+    for (ToolSource tool : Tools::allCases()) {
+        if (toolCounts.at(int(tool)) == 0)
+            continue;
+        harnesses.rows.append({SidebarRowKind::Filter, Tools::displayName(tool), Tools::symbolName(tool),
+                               int(tool), SidebarFilter::tool(tool), toolCounts.at(int(tool)), {}});
+    }
+
+    Section collections{QStringLiteral("Collections"), {}};
+    for (SkillCollection *collection : m_context.collections()) {
+        collections.rows.append({SidebarRowKind::Filter, collection->name(), collection->icon(), -1,
+                                 SidebarFilter::collection(collection->name()),
+                                 int(collection->skills().size()), collection});
+    }
+    collections.rows.append({SidebarRowKind::NewCollection, QStringLiteral("New collection"),
+                             QStringLiteral("plus.circle"), -1, SidebarFilter::all(), 0, {}});
+
+    return {library, harnesses, collections};
+}
+
+bool SidebarModel::sameShape(const QList<Section> &a, const QList<Section> &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype s = 0; s < a.size(); ++s) {
+        if (a.at(s).rows.size() != b.at(s).rows.size())
+            return false;
+        for (qsizetype r = 0; r < a.at(s).rows.size(); ++r) {
+            const Row &x = a.at(s).rows.at(r);
+            const Row &y = b.at(s).rows.at(r);
+            if (x.kind != y.kind || x.filter != y.filter || x.collection != y.collection)
+                return false;
+        }
+    }
+    return true;
+}
+
+void SidebarModel::refresh()
+{
+    m_refreshScheduled = false;
+    QList<Section> sections = buildSections();
+    if (sameShape(m_sections, sections)) {
+        m_sections = std::move(sections);
+        for (int s = 0; s < m_sections.size(); ++s) {
+            const QModelIndex section = index(s, 0);
+            if (!m_sections.at(s).rows.isEmpty())
+                Q_EMIT dataChanged(index(0, 0, section), index(int(m_sections.at(s).rows.size()) - 1, 0, section));
+        }
+        return;
+    }
+    beginResetModel();
+    m_sections = std::move(sections);
+    endResetModel();
+}
+
+QModelIndex SidebarModel::index(int row, int column, const QModelIndex &parent) const
+{
+    if (column != 0 || row < 0)
+        return {};
+    if (!parent.isValid())
+        return row < m_sections.size() ? createIndex(row, 0, sectionId) : QModelIndex();
+    if (parent.internalId() != sectionId || parent.row() >= m_sections.size())
+        return {};
+    if (row >= m_sections.at(parent.row()).rows.size())
+        return {};
+    return createIndex(row, 0, quintptr(parent.row() + 1));
+}
+
+QModelIndex SidebarModel::parent(const QModelIndex &child) const
+{
+    if (!child.isValid() || child.internalId() == sectionId)
+        return {};
+    return createIndex(int(child.internalId() - 1), 0, sectionId);
+}
+
+int SidebarModel::rowCount(const QModelIndex &parent) const
+{
+    if (!parent.isValid())
+        return int(m_sections.size());
+    if (parent.internalId() == sectionId && parent.row() < m_sections.size())
+        return int(m_sections.at(parent.row()).rows.size());
+    return 0;
+}
+
+int SidebarModel::columnCount(const QModelIndex &) const
+{
+    return 1;
+}
+
+const SidebarModel::Row *SidebarModel::rowAt(const QModelIndex &index) const
+{
+    if (!index.isValid() || index.internalId() == sectionId)
+        return nullptr;
+    const int section = int(index.internalId() - 1);
+    if (section >= m_sections.size() || index.row() >= m_sections.at(section).rows.size())
+        return nullptr;
+    return &m_sections.at(section).rows.at(index.row());
+}
+
+QVariant SidebarModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid())
+        return {};
+    if (index.internalId() == sectionId) {
+        if (role == Qt::DisplayRole)
+            return m_sections.at(index.row()).title;
+        if (role == ItemRoles::SidebarRowKindRole)
+            return QVariant::fromValue(SidebarRowKind::Section);
+        return {};
+    }
+    const Row *row = rowAt(index);
+    if (!row)
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        return row->title;
+    case Qt::ToolTipRole:
+        return row->kind == SidebarRowKind::Filter && row->count > 0
+            ? QStringLiteral("%1 (%2)").arg(row->title).arg(row->count) : row->title;
+    case ItemRoles::SidebarRowKindRole:
+        return QVariant::fromValue(row->kind);
+    case ItemRoles::SidebarFilterRole:
+        return row->kind == SidebarRowKind::Filter ? QVariant::fromValue(row->filter) : QVariant();
+    case ItemRoles::BadgeCountRole:
+        return row->count;
+    case ItemRoles::SymbolNameRole:
+        return row->symbolName;
+    case ItemRoles::ToolSourceRole:
+        return row->toolSource >= 0 ? QVariant(row->toolSource) : QVariant();
+    case ItemRoles::CollectionRole:
+        return QVariant::fromValue(row->collection.data());
+    default:
+        return {};
+    }
+}
+
+Qt::ItemFlags SidebarModel::flags(const QModelIndex &index) const
+{
+    const Row *row = rowAt(index);
+    if (!row)
+        return Qt::ItemIsEnabled;
+    if (row->kind == SidebarRowKind::NewCollection)
+        return Qt::ItemIsEnabled;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+}
+
+QModelIndex SidebarModel::indexForFilter(const SidebarFilter &filter) const
+{
+    for (int s = 0; s < m_sections.size(); ++s) {
+        const QList<Row> &rows = m_sections.at(s).rows;
+        for (int r = 0; r < rows.size(); ++r) {
+            if (rows.at(r).kind == SidebarRowKind::Filter && rows.at(r).filter == filter)
+                return index(r, 0, index(s, 0));
+        }
+    }
+    return {};
+}
+
+QModelIndex SidebarModel::newCollectionIndex() const
+{
+    const int last = int(m_sections.size()) - 1;
+    return index(int(m_sections.at(last).rows.size()) - 1, 0, index(last, 0));
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "app/itemroles.h"
+#include "app/sidebarfilter.h"
+#include "library/skillcollection.h"
+
+#include <QAbstractItemModel>
+#include <QList>
+#include <QPointer>
+
+class ModelContext;
+class SkillCollection;
+
+// The sidebar's rows: "Library" (all skills, favorites), "Harnesses" (each harness
+// that has skills, in catalogue order) and "Collections" (each collection, then the
+// "New collection" row). Counts follow the store live; a burst of store changes,
+// such as a whole scan, is folded into one update.
+class SidebarModel final : public QAbstractItemModel
+{
+    Q_OBJECT
+
+public:
+    explicit SidebarModel(ModelContext &context, QObject *parent = nullptr);
+
+    QModelIndex index(int row, int column, const QModelIndex &parent = {}) const override;
+    QModelIndex parent(const QModelIndex &child) const override;
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+    // The row standing for `filter`, or an invalid index when none is listed.
+    QModelIndex indexForFilter(const SidebarFilter &filter) const;
+    QModelIndex newCollectionIndex() const;
+
+    // Brings the rows up to date now instead of on the next turn of the event loop.
+    void refresh();
+
+private:
+    struct Row {
+        SidebarRowKind kind = SidebarRowKind::Filter;
+        QString title;
+        QString symbolName;
+        int toolSource = -1;
+        SidebarFilter filter;
+        int count = 0;
+        QPointer<SkillCollection> collection;
+    };
+    struct Section {
+        QString title;
+        QList<Row> rows;
+    };
+
+    void scheduleRefresh();
+    QList<Section> buildSections() const;
+    static bool sameShape(const QList<Section> &a, const QList<Section> &b);
+    const Row *rowAt(const QModelIndex &index) const;
+
+    ModelContext &m_context;
+    QList<Section> m_sections;
+    bool m_refreshScheduled = false;
+};

@@ -1,0 +1,158 @@
+#include "browse/sidebarview.h"
+
+#include "app/appstate.h"
+#include "app/columntitle.h"
+#include "app/itemroles.h"
+#include "app/palettecolors.h"
+#include "app/toolicon.h"
+#include "browse/newcollectionpopover.h"
+#include "browse/sidebardelegate.h"
+#include "browse/sidebarmodel.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace {
+
+QWidget *makeProductMark(QWidget *parent)
+{
+    auto *mark = new QWidget(parent);
+    auto *row = new QHBoxLayout(mark);
+    row->setContentsMargins(0, 8, 0, 8);
+    row->setSpacing(6);
+    auto *icon = new QLabel(mark);
+    const qreal dpr = parent->devicePixelRatioF();
+    QPixmap pixmap = applicationIcon().pixmap(QSize(16, 16), dpr);
+    QPixmap faded(pixmap.size());
+    faded.setDevicePixelRatio(pixmap.devicePixelRatio());
+    faded.fill(Qt::transparent);
+    {
+        QPainter painter(&faded);
+        painter.setOpacity(0.35);
+        painter.drawPixmap(0, 0, pixmap);
+    }
+    icon->setPixmap(faded);
+    auto *name = new QLabel(QStringLiteral("Vesk"), mark);
+    name->setObjectName(QStringLiteral("productMark"));
+    QFont font = name->font();
+    font.setPointSizeF(font.pointSizeF() * 0.85);
+    font.setWeight(QFont::Medium);
+    name->setFont(font);
+    QPalette palette = name->palette();
+    palette.setColor(QPalette::WindowText, PaletteColors::quaternaryLabel(palette));
+    name->setPalette(palette);
+    row->addStretch(1);
+    row->addWidget(icon);
+    row->addWidget(name);
+    row->addStretch(1);
+    return mark;
+}
+
+} // namespace
+
+SidebarView::SidebarView(AppState &state, ModelContext &context, QWidget *parent)
+    : QWidget(parent)
+    , m_state(state)
+    , m_model(new SidebarModel(context, this))
+    , m_tree(new QTreeView(this))
+    , m_popover(new NewCollectionPopover(this))
+{
+    auto *title = new ColumnTitle(QStringLiteral("Vesk"), this);
+
+    m_tree->setObjectName(QStringLiteral("sidebarTree"));
+    m_tree->setModel(m_model);
+    m_tree->setItemDelegate(new SidebarDelegate(m_tree));
+    m_tree->setHeaderHidden(true);
+    m_tree->setRootIsDecorated(false);
+    m_tree->setItemsExpandable(false);
+    m_tree->setIndentation(0);
+    m_tree->setFrameShape(QFrame::NoFrame);
+    m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_tree->setMouseTracking(true);
+    m_tree->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_tree->viewport()->setAttribute(Qt::WA_Hover);
+    m_tree->setAttribute(Qt::WA_MacShowFocusRect, false);
+    m_tree->viewport()->setAutoFillBackground(false);
+    m_tree->setStyleSheet(QStringLiteral("QTreeView { background: transparent; outline: 0; }"));
+    m_tree->expandAll();
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(title);
+    layout->addWidget(m_tree, 1);
+    layout->addWidget(makeProductMark(this));
+
+    connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
+        m_tree->expandAll();
+        selectFilterFromState();
+    });
+    connect(m_model, &QAbstractItemModel::dataChanged, this, &SidebarView::selectFilterFromState);
+    connect(&m_state, &AppState::sidebarFilterChanged, this, &SidebarView::selectFilterFromState);
+    connect(m_tree->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &SidebarView::selectionChangedByUser);
+    connect(m_tree, &QTreeView::customContextMenuRequested, this, &SidebarView::showContextMenu);
+    connect(m_tree, &QTreeView::clicked, this, &SidebarView::activate);
+    connect(m_tree, &QTreeView::activated, this, &SidebarView::activate);
+    connect(m_popover, &NewCollectionPopover::createRequested, this, &SidebarView::createCollectionRequested);
+    selectFilterFromState();
+}
+
+void SidebarView::selectFilterFromState()
+{
+    if (m_syncing)
+        return;
+    m_syncing = true;
+    const QModelIndex index = m_model->indexForFilter(m_state.sidebarFilter());
+    if (!index.isValid())
+        m_tree->selectionModel()->clearSelection(); // the chosen row is no longer listed
+    else if (m_tree->selectionModel()->currentIndex() != index || !m_tree->selectionModel()->isSelected(index))
+        m_tree->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    m_syncing = false;
+}
+
+void SidebarView::selectionChangedByUser()
+{
+    if (m_syncing)
+        return;
+    const QModelIndexList selected = m_tree->selectionModel()->selectedIndexes();
+    if (selected.isEmpty()) {
+        // Nothing clears the sidebar's choice: put the highlight back.
+        selectFilterFromState();
+        return;
+    }
+    const QVariant filter = selected.first().data(ItemRoles::SidebarFilterRole);
+    if (filter.isValid())
+        m_state.setSidebarFilter(filter.value<SidebarFilter>());
+}
+
+void SidebarView::activate(const QModelIndex &index)
+{
+    if (index.data(ItemRoles::SidebarRowKindRole).value<SidebarRowKind>() == SidebarRowKind::NewCollection)
+        openNewCollectionPopover();
+}
+
+void SidebarView::openNewCollectionPopover()
+{
+    const QRect row = m_tree->visualRect(m_model->newCollectionIndex());
+    m_popover->popup(QRect(m_tree->viewport()->mapToGlobal(row.topLeft()), row.size()));
+}
+
+void SidebarView::showContextMenu(const QPoint &position)
+{
+    const QModelIndex index = m_tree->indexAt(position);
+    auto *collection = index.data(ItemRoles::CollectionRole).value<SkillCollection *>();
+    if (!collection)
+        return;
+    QMenu menu(this);
+    QAction *remove = menu.addAction(tr("Delete"));
+    remove->setObjectName(QStringLiteral("deleteCollection"));
+    const QPointer<SkillCollection> target(collection);
+    if (menu.exec(m_tree->viewport()->mapToGlobal(position)) == remove && target)
+        Q_EMIT deleteCollectionRequested(target);
+}

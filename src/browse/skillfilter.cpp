@@ -1,0 +1,58 @@
+#include "browse/skillfilter.h"
+
+#include "library/skill.h"
+#include "library/skillcollection.h"
+
+bool matchesSidebarFilter(const Skill &skill, const SidebarFilter &filter)
+{
+    switch (filter.kind()) {
+    case SidebarFilter::Kind::All:
+        return true;
+    case SidebarFilter::Kind::Favorites:
+        return skill.isFavorite();
+    case SidebarFilter::Kind::Tool:
+        return skill.toolSources().contains(filter.toolSource());
+    case SidebarFilter::Kind::Collection:
+        for (const SkillCollection *collection : skill.collections()) {
+            if (collection->name() == filter.collectionName())
+                return true;
+        }
+        return false;
+    }
+    return false;
+}
+
+bool matchesSearch(const Skill &skill, const QString &searchText)
+{
+    if (searchText.isEmpty())
+        return true;
+    return skill.name().contains(searchText, Qt::CaseInsensitive)
+        || skill.skillDescription().contains(searchText, Qt::CaseInsensitive)
+        || skill.content().contains(searchText, Qt::CaseInsensitive);
+}
+
+QList<Skill *> filterSkills(const QList<Skill *> &skills, const SidebarFilter &filter,
+                            const QString &searchText)
+{
+    QList<Skill *> result;
+    for (Skill *skill : skills) {
+        if (matchesSidebarFilter(*skill, filter) && matchesSearch(*skill, searchText))
+            result.append(skill);
+    }
+    return result;
+}
+
+QString listTitle(const SidebarFilter &filter)
+{
+    switch (filter.kind()) {
+    case SidebarFilter::Kind::All:
+        return QStringLiteral("All skills");
+    case SidebarFilter::Kind::Favorites:
+        return QStringLiteral("Favorites");
+    case SidebarFilter::Kind::Tool:
+        return Tools::displayName(filter.toolSource());
+    case SidebarFilter::Kind::Collection:
+        return filter.collectionName();
+    }
+    return {};
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "app/sidebarfilter.h"
+
+#include <QList>
+#include <QString>
+
+class Skill;
+
+// Whether one skill belongs to what the sidebar has chosen.
+bool matchesSidebarFilter(const Skill &skill, const SidebarFilter &filter);
+
+// Case-insensitive substring search over name, then description, then body.
+// The text is used as typed: a search for a space is not an empty search.
+bool matchesSearch(const Skill &skill, const QString &searchText);
+
+// The skills the list shows, in the order given (the store's name order).
+QList<Skill *> filterSkills(const QList<Skill *> &skills, const SidebarFilter &filter,
+                            const QString &searchText);
+
+// The list column's title for a sidebar choice.
+QString listTitle(const SidebarFilter &filter);

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QList>
+#include <QPointer>
+
+class AppState;
+class ModelContext;
+class Skill;
+
+// The skills that match the sidebar filter and the search text, in name order.
+// Follows the store and the state live; a removed record leaves at once, so no
+// row ever points at a deleted skill.
+class SkillListModel final : public QAbstractListModel
+{
+    Q_OBJECT
+
+public:
+    SkillListModel(AppState &state, ModelContext &context, QObject *parent = nullptr);
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+
+    Skill *skillAt(int row) const;
+    int rowOf(const Skill *skill) const;
+
+    // Brings the rows up to date now instead of on the next turn of the event loop.
+    void refresh();
+
+private:
+    void scheduleRefresh();
+    void dropSkill(Skill *skill);
+
+    AppState &m_state;
+    ModelContext &m_context;
+    QList<QPointer<Skill>> m_skills;
+    bool m_refreshScheduled = false;
+};

@@ -1,0 +1,136 @@
+#include "browse/skilllistview.h"
+
+#include "app/appstate.h"
+#include "app/columntitle.h"
+#include "app/contentunavailableview.h"
+#include "browse/skillfilter.h"
+#include "browse/skilllistmodel.h"
+#include "browse/skillrowdelegate.h"
+#include "library/skill.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QListView>
+#include <QMenu>
+#include <QPointer>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+SkillListView::SkillListView(AppState &state, ModelContext &context, QWidget *parent)
+    : QWidget(parent)
+    , m_state(state)
+    , m_model(new SkillListModel(state, context, this))
+    , m_title(new ColumnTitle(QString(), this))
+    , m_stack(new QStackedWidget(this))
+    , m_list(new QListView(this))
+    , m_empty(new ContentUnavailableView(QStringLiteral("No Skills"), QStringLiteral("doc.text"),
+                                         QStringLiteral("No skills match the current filter."), this))
+{
+    m_list->setObjectName(QStringLiteral("skillList"));
+    m_list->setModel(m_model);
+    m_list->setItemDelegate(new SkillRowDelegate(m_list));
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setFrameShape(QFrame::NoFrame);
+    m_list->setMouseTracking(true);
+    m_list->viewport()->setAttribute(Qt::WA_Hover);
+    m_list->setUniformItemSizes(true);
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_list->setStyleSheet(QStringLiteral("QListView { outline: 0; }"));
+    m_empty->setObjectName(QStringLiteral("noSkills"));
+    m_empty->setAutoFillBackground(true);
+    m_empty->setBackgroundRole(QPalette::Base);
+
+    m_stack->addWidget(m_list);
+    m_stack->addWidget(m_empty);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_title);
+    layout->addWidget(m_stack, 1);
+
+    connect(&m_state, &AppState::sidebarFilterChanged, this, &SkillListView::updateTitle);
+    connect(&m_state, &AppState::selectedSkillChanged, this, &SkillListView::selectSkillFromState);
+    const auto rowsReplaced = [this] {
+        updateEmptyState();
+        selectSkillFromState();
+    };
+    connect(m_model, &QAbstractItemModel::modelReset, this, rowsReplaced);
+    connect(m_model, &QAbstractItemModel::rowsRemoved, this, rowsReplaced);
+    connect(m_list->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &SkillListView::currentRowChanged);
+    connect(m_list, &QListView::customContextMenuRequested, this, &SkillListView::showContextMenu);
+    updateTitle();
+    updateEmptyState();
+    selectSkillFromState();
+}
+
+QString SkillListView::title() const
+{
+    return m_title->text();
+}
+
+bool SkillListView::isShowingEmptyState() const
+{
+    return m_stack->currentWidget() == m_empty;
+}
+
+void SkillListView::updateTitle()
+{
+    m_title->setText(listTitle(m_state.sidebarFilter()));
+}
+
+void SkillListView::updateEmptyState()
+{
+    m_stack->setCurrentWidget(m_model->rowCount() == 0 ? static_cast<QWidget *>(m_empty) : m_list);
+}
+
+void SkillListView::selectSkillFromState()
+{
+    m_syncing = true;
+    const int row = m_model->rowOf(m_state.selectedSkill());
+    if (row < 0) {
+        m_list->selectionModel()->clear();
+    } else {
+        const QModelIndex index = m_model->index(row);
+        m_list->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+        m_list->scrollTo(index);
+    }
+    m_syncing = false;
+}
+
+void SkillListView::currentRowChanged()
+{
+    if (m_syncing)
+        return;
+    const QModelIndex current = m_list->selectionModel()->currentIndex();
+    if (Skill *skill = m_model->skillAt(current.row()))
+        m_state.setSelectedSkill(skill);
+}
+
+QList<QAction *> SkillListView::contextActions(Skill *skill, QObject *owner)
+{
+    const QPointer<Skill> target(skill);
+    auto *favorite = new QAction(skill->isFavorite() ? tr("Unfavorite") : tr("Favorite"), owner);
+    connect(favorite, &QAction::triggered, this, [this, target] {
+        if (target)
+            Q_EMIT toggleFavoriteRequested(target);
+    });
+    auto *separator = new QAction(owner);
+    separator->setSeparator(true);
+    auto *reveal = new QAction(tr("Show in Finder"), owner);
+    connect(reveal, &QAction::triggered, this, [this, target] {
+        if (target)
+            Q_EMIT revealRequested(target);
+    });
+    return {favorite, separator, reveal};
+}
+
+void SkillListView::showContextMenu(const QPoint &position)
+{
+    Skill *skill = m_model->skillAt(m_list->indexAt(position).row());
+    if (!skill)
+        return;
+    QMenu menu(this);
+    menu.addActions(contextActions(skill, &menu));
+    menu.exec(m_list->viewport()->mapToGlobal(position));
+}

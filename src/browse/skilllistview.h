@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QWidget>
+
+class AppState;
+class ContentUnavailableView;
+class ModelContext;
+class QLabel;
+class QListView;
+class QStackedWidget;
+class Skill;
+class SkillListModel;
+
+// The middle column: the title of the sidebar choice, the matching skills, and
+// "No Skills" when nothing matches. Its selection is AppState's selected skill;
+// a selected skill that drops out of the list stays selected.
+class SkillListView final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    SkillListView(AppState &state, ModelContext &context, QWidget *parent = nullptr);
+
+    QListView *listView() const { return m_list; }
+    SkillListModel *model() const { return m_model; }
+    QString title() const;
+    bool isShowingEmptyState() const;
+
+    // The actions of a row's context menu, built for `skill` (used by the menu and by tests).
+    QList<QAction *> contextActions(Skill *skill, QObject *owner);
+
+Q_SIGNALS:
+    void toggleFavoriteRequested(Skill *skill);
+    void revealRequested(Skill *skill);
+
+private:
+    void updateTitle();
+    void updateEmptyState();
+    void selectSkillFromState();
+    void currentRowChanged();
+    void showContextMenu(const QPoint &position);
+
+    AppState &m_state;
+    SkillListModel *m_model = nullptr;
+    QLabel *m_title = nullptr;
+    QStackedWidget *m_stack = nullptr;
+    QListView *m_list = nullptr;
+    ContentUnavailableView *m_empty = nullptr;
+    bool m_syncing = false;
+};

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "library/toolsource.h"
+
+#include <QMap>
+#include <QString>
+
+#include <optional>
+
+// What Vesk reads out of one skill file.
+struct ParsedSkill {
+    QMap<QString, QString> frontmatter; // keys and folded values; empty when there is no block
+    QString content;                    // the body
+    QString name;                       // frontmatter["name"] or ""
+    QString description;                // frontmatter["description"] or ""
+
+    bool operator==(const ParsedSkill &) const = default;
+};
+
+// Reads a leading block of "key: value" lines fenced by "---" lines. Without a
+// complete block the whole text is the content, unchanged.
+ParsedSkill parseFrontmatter(const QString &text);
+
+// Takes the name from the first line that starts with "# "; the whole text is the content.
+ParsedSkill parseHeading(const QString &text);
+
+// Reads a UTF-8 file the way the given tool writes its skills. No value when the file
+// cannot be read or is not valid UTF-8.
+std::optional<ParsedSkill> readSkillFile(const QString &filePath, ToolSource tool);

@@ -1,0 +1,21 @@
+#include "settingskeys.h"
+
+#include <QSettings>
+
+QStringList readCustomScanPaths()
+{
+    const QSettings settings;
+    const QVariant value = settings.value(QLatin1String(SettingsKeys::customScanPaths));
+    if (value.typeId() == QMetaType::QStringList || value.typeId() == QMetaType::QString)
+        return value.toStringList();
+    if (value.typeId() == QMetaType::QVariantList) {
+        QStringList paths;
+        for (const QVariant &item : value.toList()) {
+            if (item.typeId() != QMetaType::QString)
+                return {};
+            paths.append(item.toString());
+        }
+        return paths;
+    }
+    return {};
+}

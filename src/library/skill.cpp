@@ -1,0 +1,185 @@
+#include "library/skill.h"
+
+#include "library/modelcontext.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <algorithm>
+
+Skill::Skill(const QString &filePath, const QString &resolvedPath, const QString &name,
+             const QString &description, const QString &content, const Frontmatter &frontmatter,
+             ToolSource tool, bool isDirectory, bool isGlobal, const QDateTime &fileModifiedDate,
+             qint64 fileSize)
+    : m_resolvedPath(resolvedPath.isEmpty() ? filePath : resolvedPath)
+    , m_filePath(filePath)
+    , m_isDirectory(isDirectory)
+    , m_name(name)
+    , m_skillDescription(description)
+    , m_content(content)
+    , m_frontmatterData(SkillEncoding::encodeFrontmatter(frontmatter))
+    , m_fileModifiedDate(fileModifiedDate)
+    , m_fileSize(fileSize)
+    , m_isGlobal(isGlobal)
+    , m_toolSourcesRaw(Tools::rawValue(tool))
+    , m_installedPathsData(SkillEncoding::encodeStringList({filePath}))
+{
+}
+
+template <typename T>
+void Skill::write(T &field, const T &value, void (Skill::*notify)())
+{
+    if (field == value)
+        return;
+    field = value;
+    Q_EMIT(this->*notify)();
+    if (m_context)
+        m_context->noteChanged(this);
+}
+
+void Skill::setResolvedPath(const QString &value) { write(m_resolvedPath, value, &Skill::resolvedPathChanged); }
+void Skill::setFilePath(const QString &value) { write(m_filePath, value, &Skill::filePathChanged); }
+void Skill::setIsDirectory(bool value) { write(m_isDirectory, value, &Skill::isDirectoryChanged); }
+void Skill::setName(const QString &value) { write(m_name, value, &Skill::nameChanged); }
+void Skill::setSkillDescription(const QString &value) { write(m_skillDescription, value, &Skill::skillDescriptionChanged); }
+void Skill::setContent(const QString &value) { write(m_content, value, &Skill::contentChanged); }
+void Skill::setFrontmatterData(const std::optional<QByteArray> &value) { write(m_frontmatterData, value, &Skill::frontmatterDataChanged); }
+void Skill::setIsFavorite(bool value) { write(m_isFavorite, value, &Skill::isFavoriteChanged); }
+void Skill::setLastOpened(const QDateTime &value) { write(m_lastOpened, value, &Skill::lastOpenedChanged); }
+void Skill::setFileModifiedDate(const QDateTime &value) { write(m_fileModifiedDate, value, &Skill::fileModifiedDateChanged); }
+void Skill::setFileSize(qint64 value) { write(m_fileSize, value, &Skill::fileSizeChanged); }
+void Skill::setIsGlobal(bool value) { write(m_isGlobal, value, &Skill::isGlobalChanged); }
+void Skill::setToolSourcesRaw(const QString &value) { write(m_toolSourcesRaw, value, &Skill::toolSourcesRawChanged); }
+void Skill::setInstalledPathsData(const std::optional<QByteArray> &value) { write(m_installedPathsData, value, &Skill::installedPathsDataChanged); }
+
+QList<ToolSource> Skill::toolSources() const
+{
+    return SkillEncoding::decodeToolSources(m_toolSourcesRaw);
+}
+
+void Skill::setToolSources(const QList<ToolSource> &tools)
+{
+    setToolSourcesRaw(SkillEncoding::encodeToolSources(tools));
+}
+
+QStringList Skill::installedPaths() const
+{
+    return SkillEncoding::decodeStringList(m_installedPathsData).value_or(QStringList{m_filePath});
+}
+
+void Skill::setInstalledPaths(const QStringList &paths)
+{
+    QStringList unique = paths;
+    unique.removeDuplicates(); // keeps the first occurrence, so the order stays stable
+    setInstalledPathsData(SkillEncoding::encodeStringList(unique));
+}
+
+Skill::Frontmatter Skill::frontmatter() const
+{
+    return SkillEncoding::decodeFrontmatter(m_frontmatterData);
+}
+
+void Skill::setFrontmatter(const Frontmatter &map)
+{
+    setFrontmatterData(SkillEncoding::encodeFrontmatter(map));
+}
+
+std::optional<QString> Skill::projectName() const
+{
+    if (m_isGlobal)
+        return std::nullopt;
+    // The folder just before the first dot-folder (".claude", ".cursor", ...) is the project.
+    const QStringList components = m_filePath.split(QLatin1Char('/'));
+    for (qsizetype i = 1; i < components.size(); ++i) {
+        if (components.at(i).startsWith(QLatin1Char('.'))) {
+            const QString project = components.at(i - 1);
+            if (project.isEmpty())
+                return std::nullopt;
+            return project;
+        }
+    }
+    return std::nullopt;
+}
+
+void Skill::addInstallation(const QString &path, ToolSource tool)
+{
+    const QStringList paths = installedPaths();
+    if (!paths.contains(path))
+        setInstalledPaths(paths + QStringList{path});
+    const QList<ToolSource> tools = toolSources();
+    if (!tools.contains(tool))
+        setToolSources(tools + QList<ToolSource>{tool});
+}
+
+namespace SkillEncoding {
+
+QString encodeToolSources(const QList<ToolSource> &tools)
+{
+    QStringList raw;
+    for (ToolSource tool : tools)
+        raw.append(Tools::rawValue(tool));
+    raw.removeDuplicates();
+    std::sort(raw.begin(), raw.end());
+    return raw.join(QLatin1Char(','));
+}
+
+QList<ToolSource> decodeToolSources(const QString &raw)
+{
+    QList<ToolSource> tools;
+    for (const QString &piece : raw.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        if (const auto tool = Tools::fromRawValue(piece))
+            tools.append(*tool);
+    }
+    return tools;
+}
+
+std::optional<QByteArray> encodeStringList(const QStringList &list)
+{
+    return QJsonDocument(QJsonArray::fromStringList(list)).toJson(QJsonDocument::Compact);
+}
+
+std::optional<QStringList> decodeStringList(const std::optional<QByteArray> &data)
+{
+    if (!data)
+        return std::nullopt;
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(*data, &error);
+    if (error.error != QJsonParseError::NoError || !document.isArray())
+        return std::nullopt;
+    QStringList list;
+    for (const QJsonValue &value : document.array()) {
+        if (!value.isString())
+            return std::nullopt;
+        list.append(value.toString());
+    }
+    return list;
+}
+
+std::optional<QByteArray> encodeFrontmatter(const Skill::Frontmatter &map)
+{
+    QJsonObject object;
+    for (auto it = map.cbegin(); it != map.cend(); ++it)
+        object.insert(it.key(), it.value());
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+Skill::Frontmatter decodeFrontmatter(const std::optional<QByteArray> &data)
+{
+    if (!data)
+        return {};
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(*data, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return {};
+    Skill::Frontmatter map;
+    const QJsonObject object = document.object();
+    for (auto it = object.constBegin(); it != object.constEnd(); ++it) {
+        if (!it.value().isString())
+            return {};
+        map.insert(it.key(), it.value().toString());
+    }
+    return map;
+}
+
+} // namespace SkillEncoding

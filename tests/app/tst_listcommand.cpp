@@ -1,0 +1,223 @@
+#include "testhome.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QtTest/QtTest>
+
+#include <sqlite3.h>
+
+namespace {
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+QByteArray readBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+struct Run {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+} // namespace
+
+// Drives the real `vesk` executable, each run with its own home folder and
+// a platform plugin that does not exist, so anything that needs a display fails.
+class TestListCommand final : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_home;
+
+    QString home(const QString &relative) const { return m_home->path() + '/' + relative; }
+    QString storePath() const { return home(".local/share/Vesk/Vesk/vesk.sqlite"); }
+
+    Run vesk(const QStringList &arguments, const QByteArray &platform = "no-such-platform") const
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("HOME", m_home->path());
+        environment.insert("XDG_CONFIG_HOME", home(".config"));
+        environment.insert("XDG_DATA_HOME", home(".local/share"));
+        environment.insert("XDG_CACHE_HOME", home(".cache"));
+        QDir().mkpath(home(".runtime"));
+        QFile::setPermissions(home(".runtime"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        environment.insert("XDG_RUNTIME_DIR", home(".runtime"));
+        environment.insert("QT_QPA_PLATFORM", QString::fromLatin1(platform));
+        environment.remove("DISPLAY");
+        environment.remove("WAYLAND_DISPLAY");
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(VESK_EXECUTABLE), arguments);
+        Run run;
+        if (!process.waitForFinished(60000)) {
+            process.kill();
+            return run;
+        }
+        run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        run.out = process.readAllStandardOutput();
+        run.err = process.readAllStandardError();
+        return run;
+    }
+
+    QJsonObject byName(const QJsonArray &array, const QString &name) const
+    {
+        for (const QJsonValue &value : array) {
+            if (value.toObject().value("name").toString() == name)
+                return value.toObject();
+        }
+        return {};
+    }
+
+private Q_SLOTS:
+    void init() { m_home = std::make_unique<QTemporaryDir>(); }
+    void cleanup() { m_home.reset(); }
+
+    void jsonListsEverySkillWithItsFacts()
+    {
+        writeFile(home("shared/review/SKILL.md"),
+                  "---\nname: review\ndescription: Reviews code\nallowed-tools: Read\n---\nCheck diffs.\n");
+        writeFile(home("shared/review/scripts/lint.sh"), "echo");
+        writeFile(home("shared/review/config.json"), "{}");
+        QDir().mkpath(home(".claude/skills"));
+        QDir().mkpath(home(".cursor/skills"));
+        QVERIFY(QFile::link(home("shared/review"), home(".claude/skills/review")));
+        QVERIFY(QFile::link(home("shared/review"), home(".cursor/skills/review")));
+        writeFile(home(".codex/AGENTS.md"), "# Codex house rules\nBe brief.\n");
+        writeFile(home(".windsurf/rules/style.md"), "---\nname: style\n---\nTabs.\n");
+        writeFile(home("code/app/.claude/skills/deploy/SKILL.md"), "---\nname: deploy\n---\nShip it.\n");
+        writeFile(home(".config/Vesk/Vesk.conf"), QByteArray("[General]\ncustomScanPaths=") + QFile::encodeName(home("code")) + "\n");
+
+        const Run run = vesk({"list", "--json"});
+        QCOMPARE(run.exitCode, 0);
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(run.out, &error);
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        const QJsonArray skills = document.array();
+        QStringList names;
+        for (const QJsonValue &value : skills)
+            names.append(value.toObject().value("name").toString());
+        QCOMPARE(names, (QStringList{"Codex house rules", "deploy", "review", "style"}));
+
+        const QJsonObject review = byName(skills, "review");
+        QCOMPARE(review.value("description").toString(), QStringLiteral("Reviews code"));
+        QCOMPARE(review.value("filePath").toString(), home(".claude/skills/review/SKILL.md"));
+        QCOMPARE(review.value("resolvedPath").toString(), QFileInfo(home("shared/review/SKILL.md")).canonicalFilePath());
+        QCOMPARE(review.value("isDirectory").toBool(), true);
+        QCOMPARE(review.value("isGlobal").toBool(), true);
+        QVERIFY(review.value("projectName").isNull());
+        QCOMPARE(review.value("toolSources").toArray(), (QJsonArray{"claude", "cursor"}));
+        QCOMPARE(review.value("installedPaths").toArray().size(), 2);
+        QCOMPARE(review.value("frontmatter").toObject().value("allowed-tools").toString(), QStringLiteral("Read"));
+        QCOMPARE(review.value("fileSize").toInteger(), QFileInfo(home("shared/review/SKILL.md")).size());
+        QCOMPARE(QDateTime::fromString(review.value("fileModifiedDate").toString(), Qt::ISODate),
+                 QFileInfo(home("shared/review/SKILL.md")).lastModified().toUTC().addMSecs(
+                     -QFileInfo(home("shared/review/SKILL.md")).lastModified().time().msec()));
+        QVERIFY(review.value("fileModifiedDate").toString().endsWith('Z'));
+        QCOMPARE(review.value("isFavorite").toBool(), false);
+        QCOMPARE(review.value("collections").toArray(), QJsonArray());
+        const QJsonArray artifacts = review.value("artifacts").toArray();
+        QCOMPARE(artifacts.size(), 2);
+        QCOMPARE(artifacts.at(0).toObject().value("relativePath").toString(), QStringLiteral("config.json"));
+        QCOMPARE(artifacts.at(0).toObject().value("category").toString(), QStringLiteral("Config"));
+        QCOMPARE(artifacts.at(1).toObject().value("category").toString(), QStringLiteral("Scripts"));
+        QCOMPARE(artifacts.at(1).toObject().value("fileExtension").toString(), QStringLiteral("sh"));
+
+        const QJsonObject deploy = byName(skills, "deploy");
+        QCOMPARE(deploy.value("projectName").toString(), QStringLiteral("app"));
+        QCOMPARE(deploy.value("isGlobal").toBool(), false);
+        const QJsonObject codex = byName(skills, "Codex house rules");
+        QCOMPARE(codex.value("toolSources").toArray(), QJsonArray{"codex"});
+        QCOMPARE(codex.value("isDirectory").toBool(), false);
+        QCOMPARE(codex.value("artifacts").toArray(), QJsonArray());
+    }
+
+    void plainListShowsOneLinePerSkillWithHomeAsTilde()
+    {
+        writeFile(home(".claude/skills/alpha/SKILL.md"), "---\nname: alpha\n---\n");
+        writeFile(home(".cursor/rules/beta.mdc"), "---\nname: beta\n---\n");
+        const Run run = vesk({"list"});
+        QCOMPARE(run.exitCode, 0);
+        const QStringList lines = QString::fromUtf8(run.out).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(lines.at(0).startsWith("alpha") && lines.at(0).contains("Claude Code")
+                     && lines.at(0).endsWith("~/.claude/skills/alpha/SKILL.md"), qPrintable(lines.at(0)));
+        QVERIFY2(lines.at(1).startsWith("beta") && lines.at(1).contains("Cursor")
+                     && lines.at(1).endsWith("~/.cursor/rules/beta.mdc"), qPrintable(lines.at(1)));
+    }
+
+    void aDeletedFileIsPrunedByTheNextList()
+    {
+        writeFile(home(".claude/skills/temp.md"), "---\nname: temp\n---\n");
+        QCOMPARE(vesk({"list"}).out.count('\n'), 1);
+        QVERIFY(QFile::remove(home(".claude/skills/temp.md")));
+        const Run run = vesk({"list", "--json"});
+        QCOMPARE(QJsonDocument::fromJson(run.out).array().size(), 0);
+    }
+
+    void helpAndVersionNeedNoStore()
+    {
+        const Run help = vesk({"--help"});
+        QCOMPARE(help.exitCode, 0);
+        QVERIFY(help.out.contains("vesk list [--json]"));
+        const Run version = vesk({"--version"});
+        QCOMPARE(version.exitCode, 0);
+        QVERIFY(version.out.startsWith("Vesk "));
+        QVERIFY(!QFileInfo::exists(storePath()));
+        const Run wrong = vesk({"frobnicate"});
+        QCOMPARE(wrong.exitCode, 2);
+        QVERIFY(wrong.err.contains("frobnicate"));
+    }
+
+    void anUnusableStoreStopsVeskBeforeAnyWindow_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("platform");
+        QTest::addColumn<QByteArray>("kind");
+        for (const QByteArray &kind : {QByteArray("garbage"), QByteArray("newer"), QByteArray("blocked")}) {
+            QTest::addRow("the window with a %s store", kind.constData()) << QStringList{} << QByteArray("offscreen") << kind;
+            QTest::addRow("the list command with a %s store", kind.constData()) << QStringList{"list"} << QByteArray("no-such-platform") << kind;
+        }
+    }
+    void anUnusableStoreStopsVeskBeforeAnyWindow()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, platform);
+        QFETCH(QByteArray, kind);
+        QString damaged = storePath();
+        if (kind == "garbage") {
+            writeFile(damaged, QByteArray(4096, '\x42'));
+        } else if (kind == "newer") {
+            QCOMPARE(vesk({"list"}).exitCode, 0);
+            sqlite3 *db = nullptr;
+            sqlite3_open(QFile::encodeName(damaged).constData(), &db);
+            sqlite3_exec(db, "UPDATE vesk_meta SET value = '1.1.0'; PRAGMA journal_mode = DELETE;", nullptr, nullptr, nullptr);
+            sqlite3_close(db);
+        } else {
+            // The data folder is a plain file, so no store can be made in it.
+            writeFile(home(".local/share/Vesk/Vesk"), "in the way");
+            damaged = home(".local/share/Vesk/Vesk");
+        }
+        const QByteArray before = readBytes(damaged);
+
+        const Run run = vesk(arguments, platform);
+        QVERIFY(run.exitCode != 0);
+        QVERIFY2(run.err.startsWith("Vesk/VeskApp: Fatal error: Could not create ModelContainer: "), run.err.constData());
+        QVERIFY(run.err.trimmed().size() > QByteArray("Vesk/VeskApp: Fatal error: Could not create ModelContainer: ").size());
+        QVERIFY(run.out.isEmpty());
+        QCOMPARE(readBytes(damaged), before);
+    }
+};
+
+VESK_TEST_GUILESS_MAIN(TestListCommand)
+#include "tst_listcommand.moc"

@@ -1,0 +1,257 @@
+#include "library/modelcontainer.h"
+#include "library/modelcontext.h"
+#include "library/skill.h"
+#include "library/skillcollection.h"
+#include "testhome.h"
+
+#include <QSignalSpy>
+#include <QtTest/QtTest>
+
+#include <sqlite3.h>
+
+namespace {
+
+std::unique_ptr<Skill> makeSkill(const QString &name, const QString &path)
+{
+    return std::make_unique<Skill>(path, path, name, "d", "c", Skill::Frontmatter{{"k", "v"}},
+                                   ToolSource::Cursor, false, true,
+                                   QDateTime::fromMSecsSinceEpoch(1700000000123, Qt::UTC), 7);
+}
+
+QByteArray readBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Runs one SQL statement on a second, independent connection; returns the first column.
+QString sqlOnSide(const QString &path, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open(QFile::encodeName(path).constData(), &db);
+    sqlite3_stmt *stmt = nullptr;
+    QString result;
+    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
+        result = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return result;
+}
+
+} // namespace
+
+class TestModelStore final : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString storePath(const char *name) const { return m_dir.filePath(QString::fromLatin1(name)); }
+
+    std::unique_ptr<ModelContainer> open(const QString &path)
+    {
+        QString error;
+        auto container = ModelContainer::open(path, &error);
+        if (!container)
+            qWarning() << "open failed:" << error;
+        return container;
+    }
+
+private Q_SLOTS:
+    void recordsSurviveAReopenWithTheirPackedForms()
+    {
+        const QString path = storePath("roundtrip.sqlite");
+        QByteArray paths;
+        {
+            auto container = open(path);
+            QVERIFY(container);
+            ModelContext *context = container->mainContext();
+            Skill *skill = context->insert(makeSkill("alpha", "/s/alpha.md"));
+            QVERIFY(skill);
+            skill->addInstallation("/t/alpha.md", ToolSource::Claude);
+            skill->setIsFavorite(true);
+            skill->setLastOpened(QDateTime::fromMSecsSinceEpoch(5000, Qt::UTC));
+            SkillCollection *work = context->insert(std::make_unique<SkillCollection>("Work", "hammer", 0));
+            work->addSkill(skill);
+            paths = *skill->installedPathsData();
+            QString error;
+            QVERIFY2(context->save(&error), qPrintable(error));
+            QVERIFY(skill->persistentId() > 0);
+        }
+        auto container = open(path);
+        QVERIFY(container);
+        const QList<Skill *> skills = container->mainContext()->skills();
+        QCOMPARE(skills.size(), 1);
+        const Skill *skill = skills.first();
+        QCOMPARE(skill->name(), QStringLiteral("alpha"));
+        QCOMPARE(skill->toolSourcesRaw(), QStringLiteral("claude,cursor"));
+        QCOMPARE(*skill->installedPathsData(), paths);
+        QCOMPARE(*skill->frontmatterData(), QByteArray(R"({"k":"v"})"));
+        QCOMPARE(skill->fileModifiedDate().toMSecsSinceEpoch(), 1700000000123);
+        QCOMPARE(skill->lastOpened().toMSecsSinceEpoch(), 5000);
+        QCOMPARE(skill->fileSize(), 7);
+        QVERIFY(skill->isFavorite());
+        QCOMPARE(skill->collections().size(), 1);
+        QCOMPARE(skill->collections().first()->name(), QStringLiteral("Work"));
+        QCOMPARE(container->mainContext()->collectionNamed("Work")->skills().size(), 1);
+    }
+
+    void theFileRecordsItsSchemaVersionAndUsesWal()
+    {
+        const QString path = storePath("meta.sqlite");
+        QVERIFY(open(path));
+        QCOMPARE(sqlOnSide(path, "SELECT value FROM vesk_meta WHERE key = 'schemaVersion'"), QStringLiteral("1.0.0"));
+        QCOMPARE(sqlOnSide(path, "PRAGMA journal_mode"), QStringLiteral("wal"));
+    }
+
+    void duplicateKeysAreRefusedWithoutLosingAnything()
+    {
+        auto container = open(storePath("unique.sqlite"));
+        ModelContext *context = container->mainContext();
+        Skill *original = context->insert(makeSkill("one", "/same.md"));
+        SkillCollection *work = context->insert(std::make_unique<SkillCollection>("Work", "folder", 0));
+        work->addSkill(original);
+        QVERIFY(context->save());
+
+        QString error;
+        QVERIFY(!context->insert(makeSkill("two", "/same.md"), &error));
+        QVERIFY(!error.isEmpty());
+        error.clear();
+        QVERIFY(!context->insert(std::make_unique<SkillCollection>("Work", "star", 1), &error));
+        QVERIFY(error.contains("Work"));
+        // "work" differs from "Work": names are case-sensitive.
+        QVERIFY(context->insert(std::make_unique<SkillCollection>("work", "star", 1)));
+        QVERIFY(context->save());
+
+        QCOMPARE(context->skills().size(), 1);
+        QCOMPARE(context->skillWithResolvedPath("/same.md")->name(), QStringLiteral("one"));
+        QCOMPARE(context->collectionNamed("Work")->icon(), QStringLiteral("folder"));
+        QCOMPARE(context->collectionNamed("Work")->skills(), QList<Skill *>{original});
+    }
+
+    void deletingEitherSideOfAMembershipRemovesOnlyTheMembership()
+    {
+        const QString path = storePath("nullify.sqlite");
+        {
+            auto container = open(path);
+            ModelContext *context = container->mainContext();
+            Skill *a = context->insert(makeSkill("a", "/a.md"));
+            Skill *b = context->insert(makeSkill("b", "/b.md"));
+            SkillCollection *one = context->insert(std::make_unique<SkillCollection>("One", "folder", 0));
+            SkillCollection *two = context->insert(std::make_unique<SkillCollection>("Two", "folder", 1));
+            one->addSkill(a);
+            one->addSkill(b);
+            two->addSkill(a);
+            QVERIFY(context->save());
+
+            context->remove(one);
+            QCOMPARE(a->collections(), QList<SkillCollection *>{two});
+            context->remove(b);
+            QVERIFY(context->save());
+        }
+        auto container = open(path);
+        ModelContext *context = container->mainContext();
+        QCOMPARE(context->skills().size(), 1);
+        QCOMPARE(context->collections().size(), 1);
+        QCOMPARE(context->skills().first()->collections().first()->name(), QStringLiteral("Two"));
+        QCOMPARE(sqlOnSide(path, "SELECT count(*) FROM collection_membership"), QStringLiteral("1"));
+    }
+
+    void aFailedSaveKeepsEveryChangePending()
+    {
+        const QString path = storePath("busy.sqlite");
+        auto container = open(path);
+        ModelContext *context = container->mainContext();
+        context->insert(makeSkill("a", "/a.md"));
+
+        // Another connection holds the write lock, so the save cannot commit.
+        sqlite3 *other = nullptr;
+        sqlite3_open(QFile::encodeName(path).constData(), &other);
+        QCOMPARE(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+        QString error;
+        QVERIFY(!context->save(&error));
+        QVERIFY(!error.isEmpty());
+        QVERIFY(context->hasChanges());
+        QCOMPARE(context->skills().first()->persistentId(), 0);
+        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+
+        QVERIFY(context->save());
+        QVERIFY(!context->hasChanges());
+        QCOMPARE(sqlOnSide(path, "SELECT name FROM skill"), QStringLiteral("a"));
+    }
+
+    void skillsAreInPlainNameOrder()
+    {
+        auto container = open(storePath("order.sqlite"));
+        ModelContext *context = container->mainContext();
+        for (const char *name : {"beta", "alpha", "Alpha"})
+            context->insert(makeSkill(QString::fromLatin1(name), QStringLiteral("/%1.md").arg(QLatin1String(name))));
+        QStringList names;
+        for (const Skill *skill : context->skills())
+            names.append(skill->name());
+        QCOMPARE(names, (QStringList{"Alpha", "alpha", "beta"}));
+        context->skills().last()->setName("Aardvark");
+        QCOMPARE(context->skills().first()->name(), QStringLiteral("Aardvark"));
+    }
+
+    void editsInMemoryAreAnnouncedAtOnce()
+    {
+        auto container = open(storePath("signals.sqlite"));
+        ModelContext *context = container->mainContext();
+        QSignalSpy changed(context, &ModelContext::changed);
+        QSignalSpy removed(context, &ModelContext::skillAboutToBeRemoved);
+        Skill *skill = context->insert(makeSkill("a", "/a.md"));
+        QCOMPARE(changed.count(), 1);
+        skill->setIsFavorite(true);
+        QCOMPARE(changed.count(), 2);
+        skill->setIsFavorite(true);
+        QCOMPARE(changed.count(), 2);
+        QPointer<Skill> watcher(skill);
+        context->remove(skill);
+        QCOMPARE(removed.count(), 1);
+        QCOMPARE(changed.count(), 3);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(watcher.isNull());
+    }
+
+    void unusableStoresAreRefusedAndLeftUntouched_data()
+    {
+        QTest::addColumn<QByteArray>("kind");
+        QTest::newRow("a file of garbage") << QByteArray("garbage");
+        QTest::newRow("a store written by a newer schema") << QByteArray("newer");
+        QTest::newRow("a store folder that is a plain file") << QByteArray("folder");
+    }
+    void unusableStoresAreRefusedAndLeftUntouched()
+    {
+        QFETCH(QByteArray, kind);
+        QTemporaryDir dir;
+        QString path = dir.filePath("store.sqlite");
+        if (kind == "garbage") {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray(8192, 'x'));
+        } else if (kind == "newer") {
+            {
+                auto container = open(path);
+                QVERIFY(container);
+            }
+            sqlite3 *db = nullptr;
+            sqlite3_open(QFile::encodeName(path).constData(), &db);
+            sqlite3_exec(db, "UPDATE vesk_meta SET value = '2.0.0'; PRAGMA journal_mode = DELETE;", nullptr, nullptr, nullptr);
+            sqlite3_close(db);
+        } else {
+            QFile blocker(dir.filePath("blocked"));
+            QVERIFY(blocker.open(QIODevice::WriteOnly));
+            path = dir.filePath("blocked/store.sqlite");
+        }
+        const QByteArray before = readBytes(path);
+
+        QString error;
+        QVERIFY(!ModelContainer::open(path, &error));
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(readBytes(path), before);
+    }
+};
+
+VESK_TEST_GUILESS_MAIN(TestModelStore)
+#include "tst_modelstore.moc"
