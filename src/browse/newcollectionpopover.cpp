@@ -63,6 +63,8 @@ NewCollectionPopover::NewCollectionPopover(QWidget *parent)
     m_error->hide();
 
     auto *cancel = new QPushButton(tr("Cancel"), this);
+    cancel->setObjectName(QStringLiteral("cancel"));
+    m_create->setObjectName(QStringLiteral("create"));
     m_create->setDefault(true);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(cancel);

@@ -67,17 +67,24 @@ QString extensionOf(const QString &name)
     return dot < 0 ? QString() : name.mid(dot + 1).toLower();
 }
 
+struct WalkEntry {
+    QString relativePath;
+    bool isFileLike; // exists (links followed) and is not a directory
+};
+
 // Depth-first, sorted by name at every level. Symbolic links are reported but never
 // followed into, so a link pointing back up the tree cannot make the walk loop.
-void walk(const QString &root, const QString &prefix, QStringList &out)
+// The listing's own file information is used, so each entry is examined once.
+void walk(const QString &root, const QString &prefix, QList<WalkEntry> &out)
 {
     const QDir dir(prefix.isEmpty() ? root : root + u'/' + prefix);
     const QFileInfoList entries = dir.entryInfoList(
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     for (const QFileInfo &entry : entries) {
         const QString relative = prefix.isEmpty() ? entry.fileName() : prefix + u'/' + entry.fileName();
-        out.append(relative);
-        if (entry.isDir() && !entry.isSymLink())
+        const bool isDirectory = entry.isDir(); // follows links: dangling ones do not exist
+        out.append({relative, !isDirectory && entry.exists()});
+        if (isDirectory && !entry.isSymLink())
             walk(root, relative, out);
     }
 }
@@ -120,20 +127,18 @@ QList<SkillArtifact> listArtifacts(const QString &skillFilePath)
     if (directory.isEmpty())
         return {};
 
-    QStringList relativePaths;
-    walk(directory, QString(), relativePaths);
+    QList<WalkEntry> entries;
+    walk(directory, QString(), entries);
 
     QList<SkillArtifact> artifacts;
-    for (const QString &relative : std::as_const(relativePaths)) {
-        if (relative == skillFileName)
+    for (const WalkEntry &entry : std::as_const(entries)) {
+        const QString &relative = entry.relativePath;
+        if (relative == skillFileName || !entry.isFileLike)
             continue;
         const QString name = lastComponent(relative);
         if (name.startsWith(u'.'))
             continue;
         const QString absolute = directory + u'/' + relative;
-        const QFileInfo info(absolute); // follows links: dangling ones do not exist
-        if (!info.exists() || info.isDir())
-            continue;
 
         SkillArtifact artifact;
         artifact.id = QUuid::createUuid();

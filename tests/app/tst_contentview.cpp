@@ -1,0 +1,323 @@
+#include "app/appnotifications.h"
+#include "app/appstate.h"
+#include "app/contentview.h"
+#include "app/itemroles.h"
+#include "app/savecommand.h"
+#include "app/veskapp.h"
+#include "browse/newcollectionpopover.h"
+#include "browse/sidebarmodel.h"
+#include "browse/sidebarview.h"
+#include "browse/skilllistmodel.h"
+#include "browse/skilllistview.h"
+#include "detail/skilldetailview.h"
+#include "library/filewatcher.h"
+#include "library/modelcontainer.h"
+#include "library/modelcontext.h"
+#include "library/settingskeys.h"
+#include "testhome.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QToolButton>
+#include <QTreeView>
+#include <QtTest/QtTest>
+
+namespace {
+
+void writeSkill(const QString &path, const QByteArray &name, const QByteArray &body = "Body.")
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("---\nname: " + name + "\ndescription: about " + name + "\n---\n" + body + "\n");
+}
+
+// A widget that offers a save action while it has the focus, as the editor does.
+class SavingEdit final : public QLineEdit, public SaveActionProvider
+{
+public:
+    using QLineEdit::QLineEdit;
+    int saves = 0;
+    std::optional<SaveAction> saveAction() const override
+    {
+        auto *self = const_cast<SavingEdit *>(this);
+        return SaveAction{[self] { ++self->saves; }};
+    }
+};
+
+} // namespace
+
+// Drives the real window offscreen, each test with a fresh home folder and store.
+class TestContentView final : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<VeskApp> m_app;
+
+    QString home(const QString &relative) const { return m_home->path() + '/' + relative; }
+
+    // Opens a window and waits until its first scan has run.
+    ContentView *openWindow()
+    {
+        ContentView *window = m_app->newWindow();
+        window->show();
+        if (!QTest::qWaitForWindowExposed(window))
+            return nullptr;
+        if (!window->hasFinishedInitialScan()) {
+            QSignalSpy scanned(window, &ContentView::initialScanFinished);
+            scanned.wait(5000);
+        }
+        QCoreApplication::processEvents();
+        return window;
+    }
+
+    static int badge(ContentView *window, const SidebarFilter &filter)
+    {
+        SidebarModel *model = window->sidebar()->model();
+        model->refresh();
+        const QModelIndex index = model->indexForFilter(filter);
+        return index.isValid() ? index.data(ItemRoles::BadgeCountRole).toInt() : -1;
+    }
+
+    static QStringList listed(ContentView *window)
+    {
+        SkillListModel *model = window->skillList()->model();
+        model->refresh();
+        QStringList names;
+        for (int row = 0; row < model->rowCount(); ++row)
+            names.append(model->skillAt(row)->name());
+        return names;
+    }
+
+    Skill *skillNamed(const QString &name) const
+    {
+        for (Skill *skill : m_app->context().skills()) {
+            if (skill->name() == name)
+                return skill;
+        }
+        return nullptr;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_home = std::make_unique<QTemporaryDir>();
+        qputenv("HOME", QFile::encodeName(m_home->path()));
+        QSettings().remove(QLatin1String(SettingsKeys::customScanPaths));
+        QString fatal;
+        m_app = VeskApp::create(home("data/vesk.sqlite"), &fatal);
+        QVERIFY2(m_app, qPrintable(fatal));
+    }
+
+    void cleanup()
+    {
+        m_app.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        m_home.reset();
+    }
+
+    void anEmptyLibraryShowsItsEmptyStates()
+    {
+        ContentView *window = openWindow();
+        QVERIFY(window);
+        QCOMPARE(window->skillList()->title(), QStringLiteral("All skills"));
+        QVERIFY(window->skillList()->isShowingEmptyState());
+        QVERIFY(window->isShowingPlaceholder());
+        QCOMPARE(badge(window, SidebarFilter::all()), 0);
+        QCOMPARE(window->sidebar()->model()->rowCount(window->sidebar()->model()->index(1, 0)), 0);
+        QCOMPARE(window->searchField()->placeholderText(), QStringLiteral("Search skills..."));
+        QVERIFY(window->minimumSize() == QSize(900, 500));
+        QCOMPARE(m_app->state().sidebarFilter(), SidebarFilter::all());
+    }
+
+    void countsFollowHarnessesAndFavorites()
+    {
+        writeSkill(home("shared/both/SKILL.md"), "both");
+        QDir().mkpath(home(".claude/skills"));
+        QDir().mkpath(home(".cursor/skills"));
+        QVERIFY(QFile::link(home("shared/both"), home(".claude/skills/both")));
+        QVERIFY(QFile::link(home("shared/both"), home(".cursor/skills/both")));
+        writeSkill(home(".claude/skills/solo.md"), "solo");
+        writeSkill(home(".cursor/rules/rule.mdc"), "rule");
+        ContentView *window = openWindow();
+        QVERIFY(window);
+
+        QCOMPARE(badge(window, SidebarFilter::all()), 3);
+        QCOMPARE(badge(window, SidebarFilter::tool(ToolSource::Claude)), 2);
+        QCOMPARE(badge(window, SidebarFilter::tool(ToolSource::Cursor)), 2);
+        QCOMPARE(badge(window, SidebarFilter::tool(ToolSource::Codex)), -1); // no row without skills
+        QCOMPARE(badge(window, SidebarFilter::favorites()), 0);
+
+        // Favorite and unfavorite through the row's context menu.
+        Skill *solo = skillNamed("solo");
+        QList<QAction *> actions = window->skillList()->contextActions(solo, this);
+        QCOMPARE(actions.first()->text(), QStringLiteral("Favorite"));
+        QCOMPARE(actions.last()->text(), QStringLiteral("Show in Finder"));
+        QVERIFY(actions.at(1)->isSeparator());
+        actions.first()->trigger();
+        QCOMPARE(badge(window, SidebarFilter::favorites()), 1);
+        actions = window->skillList()->contextActions(solo, this);
+        QCOMPARE(actions.first()->text(), QStringLiteral("Unfavorite"));
+        actions.first()->trigger();
+        QCOMPARE(badge(window, SidebarFilter::favorites()), 0);
+        QVERIFY(!solo->isFavorite());
+    }
+
+    void searchReachesTheBodyAndKeepsTheSelection()
+    {
+        writeSkill(home(".claude/skills/one.md"), "one", "Mentions the zebra crossing.");
+        writeSkill(home(".claude/skills/two.md"), "two");
+        ContentView *window = openWindow();
+        QVERIFY(window);
+        m_app->state().setSelectedSkill(skillNamed("two"));
+        QVERIFY(!window->isShowingPlaceholder());
+
+        QTest::keyClicks(window->searchField(), "ZEBRA");
+        QCOMPARE(m_app->state().searchText(), QStringLiteral("ZEBRA"));
+        QCOMPARE(listed(window), QStringList{"one"});
+        // The selected skill no longer matches but stays selected and shown.
+        QCOMPARE(m_app->state().selectedSkill(), skillNamed("two"));
+        QVERIFY(!window->isShowingPlaceholder());
+    }
+
+    void deletingTheFilteredCollectionEmptiesTheList()
+    {
+        writeSkill(home(".claude/skills/member.md"), "member");
+        ContentView *window = openWindow();
+        QVERIFY(window);
+
+        SidebarView *sidebar = window->sidebar();
+        sidebar->openNewCollectionPopover();
+        NewCollectionPopover *popover = sidebar->newCollectionPopover();
+        QTRY_VERIFY(popover->isVisible());
+        auto *create = popover->findChild<QPushButton *>("create");
+        QCOMPARE(create->text(), QStringLiteral("Create"));
+        QVERIFY(!create->isEnabled());
+        QTest::keyClicks(popover->findChild<QLineEdit *>(), "Work");
+        QVERIFY(create->isEnabled());
+        popover->findChild<QToolButton *>("hammer")->click();
+        create->click();
+        QVERIFY(!popover->isVisible());
+        SkillCollection *work = m_app->context().collectionNamed("Work");
+        QVERIFY(work);
+        QCOMPARE(work->icon(), QStringLiteral("hammer"));
+        QCOMPARE(work->sortOrder(), 0);
+        work->addSkill(skillNamed("member"));
+
+        // Choosing the collection row filters the list by it.
+        sidebar->model()->refresh();
+        const QModelIndex row = sidebar->model()->indexForFilter(SidebarFilter::collection("Work"));
+        QVERIFY(row.isValid());
+        QCOMPARE(row.data(ItemRoles::BadgeCountRole).toInt(), 1);
+        sidebar->treeView()->selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect);
+        QCOMPARE(m_app->state().sidebarFilter(), SidebarFilter::collection("Work"));
+        QCOMPARE(window->skillList()->title(), QStringLiteral("Work"));
+        QCOMPARE(listed(window), QStringList{"member"});
+
+        Q_EMIT sidebar->deleteCollectionRequested(work);
+        QCOMPARE(listed(window), QStringList{});
+        QVERIFY(window->skillList()->isShowingEmptyState());
+        QCOMPARE(m_app->state().sidebarFilter(), SidebarFilter::collection("Work"));
+        QVERIFY(skillNamed("member"));
+        QVERIFY(skillNamed("member")->collections().isEmpty());
+        QTRY_VERIFY(sidebar->treeView()->selectionModel()->selectedIndexes().isEmpty());
+    }
+
+    void aDuplicateCollectionNameIsExplainedInThePopover()
+    {
+        ContentView *window = openWindow();
+        QVERIFY(window);
+        NewCollectionPopover *popover = window->sidebar()->newCollectionPopover();
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            window->sidebar()->openNewCollectionPopover();
+            QTRY_VERIFY(popover->isVisible());
+            popover->findChild<QLineEdit *>()->setText("Work");
+            popover->findChild<QPushButton *>("create")->click();
+        }
+        QVERIFY(popover->isVisible());
+        QVERIFY(popover->errorText().contains("Work"));
+        QCOMPARE(m_app->context().collections().size(), 1);
+        // Cancel keeps what was typed for the next opening.
+        popover->findChild<QPushButton *>("cancel")->click();
+        QVERIFY(!popover->isVisible());
+        window->sidebar()->openNewCollectionPopover();
+        QCOMPARE(popover->name(), QStringLiteral("Work"));
+    }
+
+    void theWatcherAddsCopiedSkillsAndDropsPrunedOnes()
+    {
+        writeSkill(home(".claude/skills/doomed/SKILL.md"), "doomed");
+        ContentView *window = openWindow();
+        QVERIFY(window);
+        QVERIFY(window->fileWatcher()->watchedPaths().contains(home(".claude/skills")));
+        m_app->state().setSelectedSkill(skillNamed("doomed"));
+        QVERIFY(!window->isShowingPlaceholder());
+
+        // A skill folder copied in from elsewhere appears without user action.
+        writeSkill(home("incoming/fresh/SKILL.md"), "fresh");
+        QVERIFY(QFile::rename(home("incoming/fresh"), home(".claude/skills/fresh")));
+        QTRY_COMPARE(listed(window), (QStringList{"doomed", "fresh"}));
+
+        // Removing the selected skill's folder prunes it and clears the selection.
+        QVERIFY(QDir(home(".claude/skills/doomed")).removeRecursively());
+        QTRY_COMPARE(listed(window), QStringList{"fresh"});
+        QVERIFY(!m_app->state().selectedSkill());
+        QVERIFY(window->isShowingPlaceholder());
+    }
+
+    void customScanDirectoriesRescanWhenAnnounced()
+    {
+        ContentView *window = openWindow();
+        QVERIFY(window);
+        writeSkill(home("code/app/.claude/skills/local/SKILL.md"), "local");
+        QSettings().setValue(QLatin1String(SettingsKeys::customScanPaths), QStringList{home("code")});
+        QCOMPARE(listed(window), QStringList{});
+        Q_EMIT m_app->notifications().customScanPathsChanged();
+        QCOMPARE(listed(window), QStringList{"local"});
+        QSettings().remove(QLatin1String(SettingsKeys::customScanPaths));
+    }
+
+    void windowsShareOneState()
+    {
+        writeSkill(home(".claude/skills/shared.md"), "shared");
+        ContentView *first = openWindow();
+        ContentView *second = openWindow();
+        QVERIFY(first && second);
+        first->sidebar()->model()->refresh();
+        const QModelIndex claude = first->sidebar()->model()->indexForFilter(SidebarFilter::tool(ToolSource::Claude));
+        first->sidebar()->treeView()->selectionModel()->setCurrentIndex(claude, QItemSelectionModel::ClearAndSelect);
+        QCOMPARE(second->skillList()->title(), QStringLiteral("Claude Code"));
+        QTest::keyClicks(second->searchField(), "sha");
+        QCOMPARE(first->searchField()->text(), QStringLiteral("sha"));
+        second->skillList()->listView()->setCurrentIndex(second->skillList()->model()->index(0));
+        QCOMPARE(first->detailView()->skill(), skillNamed("shared"));
+    }
+
+    void saveFollowsTheFocusedEditor()
+    {
+        ContentView *window = openWindow();
+        QVERIFY(window);
+        auto *editor = new SavingEdit(window);
+        editor->show();
+        QAction *save = m_app->saveCommand().action();
+        QCOMPARE(save->shortcut(), QKeySequence(QKeySequence::Save));
+
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        window->searchField()->setFocus();
+        QTRY_VERIFY(!save->isEnabled());
+        save->trigger();
+        QCOMPARE(editor->saves, 0);
+
+        editor->setFocus();
+        QTRY_VERIFY(save->isEnabled());
+        QTest::keySequence(window, QKeySequence::Save);
+        QCOMPARE(editor->saves, 1);
+    }
+};
+
+VESK_TEST_MAIN(TestContentView)
+#include "tst_contentview.moc"

@@ -1,0 +1,137 @@
+#include "app/appstate.h"
+#include "browse/skillfilter.h"
+#include "library/modelcontainer.h"
+#include "library/modelcontext.h"
+#include "testhome.h"
+
+#include <QtTest/QtTest>
+
+// A small library: each row of the tables names the skills it expects, in order.
+class TestSkillFilter final : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<ModelContainer> m_container;
+
+    ModelContext &context() { return *m_container->mainContext(); }
+
+    void add(const QString &name, const QString &description, const QString &body,
+             QList<ToolSource> tools, bool favorite = false)
+    {
+        auto skill = std::make_unique<Skill>("/s/" + name + ".md", QString(), name, description, body,
+                                             Skill::Frontmatter{}, tools.first(), false, true,
+                                             QDateTime::currentDateTimeUtc(), 1);
+        skill->setToolSources(tools);
+        skill->setIsFavorite(favorite);
+        QVERIFY(context().insert(std::move(skill)));
+    }
+
+    QStringList names(const SidebarFilter &filter, const QString &search)
+    {
+        QStringList list;
+        for (const Skill *skill : filterSkills(context().skills(), filter, search))
+            list.append(skill->name());
+        return list;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QString error;
+        m_container = ModelContainer::open(m_dir.filePath("filter.sqlite"), &error);
+        QVERIFY2(m_container, qPrintable(error));
+        add("beta", "second letter", "plain body", {ToolSource::Claude});
+        add("Alpha", "capital first", "", {ToolSource::Cursor}, true);
+        add("alpha", "", "mentions a hidden-needle in the body", {ToolSource::Claude, ToolSource::Cursor});
+        add("claude tools", "helpers", "", {ToolSource::Codex});
+        add("résumé", "cv writer", "", {ToolSource::Amp});
+        add("nospace", "x", "y", {ToolSource::Amp});
+        auto *work = context().insert(std::make_unique<SkillCollection>("Work", "folder", 0));
+        work->addSkill(context().skillWithResolvedPath("/s/beta.md"));
+    }
+
+    void filtersAndSearches_data()
+    {
+        QTest::addColumn<SidebarFilter>("filter");
+        QTest::addColumn<QString>("search");
+        QTest::addColumn<QStringList>("expected");
+        const SidebarFilter all = SidebarFilter::all();
+        QTest::newRow("all skills in plain name order, capitals first")
+            << all << "" << QStringList{"Alpha", "alpha", "beta", "claude tools", "nospace", "résumé"};
+        QTest::newRow("favorites only") << SidebarFilter::favorites() << "" << QStringList{"Alpha"};
+        QTest::newRow("a skill of two harnesses is under the first")
+            << SidebarFilter::tool(ToolSource::Claude) << "" << QStringList{"alpha", "beta"};
+        QTest::newRow("and under the second")
+            << SidebarFilter::tool(ToolSource::Cursor) << "" << QStringList{"Alpha", "alpha"};
+        QTest::newRow("a harness without skills lists nothing") << SidebarFilter::tool(ToolSource::Aider) << "" << QStringList{};
+        QTest::newRow("a collection lists its members") << SidebarFilter::collection("Work") << "" << QStringList{"beta"};
+        QTest::newRow("collection names are case-sensitive") << SidebarFilter::collection("work") << "" << QStringList{};
+        QTest::newRow("search ignores case") << all << "CLAUDE" << QStringList{"claude tools"};
+        QTest::newRow("search reaches the description") << all << "Letter" << QStringList{"beta"};
+        QTest::newRow("search reaches the body")
+            << all << "hidden-needle" << QStringList{"alpha"};
+        QTest::newRow("diacritics count") << all << "resume" << QStringList{};
+        QTest::newRow("a space is a real search")
+            << all << " " << QStringList{"Alpha", "alpha", "beta", "claude tools", "résumé"};
+        QTest::newRow("search and filter combine") << SidebarFilter::tool(ToolSource::Claude) << "plain" << QStringList{"beta"};
+    }
+    void filtersAndSearches()
+    {
+        QFETCH(SidebarFilter, filter);
+        QFETCH(QString, search);
+        QFETCH(QStringList, expected);
+        QCOMPARE(names(filter, search), expected);
+    }
+
+    void titlesFollowTheFilter_data()
+    {
+        QTest::addColumn<SidebarFilter>("filter");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("all") << SidebarFilter::all() << "All skills";
+        QTest::newRow("favorites") << SidebarFilter::favorites() << "Favorites";
+        QTest::newRow("a harness shows its display name") << SidebarFilter::tool(ToolSource::Claude) << "Claude Code";
+        QTest::newRow("a collection shows its name") << SidebarFilter::collection("Work") << "Work";
+    }
+    void titlesFollowTheFilter()
+    {
+        QFETCH(SidebarFilter, filter);
+        QFETCH(QString, title);
+        QCOMPARE(listTitle(filter), title);
+    }
+
+    void filterValuesCompareByCaseAndPayload()
+    {
+        QVERIFY(SidebarFilter::tool(ToolSource::Claude) == SidebarFilter::tool(ToolSource::Claude));
+        QVERIFY(SidebarFilter::tool(ToolSource::Claude) != SidebarFilter::tool(ToolSource::Cursor));
+        QVERIFY(SidebarFilter::all() != SidebarFilter::favorites());
+        QVERIFY(SidebarFilter::collection("Work") != SidebarFilter::collection("work"));
+        QCOMPARE(qHash(SidebarFilter::collection("Work")), qHash(SidebarFilter::collection("Work")));
+        for (const QString text : {"all", "favorites", "amp", "collection:My: list"})
+            QCOMPARE(SidebarFilter::fromString(text)->toString(), text);
+        QVERIFY(!SidebarFilter::fromString("Claude"));
+        QVERIFY(!DetailViewModes::fromRawValue("Editor"));
+        QCOMPARE(DetailViewModes::fromRawValue("card"), std::optional<DetailViewMode>(DetailViewMode::Card));
+    }
+
+    void stateIgnoresEqualWrites()
+    {
+        AppState state;
+        QCOMPARE(state.sidebarFilter(), SidebarFilter::all());
+        QCOMPARE(state.detailViewMode(), DetailViewMode::Card);
+        QVERIFY(!state.selectedSkill());
+        QSignalSpy filter(&state, &AppState::sidebarFilterChanged);
+        QSignalSpy search(&state, &AppState::searchTextChanged);
+        QSignalSpy mode(&state, &AppState::detailViewModeChanged);
+        state.setSidebarFilter(SidebarFilter::all());
+        state.setSearchText(QString());
+        state.setDetailViewMode(DetailViewMode::Card);
+        QCOMPARE(filter.count() + search.count() + mode.count(), 0);
+        state.setSidebarFilter(SidebarFilter::collection("Work"));
+        state.setSidebarFilter(SidebarFilter::collection("Work"));
+        QCOMPARE(filter.count(), 1);
+    }
+};
+
+VESK_TEST_GUILESS_MAIN(TestSkillFilter)
+#include "tst_skillfilter.moc"
