@@ -4,9 +4,11 @@
 #include "app/commandline.h"
 #include "app/contentview.h"
 #include "app/veskapp.h"
+#include "browse/skilllistview.h"
 #include "library/modelcontext.h"
 
 #include <QApplication>
+#include <QListView>
 #include <QTextStream>
 #include <QTimer>
 
@@ -63,6 +65,10 @@ void takeScreenshot(VeskApp &app, const CommandLine &commandLine)
             finish(1, error);
             return;
         }
+        // Show the selection as a user who just clicked it would see it.
+        window->activateWindow();
+        if (app.state().selectedSkill())
+            window->skillList()->listView()->setFocus();
         // Let the models fold the scan's changes and the window lay itself out.
         QTimer::singleShot(250, window, [window, commandLine] {
             const QPixmap image = window->grab();

@@ -4,8 +4,11 @@
 #include "app/appstate.h"
 #include "app/contentview.h"
 #include "app/savecommand.h"
+#include "app/settingswindow.h"
 #include "app/storeopener.h"
 #include "app/toolicon.h"
+#include "browse/sidebarview.h"
+#include "detail/newskillsheet.h"
 #include "library/artifactcache.h"
 #include "library/modelcontainer.h"
 #include "library/modelcontext.h"
@@ -68,7 +71,7 @@ void VeskApp::createActions()
     m_settings = new QAction(tr("Settings…"), this);
     m_settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     m_settings->setMenuRole(QAction::PreferencesRole);
-    m_settings->setEnabled(false);
+    connect(m_settings, &QAction::triggered, this, &VeskApp::showSettings);
 
     m_quit = new QAction(tr("Quit Vesk"), this);
     m_quit->setShortcut(QKeySequence::Quit);
@@ -85,6 +88,8 @@ ContentView *VeskApp::newWindow()
     auto *window = new ContentView(*m_state, context(), *m_artifacts, *m_notifications);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowIcon(applicationIcon());
+    window->setNewSkillSheetFactory(
+        [this](QWidget *parent) { return new NewSkillSheet(*m_state, context(), parent); });
     installMenus(window);
     m_windows.append(window);
     return window;
@@ -114,6 +119,7 @@ void VeskApp::installMenus(ContentView *window)
     QMenu *file = bar->addMenu(tr("&File"));
     file->addAction(m_newWindow);
     file->addAction(window->newSkillAction());
+    file->addAction(tr("New Collection…"), window->sidebar(), &SidebarView::openNewCollectionPopover);
     file->addSeparator();
     file->addAction(m_saveCommand->action());
     file->addSeparator();
@@ -126,6 +132,15 @@ void VeskApp::installMenus(ContentView *window)
 
     // Shortcuts of shared actions work only where the action is added to a widget.
     window->addActions({m_saveCommand->action(), m_quit, m_settings, m_newWindow});
+}
+
+void VeskApp::showSettings()
+{
+    if (!m_settingsWindow)
+        m_settingsWindow = std::make_unique<SettingsWindow>(*m_notifications);
+    m_settingsWindow->show();
+    m_settingsWindow->raise();
+    m_settingsWindow->activateWindow();
 }
 
 void VeskApp::showAbout(QWidget *parent)

@@ -14,6 +14,7 @@ class ModelContainer;
 class ModelContext;
 class QAction;
 class SaveCommand;
+class SettingsWindow;
 
 // The application object: the one AppState, the store, the artifact cache and
 // the application-wide commands, shared by every main window it opens.
@@ -43,6 +44,7 @@ private:
     void createActions();
     void installMenus(ContentView *window);
     void showAbout(QWidget *parent);
+    void showSettings();
 
     AppState *m_state = nullptr;
     std::unique_ptr<ModelContainer> m_container;
@@ -50,6 +52,7 @@ private:
     AppNotifications *m_notifications = nullptr;
     SaveCommand *m_saveCommand = nullptr;
     QList<QPointer<ContentView>> m_windows;
+    std::unique_ptr<SettingsWindow> m_settingsWindow; // created on first use
 
     QAction *m_about = nullptr;
     QAction *m_checkForUpdates = nullptr;

@@ -19,6 +19,33 @@
 
 namespace {
 
+// Keyboard navigation that steps over the section headings and the "New collection"
+// row (reachable from the File menu), so the arrow keys move from filter to filter.
+class SidebarTreeView final : public QTreeView
+{
+public:
+    using QTreeView::QTreeView;
+
+protected:
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override
+    {
+        QModelIndex next = QTreeView::moveCursor(action, modifiers);
+        const QModelIndex start = currentIndex();
+        QModelIndex previous;
+        while (next.isValid() && next != previous && !(next.flags() & Qt::ItemIsSelectable)) {
+            previous = next;
+            // Move on from here without selecting the row.
+            selectionModel()->setCurrentIndex(next, QItemSelectionModel::NoUpdate);
+            next = QTreeView::moveCursor(action, modifiers);
+        }
+        if (!next.isValid() || !(next.flags() & Qt::ItemIsSelectable)) {
+            selectionModel()->setCurrentIndex(start, QItemSelectionModel::NoUpdate);
+            return start;
+        }
+        return next;
+    }
+};
+
 QWidget *makeProductMark(QWidget *parent)
 {
     auto *mark = new QWidget(parent);
@@ -59,7 +86,7 @@ SidebarView::SidebarView(AppState &state, ModelContext &context, QWidget *parent
     : QWidget(parent)
     , m_state(state)
     , m_model(new SidebarModel(context, this))
-    , m_tree(new QTreeView(this))
+    , m_tree(new SidebarTreeView(this))
     , m_popover(new NewCollectionPopover(this))
 {
     auto *title = new ColumnTitle(QStringLiteral("Vesk"), this);

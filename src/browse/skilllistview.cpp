@@ -16,13 +16,33 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+namespace {
+
+// Focusing the list makes no row current by itself, so the first arrow key
+// selects the first skill instead of skipping it.
+class SkillListWidget final : public QListView
+{
+public:
+    using QListView::QListView;
+
+protected:
+    void focusInEvent(QFocusEvent *event) override
+    {
+        QListView::focusInEvent(event);
+        if (!selectionModel()->hasSelection())
+            selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    }
+};
+
+} // namespace
+
 SkillListView::SkillListView(AppState &state, ModelContext &context, QWidget *parent)
     : QWidget(parent)
     , m_state(state)
     , m_model(new SkillListModel(state, context, this))
     , m_title(new ColumnTitle(QString(), this))
     , m_stack(new QStackedWidget(this))
-    , m_list(new QListView(this))
+    , m_list(new SkillListWidget(this))
     , m_empty(new ContentUnavailableView(QStringLiteral("No Skills"), QStringLiteral("doc.text"),
                                          QStringLiteral("No skills match the current filter."), this))
 {
@@ -56,8 +76,8 @@ SkillListView::SkillListView(AppState &state, ModelContext &context, QWidget *pa
     };
     connect(m_model, &QAbstractItemModel::modelReset, this, rowsReplaced);
     connect(m_model, &QAbstractItemModel::rowsRemoved, this, rowsReplaced);
-    connect(m_list->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            &SkillListView::currentRowChanged);
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &SkillListView::selectionChangedByUser);
     connect(m_list, &QListView::customContextMenuRequested, this, &SkillListView::showContextMenu);
     updateTitle();
     updateEmptyState();
@@ -98,12 +118,16 @@ void SkillListView::selectSkillFromState()
     m_syncing = false;
 }
 
-void SkillListView::currentRowChanged()
+void SkillListView::selectionChangedByUser()
 {
     if (m_syncing)
         return;
-    const QModelIndex current = m_list->selectionModel()->currentIndex();
-    if (Skill *skill = m_model->skillAt(current.row()))
+    // Only a row the user selects changes the selection; focusing the list
+    // (which moves the current row) or deselecting does not.
+    const QModelIndexList selected = m_list->selectionModel()->selectedIndexes();
+    if (selected.isEmpty())
+        return;
+    if (Skill *skill = m_model->skillAt(selected.first().row()))
         m_state.setSelectedSkill(skill);
 }
 

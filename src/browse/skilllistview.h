@@ -37,7 +37,7 @@ private:
     void updateTitle();
     void updateEmptyState();
     void selectSkillFromState();
-    void currentRowChanged();
+    void selectionChangedByUser();
     void showContextMenu(const QPoint &position);
 
     AppState &m_state;

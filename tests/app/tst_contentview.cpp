@@ -296,6 +296,35 @@ private Q_SLOTS:
         QCOMPARE(first->detailView()->skill(), skillNamed("shared"));
     }
 
+    void arrowKeysStepOverSectionHeadings()
+    {
+        writeSkill(home(".claude/skills/a.md"), "a");
+        writeSkill(home(".claude/skills/b.md"), "b");
+        ContentView *window = openWindow();
+        QVERIFY(window);
+        QTreeView *tree = window->sidebar()->treeView();
+        window->sidebar()->model()->refresh();
+        tree->setFocus();
+        m_app->state().setSidebarFilter(SidebarFilter::favorites());
+        QTest::keyClick(tree, Qt::Key_Down);
+        QCOMPARE(m_app->state().sidebarFilter(), SidebarFilter::tool(ToolSource::Claude));
+        QTest::keyClick(tree, Qt::Key_Down); // only the collections heading and its button follow
+        QCOMPARE(m_app->state().sidebarFilter(), SidebarFilter::tool(ToolSource::Claude));
+        QTest::keyClick(tree, Qt::Key_Up);
+        QTest::keyClick(tree, Qt::Key_Up);
+        QCOMPARE(m_app->state().sidebarFilter(), SidebarFilter::all());
+
+        QListView *list = window->skillList()->listView();
+        list->setFocus();
+        QVERIFY(!m_app->state().selectedSkill()); // focusing the list alone selects nothing
+        QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(m_app->state().selectedSkill(), skillNamed("a"));
+        QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(m_app->state().selectedSkill(), skillNamed("b"));
+        QTest::keyClick(list, Qt::Key_Up);
+        QCOMPARE(m_app->state().selectedSkill(), skillNamed("a"));
+    }
+
     void saveFollowsTheFocusedEditor()
     {
         ContentView *window = openWindow();

@@ -1,3 +1,4 @@
+#include "app/commandline.h"
 #include "testhome.h"
 
 #include <QJsonArray>
@@ -81,6 +82,51 @@ class TestListCommand final : public QObject
 
 private Q_SLOTS:
     void init() { m_home = std::make_unique<QTemporaryDir>(); }
+
+    void parsesCommandLines_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("json");
+        QTest::newRow("no arguments open the window") << QStringList{} << int(CommandLine::Mode::Window) << false;
+        QTest::newRow("list prints lines") << QStringList{"list"} << int(CommandLine::Mode::List) << false;
+        QTest::newRow("list --json prints JSON") << QStringList{"list", "--json"} << int(CommandLine::Mode::List) << true;
+        QTest::newRow("--json before list counts too") << QStringList{"--json", "list"} << int(CommandLine::Mode::List) << true;
+        QTest::newRow("--json without list is a mistake") << QStringList{"--json"} << int(CommandLine::Mode::Invalid) << false;
+        QTest::newRow("help wins over everything") << QStringList{"list", "-h"} << int(CommandLine::Mode::Help) << false;
+        QTest::newRow("version") << QStringList{"--version"} << int(CommandLine::Mode::Version) << false;
+        QTest::newRow("an unknown command") << QStringList{"lsit"} << int(CommandLine::Mode::Invalid) << false;
+        QTest::newRow("an unknown option") << QStringList{"--frob"} << int(CommandLine::Mode::Invalid) << false;
+        QTest::newRow("screenshot options need --screenshot") << QStringList{"--select", "x"} << int(CommandLine::Mode::Invalid) << false;
+        QTest::newRow("a malformed size") << QStringList{"--screenshot", "a.png", "--size", "big"} << int(CommandLine::Mode::Invalid) << false;
+        QTest::newRow("Qt's own -platform option is left to Qt")
+            << QStringList{"-platform", "offscreen"} << int(CommandLine::Mode::Window) << false;
+    }
+    void parsesCommandLines()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, mode);
+        QFETCH(bool, json);
+        const CommandLine parsed = parseCommandLine(QStringList{"vesk"} + arguments);
+        QCOMPARE(int(parsed.mode), mode);
+        QCOMPARE(parsed.json, json);
+        QCOMPARE(parsed.errorText.isEmpty(), mode != int(CommandLine::Mode::Invalid));
+    }
+
+    void screenshotOptionsAreKept()
+    {
+        const CommandLine parsed = parseCommandLine({"vesk", "--screenshot", "out.png", "--select", "deploy",
+                                                     "--filter", "collection:Work", "--search", " ",
+                                                     "--size", "1280x800", "--palette", "dark"});
+        QCOMPARE(int(parsed.mode), int(CommandLine::Mode::Window));
+        QCOMPARE(parsed.screenshotFile, QStringLiteral("out.png"));
+        QCOMPARE(parsed.selectSkill, QStringLiteral("deploy"));
+        QCOMPARE(parsed.filter, QStringLiteral("collection:Work"));
+        QVERIFY(parsed.hasSearch);
+        QCOMPARE(parsed.search, QStringLiteral(" "));
+        QCOMPARE(parsed.size, QSize(1280, 800));
+        QCOMPARE(parsed.palette, QStringLiteral("dark"));
+    }
     void cleanup() { m_home.reset(); }
 
     void jsonListsEverySkillWithItsFacts()

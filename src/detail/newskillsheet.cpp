@@ -1,0 +1,98 @@
+#include "detail/newskillsheet.h"
+
+#include "app/appstate.h"
+#include "app/toolicon.h"
+#include "detail/newskill.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+NewSkillSheet::NewSkillSheet(AppState &state, ModelContext &context, QWidget *parent)
+    : QDialog(parent)
+    , m_state(state)
+    , m_context(context)
+    , m_name(new QLineEdit(this))
+    , m_tool(new QComboBox(this))
+    , m_error(new QLabel(this))
+    , m_create(new QPushButton(tr("Create"), this))
+{
+    setWindowTitle(tr("New Skill"));
+
+    auto *title = new QLabel(tr("New Skill"), this);
+    QFont titleFont = title->font();
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.5);
+    titleFont.setBold(true);
+    title->setFont(titleFont);
+
+    m_name->setObjectName(QStringLiteral("skillName"));
+    m_name->setPlaceholderText(tr("Skill name"));
+
+    m_tool->setObjectName(QStringLiteral("tool"));
+    const QColor symbolColor = palette().color(QPalette::Text);
+    for (ToolSource tool : Tools::allCases()) {
+        if (tool != ToolSource::Custom)
+            m_tool->addItem(toolIcon(tool, symbolColor), Tools::displayName(tool), static_cast<int>(tool));
+    }
+    m_tool->setCurrentIndex(m_tool->findData(static_cast<int>(ToolSource::Claude)));
+
+    auto *form = new QFormLayout;
+    form->setContentsMargins(0, 0, 0, 0);
+    form->addRow(m_name);
+    form->addRow(tr("Tool"), m_tool);
+
+    m_error->setObjectName(QStringLiteral("error"));
+    QFont errorFont = m_error->font();
+    errorFont.setPointSizeF(errorFont.pointSizeF() * 0.85);
+    m_error->setFont(errorFont);
+    QPalette errorPalette = m_error->palette();
+    errorPalette.setColor(QPalette::WindowText, QColor(0xd7, 0x3a, 0x32));
+    m_error->setPalette(errorPalette);
+    m_error->setWordWrap(true);
+    m_error->hide();
+
+    auto *cancel = new QPushButton(tr("Cancel"), this);
+    cancel->setObjectName(QStringLiteral("cancel"));
+    cancel->setAutoDefault(false);
+    m_create->setObjectName(QStringLiteral("create"));
+    m_create->setDefault(true);
+    m_create->setEnabled(false);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cancel);
+    buttons->addWidget(m_create);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(24, 24, 24, 24);
+    layout->setSpacing(20);
+    layout->addWidget(title);
+    layout->addLayout(form);
+    layout->addWidget(m_error);
+    layout->addLayout(buttons);
+    setFixedWidth(400 + 2 * 24);
+
+    // Escape rejects through QDialog; Return reaches the default button.
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_create, &QPushButton::clicked, this, &NewSkillSheet::create);
+    connect(m_name, &QLineEdit::textChanged, this,
+            [this](const QString &text) { m_create->setEnabled(!text.isEmpty()); });
+}
+
+void NewSkillSheet::create()
+{
+    if (m_name->text().isEmpty())
+        return;
+    QString error;
+    const auto tool = static_cast<ToolSource>(m_tool->currentData().toInt());
+    if (Skill *skill = createSkill(m_context, tool, m_name->text(), &error)) {
+        m_state.setSelectedSkill(skill);
+        accept();
+        return;
+    }
+    m_error->setText(error);
+    m_error->show();
+}
