@@ -1,35 +1,17 @@
-#include "symbols.h"
+#include "app/symbols.h"
+
+#include "app/renderediconengine.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QHash>
-#include <QIconEngine>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QPainter>
 #include <QPixmapCache>
 #include <QSvgRenderer>
 
-// Q_INIT_RESOURCE declares the generated registration function, which lives in the
-// global namespace, so this cannot sit inside a namespace.
-void initVeskResources()
-{
-    Q_INIT_RESOURCE(resources);
-}
-
 namespace {
-
-// How strongly a disabled symbol shows compared to its normal colour.
-constexpr qreal DisabledOpacity = 0.4;
-
-void ensureResources()
-{
-    static const bool registered = [] {
-        initVeskResources();
-        return true;
-    }();
-    Q_UNUSED(registered);
-}
 
 bool isPlainName(const QString &symbolName)
 {
@@ -46,7 +28,7 @@ QString resourcePath(const QString &symbolName)
 // Empty when no such symbol is bundled.
 QByteArray symbolSource(const QString &symbolName)
 {
-    ensureResources();
+    initVeskResources();
     if (!isPlainName(symbolName))
         return {};
 
@@ -80,56 +62,9 @@ QColor colorForMode(const QColor &color, QIcon::Mode mode)
     if (mode != QIcon::Disabled)
         return color;
     QColor faded = color;
-    faded.setAlphaF(float(color.alphaF() * DisabledOpacity));
+    faded.setAlphaF(float(color.alphaF() * disabledIconOpacity));
     return faded;
 }
-
-// Draws one symbol on demand at whatever size and scale the caller asks for,
-// so it stays sharp on every screen.
-class SymbolIconEngine final : public QIconEngine
-{
-public:
-    SymbolIconEngine(const QString &symbolName, const QColor &color)
-        : m_name(symbolName)
-        , m_color(color)
-    {
-    }
-
-    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State) override
-    {
-        const qreal dpr = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
-        const QPixmap drawn =
-            Symbols::pixmap(m_name, colorForMode(m_color, mode), rect.size(), dpr);
-        if (!drawn.isNull())
-            painter->drawPixmap(rect.topLeft(), drawn);
-    }
-
-    // QIcon asks for device pixels and applies the device pixel ratio itself.
-    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State) override
-    {
-        return Symbols::pixmap(m_name, colorForMode(m_color, mode), size, 1.0);
-    }
-
-    QSize actualSize(const QSize &size, QIcon::Mode, QIcon::State) override
-    {
-        const int side = qMin(size.width(), size.height());
-        return QSize(side, side);
-    }
-
-    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
-    {
-        return {QSize(16, 16), QSize(24, 24), QSize(32, 32), QSize(48, 48), QSize(64, 64)};
-    }
-
-    QString key() const override { return QStringLiteral("VeskSymbol"); }
-    QString iconName() override { return m_name; }
-    bool isNull() override { return false; }
-    QIconEngine *clone() const override { return new SymbolIconEngine(m_name, m_color); }
-
-private:
-    QString m_name;
-    QColor m_color;
-};
 
 } // namespace
 
@@ -144,7 +79,9 @@ QIcon icon(const QString &symbolName, const QColor &color)
 {
     if (!has(symbolName))
         return QIcon();
-    return QIcon(new SymbolIconEngine(symbolName, color));
+    return QIcon(new RenderedIconEngine(symbolName, [symbolName, color](int side, qreal dpr, QIcon::Mode mode) {
+        return pixmap(symbolName, colorForMode(color, mode), QSize(side, side), dpr);
+    }));
 }
 
 QIcon icon(const QString &symbolName, QPalette::ColorRole role)

@@ -7,9 +7,6 @@
 #include <QSize>
 #include <QString>
 
-// Registers the bundled icons and artwork compiled into the static library.
-// Symbols and the tool icons call it themselves; calling it again is harmless.
-void initVeskResources();
 
 // The bundled monochrome icon set, addressed by symbol names such as "star.fill"
 // or "doc.text". Every icon is drawn in a single colour chosen by the caller.
