@@ -51,6 +51,9 @@ public:
     void remove(SkillCollection *collection);
 
     bool hasChanges() const;
+    // Called by the records when one of their stored fields changed.
+    void noteChanged(Skill *skill);
+    void noteChanged(SkillCollection *collection);
     // Writes every pending change in one transaction. On failure nothing is
     // written, every change stays pending and `error` holds SQLite's message.
     bool save(QString *error = nullptr);
@@ -66,11 +69,8 @@ Q_SIGNALS:
     void changed();
 
 private:
-    friend class Skill;
     friend class SkillCollection;
 
-    void noteChanged(Skill *skill);
-    void noteChanged(SkillCollection *collection);
     void noteMembershipChanged(SkillCollection *collection, Skill *skill);
     void adopt(Skill *skill);
     void adopt(SkillCollection *collection);

@@ -1,6 +1,6 @@
 #include "library/skill.h"
 
-#include "library/modelcontext.h"
+#include "library/observedfield.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -30,12 +30,7 @@ Skill::Skill(const QString &filePath, const QString &resolvedPath, const QString
 template <typename T>
 void Skill::write(T &field, const T &value, void (Skill::*notify)())
 {
-    if (field == value)
-        return;
-    field = value;
-    Q_EMIT(this->*notify)();
-    if (m_context)
-        m_context->noteChanged(this);
+    writeObservedField(this, field, value, notify);
 }
 
 void Skill::setResolvedPath(const QString &value) { write(m_resolvedPath, value, &Skill::resolvedPathChanged); }

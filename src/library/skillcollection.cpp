@@ -1,6 +1,6 @@
 #include "library/skillcollection.h"
 
-#include "library/modelcontext.h"
+#include "library/observedfield.h"
 #include "library/skill.h"
 
 SkillCollection::SkillCollection(const QString &name, const QString &icon, qint64 sortOrder)
@@ -13,12 +13,7 @@ SkillCollection::SkillCollection(const QString &name, const QString &icon, qint6
 template <typename T>
 void SkillCollection::write(T &field, const T &value, void (SkillCollection::*notify)())
 {
-    if (field == value)
-        return;
-    field = value;
-    Q_EMIT(this->*notify)();
-    if (m_context)
-        m_context->noteChanged(this);
+    writeObservedField(this, field, value, notify);
 }
 
 void SkillCollection::setName(const QString &value) { write(m_name, value, &SkillCollection::nameChanged); }

@@ -9,7 +9,6 @@
 #include <QComboBox>
 #include <QPushButton>
 #include <QSettings>
-#include <QTabWidget>
 #include <QTreeWidget>
 #include <QtTest/QtTest>
 
@@ -22,13 +21,13 @@ void storePaths(const QStringList &paths)
     QSettings().setValue(key, paths);
 }
 
-QPushButton *addButton(const SettingsWindow &window)
+QStringList listedPaths(const SettingsWindow &window)
 {
-    for (QPushButton *button : window.findChildren<QPushButton *>()) {
-        if (button->text() == QLatin1String("Add directory..."))
-            return button;
-    }
-    return nullptr;
+    QStringList paths;
+    const QTreeWidget *list = window.findChild<QTreeWidget *>();
+    for (int i = 0; list && i < list->topLevelItemCount(); ++i)
+        paths << list->topLevelItem(i)->text(0);
+    return paths;
 }
 
 } // namespace
@@ -40,164 +39,79 @@ class TestSettings final : public QObject
 private Q_SLOTS:
     void init() { QSettings().clear(); }
 
-    void loadWithNothingStoredIsEmpty()
-    {
-        AppNotifications notifications;
-        QSignalSpy posted(&notifications, &AppNotifications::customScanPathsChanged);
-        QVERIFY(ScanPathSettings(notifications).load().isEmpty());
-        QVERIFY(!QSettings().contains(key));
-        QCOMPARE(posted.count(), 0);
-    }
-
-    void loadIgnoresMalformedValue()
+    void aMalformedStoredValueLoadsAsEmpty()
     {
         QSettings().setValue(key, QVariantList{1, 2});
         AppNotifications notifications;
         QVERIFY(ScanPathSettings(notifications).load().isEmpty());
     }
 
-    void add_data()
+    void editingStoresAndPostsAtOnce_data()
     {
         QTest::addColumn<QStringList>("before");
-        QTest::addColumn<QString>("chosen");
-        QTest::addColumn<bool>("added");
+        QTest::addColumn<bool>("remove");
+        QTest::addColumn<QString>("path");
         QTest::addColumn<QStringList>("after");
 
-        QTest::newRow("first") << QStringList{} << "/home/u/Dev" << true << QStringList{"/home/u/Dev"};
-        QTest::newRow("appends") << QStringList{"/a"} << "/b" << true << QStringList{"/a", "/b"};
-        QTest::newRow("trailing slash") << QStringList{} << "/home/u/Dev/" << true
-                                        << QStringList{"/home/u/Dev"};
-        QTest::newRow("unclean") << QStringList{} << "/home/u/./x/../Dev" << true
-                                 << QStringList{"/home/u/Dev"};
-        QTest::newRow("duplicate") << QStringList{"/a", "/b"} << "/b" << false << QStringList{"/a", "/b"};
-        QTest::newRow("duplicate after normalising") << QStringList{"/b"} << "/b/" << false
-                                                     << QStringList{"/b"};
-        QTest::newRow("empty") << QStringList{"/a"} << "" << false << QStringList{"/a"};
+        QTest::newRow("adding appends a new directory") << QStringList{"/a"} << false << "/b" << QStringList{"/a", "/b"};
+        QTest::newRow("adding cleans the choice and drops its trailing slash")
+            << QStringList{} << false << "/home/u/./x/../Dev/" << QStringList{"/home/u/Dev"};
+        QTest::newRow("adding makes a relative choice absolute")
+            << QStringList{} << false << "some/dir" << QStringList{QDir::currentPath() + "/some/dir"};
+        QTest::newRow("adding a directory already listed neither stores nor posts")
+            << QStringList{"/a", "/b"} << false << "/b" << QStringList{"/a", "/b"};
+        QTest::newRow("adding the same directory under another spelling does nothing")
+            << QStringList{"/b"} << false << "/b/" << QStringList{"/b"};
+        QTest::newRow("adding an empty choice does nothing") << QStringList{"/a"} << false << "" << QStringList{"/a"};
+        QTest::newRow("removing keeps the others in order")
+            << QStringList{"/a", "/b", "/c"} << true << "/b" << QStringList{"/a", "/c"};
+        QTest::newRow("removing drops every copy") << QStringList{"/b", "/a", "/b"} << true << "/b" << QStringList{"/a"};
+        QTest::newRow("removing the last one leaves an empty list") << QStringList{"/b"} << true << "/b" << QStringList{};
     }
 
-    void add()
+    void editingStoresAndPostsAtOnce()
     {
         QFETCH(QStringList, before);
-        QFETCH(QString, chosen);
-        QFETCH(bool, added);
+        QFETCH(bool, remove);
+        QFETCH(QString, path);
         QFETCH(QStringList, after);
+        const bool changed = remove || after != before;
 
         storePaths(before);
         AppNotifications notifications;
         QSignalSpy posted(&notifications, &AppNotifications::customScanPathsChanged);
         ScanPathSettings settings(notifications);
         QStringList paths = settings.load();
-        QCOMPARE(settings.add(paths, chosen), added);
+        if (remove)
+            settings.remove(paths, path);
+        else
+            QCOMPARE(settings.add(paths, path), changed);
         QCOMPARE(paths, after);
         QCOMPARE(readCustomScanPaths(), after);
-        QCOMPARE(posted.count(), added ? 1 : 0);
+        QCOMPARE(posted.count(), changed ? 1 : 0);
     }
 
-    void addingTwiceKeepsOneEntry()
+    void versionTextMarksWhatIsUnknown()
     {
-        AppNotifications notifications;
-        QSignalSpy posted(&notifications, &AppNotifications::customScanPathsChanged);
-        ScanPathSettings settings(notifications);
-        QStringList paths = settings.load();
-        QVERIFY(settings.add(paths, QStringLiteral("/srv/projects")));
-        QCOMPARE(posted.count(), 1);
-        QVERIFY(!settings.add(paths, QStringLiteral("/srv/projects")));
-        QCOMPARE(posted.count(), 1);
-        QCOMPARE(readCustomScanPaths(), QStringList{QStringLiteral("/srv/projects")});
+        QCOMPARE(aboutVersionText(QStringLiteral("1.4.2"), QStringLiteral("87")), QStringLiteral("1.4.2 (87)"));
+        QCOMPARE(aboutVersionText(QStringLiteral("1.4.2"), QString()), QStringLiteral("1.4.2 (?)"));
+        QCOMPARE(aboutVersionText(QString(), QStringLiteral("87")), QStringLiteral("? (87)"));
     }
 
-    void relativePathBecomesAbsolute()
-    {
-        const QString path = ScanPathSettings::normalised(QStringLiteral("some/dir/"));
-        QVERIFY(QDir::isAbsolutePath(path));
-        QVERIFY(path.endsWith(QLatin1String("/some/dir")));
-    }
-
-    void remove_data()
-    {
-        QTest::addColumn<QStringList>("before");
-        QTest::addColumn<QString>("removed");
-        QTest::addColumn<QStringList>("after");
-
-        QTest::newRow("middle") << QStringList{"/a", "/b", "/c"} << "/b" << QStringList{"/a", "/c"};
-        QTest::newRow("first") << QStringList{"/a", "/b", "/c"} << "/a" << QStringList{"/b", "/c"};
-        QTest::newRow("every copy") << QStringList{"/a", "/b", "/a", "/c"} << "/a"
-                                    << QStringList{"/b", "/c"};
-        QTest::newRow("last one") << QStringList{"/a"} << "/a" << QStringList{};
-    }
-
-    void remove()
-    {
-        QFETCH(QStringList, before);
-        QFETCH(QString, removed);
-        QFETCH(QStringList, after);
-
-        storePaths(before);
-        AppNotifications notifications;
-        QSignalSpy posted(&notifications, &AppNotifications::customScanPathsChanged);
-        ScanPathSettings settings(notifications);
-        QStringList paths = settings.load();
-        settings.remove(paths, removed);
-        QCOMPARE(paths, after);
-        QCOMPARE(readCustomScanPaths(), after);
-        QCOMPARE(posted.count(), 1);
-    }
-
-    void version_data()
-    {
-        QTest::addColumn<QString>("shortVersion");
-        QTest::addColumn<QString>("build");
-        QTest::addColumn<QString>("expected");
-
-        QTest::newRow("both") << "1.4.2" << "87" << "1.4.2 (87)";
-        QTest::newRow("no build") << "1.4.2" << "" << "1.4.2 (?)";
-        QTest::newRow("no version") << "" << "87" << "? (87)";
-        QTest::newRow("neither") << "" << "" << "? (?)";
-    }
-
-    void version()
-    {
-        QFETCH(QString, shortVersion);
-        QFETCH(QString, build);
-        QFETCH(QString, expected);
-        QCOMPARE(aboutVersionText(shortVersion, build), expected);
-    }
-
-    void windowLayout()
+    void showingTheWindowReloadsThePaths()
     {
         AppNotifications notifications;
         SettingsWindow window(notifications);
-        QCOMPARE(window.windowTitle(), QStringLiteral("Settings"));
-        QCOMPARE(window.size(), QSize(480, 320));
-        QCOMPARE(window.minimumSize(), window.maximumSize());
-        auto *tabs = window.findChild<QTabWidget *>();
-        QVERIFY(tabs);
-        QCOMPARE(tabs->count(), 3);
-        QCOMPARE(tabs->tabText(0), QStringLiteral("General"));
-        QCOMPARE(tabs->tabText(1), QStringLiteral("Directories"));
-        QCOMPARE(tabs->tabText(2), QStringLiteral("About"));
-        for (int i = 0; i < tabs->count(); ++i)
-            QVERIFY(!tabs->tabIcon(i).isNull());
-    }
-
-    void showingReloadsPaths()
-    {
-        AppNotifications notifications;
-        SettingsWindow window(notifications);
-        auto *list = window.findChild<QTreeWidget *>();
-        QVERIFY(list);
         storePaths({QStringLiteral("/one")});
         window.show();
-        QCOMPARE(list->topLevelItemCount(), 1);
+        QCOMPARE(listedPaths(window), QStringList{"/one"});
         window.hide();
         storePaths({QStringLiteral("/one"), QStringLiteral("/two")});
         window.show();
-        QCOMPARE(list->topLevelItemCount(), 2);
-        QCOMPARE(list->topLevelItem(1)->text(0), QStringLiteral("/two"));
-        QCOMPARE(list->topLevelItem(1)->toolTip(0), QStringLiteral("/two"));
+        QCOMPARE(listedPaths(window), (QStringList{"/one", "/two"}));
     }
 
-    void minusButtonRemovesRow()
+    void theMinusButtonRemovesItsRow()
     {
         storePaths({QStringLiteral("/a"), QStringLiteral("/b"), QStringLiteral("/c")});
         AppNotifications notifications;
@@ -205,27 +119,25 @@ private Q_SLOTS:
         SettingsWindow window(notifications);
         window.show();
         auto *list = window.findChild<QTreeWidget *>();
-        QVERIFY(list);
-        QCOMPARE(list->topLevelItemCount(), 3);
+        QVERIFY(list && list->topLevelItemCount() == 3);
         auto *minus = qobject_cast<QAbstractButton *>(list->itemWidget(list->topLevelItem(1), 1));
         QVERIFY(minus);
         minus->click();
         QCOMPARE(posted.count(), 1);
-        QCOMPARE(readCustomScanPaths(), (QStringList{QStringLiteral("/a"), QStringLiteral("/c")}));
-        QCOMPARE(list->topLevelItemCount(), 2);
-        QCOMPARE(list->topLevelItem(1)->text(0), QStringLiteral("/c"));
+        QCOMPARE(readCustomScanPaths(), (QStringList{"/a", "/c"}));
+        QCOMPARE(listedPaths(window), (QStringList{"/a", "/c"}));
     }
 
-    void addDirectory_data()
+    void theAddButtonAsksForADirectory_data()
     {
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<QStringList>("stored");
 
-        QTest::newRow("chosen") << "/srv/work/" << QStringList{"/srv/work"};
-        QTest::newRow("cancelled") << "" << QStringList{};
+        QTest::newRow("a chosen directory is stored and listed") << "/srv/work/" << QStringList{"/srv/work"};
+        QTest::newRow("a cancelled choice changes nothing") << "" << QStringList{};
     }
 
-    void addDirectory()
+    void theAddButtonAsksForADirectory()
     {
         QFETCH(QString, chosen);
         QFETCH(QStringList, stored);
@@ -239,16 +151,18 @@ private Q_SLOTS:
             return chosen;
         });
         window.show();
-        QPushButton *add = addButton(window);
+        QPushButton *add = nullptr;
+        for (QPushButton *button : window.findChildren<QPushButton *>())
+            add = button->text() == QLatin1String("Add directory...") ? button : add;
         QVERIFY(add);
         add->click();
         QCOMPARE(asked, 1);
         QCOMPARE(readCustomScanPaths(), stored);
         QCOMPARE(posted.count(), stored.size());
-        QCOMPARE(window.findChild<QTreeWidget *>()->topLevelItemCount(), stored.size());
+        QCOMPARE(listedPaths(window), stored);
     }
 
-    void defaultHarnessPersists()
+    void theDefaultHarnessIsRemembered()
     {
         const QString toolKey = QLatin1String(SettingsKeys::defaultTool);
         AppNotifications notifications;
@@ -256,10 +170,7 @@ private Q_SLOTS:
             SettingsWindow window(notifications);
             auto *combo = window.findChild<QComboBox *>();
             QVERIFY(combo);
-            QCOMPARE(combo->count(), 8);
             QCOMPARE(combo->currentText(), QStringLiteral("Claude Code"));
-            for (int i = 0; i < combo->count(); ++i)
-                QCOMPARE(combo->itemText(i), Tools::displayName(Tools::allCases().at(i)));
             combo->setCurrentIndex(3);
             QCOMPARE(QSettings().value(toolKey).toString(), Tools::rawValue(Tools::allCases().at(3)));
         }

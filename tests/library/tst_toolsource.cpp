@@ -39,14 +39,8 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("suffixes");
         QTest::newRow("claude has its skills folder then the shared agents folder")
             << ToolSource::Claude << QStringList{"/.claude/skills", "/.agents/skills"};
-        QTest::newRow("cursor has skills then rules") << ToolSource::Cursor << QStringList{"/.cursor/skills", "/.cursor/rules"};
-        QTest::newRow("windsurf has memories then rules")
-            << ToolSource::Windsurf << QStringList{"/.codeium/windsurf/memories", "/.windsurf/rules"};
         QTest::newRow("codex has one folder") << ToolSource::Codex << QStringList{"/.codex"};
-        QTest::newRow("amp has one folder") << ToolSource::Amp << QStringList{"/.config/amp"};
         QTest::newRow("copilot has none") << ToolSource::Copilot << QStringList{};
-        QTest::newRow("aider has none") << ToolSource::Aider << QStringList{};
-        QTest::newRow("custom has none") << ToolSource::Custom << QStringList{};
     }
     void globalLocationsFollowTheHomeDirectory()
     {
@@ -62,15 +56,6 @@ private Q_SLOTS:
         QCOMPARE(actual, expected);
     }
 
-    void projectLocationsHaveNoRowForAiderOrCustom()
-    {
-        for (const ProjectSkillLocation &row : Tools::projectSkillLocations()) {
-            QVERIFY(row.tool != ToolSource::Aider);
-            QVERIFY(row.tool != ToolSource::Custom);
-            QVERIFY(!row.relativePath.startsWith('/'));
-        }
-        QCOMPARE(Tools::projectSkillLocations().size(), 7);
-    }
 };
 
 VESK_TEST_GUILESS_MAIN(TestToolSource)

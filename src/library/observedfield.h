@@ -1,0 +1,16 @@
+#pragma once
+
+#include "library/modelcontext.h"
+
+// Stores `value` in a record's field and tells whoever listens, unless the value
+// is unchanged: an equal write notifies nobody and leaves nothing pending.
+template <typename Record, typename T>
+void writeObservedField(Record *record, T &field, const T &value, void (Record::*notify)())
+{
+    if (field == value)
+        return;
+    field = value;
+    Q_EMIT(record->*notify)();
+    if (ModelContext *context = record->context())
+        context->noteChanged(record);
+}
