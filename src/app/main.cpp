@@ -29,8 +29,12 @@ QStringList argumentList(int argc, char **argv)
     return arguments;
 }
 
+// Without --palette the desktop's own style and colours apply; with it, Vesk's own
+// colours on the Fusion style, which draws them the same everywhere.
 void applyAppearance(const QString &palette)
 {
+    if (palette.isEmpty())
+        return;
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     if (palette == QLatin1String("dark"))
         QApplication::setPalette(PaletteColors::darkPalette());
