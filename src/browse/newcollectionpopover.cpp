@@ -1,5 +1,6 @@
 #include "browse/newcollectionpopover.h"
 
+#include "app/errorlabel.h"
 #include "app/palettecolors.h"
 #include "app/symbols.h"
 #include "browse/libraryactions.h"
@@ -21,7 +22,7 @@ NewCollectionPopover::NewCollectionPopover(QWidget *parent)
     : QFrame(parent, Qt::Popup)
     , m_nameField(new QLineEdit(this))
     , m_iconButtons(new QButtonGroup(this))
-    , m_error(new QLabel(this))
+    , m_error(new ErrorLabel(this))
     , m_create(new QPushButton(tr("Create"), this))
 {
     setObjectName(QStringLiteral("newCollectionPopover"));
@@ -55,12 +56,6 @@ NewCollectionPopover::NewCollectionPopover(QWidget *parent)
                       .arg(accent.red()).arg(accent.green()).arg(accent.blue()));
     connect(m_iconButtons, &QButtonGroup::buttonClicked, this,
             [this](QAbstractButton *button) { selectIcon(button->objectName()); });
-
-    QPalette errorPalette = m_error->palette();
-    errorPalette.setColor(QPalette::WindowText, QColor(0xd7, 0x3a, 0x32));
-    m_error->setPalette(errorPalette);
-    m_error->setWordWrap(true);
-    m_error->hide();
 
     auto *cancel = new QPushButton(tr("Cancel"), this);
     cancel->setObjectName(QStringLiteral("cancel"));
@@ -122,8 +117,7 @@ QString NewCollectionPopover::errorText() const
 void NewCollectionPopover::finishCreate(const QString &error)
 {
     if (!error.isEmpty()) {
-        m_error->setText(error);
-        m_error->show();
+        m_error->showError(error);
         adjustSize();
         m_nameField->setFocus();
         m_nameField->selectAll();

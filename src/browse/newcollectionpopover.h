@@ -4,6 +4,7 @@
 #include <QString>
 
 class QButtonGroup;
+class ErrorLabel;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -41,7 +42,7 @@ private:
 
     QLineEdit *m_nameField = nullptr;
     QButtonGroup *m_iconButtons = nullptr;
-    QLabel *m_error = nullptr;
+    ErrorLabel *m_error = nullptr;
     QPushButton *m_create = nullptr;
     QString m_icon = QStringLiteral("folder");
 };

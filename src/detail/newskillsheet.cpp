@@ -1,5 +1,6 @@
 #include "detail/newskillsheet.h"
 
+#include "app/errorlabel.h"
 #include "app/appstate.h"
 #include "app/toolicon.h"
 #include "detail/newskill.h"
@@ -18,7 +19,7 @@ NewSkillSheet::NewSkillSheet(AppState &state, ModelContext &context, QWidget *pa
     , m_context(context)
     , m_name(new QLineEdit(this))
     , m_tool(new QComboBox(this))
-    , m_error(new QLabel(this))
+    , m_error(new ErrorLabel(this))
     , m_create(new QPushButton(tr("Create"), this))
 {
     setWindowTitle(tr("New Skill"));
@@ -44,16 +45,6 @@ NewSkillSheet::NewSkillSheet(AppState &state, ModelContext &context, QWidget *pa
     form->setContentsMargins(0, 0, 0, 0);
     form->addRow(m_name);
     form->addRow(tr("Tool"), m_tool);
-
-    m_error->setObjectName(QStringLiteral("error"));
-    QFont errorFont = m_error->font();
-    errorFont.setPointSizeF(errorFont.pointSizeF() * 0.85);
-    m_error->setFont(errorFont);
-    QPalette errorPalette = m_error->palette();
-    errorPalette.setColor(QPalette::WindowText, QColor(0xd7, 0x3a, 0x32));
-    m_error->setPalette(errorPalette);
-    m_error->setWordWrap(true);
-    m_error->hide();
 
     auto *cancel = new QPushButton(tr("Cancel"), this);
     cancel->setObjectName(QStringLiteral("cancel"));
@@ -93,6 +84,5 @@ void NewSkillSheet::create()
         accept();
         return;
     }
-    m_error->setText(error);
-    m_error->show();
+    m_error->showError(error);
 }

@@ -5,6 +5,7 @@
 class AppState;
 class ModelContext;
 class QComboBox;
+class ErrorLabel;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -26,6 +27,6 @@ private:
     ModelContext &m_context;
     QLineEdit *m_name = nullptr;
     QComboBox *m_tool = nullptr;
-    QLabel *m_error = nullptr;
+    ErrorLabel *m_error = nullptr;
     QPushButton *m_create = nullptr;
 };

@@ -113,22 +113,6 @@ private Q_SLOTS:
         QCOMPARE(parsed.errorText.isEmpty(), mode != int(CommandLine::Mode::Invalid));
     }
 
-    void screenshotOptionsAreKept()
-    {
-        const CommandLine parsed = parseCommandLine({"vesk", "--screenshot", "out.png", "--select", "deploy",
-                                                     "--filter", "collection:Work", "--search", " ",
-                                                     "--size", "1280x800", "--palette", "dark"});
-        QCOMPARE(int(parsed.mode), int(CommandLine::Mode::Window));
-        QCOMPARE(parsed.screenshotFile, QStringLiteral("out.png"));
-        QCOMPARE(parsed.selectSkill, QStringLiteral("deploy"));
-        QCOMPARE(parsed.filter, QStringLiteral("collection:Work"));
-        QVERIFY(parsed.hasSearch);
-        QCOMPARE(parsed.search, QStringLiteral(" "));
-        QCOMPARE(parsed.size, QSize(1280, 800));
-        QCOMPARE(parsed.palette, QStringLiteral("dark"));
-    }
-    void cleanup() { m_home.reset(); }
-
     void jsonListsEverySkillWithItsFacts()
     {
         writeFile(home("shared/review/SKILL.md"),

@@ -310,23 +310,6 @@ private Q_SLOTS:
         QCOMPARE(artifacts.at(1).relativePath, QStringLiteral("scripts/run.py"));
         QVERIFY(m_artifacts->artifacts(home(".claude/skills/single.md")).isEmpty());
     }
-
-    void recordsCarryTheFileFacts()
-    {
-        writeFile(home(".windsurf/rules/facts.md"), skillText("facts"));
-        const QDateTime stamp = QDateTime::fromSecsSinceEpoch(1600000000, Qt::UTC);
-        QFile file(home(".windsurf/rules/facts.md"));
-        QVERIFY(file.open(QIODevice::ReadWrite));
-        QVERIFY(file.setFileTime(stamp, QFileDevice::FileModificationTime));
-        file.close();
-        m_scanner->scanAll();
-        const Skill *skill = named("facts");
-        QVERIFY(skill);
-        QCOMPARE(skill->fileModifiedDate(), stamp);
-        QCOMPARE(skill->fileSize(), QFileInfo(home(".windsurf/rules/facts.md")).size());
-        QCOMPARE(skill->skillDescription(), QStringLiteral("about facts"));
-        QCOMPARE(skill->toolSources(), QList<ToolSource>{ToolSource::Windsurf});
-    }
 };
 
 VESK_TEST_GUILESS_MAIN(TestSkillScanner)
