@@ -12,7 +12,6 @@
 #include <QTextStream>
 #include <QTimer>
 
-#include <cstdio>
 
 namespace {
 

@@ -5,7 +5,6 @@
 
 class QButtonGroup;
 class ErrorLabel;
-class QLabel;
 class QLineEdit;
 class QPushButton;
 

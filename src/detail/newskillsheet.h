@@ -6,7 +6,6 @@ class AppState;
 class ModelContext;
 class QComboBox;
 class ErrorLabel;
-class QLabel;
 class QLineEdit;
 class QPushButton;
 
