@@ -1,13 +1,15 @@
-# vesk_add_test(<name> <source>... [GUI])
-# One Qt Test executable per class or area, run by ctest without a display.
+# vesk_add_test(<name> LINKS <target>... SOURCES <source>...)
+# One Qt Test executable per area, linked against the smallest layer it needs and
+# run by ctest without a display.
 function(vesk_add_test name)
-    cmake_parse_arguments(ARG "" "" "" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "LINKS;SOURCES" ${ARGN})
     set(target tst_${name})
-    add_executable(${target} ${ARG_UNPARSED_ARGUMENTS})
-    target_link_libraries(${target} PRIVATE vesklib Qt6::Test)
+    add_executable(${target} ${ARG_SOURCES})
+    target_link_libraries(${target} PRIVATE ${ARG_LINKS} Qt6::Test)
     target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
     target_compile_definitions(${target} PRIVATE
-        VESK_EXECUTABLE="$<TARGET_FILE:vesk>")
+        VESK_EXECUTABLE="$<TARGET_FILE:vesk>"
+        VESK_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
     add_dependencies(${target} vesk)
     add_test(NAME ${name} COMMAND ${target})
     set_tests_properties(${name} PROPERTIES

@@ -1,9 +1,9 @@
 #include "app/commandline.h"
 #include "app/contentview.h"
 #include "app/listcommand.h"
-#include "app/palettecolors.h"
+#include "common/palettecolors.h"
 #include "app/screenshot.h"
-#include "app/toolicon.h"
+#include "common/toolicon.h"
 #include "app/veskapp.h"
 #include "library/modelcontainer.h"
 

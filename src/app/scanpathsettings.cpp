@@ -1,6 +1,6 @@
 #include "app/scanpathsettings.h"
 
-#include "app/appnotifications.h"
+#include "common/appnotifications.h"
 #include "library/settingskeys.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "app/screenshot.h"
 
-#include "app/appstate.h"
+#include "common/appstate.h"
 #include "app/commandline.h"
 #include "app/contentview.h"
 #include "app/veskapp.h"

@@ -1,8 +1,8 @@
 #include "app/settingswindow.h"
 
-#include "app/palettecolors.h"
-#include "app/symbols.h"
-#include "app/toolicon.h"
+#include "common/palettecolors.h"
+#include "common/symbols.h"
+#include "common/toolicon.h"
 #include "library/settingskeys.h"
 #include "library/toolsource.h"
 

@@ -1,9 +1,9 @@
 #include "browse/newcollectionpopover.h"
 
-#include "app/errorlabel.h"
-#include "app/palettecolors.h"
-#include "app/symbols.h"
-#include "browse/libraryactions.h"
+#include "common/errorlabel.h"
+#include "common/palettecolors.h"
+#include "common/symbols.h"
+#include "common/libraryactions.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>

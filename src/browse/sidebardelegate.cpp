@@ -1,9 +1,9 @@
 #include "browse/sidebardelegate.h"
 
-#include "app/itemroles.h"
-#include "app/palettecolors.h"
-#include "app/symbols.h"
-#include "app/toolicon.h"
+#include "common/itemroles.h"
+#include "common/palettecolors.h"
+#include "common/symbols.h"
+#include "common/toolicon.h"
 
 #include <QPainter>
 #include <QPainterPath>

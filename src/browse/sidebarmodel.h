@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/itemroles.h"
-#include "app/sidebarfilter.h"
+#include "common/itemroles.h"
+#include "common/sidebarfilter.h"
 #include "library/skillcollection.h"
 
 #include <QAbstractItemModel>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/sidebarfilter.h"
+#include "common/sidebarfilter.h"
 
 #include <QList>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "browse/skilllistmodel.h"
 
-#include "app/appstate.h"
-#include "app/itemroles.h"
+#include "common/appstate.h"
+#include "common/itemroles.h"
 #include "browse/skillfilter.h"
 #include "library/modelcontext.h"
 

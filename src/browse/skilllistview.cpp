@@ -1,8 +1,8 @@
 #include "browse/skilllistview.h"
 
-#include "app/appstate.h"
-#include "app/columntitle.h"
-#include "app/contentunavailableview.h"
+#include "common/appstate.h"
+#include "common/columntitle.h"
+#include "common/contentunavailableview.h"
 #include "browse/skillfilter.h"
 #include "browse/skilllistmodel.h"
 #include "browse/skillrowdelegate.h"

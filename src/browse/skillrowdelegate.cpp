@@ -1,8 +1,8 @@
 #include "browse/skillrowdelegate.h"
 
-#include "app/itemroles.h"
-#include "app/palettecolors.h"
-#include "app/symbols.h"
+#include "common/itemroles.h"
+#include "common/palettecolors.h"
+#include "common/symbols.h"
 
 #include <QPainter>
 

@@ -1,8 +1,8 @@
 #include "detail/newskillsheet.h"
 
-#include "app/errorlabel.h"
-#include "app/appstate.h"
-#include "app/toolicon.h"
+#include "common/errorlabel.h"
+#include "common/appstate.h"
+#include "common/toolicon.h"
 #include "detail/newskill.h"
 
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #include "detail/skilldetailview.h"
 
-#include "app/palettecolors.h"
+#include "common/palettecolors.h"
 #include "library/homepath.h"
 #include "library/skill.h"
 

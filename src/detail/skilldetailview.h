@@ -1,11 +1,12 @@
 #pragma once
 
+#include "library/skill.h"
+
 #include <QPointer>
 #include <QWidget>
 
 class QLabel;
 class QTextBrowser;
-class Skill;
 
 // The detail column for the selected skill: its name, description, harnesses,
 // where it lives, and its instructions rendered as Markdown. Read-only.

@@ -1,4 +1,4 @@
-#include "app/appnotifications.h"
+#include "common/appnotifications.h"
 #include "app/scanpathsettings.h"
 #include "app/settingswindow.h"
 #include "library/settingskeys.h"

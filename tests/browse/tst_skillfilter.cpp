@@ -1,4 +1,4 @@
-#include "app/appstate.h"
+#include "common/appstate.h"
 #include "browse/skillfilter.h"
 #include "library/modelcontainer.h"
 #include "library/modelcontext.h"

@@ -1,4 +1,4 @@
-#include "app/appstate.h"
+#include "common/appstate.h"
 #include "detail/newskill.h"
 #include "detail/newskillsheet.h"
 #include "library/artifactcache.h"

@@ -1,4 +1,4 @@
-#include "browse/libraryactions.h"
+#include "common/libraryactions.h"
 
 #include "library/modelcontext.h"
 

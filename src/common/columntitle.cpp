@@ -1,4 +1,4 @@
-#include "app/columntitle.h"
+#include "common/columntitle.h"
 
 ColumnTitle::ColumnTitle(const QString &text, QWidget *parent)
     : QLabel(text, parent)

@@ -1,7 +1,7 @@
 #include "testhome.h"
 
-#include "app/symbols.h"
-#include "app/toolicon.h"
+#include "common/symbols.h"
+#include "common/toolicon.h"
 #include "library/toolsource.h"
 
 #include <QApplication>

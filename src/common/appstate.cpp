@@ -1,4 +1,4 @@
-#include "app/appstate.h"
+#include "common/appstate.h"
 
 #include "library/skill.h"
 

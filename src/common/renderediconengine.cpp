@@ -1,4 +1,4 @@
-#include "app/renderediconengine.h"
+#include "common/renderediconengine.h"
 
 #include <QPainter>
 

@@ -1,4 +1,4 @@
-#include "app/sidebarfilter.h"
+#include "common/sidebarfilter.h"
 
 namespace {
 const QString collectionPrefix = QStringLiteral("collection:");

@@ -1,4 +1,4 @@
-#include "app/palettecolors.h"
+#include "common/palettecolors.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/filemanager.h"
+#include "common/filemanager.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

@@ -1,6 +1,6 @@
-#include "app/symbols.h"
+#include "common/symbols.h"
 
-#include "app/renderediconengine.h"
+#include "common/renderediconengine.h"
 
 #include <QApplication>
 #include <QFile>

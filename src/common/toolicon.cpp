@@ -1,7 +1,7 @@
-#include "app/toolicon.h"
+#include "common/toolicon.h"
 
-#include "app/renderediconengine.h"
-#include "app/symbols.h"
+#include "common/renderediconengine.h"
+#include "common/symbols.h"
 
 #include <QPainter>
 #include <QPixmapCache>

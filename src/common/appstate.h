@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/sidebarfilter.h"
+#include "common/sidebarfilter.h"
 #include "library/skill.h"
 
 #include <QObject>

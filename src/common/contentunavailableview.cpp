@@ -1,7 +1,7 @@
-#include "app/contentunavailableview.h"
+#include "common/contentunavailableview.h"
 
-#include "app/palettecolors.h"
-#include "app/symbols.h"
+#include "common/palettecolors.h"
+#include "common/symbols.h"
 
 #include <QEvent>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "app/errorlabel.h"
+#include "common/errorlabel.h"
 
 ErrorLabel::ErrorLabel(QWidget *parent)
     : QLabel(parent)

@@ -1,4 +1,4 @@
-#include "app/savecommand.h"
+#include "common/savecommand.h"
 
 #include <QAction>
 #include <QApplication>

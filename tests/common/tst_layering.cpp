@@ -1,0 +1,79 @@
+#include "testhome.h"
+
+#include <QDirIterator>
+#include <QFile>
+#include <QRegularExpression>
+#include <QtTest/QtTest>
+
+// The build links each layer only against the layers beneath it; this test reads
+// the includes too, so a header-only slip (an inline function, a forward
+// declaration that grows) cannot point the wrong way unnoticed.
+class TestLayering final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void includesPointDownward_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QStringList>("allowed");
+        QTest::newRow("the library core includes only itself")
+            << "library" << QStringList{"library"};
+        QTest::newRow("the shared toolkit sits on the core")
+            << "common" << QStringList{"library", "common"};
+        QTest::newRow("browsing sits on the toolkit, beside the detail and card columns")
+            << "browse" << QStringList{"library", "common", "browse"};
+        QTest::newRow("the detail pane may host the card but not the browsing columns")
+            << "detail" << QStringList{"library", "common", "card", "detail"};
+        QTest::newRow("the card sits on the toolkit only")
+            << "card" << QStringList{"library", "common", "card"};
+    }
+
+    void includesPointDownward()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QStringList, allowed);
+        static const QRegularExpression projectInclude(
+            QStringLiteral("^\\s*#\\s*include\\s+\"([a-z]+)/[^\"]+\""),
+            QRegularExpression::MultilineOption);
+
+        const QString root = QStringLiteral(VESK_SOURCE_DIR "/src/") + folder;
+        QDirIterator files(root, {QStringLiteral("*.h"), QStringLiteral("*.cpp")}, QDir::Files,
+                           QDirIterator::Subdirectories);
+        QStringList violations;
+        while (files.hasNext()) {
+            QFile file(files.next());
+            QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
+            const QString text = QString::fromUtf8(file.readAll());
+            auto matches = projectInclude.globalMatch(text);
+            while (matches.hasNext()) {
+                const QString layer = matches.next().captured(1);
+                if (!allowed.contains(layer))
+                    violations.append(file.fileName() + QStringLiteral(" includes ") + layer);
+            }
+        }
+        QVERIFY2(violations.isEmpty(), qPrintable(violations.join(QLatin1Char('\n'))));
+    }
+
+    void libraryCoreUsesNoGuiModule()
+    {
+        static const QRegularExpression guiInclude(
+            QStringLiteral("^\\s*#\\s*include\\s+<(Qt(Gui|Widgets|Svg|DBus|Network)/"
+                           "|Q(Widget|Application|GuiApplication|Color|Font|Icon|Pixmap|Image|Palette)\\b)"),
+            QRegularExpression::MultilineOption);
+        QDirIterator files(QStringLiteral(VESK_SOURCE_DIR "/src/library"),
+                           {QStringLiteral("*.h"), QStringLiteral("*.cpp")}, QDir::Files);
+        int checked = 0;
+        while (files.hasNext()) {
+            QFile file(files.next());
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QVERIFY2(!guiInclude.match(QString::fromUtf8(file.readAll())).hasMatch(),
+                     qPrintable(file.fileName()));
+            ++checked;
+        }
+        QVERIFY(checked > 0);
+    }
+};
+
+VESK_TEST_GUILESS_MAIN(TestLayering)
+#include "tst_layering.moc"
