@@ -1,6 +1,7 @@
 #include "library/frontmatter.h"
 
-#include <QFile>
+#include "library/regularfile.h"
+
 #include <QStringDecoder>
 #include <QStringList>
 
@@ -130,12 +131,10 @@ ParsedSkill parseHeading(const QString &text)
 
 std::optional<ParsedSkill> readSkillFile(const QString &filePath, ToolSource tool)
 {
-    QFile file(filePath);
-    if (!file.open(QIODevice::ReadOnly))
+    const RegularFileRead file = readRegularFile(filePath);
+    if (file.status != RegularFileRead::Status::Ok)
         return std::nullopt;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return std::nullopt;
+    const QByteArray &bytes = file.bytes;
 
     QStringDecoder decoder(QStringDecoder::Utf8);
     const QString text = decoder.decode(bytes);
