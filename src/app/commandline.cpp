@@ -30,7 +30,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption search(QStringLiteral("search"), QString(), QStringLiteral("text"));
     const QCommandLineOption size(QStringLiteral("size"), QString(), QStringLiteral("WxH"));
     const QCommandLineOption palette(QStringLiteral("palette"), QString(), QStringLiteral("light|dark"));
-    parser.addOptions({help, version, json, screenshot, select, filter, search, size, palette});
+    const QCommandLineOption mode(QStringLiteral("mode"), QString(), QStringLiteral("card|editor"));
+    parser.addOptions({help, version, json, screenshot, select, filter, search, size, palette, mode});
 
     CommandLine result;
     const auto invalid = [&result](const QString &text) {
@@ -88,10 +89,13 @@ CommandLine parseCommandLine(const QStringList &arguments)
     result.palette = parser.value(palette);
     if (!result.palette.isEmpty() && result.palette != QLatin1String("light") && result.palette != QLatin1String("dark"))
         return invalid(QStringLiteral("--palette is light or dark."));
+    result.detailMode = parser.value(mode);
+    if (parser.isSet(mode) && result.detailMode != QLatin1String("card") && result.detailMode != QLatin1String("editor"))
+        return invalid(QStringLiteral("--mode is card or editor."));
     const bool screenshotOnly = parser.isSet(select) || parser.isSet(filter) || parser.isSet(search)
-        || parser.isSet(size);
+        || parser.isSet(size) || parser.isSet(mode);
     if (screenshotOnly && result.screenshotFile.isEmpty())
-        return invalid(QStringLiteral("--select, --filter, --search and --size go with --screenshot."));
+        return invalid(QStringLiteral("--select, --filter, --search, --size and --mode go with --screenshot."));
     return result;
 }
 
@@ -116,6 +120,7 @@ QString commandLineHelp()
         "                     or collection:NAME\n"
         "    --search TEXT    ... with this search text\n"
         "    --size WxH       ... at this window size\n"
+        "    --mode M         ... with the selected skill shown as its card or in the editor\n"
         "  --palette P        Use Vesk's own light or dark colours instead of the desktop's.\n");
 }
 

@@ -17,6 +17,7 @@
 #include "library/skillscanner.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QDialog>
 #include <QLineEdit>
 #include <QSplitter>
@@ -38,10 +39,10 @@ ContentView::ContentView(AppState &state, ModelContext &context, ArtifactCache &
     , m_placeholder(new ContentUnavailableView(
           QStringLiteral("Select a Skill"), QStringLiteral("doc.text"),
           QStringLiteral("Choose a skill from the sidebar to view and edit it."), m_detailStack))
-    , m_detail(new SkillDetailView(m_detailStack))
+    , m_detail(new SkillDetailView(state, m_detailStack))
 {
     setObjectName(QStringLiteral("contentView"));
-    setWindowTitle(QStringLiteral("Vesk"));
+    setWindowTitle(QStringLiteral("Vesk[*]"));
     setMinimumSize(900, 500);
     setUnifiedTitleAndToolBarOnMac(true);
 
@@ -74,6 +75,14 @@ ContentView::ContentView(AppState &state, ModelContext &context, ArtifactCache &
             [this](Skill *skill) { toggleFavorite(m_context, *skill); });
     connect(m_list, &SkillListView::revealRequested, this,
             [](Skill *skill) { revealInFileManager(skill->filePath()); });
+    connect(m_detail, &SkillDetailView::toggleFavoriteRequested, this,
+            [this](Skill *skill) { toggleFavorite(m_context, *skill); });
+    connect(m_detail, &SkillDetailView::revealRequested, this,
+            [](Skill *skill) { revealInFileManager(skill->filePath()); });
+    connect(m_detail, &SkillDetailView::modifiedChanged, this, &QWidget::setWindowModified);
+    // Whoever changes the selection or leaves the editor, in this window or
+    // another, first lets this window's editor rescue unsaved text.
+    m_state.addLeaveCheck(this, [this] { return m_detail->confirmLeave(); });
     connect(m_sidebar, &SidebarView::deleteCollectionRequested, this,
             [this](SkillCollection *collection) { deleteCollection(m_context, *collection); });
     connect(m_sidebar, &SidebarView::createCollectionRequested, this,
@@ -169,6 +178,24 @@ void ContentView::showSelectedSkill()
     Skill *skill = m_state.selectedSkill();
     m_detail->setSkill(skill);
     m_detailStack->setCurrentWidget(skill ? static_cast<QWidget *>(m_detail) : m_placeholder);
+}
+
+bool ContentView::openInEditor(Skill *skill)
+{
+    if (!m_state.requestSelectedSkill(skill))
+        return false;
+    m_state.setDetailViewMode(DetailViewMode::Editor);
+    m_detail->focusEditor();
+    return true;
+}
+
+void ContentView::closeEvent(QCloseEvent *event)
+{
+    if (!m_detail->confirmLeave()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void ContentView::showEvent(QShowEvent *event)

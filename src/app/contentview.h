@@ -17,6 +17,7 @@ class QLineEdit;
 class QSplitter;
 class QStackedWidget;
 class QToolButton;
+class Skill;
 class SidebarView;
 class SkillDetailView;
 class SkillListView;
@@ -47,6 +48,10 @@ public:
     FileWatcher *fileWatcher() const { return m_watcher; }
     bool hasFinishedInitialScan() const { return m_initialScanDone; }
 
+    // Selects `skill` and shows it in the editor with the keyboard focus there.
+    // False when the user chose to stay with unsaved text in the current one.
+    bool openInEditor(Skill *skill);
+
     // How the new-skill sheet is made; without one, "New Skill" stays disabled.
     void setNewSkillSheetFactory(SheetFactory factory);
 
@@ -55,6 +60,7 @@ Q_SIGNALS:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void buildToolbar();

@@ -5,6 +5,7 @@
 #include "app/contentview.h"
 #include "app/veskapp.h"
 #include "browse/skilllistview.h"
+#include "detail/skilldetailview.h"
 #include "library/modelcontext.h"
 
 #include <QApplication>
@@ -35,6 +36,8 @@ bool applyOptions(VeskApp &app, const CommandLine &commandLine, QString *error)
     }
     if (commandLine.hasSearch)
         state.setSearchText(commandLine.search);
+    if (const auto mode = DetailViewModes::fromRawValue(commandLine.detailMode))
+        state.setDetailViewMode(*mode);
     if (!commandLine.selectSkill.isEmpty()) {
         Skill *match = nullptr;
         for (Skill *skill : app.context().skills()) {
@@ -66,7 +69,9 @@ void takeScreenshot(VeskApp &app, const CommandLine &commandLine)
         }
         // Show the selection as a user who just clicked it would see it.
         window->activateWindow();
-        if (app.state().selectedSkill())
+        if (app.state().selectedSkill() && app.state().detailViewMode() == DetailViewMode::Editor)
+            window->detailView()->focusEditor();
+        else if (app.state().selectedSkill())
             window->skillList()->listView()->setFocus();
         // Let the models fold the scan's changes and the window lay itself out.
         QTimer::singleShot(250, window, [window, commandLine] {

@@ -9,6 +9,7 @@
 #include "common/toolicon.h"
 #include "browse/sidebarview.h"
 #include "detail/newskillsheet.h"
+#include "detail/skilldetailview.h"
 #include "library/artifactcache.h"
 #include "library/modelcontainer.h"
 #include "library/modelcontext.h"
@@ -91,6 +92,7 @@ ContentView *VeskApp::newWindow()
     window->setNewSkillSheetFactory(
         [this](QWidget *parent) { return new NewSkillSheet(*m_state, context(), parent); });
     installMenus(window);
+    connect(window->detailView(), &SkillDetailView::saveActionChanged, m_saveCommand, &SaveCommand::refresh);
     m_windows.append(window);
     return window;
 }

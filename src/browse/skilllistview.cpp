@@ -127,8 +127,10 @@ void SkillListView::selectionChangedByUser()
     const QModelIndexList selected = m_list->selectionModel()->selectedIndexes();
     if (selected.isEmpty())
         return;
-    if (Skill *skill = m_model->skillAt(selected.first().row()))
-        m_state.setSelectedSkill(skill);
+    // The detail column may hold unsaved text the user chooses to keep: the
+    // row the user left is then selected again.
+    if (Skill *skill = m_model->skillAt(selected.first().row()); skill && !m_state.requestSelectedSkill(skill))
+        selectSkillFromState();
 }
 
 QList<QAction *> SkillListView::contextActions(Skill *skill, QObject *owner)

@@ -64,3 +64,46 @@ void AppState::setDetailViewMode(DetailViewMode mode)
     m_detailViewMode = mode;
     Q_EMIT detailViewModeChanged();
 }
+
+bool AppState::mayLeaveCurrentSkill()
+{
+    // A check may open a dialog, whose event loop may register or drop checks:
+    // walk a copy, and skip the ones whose owner went away meanwhile.
+    const std::vector<RegisteredLeaveCheck> checks = m_leaveChecks;
+    for (const RegisteredLeaveCheck &registered : checks) {
+        if (registered.owner && !registered.check())
+            return false;
+    }
+    return true;
+}
+
+bool AppState::requestSelectedSkill(Skill *skill)
+{
+    if (m_selectedSkill.data() == skill)
+        return true;
+    if (!mayLeaveCurrentSkill())
+        return false;
+    setSelectedSkill(skill);
+    return m_selectedSkill.data() == skill;
+}
+
+bool AppState::requestDetailViewMode(DetailViewMode mode)
+{
+    if (m_detailViewMode == mode)
+        return true;
+    // Only leaving the editor can drop unsaved text.
+    if (m_detailViewMode == DetailViewMode::Editor && !mayLeaveCurrentSkill())
+        return false;
+    setDetailViewMode(mode);
+    return m_detailViewMode == mode;
+}
+
+void AppState::addLeaveCheck(QObject *owner, LeaveCheck check)
+{
+    m_leaveChecks.push_back({owner, std::move(check)});
+    connect(owner, &QObject::destroyed, this, [this](QObject *gone) {
+        std::erase_if(m_leaveChecks, [gone](const RegisteredLeaveCheck &registered) {
+            return !registered.owner || registered.owner.data() == gone;
+        });
+    });
+}

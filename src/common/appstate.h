@@ -7,7 +7,9 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
 #include <optional>
+#include <vector>
 
 
 // How the detail column presents the selected skill.
@@ -39,6 +41,21 @@ public:
     void setSidebarFilter(const SidebarFilter &filter);
     void setDetailViewMode(DetailViewMode mode);
 
+    // A user's choice that would take the detail column away from what it shows
+    // (another skill, the card instead of the editor) goes through these: first
+    // every registered leave check runs, and any one of them may refuse (the user
+    // chose to stay with unsaved text). True when the state now holds the value.
+    bool requestSelectedSkill(Skill *skill);
+    bool requestDetailViewMode(DetailViewMode mode);
+
+    // Asks the registered checks in turn; false at the first refusal.
+    bool mayLeaveCurrentSkill();
+
+    // Registers a check that runs while `owner` lives (it is dropped when `owner`
+    // is destroyed). A check returns false to keep things as they are.
+    using LeaveCheck = std::function<bool()>;
+    void addLeaveCheck(QObject *owner, LeaveCheck check);
+
 Q_SIGNALS:
     void selectedSkillChanged();
     void searchTextChanged();
@@ -53,4 +70,10 @@ private:
     bool m_showingNewSkillSheet = false;
     SidebarFilter m_sidebarFilter;
     DetailViewMode m_detailViewMode = DetailViewMode::Card;
+
+    struct RegisteredLeaveCheck {
+        QPointer<QObject> owner;
+        LeaveCheck check;
+    };
+    std::vector<RegisteredLeaveCheck> m_leaveChecks;
 };

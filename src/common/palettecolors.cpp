@@ -47,6 +47,11 @@ QColor favoriteYellow(const QPalette &palette)
     return isDark(palette) ? QColor(255, 214, 10) : QColor(230, 170, 0);
 }
 
+QColor systemOrange(const QPalette &palette)
+{
+    return isDark(palette) ? QColor(255, 159, 10) : QColor(255, 149, 0);
+}
+
 QColor accent(const QPalette &palette)
 {
     return palette.color(QPalette::Highlight);

@@ -12,6 +12,8 @@ QColor tertiaryLabel(const QPalette &palette);
 QColor quaternaryLabel(const QPalette &palette);
 QColor badgeBackground(const QPalette &palette);
 QColor favoriteYellow(const QPalette &palette);
+// The warm orange of notices such as the editor's "Modified" badge.
+QColor systemOrange(const QPalette &palette);
 QColor accent(const QPalette &palette);
 bool isDark(const QPalette &palette);
 

@@ -80,7 +80,8 @@ void NewSkillSheet::create()
     QString error;
     const auto tool = static_cast<ToolSource>(m_tool->currentData().toInt());
     if (Skill *skill = createSkill(m_context, tool, m_name->text(), &error)) {
-        m_state.setSelectedSkill(skill);
+        // Unsaved text in the editor may keep the old selection; the skill is made either way.
+        m_state.requestSelectedSkill(skill);
         accept();
         return;
     }

@@ -1,60 +1,122 @@
 #include "detail/skilldetailview.h"
 
+#include "common/appstate.h"
+#include "common/columntitle.h"
 #include "common/palettecolors.h"
-#include "library/homepath.h"
+#include "common/symbols.h"
+#include "detail/highlightedtexteditor.h"
+#include "detail/segmentedcontrol.h"
+#include "detail/skilleditorview.h"
+#include "detail/skillsummaryview.h"
 #include "library/skill.h"
 
-#include <QFontDatabase>
+#include <QEvent>
 #include <QFrame>
-#include <QLabel>
-#include <QTextBrowser>
+#include <QHBoxLayout>
+#include <QStackedWidget>
+#include <QToolButton>
 #include <QVBoxLayout>
 
-SkillDetailView::SkillDetailView(QWidget *parent)
-    : QWidget(parent)
-    , m_name(new QLabel(this))
-    , m_description(new QLabel(this))
-    , m_tools(new QLabel(this))
-    , m_path(new QLabel(this))
-    , m_body(new QTextBrowser(this))
-{
-    QFont nameFont = m_name->font();
-    nameFont.setPointSizeF(nameFont.pointSizeF() * 1.6);
-    nameFont.setBold(true);
-    m_name->setFont(nameFont);
-    m_name->setWordWrap(true);
-    m_name->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_description->setWordWrap(true);
-    m_description->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    QPalette secondary = palette();
-    secondary.setColor(QPalette::WindowText, PaletteColors::secondaryLabel(palette()));
-    m_description->setPalette(secondary);
-    m_tools->setPalette(secondary);
-    m_path->setPalette(secondary);
-    m_path->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    m_path->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_path->setWordWrap(true);
-    m_body->setFrameShape(QFrame::NoFrame);
-    m_body->setOpenExternalLinks(true);
-    m_body->document()->setDocumentMargin(20);
+namespace {
 
-    auto *header = new QVBoxLayout;
-    header->setContentsMargins(20, 16, 20, 12);
-    header->setSpacing(6);
-    header->addWidget(m_name);
-    header->addWidget(m_description);
-    header->addWidget(m_tools);
-    header->addWidget(m_path);
-    auto *line = new QFrame(this);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Plain);
-    line->setForegroundRole(QPalette::Mid);
+constexpr int cardSegment = 0;
+constexpr int editorSegment = 1;
+
+QToolButton *headerButton(const QString &objectName, QWidget *parent)
+{
+    auto *button = new QToolButton(parent);
+    button->setObjectName(objectName);
+    button->setAutoRaise(true);
+    button->setIconSize(QSize(16, 16));
+    return button;
+}
+
+} // namespace
+
+SkillDetailView::SkillDetailView(AppState &state, QWidget *parent)
+    : QWidget(parent)
+    , m_state(state)
+    , m_content(new QStackedWidget(this))
+    , m_card(new SkillSummaryView(m_content))
+    , m_metadataBar(new QWidget(this))
+    , m_editor(new SkillEditorView(m_content))
+{
+    setObjectName(QStringLiteral("skillDetailView"));
+    m_content->setObjectName(QStringLiteral("detailContent"));
+    m_content->addWidget(m_card);
+    m_content->addWidget(m_editor);
+    m_metadataBar->setObjectName(QStringLiteral("metadataBar"));
+    m_metadataBar->setFixedHeight(28);
+
+    auto *divider = new QFrame(this);
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Plain);
+    divider->setForegroundRole(QPalette::Mid);
+    auto *headerLine = new QFrame(this);
+    headerLine->setFrameShape(QFrame::HLine);
+    headerLine->setFrameShadow(QFrame::Plain);
+    headerLine->setForegroundRole(QPalette::Mid);
+
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addLayout(header);
-    layout->addWidget(line);
-    layout->addWidget(m_body, 1);
+    layout->addWidget(createHeader());
+    layout->addWidget(headerLine);
+    layout->addWidget(m_content, 1);
+    layout->addWidget(divider);
+    layout->addWidget(m_metadataBar);
+
+    connect(&m_state, &AppState::detailViewModeChanged, this, &SkillDetailView::showMode);
+    connect(m_editor, &SkillEditorView::saveActionChanged, this, &SkillDetailView::saveActionChanged);
+    connect(m_editor, &SkillEditorView::modifiedChanged, this, &SkillDetailView::modifiedChanged);
+    showMode();
+    updateTitle();
+    updateFavorite();
+}
+
+QWidget *SkillDetailView::createHeader()
+{
+    auto *header = new QWidget(this);
+    m_title = new ColumnTitle(QString(), header);
+    m_title->setObjectName(QStringLiteral("detailTitle"));
+    // The name is elided to the room there is, never widening the column.
+    m_title->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    m_title->installEventFilter(this);
+
+    m_mode = new SegmentedControl({QStringLiteral("rectangle.portrait.fill"), QStringLiteral("pencil")}, 40, header);
+    m_mode->setObjectName(QStringLiteral("viewMode"));
+    m_mode->setToolTip(tr("Switch between card and editor view"));
+    m_mode->setAccessibleName(tr("View"));
+    m_favorite = headerButton(QStringLiteral("favorite"), header);
+    m_reveal = headerButton(QStringLiteral("reveal"), header);
+    m_reveal->setToolTip(tr("Show in File Manager"));
+    m_reveal->setAccessibleName(tr("Show in File Manager"));
+    updateIcons();
+
+    auto *row = new QHBoxLayout(header);
+    row->setContentsMargins(0, 0, 12, 0);
+    row->setSpacing(6);
+    row->addWidget(m_title, 1);
+    row->addWidget(m_mode);
+    row->addWidget(m_favorite);
+    row->addWidget(m_reveal);
+
+    connect(m_mode, &SegmentedControl::segmentActivated, this, [this](int segment) {
+        const DetailViewMode mode = segment == editorSegment ? DetailViewMode::Editor : DetailViewMode::Card;
+        // Leaving the editor may be refused (unsaved text the user keeps); the
+        // switch then stays where the state is.
+        if (m_state.requestDetailViewMode(mode) && mode == DetailViewMode::Editor)
+            focusEditor();
+    });
+    connect(m_favorite, &QToolButton::clicked, this, [this] {
+        if (m_skill)
+            Q_EMIT toggleFavoriteRequested(m_skill);
+    });
+    connect(m_reveal, &QToolButton::clicked, this, [this] {
+        if (m_skill)
+            Q_EMIT revealRequested(m_skill);
+    });
+    return header;
 }
 
 void SkillDetailView::setSkill(Skill *skill)
@@ -65,33 +127,83 @@ void SkillDetailView::setSkill(Skill *skill)
         disconnect(m_skill, nullptr, this, nullptr);
     m_skill = skill;
     if (m_skill) {
-        for (auto signal : {&Skill::nameChanged, &Skill::skillDescriptionChanged, &Skill::contentChanged,
-                            &Skill::filePathChanged, &Skill::toolSourcesRawChanged})
-            connect(m_skill, signal, this, &SkillDetailView::updateContents);
+        connect(m_skill, &Skill::nameChanged, this, &SkillDetailView::updateTitle);
+        connect(m_skill, &Skill::isFavoriteChanged, this, &SkillDetailView::updateFavorite);
     }
-    updateContents();
+    m_card->setSkill(skill);
+    m_editor->setSkill(isShowingEditor() ? skill : nullptr);
+    updateTitle();
+    updateFavorite();
 }
 
-void SkillDetailView::updateContents()
+bool SkillDetailView::isShowingEditor() const
 {
-    if (!m_skill) {
-        m_name->clear();
-        m_description->clear();
-        m_tools->clear();
-        m_path->clear();
-        m_body->clear();
+    return m_state.detailViewMode() == DetailViewMode::Editor;
+}
+
+void SkillDetailView::focusEditor()
+{
+    if (isShowingEditor())
+        m_editor->textEditor()->setFocus(Qt::OtherFocusReason);
+}
+
+bool SkillDetailView::confirmLeave()
+{
+    return m_editor->confirmLeave();
+}
+
+void SkillDetailView::showMode()
+{
+    const bool editor = isShowingEditor();
+    m_mode->setCurrentIndex(editor ? editorSegment : cardSegment);
+    // The editor holds a file only while it is shown; coming back reads it afresh.
+    m_editor->setSkill(editor ? m_skill.data() : nullptr);
+    m_content->setCurrentWidget(editor ? static_cast<QWidget *>(m_editor) : m_card);
+}
+
+void SkillDetailView::updateTitle()
+{
+    if (!m_title)
         return;
-    }
-    m_name->setText(m_skill->name());
-    m_description->setText(m_skill->skillDescription());
-    m_description->setVisible(!m_skill->skillDescription().isEmpty());
-    QStringList tools;
-    for (ToolSource tool : m_skill->toolSources())
-        tools.append(Tools::displayName(tool));
-    QString where = tools.join(QStringLiteral(" · "));
-    if (const auto project = m_skill->projectName())
-        where += QStringLiteral("  —  project %1").arg(*project);
-    m_tools->setText(where);
-    m_path->setText(abbreviateHome(m_skill->filePath()));
-    m_body->setMarkdown(m_skill->content());
+    m_titleText = m_skill ? m_skill->name() : QString();
+    const QMargins margins = m_title->contentsMargins();
+    const int room = m_title->width() - margins.left() - margins.right();
+    m_title->setText(m_title->fontMetrics().elidedText(m_titleText, Qt::ElideRight, qMax(room, 0)));
+    m_title->setToolTip(m_title->text() == m_titleText ? QString() : m_titleText);
+}
+
+void SkillDetailView::updateFavorite()
+{
+    if (!m_favorite)
+        return;
+    const bool favorite = m_skill && m_skill->isFavorite();
+    m_favorite->setToolTip(favorite ? tr("Remove from favorites") : tr("Add to favorites"));
+    m_favorite->setAccessibleName(m_favorite->toolTip());
+    const QPalette &colors = palette();
+    m_favorite->setIcon(favorite ? Symbols::icon(QStringLiteral("star.fill"), PaletteColors::favoriteYellow(colors))
+                                 : Symbols::icon(QStringLiteral("star"), PaletteColors::secondaryLabel(colors)));
+    m_favorite->setEnabled(m_skill);
+    m_reveal->setEnabled(m_skill);
+}
+
+void SkillDetailView::updateIcons()
+{
+    if (!m_reveal)
+        return;
+    m_reveal->setIcon(Symbols::icon(QStringLiteral("folder.fill"), PaletteColors::secondaryLabel(palette())));
+    updateFavorite();
+}
+
+bool SkillDetailView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_title && event->type() == QEvent::Resize)
+        updateTitle();
+    return QWidget::eventFilter(watched, event);
+}
+
+void SkillDetailView::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        updateIcons();
 }

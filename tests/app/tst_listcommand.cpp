@@ -99,6 +99,9 @@ private Q_SLOTS:
         QTest::newRow("an unknown option") << QStringList{"--frob"} << int(CommandLine::Mode::Invalid) << false;
         QTest::newRow("screenshot options need --screenshot") << QStringList{"--select", "x"} << int(CommandLine::Mode::Invalid) << false;
         QTest::newRow("a malformed size") << QStringList{"--screenshot", "a.png", "--size", "big"} << int(CommandLine::Mode::Invalid) << false;
+        QTest::newRow("a screenshot of the editor") << QStringList{"--screenshot", "a.png", "--mode", "editor"} << int(CommandLine::Mode::Window) << false;
+        QTest::newRow("a mode that does not exist") << QStringList{"--screenshot", "a.png", "--mode", "preview"} << int(CommandLine::Mode::Invalid) << false;
+        QTest::newRow("--mode needs --screenshot") << QStringList{"--mode", "card"} << int(CommandLine::Mode::Invalid) << false;
         QTest::newRow("Qt's own -platform option is left to Qt")
             << QStringList{"-platform", "offscreen"} << int(CommandLine::Mode::Window) << false;
     }
