@@ -3,7 +3,6 @@
 #include "library/regularfile.h"
 
 #include <QStringDecoder>
-#include <QStringList>
 
 namespace {
 
@@ -30,7 +29,7 @@ bool isBlankOrNewline(QChar c)
 }
 
 template<typename Predicate>
-QString trimmedWhere(QStringView text, Predicate strip)
+QStringView trimmedWhere(QStringView text, Predicate strip)
 {
     qsizetype begin = 0;
     qsizetype end = text.size();
@@ -38,15 +37,15 @@ QString trimmedWhere(QStringView text, Predicate strip)
         ++begin;
     while (end > begin && strip(text[end - 1]))
         --end;
-    return text.sliced(begin, end - begin).toString();
+    return text.sliced(begin, end - begin);
 }
 
-QString trimBlanks(QStringView text)
+QStringView trimBlanks(QStringView text)
 {
     return trimmedWhere(text, isBlank);
 }
 
-QString trimBlanksAndNewlines(QStringView text)
+QStringView trimBlanksAndNewlines(QStringView text)
 {
     return trimmedWhere(text, isBlankOrNewline);
 }
@@ -58,63 +57,88 @@ ParsedSkill plainText(const QString &text)
     return skill;
 }
 
+// The line of `text` that starts at `begin`, without its line feed.
+QStringView lineAt(QStringView text, qsizetype begin)
+{
+    const qsizetype feed = text.indexOf(u'\n', begin);
+    return text.sliced(begin, (feed < 0 ? text.size() : feed) - begin);
+}
+
 } // namespace
 
+// One pass over the lines, and every character is copied a bounded number of times:
+// lines are views into the text, a value grows in place, and a key's value is stored
+// once, when the next key replaces it or the block ends. Hostile files (a value
+// continued over a million lines) therefore cost time in proportion to their size.
 ParsedSkill parseFrontmatter(const QString &text)
 {
-    const QStringList lines = text.split(u'\n');
-    if (trimBlanks(lines.first()) != u"---")
+    const QStringView all(text);
+    const QStringView first = lineAt(all, 0);
+    if (trimBlanks(first) != u"---")
+        return plainText(text);
+
+    // Find the closing fence first: without one the file has no block, and nothing
+    // inside it needs reading.
+    qsizetype closing = -1;
+    for (qsizetype begin = first.size() + 1; begin <= all.size();) {
+        const QStringView line = lineAt(all, begin);
+        if (trimBlanks(line) == u"---") {
+            closing = begin;
+            break;
+        }
+        begin += line.size() + 1;
+    }
+    if (closing < 0)
         return plainText(text);
 
     QMap<QString, QString> frontmatter;
-    QString pendingKey; // empty while no key is pending; a stored key is never empty
+    QStringView pendingKey; // empty while no key is pending; a stored key is never empty
     QString pendingValue;
     bool block = false; // the value started on its own lines ("key:", "key: |", "key: >")
 
-    // Storing keeps the key pending: indented lines that follow still extend its value.
+    // A key stays pending until another key line replaces it: indented lines that follow
+    // lines the reader ignores still extend its value. Storing it only then gives the
+    // same map as storing it after every line, without copying the value each time.
     const auto commit = [&] {
         if (!pendingKey.isEmpty())
-            frontmatter.insert(pendingKey, trimBlanksAndNewlines(pendingValue));
+            frontmatter.insert(pendingKey.toString(), trimBlanksAndNewlines(pendingValue).toString());
     };
 
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const QString &line = lines.at(i);
-        const QString trimmed = trimBlanks(line);
-
-        if (trimmed == u"---") {
-            commit();
-            ParsedSkill skill;
-            skill.frontmatter = frontmatter;
-            skill.content = trimBlanksAndNewlines(lines.sliced(i + 1).join(u'\n'));
-            skill.name = frontmatter.value(QStringLiteral("name"));
-            skill.description = frontmatter.value(QStringLiteral("description"));
-            return skill;
-        }
-
+    for (qsizetype begin = first.size() + 1; begin < closing;) {
+        const QStringView line = lineAt(all, begin);
+        begin += line.size() + 1;
+        const QStringView trimmed = trimBlanks(line);
         const bool indented = line.startsWith(u' ') || line.startsWith(u'\t');
         if (trimmed.isEmpty()) {
             if (block)
                 pendingValue += u'\n';
         } else if (indented && !pendingKey.isEmpty()) {
-            const QString item = trimmed.startsWith(u"- ") ? trimmed.sliced(2) : trimmed;
-            pendingValue = pendingValue.isEmpty() ? item : pendingValue + u'\n' + item;
+            const QStringView item = trimmed.startsWith(u"- ") ? trimmed.sliced(2) : trimmed;
+            if (!pendingValue.isEmpty())
+                pendingValue += u'\n';
+            pendingValue += item;
         } else {
-            commit();
             const qsizetype colon = trimmed.indexOf(u':');
-            if (colon < 0)
-                continue;
-            const QString key = trimBlanks(QStringView(trimmed).first(colon));
-            if (key.isEmpty() || key.startsWith(u'-'))
-                continue;
-            const QString value = trimBlanks(QStringView(trimmed).sliced(colon + 1));
-            pendingKey = key;
-            block = value.isEmpty() || value == u"|" || value == u">";
-            pendingValue = block ? QString() : value;
+            const QStringView key = colon < 0 ? QStringView() : trimBlanks(trimmed.first(colon));
+            if (!key.isEmpty() && !key.startsWith(u'-')) {
+                commit();
+                const QStringView value = trimBlanks(trimmed.sliced(colon + 1));
+                pendingKey = key;
+                block = value.isEmpty() || value == u"|" || value == u">";
+                pendingValue = block ? QString() : value.toString();
+            }
         }
     }
+    commit();
 
-    // The block was never closed: treat the file as having none.
-    return plainText(text);
+    ParsedSkill skill;
+    skill.frontmatter = std::move(frontmatter);
+    const qsizetype body = closing + lineAt(all, closing).size() + 1;
+    if (body <= all.size())
+        skill.content = trimBlanksAndNewlines(all.sliced(body)).toString();
+    skill.name = skill.frontmatter.value(QStringLiteral("name"));
+    skill.description = skill.frontmatter.value(QStringLiteral("description"));
+    return skill;
 }
 
 ParsedSkill parseHeading(const QString &text)
@@ -122,7 +146,7 @@ ParsedSkill parseHeading(const QString &text)
     ParsedSkill skill = plainText(text);
     for (const QStringView line : QStringView(text).tokenize(u'\n')) {
         if (line.startsWith(u"# ")) {
-            skill.name = trimBlanks(line.sliced(2));
+            skill.name = trimBlanks(line.sliced(2)).toString();
             break;
         }
     }

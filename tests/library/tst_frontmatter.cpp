@@ -64,6 +64,10 @@ private Q_SLOTS:
     void readByTool();
     void unreadableFile_data();
     void unreadableFile();
+    // Hostile shapes near the size limit are read whole, in time proportional to
+    // their size (a reader that copied the value per line took hours here).
+    void hugeBlocks_data();
+    void hugeBlocks();
 };
 
 void TestFrontmatter::blockAndBody_data()
@@ -289,6 +293,46 @@ void TestFrontmatter::unreadableFile()
 
     for (const ToolSource tool : {ToolSource::Claude, ToolSource::Codex, ToolSource::Custom})
         QVERIFY2(!readSkillFile(path, tool).has_value(), qPrintable(Tools::rawValue(tool)));
+}
+
+void TestFrontmatter::hugeBlocks_data()
+{
+    QTest::addColumn<QString>("itemPrefix");
+    QTest::addColumn<QString>("between");
+
+    QTest::newRow("a list of 300,000 items") << QStringLiteral("  - ") << QString();
+    QTest::newRow("a value continued over 300,000 lines") << QStringLiteral("  ") << QString();
+    QTest::newRow("items with an ignored line between each two")
+        << QStringLiteral("  - ") << QStringLiteral("no colon here\n");
+}
+
+void TestFrontmatter::hugeBlocks()
+{
+    QFETCH(QString, itemPrefix);
+    QFETCH(QString, between);
+
+    constexpr int items = 300'000;
+    QString text = QStringLiteral("---\nname: big\ntools:\n");
+    for (int i = 0; i < items; ++i)
+        text += itemPrefix + QString::number(i) + u'\n' + between;
+    text += QStringLiteral("description: after\n---\nbody\n");
+    const QByteArray bytes = text.toUtf8();
+    QVERIFY(bytes.size() <= 8 * 1024 * 1024);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("SKILL.md"));
+    QVERIFY(writeFile(path, bytes));
+    const std::optional<ParsedSkill> parsed = readSkillFile(path, ToolSource::Claude);
+    QVERIFY(parsed.has_value());
+
+    const QString tools = parsed->frontmatter.value(QStringLiteral("tools"));
+    QCOMPARE(tools.count(u'\n'), items - 1);
+    QVERIFY(tools.startsWith(QStringLiteral("0\n1\n")));
+    QVERIFY(tools.endsWith(QStringLiteral("\n") + QString::number(items - 1)));
+    QCOMPARE(parsed->name, QStringLiteral("big"));
+    QCOMPARE(parsed->description, QStringLiteral("after"));
+    QCOMPARE(parsed->content, QStringLiteral("body"));
 }
 
 VESK_TEST_GUILESS_MAIN(TestFrontmatter)
