@@ -10,8 +10,8 @@
 #include "library/modelcontainer.h"
 #include "library/modelcontext.h"
 #include "library/settingskeys.h"
+#include "library/skilllocations.h"
 #include "library/skillscanner.h"
-#include "library/toolsource.h"
 
 #include <benchmark/benchmark.h>
 
@@ -331,21 +331,21 @@ void BM_BaselineListAndRead(benchmark::State &state)
         int found = 0;
         qsizetype characters = 0;
         qsizetype walked = 0;
-        for (ToolSource tool : Tools::allCases()) {
-            for (const QString &location : Tools::globalSkillPaths(tool)) {
-                const QFileInfoList entries = QDir(location).entryInfoList(
-                    QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
-                for (const QFileInfo &entry : entries) {
-                    if (entry.isDir()) {
-                        walked += walkTree(entry.filePath());
-                        characters += readUtf8(entry.filePath() + u'/' + mainFile);
+        for (const PlacedLocation &location : SkillLocations::existingLocations(LocationBase::Home, QDir::homePath())) {
+            if (location.location->holds != LocationHolds::SkillFolders)
+                continue;
+            const QFileInfoList entries = QDir(location.path).entryInfoList(
+                QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
+            for (const QFileInfo &entry : entries) {
+                if (entry.isDir()) {
+                    walked += walkTree(entry.filePath());
+                    characters += readUtf8(entry.filePath() + u'/' + mainFile);
+                    ++found;
+                } else if (entry.isFile()) {
+                    const QString suffix = entry.suffix();
+                    if (suffix == u"md" || suffix == u"mdc") {
+                        characters += readUtf8(entry.filePath());
                         ++found;
-                    } else if (entry.isFile()) {
-                        const QString suffix = entry.suffix();
-                        if (suffix == u"md" || suffix == u"mdc") {
-                            characters += readUtf8(entry.filePath());
-                            ++found;
-                        }
                     }
                 }
             }

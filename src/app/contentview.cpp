@@ -14,11 +14,13 @@
 #include "library/artifactcache.h"
 #include "library/filewatcher.h"
 #include "library/modelcontext.h"
+#include "library/skilllocations.h"
 #include "library/skillscanner.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QDir>
 #include <QLineEdit>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -213,12 +215,9 @@ void ContentView::setUpDiscovery()
     // Queued, so the window is drawn once with what the store already holds.
     QTimer::singleShot(0, this, &ContentView::runInitialScan);
 
-    QStringList folders;
-    for (ToolSource tool : Tools::allCases())
-        folders.append(Tools::globalSkillPaths(tool));
     delete m_watcher;
     m_watcher = new FileWatcher([this](const QString &) { rescanAndPrune(); }, this);
-    m_watcher->watch(folders);
+    m_watcher->watch(SkillLocations::watchedFolders(QDir::homePath()));
 }
 
 void ContentView::runInitialScan()

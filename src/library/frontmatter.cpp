@@ -153,7 +153,27 @@ ParsedSkill parseHeading(const QString &text)
     return skill;
 }
 
-std::optional<ParsedSkill> readSkillFile(const QString &filePath, ToolSource tool)
+SkillReading readingFor(ToolSource tool)
+{
+    switch (tool) {
+    case ToolSource::Claude:
+    case ToolSource::Cursor:
+    case ToolSource::Windsurf:
+    case ToolSource::Gemini:
+    case ToolSource::OpenCode:
+        return SkillReading::Frontmatter;
+    case ToolSource::Codex:
+    case ToolSource::Copilot:
+    case ToolSource::Aider:
+    case ToolSource::Amp:
+        return SkillReading::Heading;
+    case ToolSource::Custom:
+        break;
+    }
+    return SkillReading::FrontmatterOrHeading;
+}
+
+std::optional<ParsedSkill> readSkillFile(const QString &filePath, SkillReading reading)
 {
     const RegularFileRead file = readRegularFile(filePath);
     if (file.status != RegularFileRead::Status::Ok)
@@ -165,21 +185,20 @@ std::optional<ParsedSkill> readSkillFile(const QString &filePath, ToolSource too
     if (decoder.hasError())
         return std::nullopt;
 
-    switch (tool) {
-    case ToolSource::Claude:
-    case ToolSource::Cursor:
-    case ToolSource::Windsurf:
+    switch (reading) {
+    case SkillReading::Frontmatter:
         return parseFrontmatter(text);
-    case ToolSource::Codex:
-    case ToolSource::Copilot:
-    case ToolSource::Aider:
-    case ToolSource::Amp:
+    case SkillReading::Heading:
         return parseHeading(text);
-    case ToolSource::Custom:
+    case SkillReading::FrontmatterOrHeading:
         break;
     }
-
-    // Custom folders hold either kind; a block without a name falls back to the heading.
+    // Folders that hold either kind: a block without a name falls back to the heading.
     const ParsedSkill skill = parseFrontmatter(text);
     return skill.name.isEmpty() ? parseHeading(text) : skill;
+}
+
+std::optional<ParsedSkill> readSkillFile(const QString &filePath, ToolSource tool)
+{
+    return readSkillFile(filePath, readingFor(tool));
 }

@@ -24,6 +24,18 @@ ParsedSkill parseFrontmatter(const QString &text);
 // Takes the name from the first line that starts with "# "; the whole text is the content.
 ParsedSkill parseHeading(const QString &text);
 
-// Reads a UTF-8 file the way the given tool writes its skills. No value when the file
-// cannot be read or is not valid UTF-8.
+// The ways a skill file is read: tools that write frontmatter, tools whose files are
+// plain Markdown named by their first heading, and folders that may hold either.
+enum class SkillReading {
+    Frontmatter,
+    Heading,
+    FrontmatterOrHeading, // the block, or the heading when the block names nothing
+};
+
+// The reading that suits the files `tool` writes.
+SkillReading readingFor(ToolSource tool);
+
+// Reads a UTF-8 file. No value when the file cannot be read or is not valid UTF-8.
+std::optional<ParsedSkill> readSkillFile(const QString &filePath, SkillReading reading);
+// The same, read the way the given tool writes its skills.
 std::optional<ParsedSkill> readSkillFile(const QString &filePath, ToolSource tool);

@@ -1,6 +1,10 @@
 #include "library/skill.h"
 
 #include "library/observedfield.h"
+#include "library/skilllocations.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -94,6 +98,10 @@ std::optional<QString> Skill::projectName() const
             return project;
         }
     }
+    // Instruction files at a project's top ("AGENTS.md", "CLAUDE.md") have no
+    // dot-folder in their path; the location table knows where their project starts.
+    if (const std::optional<QString> folder = SkillLocations::projectFolderOf(m_filePath, QDir::homePath()))
+        return QFileInfo(*folder).fileName();
     return std::nullopt;
 }
 

@@ -13,20 +13,12 @@
 
 namespace {
 
-const QString skillFileName = QStringLiteral("SKILL.md");
-const QString agentsFileName = QStringLiteral("AGENTS.md");
-
 // Entries directly inside `directory`, hidden ones left out, in name order so
-// that repeated scans visit files the same way. Empty when it cannot be listed.
+// that repeated scans visit projects the same way. Empty when it cannot be listed.
 QFileInfoList visibleEntries(const QString &directory)
 {
     return QDir(directory).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot,
                                          QDir::Name);
-}
-
-bool usesAgentsFile(ToolSource tool)
-{
-    return tool == ToolSource::Codex || tool == ToolSource::Amp;
 }
 
 } // namespace
@@ -39,14 +31,16 @@ SkillScanner::SkillScanner(ModelContext &context, ArtifactCache &artifacts)
 
 void SkillScanner::scanAll()
 {
-    for (ToolSource tool : Tools::allCases()) {
-        if (tool == ToolSource::Custom)
-            continue;
-        for (const QString &path : Tools::globalSkillPaths(tool))
-            scanLocation(path, tool, true);
-    }
+    for (const PlacedLocation &location : SkillLocations::existingLocations(LocationBase::Home, QDir::homePath()))
+        scanLocation(location, true);
     for (const QString &root : readCustomScanPaths())
         scanProjects(root);
+
+    // Records this scan did not reach keep up with the table too, so a change of
+    // which tools read a folder shows on every stored skill.
+    for (Skill *skill : m_context.skills())
+        refreshHarnesses(*skill);
+    m_context.save();
 }
 
 void SkillScanner::scanProjects(const QString &root)
@@ -55,59 +49,19 @@ void SkillScanner::scanProjects(const QString &root)
     for (const QFileInfo &project : visibleEntries(root)) {
         if (!project.isDir())
             continue;
-        for (const ProjectSkillLocation &location : Tools::projectSkillLocations()) {
-            const QString path = project.filePath() + QLatin1Char('/') + location.relativePath;
-            if (!QFileInfo::exists(path))
-                continue;
-            if (location.tool == ToolSource::Copilot) {
-                const QString instructions = path + QLatin1Char('/') + Tools::copilotInstructionsFileName();
-                if (QFileInfo::exists(instructions))
-                    recordSkill(instructions, ToolSource::Copilot, false, false);
-            } else {
-                scanLocation(path, location.tool, false);
-            }
-        }
+        for (const PlacedLocation &location : SkillLocations::existingLocations(LocationBase::Project, project.filePath()))
+            scanLocation(location, false);
     }
 }
 
-void SkillScanner::scanLocation(const QString &directory, ToolSource tool, bool isGlobal)
+void SkillScanner::scanLocation(const PlacedLocation &location, bool isGlobal)
 {
-    const QFileInfo location(directory);
-    if (!location.exists())
-        return;
-
-    if (usesAgentsFile(tool)) {
-        const QString topLevel = directory + QLatin1Char('/') + agentsFileName;
-        if (QFileInfo::exists(topLevel))
-            recordSkill(topLevel, tool, false, isGlobal);
-        for (const QFileInfo &entry : visibleEntries(directory)) {
-            const QString agents = entry.filePath() + QLatin1Char('/') + agentsFileName;
-            if (entry.isDir() && QFileInfo::exists(agents))
-                recordSkill(agents, tool, true, isGlobal);
-        }
-        return;
-    }
-
-    if (!location.isDir())
-        return;
-    // Exactly one level deep: single Markdown files, or folders with a main file.
-    for (const QFileInfo &entry : visibleEntries(directory)) {
-        if (entry.isDir()) {
-            const QString skill = entry.filePath() + QLatin1Char('/') + skillFileName;
-            const QString agents = entry.filePath() + QLatin1Char('/') + agentsFileName;
-            if (QFileInfo::exists(skill))
-                recordSkill(skill, tool, true, isGlobal);
-            else if (QFileInfo::exists(agents))
-                recordSkill(agents, tool, true, isGlobal);
-        } else if (entry.isFile()) {
-            const QString extension = entry.suffix();
-            if (extension == QLatin1String("md") || extension == QLatin1String("mdc"))
-                recordSkill(entry.filePath(), tool, false, isGlobal);
-        }
-    }
+    const SkillReading reading = SkillLocations::readingOf(location.location->holds);
+    for (const LocatedFile &file : SkillLocations::filesIn(location))
+        recordSkill(file.path, reading, file.isDirectory, isGlobal);
 }
 
-void SkillScanner::recordSkill(const QString &filePath, ToolSource tool, bool isDirectory,
+void SkillScanner::recordSkill(const QString &filePath, SkillReading reading, bool isDirectory,
                                bool isGlobal)
 {
     const QFileInfo file(filePath);
@@ -117,7 +71,7 @@ void SkillScanner::recordSkill(const QString &filePath, ToolSource tool, bool is
     if (resolved.isEmpty())
         resolved = filePath;
 
-    const std::optional<ParsedSkill> parsed = readSkillFile(filePath, tool);
+    const std::optional<ParsedSkill> parsed = readSkillFile(filePath, reading);
     if (!parsed)
         return;
 
@@ -138,11 +92,21 @@ void SkillScanner::recordSkill(const QString &filePath, ToolSource tool, bool is
         skill->setFrontmatter(parsed->frontmatter);
         skill->setFileModifiedDate(modified);
         skill->setFileSize(size);
-        skill->addInstallation(filePath, tool);
+        const QStringList paths = skill->installedPaths();
+        if (!paths.contains(filePath))
+            skill->setInstalledPaths(paths + QStringList{filePath});
+        refreshHarnesses(*skill);
     } else {
-        m_context.insert(std::make_unique<Skill>(filePath, resolved, name, parsed->description,
-                                                 parsed->content, parsed->frontmatter, tool,
-                                                 isDirectory, isGlobal, modified, size));
+        // Every row is read by some harness; Custom only stands in for a file
+        // reached outside the table (a caller driving recordSkill by hand).
+        const QList<ToolSource> readers = SkillLocations::readersOf({filePath}, QDir::homePath()).toList();
+        auto record = std::make_unique<Skill>(filePath, resolved, name, parsed->description,
+                                             parsed->content, parsed->frontmatter,
+                                             readers.value(0, ToolSource::Custom), isDirectory,
+                                             isGlobal, modified, size);
+        if (!readers.isEmpty())
+            record->setToolSources(readers);
+        m_context.insert(std::move(record));
     }
 
     if (isDirectory)
@@ -167,6 +131,16 @@ void SkillScanner::removeMissing()
         skill->setInstalledPaths(existing);
         if (!QFileInfo::exists(skill->filePath()))
             skill->setFilePath(existing.constFirst());
+        refreshHarnesses(*skill);
     }
     m_context.save();
+}
+
+void SkillScanner::refreshHarnesses(Skill &skill) const
+{
+    // A record none of whose paths any row accounts for keeps what it has: there is
+    // nothing to recompute it from.
+    const ToolSet readers = SkillLocations::readersOf(skill.installedPaths(), QDir::homePath());
+    if (!readers.isEmpty())
+        skill.setToolSources(readers.toList());
 }

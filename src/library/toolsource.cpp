@@ -1,4 +1,6 @@
-#include "toolsource.h"
+#include "library/toolsource.h"
+
+#include "library/skilllocations.h"
 
 #include <QDir>
 
@@ -10,23 +12,21 @@ struct ToolInfo {
     const char *display;
     const char *symbol;
     const char *image;
-    QList<const char *> globalSuffixes;
 };
 
 const QList<ToolInfo> &catalogue()
 {
     static const QList<ToolInfo> table{
-        {ToolSource::Claude, "claude", "Claude Code", "brain.head.profile", "tool-claude",
-         {"/.claude/skills", "/.agents/skills"}},
-        {ToolSource::Cursor, "cursor", "Cursor", "cursorarrow.rays", "tool-cursor",
-         {"/.cursor/skills", "/.cursor/rules"}},
-        {ToolSource::Windsurf, "windsurf", "Windsurf", "wind", "tool-windsurf",
-         {"/.codeium/windsurf/memories", "/.windsurf/rules"}},
-        {ToolSource::Codex, "codex", "Codex", "book.closed", "tool-codex", {"/.codex"}},
-        {ToolSource::Copilot, "copilot", "Copilot", "airplane", "", {}},
-        {ToolSource::Aider, "aider", "Aider", "wrench.and.screwdriver", "", {}},
-        {ToolSource::Amp, "amp", "Amp", "bolt.fill", "tool-amp", {"/.config/amp"}},
-        {ToolSource::Custom, "custom", "Custom", "folder", "", {}},
+        {ToolSource::Claude, "claude", "Claude Code", "brain.head.profile", "tool-claude"},
+        {ToolSource::Cursor, "cursor", "Cursor", "cursorarrow.rays", "tool-cursor"},
+        {ToolSource::Windsurf, "windsurf", "Windsurf", "wind", "tool-windsurf"},
+        {ToolSource::Codex, "codex", "Codex", "book.closed", "tool-codex"},
+        {ToolSource::Copilot, "copilot", "Copilot", "airplane", ""},
+        {ToolSource::Aider, "aider", "Aider", "wrench.and.screwdriver", ""},
+        {ToolSource::Amp, "amp", "Amp", "bolt.fill", "tool-amp"},
+        {ToolSource::Gemini, "gemini", "Gemini CLI", "wand.and.stars", "tool-gemini"},
+        {ToolSource::OpenCode, "opencode", "OpenCode", "terminal", "tool-opencode"},
+        {ToolSource::Custom, "custom", "Custom", "folder", ""},
     };
     return table;
 }
@@ -37,6 +37,16 @@ const ToolInfo &info(ToolSource tool)
 }
 
 } // namespace
+
+QList<ToolSource> ToolSet::toList() const
+{
+    QList<ToolSource> tools;
+    for (ToolSource tool : Tools::allCases()) {
+        if (contains(tool))
+            tools.append(tool);
+    }
+    return tools;
+}
 
 namespace Tools {
 
@@ -85,28 +95,11 @@ QStringList globalSkillPaths(ToolSource tool)
     // Plain concatenation onto the home path, not normalised: callers check existence.
     const QString home = QDir::homePath();
     QStringList paths;
-    for (const char *suffix : info(tool).globalSuffixes)
-        paths.append(home + QLatin1String(suffix));
+    for (const SkillLocation &location : SkillLocations::table()) {
+        if (location.base == LocationBase::Home && location.readers.contains(tool))
+            paths.append(home + QLatin1Char('/') + location.path);
+    }
     return paths;
-}
-
-const QList<ProjectSkillLocation> &projectSkillLocations()
-{
-    static const QList<ProjectSkillLocation> rows{
-        {QStringLiteral(".claude/skills"), ToolSource::Claude},
-        {QStringLiteral(".cursor/skills"), ToolSource::Cursor},
-        {QStringLiteral(".cursor/rules"), ToolSource::Cursor},
-        {QStringLiteral(".codex"), ToolSource::Codex},
-        {QStringLiteral(".windsurf/rules"), ToolSource::Windsurf},
-        {QStringLiteral(".github"), ToolSource::Copilot},
-        {QStringLiteral(".config/amp"), ToolSource::Amp},
-    };
-    return rows;
-}
-
-QString copilotInstructionsFileName()
-{
-    return QStringLiteral("copilot-instructions.md");
 }
 
 } // namespace Tools

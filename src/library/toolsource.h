@@ -3,10 +3,13 @@
 #include <QList>
 #include <QString>
 
+#include <initializer_list>
 #include <optional>
 
 // The catalogue of harnesses: the AI coding tools whose skill files Vesk manages.
-// The declaration order is the order every list of harnesses uses.
+// The declaration order is the order every list of harnesses uses. Only raw values
+// are ever stored, so a new harness may go anywhere in this list without changing
+// how older libraries read.
 enum class ToolSource {
     Claude,
     Cursor,
@@ -15,18 +18,43 @@ enum class ToolSource {
     Copilot,
     Aider,
     Amp,
+    Gemini,
+    OpenCode,
     Custom,
 };
 
-// One folder inside a project where a harness keeps skills.
-struct ProjectSkillLocation {
-    QString relativePath;
-    ToolSource tool;
+// A set of harnesses, small enough to spell in a table row: {ToolSource::Codex, ToolSource::Cursor}.
+class ToolSet final
+{
+public:
+    constexpr ToolSet() = default;
+    constexpr ToolSet(std::initializer_list<ToolSource> tools)
+    {
+        for (ToolSource tool : tools)
+            m_bits |= bit(tool);
+    }
+
+    constexpr bool contains(ToolSource tool) const { return (m_bits & bit(tool)) != 0; }
+    constexpr bool isEmpty() const { return m_bits == 0; }
+    constexpr ToolSet &operator|=(ToolSet other)
+    {
+        m_bits |= other.m_bits;
+        return *this;
+    }
+    friend constexpr ToolSet operator|(ToolSet a, ToolSet b) { return a |= b; }
+    constexpr bool operator==(const ToolSet &) const = default;
+
+    // The members in catalogue order.
+    QList<ToolSource> toList() const;
+
+private:
+    static constexpr unsigned bit(ToolSource tool) { return 1u << static_cast<unsigned>(tool); }
+    unsigned m_bits = 0;
 };
 
 namespace Tools {
 
-// All eight harnesses in catalogue order.
+// All harnesses in catalogue order.
 const QList<ToolSource> &allCases();
 
 // The stored identifier ("claude", "cursor", ...).
@@ -39,12 +67,9 @@ QString symbolName(ToolSource tool);
 // Name of the bundled artwork for harnesses that have their own image, empty otherwise.
 QString imageName(ToolSource tool);
 
-// Absolute folders under the current user's home directory, recomputed on every call.
+// The folders and files under the current user's home directory that `tool` reads
+// (or, for legacy locations, used to read), in the order of the location table.
+// Recomputed on every call.
 QStringList globalSkillPaths(ToolSource tool);
-
-// The fixed table the scanner applies inside every project directory.
-const QList<ProjectSkillLocation> &projectSkillLocations();
-// The single file read inside a project's ".github" folder.
-QString copilotInstructionsFileName();
 
 } // namespace Tools

@@ -147,7 +147,7 @@ private Q_SLOTS:
 
         QCOMPARE(badge(window, SidebarFilter::all()), 3);
         QCOMPARE(badge(window, SidebarFilter::tool(ToolSource::Claude)), 2);
-        QCOMPARE(badge(window, SidebarFilter::tool(ToolSource::Cursor)), 2);
+        QCOMPARE(badge(window, SidebarFilter::tool(ToolSource::Cursor)), 3); // Cursor reads Claude's folder too
         QCOMPARE(badge(window, SidebarFilter::tool(ToolSource::Codex)), -1); // no row without skills
         QCOMPARE(badge(window, SidebarFilter::favorites()), 0);
 
@@ -298,8 +298,9 @@ private Q_SLOTS:
 
     void arrowKeysStepOverSectionHeadings()
     {
-        writeSkill(home(".claude/skills/a.md"), "a");
-        writeSkill(home(".claude/skills/b.md"), "b");
+        // Cursor's own folder: one harness row, so the keys have one row to land on.
+        writeSkill(home(".cursor/skills/a.md"), "a");
+        writeSkill(home(".cursor/skills/b.md"), "b");
         ContentView *window = openWindow();
         QVERIFY(window);
         QTreeView *tree = window->sidebar()->treeView();
@@ -307,9 +308,9 @@ private Q_SLOTS:
         tree->setFocus();
         m_app->state().setSidebarFilter(SidebarFilter::favorites());
         QTest::keyClick(tree, Qt::Key_Down);
-        QCOMPARE(m_app->state().sidebarFilter(), SidebarFilter::tool(ToolSource::Claude));
+        QCOMPARE(m_app->state().sidebarFilter(), SidebarFilter::tool(ToolSource::Cursor));
         QTest::keyClick(tree, Qt::Key_Down); // only the collections heading and its button follow
-        QCOMPARE(m_app->state().sidebarFilter(), SidebarFilter::tool(ToolSource::Claude));
+        QCOMPARE(m_app->state().sidebarFilter(), SidebarFilter::tool(ToolSource::Cursor));
         QTest::keyClick(tree, Qt::Key_Up);
         QTest::keyClick(tree, Qt::Key_Up);
         QCOMPARE(m_app->state().sidebarFilter(), SidebarFilter::all());

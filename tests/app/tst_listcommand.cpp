@@ -128,6 +128,7 @@ private Q_SLOTS:
         QVERIFY(QFile::link(home("shared/review"), home(".cursor/skills/review")));
         writeFile(home(".codex/AGENTS.md"), "# Codex house rules\nBe brief.\n");
         writeFile(home(".windsurf/rules/style.md"), "---\nname: style\n---\nTabs.\n");
+        writeFile(home(".agents/skills/lint/SKILL.md"), "---\nname: lint\n---\nRun the linter.\n");
         writeFile(home("code/app/.claude/skills/deploy/SKILL.md"), "---\nname: deploy\n---\nShip it.\n");
         writeFile(home(".config/Vesk/Vesk.conf"), QByteArray("[General]\ncustomScanPaths=") + QFile::encodeName(home("code")) + "\n");
 
@@ -140,7 +141,7 @@ private Q_SLOTS:
         QStringList names;
         for (const QJsonValue &value : skills)
             names.append(value.toObject().value("name").toString());
-        QCOMPARE(names, (QStringList{"Codex house rules", "deploy", "review", "style"}));
+        QCOMPARE(names, (QStringList{"Codex house rules", "deploy", "lint", "review", "style"}));
 
         const QJsonObject review = byName(skills, "review");
         QCOMPARE(review.value("description").toString(), QStringLiteral("Reviews code"));
@@ -149,7 +150,8 @@ private Q_SLOTS:
         QCOMPARE(review.value("isDirectory").toBool(), true);
         QCOMPARE(review.value("isGlobal").toBool(), true);
         QVERIFY(review.value("projectName").isNull());
-        QCOMPARE(review.value("toolSources").toArray(), (QJsonArray{"claude", "cursor"}));
+        // Every tool that reads Claude's folder or Cursor's, not only the two it was found in.
+        QCOMPARE(review.value("toolSources").toArray(), (QJsonArray{"claude", "copilot", "cursor", "opencode"}));
         QCOMPARE(review.value("installedPaths").toArray().size(), 2);
         QCOMPARE(review.value("frontmatter").toObject().value("allowed-tools").toString(), QStringLiteral("Read"));
         QCOMPARE(review.value("fileSize").toInteger(), QFileInfo(home("shared/review/SKILL.md")).size());
@@ -173,6 +175,8 @@ private Q_SLOTS:
         QCOMPARE(codex.value("toolSources").toArray(), QJsonArray{"codex"});
         QCOMPARE(codex.value("isDirectory").toBool(), false);
         QCOMPARE(codex.value("artifacts").toArray(), QJsonArray());
+        QCOMPARE(byName(skills, "lint").value("toolSources").toArray(),
+                 (QJsonArray{"codex", "copilot", "cursor", "gemini", "opencode", "windsurf"}));
     }
 
     void plainListShowsOneLinePerSkillWithHomeAsTilde()

@@ -143,7 +143,9 @@ private Q_SLOTS:
 
         QCOMPARE(context().skills().size(), 1);
         const Skill *skill = context().skills().first();
-        QCOMPARE(skill->toolSources(), (QList<ToolSource>{ToolSource::Claude, ToolSource::Cursor}));
+        // Claude's folder is read by Copilot, Cursor and OpenCode as well.
+        QCOMPARE(skill->toolSources(), (QList<ToolSource>{ToolSource::Claude, ToolSource::Copilot,
+                                                          ToolSource::Cursor, ToolSource::OpenCode}));
         QCOMPARE(skill->resolvedPath(), QFileInfo(home("shared/linked/SKILL.md")).canonicalFilePath());
         QCOMPARE(skill->filePath(), home(".claude/skills/linked/SKILL.md"));
         QCOMPARE(skill->installedPaths(),
@@ -217,8 +219,8 @@ private Q_SLOTS:
         const Skill *both = named("both");
         QCOMPARE(both->installedPaths(), QStringList{home(".cursor/skills/both/SKILL.md")});
         QCOMPARE(both->filePath(), home(".cursor/skills/both/SKILL.md"));
-        // The harness it was once found for stays.
-        QCOMPARE(both->toolSources(), (QList<ToolSource>{ToolSource::Claude, ToolSource::Cursor}));
+        // Its harnesses follow the paths it keeps.
+        QCOMPARE(both->toolSources(), QList<ToolSource>{ToolSource::Cursor});
     }
 
     void userMarksSurviveRescans()

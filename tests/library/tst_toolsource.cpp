@@ -10,13 +10,29 @@ class TestToolSource final : public QObject
 private Q_SLOTS:
     void rawValuesRoundTrip()
     {
-        QCOMPARE(Tools::allCases().size(), 8);
+        QCOMPARE(Tools::allCases().size(), 10);
         QStringList raws;
         for (ToolSource tool : Tools::allCases()) {
             raws.append(Tools::rawValue(tool));
             QCOMPARE(Tools::fromRawValue(Tools::rawValue(tool)), std::optional<ToolSource>(tool));
         }
-        QCOMPARE(raws, (QStringList{"claude", "cursor", "windsurf", "codex", "copilot", "aider", "amp", "custom"}));
+        // The eight raw values older libraries store keep their meaning; the new
+        // harnesses come after Amp, and Custom stays last.
+        QCOMPARE(raws, (QStringList{"claude", "cursor", "windsurf", "codex", "copilot", "aider", "amp",
+                                    "gemini", "opencode", "custom"}));
+        QCOMPARE(Tools::displayName(ToolSource::Gemini), QStringLiteral("Gemini CLI"));
+        QCOMPARE(Tools::displayName(ToolSource::OpenCode), QStringLiteral("OpenCode"));
+    }
+
+    void toolSetsListTheirMembersInCatalogueOrder()
+    {
+        ToolSet set{ToolSource::OpenCode, ToolSource::Claude};
+        set |= ToolSet{ToolSource::Gemini, ToolSource::Claude};
+        QCOMPARE(set.toList(), (QList<ToolSource>{ToolSource::Claude, ToolSource::Gemini, ToolSource::OpenCode}));
+        QVERIFY(set.contains(ToolSource::Gemini));
+        QVERIFY(!set.contains(ToolSource::Custom));
+        QVERIFY(ToolSet().isEmpty());
+        QCOMPARE(ToolSet().toList(), QList<ToolSource>());
     }
 
     void unknownRawValuesYieldNothing_data()
@@ -37,10 +53,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<ToolSource>("tool");
         QTest::addColumn<QStringList>("suffixes");
-        QTest::newRow("claude has its skills folder then the shared agents folder")
-            << ToolSource::Claude << QStringList{"/.claude/skills", "/.agents/skills"};
-        QTest::newRow("codex has one folder") << ToolSource::Codex << QStringList{"/.codex"};
-        QTest::newRow("copilot has none") << ToolSource::Copilot << QStringList{};
+        QTest::newRow("claude reads its skills folder and its CLAUDE.md, not the shared agents folder")
+            << ToolSource::Claude << QStringList{"/.claude/skills", "/.claude/CLAUDE.md"};
+        QTest::newRow("codex reads the shared folder, its AGENTS.md and its old skills folder")
+            << ToolSource::Codex
+            << QStringList{"/.agents/skills", "/.codex/AGENTS.md", "/.codex", "/.codex/skills"};
+        QTest::newRow("gemini reads the shared folder and its own")
+            << ToolSource::Gemini << QStringList{"/.agents/skills", "/.gemini/skills", "/.gemini/GEMINI.md"};
+        QTest::newRow("aider has none") << ToolSource::Aider << QStringList{};
     }
     void globalLocationsFollowTheHomeDirectory()
     {
