@@ -2,7 +2,10 @@
 
 #include "library/toolsource.h"
 
+#include <QList>
 #include <QString>
+
+#include <optional>
 
 class ModelContext;
 class Skill;
@@ -23,14 +26,25 @@ struct NewSkillTarget {
     bool isDirectory; // the skill is a folder of its own rather than a single file
 };
 
-// The global location `tool` reads skills from, for a skill called `slug`.
-NewSkillTarget newSkillTarget(ToolSource tool, const QString &slug);
+// Where the sheet can put a new skill: a harness's own folder, or, with no harness,
+// the shared folder that every tool following the Agent Skills layout reads.
+using NewSkillDestination = std::optional<ToolSource>;
 
-// The text a new skill file starts with, in the layout `tool` expects.
-QString starterText(ToolSource tool, const QString &name);
+// The sheet's choices, in order: every harness but Custom, then the shared folder.
+QList<NewSkillDestination> newSkillDestinations();
+// The harness's name, or "All tools (shared folder)".
+QString destinationTitle(NewSkillDestination destination);
+
+// The file a new skill called `slug` is written to.
+NewSkillTarget newSkillTarget(NewSkillDestination destination, const QString &slug);
+
+// The text a new skill file starts with, in the layout its destination expects.
+QString starterText(NewSkillDestination destination, const QString &name);
 
 // Writes the starter file for `name` and inserts and saves its record. Returns
 // nullptr with `error` set when the name is unusable, the folder cannot be made,
 // the file exists already, writing fails, or the store refuses the record. A save
-// failure leaves the written file and the inserted record in place.
-Skill *createSkill(ModelContext &context, ToolSource tool, const QString &name, QString *error);
+// failure leaves the written file and the inserted record in place. The record's
+// harnesses are the tools that read the file where it was written.
+Skill *createSkill(ModelContext &context, NewSkillDestination destination, const QString &name,
+                   QString *error);

@@ -2,6 +2,7 @@
 
 #include "common/errorlabel.h"
 #include "common/appstate.h"
+#include "common/symbols.h"
 #include "common/toolicon.h"
 #include "detail/newskill.h"
 
@@ -35,11 +36,14 @@ NewSkillSheet::NewSkillSheet(AppState &state, ModelContext &context, QWidget *pa
 
     m_tool->setObjectName(QStringLiteral("tool"));
     const QColor symbolColor = palette().color(QPalette::Text);
-    for (ToolSource tool : Tools::allCases()) {
-        if (tool != ToolSource::Custom)
-            m_tool->addItem(toolIcon(tool, symbolColor), Tools::displayName(tool), static_cast<int>(tool));
+    // Item data: the harness's raw value, or nothing for the shared folder.
+    for (const NewSkillDestination &destination : newSkillDestinations()) {
+        const QIcon icon = destination ? toolIcon(*destination, symbolColor)
+                                       : Symbols::icon(QStringLiteral("folder"), symbolColor);
+        m_tool->addItem(icon, destinationTitle(destination),
+                        destination ? Tools::rawValue(*destination) : QString());
     }
-    m_tool->setCurrentIndex(m_tool->findData(static_cast<int>(ToolSource::Claude)));
+    m_tool->setCurrentIndex(m_tool->findData(Tools::rawValue(ToolSource::Claude)));
 
     auto *form = new QFormLayout;
     form->setContentsMargins(0, 0, 0, 0);
@@ -78,8 +82,8 @@ void NewSkillSheet::create()
     if (m_name->text().isEmpty())
         return;
     QString error;
-    const auto tool = static_cast<ToolSource>(m_tool->currentData().toInt());
-    if (Skill *skill = createSkill(m_context, tool, m_name->text(), &error)) {
+    const NewSkillDestination destination = Tools::fromRawValue(m_tool->currentData().toString());
+    if (Skill *skill = createSkill(m_context, destination, m_name->text(), &error)) {
         // Unsaved text in the editor may keep the old selection; the skill is made either way.
         m_state.requestSelectedSkill(skill);
         accept();

@@ -84,34 +84,52 @@ private Q_SLOTS:
 
     void createWritesTheStarterFileAndStoresItsRecord_data()
     {
-        QTest::addColumn<ToolSource>("tool");
+        QTest::addColumn<NewSkillDestination>("destination");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("file");
         QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("harnesses"); // the tools that read the file where it lands
 
         QTest::newRow("a Claude skill gets a folder of its own and the long template")
-            << ToolSource::Claude << "Résumé Writer" << ".claude/skills/résumé-writer/SKILL.md" << kLongTemplate;
+            << NewSkillDestination(ToolSource::Claude) << "Résumé Writer" << ".claude/skills/résumé-writer/SKILL.md"
+            << kLongTemplate << "claude,copilot,cursor,opencode";
         QTest::newRow("a Cursor skill gets the long template in Cursor's folder")
-            << ToolSource::Cursor << "Résumé Writer" << ".cursor/skills/résumé-writer/SKILL.md" << kLongTemplate;
+            << NewSkillDestination(ToolSource::Cursor) << "Résumé Writer" << ".cursor/skills/résumé-writer/SKILL.md"
+            << kLongTemplate << "cursor";
         QTest::newRow("a Copilot skill falls back to Claude's folder with the short template")
-            << ToolSource::Copilot << "Pilot Notes!" << ".claude/skills/pilot-notes/SKILL.md" << kShortTemplate;
+            << NewSkillDestination(ToolSource::Copilot) << "Pilot Notes!" << ".claude/skills/pilot-notes/SKILL.md"
+            << kShortTemplate << "claude,copilot,cursor,opencode";
+        QTest::newRow("an Aider skill lands in Claude's folder, which Aider does not read")
+            << NewSkillDestination(ToolSource::Aider) << "Pilot Notes!" << ".claude/skills/pilot-notes/SKILL.md"
+            << kShortTemplate << "claude,copilot,cursor,opencode";
         QTest::newRow("a Windsurf skill goes into Windsurf's memories folder")
-            << ToolSource::Windsurf << "Pilot Notes!" << ".codeium/windsurf/memories/SKILL.md" << kShortTemplate;
+            << NewSkillDestination(ToolSource::Windsurf) << "Pilot Notes!" << ".codeium/windsurf/memories/SKILL.md"
+            << kShortTemplate << "windsurf";
         QTest::newRow("a Codex skill is the one AGENTS.md, without frontmatter")
-            << ToolSource::Codex << "First" << ".codex/AGENTS.md" << kAgentsTemplate;
+            << NewSkillDestination(ToolSource::Codex) << "First" << ".codex/AGENTS.md" << kAgentsTemplate << "codex";
         QTest::newRow("an Amp skill is the one AGENTS.md in Amp's config folder")
-            << ToolSource::Amp << "First" << ".config/amp/AGENTS.md" << kAgentsTemplate;
+            << NewSkillDestination(ToolSource::Amp) << "First" << ".config/amp/AGENTS.md" << kAgentsTemplate << "amp";
+        QTest::newRow("a Gemini CLI skill gets a folder of its own in Gemini's skills folder")
+            << NewSkillDestination(ToolSource::Gemini) << "Pilot Notes!" << ".gemini/skills/pilot-notes/SKILL.md"
+            << kShortTemplate << "gemini";
+        QTest::newRow("an OpenCode skill gets a folder of its own in OpenCode's config")
+            << NewSkillDestination(ToolSource::OpenCode) << "Pilot Notes!"
+            << ".config/opencode/skills/pilot-notes/SKILL.md" << kShortTemplate << "opencode";
+        QTest::newRow("a skill for all tools goes into the shared agents folder")
+            << NewSkillDestination() << "Pilot Notes!" << ".agents/skills/pilot-notes/SKILL.md" << kShortTemplate
+            << "codex,copilot,cursor,gemini,opencode,windsurf";
     }
 
     void createWritesTheStarterFileAndStoresItsRecord()
     {
-        QFETCH(ToolSource, tool);
+        QFETCH(NewSkillDestination, destination);
         QFETCH(QString, name);
         QFETCH(QString, file);
         QFETCH(QByteArray, text);
+        QFETCH(QString, harnesses);
 
         QString error;
-        Skill *skill = createSkill(context(), tool, name, &error);
+        Skill *skill = createSkill(context(), destination, name, &error);
         QVERIFY2(skill, qPrintable(error));
 
         const QString path = home(file);
@@ -121,7 +139,7 @@ private Q_SLOTS:
         QCOMPARE(skill->skillDescription(), text.startsWith("---") ? name : QString());
         QCOMPARE(skill->isDirectory(), file.endsWith("/SKILL.md")); // a folder of its own
         QVERIFY(skill->isGlobal());
-        QCOMPARE(skill->toolSourcesRaw(), Tools::rawValue(tool));
+        QCOMPARE(skill->toolSourcesRaw(), harnesses);
         QCOMPARE(skill->fileSize(), qint64(text.size())); // bytes, not characters
         QVERIFY(qAbs(skill->fileModifiedDate().secsTo(QDateTime::currentDateTimeUtc())) < 60);
         QCOMPARE(context().skills(), QList<Skill *>{skill});
@@ -177,7 +195,7 @@ private Q_SLOTS:
         QCOMPARE(skill->filePath(), linkedHome + "/.claude/skills/linked/SKILL.md");
 
         ArtifactCache artifacts;
-        SkillScanner(context(), artifacts).scanLocation(linkedHome + "/.claude/skills", ToolSource::Claude, true);
+        SkillScanner(context(), artifacts).scanAll();
         QCOMPARE(context().skills(), QList<Skill *>{skill});
     }
 
@@ -190,25 +208,32 @@ private Q_SLOTS:
         QStringList names;
         for (int i = 0; i < tool->count(); ++i)
             names.append(tool->itemText(i));
-        QCOMPARE(names, (QStringList{"Claude Code", "Cursor", "Windsurf", "Codex", "Copilot", "Aider", "Amp"}));
+        QCOMPARE(names, (QStringList{"Claude Code", "Cursor", "Windsurf", "Codex", "Copilot", "Aider", "Amp",
+                                     "Gemini CLI", "OpenCode", "All tools (shared folder)"}));
         QCOMPARE(tool->currentText(), QStringLiteral("Claude Code"));
     }
 
     void sheetCreatesOrShowsTheFailureOrCancels_data()
     {
+        QTest::addColumn<QString>("choice");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<int>("key");
         QTest::addColumn<QString>("error");
         QTest::addColumn<QString>("created");
         QTest::newRow("Return creates the skill, selects it and closes")
-            << "Fresh Idea" << int(Qt::Key_Return) << "" << ".cursor/skills/fresh-idea/SKILL.md";
+            << "Cursor" << "Fresh Idea" << int(Qt::Key_Return) << "" << ".cursor/skills/fresh-idea/SKILL.md";
+        QTest::newRow("the shared folder is a choice of its own")
+            << "All tools (shared folder)" << "Fresh Idea" << int(Qt::Key_Return) << ""
+            << ".agents/skills/fresh-idea/SKILL.md";
         QTest::newRow("an unusable name is shown, nothing is written and the sheet stays open")
-            << "!!!" << int(Qt::Key_Return) << "Invalid skill name" << "";
-        QTest::newRow("Escape closes without writing anything") << "Never Made" << int(Qt::Key_Escape) << "" << "";
+            << "Cursor" << "!!!" << int(Qt::Key_Return) << "Invalid skill name" << "";
+        QTest::newRow("Escape closes without writing anything")
+            << "Cursor" << "Never Made" << int(Qt::Key_Escape) << "" << "";
     }
 
     void sheetCreatesOrShowsTheFailureOrCancels()
     {
+        QFETCH(QString, choice);
         QFETCH(QString, typed);
         QFETCH(int, key);
         QFETCH(QString, error);
@@ -223,7 +248,8 @@ private Q_SLOTS:
         auto *errorLabel = sheet.findChild<QLabel *>("error");
         auto *create = sheet.findChild<QPushButton *>("create");
         QVERIFY(tool && name && errorLabel && create);
-        tool->setCurrentIndex(tool->findText("Cursor"));
+        QVERIFY(tool->findText(choice) >= 0);
+        tool->setCurrentIndex(tool->findText(choice));
         QVERIFY(!create->isEnabled());
         QTest::keyClicks(name, typed);
         QVERIFY(create->isEnabled()); // and the default button, which Return presses
@@ -235,7 +261,7 @@ private Q_SLOTS:
         QCOMPARE(errorLabel->text(), error);
         QCOMPARE(sheet.result(), int(made ? QDialog::Accepted : QDialog::Rejected));
         QCOMPARE(state.selectedSkill() ? state.selectedSkill()->filePath() : QString(), made ? home(created) : QString());
-        QCOMPARE(QFileInfo::exists(home(".cursor")), made);
+        QCOMPARE(QFileInfo::exists(home(".cursor")) || QFileInfo::exists(home(".agents")), made);
         QCOMPARE(context().skills().size(), made ? 1 : 0);
     }
 };
