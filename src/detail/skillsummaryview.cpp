@@ -3,6 +3,10 @@
 #include "common/palettecolors.h"
 #include "library/homepath.h"
 #include "library/skill.h"
+#include "library/skilllocations.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 #include <QFontDatabase>
 #include <QLabel>
@@ -28,6 +32,7 @@ SkillSummaryView::SkillSummaryView(QWidget *parent)
     , m_description(plainLabel(this))
     , m_tools(plainLabel(this))
     , m_path(plainLabel(this))
+    , m_legacy(plainLabel(this))
     , m_body(new QPlainTextEdit(this))
 {
     QFont nameFont = m_name->font();
@@ -40,6 +45,11 @@ SkillSummaryView::SkillSummaryView(QWidget *parent)
     m_tools->setPalette(secondary);
     m_path->setPalette(secondary);
     m_path->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_legacy->setObjectName(QStringLiteral("legacyNote"));
+    QPalette warning = palette();
+    warning.setColor(QPalette::WindowText, PaletteColors::systemOrange(palette()));
+    m_legacy->setPalette(warning);
+    m_legacy->hide();
     m_body->setObjectName(QStringLiteral("summaryBody"));
     m_body->setReadOnly(true);
     m_body->setFrameShape(QFrame::NoFrame);
@@ -52,6 +62,7 @@ SkillSummaryView::SkillSummaryView(QWidget *parent)
     header->addWidget(m_description);
     header->addWidget(m_tools);
     header->addWidget(m_path);
+    header->addWidget(m_legacy);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -83,7 +94,8 @@ void SkillSummaryView::setSkill(Skill *skill)
     m_skill = skill;
     if (m_skill) {
         for (auto signal : {&Skill::nameChanged, &Skill::skillDescriptionChanged, &Skill::contentChanged,
-                            &Skill::filePathChanged, &Skill::toolSourcesRawChanged})
+                            &Skill::filePathChanged, &Skill::toolSourcesRawChanged,
+                            &Skill::installedPathsDataChanged})
             connect(m_skill, signal, this, &SkillSummaryView::updateContents);
     }
     updateContents();
@@ -92,8 +104,9 @@ void SkillSummaryView::setSkill(Skill *skill)
 void SkillSummaryView::updateContents()
 {
     if (!m_skill) {
-        for (QLabel *label : {m_name, m_description, m_tools, m_path})
+        for (QLabel *label : {m_name, m_description, m_tools, m_path, m_legacy})
             label->clear();
+        m_legacy->hide();
         m_body->clear();
         return;
     }
@@ -108,5 +121,15 @@ void SkillSummaryView::updateContents()
         where += tr("  —  project %1").arg(*project);
     m_tools->setText(where);
     m_path->setText(abbreviateHome(m_skill->filePath()));
+    QStringList notes;
+    QStringList folders;
+    for (const LegacyNote &note : SkillLocations::legacyNotes(m_skill->installedPaths(), QDir::homePath())) {
+        if (!notes.contains(note.text))
+            notes.append(note.text);
+        folders.append(abbreviateHome(QFileInfo(note.path).path()));
+    }
+    m_legacy->setText(notes.join(u'\n'));
+    m_legacy->setToolTip(folders.join(u'\n'));
+    m_legacy->setVisible(!notes.isEmpty());
     m_body->setPlainText(preview(m_skill->content()));
 }

@@ -8,7 +8,8 @@ class QPlainTextEdit;
 class Skill;
 
 // The read-only look at a skill in card mode: name, description, harnesses,
-// where it lives and the start of its instructions. Everything taken from the
+// where it lives, whether a tool stopped reading that folder, and the start of
+// its instructions. Everything taken from the
 // file is shown as plain text: a skill's text never loads images or styles.
 class SkillSummaryView final : public QWidget
 {
@@ -31,5 +32,6 @@ private:
     QLabel *m_description = nullptr;
     QLabel *m_tools = nullptr;
     QLabel *m_path = nullptr;
+    QLabel *m_legacy = nullptr; // "<Tool> no longer reads this folder", when it applies
     QPlainTextEdit *m_body = nullptr;
 };

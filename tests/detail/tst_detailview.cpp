@@ -182,6 +182,28 @@ private Q_SLOTS:
         QCOMPARE(summary->findChild<QPlainTextEdit *>("summaryBody")->toPlainText(), body);
     }
 
+    void theSummarySaysWhenAToolNoLongerReadsTheFolder()
+    {
+        const QString legacy = QDir::homePath() + "/.cursor/rules/old.mdc";
+        const QString current = QDir::homePath() + "/.cursor/skills/old/SKILL.md";
+        Skill *skill = context().insert(std::make_unique<Skill>(legacy, legacy, "old", "", "", Skill::Frontmatter{},
+                                                                ToolSource::Cursor, false, true,
+                                                                QDateTime::currentDateTimeUtc(), 0));
+        QVERIFY(skill);
+        skill->setInstalledPaths({legacy, current});
+        AppState state;
+        SkillDetailView view(state);
+        view.setSkill(skill);
+        auto *note = view.findChild<QLabel *>("legacyNote");
+        QVERIFY(note);
+        QVERIFY(!note->isHidden());
+        QCOMPARE(note->text(), QStringLiteral("Cursor no longer reads this folder"));
+        QCOMPARE(note->toolTip(), QStringLiteral("~/.cursor/rules"));
+
+        skill->setInstalledPaths({current}); // the copy in the old folder went away
+        QVERIFY(note->isHidden());
+    }
+
     void theSummaryPreviewKeepsTheFirstLinesThatAreNotBlank_data()
     {
         QTest::addColumn<QString>("body");
