@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Fills a folder with a small, realistic skill library (a dozen skills across four
-# harnesses and two projects) for screenshots and manual testing:
+# Fills a folder with a small, realistic skill library (fourteen skills in the
+# tools' own folders, the shared ~/.agents/skills and two projects) for screenshots and manual testing:
 #   scripts/demo-home.sh /tmp/demo && HOME=/tmp/demo build/src/vesk
 set -euo pipefail
 home=${1:?usage: demo-home.sh FOLDER}
@@ -26,6 +26,9 @@ skill "$home/.claude/skills/pdf-extract/SKILL.md" pdf-extract \
 echo '{"dpi": 300}' > "$home/.claude/skills/pdf-extract/config.json"
 skill "$home/.agents/skills/sql-tuning/SKILL.md" sql-tuning \
     "Explains slow queries and proposes indexes." "Always read the query plan first."
+skill "$home/.agents/skills/changelog/SKILL.md" changelog \
+    "Drafts the changelog entry for a release from merged pull requests." \
+    "Group entries under Added, Changed and Fixed."
 skill "$home/.cursor/rules/typescript-style.mdc" typescript-style \
     "House style for TypeScript." "Prefer type aliases for unions; avoid enums."
 skill "$home/.cursor/rules/react-components.mdc" React-components \
@@ -41,6 +44,8 @@ skill "$home/Projects/atlas/.claude/skills/deploy/SKILL.md" deploy \
     "Ships atlas to staging and production." "Run make release, then tag."
 skill "$home/Projects/atlas/.cursor/rules/api-design.mdc" api-design \
     "REST conventions for the atlas API." "Plural nouns, no verbs in paths."
+skill "$home/Projects/atlas/.agents/skills/release-notes/SKILL.md" release-notes \
+    "Writes the release notes for atlas from the changelog." "Lead with what users will notice."
 skill "$home/Projects/beacon/.claude/skills/migrations/SKILL.md" migrations \
     "Writes reversible database migrations." "Every up has a down."
 mkdir -p "$home/Projects/beacon/.github"

@@ -296,6 +296,32 @@ private Q_SLOTS:
         QCOMPARE(first->detailView()->skill(), skillNamed("shared"));
     }
 
+    void sharedFolderSkillsCountUnderEveryToolThatReadsThem()
+    {
+        writeSkill(home(".agents/skills/lint/SKILL.md"), "lint");
+        writeSkill(home(".agents/skills/docs/SKILL.md"), "docs");
+        writeSkill(home(".claude/skills/review/SKILL.md"), "review");
+        writeSkill(home("code/app/.agents/skills/deploy/SKILL.md"), "deploy");
+        QSettings().setValue(QLatin1String(SettingsKeys::customScanPaths), QStringList{home("code")});
+        ContentView *window = openWindow();
+        QVERIFY(window);
+
+        QCOMPARE(badge(window, SidebarFilter::all()), 4);
+        QCOMPARE(badge(window, SidebarFilter::tool(ToolSource::Claude)), 1); // not the shared folder
+        for (ToolSource tool : {ToolSource::Codex, ToolSource::Windsurf, ToolSource::Gemini})
+            QCOMPARE(badge(window, SidebarFilter::tool(tool)), 3);
+        for (ToolSource tool : {ToolSource::Cursor, ToolSource::Copilot, ToolSource::OpenCode})
+            QCOMPARE(badge(window, SidebarFilter::tool(tool)), 4); // they read Claude's folder too
+        QCOMPARE(badge(window, SidebarFilter::tool(ToolSource::Amp)), -1);
+
+        SidebarModel *model = window->sidebar()->model();
+        const QModelIndex harnesses = model->index(1, 0);
+        QStringList rows;
+        for (int row = 0; row < model->rowCount(harnesses); ++row)
+            rows.append(model->index(row, 0, harnesses).data().toString());
+        QCOMPARE(rows, (QStringList{"Claude Code", "Cursor", "Windsurf", "Codex", "Copilot", "Gemini CLI", "OpenCode"}));
+    }
+
     void arrowKeysStepOverSectionHeadings()
     {
         // Cursor's own folder: one harness row, so the keys have one row to land on.
