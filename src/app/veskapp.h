@@ -38,6 +38,7 @@ public:
     SaveCommand &saveCommand() const { return *m_saveCommand; }
     QAction *checkForUpdatesAction() const { return m_checkForUpdates; }
     QAction *settingsAction() const { return m_settings; }
+    QAction *quitAction() const { return m_quit; }
 
 private:
     VeskApp();

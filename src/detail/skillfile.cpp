@@ -257,7 +257,8 @@ std::optional<QString> decodeSkillText(const QByteArray &bytes, TextLayout *layo
         body = body.sliced(utf8ByteOrderMark.size());
     }
     // Only the mark removed above is dropped; any later U+FEFF is text.
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    // Stateless: a sequence cut off at the end of the file is an error too.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom | QStringDecoder::Flag::Stateless);
     QString text = decoder.decode(body);
     if (decoder.hasError())
         return std::nullopt;

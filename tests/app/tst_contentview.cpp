@@ -9,11 +9,16 @@
 #include "browse/sidebarview.h"
 #include "browse/skilllistmodel.h"
 #include "browse/skilllistview.h"
+#include "detail/findbar.h"
+#include "detail/highlightedtexteditor.h"
+#include "detail/segmentedcontrol.h"
 #include "detail/skilldetailview.h"
+#include "detail/skilleditorview.h"
 #include "library/filewatcher.h"
 #include "library/modelcontainer.h"
 #include "library/modelcontext.h"
 #include "library/settingskeys.h"
+#include "messageboxes.h"
 #include "testhome.h"
 
 #include <QAction>
@@ -90,6 +95,26 @@ class TestContentView final : public QObject
         for (int row = 0; row < model->rowCount(); ++row)
             names.append(model->skillAt(row)->name());
         return names;
+    }
+
+    // Opens a window on skills "one" and "two" with "one" in the editor, edited.
+    ContentView *windowWithAnEdit()
+    {
+        writeSkill(home(".claude/skills/one/SKILL.md"), "one");
+        writeSkill(home(".claude/skills/two/SKILL.md"), "two");
+        ContentView *window = openWindow();
+        if (!window || !window->openInEditor(skillNamed("one")))
+            return nullptr;
+        HighlightedTextEditor *editor = window->detailView()->editor()->textEditor();
+        editor->moveCursor(QTextCursor::End);
+        QTest::keyClicks(editor, "edited");
+        return window->detailView()->editor()->hasUnsavedChanges() ? window : nullptr;
+    }
+
+    QByteArray fileOf(const QString &name) const
+    {
+        QFile file(home(".claude/skills/" + name + "/SKILL.md"));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
     Skill *skillNamed(const QString &name) const
@@ -372,6 +397,98 @@ private Q_SLOTS:
         QTRY_VERIFY(save->isEnabled());
         QTest::keySequence(window, QKeySequence::Save);
         QCOMPARE(editor->saves, 1);
+    }
+
+    // Unsaved text is never dropped silently: each way of leaving it asks, and
+    // Cancel leaves everything as it was.
+    void leavingUnsavedTextAsksFirst_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("left");
+        for (const char *how : {"select another skill", "switch to the card", "close the window", "quit"}) {
+            QTest::addRow("%s, then cancel", how) << how << int(QMessageBox::Cancel) << false;
+            QTest::addRow("%s, then discard", how) << how << int(QMessageBox::Discard) << true;
+            QTest::addRow("%s, then save", how) << how << int(QMessageBox::Save) << true;
+        }
+    }
+
+    void leavingUnsavedTextAsksFirst()
+    {
+        QFETCH(QString, how);
+        QFETCH(int, answer);
+        QFETCH(bool, left);
+        ContentView *window = windowWithAnEdit();
+        QVERIFY(window);
+        const QPointer<ContentView> alive(window);
+        const QByteArray before = fileOf("one");
+        SkillListView *list = window->skillList();
+
+        MessageBoxAnswers answers({QMessageBox::StandardButton(answer)});
+        if (how == "select another skill") {
+            list->listView()->setCurrentIndex(list->model()->index(list->model()->rowOf(skillNamed("two"))));
+            QCOMPARE(m_app->state().selectedSkill(), skillNamed(left ? "two" : "one"));
+            // The list shows the selection the state holds.
+            QCOMPARE(list->model()->skillAt(list->listView()->currentIndex().row()), m_app->state().selectedSkill());
+        } else if (how == "switch to the card") {
+            SegmentedControl *modes = window->detailView()->modeSwitch();
+            QTest::mouseClick(modes, Qt::LeftButton, {}, modes->segmentRect(0).center());
+            QCOMPARE(m_app->state().detailViewMode(), left ? DetailViewMode::Card : DetailViewMode::Editor);
+            QCOMPARE(modes->currentIndex(), left ? 0 : 1);
+        } else if (how == "close the window") {
+            window->close();
+        } else {
+            m_app->quitAction()->trigger();
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(answers.texts(), QStringList{"Save changes to “one”?"});
+        const bool closing = how == "close the window" || how == "quit";
+        QCOMPARE(alive.isNull(), closing && left);
+        QCOMPARE(fileOf("one") != before, answer == int(QMessageBox::Save));
+        QVERIFY(fileOf("one").endsWith(answer == int(QMessageBox::Save) ? "Body.\nedited" : "Body.\n"));
+        if (alive && !left)
+            QCOMPARE(window->detailView()->editor()->text(), QString::fromUtf8(before + "edited"));
+    }
+
+    void ctrlFFindsInTheEditorAndElsewhereSearchesSkills()
+    {
+        writeSkill(home(".claude/skills/one/SKILL.md"), "one", "Find the needle.");
+        ContentView *window = openWindow();
+        QVERIFY(window);
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QVERIFY(window->openInEditor(skillNamed("one")));
+        HighlightedTextEditor *editor = window->detailView()->editor()->textEditor();
+        QTRY_VERIFY(editor->hasFocus());
+        QTest::keySequence(QApplication::focusWidget(), QKeySequence::Find);
+        FindBar *bar = window->detailView()->editor()->findBar();
+        QVERIFY(bar->isVisible());
+        QVERIFY(!window->searchField()->hasFocus());
+
+        window->skillList()->listView()->setFocus();
+        QTRY_VERIFY(window->skillList()->listView()->hasFocus());
+        QTest::keySequence(window->skillList()->listView(), QKeySequence::Find);
+        QTRY_VERIFY(window->searchField()->hasFocus());
+    }
+
+    void ctrlSSavesTheFocusedEditor()
+    {
+        ContentView *window = windowWithAnEdit();
+        QVERIFY(window);
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        window->detailView()->focusEditor();
+        QAction *save = m_app->saveCommand().action();
+        QTRY_VERIFY(save->isEnabled());
+        QTest::keySequence(window, QKeySequence::Save);
+        QVERIFY(fileOf("one").endsWith("Body.\nedited"));
+        QVERIFY(!window->detailView()->editor()->hasUnsavedChanges());
+        QVERIFY(!window->isWindowModified());
+
+        // In card mode there is no editor to save.
+        m_app->state().setDetailViewMode(DetailViewMode::Card);
+        window->skillList()->listView()->setFocus();
+        QTRY_VERIFY(!save->isEnabled());
     }
 };
 
