@@ -1,16 +1,21 @@
 #include "detail/newskill.h"
 
+#include "detail/skillfile.h"
 #include "library/frontmatter.h"
+#include "library/homepath.h"
 #include "library/modelcontext.h"
 #include "library/skill.h"
 #include "library/skilllocations.h"
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QTextBoundaryFinder>
 
+#include <filesystem>
 #include <memory>
+#include <system_error>
 
 namespace {
 
@@ -21,7 +26,53 @@ Skill *fail(QString *error, const QString &message)
     return nullptr;
 }
 
+bool isLineBreak(QChar c)
+{
+    switch (c.unicode()) {
+    case u'\n':
+    case u'\r':
+    case u'\v':
+    case u'\f':
+    case 0x0085:
+    case 0x2028:
+    case 0x2029:
+        return true;
+    default:
+        return false;
+    }
+}
+
+char32_t firstCodePoint(QStringView text)
+{
+    if (text.size() > 1 && text[0].isHighSurrogate() && text[1].isLowSurrogate())
+        return QChar::surrogateToUcs4(text[0], text[1]);
+    return text.isEmpty() ? 0 : text[0].unicode();
+}
+
+// Makes the folder and its parents. False with the system's message when it cannot.
+bool makeFolder(const QString &folder, QString *error)
+{
+    std::error_code failure;
+    std::filesystem::create_directories(std::filesystem::path(QFile::encodeName(folder).toStdString()), failure);
+    if (!failure)
+        return true;
+    *error = QObject::tr("The folder “%1” could not be created: %2")
+                 .arg(abbreviateHome(folder), QString::fromLocal8Bit(failure.message().c_str()));
+    return false;
+}
+
 } // namespace
+
+QString singleLineName(const QString &name)
+{
+    QString line = name;
+    line.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    for (QChar &c : line) {
+        if (isLineBreak(c))
+            c = u' ';
+    }
+    return line;
+}
 
 QString frontmatterName(const QString &name)
 {
@@ -30,10 +81,17 @@ QString frontmatterName(const QString &name)
 
 QString skillSlug(const QString &name)
 {
+    // Composed first, so "é" typed as "e" and a combining accent is one letter.
+    const QString text = frontmatterName(name).normalized(QString::NormalizationForm_C);
     QString slug;
-    for (const QChar c : frontmatterName(name)) {
-        if (c.isLetterOrNumber() || c == u'-')
-            slug.append(c);
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
+    qsizetype start = 0;
+    for (qsizetype end = graphemes.toNextBoundary(); end > 0; end = graphemes.toNextBoundary()) {
+        // A character as the reader sees it: a letter or digit keeps the marks on it.
+        const QStringView character = QStringView(text).sliced(start, end - start);
+        if (QChar::isLetterOrNumber(firstCodePoint(character)) || character == u"-")
+            slug += character;
+        start = end;
     }
     return slug;
 }
@@ -90,6 +148,21 @@ NewSkillTarget newSkillTarget(NewSkillDestination destination, const QString &sl
     return folderSkill(home + QStringLiteral("/.claude/skills/") + slug);
 }
 
+std::optional<NewSkillPreview> previewNewSkill(NewSkillDestination destination, const QString &name)
+{
+    const QString line = singleLineName(name);
+    const QString slug = skillSlug(line);
+    if (slug.isEmpty() || line.trimmed().isEmpty())
+        return std::nullopt;
+    NewSkillPreview preview;
+    preview.filePath = newSkillTarget(destination, slug).filePath;
+    preview.exists = QFileInfo::exists(preview.filePath);
+    // A destination whose file does not depend on the name keeps one skill only.
+    preview.oneFile = newSkillTarget(destination, QStringLiteral("a")).filePath
+        == newSkillTarget(destination, QStringLiteral("b")).filePath;
+    return preview;
+}
+
 QString starterText(NewSkillDestination destination, const QString &name)
 {
     const QString header = QStringLiteral("---\nname: ") + frontmatterName(name)
@@ -110,24 +183,26 @@ QString starterText(NewSkillDestination destination, const QString &name)
     }
 }
 
-Skill *createSkill(ModelContext &context, NewSkillDestination destination, const QString &name,
+Skill *createSkill(ModelContext &context, NewSkillDestination destination, const QString &typedName,
                    QString *error)
 {
+    const QString name = singleLineName(typedName);
     const QString slug = skillSlug(name);
-    if (slug.isEmpty())
+    // A name of spaces alone would make a folder called "---".
+    if (slug.isEmpty() || name.trimmed().isEmpty())
         return fail(error, QObject::tr("Invalid skill name"));
 
     const NewSkillTarget target = newSkillTarget(destination, slug);
-    if (!QDir().mkpath(target.folder))
-        return fail(error, QObject::tr("The folder “%1” could not be created.").arg(target.folder));
+    QString message;
+    if (!makeFolder(target.folder, &message))
+        return fail(error, message);
     if (QFileInfo::exists(target.filePath))
         return fail(error, QObject::tr("A skill with this name already exists"));
 
     const QString text = starterText(destination, name);
     const QByteArray bytes = text.toUtf8();
-    QSaveFile file(target.filePath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        return fail(error, file.errorString());
+    if (!writeSkillFile(target.filePath, bytes, &message))
+        return fail(error, QObject::tr("“%1” could not be written: %2").arg(abbreviateHome(target.filePath), message));
 
     // Keyed by the symlink-resolved path, as the scanner keys it, so a later scan
     // finds this record rather than adding a second one.
@@ -139,14 +214,33 @@ Skill *createSkill(ModelContext &context, NewSkillDestination destination, const
     QList<ToolSource> tools = SkillLocations::readersOf({target.filePath}, QDir::homePath()).toList();
     if (tools.isEmpty())
         tools = {destination.value_or(ToolSource::Custom)};
-    auto record = std::make_unique<Skill>(target.filePath, resolved, name, parsed.description,
-                                          parsed.content, parsed.frontmatter, tools.constFirst(),
-                                          target.isDirectory, true,
-                                          QDateTime::currentDateTimeUtc(), bytes.size());
-    record->setToolSources(tools);
-    Skill *skill = context.insert(std::move(record), error);
-    if (!skill)
-        return nullptr;
+
+    Skill *skill = context.skillWithResolvedPath(resolved);
+    if (skill) {
+        // The file was deleted while Vesk was closed and its record never pruned:
+        // the record is this skill's now. What the user gave the old one (favorite,
+        // collections) stays; everything read from the file is the new file's.
+        skill->setFilePath(target.filePath);
+        skill->setInstalledPaths({target.filePath});
+        skill->setToolSources(tools);
+        skill->setIsDirectory(target.isDirectory);
+        skill->setIsGlobal(true);
+        skill->setName(name);
+        skill->setSkillDescription(parsed.description);
+        skill->setContent(parsed.content);
+        skill->setFrontmatter(parsed.frontmatter);
+        skill->setFileModifiedDate(QDateTime::currentDateTimeUtc());
+        skill->setFileSize(bytes.size());
+    } else {
+        auto record = std::make_unique<Skill>(target.filePath, resolved, name, parsed.description,
+                                              parsed.content, parsed.frontmatter, tools.constFirst(),
+                                              target.isDirectory, true,
+                                              QDateTime::currentDateTimeUtc(), bytes.size());
+        record->setToolSources(tools);
+        skill = context.insert(std::move(record), error);
+        if (!skill)
+            return nullptr;
+    }
     QString saveError;
     if (!context.save(&saveError))
         return fail(error, saveError);

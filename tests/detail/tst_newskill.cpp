@@ -4,6 +4,7 @@
 #include "library/artifactcache.h"
 #include "library/modelcontainer.h"
 #include "library/modelcontext.h"
+#include "library/settingskeys.h"
 #include "library/skillscanner.h"
 #include "testhome.h"
 
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
 #include <QtTest/QtTest>
 
 namespace {
@@ -71,6 +73,16 @@ private Q_SLOTS:
         QTest::newRow("hyphens and digits are kept") << "Step-by-step 2" << "step-by-step-2" << "step-by-step-2";
         QTest::newRow("letters with accents are kept") << "Résumé Writer" << "résumé-writer" << "résumé-writer";
         QTest::newRow("a tab is not a space") << "a\tb" << "ab" << "a\tb";
+        QTest::newRow("an accent typed as a combining mark is composed and kept")
+            << "Cafe\u0301" << "caf\u00e9" << "cafe\u0301";
+        QTest::newRow("letters outside the Basic Multilingual Plane are kept")
+            << "\U0001D49Clpha \U00010428" << "\U0001D49Clpha-\U00010428" << "\U0001D49Clpha-\U00010428";
+        QTest::newRow("digits outside the Basic Multilingual Plane are kept") << "v\U0001D7D9" << "v\U0001D7D9"
+                                                                              << "v\U0001D7D9";
+        QTest::newRow("a letter keeps the marks written on it")
+            << "\u0939\u093f\u0928\u094d\u0926\u0940" << "\u0939\u093f\u0928\u094d\u0926\u0940"
+            << "\u0939\u093f\u0928\u094d\u0926\u0940";
+        QTest::newRow("emoji are not letters") << "Ship it \U0001F680" << "ship-it-" << "ship-it-\U0001F680";
     }
 
     void slugAndFrontmatterName()
@@ -80,6 +92,34 @@ private Q_SLOTS:
         QFETCH(QString, frontmatterName);
         QCOMPARE(skillSlug(name), slug);
         QCOMPARE(::frontmatterName(name), frontmatterName);
+    }
+
+    void aNameIsOneLine_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("a line feed becomes a space") << "Team\nRules" << "Team Rules";
+        QTest::newRow("CR LF is one break") << "Team\r\nRules" << "Team Rules";
+        QTest::newRow("every other kind of break too") << "a\rb\vc\fd\u0085e\u2028f\u2029g" << "a b c d e f g";
+        QTest::newRow("a tab stays") << "a\tb" << "a\tb";
+    }
+
+    void aNameIsOneLine()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, line);
+        QCOMPARE(singleLineName(typed), line);
+    }
+
+    void pastedLineBreaksNeverReachTheFile()
+    {
+        QString error;
+        Skill *skill = createSkill(context(), ToolSource::Claude, "Team\nRules\nextra: key", &error);
+        QVERIFY2(skill, qPrintable(error));
+        QCOMPARE(skill->name(), QStringLiteral("Team Rules extra: key"));
+        QCOMPARE(skill->frontmatter().keys(), (QStringList{"description", "name"}));
+        QVERIFY(contents(home(".claude/skills/team-rules-extra-key/SKILL.md"))
+                    .startsWith("---\nname: team-rules-extra:-key\ndescription: Team Rules extra: key\n---\n"));
     }
 
     void createWritesTheStarterFileAndStoresItsRecord_data()
@@ -156,8 +196,11 @@ private Q_SLOTS:
             << ToolSource::Claude << "First" << "first" << "A skill with this name already exists";
         QTest::newRow("a second name where one AGENTS.md is kept")
             << ToolSource::Codex << "First" << "Second" << "A skill with this name already exists";
-        QTest::newRow("a folder that cannot be made, even by root")
-            << ToolSource::Claude << "" << "Blocked" << "%1/.claude/skills/blocked";
+        QTest::newRow("a folder that cannot be made, even by root, with the system's words")
+            << ToolSource::Claude << "" << "Blocked"
+            << "The folder “~/.claude/skills/blocked” could not be created: Not a directory";
+        QTest::newRow("a name of spaces only")
+            << ToolSource::Claude << "First" << "   " << "Invalid skill name";
     }
 
     void createIsRefusedWithoutTouchingWhatIsThere()
@@ -180,6 +223,33 @@ private Q_SLOTS:
         QCOMPARE(context().skills().size(), existing.isEmpty() ? 0 : 1);
         if (!existing.isEmpty())
             QCOMPARE(contents(context().skills().first()->filePath()), starterText(tool, existing).toUtf8());
+    }
+
+    // The file was deleted while Vesk was closed, so its record is still stored.
+    void aStaleRecordForTheTargetIsTakenOver()
+    {
+        const QString path = home(".claude/skills/team-rules/SKILL.md");
+        Skill *stale = context().insert(std::make_unique<Skill>(
+            path, path, QStringLiteral("old name"), QStringLiteral("old description"), QStringLiteral("old body"),
+            Skill::Frontmatter{{"name", "old"}}, ToolSource::Cursor, true, true, QDateTime(), 99));
+        QVERIFY(stale);
+        stale->setIsFavorite(true);
+        QVERIFY(context().save());
+
+        QString error;
+        Skill *skill = createSkill(context(), ToolSource::Claude, "Team Rules", &error);
+        QVERIFY2(skill, qPrintable(error));
+        QCOMPARE(skill, stale);
+        QCOMPARE(context().skills().size(), 1);
+        QCOMPARE(contents(path), starterText(ToolSource::Claude, "Team Rules").toUtf8());
+        QCOMPARE(skill->name(), QStringLiteral("Team Rules"));
+        QCOMPARE(skill->skillDescription(), QStringLiteral("Team Rules"));
+        QCOMPARE(skill->frontmatter().value("name"), QStringLiteral("team-rules"));
+        QCOMPARE(skill->installedPaths(), QStringList{path});
+        QVERIFY(skill->toolSources().contains(ToolSource::Claude));
+        QCOMPARE(skill->fileSize(), qint64(contents(path).size()));
+        QVERIFY(skill->isFavorite()); // the user's own marks stay
+        QVERIFY(!context().hasChanges());
     }
 
     void aLaterScanFindsTheSameRecordBehindALinkedHome()
@@ -211,6 +281,81 @@ private Q_SLOTS:
         QCOMPARE(names, (QStringList{"Claude Code", "Cursor", "Windsurf", "Codex", "Copilot", "Aider", "Amp",
                                      "Gemini CLI", "OpenCode", "All tools (shared folder)"}));
         QCOMPARE(tool->currentText(), QStringLiteral("Claude Code"));
+    }
+
+    void sheetStartsAtTheHarnessChosenInTheSettings_data()
+    {
+        QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("a harness chosen in the settings") << QVariant("cursor") << "Cursor";
+        QTest::newRow("nothing chosen yet") << QVariant() << "Claude Code";
+        QTest::newRow("Custom has no folder of its own") << QVariant("custom") << "Claude Code";
+        QTest::newRow("a value this version does not know") << QVariant("vim") << "Claude Code";
+    }
+
+    void sheetStartsAtTheHarnessChosenInTheSettings()
+    {
+        QFETCH(QVariant, stored);
+        QFETCH(QString, shown);
+        QSettings settings;
+        if (stored.isValid())
+            settings.setValue(QLatin1String(SettingsKeys::defaultTool), stored);
+        else
+            settings.remove(QLatin1String(SettingsKeys::defaultTool));
+        AppState state;
+        NewSkillSheet sheet(state, context());
+        QCOMPARE(sheet.findChild<QComboBox *>("tool")->currentText(), shown);
+        settings.remove(QLatin1String(SettingsKeys::defaultTool));
+    }
+
+    void sheetShowsTheFileItWillWrite_data()
+    {
+        QTest::addColumn<QString>("existing"); // made first, for the same destination
+        QTest::addColumn<QString>("choice");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("the path of the file, from the home folder")
+            << "" << "Claude Code" << "Team Rules" << "~/.claude/skills/team-rules/SKILL.md";
+        QTest::newRow("nothing while the name is unusable") << "" << "Claude Code" << "!!!" << "";
+        QTest::newRow("a name that is taken says so")
+            << "Team Rules" << "Claude Code" << "team rules"
+            << "~/.claude/skills/team-rules/SKILL.md — this file already exists.";
+        QTest::newRow("a harness that keeps one file explains the refusal before it comes")
+            << "First" << "Codex" << "Second" << "~/.codex/AGENTS.md — Codex keeps one file here, and it already exists.";
+    }
+
+    void sheetShowsTheFileItWillWrite()
+    {
+        QFETCH(QString, existing);
+        QFETCH(QString, choice);
+        QFETCH(QString, typed);
+        QFETCH(QString, line);
+        AppState state;
+        NewSkillSheet sheet(state, context());
+        auto *tool = sheet.findChild<QComboBox *>("tool");
+        tool->setCurrentIndex(tool->findText(choice));
+        if (!existing.isEmpty()) {
+            QString error;
+            QVERIFY2(createSkill(context(), Tools::fromRawValue(tool->currentData().toString()), existing, &error),
+                     qPrintable(error));
+        }
+        auto *name = sheet.findChild<QLineEdit *>("skillName");
+        QTest::keyClicks(name, typed);
+        QCOMPARE(sheet.targetText(), line);
+        QCOMPARE(sheet.findChild<QLabel *>("target")->text(), line);
+
+        // It follows the harness too.
+        tool->setCurrentIndex(tool->findText("Cursor"));
+        QCOMPARE(sheet.targetText().startsWith("~/.cursor/skills/"), !line.isEmpty());
+    }
+
+    void pastingLineBreaksIntoTheNameGivesSpaces()
+    {
+        AppState state;
+        NewSkillSheet sheet(state, context());
+        auto *name = sheet.findChild<QLineEdit *>("skillName");
+        name->setText(QStringLiteral("Team\nRules"));
+        QCOMPARE(name->text(), QStringLiteral("Team Rules"));
     }
 
     void sheetCreatesOrShowsTheFailureOrCancels_data()
