@@ -12,9 +12,33 @@ skill() { # skill PATH NAME DESCRIPTION BODY
     printf -- '---\nname: %s\ndescription: %s\n---\n%b\n' "$2" "$3" "$4" > "$1"
 }
 
-skill "$home/.claude/skills/code-review/SKILL.md" code-review \
-    "Reviews a diff for correctness, naming and missing tests." \
-    "# Code review\n\nRead the whole diff before commenting."
+mkdir -p "$home/.claude/skills/code-review"
+cat > "$home/.claude/skills/code-review/SKILL.md" <<'SKILL'
+---
+name: code-review
+description: Reviews a diff for correctness, naming and missing tests.
+---
+# Code review
+
+Read the **whole** diff before commenting. 😀
+
+## Checklist
+
+- Names say what things are: `snake_case` in Python, `camelCase` in TypeScript
+- Every changed behaviour has a test
+- __No__ secrets or tokens in the diff
+
+## Running the checks
+
+```sh
+git diff --stat origin/main...HEAD
+make test
+```
+
+### Tone
+
+Ask questions rather than give orders. 😉
+SKILL
 mkdir -p "$home/.claude/skills/code-review/scripts" "$home/.claude/skills/code-review/references"
 echo 'git diff --stat' > "$home/.claude/skills/code-review/scripts/diffstat.sh"
 echo '# Checklist' > "$home/.claude/skills/code-review/references/checklist.md"
