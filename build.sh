@@ -2,6 +2,7 @@
 # Builds Vesk and either starts it or runs every test.
 #   ./build.sh run    install what is missing, build, start Vesk
 #   ./build.sh test   install what is missing, build, run every test (no display needed)
+#   ./build.sh package  build a Debian package (build-package/vesk_*.deb)
 # Extra arguments after "run" are passed to vesk (for example: ./build.sh run list).
 set -euo pipefail
 
@@ -11,7 +12,8 @@ action=${1:-run}
 shift || true
 
 packages=(cmake g++ make qt6-base-dev qt6-svg-dev qt6-qpa-plugins
-          libsqlite3-dev libgl-dev fonts-dejavu-core xvfb xauth)
+          libsqlite3-dev libgl-dev fonts-dejavu-core xvfb xauth
+          desktop-file-utils appstream man-db dpkg-dev fakeroot)
 
 install_missing() {
     local missing=()
@@ -48,8 +50,18 @@ test)
     cd "$build_dir"
     QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)"
     ;;
+package)
+    install_missing
+    # A build of its own, installed under /usr, without the tests.
+    package_dir=${VESK_PACKAGE_DIR:-$here/build-package}
+    cmake -S "$here" -B "$package_dir" -DCMAKE_BUILD_TYPE=Release -DVESK_BUILD_TESTS=OFF \
+        -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
+    cmake --build "$package_dir" -j"$(nproc)"
+    (cd "$package_dir" && cpack -G DEB)
+    ls "$package_dir"/vesk_*.deb
+    ;;
 *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|test|package" >&2
     exit 2
     ;;
 esac

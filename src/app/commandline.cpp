@@ -24,6 +24,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QString());
     const QCommandLineOption json(QStringLiteral("json"), QString());
+    const QCommandLineOption edit(QStringLiteral("edit"), QString());
     const QCommandLineOption screenshot(QStringLiteral("screenshot"), QString(), QStringLiteral("file"));
     const QCommandLineOption select(QStringLiteral("select"), QString(), QStringLiteral("name"));
     const QCommandLineOption filter(QStringLiteral("filter"), QString(), QStringLiteral("filter"));
@@ -31,7 +32,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption size(QStringLiteral("size"), QString(), QStringLiteral("WxH"));
     const QCommandLineOption palette(QStringLiteral("palette"), QString(), QStringLiteral("light|dark"));
     const QCommandLineOption mode(QStringLiteral("mode"), QString(), QStringLiteral("card|editor"));
-    parser.addOptions({help, version, json, screenshot, select, filter, search, size, palette, mode});
+    parser.addOptions({help, version, json, edit, screenshot, select, filter, search, size, palette, mode});
 
     CommandLine result;
     const auto invalid = [&result](const QString &text) {
@@ -63,18 +64,24 @@ CommandLine parseCommandLine(const QStringList &arguments)
     }
 
     const QStringList positional = parser.positionalArguments();
-    if (positional.size() > 1 || (positional.size() == 1 && positional.first() != QLatin1String("list")))
-        return invalid(QStringLiteral("Unknown command \"%1\".").arg(positional.join(QLatin1Char(' '))));
-
-    if (positional.size() == 1) {
+    if (positional.value(0) == QLatin1String("list")) {
+        if (positional.size() > 1)
+            return invalid(QStringLiteral("The list command takes no names."));
         result.mode = CommandLine::Mode::List;
         result.json = parser.isSet(json);
-        if (parser.isSet(screenshot))
-            return invalid(QStringLiteral("--screenshot does not go with the list command."));
+        if (parser.isSet(screenshot) || parser.isSet(edit))
+            return invalid(QStringLiteral("%1 does not go with the list command.")
+                               .arg(parser.isSet(edit) ? QStringLiteral("--edit") : QStringLiteral("--screenshot")));
         return result;
     }
     if (parser.isSet(json))
         return invalid(QStringLiteral("--json goes with the list command."));
+    if (positional.size() > 1)
+        return invalid(QStringLiteral("Vesk opens one skill at a time."));
+    result.skill = positional.value(0);
+    result.edit = parser.isSet(edit);
+    if (result.edit && result.skill.isEmpty())
+        return invalid(QStringLiteral("--edit goes with the name or path of a skill."));
 
     result.screenshotFile = parser.value(screenshot);
     result.selectSkill = parser.value(select);
@@ -96,18 +103,24 @@ CommandLine parseCommandLine(const QStringList &arguments)
         || parser.isSet(size) || parser.isSet(mode);
     if (screenshotOnly && result.screenshotFile.isEmpty())
         return invalid(QStringLiteral("--select, --filter, --search, --size and --mode go with --screenshot."));
+    if (!result.screenshotFile.isEmpty() && !result.skill.isEmpty())
+        return invalid(QStringLiteral("--screenshot selects a skill with --select."));
     return result;
 }
 
 QString commandLineHelp()
 {
     return QStringLiteral(
-        "Usage: vesk [options]\n"
+        "Usage: vesk [options] [NAME-OR-PATH]\n"
         "       vesk list [--json]\n"
         "\n"
-        "Vesk gathers the skills of your AI coding tools in one window.\n"
+        "Vesk gathers the skills of your AI coding tools in one window. A running Vesk\n"
+        "is reused: a second launch brings its window to the front and exits.\n"
         "\n"
         "Commands:\n"
+        "  NAME-OR-PATH       Select this skill: its name, its folder's name, or the path\n"
+        "                     of its file or folder. An unknown one exits with status 1.\n"
+        "  --edit NAME-OR-PATH  The same, in the editor.\n"
         "  list               Scan the skill folders and print every skill, one per line.\n"
         "  list --json        The same as one JSON array, for scripts.\n"
         "\n"

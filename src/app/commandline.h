@@ -13,6 +13,10 @@ struct CommandLine {
     bool json = false;          // list: print JSON instead of lines
     QString errorText;          // Invalid: what was wrong
 
+    // Window: the skill to select, by name or path, and whether in the editor.
+    QString skill;
+    bool edit = false;
+
     // Window: save a screenshot of the main window and quit.
     QString screenshotFile;
     QString selectSkill;

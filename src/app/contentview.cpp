@@ -227,6 +227,12 @@ void ContentView::runInitialScan()
     Q_EMIT initialScanFinished();
 }
 
+void ContentView::reload()
+{
+    if (m_scanner)
+        rescanAndPrune();
+}
+
 void ContentView::rescanAndPrune()
 {
     m_scanner->scanAll();

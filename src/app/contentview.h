@@ -52,6 +52,9 @@ public:
     // False when the user chose to stay with unsaved text in the current one.
     bool openInEditor(Skill *skill);
 
+    // Scans every folder now and drops the skills whose files are gone.
+    void reload();
+
     // How the new-skill sheet is made; without one, "New Skill" stays disabled.
     void setNewSkillSheetFactory(SheetFactory factory);
 

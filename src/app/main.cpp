@@ -1,15 +1,21 @@
 #include "app/commandline.h"
 #include "app/contentview.h"
+#include "app/displayguard.h"
+#include "app/instancechannel.h"
 #include "app/listcommand.h"
-#include "common/palettecolors.h"
+#include "app/openrequesthandler.h"
 #include "app/screenshot.h"
-#include "common/toolicon.h"
 #include "app/veskapp.h"
+#include "common/palettecolors.h"
+#include "common/toolicon.h"
 #include "library/modelcontainer.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QStyleFactory>
 #include <QTextStream>
+
+#include <optional>
 
 namespace {
 
@@ -20,6 +26,10 @@ void setApplicationNames()
     QCoreApplication::setApplicationName(QStringLiteral("Vesk"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VESK_VERSION));
 }
+
+// How long a second launch waits for the running window, which answers after its
+// first scan when it has only just started.
+constexpr int handOverTimeoutMs = 120000;
 
 QStringList argumentList(int argc, char **argv)
 {
@@ -40,6 +50,46 @@ void applyAppearance(const QString &palette)
         QApplication::setPalette(PaletteColors::darkPalette());
     else if (palette == QLatin1String("light"))
         QApplication::setPalette(PaletteColors::lightPalette());
+}
+
+OpenRequest requestFrom(const CommandLine &commandLine)
+{
+    QString token = qEnvironmentVariable("XDG_ACTIVATION_TOKEN");
+    if (token.isEmpty())
+        token = qEnvironmentVariable("DESKTOP_STARTUP_ID");
+    return OpenRequest{commandLine.skill, commandLine.edit, QDir::currentPath(), token};
+}
+
+// Hands the request to the library's running instance. Returns the exit status
+// when it was handed over, or nothing when this process is to be the instance
+// (then `channel` serves later launches) or must run on its own.
+std::optional<int> handOver(InstanceChannel &channel, const OpenRequest &request, VeskApp **primary)
+{
+    const OpenRequestHandler handler = [primary](const OpenRequest &later, const OpenReply &reply) {
+        if (*primary)
+            handleOpenRequest(**primary, later, reply);
+        else
+            reply(QCoreApplication::translate("main", "Vesk is still starting."));
+    };
+    // A running instance that ends between our claim and our call leaves the name
+    // free: claim it on the second round.
+    for (int round = 0; round < 2; ++round) {
+        switch (channel.claim(handler)) {
+        case InstanceChannel::Claim::Primary:
+        case InstanceChannel::Claim::Unavailable:
+            return std::nullopt;
+        case InstanceChannel::Claim::Secondary:
+            break;
+        }
+        const InstanceChannel::Forwarded forwarded = channel.forward(request, handOverTimeoutMs);
+        if (forwarded.delivered) {
+            if (forwarded.error.isEmpty())
+                return 0;
+            QTextStream(stderr) << "vesk: " << forwarded.error << Qt::endl;
+            return 1;
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -70,15 +120,34 @@ int main(int argc, char **argv)
         break;
     }
 
-    QApplication app(argc, argv);
+    std::optional<QApplication> application;
+    {
+        const DisplayGuard guard;
+        application.emplace(argc, argv);
+    }
+    QApplication &app = *application;
     setApplicationNames();
+    // The launcher entry's name: the window's Wayland app id, and how docks match it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("app.vesk.Vesk"));
+
+    // A screenshot is a one-off of its own and never reaches a running window.
+    std::unique_ptr<InstanceChannel> channel;
+    VeskApp *primary = nullptr;
+    const OpenRequest request = requestFrom(commandLine);
+    if (commandLine.screenshotFile.isEmpty()) {
+        channel = openInstanceChannel(InstanceKey::current());
+        if (const std::optional<int> status = handOver(*channel, request, &primary))
+            return *status;
+    }
+
     QString fatal;
     const std::unique_ptr<VeskApp> vesk = VeskApp::create(ModelContainer::defaultStorePath(), &fatal);
     if (!vesk) {
         err << fatal << Qt::endl;
         return 1;
     }
-    QApplication::setWindowIcon(applicationIcon());
+    primary = vesk.get();
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("app.vesk.Vesk"), applicationIcon()));
     applyAppearance(commandLine.palette);
 
     if (!commandLine.screenshotFile.isEmpty()) {
@@ -86,5 +155,13 @@ int main(int argc, char **argv)
         return app.exec();
     }
     vesk->newWindow()->show();
-    return app.exec();
+    handleOpenRequest(*vesk, request, [](const QString &error) {
+        if (error.isEmpty())
+            return;
+        QTextStream(stderr) << "vesk: " << error << Qt::endl;
+        QCoreApplication::exit(1);
+    });
+    const int status = app.exec();
+    channel.reset(); // before the store and windows go
+    return status;
 }

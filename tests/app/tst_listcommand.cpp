@@ -95,7 +95,12 @@ private Q_SLOTS:
         QTest::newRow("--json without list is a mistake") << QStringList{"--json"} << int(CommandLine::Mode::Invalid) << false;
         QTest::newRow("help wins over everything") << QStringList{"list", "-h"} << int(CommandLine::Mode::Help) << false;
         QTest::newRow("version") << QStringList{"--version"} << int(CommandLine::Mode::Version) << false;
-        QTest::newRow("an unknown command") << QStringList{"lsit"} << int(CommandLine::Mode::Invalid) << false;
+        QTest::newRow("a name selects that skill in the window") << QStringList{"lsit"} << int(CommandLine::Mode::Window) << false;
+        QTest::newRow("--edit with a name") << QStringList{"--edit", "deploy"} << int(CommandLine::Mode::Window) << false;
+        QTest::newRow("--edit without a name is a mistake") << QStringList{"--edit"} << int(CommandLine::Mode::Invalid) << false;
+        QTest::newRow("two names are a mistake") << QStringList{"a", "b"} << int(CommandLine::Mode::Invalid) << false;
+        QTest::newRow("list takes no names") << QStringList{"list", "a"} << int(CommandLine::Mode::Invalid) << false;
+        QTest::newRow("--edit does not go with list") << QStringList{"list", "--edit"} << int(CommandLine::Mode::Invalid) << false;
         QTest::newRow("an unknown option") << QStringList{"--frob"} << int(CommandLine::Mode::Invalid) << false;
         QTest::newRow("screenshot options need --screenshot") << QStringList{"--select", "x"} << int(CommandLine::Mode::Invalid) << false;
         QTest::newRow("a malformed size") << QStringList{"--screenshot", "a.png", "--size", "big"} << int(CommandLine::Mode::Invalid) << false;
@@ -211,7 +216,7 @@ private Q_SLOTS:
         QCOMPARE(version.exitCode, 0);
         QVERIFY(version.out.startsWith("Vesk "));
         QVERIFY(!QFileInfo::exists(storePath()));
-        const Run wrong = vesk({"frobnicate"});
+        const Run wrong = vesk({"--frobnicate"});
         QCOMPARE(wrong.exitCode, 2);
         QVERIFY(wrong.err.contains("frobnicate"));
     }

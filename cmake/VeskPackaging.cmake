@@ -1,0 +1,29 @@
+# `cpack -G DEB` (run by `./build.sh package`) turns the install tree into a Debian
+# package. Its dependencies come from the shared libraries the executable links
+# (dpkg-shlibdeps); the Qt platform plugins are loaded at run time, so no library
+# names them and they are listed by hand.
+
+set(CPACK_PACKAGE_NAME vesk)
+set(CPACK_PACKAGE_VENDOR "Dravlen and the Vesk contributors")
+set(CPACK_PACKAGE_CONTACT "Vesk contributors <hello@vesk.app>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Vesk gathers the skill files that AI coding tools (Claude Code, Cursor, Windsurf, \
+Codex, Copilot, Aider, Amp) read from your home directory and your projects in one \
+window: browse, search, favorite, group into collections, create and edit them. \
+`vesk list --json` serves scripts.")
+set(CPACK_PACKAGE_HOMEPAGE_URL "${PROJECT_HOMEPAGE_URL}")
+set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION devel)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# Opening a skill in the default editor and revealing it in the file manager go
+# through the desktop's handlers; xdg-utils provides them outside a full desktop.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+
+include(CPack)

@@ -1,0 +1,358 @@
+#include "app/contentview.h"
+#include "app/dbusinstancechannel.h"
+#include "app/displayguard.h"
+#include "app/instancechannel.h"
+#include "app/openrequesthandler.h"
+#include "app/skilllookup.h"
+#include "app/socketinstancechannel.h"
+#include "app/veskapp.h"
+#include "common/appstate.h"
+#include "library/skill.h"
+#include "testhome.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QtTest/QtTest>
+
+namespace {
+
+void writeSkill(const QString &path, const QByteArray &name)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("---\nname: " + name + "\ndescription: about " + name + "\n---\nBody.\n");
+}
+
+std::unique_ptr<Skill> makeSkill(const QString &filePath, const QString &name, bool isDirectory, bool isGlobal)
+{
+    return std::make_unique<Skill>(filePath, QFileInfo(filePath).canonicalFilePath(), name, QString(), QString(),
+                                   Skill::Frontmatter{}, ToolSource::Claude, isDirectory, isGlobal,
+                                   QDateTime::currentDateTime(), 0);
+}
+
+struct Finished {
+    int exitCode = -1;
+    QString err;
+};
+
+// A private session bus for the test, so nothing reaches the desktop's own.
+class PrivateBus final
+{
+public:
+    PrivateBus()
+    {
+        const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
+        if (daemon.isEmpty())
+            return;
+        m_daemon.start(daemon, {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+        if (!m_daemon.waitForStarted(10000))
+            return;
+        QDeadlineTimer deadline(20000);
+        while (!m_daemon.canReadLine() && !deadline.hasExpired())
+            m_daemon.waitForReadyRead(int(deadline.remainingTime()));
+        m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+    }
+    ~PrivateBus()
+    {
+        QDBusConnection::disconnectFromBus(QStringLiteral("vesk-test-bus"));
+        m_daemon.kill();
+        m_daemon.waitForFinished(5000);
+    }
+    QString address() const { return m_address; }
+    QDBusConnection connection() const
+    {
+        return QDBusConnection::connectToBus(m_address, QStringLiteral("vesk-test-bus"));
+    }
+
+private:
+    QProcess m_daemon;
+    QString m_address;
+};
+
+} // namespace
+
+// Launches the real executable beside a running instance, over the session bus
+// and over the local socket used where there is none.
+class TestLaunch final : public QObject
+{
+    Q_OBJECT
+
+    QString m_home;
+    QTemporaryDir m_runtime;
+    std::unique_ptr<PrivateBus> m_bus;
+
+    QString home(const QString &relative) const { return m_home + QLatin1Char('/') + relative; }
+
+    // The library a child sees: our home, and the data folder under our XDG_DATA_HOME.
+    QString libraryKey(const QString &homePath) const
+    {
+        return InstanceKey::forLibrary(homePath, homePath + QStringLiteral("/.local/share/Vesk/Vesk"));
+    }
+
+    QProcessEnvironment childEnvironment(const QString &transport, const QString &homePath) const
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), homePath);
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), homePath + QStringLiteral("/.config"));
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), homePath + QStringLiteral("/.local/share"));
+        environment.insert(QStringLiteral("XDG_CACHE_HOME"), homePath + QStringLiteral("/.cache"));
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        // Without a bus the address leads nowhere, as on a machine that has none.
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
+                           transport == QLatin1String("bus") ? m_bus->address()
+                                                             : QStringLiteral("unix:path=") + m_runtime.path() + QStringLiteral("/no-bus"));
+        return environment;
+    }
+
+    // Runs vesk to its end while this process's event loop keeps serving requests.
+    Finished launch(const QString &transport, const QStringList &arguments, const QString &homePath = {},
+                    const QString &workingDirectory = {})
+    {
+        QProcess process;
+        process.setProcessEnvironment(childEnvironment(transport, homePath.isEmpty() ? m_home : homePath));
+        if (!workingDirectory.isEmpty())
+            process.setWorkingDirectory(workingDirectory);
+        process.start(QStringLiteral(VESK_EXECUTABLE), arguments);
+        Finished finished;
+        if (!process.waitForStarted(30000))
+            return finished;
+        QSignalSpy done(&process, &QProcess::finished);
+        if (!done.wait(90000)) {
+            process.kill();
+            process.waitForFinished();
+            return finished;
+        }
+        finished.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        finished.err = QString::fromUtf8(process.readAllStandardError());
+        return finished;
+    }
+
+    std::unique_ptr<InstanceChannel> channelFor(const QString &transport, const QString &key) const
+    {
+        if (transport == QLatin1String("bus"))
+            return std::make_unique<DBusInstanceChannel>(m_bus->connection(), InstanceKey::busName(key));
+        return std::make_unique<SocketInstanceChannel>(InstanceKey::socketPath(key));
+    }
+
+    void addTransportRows()
+    {
+        QTest::addColumn<QString>("transport");
+        QTest::newRow("over the session bus") << QStringLiteral("bus");
+        QTest::newRow("over a local socket where there is no bus") << QStringLiteral("socket");
+    }
+
+    void skipWithoutBus(const QString &transport)
+    {
+        if (transport == QLatin1String("bus") && m_bus->address().isEmpty())
+            QSKIP("dbus-daemon is not installed (Debian package dbus-daemon)");
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_home = QDir::homePath();
+        QVERIFY(m_runtime.isValid());
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path()));
+        m_bus = std::make_unique<PrivateBus>();
+        writeSkill(home(".claude/skills/code-review/SKILL.md"), "code-review");
+        writeSkill(home(".claude/skills/deploy/SKILL.md"), "Ship it");
+        writeSkill(home(".cursor/rules/react.mdc"), "react");
+    }
+
+    void cleanupTestCase() { m_bus.reset(); }
+
+    void findsSkillsByNameOrPath_data()
+    {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<QString>("workingDirectory");
+        QTest::addColumn<QString>("expected"); // file of the skill found, relative to home; empty: none
+        const QString review = QStringLiteral("lib/review/SKILL.md");
+        QTest::newRow("the exact name") << "code-review" << "" << review;
+        QTest::newRow("the name in another case when none matches exactly") << "Code-Review" << "" << review;
+        QTest::newRow("the exact case wins over another case") << "Deploy" << "" << "lib/Deploy.md";
+        QTest::newRow("a folder name stands for a skill named otherwise") << "pdf" << "" << "lib/pdf/SKILL.md";
+        QTest::newRow("a file name without its extension") << "notes" << "" << "lib/notes.md";
+        QTest::newRow("a global skill wins over a project one of the same name") << "deploy" << "" << "lib/deploy.md";
+        QTest::newRow("the absolute path of the skill file") << "@/lib/review/SKILL.md" << "" << review;
+        QTest::newRow("a path relative to where vesk was started") << "review/SKILL.md" << "@/lib" << review;
+        QTest::newRow("a skill folder stands for its SKILL.md") << "@/lib/review" << "" << review;
+        QTest::newRow("a path through a symbolic link") << "@/linked/SKILL.md" << "" << review;
+        QTest::newRow("a path starting with ~/") << "~/lookup/lib/pdf" << "" << "lib/pdf/SKILL.md";
+        QTest::newRow("a second installation of the same skill") << "@/copy/SKILL.md" << "" << review;
+        QTest::newRow("a folder named like a skill but holding none finds it by name")
+            << "code-review" << "@/cwd" << review;
+        QTest::newRow("an unknown name") << "nothing-like-it" << "" << "";
+        QTest::newRow("a file that is no skill") << "@/lib/unrelated.txt" << "" << "";
+        QTest::newRow("an empty argument") << "" << "" << "";
+    }
+
+    void findsSkillsByNameOrPath()
+    {
+        QFETCH(QString, argument);
+        QFETCH(QString, workingDirectory);
+        QFETCH(QString, expected);
+        const QString root = home(QStringLiteral("lookup"));
+        const auto at = [&root](const QString &relative) { return root + QLatin1Char('/') + relative; };
+        for (const char *file : {"lib/review/SKILL.md", "lib/pdf/SKILL.md", "lib/Deploy.md", "lib/deploy.md",
+                                 "project/deploy.md", "lib/notes.md", "lib/unrelated.txt", "copy/SKILL.md"})
+            writeSkill(at(QLatin1String(file)), "x");
+        QDir().mkpath(at(QStringLiteral("cwd/code-review")));
+        QFile::link(at(QStringLiteral("lib/review")), at(QStringLiteral("linked")));
+
+        std::vector<std::unique_ptr<Skill>> owned;
+        owned.push_back(makeSkill(at("lib/review/SKILL.md"), "code-review", true, true));
+        owned.back()->addInstallation(at("copy/SKILL.md"), ToolSource::Cursor);
+        owned.push_back(makeSkill(at("lib/pdf/SKILL.md"), "PDF Extract", true, true));
+        owned.push_back(makeSkill(at("project/deploy.md"), "deploy", false, false));
+        owned.push_back(makeSkill(at("lib/Deploy.md"), "Deploy", false, true));
+        owned.push_back(makeSkill(at("lib/deploy.md"), "deploy", false, true));
+        owned.push_back(makeSkill(at("lib/notes.md"), "Notes to self", false, true));
+        QList<Skill *> skills;
+        for (const auto &skill : owned)
+            skills.append(skill.get());
+
+        argument.replace(QLatin1Char('@'), root);
+        workingDirectory.replace(QLatin1Char('@'), root);
+        const Skill *found = findSkill(skills, argument, workingDirectory.isEmpty() ? root : workingDirectory);
+        if (expected.isEmpty()) {
+            QVERIFY2(!found, qPrintable(found ? found->filePath() : QString()));
+            return;
+        }
+        QVERIFY(found);
+        QCOMPARE(found->filePath(), at(expected));
+        if (expected == QLatin1String("lib/deploy.md"))
+            QVERIFY(found->isGlobal());
+    }
+
+    void theRunningInstanceSelectsWhatASecondLaunchNames_data() { addTransportRows(); }
+
+    void theRunningInstanceSelectsWhatASecondLaunchNames()
+    {
+        QFETCH(QString, transport);
+        skipWithoutBus(transport);
+        QTemporaryDir store;
+        QString fatal;
+        std::unique_ptr<VeskApp> app = VeskApp::create(store.filePath(QStringLiteral("vesk.sqlite")), &fatal);
+        QVERIFY2(app, qPrintable(fatal));
+        const std::unique_ptr<InstanceChannel> channel = channelFor(transport, libraryKey(m_home));
+        VeskApp *instance = app.get();
+        QCOMPARE(channel->claim([instance](const OpenRequest &request, const OpenReply &reply) {
+                     handleOpenRequest(*instance, request, reply);
+                 }),
+                 InstanceChannel::Claim::Primary);
+        AppState &state = app->state();
+
+        // A bare launch raises a window, opening one when there is none.
+        QCOMPARE(launch(transport, {}).exitCode, 0);
+        QCOMPARE(app->windows().size(), 1);
+
+        Finished byName = launch(transport, {QStringLiteral("code-review")});
+        QVERIFY2(byName.exitCode == 0, qPrintable(byName.err));
+        QVERIFY(state.selectedSkill());
+        QCOMPARE(state.selectedSkill()->name(), QStringLiteral("code-review"));
+        QCOMPARE(state.detailViewMode(), DetailViewMode::Card);
+
+        // A relative path, read from where the launch was made, and into the editor;
+        // a sidebar choice that would hide the skill gives way.
+        state.setSidebarFilter(SidebarFilter::tool(ToolSource::Cursor));
+        Finished byPath = launch(transport, {QStringLiteral("--edit"), QStringLiteral("skills/deploy")}, {},
+                                 home(".claude"));
+        QVERIFY2(byPath.exitCode == 0, qPrintable(byPath.err));
+        QCOMPARE(state.selectedSkill()->name(), QStringLiteral("Ship it"));
+        QCOMPARE(state.detailViewMode(), DetailViewMode::Editor);
+        QCOMPARE(state.sidebarFilter(), SidebarFilter::all());
+
+        // An unknown name is reported by the launch, and changes nothing here.
+        Finished unknown = launch(transport, {QStringLiteral("no-such-skill")});
+        QCOMPARE(unknown.exitCode, 1);
+        QVERIFY2(unknown.err.contains(QLatin1String("\"no-such-skill\"")), qPrintable(unknown.err));
+        QCOMPARE(unknown.err.count(QLatin1Char('\n')), 1);
+        QCOMPARE(state.selectedSkill()->name(), QStringLiteral("Ship it"));
+
+        // Another home is another library and another instance: it never sees ours.
+        QTemporaryDir otherHome;
+        Finished other = launch(transport, {QStringLiteral("code-review")}, otherHome.path());
+        QCOMPARE(other.exitCode, 1);
+        QVERIFY2(other.err.contains(QLatin1String("\"code-review\"")), qPrintable(other.err));
+        QCOMPARE(app->windows().size(), 1);
+    }
+
+    void aRealInstanceServesLaterLaunchesAndItsLeftoversDoNotBlock_data() { addTransportRows(); }
+
+    void aRealInstanceServesLaterLaunchesAndItsLeftoversDoNotBlock()
+    {
+        QFETCH(QString, transport);
+        skipWithoutBus(transport);
+        QTemporaryDir library;
+        writeSkill(library.filePath(QStringLiteral(".claude/skills/lint/SKILL.md")), "lint");
+        const QString key = libraryKey(library.path());
+
+        QProcess first;
+        first.setProcessEnvironment(childEnvironment(transport, library.path()));
+        first.start(QStringLiteral(VESK_EXECUTABLE), {QStringLiteral("lint")});
+        QVERIFY(first.waitForStarted(30000));
+        if (transport == QLatin1String("bus")) {
+            QDBusConnection bus = m_bus->connection();
+            QTRY_VERIFY_WITH_TIMEOUT(bus.interface()->isServiceRegistered(InstanceKey::busName(key)).value(), 60000);
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(InstanceKey::socketPath(key)), 60000);
+        }
+
+        Finished second = launch(transport, {QStringLiteral("lint")}, library.path());
+        QVERIFY2(second.exitCode == 0, qPrintable(second.err));
+        Finished unknown = launch(transport, {QStringLiteral("nothing")}, library.path());
+        QCOMPARE(unknown.exitCode, 1);
+        // The list command never goes through the window, running or not.
+        Finished list = launch(transport, {QStringLiteral("list")}, library.path());
+        QCOMPARE(list.exitCode, 0);
+        QCOMPARE(first.state(), QProcess::Running);
+
+        // An instance that was killed leaves its socket file behind; the next launch
+        // must take over instead of waiting for it.
+        first.kill();
+        QVERIFY(first.waitForFinished(30000));
+        Finished afterwards = launch(transport, {QStringLiteral("nothing")}, library.path());
+        QCOMPARE(afterwards.exitCode, 1);
+        QVERIFY2(afterwards.err.contains(QLatin1String("\"nothing\"")), qPrintable(afterwards.err));
+    }
+
+    void withoutADisplayOneLineSaysSo_data()
+    {
+        QTest::addColumn<QString>("platform");
+        QTest::addColumn<QString>("display");
+        QTest::newRow("no display at all") << QString() << QString();
+        QTest::newRow("an X display that is not there") << QStringLiteral("xcb") << QStringLiteral(":97");
+        QTest::newRow("a platform plugin that does not exist") << QStringLiteral("no-such-platform") << QString();
+    }
+
+    void withoutADisplayOneLineSaysSo()
+    {
+        QFETCH(QString, platform);
+        QFETCH(QString, display);
+        QProcessEnvironment environment = childEnvironment(QStringLiteral("socket"), m_home);
+        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        if (!platform.isEmpty())
+            environment.insert(QStringLiteral("QT_QPA_PLATFORM"), platform);
+        if (!display.isEmpty())
+            environment.insert(QStringLiteral("DISPLAY"), display);
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(VESK_EXECUTABLE), {QStringLiteral("code-review")});
+        QVERIFY(process.waitForFinished(60000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit); // no abort(), no core
+        QCOMPARE(process.exitCode(), 1);
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        QCOMPARE(err, noDisplayMessage() + QLatin1Char('\n'));
+        QVERIFY(err.contains(QLatin1String("vesk list")));
+        QVERIFY(process.readAllStandardOutput().isEmpty());
+    }
+};
+
+VESK_TEST_MAIN(TestLaunch)
+#include "tst_launch.moc"
