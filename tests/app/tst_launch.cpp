@@ -260,7 +260,7 @@ private Q_SLOTS:
 
         // A relative path, read from where the launch was made, and into the editor;
         // a sidebar choice that would hide the skill gives way.
-        state.setSidebarFilter(SidebarFilter::tool(ToolSource::Cursor));
+        state.setSidebarFilter(SidebarFilter::favorites());
         Finished byPath = launch(transport, {QStringLiteral("--edit"), QStringLiteral("skills/deploy")}, {},
                                  home(".claude"));
         QVERIFY2(byPath.exitCode == 0, qPrintable(byPath.err));
