@@ -101,9 +101,9 @@ void SkillScanner::recordSkill(const QString &filePath, SkillReading reading, bo
         // reached outside the table (a caller driving recordSkill by hand).
         const QList<ToolSource> readers = SkillLocations::readersOf({filePath}, QDir::homePath()).toList();
         auto record = std::make_unique<Skill>(filePath, resolved, name, parsed->description,
-                                             parsed->content, parsed->frontmatter,
-                                             readers.value(0, ToolSource::Custom), isDirectory,
-                                             isGlobal, modified, size);
+                                              parsed->content, parsed->frontmatter,
+                                              readers.value(0, ToolSource::Custom), isDirectory,
+                                              isGlobal, modified, size);
         if (!readers.isEmpty())
             record->setToolSources(readers);
         m_context.insert(std::move(record));

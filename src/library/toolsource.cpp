@@ -1,8 +1,5 @@
 #include "library/toolsource.h"
 
-#include "library/skilllocations.h"
-
-#include <QDir>
 
 namespace {
 
@@ -88,18 +85,6 @@ QString symbolName(ToolSource tool)
 QString imageName(ToolSource tool)
 {
     return QString::fromLatin1(info(tool).image);
-}
-
-QStringList globalSkillPaths(ToolSource tool)
-{
-    // Plain concatenation onto the home path, not normalised: callers check existence.
-    const QString home = QDir::homePath();
-    QStringList paths;
-    for (const SkillLocation &location : SkillLocations::table()) {
-        if (location.base == LocationBase::Home && location.readers.contains(tool))
-            paths.append(home + QLatin1Char('/') + location.path);
-    }
-    return paths;
 }
 
 } // namespace Tools

@@ -67,9 +67,7 @@ QString symbolName(ToolSource tool);
 // Name of the bundled artwork for harnesses that have their own image, empty otherwise.
 QString imageName(ToolSource tool);
 
-// The folders and files under the current user's home directory that `tool` reads
-// (or, for legacy locations, used to read), in the order of the location table.
-// Recomputed on every call.
-QStringList globalSkillPaths(ToolSource tool);
+// Where each harness reads skills is not a property of the harness but of the
+// locations: see library/skilllocations.h.
 
 } // namespace Tools

@@ -48,34 +48,6 @@ private Q_SLOTS:
         QFETCH(QString, raw);
         QVERIFY(!Tools::fromRawValue(raw).has_value());
     }
-
-    void globalLocationsFollowTheHomeDirectory_data()
-    {
-        QTest::addColumn<ToolSource>("tool");
-        QTest::addColumn<QStringList>("suffixes");
-        QTest::newRow("claude reads its skills folder and its CLAUDE.md, not the shared agents folder")
-            << ToolSource::Claude << QStringList{"/.claude/skills", "/.claude/CLAUDE.md"};
-        QTest::newRow("codex reads the shared folder, its AGENTS.md and its old skills folder")
-            << ToolSource::Codex
-            << QStringList{"/.agents/skills", "/.codex/AGENTS.md", "/.codex", "/.codex/skills"};
-        QTest::newRow("gemini reads the shared folder and its own")
-            << ToolSource::Gemini << QStringList{"/.agents/skills", "/.gemini/skills", "/.gemini/GEMINI.md"};
-        QTest::newRow("aider has none") << ToolSource::Aider << QStringList{};
-    }
-    void globalLocationsFollowTheHomeDirectory()
-    {
-        QFETCH(ToolSource, tool);
-        QFETCH(QStringList, suffixes);
-        const QByteArray savedHome = qgetenv("HOME");
-        qputenv("HOME", "/home/someone");
-        QStringList expected;
-        for (const QString &suffix : suffixes)
-            expected.append("/home/someone" + suffix);
-        const QStringList actual = Tools::globalSkillPaths(tool);
-        qputenv("HOME", savedHome);
-        QCOMPARE(actual, expected);
-    }
-
 };
 
 VESK_TEST_GUILESS_MAIN(TestToolSource)
