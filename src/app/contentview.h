@@ -41,6 +41,7 @@ public:
     SidebarView *sidebar() const { return m_sidebar; }
     SkillListView *skillList() const { return m_list; }
     QLineEdit *searchField() const { return m_search; }
+    QSplitter *columns() const { return m_splitter; }
     QAction *newSkillAction() const { return m_newSkill; }
     QAction *findAction() const { return m_find; }
     bool isShowingPlaceholder() const;

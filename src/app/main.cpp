@@ -6,6 +6,7 @@
 #include "app/openrequesthandler.h"
 #include "app/screenshot.h"
 #include "app/veskapp.h"
+#include "app/windowsession.h"
 #include "common/palettecolors.h"
 #include "common/toolicon.h"
 #include "library/modelcontainer.h"
@@ -154,6 +155,9 @@ int main(int argc, char **argv)
         takeScreenshot(*vesk, commandLine);
         return app.exec();
     }
+    WindowSession session(vesk->state(), vesk->context());
+    session.restoreState();
+    QObject::connect(vesk.get(), &VeskApp::windowOpened, &session, &WindowSession::attach);
     vesk->newWindow()->show();
     handleOpenRequest(*vesk, request, [](const QString &error) {
         if (error.isEmpty())

@@ -94,6 +94,7 @@ ContentView *VeskApp::newWindow()
     installMenus(window);
     connect(window->detailView(), &SkillDetailView::saveActionChanged, m_saveCommand, &SaveCommand::refresh);
     m_windows.append(window);
+    Q_EMIT windowOpened(window);
     return window;
 }
 

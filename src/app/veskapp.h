@@ -40,6 +40,10 @@ public:
     QAction *settingsAction() const { return m_settings; }
     QAction *quitAction() const { return m_quit; }
 
+Q_SIGNALS:
+    // Every main window, before it is first shown.
+    void windowOpened(ContentView *window);
+
 private:
     VeskApp();
     void createActions();
