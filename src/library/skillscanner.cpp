@@ -11,6 +11,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace {
 
 // Entries directly inside `directory`, hidden ones left out, in name order so
@@ -19,6 +21,34 @@ QFileInfoList visibleEntries(const QString &directory)
 {
     return QDir(directory).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot,
                                          QDir::Name);
+}
+
+// Every place a full scan starts from: each home row of the location table and
+// each custom scan directory, cleaned, since a hand-edited setting may spell a
+// directory differently from the paths found in it.
+QStringList scannedRoots()
+{
+    QStringList roots;
+    const QString home = QDir::homePath();
+    for (const SkillLocation &location : SkillLocations::table()) {
+        if (location.base == LocationBase::Home)
+            roots.append(home + QLatin1Char('/') + location.path);
+    }
+    roots.append(readCustomScanPaths());
+    roots.removeAll(QString());
+    for (QString &root : roots)
+        root = QDir::cleanPath(root);
+    return roots;
+}
+
+bool liesUnder(const QString &path, const QStringList &roots)
+{
+    const QString cleaned = QDir::cleanPath(path);
+    return std::any_of(roots.cbegin(), roots.cend(), [&cleaned](const QString &root) {
+        return cleaned == root
+            || (cleaned.startsWith(root)
+                && (root.endsWith(QLatin1Char('/')) || cleaned.at(root.size()) == QLatin1Char('/')));
+    });
 }
 
 } // namespace
@@ -117,11 +147,15 @@ void SkillScanner::recordSkill(const QString &filePath, SkillReading reading, bo
 
 void SkillScanner::removeMissing()
 {
+    // A path under a custom directory the user has since removed is as gone as a
+    // deleted file: no scan would find it again, so keeping it would show a skill
+    // that Vesk no longer looks after.
+    const QStringList roots = scannedRoots();
     const QList<Skill *> skills = m_context.skills();
     for (Skill *skill : skills) {
         QStringList existing;
         for (const QString &path : skill->installedPaths()) {
-            if (QFileInfo::exists(path))
+            if (liesUnder(path, roots) && QFileInfo::exists(path))
                 existing.append(path);
         }
         if (existing.isEmpty()) {

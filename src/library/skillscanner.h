@@ -12,7 +12,8 @@ class Skill;
 // Keeps the store's Skill records in step with the skill files on disk.
 // A full scan visits every home location of the location table, then the projects
 // inside each custom scan directory; pruning drops paths and records whose files are
-// gone. Nothing here reports errors: whatever cannot be listed or read is skipped.
+// gone or lie outside every place a scan starts from. Nothing here reports errors:
+// whatever cannot be listed or read is skipped.
 class SkillScanner final
 {
 public:

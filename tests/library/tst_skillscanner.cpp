@@ -223,6 +223,25 @@ private Q_SLOTS:
         QCOMPARE(both->toolSources(), QList<ToolSource>{ToolSource::Cursor});
     }
 
+    void pruningDropsSkillsOfARemovedCustomDirectory()
+    {
+        writeFile(home("one/p/.claude/skills/first/SKILL.md"), skillText("first"));
+        writeFile(home("two/p/.cursor/rules/second.mdc"), skillText("second"));
+        writeFile(home(".claude/skills/global.md"), skillText("global"));
+        // Spelled as a hand-edited setting might: the prune must still recognise it.
+        setCustomScanPaths({home("one"), home("two/./")});
+        m_scanner->scanAll();
+        m_scanner->removeMissing();
+        QCOMPARE(names(), (QStringList{"first", "global", "second"}));
+
+        setCustomScanPaths({home("two")});
+        m_scanner->scanAll();
+        m_scanner->removeMissing();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(names(), (QStringList{"global", "second"}));
+        QVERIFY(QFileInfo::exists(home("one/p/.claude/skills/first/SKILL.md"))); // files stay on disk
+    }
+
     void userMarksSurviveRescans()
     {
         writeFile(home(".claude/skills/kept.md"), skillText("kept"));
