@@ -69,9 +69,10 @@ ContentView::ContentView(AppState &state, ModelContext &context, ArtifactCache &
 
     connect(&m_state, &AppState::selectedSkillChanged, this, &ContentView::showSelectedSkill);
     connect(&m_state, &AppState::showingNewSkillSheetChanged, this, &ContentView::presentNewSkillSheet);
+    // A removed directory takes its skills with it, so a change prunes as well as scans.
     connect(&notifications, &AppNotifications::customScanPathsChanged, this, [this] {
         if (m_scanner)
-            m_scanner->scanAll();
+            rescanAndPrune();
     });
     connect(m_list, &SkillListView::toggleFavoriteRequested, this,
             [this](Skill *skill) { toggleFavorite(m_context, *skill); });

@@ -46,10 +46,3 @@ void ScanPathSettings::store(const QStringList &paths)
     QSettings().setValue(QLatin1String(SettingsKeys::customScanPaths), paths);
     Q_EMIT m_notifications.customScanPathsChanged();
 }
-
-QString aboutVersionText(const QString &shortVersion, const QString &build)
-{
-    const QString unknown = QStringLiteral("?");
-    return QStringLiteral("%1 (%2)").arg(shortVersion.isEmpty() ? unknown : shortVersion,
-                                         build.isEmpty() ? unknown : build);
-}

@@ -31,7 +31,3 @@ private:
 
     AppNotifications &m_notifications;
 };
-
-// "1.2 (34)": the short version and the build number, "?" standing in for either
-// when it is unknown.
-QString aboutVersionText(const QString &shortVersion, const QString &build);

@@ -1,42 +1,40 @@
 #pragma once
 
-#include "app/scanpathsettings.h"
+#include "app/directorysettingspage.h"
 
-#include <QStringList>
 #include <QWidget>
 
-#include <functional>
-
 class AppNotifications;
-class QTreeWidget;
+class QTabWidget;
+class Updater;
 
-// The non-modal settings window: the default harness, the custom scan
-// directories and the About page.
+// The non-modal settings window: General, Directories and About. One instance
+// serves every main window; it opens centred on the window that asked for it,
+// and Escape, Ctrl+W or its Close button close it.
 class SettingsWindow final : public QWidget
 {
     Q_OBJECT
 
 public:
-    // Asks the user for a directory; an empty string means the user cancelled.
-    using DirectoryChooser = std::function<QString(QWidget *parent)>;
+    using DirectoryChooser = DirectorySettingsPage::DirectoryChooser;
 
-    explicit SettingsWindow(AppNotifications &notifications, QWidget *parent = nullptr);
+    SettingsWindow(AppNotifications &notifications, Updater &updater, QWidget *parent = nullptr);
 
     void setDirectoryChooser(DirectoryChooser chooser);
+    QTabWidget *tabs() const { return m_tabs; }
+
+    // Shows the window, centred on `requester`'s window when it was hidden (so a
+    // window the user moved stays where they put it), and brings it to the front.
+    void present(QWidget *requester);
 
 protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    QWidget *createGeneralTab();
-    QWidget *createDirectoriesTab();
-    QWidget *createAboutTab();
-    void reloadPaths();
-    void rebuildPathList();
-    void addDirectory();
-
-    ScanPathSettings m_scanPaths;
-    QStringList m_paths;
-    QTreeWidget *m_pathList = nullptr;
-    DirectoryChooser m_chooseDirectory;
+    QTabWidget *m_tabs = nullptr;
+    DirectorySettingsPage *m_directories = nullptr;
 };
+
+// Where a window of `size` goes to sit centred on `anchor` while staying inside
+// `available` (the screen's usable area).
+QPoint centredPosition(const QSize &size, const QRect &anchor, const QRect &available);

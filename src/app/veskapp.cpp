@@ -2,10 +2,13 @@
 
 #include "common/appnotifications.h"
 #include "common/appstate.h"
+#include "app/aboutbox.h"
 #include "app/contentview.h"
 #include "common/savecommand.h"
 #include "app/settingswindow.h"
 #include "app/storeopener.h"
+#include "app/updater.h"
+#include "app/updatercontroller.h"
 #include "common/toolicon.h"
 #include "browse/sidebarview.h"
 #include "detail/newskillsheet.h"
@@ -43,7 +46,9 @@ std::unique_ptr<VeskApp> VeskApp::create(const QString &storePath, QString *fata
     app->m_artifacts = std::make_unique<ArtifactCache>();
     app->m_notifications = new AppNotifications(app.get());
     app->m_saveCommand = new SaveCommand(app.get());
+    app->m_updaterController = new UpdaterController(app.get());
     app->createActions();
+    app->updater().start();
 
     // Pruning may delete the selected record; nothing may read it afterwards.
     AppState *state = app->m_state;
@@ -59,20 +64,26 @@ ModelContext &VeskApp::context() const
     return *m_container->mainContext();
 }
 
+Updater &VeskApp::updater() const
+{
+    return m_updaterController->updater();
+}
+
 void VeskApp::createActions()
 {
     m_about = new QAction(tr("About Vesk"), this);
     m_about->setMenuRole(QAction::AboutRole);
     connect(m_about, &QAction::triggered, this, [this] { showAbout(QApplication::activeWindow()); });
 
-    // Enabled once an updater is configured.
     m_checkForUpdates = new QAction(tr("Check for Updates…"), this);
-    m_checkForUpdates->setEnabled(false);
+    m_checkForUpdates->setEnabled(updater().canCheckForUpdates());
+    connect(&updater(), &Updater::canCheckForUpdatesChanged, m_checkForUpdates, &QAction::setEnabled);
+    connect(m_checkForUpdates, &QAction::triggered, &updater(), &Updater::checkForUpdates);
 
     m_settings = new QAction(tr("Settings…"), this);
     m_settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     m_settings->setMenuRole(QAction::PreferencesRole);
-    connect(m_settings, &QAction::triggered, this, &VeskApp::showSettings);
+    connect(m_settings, &QAction::triggered, this, [this] { showSettings(QApplication::activeWindow()); });
 
     m_quit = new QAction(tr("Quit Vesk"), this);
     m_quit->setShortcut(QKeySequence::Quit);
@@ -137,21 +148,14 @@ void VeskApp::installMenus(ContentView *window)
     window->addActions({m_saveCommand->action(), m_quit, m_settings, m_newWindow});
 }
 
-void VeskApp::showSettings()
+void VeskApp::showSettings(QWidget *requester)
 {
     if (!m_settingsWindow)
-        m_settingsWindow = std::make_unique<SettingsWindow>(*m_notifications);
-    m_settingsWindow->show();
-    m_settingsWindow->raise();
-    m_settingsWindow->activateWindow();
+        m_settingsWindow = std::make_unique<SettingsWindow>(*m_notifications, updater());
+    m_settingsWindow->present(requester);
 }
 
 void VeskApp::showAbout(QWidget *parent)
 {
-    QMessageBox box(parent);
-    box.setWindowTitle(tr("About Vesk"));
-    box.setIconPixmap(applicationIcon().pixmap(64, 64));
-    box.setText(QStringLiteral("<b>Vesk</b>"));
-    box.setInformativeText(tr("Your AI skillbook\nv%1").arg(QApplication::applicationVersion()));
-    box.exec();
+    createAboutBox(parent)->open();
 }

@@ -15,6 +15,8 @@ class ModelContext;
 class QAction;
 class SaveCommand;
 class SettingsWindow;
+class Updater;
+class UpdaterController;
 
 // The application object: the one AppState, the store, the artifact cache and
 // the application-wide commands, shared by every main window it opens.
@@ -36,9 +38,17 @@ public:
     ArtifactCache &artifacts() const { return *m_artifacts; }
     AppNotifications &notifications() const { return *m_notifications; }
     SaveCommand &saveCommand() const { return *m_saveCommand; }
+    UpdaterController &updaterController() const { return *m_updaterController; }
+    Updater &updater() const;
+    // Enabled exactly while the updater can start a check.
     QAction *checkForUpdatesAction() const { return m_checkForUpdates; }
     QAction *settingsAction() const { return m_settings; }
     QAction *quitAction() const { return m_quit; }
+
+    // Opens the one settings window, centred on `requester`'s window the first
+    // time it shows, and brings it to the front.
+    void showSettings(QWidget *requester);
+    SettingsWindow *settingsWindow() const { return m_settingsWindow.get(); }
 
 Q_SIGNALS:
     // Every main window, before it is first shown.
@@ -49,13 +59,13 @@ private:
     void createActions();
     void installMenus(ContentView *window);
     void showAbout(QWidget *parent);
-    void showSettings();
 
     AppState *m_state = nullptr;
     std::unique_ptr<ModelContainer> m_container;
     std::unique_ptr<ArtifactCache> m_artifacts;
     AppNotifications *m_notifications = nullptr;
     SaveCommand *m_saveCommand = nullptr;
+    UpdaterController *m_updaterController = nullptr;
     QList<QPointer<ContentView>> m_windows;
     std::unique_ptr<SettingsWindow> m_settingsWindow; // created on first use
 

@@ -17,6 +17,13 @@ inline constexpr char splitterSizes[] = "window/splitterSizes";
 // collection:NAME) and the detail mode's raw value (card, editor).
 inline constexpr char sidebarFilter[] = "window/sidebarFilter";
 inline constexpr char detailViewMode[] = "window/detailViewMode";
+
+// Whether Vesk looks for a new version by itself once a day (off unless the user
+// turns it on), and when it last looked.
+inline constexpr char automaticallyChecksForUpdates[] = "automaticallyChecksForUpdates";
+inline constexpr char lastUpdateCheck[] = "lastUpdateCheck";
+// An update feed address that replaces the one the build was configured with.
+inline constexpr char updateFeedUrl[] = "updateFeedURL";
 } // namespace SettingsKeys
 
 // The custom scan directories, read afresh from the settings. A missing or

@@ -3,6 +3,7 @@
 #include "app/contentview.h"
 #include "common/itemroles.h"
 #include "common/savecommand.h"
+#include "app/settingswindow.h"
 #include "app/veskapp.h"
 #include "browse/newcollectionpopover.h"
 #include "browse/sidebarmodel.h"
@@ -21,12 +22,14 @@
 #include "messageboxes.h"
 #include "testhome.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
 #include <QToolButton>
 #include <QTreeView>
+#include <QTreeWidget>
 #include <QtTest/QtTest>
 
 namespace {
@@ -301,7 +304,29 @@ private Q_SLOTS:
         QSettings().setValue(QLatin1String(SettingsKeys::customScanPaths), QStringList{home("code")});
         QCOMPARE(listed(window), QStringList{});
         Q_EMIT m_app->notifications().customScanPathsChanged();
-        QCOMPARE(listed(window), QStringList{"local"});
+        QTRY_COMPARE(listed(window), QStringList{"local"});
+        QSettings().remove(QLatin1String(SettingsKeys::customScanPaths));
+    }
+
+    void removingAScanDirectoryInSettingsTakesItsSkillsAway()
+    {
+        writeSkill(home("one/app/.claude/skills/first/SKILL.md"), "first");
+        writeSkill(home("two/web/.cursor/rules/second.mdc"), "second");
+        writeSkill(home(".claude/skills/global.md"), "global");
+        QSettings().setValue(QLatin1String(SettingsKeys::customScanPaths), QStringList{home("one"), home("two")});
+        ContentView *window = openWindow();
+        QVERIFY(window);
+        QCOMPARE(listed(window), (QStringList{"first", "global", "second"}));
+
+        m_app->showSettings(window);
+        auto *paths = m_app->settingsWindow()->findChild<QTreeWidget *>(QStringLiteral("scanDirectories"));
+        QVERIFY(paths && paths->topLevelItemCount() == 2);
+        QCOMPARE(paths->topLevelItem(0)->data(0, Qt::UserRole).toString(), home("one"));
+        qobject_cast<QAbstractButton *>(paths->itemWidget(paths->topLevelItem(0), 1))->click();
+
+        QTRY_COMPARE(listed(window), (QStringList{"global", "second"}));
+        QTRY_COMPARE(badge(window, SidebarFilter::all()), 2);
+        QVERIFY(QFileInfo::exists(home("one/app/.claude/skills/first/SKILL.md")));
         QSettings().remove(QLatin1String(SettingsKeys::customScanPaths));
     }
 

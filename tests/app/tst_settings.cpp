@@ -1,13 +1,20 @@
-#include "common/appnotifications.h"
+#include "app/aboutbox.h"
+#include "app/buildinfo.h"
 #include "app/scanpathsettings.h"
 #include "app/settingswindow.h"
+#include "app/updater.h"
+#include "app/veskapp.h"
+#include "common/appnotifications.h"
 #include "library/settingskeys.h"
 #include "library/toolsource.h"
 #include "testhome.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QSettings>
 #include <QTreeWidget>
 #include <QtTest/QtTest>
@@ -26,7 +33,7 @@ QStringList listedPaths(const SettingsWindow &window)
     QStringList paths;
     const QTreeWidget *list = window.findChild<QTreeWidget *>();
     for (int i = 0; list && i < list->topLevelItemCount(); ++i)
-        paths << list->topLevelItem(i)->text(0);
+        paths << list->topLevelItem(i)->data(0, Qt::UserRole).toString();
     return paths;
 }
 
@@ -35,6 +42,9 @@ QStringList listedPaths(const SettingsWindow &window)
 class TestSettings final : public QObject
 {
     Q_OBJECT
+
+    AppNotifications m_notifications;
+    Updater m_updater;
 
 private Q_SLOTS:
     void init() { QSettings().clear(); }
@@ -91,17 +101,135 @@ private Q_SLOTS:
         QCOMPARE(posted.count(), changed ? 1 : 0);
     }
 
+    void versionTextMarksWhatIsUnknown_data()
+    {
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<QString>("build");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("a version with a build number") << "1.4.2" << "87" << "1.4.2 (87)";
+        QTest::newRow("a version without a build number") << "1.4.2" << "" << "1.4.2 (?)";
+        QTest::newRow("a build number without a version") << "" << "87" << "? (87)";
+        QTest::newRow("neither") << "" << "" << "? (?)";
+    }
+
     void versionTextMarksWhatIsUnknown()
     {
-        QCOMPARE(aboutVersionText(QStringLiteral("1.4.2"), QStringLiteral("87")), QStringLiteral("1.4.2 (87)"));
-        QCOMPARE(aboutVersionText(QStringLiteral("1.4.2"), QString()), QStringLiteral("1.4.2 (?)"));
-        QCOMPARE(aboutVersionText(QString(), QStringLiteral("87")), QStringLiteral("? (87)"));
+        QFETCH(QString, version);
+        QFETCH(QString, build);
+        QFETCH(QString, text);
+        QCOMPARE(aboutVersionText(version, build), text);
+    }
+
+    void theAboutTabAndTheAboutBoxAgree()
+    {
+        // The build's own numbers, as CMake configured them.
+        QCOMPARE(BuildInfo::version(), QStringLiteral(VESK_VERSION));
+        const QString line = currentVersionLine();
+        QCOMPARE(line, "v" + aboutVersionText(BuildInfo::version(), BuildInfo::buildNumber()));
+
+        SettingsWindow window(m_notifications, m_updater);
+        QCOMPARE(window.findChild<QLabel *>(QStringLiteral("version"))->text(), line);
+        const QString licence = window.findChild<QLabel *>(QStringLiteral("licence"))->text();
+        QVERIFY(licence.contains(QLatin1String("MIT License")));
+
+        std::unique_ptr<QMessageBox> box(createAboutBox(nullptr));
+        const QString about = box->text() + box->informativeText();
+        QVERIFY2(about.contains(line), qPrintable(about));
+        QVERIFY2(about.contains(licence), qPrintable(about));
+        QVERIFY(about.contains(QLatin1String("Made by Dravlen")));
+    }
+
+    void pathsShowTheHomeAsTildeWithTheFullPathAsTooltip()
+    {
+        const QString inside = QDir::homePath() + QStringLiteral("/Development");
+        storePaths({inside, QStringLiteral("/srv/code")});
+        SettingsWindow window(m_notifications, m_updater);
+        window.show();
+        const QTreeWidget *list = window.findChild<QTreeWidget *>();
+        QCOMPARE(list->topLevelItem(0)->text(0), QStringLiteral("~/Development"));
+        QCOMPARE(list->topLevelItem(0)->toolTip(0), inside);
+        QCOMPARE(list->topLevelItem(1)->text(0), QStringLiteral("/srv/code"));
+        QCOMPARE(list->textElideMode(), Qt::ElideMiddle);
+    }
+
+    void theWindowClosesLikeASettingsWindow_data()
+    {
+        QTest::addColumn<QKeySequence>("keys"); // empty: the Close button
+        QTest::newRow("Escape closes it") << QKeySequence(Qt::Key_Escape);
+        QTest::newRow("Ctrl+W closes it") << QKeySequence(Qt::CTRL | Qt::Key_W);
+        QTest::newRow("the Close button closes it") << QKeySequence();
+    }
+
+    void theWindowClosesLikeASettingsWindow()
+    {
+        QFETCH(QKeySequence, keys);
+        SettingsWindow window(m_notifications, m_updater);
+        window.present(nullptr);
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        if (keys.isEmpty()) {
+            QPushButton *close = nullptr;
+            for (QPushButton *button : window.findChildren<QPushButton *>())
+                close = button->text() == QLatin1String("Close") ? button : close;
+            QVERIFY(close);
+            close->click();
+        } else {
+            window.tabs()->currentWidget()->setFocus();
+            QTest::keySequence(&window, keys);
+        }
+        QVERIFY(!window.isVisible());
+    }
+
+    void oneWindowOpensCentredOnTheWindowThatAsked()
+    {
+        QTemporaryDir data;
+        QString fatal;
+        const std::unique_ptr<VeskApp> app = VeskApp::create(data.filePath("vesk.sqlite"), &fatal);
+        QVERIFY2(app, qPrintable(fatal));
+        QWidget requester;
+        requester.setGeometry(90, 60, 640, 480); // inside the 800 × 600 offscreen screen
+        requester.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&requester));
+
+        app->showSettings(&requester);
+        SettingsWindow *window = app->settingsWindow();
+        QVERIFY(window && window->isVisible());
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        // The frame is unknown until the window is first shown: allow for it.
+        QVERIFY((window->frameGeometry().center() - requester.frameGeometry().center()).manhattanLength() <= 8);
+        QCOMPARE(window->width(), 480);
+        QVERIFY(window->height() >= 320);
+
+        // Asked again, the same window comes forward where the user left it.
+        window->move(window->pos() + QPoint(40, 30));
+        const QPoint moved = window->pos();
+        window->tabs()->setCurrentIndex(2);
+        app->showSettings(&requester);
+        QCOMPARE(app->settingsWindow(), window);
+        QCOMPARE(window->pos(), moved);
+        QCOMPARE(window->tabs()->currentIndex(), 2);
+    }
+
+    void aWindowNeverOpensOffTheScreen_data()
+    {
+        QTest::addColumn<QRect>("anchor");
+        QTest::addColumn<QPoint>("position");
+        const QRect screen(0, 0, 1400, 900);
+        QTest::newRow("centred on a window in the middle") << QRect(200, 100, 1000, 700) << QPoint(460, 290);
+        QTest::newRow("pulled back from the right and bottom edges") << QRect(1300, 850, 400, 300) << QPoint(920, 580);
+        QTest::newRow("pulled back from the left and top edges") << QRect(-300, -200, 300, 200) << QPoint(0, 0);
+    }
+
+    void aWindowNeverOpensOffTheScreen()
+    {
+        QFETCH(QRect, anchor);
+        QFETCH(QPoint, position);
+        QCOMPARE(centredPosition(QSize(480, 320), anchor, QRect(0, 0, 1400, 900)), position);
     }
 
     void showingTheWindowReloadsThePaths()
     {
         AppNotifications notifications;
-        SettingsWindow window(notifications);
+        SettingsWindow window(notifications, m_updater);
         storePaths({QStringLiteral("/one")});
         window.show();
         QCOMPARE(listedPaths(window), QStringList{"/one"});
@@ -116,7 +244,7 @@ private Q_SLOTS:
         storePaths({QStringLiteral("/a"), QStringLiteral("/b"), QStringLiteral("/c")});
         AppNotifications notifications;
         QSignalSpy posted(&notifications, &AppNotifications::customScanPathsChanged);
-        SettingsWindow window(notifications);
+        SettingsWindow window(notifications, m_updater);
         window.show();
         auto *list = window.findChild<QTreeWidget *>();
         QVERIFY(list && list->topLevelItemCount() == 3);
@@ -144,17 +272,16 @@ private Q_SLOTS:
 
         AppNotifications notifications;
         QSignalSpy posted(&notifications, &AppNotifications::customScanPathsChanged);
-        SettingsWindow window(notifications);
+        SettingsWindow window(notifications, m_updater);
         int asked = 0;
         window.setDirectoryChooser([&](QWidget *) {
             ++asked;
             return chosen;
         });
         window.show();
-        QPushButton *add = nullptr;
-        for (QPushButton *button : window.findChildren<QPushButton *>())
-            add = button->text() == QLatin1String("Add directory...") ? button : add;
+        auto *add = window.findChild<QPushButton *>(QStringLiteral("addDirectory"));
         QVERIFY(add);
+        QCOMPARE(add->text(), QStringLiteral("Add directory…"));
         add->click();
         QCOMPARE(asked, 1);
         QCOMPARE(readCustomScanPaths(), stored);
@@ -167,18 +294,18 @@ private Q_SLOTS:
         const QString toolKey = QLatin1String(SettingsKeys::defaultTool);
         AppNotifications notifications;
         {
-            SettingsWindow window(notifications);
+            SettingsWindow window(notifications, m_updater);
             auto *combo = window.findChild<QComboBox *>();
             QVERIFY(combo);
             QCOMPARE(combo->currentText(), QStringLiteral("Claude Code"));
             combo->setCurrentIndex(3);
             QCOMPARE(QSettings().value(toolKey).toString(), Tools::rawValue(Tools::allCases().at(3)));
         }
-        SettingsWindow reopened(notifications);
+        SettingsWindow reopened(notifications, m_updater);
         QCOMPARE(reopened.findChild<QComboBox *>()->currentIndex(), 3);
 
         QSettings().setValue(toolKey, QStringLiteral("no-such-tool"));
-        SettingsWindow unknown(notifications);
+        SettingsWindow unknown(notifications, m_updater);
         QCOMPARE(unknown.findChild<QComboBox *>()->currentText(), QStringLiteral("Claude Code"));
     }
 };
