@@ -11,6 +11,8 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QSettings>
+#include <QStyle>
+#include <QVBoxLayout>
 
 GeneralSettingsPage::GeneralSettingsPage(Updater &updater, QWidget *parent)
     : QWidget(parent)
@@ -41,9 +43,20 @@ GeneralSettingsPage::GeneralSettingsPage(Updater &updater, QWidget *parent)
         PaletteColors::secondaryLabel(palette()), 11);
     explanation->setWordWrap(true);
 
-    auto *form = new QFormLayout(this);
-    form->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
+    auto *form = new QFormLayout;
     form->addRow(tr("Default harness for new skills"), harness);
-    form->addRow(QString(), automatic);
-    form->addRow(QString(), explanation);
+
+    // The explanation lines up with the check box's text, as its second line.
+    auto *explained = new QVBoxLayout;
+    explained->setContentsMargins(style()->pixelMetric(QStyle::PM_IndicatorWidth)
+                                      + style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing),
+                                  0, 0, 0);
+    explained->addWidget(explanation);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addSpacing(12);
+    layout->addWidget(automatic);
+    layout->addLayout(explained);
+    layout->addStretch();
 }

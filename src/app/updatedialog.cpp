@@ -67,6 +67,7 @@ UpdateDialog::UpdateDialog(QWidget *parent)
     text->addWidget(m_message);
     text->addWidget(m_progress);
     text->addWidget(m_notes, 1);
+    text->addStretch(); // without notes, spare height goes below the text
     auto *body = new QHBoxLayout;
     body->setSpacing(16);
     body->addWidget(icon, 0, Qt::AlignTop);
@@ -74,8 +75,7 @@ UpdateDialog::UpdateDialog(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(body, 1);
     layout->addWidget(m_buttons);
-    layout->setSizeConstraint(QLayout::SetMinimumSize);
-    setMinimumWidth(460);
+    setMinimumWidth(480);
 }
 
 void UpdateDialog::showChecking()

@@ -235,6 +235,7 @@ private Q_SLOTS:
         QCOMPARE(finished.first().first().value<UpdateCheckResult>().outcome, UpdateCheckResult::Outcome::Cancelled);
         QVERIFY(m_app->checkForUpdatesAction()->isEnabled());
         QTRY_VERIFY(!m_app->updaterController().dialog());
+        QVERIFY(m_app->settingsWindow()->isVisible()); // Escape closed only the update window
     }
 
     void noRequestIsMadeUnlessAutomaticChecksAreTurnedOn()
