@@ -32,8 +32,10 @@ public:
     FeedServer()
     {
         connect(&m_server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket *socket = m_server.nextPendingConnection())
+            while (QTcpSocket *socket = m_server.nextPendingConnection()) {
                 connect(socket, &QTcpSocket::readyRead, this, [this, socket] { answer(socket); });
+                connect(socket, &QTcpSocket::disconnected, this, [this] { ++closedByClient; });
+            }
         });
     }
 
@@ -44,6 +46,7 @@ public:
     }
     void route(const QByteArray &path, const Answer &answer) { m_routes.insert(path, answer); }
     QList<QByteArray> requests;
+    int closedByClient = 0; // or by the server after answering
 
 private:
     void answer(QTcpSocket *socket)
@@ -122,6 +125,7 @@ private Q_SLOTS:
         m_server->route("/broken.xml", {200, "<rss><channel><item></channel>", {}, false});
         m_server->route("/moved.xml", {301, {}, "/newer.xml", false});
         m_server->route("/silent.xml", {0, {}, {}, true});
+        m_server->route("/huge.xml", {200, QByteArray(2 * 1024 * 1024, 'x'), {}, false});
 
         m_data = std::make_unique<QTemporaryDir>();
         QString fatal;
@@ -163,9 +167,12 @@ private Q_SLOTS:
         QTest::newRow("a redirect is followed to the feed")
             << "/moved.xml" << 30000 << "A new version of Vesk is available"
             << "Vesk 1.10 is available. You have version 1.9." << QUrl("https://vesk.app/download/1.10");
+        QTest::newRow("an answer far too large to be a feed is refused")
+            << "/huge.xml" << 30000 << "Vesk could not check for updates"
+            << "The update feed at http://127.0.0.1:" << none;
         QTest::newRow("a server that never answers times out")
-            << "/silent.xml" << 800 << "Vesk could not check for updates"
-            << "The update server 127.0.0.1 did not answer within 1 second." << none;
+            << "/silent.xml" << 2000 << "Vesk could not check for updates"
+            << "The update server 127.0.0.1 did not answer within 2 seconds." << none;
     }
 
     void aCheckShowsWhatTheFeedSays()
@@ -236,6 +243,19 @@ private Q_SLOTS:
         QVERIFY(m_app->checkForUpdatesAction()->isEnabled());
         QTRY_VERIFY(!m_app->updaterController().dialog());
         QVERIFY(m_app->settingsWindow()->isVisible()); // Escape closed only the update window
+    }
+
+    void anUpdaterGoneMidCheckLeavesNoRequestBehind()
+    {
+        useFeed(QStringLiteral("/silent.xml"));
+        auto updater = std::make_unique<Updater>();
+        QSignalSpy finished(updater.get(), &Updater::checkFinished);
+        updater->start();
+        updater->checkForUpdates();
+        QTRY_COMPARE(m_server->requests.size(), 1);
+        updater.reset();
+        QTRY_COMPARE(m_server->closedByClient, 1); // the request was dropped, not left open
+        QCOMPARE(finished.size(), 0);
     }
 
     void noRequestIsMadeUnlessAutomaticChecksAreTurnedOn()
