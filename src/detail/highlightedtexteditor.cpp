@@ -49,6 +49,17 @@ void HighlightedTextEditor::setText(const QString &text)
     setTextCursor(cursor);
 }
 
+void HighlightedTextEditor::setColouring(bool on)
+{
+    if (on != isColouring())
+        m_highlighter->setDocument(on ? document() : nullptr);
+}
+
+bool HighlightedTextEditor::isColouring() const
+{
+    return m_highlighter->document() != nullptr;
+}
+
 bool HighlightedTextEditor::event(QEvent *event)
 {
     // Claim the find keys before the window's shortcuts see them.

@@ -23,6 +23,11 @@ public:
     void setText(const QString &text);
 
     MarkdownHighlighter *highlighter() const { return m_highlighter; }
+    // Colouring on or off (off for a cut, read-only view of a text whose lines
+    // are too long to lay out quickly, where thousands of looks on one line
+    // would cost seconds).
+    void setColouring(bool on);
+    bool isColouring() const;
 
 Q_SIGNALS:
     void findRequested();

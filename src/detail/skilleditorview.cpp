@@ -116,7 +116,30 @@ void SkillEditorView::load()
         }
     }
 
+    // Laying out a very long line takes seconds per keystroke: such a text is
+    // shown read-only, with its long lines cut.
+    QString notice;
+    const qsizetype longest = longestLineLength(text);
+    const bool cut = longest > maxEditableLineLength;
+    if (cut)
+        text = cutLongLines(text, maxEditableLineLength);
+    if (!m_readOnlyReason.isEmpty()) {
+        notice = tr("This file can’t be edited here: %1. Shown is the text Vesk stored when it last read the file.")
+                     .arg(m_readOnlyReason);
+    } else if (cut) {
+        m_editable = false;
+        m_readOnlyReason = tr("it has a line of %L1 characters").arg(longest);
+        notice = tr("This file has a line of %L1 characters, too long to edit here. It is shown read-only, "
+                    "with long lines cut at %L2 characters.")
+                     .arg(longest)
+                     .arg(maxEditableLineLength);
+    }
+
     m_editor->setReadOnly(!m_editable);
+    if (cut != !m_editor->isColouring()) {
+        m_editor->clear(); // switched with no text in, so nothing is coloured twice
+        m_editor->setColouring(!cut);
+    }
     if (sameFile) {
         m_editor->setText(text);
     } else {
@@ -124,12 +147,8 @@ void SkillEditorView::load()
         m_editor->verticalScrollBar()->setValue(0);
     }
     m_baseline = m_editor->text();
-    m_notice->setText(m_readOnlyReason.isEmpty()
-                          ? QString()
-                          : tr("This file can’t be edited here: %1. Shown is the text Vesk stored when it last "
-                               "read the file.")
-                                .arg(m_readOnlyReason));
-    m_notice->setVisible(!m_readOnlyReason.isEmpty());
+    m_notice->setText(notice);
+    m_notice->setVisible(!notice.isEmpty());
     setModified(false);
     watchFile();
     Q_EMIT saveActionChanged();

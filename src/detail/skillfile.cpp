@@ -290,6 +290,52 @@ QByteArray encodeSkillText(const QString &text, const TextLayout &layout)
     return bytes;
 }
 
+namespace {
+
+bool endsEditorLine(QChar c)
+{
+    return c == u'\n' || c == u'\r' || c == QChar::ParagraphSeparator;
+}
+
+} // namespace
+
+qsizetype longestLineLength(QStringView text)
+{
+    qsizetype longest = 0;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        if (i == text.size() || endsEditorLine(text[i])) {
+            longest = qMax(longest, i - start);
+            start = i + 1;
+        }
+    }
+    return longest;
+}
+
+QString cutLongLines(QStringView text, qsizetype limit)
+{
+    QString cut;
+    cut.reserve(qMin(text.size(), limit * 64));
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && !endsEditorLine(text[i]))
+            continue;
+        const QStringView line = text.sliced(start, i - start);
+        if (line.size() > limit) {
+            // Never between the halves of a surrogate pair.
+            const qsizetype keep = line[limit - 1].isHighSurrogate() ? limit - 1 : limit;
+            cut += line.first(keep);
+            cut += u'…';
+        } else {
+            cut += line;
+        }
+        if (i < text.size())
+            cut += text[i];
+        start = i + 1;
+    }
+    return cut;
+}
+
 SkillFileContents loadSkillFile(const QString &path)
 {
     SkillFileContents contents;

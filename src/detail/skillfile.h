@@ -25,6 +25,18 @@ std::optional<QString> decodeSkillText(const QByteArray &bytes, TextLayout *layo
 // The editor's text back to bytes in `layout`.
 QByteArray encodeSkillText(const QString &text, const TextLayout &layout);
 
+// The longest line the editor takes for editing, in UTF-16 units. Laying out a
+// line costs more than its length (a line of a million characters takes
+// seconds per keystroke), so a text with a longer line is shown read-only,
+// with its long lines cut.
+inline constexpr qsizetype maxEditableLineLength = 100'000;
+
+// The length of the longest line of `text`, in UTF-16 units; lines end where the
+// editor starts a new one (a line feed, a carriage return, a paragraph separator).
+qsizetype longestLineLength(QStringView text);
+// `text` with every line longer than `limit` cut to `limit` units and "…".
+QString cutLongLines(QStringView text, qsizetype limit);
+
 struct SkillFileContents {
     enum class Status {
         Ok,          // `text` is the file's text

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
+#include <QTextBlock>
 #include <QtTest/QtTest>
 
 #include <sys/stat.h>
@@ -257,6 +258,35 @@ private Q_SLOTS:
         view.save();
         if (kind != "fifo")
             QCOMPARE(bytesOf(skillPath("odd")), latin1);
+    }
+
+    // A line of hundreds of thousands of characters takes seconds per keystroke
+    // to lay out: such a file is shown at once, read-only, its long lines cut.
+    void aFileWithAVeryLongLineIsShownReadOnly()
+    {
+        const QByteArray line(int(maxEditableLineLength) + 5000, 'a');
+        const QByteArray bytes = "# Title\n" + line + "\nend\n";
+        Skill *skill = addSkill("long", bytes);
+        SkillEditorView view;
+        view.setSkill(skill);
+        view.show();
+        QVERIFY(!view.isEditable());
+        QVERIFY(!view.saveAction().has_value());
+        QVERIFY(view.textEditor()->isReadOnly());
+        QCOMPARE(view.text(), "# Title\n" + QString(line.first(maxEditableLineLength)) + "…\nend\n");
+        auto *notice = view.findChild<QLabel *>("readOnlyNotice");
+        QVERIFY(notice->isVisible());
+        QVERIFY2(notice->text().contains(QLocale().toString(qlonglong(line.size()))), qPrintable(notice->text()));
+        view.save();
+        QCOMPARE(bytesOf(skillPath("long")), bytes);
+        QVERIFY(!view.textEditor()->isColouring());
+
+        // The next skill is coloured again.
+        Skill *other = addSkill("other", "# Title\n");
+        view.setSkill(other);
+        QVERIFY(view.isEditable());
+        QVERIFY(view.textEditor()->isColouring());
+        QVERIFY(!view.textEditor()->document()->firstBlock().layout()->formats().isEmpty());
     }
 
     void aFailedSaveShowsTheSystemsMessageAndKeepsTheEdit()

@@ -105,6 +105,29 @@ private Q_SLOTS:
         QVERIFY(!decodeSkillText(QByteArray("cut off \xE2\x82"), nullptr)); // a sequence the file ends inside
     }
 
+    void longLinesAreMeasuredAndCut_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("longest");
+        QTest::addColumn<QString>("cut"); // at four units
+        QTest::newRow("short lines stay whole") << "abc\nde" << 3 << "abc\nde";
+        QTest::newRow("a long line is cut and marked") << "abcdefg\nxy" << 7 << "abcd…\nxy";
+        QTest::newRow("carriage returns and paragraph separators end lines too")
+            << "abcdef\rgh\u2029ijklmnop" << 8 << "abcd…\rgh\u2029ijkl…";
+        QTest::newRow("a line separator does not") << "ab\u2028cdef" << 7 << "ab\u2028c…";
+        QTest::newRow("an emoji is not split in two") << "abc😀def" << 8 << "abc…";
+        QTest::newRow("an empty text") << "" << 0 << "";
+    }
+
+    void longLinesAreMeasuredAndCut()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, longest);
+        QFETCH(QString, cut);
+        QCOMPARE(longestLineLength(text), qsizetype(longest));
+        QCOMPARE(cutLongLines(text, 4), cut);
+    }
+
     void loadingTellsWhatIsThere_data()
     {
         QTest::addColumn<QString>("kind");
