@@ -17,6 +17,50 @@ bool isDark(const QPalette &palette)
     return palette.color(QPalette::Window).lightnessF() < 0.5;
 }
 
+QColor faded(QColor color, qreal opacity)
+{
+    color.setAlphaF(color.alphaF() * opacity);
+    return color;
+}
+
+QColor vividOrange()
+{
+    return QColor::fromRgbF(1.0f, 0.4f, 0.008f);
+}
+
+QColor violet()
+{
+    return QColor::fromRgbF(0.659f, 0.235f, 0.965f);
+}
+
+QColor lime()
+{
+    return QColor::fromRgbF(0.757f, 0.847f, 0.267f);
+}
+
+QColor tint(Tint tint, const QPalette &palette)
+{
+    struct Pair {
+        QRgb light;
+        QRgb dark;
+    };
+    const auto pair = [tint]() -> Pair {
+        switch (tint) {
+        case Tint::Orange: return {qRgb(255, 149, 0), qRgb(255, 159, 10)};
+        case Tint::Blue: return {qRgb(0, 122, 255), qRgb(10, 132, 255)};
+        case Tint::Teal: return {qRgb(48, 176, 199), qRgb(64, 200, 224)};
+        case Tint::Green: return {qRgb(52, 199, 89), qRgb(48, 209, 88)};
+        case Tint::Purple: return {qRgb(175, 82, 222), qRgb(191, 90, 242)};
+        case Tint::Yellow: return {qRgb(255, 204, 0), qRgb(255, 214, 10)};
+        case Tint::Pink: return {qRgb(255, 45, 85), qRgb(255, 55, 95)};
+        case Tint::Gray: return {qRgb(142, 142, 147), qRgb(152, 152, 157)};
+        case Tint::Cyan: return {qRgb(50, 173, 230), qRgb(100, 210, 255)};
+        }
+        return {qRgb(142, 142, 147), qRgb(152, 152, 157)};
+    }();
+    return QColor(isDark(palette) ? pair.dark : pair.light);
+}
+
 QColor label(const QPalette &palette)
 {
     return palette.color(QPalette::WindowText);

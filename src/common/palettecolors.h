@@ -17,6 +17,19 @@ QColor systemOrange(const QPalette &palette);
 QColor accent(const QPalette &palette);
 bool isDark(const QPalette &palette);
 
+// `color` with its opacity multiplied by `opacity`.
+QColor faded(QColor color, qreal opacity);
+
+// The fixed accents of supporting files and their chips, the same in both themes.
+QColor vividOrange();
+QColor violet();
+QColor lime();
+
+// The desktop's named tints, each a little brighter on a dark background so it
+// keeps its contrast there.
+enum class Tint { Orange, Blue, Teal, Green, Purple, Yellow, Pink, Gray, Cyan };
+QColor tint(Tint tint, const QPalette &palette);
+
 QPalette lightPalette();
 QPalette darkPalette();
 } // namespace PaletteColors

@@ -4,10 +4,19 @@
 
 QString abbreviateHome(const QString &path)
 {
-    const QString home = QDir::homePath();
+    return abbreviateHome(path, QDir::homePath());
+}
+
+QString abbreviateHome(const QString &path, const QString &givenHome)
+{
+    QString home = givenHome;
+    while (home.size() > 1 && home.endsWith(QLatin1Char('/')))
+        home.chop(1);
+    if (home.isEmpty() || home == QLatin1String("/"))
+        return path;
     if (path == home)
         return QStringLiteral("~");
-    if (home != QLatin1String("/") && path.startsWith(home + QLatin1Char('/')))
+    if (path.startsWith(home) && path.at(home.size()) == QLatin1Char('/'))
         return QLatin1Char('~') + path.mid(home.size());
     return path;
 }

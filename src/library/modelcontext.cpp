@@ -234,7 +234,7 @@ SkillCollection *ModelContext::insert(std::unique_ptr<SkillCollection> collectio
         return nullptr;
     if (collectionNamed(collection->name())) {
         if (error)
-            *error = tr("A collection named \"%1\" already exists.").arg(collection->name());
+            *error = duplicateCollectionMessage(collection->name());
         return nullptr;
     }
     SkillCollection *record = collection.release();
@@ -243,6 +243,25 @@ SkillCollection *ModelContext::insert(std::unique_ptr<SkillCollection> collectio
     Q_EMIT collectionInserted(record);
     Q_EMIT changed();
     return record;
+}
+
+QString ModelContext::duplicateCollectionMessage(const QString &name)
+{
+    return tr("A collection named \"%1\" already exists.").arg(name);
+}
+
+bool ModelContext::rename(SkillCollection *collection, const QString &name, QString *error)
+{
+    if (!collection || collection->m_context != this)
+        return false;
+    const SkillCollection *holder = collectionNamed(name);
+    if (holder && holder != collection) {
+        if (error)
+            *error = duplicateCollectionMessage(name);
+        return false;
+    }
+    collection->setName(name);
+    return true;
 }
 
 void ModelContext::remove(Skill *skill)

@@ -45,6 +45,10 @@ public:
     Skill *insert(std::unique_ptr<Skill> skill, QString *error = nullptr);
     SkillCollection *insert(std::unique_ptr<SkillCollection> collection, QString *error = nullptr);
 
+    // Gives the collection another name, refused like an insert when another
+    // collection has that name already (nothing changes, `error` says why).
+    bool rename(SkillCollection *collection, const QString &name, QString *error = nullptr);
+
     // Removes the record and its memberships. The object is deleted later, once
     // the current event has been handled, so listeners can let go of it first.
     void remove(Skill *skill);
@@ -72,6 +76,7 @@ private:
     friend class SkillCollection;
 
     void noteMembershipChanged(SkillCollection *collection, Skill *skill);
+    static QString duplicateCollectionMessage(const QString &name);
     void adopt(Skill *skill);
     void adopt(SkillCollection *collection);
 

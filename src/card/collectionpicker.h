@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QFrame>
+#include <QPointer>
+
+class ModelContext;
+class QAbstractButton;
+class QVBoxLayout;
+class Skill;
+class SkillCollection;
+
+// The small popup in which a skill joins or leaves collections: "Collections",
+// then one row per collection in sort order with a checkmark where the skill is
+// a member, or "No collections yet". Clicking a row toggles the membership and
+// saves at once; the popup stays open and follows the store while it is shown.
+class CollectionPicker final : public QFrame
+{
+    Q_OBJECT
+
+public:
+    CollectionPicker(ModelContext &context, QWidget *parent = nullptr);
+
+    void setSkill(Skill *skill);
+    // Opens above `anchor` (global coordinates), or below it when there is no room.
+    void popup(const QRect &anchor);
+
+    // The rows' buttons, in order (for tests and keyboard users alike).
+    QList<QAbstractButton *> rows() const;
+    bool isShowingEmptyText() const;
+    // True just after the popup closed, so the click that closed it (on the button
+    // that opens it) does not open it again at once.
+    bool wasJustClosed() const;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
+private:
+    void scheduleRebuild();
+    void rebuild();
+
+    ModelContext &m_context;
+    QPointer<Skill> m_skill;
+    QVBoxLayout *m_rows = nullptr;
+    QWidget *m_empty = nullptr;
+    bool m_rebuildScheduled = false;
+    QElapsedTimer m_sinceHidden;
+};

@@ -1,0 +1,334 @@
+#include "card/skillcardview.h"
+
+#include "card/artifactbadge.h"
+#include "card/cardpresentation.h"
+#include "card/clampedlabel.h"
+#include "card/crossfade.h"
+#include "card/divider.h"
+#include "card/flowlayout.h"
+#include "card/metadatatable.h"
+#include "card/symboltext.h"
+#include "common/appstate.h"
+#include "common/displayformat.h"
+#include "common/palettecolors.h"
+#include "common/toolicon.h"
+#include "library/artifactcache.h"
+#include "library/skill.h"
+
+#include <QHBoxLayout>
+#include <QScrollBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int sectionInset = 24;
+constexpr int editFadeMs = 150;
+
+SymbolText sectionHeader(const QString &title, const QString &symbol)
+{
+    SymbolText header;
+    header.symbolName = symbol;
+    header.text = title;
+    header.font = designFont(13, QFont::DemiBold);
+    header.color = PaletteColors::faded(PaletteColors::lime(), 0.6);
+    header.symbolScale = SymbolScale::small;
+    header.spacing = 6;
+    return header;
+}
+
+QWidget *paddedDivider(QWidget *parent)
+{
+    auto *holder = new QWidget(parent);
+    auto *layout = new QHBoxLayout(holder);
+    layout->setContentsMargins(sectionInset, 0, sectionInset, 0);
+    layout->addWidget(new Divider(Qt::Horizontal, 0, holder));
+    return holder;
+}
+
+QVBoxLayout *sectionLayout(QWidget *section, int spacing)
+{
+    auto *layout = new QVBoxLayout(section);
+    layout->setContentsMargins(sectionInset, sectionInset, sectionInset, sectionInset);
+    layout->setSpacing(spacing);
+    return layout;
+}
+
+} // namespace
+
+SkillCardView::SkillCardView(AppState &state, const ArtifactCache &artifacts, QWidget *parent)
+    : QScrollArea(parent)
+    , m_state(state)
+    , m_artifacts(artifacts)
+    , m_clock(new QTimer(this))
+{
+    setObjectName(QStringLiteral("skillCard"));
+    setFrameShape(QFrame::NoFrame);
+    setWidgetResizable(true);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setBackgroundRole(QPalette::Base);
+    viewport()->setBackgroundRole(QPalette::Base);
+    // "2 minutes ago" should not stay that way for an hour.
+    m_clock->setInterval(30 * 1000);
+    connect(m_clock, &QTimer::timeout, this, &SkillCardView::refreshRelativeDate);
+    rebuild();
+}
+
+SkillCardView::~SkillCardView() = default;
+
+void SkillCardView::setSkill(Skill *skill)
+{
+    if (m_skill == skill)
+        return;
+    if (m_skill)
+        disconnect(m_skill, nullptr, this, nullptr);
+    m_skill = skill;
+    if (m_skill) {
+        for (auto signal : {&Skill::nameChanged, &Skill::skillDescriptionChanged, &Skill::contentChanged,
+                            &Skill::frontmatterDataChanged, &Skill::filePathChanged, &Skill::isDirectoryChanged,
+                            &Skill::fileModifiedDateChanged, &Skill::fileSizeChanged, &Skill::isGlobalChanged,
+                            &Skill::toolSourcesRawChanged, &Skill::installedPathsDataChanged})
+            connect(m_skill, signal, this, &SkillCardView::scheduleRebuild);
+    }
+    rebuild();
+    verticalScrollBar()->setValue(0);
+}
+
+void SkillCardView::changeEvent(QEvent *event)
+{
+    // Every colour of the card is worked out from the palette when it is built.
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange)
+        scheduleRebuild();
+    QScrollArea::changeEvent(event);
+}
+
+void SkillCardView::scheduleRebuild()
+{
+    // A rescan writes several fields of one record in a row: draw once after them.
+    if (m_rebuildScheduled)
+        return;
+    m_rebuildScheduled = true;
+    QTimer::singleShot(0, this, &SkillCardView::rebuild);
+}
+
+void SkillCardView::rebuild()
+{
+    m_rebuildScheduled = false;
+    const int scrolled = verticalScrollBar()->value();
+    m_dateLabel = nullptr;
+    auto *card = new QWidget;
+    card->setObjectName(QStringLiteral("cardContent"));
+    card->setBackgroundRole(QPalette::Base);
+    auto *layout = new QVBoxLayout(card);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    if (m_skill) {
+        layout->addWidget(buildHeader(card));
+        layout->addWidget(paddedDivider(card));
+        const QStringList keys = CardPresentation::metadataKeys(m_skill->frontmatter());
+        if (!keys.isEmpty()) {
+            layout->addWidget(buildMetadata(keys, card));
+            layout->addWidget(paddedDivider(card));
+        }
+        if (QWidget *resources = buildResources(card)) {
+            layout->addWidget(resources);
+            layout->addWidget(paddedDivider(card));
+        }
+        layout->addWidget(buildContent(card));
+    }
+    layout->addStretch(1);
+
+    delete takeWidget();
+    setWidget(card);
+    verticalScrollBar()->setValue(scrolled);
+    if (m_skill)
+        m_clock->start();
+    else
+        m_clock->stop();
+    Q_EMIT rebuilt();
+}
+
+QWidget *SkillCardView::buildHeader(QWidget *parent)
+{
+    auto *header = new QWidget(parent);
+    header->setObjectName(QStringLiteral("cardHeader"));
+    QVBoxLayout *layout = sectionLayout(header, 10);
+    const QPalette palette = this->palette();
+    const qreal dpr = devicePixelRatioF();
+
+    // Badges wrap onto a second line rather than being cut when the pane is narrow.
+    auto *badges = new QWidget(header);
+    badges->setObjectName(QStringLiteral("badgeRow"));
+    auto *badgeFlow = new FlowLayout(badges, 6);
+    for (ToolSource tool : m_skill->toolSources()) {
+        const QColor tint = CardPresentation::harnessTint(tool, palette);
+        SymbolText content;
+        content.artwork = toolPixmap(tool, 12, dpr, tint);
+        content.text = Tools::displayName(tool);
+        content.font = designFont(11, QFont::Medium);
+        content.color = tint;
+        content.spacing = 4;
+        auto *badge = new SymbolLabel(content, badges);
+        badge->setObjectName(QStringLiteral("harnessBadge"));
+        badge->setCapsule(PaletteColors::faded(tint, 0.12), QMargins(8, 4, 8, 4));
+        badgeFlow->addWidget(badge);
+    }
+    if (const auto location = CardPresentation::locationBadge(*m_skill)) {
+        const bool global = location->kind == CardPresentation::LocationBadge::Kind::Global;
+        SymbolText content;
+        content.text = location->text;
+        content.font = designFont(10, QFont::Medium);
+        content.color = global ? PaletteColors::secondaryLabel(palette) : PaletteColors::violet();
+        auto *badge = new SymbolLabel(content, badges);
+        badge->setObjectName(QStringLiteral("locationBadge"));
+        badge->setCapsule(global ? PaletteColors::faded(PaletteColors::quaternaryLabel(palette), 0.3)
+                                 : PaletteColors::faded(PaletteColors::violet(), 0.1),
+                          QMargins(7, 3, 7, 3));
+        badgeFlow->addWidget(badge);
+    }
+    layout->addWidget(badges);
+
+    auto *name = new ClampedLabel(header);
+    name->setObjectName(QStringLiteral("cardName"));
+    name->setFont(designFont(24, QFont::Bold));
+    name->setText(m_skill->name());
+    name->setSelectable(true);
+    layout->addWidget(name);
+
+    if (!m_skill->skillDescription().isEmpty()) {
+        auto *description = new ClampedLabel(header);
+        description->setObjectName(QStringLiteral("cardDescription"));
+        description->setFont(designFont(13));
+        description->setTextColor(PaletteColors::secondaryLabel(palette));
+        description->setMaximumLineCount(3);
+        description->setText(m_skill->skillDescription());
+        layout->addWidget(description);
+    }
+
+    auto *info = new QWidget(header);
+    info->setObjectName(QStringLiteral("infoRow"));
+    auto *infoFlow = new FlowLayout(info, 16);
+    const auto fact = [&](const QString &symbol, const QString &text, const QColor &color) {
+        SymbolText content;
+        content.symbolName = symbol;
+        content.text = text;
+        content.font = designFont(10);
+        content.color = color;
+        content.symbolScale = SymbolScale::small;
+        auto *label = new SymbolLabel(content, info);
+        infoFlow->addWidget(label);
+        return label;
+    };
+    const QColor tertiary = PaletteColors::tertiaryLabel(palette);
+    fact(QStringLiteral("doc.fill"), DisplayFormat::byteCount(m_skill->fileSize()), tertiary)
+        ->setObjectName(QStringLiteral("sizeFact"));
+    m_dateLabel = fact(QStringLiteral("clock.fill"), DisplayFormat::relativeDate(m_skill->fileModifiedDate()), tertiary);
+    m_dateLabel->setObjectName(QStringLiteral("dateFact"));
+    const qsizetype resources = m_artifacts.artifacts(m_skill->filePath()).size();
+    if (resources > 0)
+        fact(QStringLiteral("paperclip"), CardPresentation::resourceCountText(resources), PaletteColors::lime())
+            ->setObjectName(QStringLiteral("resourceFact"));
+    layout->addWidget(info);
+    return header;
+}
+
+QWidget *SkillCardView::buildMetadata(const QStringList &keys, QWidget *parent)
+{
+    auto *section = new QWidget(parent);
+    section->setObjectName(QStringLiteral("metadataSection"));
+    QVBoxLayout *layout = sectionLayout(section, 12);
+    layout->addWidget(new SymbolLabel(sectionHeader(tr("Metadata"), QStringLiteral("tag.fill")), section));
+    layout->addWidget(new MetadataTable(keys, m_skill->frontmatter(), section));
+    return section;
+}
+
+QWidget *SkillCardView::buildResources(QWidget *parent)
+{
+    const QList<CardPresentation::ArtifactGroup> groups =
+        CardPresentation::artifactGroups(m_artifacts.artifacts(m_skill->filePath()));
+    if (groups.isEmpty())
+        return nullptr;
+    auto *section = new QWidget(parent);
+    section->setObjectName(QStringLiteral("resourcesSection"));
+    QVBoxLayout *layout = sectionLayout(section, 16);
+    layout->addWidget(new SymbolLabel(sectionHeader(tr("Resources"), QStringLiteral("paperclip")), section));
+    for (const CardPresentation::ArtifactGroup &group : groups) {
+        auto *box = new QWidget(section);
+        box->setObjectName(QStringLiteral("artifactGroup"));
+        auto *boxLayout = new QVBoxLayout(box);
+        boxLayout->setContentsMargins(0, 0, 0, 0);
+        boxLayout->setSpacing(8);
+        SymbolText heading;
+        heading.symbolName = ArtifactCategories::symbolName(group.category);
+        heading.text = ArtifactCategories::title(group.category);
+        heading.font = designFont(11, QFont::DemiBold);
+        heading.color = CardPresentation::groupHeadingColor(group.category, palette());
+        heading.symbolScale = SymbolScale::small;
+        auto *headingLabel = new SymbolLabel(heading, box);
+        headingLabel->setObjectName(QStringLiteral("artifactGroupHeading"));
+        boxLayout->addWidget(headingLabel);
+
+        auto *chips = new QWidget(box);
+        auto *flow = new FlowLayout(chips, 6);
+        for (const SkillArtifact &artifact : group.artifacts) {
+            auto *chip = new ArtifactBadge(artifact, chips);
+            connect(chip, &ArtifactBadge::revealRequested, this, &SkillCardView::revealRequested);
+            flow->addWidget(chip);
+        }
+        boxLayout->addWidget(chips);
+        layout->addWidget(box);
+    }
+    return section;
+}
+
+QWidget *SkillCardView::buildContent(QWidget *parent)
+{
+    auto *section = new QWidget(parent);
+    section->setObjectName(QStringLiteral("contentSection"));
+    QVBoxLayout *layout = sectionLayout(section, 12);
+    auto *heading = new QHBoxLayout;
+    heading->setSpacing(8);
+    heading->addWidget(new SymbolLabel(sectionHeader(tr("Content"), QStringLiteral("doc.text.fill")), section));
+    heading->addStretch(1);
+    SymbolText edit;
+    edit.symbolName = QStringLiteral("pencil");
+    edit.text = tr("Edit");
+    edit.font = designFont(11, QFont::Medium);
+    edit.color = PaletteColors::lime();
+    edit.symbolScale = SymbolScale::small;
+    auto *editButton = new SymbolButton(edit, section);
+    editButton->setObjectName(QStringLiteral("editButton"));
+    editButton->setToolTip(tr("Edit this skill"));
+    connect(editButton, &SymbolButton::clicked, this, &SkillCardView::openEditor);
+    heading->addWidget(editButton);
+    layout->addLayout(heading);
+
+    auto *preview = new ClampedLabel(section);
+    preview->setObjectName(QStringLiteral("contentPreview"));
+    preview->setFont(designMonospaceFont(13));
+    preview->setTextColor(PaletteColors::secondaryLabel(palette()));
+    preview->setMaximumLineCount(20);
+    preview->setSelectable(true);
+    preview->setText(CardPresentation::contentPreview(m_skill->content()));
+    layout->addWidget(preview);
+    return section;
+}
+
+void SkillCardView::refreshRelativeDate()
+{
+    if (!m_dateLabel || !m_skill)
+        return;
+    SymbolText content = m_dateLabel->content();
+    content.text = DisplayFormat::relativeDate(m_skill->fileModifiedDate());
+    if (content.text != m_dateLabel->text())
+        m_dateLabel->setContent(content);
+}
+
+void SkillCardView::openEditor()
+{
+    // The card fades out over the editor that takes its place.
+    crossFadeFrom(this, editFadeMs);
+    m_state.setDetailViewMode(DetailViewMode::Editor);
+}

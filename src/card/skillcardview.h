@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QPointer>
+#include <QScrollArea>
+#include <QStringList>
+
+class AppState;
+class ArtifactCache;
+class ClampedLabel;
+class Skill;
+class SymbolButton;
+class SymbolLabel;
+class QTimer;
+class QVBoxLayout;
+
+// The read-only card of one skill, top to bottom: its harness and location
+// badges, name, description and file facts; its frontmatter metadata; its
+// supporting files grouped by kind as chips that reveal the file; and the first
+// lines of its instructions with an "Edit" button that opens the editor.
+//
+// The card follows the record: any change to a field it shows (a rescan, a save)
+// rebuilds it, and its artifact listing is read again from the cache each time.
+class SkillCardView final : public QScrollArea
+{
+    Q_OBJECT
+
+public:
+    SkillCardView(AppState &state, const ArtifactCache &artifacts, QWidget *parent = nullptr);
+    ~SkillCardView() override;
+
+    void setSkill(Skill *skill);
+    Skill *skill() const { return m_skill.data(); }
+
+    // Reads the record and the artifact cache again; done by itself after a change.
+    void rebuild();
+
+Q_SIGNALS:
+    // A chip was clicked: the file it stands for should be shown in the file manager.
+    void revealRequested(const QString &path);
+    // Emitted after each rebuild (tests wait for it).
+    void rebuilt();
+
+protected:
+    void changeEvent(QEvent *event) override;
+
+private:
+    void scheduleRebuild();
+    QWidget *buildHeader(QWidget *parent);
+    QWidget *buildMetadata(const QStringList &keys, QWidget *parent);
+    QWidget *buildResources(QWidget *parent);
+    QWidget *buildContent(QWidget *parent);
+    void refreshRelativeDate();
+    void openEditor();
+
+    AppState &m_state;
+    const ArtifactCache &m_artifacts;
+    QPointer<Skill> m_skill;
+    bool m_rebuildScheduled = false;
+    SymbolLabel *m_dateLabel = nullptr;
+    QTimer *m_clock = nullptr;
+};
