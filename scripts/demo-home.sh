@@ -53,8 +53,64 @@ skill "$home/.agents/skills/sql-tuning/SKILL.md" sql-tuning \
 skill "$home/.agents/skills/changelog/SKILL.md" changelog \
     "Drafts the changelog entry for a release from merged pull requests." \
     "Group entries under Added, Changed and Fixed."
-skill "$home/.cursor/rules/typescript-style.mdc" typescript-style \
-    "House style for TypeScript." "Prefer type aliases for unions; avoid enums."
+# A skill folder with supporting files of every kind and metadata beyond name and description.
+notes="$home/.claude/skills/pr-digest"
+mkdir -p "$notes/scripts" "$notes/references" "$notes/rules" "$notes/examples"
+cat > "$notes/SKILL.md" <<'SKILL'
+---
+name: pr-digest
+description: Drafts a digest of merged pull requests, grouped by area, with breaking changes called out first.
+version: 1.4.0
+author: Dana Ortiz
+allowed-tools: Read, Grep, Bash(git log:*), Bash(gh pr list:*)
+license: MIT
+model: sonnet
+---
+# Pull request digest
+
+Collect every pull request merged since the last tag:
+
+    scripts/collect_changes.py --since "$(git describe --tags --abbrev=0)"
+
+Group the changes by the area label of each pull request. Within an area,
+order them by user impact, not by merge date.
+
+## Breaking changes
+
+List breaking changes first, each with the migration a user has to make.
+Follow references/changelog-format.md for the headings.
+
+## Tone
+
+Write for the people who use the product, not for its developers.
+Keep each entry to one sentence; link the pull request at the end.
+SKILL
+printf '#!/usr/bin/env python3\n"""Lists merged pull requests since a tag."""\n' > "$notes/scripts/collect_changes.py"
+printf '#!/bin/sh\nprettier --write "$1"\n' > "$notes/scripts/format.sh"
+printf 'export function publish(notes: string) {}\n' > "$notes/scripts/publish.ts"
+printf '# Style guide\n' > "$notes/references/style-guide.md"
+printf '# Changelog format\n' > "$notes/references/changelog-format.md"
+printf '# Tone\n' > "$notes/rules/tone.md"
+printf 'max_entry_words: 40\n' > "$notes/rules/limits.yaml"
+printf 'areas:\n  - api\n  - cli\n' > "$notes/config.yaml"
+printf '{"labels": ["area/api", "area/cli"]}\n' > "$notes/labels.json"
+printf 'notes:\n\tscripts/collect_changes.py\n' > "$notes/Makefile"
+printf 'MIT License\n' > "$notes/LICENSE.txt"
+printf '## 2.3.0\n' > "$notes/examples/sample-output.txt"
+
+mkdir -p "$home/.cursor/rules"
+cat > "$home/.cursor/rules/typescript-style.mdc" <<'RULE'
+---
+description: House style for TypeScript in every package of the monorepo.
+globs: "**/*.ts, **/*.tsx"
+alwaysApply: false
+---
+# TypeScript style
+
+- Prefer type aliases for unions; avoid enums.
+- Export types next to the functions that use them.
+- No default exports.
+RULE
 skill "$home/.cursor/rules/react-components.mdc" React-components \
     "How components are structured." "One component per file; hooks at the top."
 mkdir -p "$home/.cursor/skills"
@@ -65,7 +121,13 @@ mkdir -p "$home/.codex"
 printf '# Codex house rules\n\nKeep answers short. Run the tests before saying done.\n' > "$home/.codex/AGENTS.md"
 
 skill "$home/Projects/atlas/.claude/skills/deploy/SKILL.md" deploy \
-    "Ships atlas to staging and production." "Run make release, then tag."
+    "Ships atlas to staging and production." \
+    "# Deploy\n\nRun make release, then tag.\n\nStaging first; production only after the smoke tests pass."
+printf 'make release\n' > "$home/Projects/atlas/.claude/skills/deploy/release.sh"
+# The same skill read by three harnesses of the project.
+mkdir -p "$home/Projects/atlas/.cursor/skills" "$home/Projects/atlas/.windsurf/rules"
+ln -sfn ../../.claude/skills/deploy "$home/Projects/atlas/.cursor/skills/deploy"
+ln -sfn ../../.claude/skills/deploy/SKILL.md "$home/Projects/atlas/.windsurf/rules/deploy.md"
 skill "$home/Projects/atlas/.cursor/rules/api-design.mdc" api-design \
     "REST conventions for the atlas API." "Plural nouns, no verbs in paths."
 skill "$home/Projects/atlas/.agents/skills/release-notes/SKILL.md" release-notes \

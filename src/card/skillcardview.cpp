@@ -98,7 +98,7 @@ void SkillCardView::setSkill(Skill *skill)
 void SkillCardView::changeEvent(QEvent *event)
 {
     // Every colour of the card is worked out from the palette when it is built.
-    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::FontChange)
+    if (event->type() == QEvent::PaletteChange && palette() != m_builtWith)
         scheduleRebuild();
     QScrollArea::changeEvent(event);
 }
@@ -115,6 +115,7 @@ void SkillCardView::scheduleRebuild()
 void SkillCardView::rebuild()
 {
     m_rebuildScheduled = false;
+    m_builtWith = palette();
     const int scrolled = verticalScrollBar()->value();
     m_dateLabel = nullptr;
     auto *card = new QWidget;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPalette>
 #include <QPointer>
 #include <QScrollArea>
 #include <QStringList>
@@ -56,6 +57,7 @@ private:
     const ArtifactCache &m_artifacts;
     QPointer<Skill> m_skill;
     bool m_rebuildScheduled = false;
+    QPalette m_builtWith;
     SymbolLabel *m_dateLabel = nullptr;
     QTimer *m_clock = nullptr;
 };

@@ -75,7 +75,8 @@ SkillMetadataBar::SkillMetadataBar(ModelContext &context, QWidget *parent)
     layout->addWidget(m_path);
     layout->addWidget(new Divider(Qt::Vertical, 16, this));
     layout->addWidget(m_size);
-    layout->addWidget(new Divider(Qt::Vertical, 16, this));
+    m_sizeDivider = new Divider(Qt::Vertical, 16, this);
+    layout->addWidget(m_sizeDivider);
     layout->addWidget(m_collectionsButton);
     layout->addStretch(1);
     layout->addWidget(m_date);
@@ -137,6 +138,7 @@ void SkillMetadataBar::refresh()
     m_path->setText(m_skill ? abbreviateHome(m_skill->filePath(), QDir::homePath()) : QString());
     m_path->setToolTip(paths);
     m_size->setText(m_skill ? DisplayFormat::byteCount(m_skill->fileSize()) : QString());
+    fitToWidth();
     m_collectionsButton->setEnabled(m_skill);
     refreshRelativeDate();
     if (m_skill)
@@ -160,6 +162,37 @@ void SkillMetadataBar::openPicker()
     }
     const QRect anchor(m_collectionsButton->mapToGlobal(QPoint(0, 0)), m_collectionsButton->size());
     m_picker->popup(anchor);
+}
+
+QSize SkillMetadataBar::minimumSizeHint() const
+{
+    // Narrower than everything needs, the size gives way first (fitToWidth).
+    QSize hint = QWidget::minimumSizeHint();
+    if (!m_size->isHidden())
+        hint.rwidth() -= m_size->sizeHint().width() + m_sizeDivider->sizeHint().width() + 2 * layout()->spacing();
+    return hint;
+}
+
+void SkillMetadataBar::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    fitToWidth();
+}
+
+void SkillMetadataBar::fitToWidth()
+{
+    // What the bar needs with the size shown, the path cut down to its shortest.
+    const int spacing = layout()->spacing();
+    const QMargins margins = layout()->contentsMargins();
+    int needed = margins.left() + margins.right();
+    for (const QWidget *part : std::initializer_list<const QWidget *>{m_harnesses, m_collectionsButton, m_date, m_size})
+        needed += part->sizeHint().width();
+    needed += m_path->minimumSizeHint().width() + 3 + 7 * spacing; // three dividers, eight gaps
+    const bool showSize = width() >= needed;
+    if (showSize == m_size->isHidden()) {
+        m_size->setVisible(showSize);
+        m_sizeDivider->setVisible(showSize);
+    }
 }
 
 void SkillMetadataBar::paintEvent(QPaintEvent *)

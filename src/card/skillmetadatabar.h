@@ -31,20 +31,25 @@ public:
     // The installed paths, one per line, the home folder written as "~".
     QString installedPathsText() const;
 
+    QSize minimumSizeHint() const override;
+
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void scheduleRefresh();
     void refresh();
     void refreshRelativeDate();
     void openPicker();
+    void fitToWidth();
 
     QPointer<Skill> m_skill;
     QWidget *m_harnesses = nullptr;
     QHBoxLayout *m_harnessIcons = nullptr;
     ClampedLabel *m_path = nullptr;
     QLabel *m_size = nullptr;
+    QWidget *m_sizeDivider = nullptr;
     SymbolButton *m_collectionsButton = nullptr;
     QLabel *m_date = nullptr;
     CollectionPicker *m_picker = nullptr;

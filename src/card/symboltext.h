@@ -29,8 +29,8 @@ struct SymbolText {
 
 // The usual symbol scales: "small" beside captions and headings, "medium" elsewhere.
 namespace SymbolScale {
-constexpr qreal small = 1.0;
-constexpr qreal medium = 1.3;
+constexpr qreal small = 1.3;
+constexpr qreal medium = 1.6;
 } // namespace SymbolScale
 
 // A point size as the design gives it, as a Qt font of the desktop's family.

@@ -1,0 +1,341 @@
+#include "card/artifactbadge.h"
+#include "card/clampedlabel.h"
+#include "card/collectionpicker.h"
+#include "card/metadatatable.h"
+#include "card/skillcardview.h"
+#include "card/skillmetadatabar.h"
+#include "card/symboltext.h"
+#include "common/appstate.h"
+#include "common/libraryactions.h"
+#include "library/artifactcache.h"
+#include "library/modelcontainer.h"
+#include "library/modelcontext.h"
+#include "testhome.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QtTest/QtTest>
+
+namespace {
+
+void writeFile(const QString &path, const QByteArray &bytes = "x\n")
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+QStringList texts(const QList<SymbolLabel *> &labels)
+{
+    QStringList result;
+    for (const SymbolLabel *label : labels)
+        result.append(label->text());
+    return result;
+}
+
+} // namespace
+
+// The card and the bar on real records in a throw-away store.
+class TestSkillCard final : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ModelContainer> m_container;
+    ArtifactCache m_cache;
+    AppState *m_state = nullptr;
+
+    ModelContext &context() { return *m_container->mainContext(); }
+    QString path(const QString &relative) const { return m_dir->path() + u'/' + relative; }
+
+    Skill *addSkill(const QString &file, const Skill::Frontmatter &frontmatter, const QString &content,
+                    bool isDirectory, bool isGlobal = true)
+    {
+        writeFile(file, content.toUtf8());
+        Skill *skill = context().insert(std::make_unique<Skill>(
+            file, file, frontmatter.value("name", "unnamed"), frontmatter.value("description"), content, frontmatter,
+            ToolSource::Claude, isDirectory, isGlobal, QDateTime::currentDateTime().addSecs(-2 * 3600), 4096));
+        skill->setInstalledPaths({file});
+        if (isDirectory)
+            m_cache.setArtifacts(listArtifacts(file), file);
+        context().save();
+        return skill;
+    }
+
+    Skill *directorySkill()
+    {
+        const QString file = path("home/.claude/skills/notes/SKILL.md");
+        for (const char *entry : {"scripts/collect.py", "scripts/run.sh", "references/guide.md", "rules/tone.md",
+                                  "config.yaml", "settings.ini", "Makefile"})
+            writeFile(path("home/.claude/skills/notes/") + QLatin1String(entry));
+        return addSkill(file,
+                        {{"name", "release-notes"}, {"description", "Drafts release notes."}, {"version", "1.4.0"},
+                         {"Author", "Dana"}, {"allowed-tools", "Read, Grep"}, {"license", ""}},
+                        "# Notes\n\nFirst line.\n", true);
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QString error;
+        m_container = ModelContainer::open(path("store/vesk.sqlite"), &error);
+        QVERIFY2(m_container, qPrintable(error));
+        m_state = new AppState(this);
+    }
+
+    void cleanup()
+    {
+        delete m_state;
+        m_container.reset();
+        m_dir.reset();
+    }
+
+    void aDirectorySkillShowsEverySection()
+    {
+        Skill *skill = directorySkill();
+        skill->setToolSources({ToolSource::Claude, ToolSource::Cursor, ToolSource::Windsurf});
+        SkillCardView card(*m_state, m_cache);
+        card.resize(600, 900);
+        card.setSkill(skill);
+
+        QCOMPARE(texts(card.findChildren<SymbolLabel *>("harnessBadge")),
+                 (QStringList{"Claude Code", "Cursor", "Windsurf"}));
+        QCOMPARE(card.findChild<SymbolLabel *>("locationBadge")->text(), QStringLiteral("Global"));
+        QCOMPARE(card.findChild<ClampedLabel *>("cardName")->text(), QStringLiteral("release-notes"));
+        QCOMPARE(card.findChild<ClampedLabel *>("cardDescription")->text(), QStringLiteral("Drafts release notes."));
+        QCOMPARE(card.findChild<SymbolLabel *>("sizeFact")->text(), QStringLiteral("4 KB"));
+        QCOMPARE(card.findChild<SymbolLabel *>("dateFact")->text(), QStringLiteral("2 hours ago"));
+        QCOMPARE(card.findChild<SymbolLabel *>("resourceFact")->text(), QStringLiteral("7 resources"));
+
+        auto *table = card.findChild<MetadataTable *>();
+        QVERIFY(table);
+        QCOMPARE(table->keys(), (QStringList{"Author", "allowed-tools", "version"}));
+        QVERIFY(table->valueLabels().first()->isSelectable());
+
+        QCOMPARE(texts(card.findChildren<SymbolLabel *>("artifactGroupHeading")),
+                 (QStringList{"Scripts", "References", "Rules", "Config", "Files"}));
+        const QList<ArtifactBadge *> chips = card.findChildren<ArtifactBadge *>();
+        QCOMPARE(chips.size(), 7);
+        for (ArtifactBadge *chip : chips) {
+            if (chip->artifact().name == QLatin1String("settings.ini")) {
+                QCOMPARE(chip->symbolName(), QStringLiteral("doc.fill"));
+                QCOMPARE(chip->toolTip(), QStringLiteral("settings.ini"));
+            }
+        }
+        QCOMPARE(card.findChild<ClampedLabel *>("contentPreview")->text(), QStringLiteral("# Notes\nFirst line."));
+    }
+
+    void aSingleFileSkillHasNoResourcesAndNoEmptySections()
+    {
+        Skill *skill = addSkill(path("home/.cursor/rules/style.mdc"), {{"name", "style"}, {"Description", "x"}},
+                                "", false, false);
+        SkillCardView card(*m_state, m_cache);
+        card.setSkill(skill);
+        QVERIFY(!card.findChild<QWidget *>("resourcesSection"));
+        QVERIFY(!card.findChild<SymbolLabel *>("resourceFact"));
+        QVERIFY(!card.findChild<QWidget *>("metadataSection"));
+        // Not global: the folder before the first dot-folder names the project.
+        QCOMPARE(card.findChild<SymbolLabel *>("locationBadge")->text(), QStringLiteral("home"));
+        QCOMPARE(card.findChild<ClampedLabel *>("contentPreview")->text(), QStringLiteral("(No content)"));
+    }
+
+    void theCardFollowsTheRecordLive()
+    {
+        Skill *skill = directorySkill();
+        SkillCardView card(*m_state, m_cache);
+        card.setSkill(skill);
+        QSignalSpy rebuilt(&card, &SkillCardView::rebuilt);
+        // A rescan writes several fields; the card redraws once, after them.
+        writeFile(path("home/.claude/skills/notes/scripts/extra.py"));
+        m_cache.setArtifacts(listArtifacts(skill->filePath()), skill->filePath());
+        skill->setName(QStringLiteral("renamed"));
+        skill->setFrontmatter({{"name", "renamed"}, {"model", "opus"}});
+        QVERIFY(rebuilt.wait(5000));
+        QCOMPARE(rebuilt.count(), 1);
+        QCOMPARE(card.findChild<ClampedLabel *>("cardName")->text(), QStringLiteral("renamed"));
+        QCOMPARE(card.findChild<MetadataTable *>()->keys(), QStringList{"model"});
+        QCOMPARE(card.findChild<SymbolLabel *>("resourceFact")->text(), QStringLiteral("8 resources"));
+    }
+
+    void chipsRevealTheirFileAndWrapWhenNarrow()
+    {
+        Skill *skill = directorySkill();
+        SkillCardView card(*m_state, m_cache);
+        card.setSkill(skill);
+        card.resize(700, 800);
+        card.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&card));
+        QSignalSpy reveal(&card, &SkillCardView::revealRequested);
+        ArtifactBadge *chip = card.findChildren<ArtifactBadge *>().first();
+        QTest::mouseClick(chip, Qt::LeftButton);
+        QCOMPARE(reveal.count(), 1);
+        QCOMPARE(reveal.first().first().toString(), chip->artifact().path);
+
+        auto *content = card.widget();
+        const int wide = content->heightForWidth(700);
+        const int narrow = content->heightForWidth(240);
+        QVERIFY2(narrow > wide, qPrintable(QStringLiteral("%1 <= %2").arg(narrow).arg(wide)));
+        card.resize(260, 800);
+        QTRY_VERIFY(card.widget()->width() <= 260);
+        for (ArtifactBadge *badge : card.findChildren<ArtifactBadge *>()) {
+            const QRect inCard(badge->mapTo(content, QPoint(0, 0)), badge->size());
+            QVERIFY2(inCard.right() < content->width() || badge->width() > content->width() - 48,
+                     qPrintable(badge->artifact().name));
+        }
+    }
+
+    void editOpensTheEditor()
+    {
+        Skill *skill = directorySkill();
+        QWidget window;
+        auto *card = new SkillCardView(*m_state, m_cache, &window);
+        card->setSkill(skill);
+        window.resize(500, 600);
+        card->resize(500, 600);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(m_state->detailViewMode(), DetailViewMode::Card);
+        card->findChild<QAbstractButton *>("editButton")->click();
+        QCOMPARE(m_state->detailViewMode(), DetailViewMode::Editor);
+        // The card's picture fades out above what replaces it, then goes.
+        QVERIFY(window.findChild<QLabel *>("crossFadePicture"));
+        QTRY_VERIFY(!window.findChild<QLabel *>("crossFadePicture"));
+    }
+
+    void previewAndDescriptionAreCutWithAnEllipsis()
+    {
+        QStringList body;
+        // Long lines wrap, so twenty of them need more than twenty lines on screen.
+        for (int i = 1; i <= 40; ++i)
+            body.append(QStringLiteral("line %1 ").arg(i) + QString(30, u'z') + u' ' + QString(30, u'z'));
+        // A body of several megabytes: only its first lines are ever laid out.
+        const QString huge = body.join(u'\n') + u'\n' + QString(5 * 1024 * 1024, u'y');
+        Skill *skill = addSkill(path("home/.claude/skills/big.md"),
+                                {{"name", "big"}, {"description", QString(3000, u'w') + " end"}}, huge, false);
+        SkillCardView card(*m_state, m_cache);
+        card.resize(500, 800);
+        card.setSkill(skill);
+        card.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&card));
+        auto *preview = card.findChild<ClampedLabel *>("contentPreview");
+        QTRY_VERIFY(preview->width() > 100);
+        QVERIFY(preview->isTruncated());
+        const QStringList shown = preview->displayedText().split(u'\n');
+        QCOMPARE(shown.size(), 20);
+        QVERIFY(shown.first().startsWith(QStringLiteral("line 1 ")));
+        QVERIFY(shown.last().endsWith(QChar(0x2026)));
+        auto *description = card.findChild<ClampedLabel *>("cardDescription");
+        QVERIFY(description->isTruncated());
+        QCOMPARE(description->displayedText().count(u'\n'), 2);
+    }
+
+    void previewTextCanBeSelectedAndCopied()
+    {
+        ClampedLabel label;
+        label.setFont(designMonospaceFont(13));
+        label.setMaximumLineCount(20);
+        label.setSelectable(true);
+        label.setText(QStringLiteral("alpha beta\ngamma <b>delta</b>"));
+        label.resize(600, 200);
+        label.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&label));
+        // Markup is shown as the characters it is made of.
+        QCOMPARE(label.displayedText(), QStringLiteral("alpha beta\ngamma <b>delta</b>"));
+        label.selectAll();
+        QCOMPARE(label.selectedText(), label.text());
+        QTest::keySequence(&label, QKeySequence::Copy);
+        QCOMPARE(QGuiApplication::clipboard()->text(), label.text());
+        QTest::mouseDClick(&label, Qt::LeftButton, {}, QPoint(3, 5));
+        QCOMPARE(label.selectedText(), QStringLiteral("alpha"));
+    }
+
+    void theBarShowsWhereTheSkillLives()
+    {
+        Skill *skill = directorySkill();
+        const QString home = QDir::homePath();
+        skill->setInstalledPaths({skill->filePath(), home + "/.cursor/skills/notes/SKILL.md"});
+        skill->setToolSources({ToolSource::Claude, ToolSource::Cursor});
+        SkillMetadataBar bar(context());
+        bar.setSkill(skill);
+        QCOMPARE(bar.findChildren<QLabel *>("harnessIcon").size(), 2);
+        const QStringList lines = bar.installedPathsText().split(u'\n');
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines.at(1), QStringLiteral("~/.cursor/skills/notes/SKILL.md"));
+        QCOMPARE(bar.findChild<QWidget *>("metadataHarnesses")->toolTip(), bar.installedPathsText());
+        QCOMPARE(bar.findChild<ClampedLabel *>("metadataPath")->toolTip(), bar.installedPathsText());
+        QCOMPARE(bar.findChild<QLabel *>("metadataSize")->text(), QStringLiteral("4 KB"));
+        QCOMPARE(bar.findChild<QLabel *>("metadataDate")->text(), QStringLiteral("2 hours ago"));
+    }
+
+    void thePickerTogglesMembershipAndSavesAtOnce()
+    {
+        Skill *skill = directorySkill();
+        QString error;
+        // Created out of name order; rows follow the sort order.
+        SkillCollection *work = createCollection(context(), "Work", "hammer", &error);
+        SkillCollection *archive = createCollection(context(), "Archive", "archivebox", &error);
+        QVERIFY(work && archive);
+        work->addSkill(skill);
+        context().save();
+
+        QWidget window;
+        auto *bar = new SkillMetadataBar(context(), &window);
+        bar->setSkill(skill);
+        window.resize(700, 60);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        bar->collectionsButton()->click();
+        CollectionPicker *picker = bar->collectionPicker();
+        QTRY_VERIFY(picker->isVisible());
+        QList<QAbstractButton *> rows = picker->rows();
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows.at(0)->text(), QStringLiteral("Work"));
+        QCOMPARE(rows.at(1)->text(), QStringLiteral("Archive"));
+        QVERIFY(rows.at(0)->isChecked());
+        QVERIFY(!rows.at(1)->isChecked());
+        QVERIFY(!picker->isShowingEmptyText());
+
+        QTest::mouseClick(rows.at(0), Qt::LeftButton);
+        QVERIFY(!isMember(*skill, *work));
+        QVERIFY(!context().hasChanges());
+        QTRY_VERIFY(!picker->rows().at(0)->isChecked());
+        QVERIFY(picker->isVisible());
+
+        QTest::mouseClick(picker->rows().at(1), Qt::LeftButton);
+        QTest::mouseClick(picker->rows().at(0), Qt::LeftButton);
+        // Added back at the end of the skill's collections.
+        QCOMPARE(skill->collections(), (QList<SkillCollection *>{archive, work}));
+        QVERIFY(!context().hasChanges());
+        QTRY_VERIFY(picker->rows().at(0)->isChecked() && picker->rows().at(1)->isChecked());
+
+        // What was saved is what a fresh opening of the store reads.
+        const QString storePath = m_container->path();
+        bar->setSkill(nullptr);
+        m_container.reset();
+        m_container = ModelContainer::open(storePath, &error);
+        QVERIFY2(m_container, qPrintable(error));
+        QCOMPARE(context().collectionNamed("Work")->skills().size(), 1);
+        QCOMPARE(context().collectionNamed("Archive")->skills().size(), 1);
+    }
+
+    void withoutCollectionsThePickerSaysSo()
+    {
+        Skill *skill = directorySkill();
+        SkillMetadataBar bar(context());
+        bar.setSkill(skill);
+        bar.collectionsButton()->click();
+        QTRY_VERIFY(bar.collectionPicker()->isVisible());
+        QVERIFY(bar.collectionPicker()->rows().isEmpty());
+        QVERIFY(bar.collectionPicker()->isShowingEmptyText());
+        QCOMPARE(bar.collectionPicker()->findChild<QLabel *>("noCollectionsYet")->text(),
+                 QStringLiteral("No collections yet"));
+        bar.collectionPicker()->hide();
+    }
+};
+
+VESK_TEST_MAIN(TestSkillCard)
+#include "tst_skillcard.moc"
