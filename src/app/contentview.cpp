@@ -7,7 +7,6 @@
 #include "common/palettecolors.h"
 #include "common/symbols.h"
 #include "common/libraryactions.h"
-#include "browse/newcollectionpopover.h"
 #include "browse/sidebarview.h"
 #include "browse/skilllistview.h"
 #include "detail/skilldetailview.h"
@@ -41,7 +40,7 @@ ContentView::ContentView(AppState &state, ModelContext &context, ArtifactCache &
     , m_placeholder(new ContentUnavailableView(
           QStringLiteral("Select a Skill"), QStringLiteral("doc.text"),
           QStringLiteral("Choose a skill from the sidebar to view and edit it."), m_detailStack))
-    , m_detail(new SkillDetailView(state, m_detailStack))
+    , m_detail(new SkillDetailView(state, context, artifacts, m_detailStack))
 {
     setObjectName(QStringLiteral("contentView"));
     setWindowTitle(QStringLiteral("Vesk[*]"));
@@ -82,18 +81,12 @@ ContentView::ContentView(AppState &state, ModelContext &context, ArtifactCache &
             [this](Skill *skill) { toggleFavorite(m_context, *skill); });
     connect(m_detail, &SkillDetailView::revealRequested, this,
             [](Skill *skill) { revealInFileManager(skill->filePath()); });
+    connect(m_detail, &SkillDetailView::revealFileRequested, this,
+            [](const QString &path) { revealInFileManager(path); });
     connect(m_detail, &SkillDetailView::modifiedChanged, this, &QWidget::setWindowModified);
     // Whoever changes the selection or leaves the editor, in this window or
     // another, first lets this window's editor rescue unsaved text.
     m_state.addLeaveCheck(this, [this] { return m_detail->confirmLeave(); });
-    connect(m_sidebar, &SidebarView::deleteCollectionRequested, this,
-            [this](SkillCollection *collection) { deleteCollection(m_context, *collection); });
-    connect(m_sidebar, &SidebarView::createCollectionRequested, this,
-            [this](const QString &name, const QString &icon) {
-                QString error;
-                createCollection(m_context, name, icon, &error);
-                m_sidebar->newCollectionPopover()->finishCreate(error);
-            });
     showSelectedSkill();
 }
 

@@ -76,7 +76,7 @@ NewCollectionPopover::NewCollectionPopover(QWidget *parent)
 
     connect(cancel, &QPushButton::clicked, this, &NewCollectionPopover::hide);
     connect(m_create, &QPushButton::clicked, this, [this] {
-        if (!m_nameField->text().isEmpty())
+        if (!collectionNameFromInput(m_nameField->text()).isEmpty())
             Q_EMIT createRequested(m_nameField->text(), m_icon);
     });
     connect(m_nameField, &QLineEdit::returnPressed, m_create, &QPushButton::click);
@@ -114,6 +114,17 @@ QString NewCollectionPopover::errorText() const
     return m_error->isHidden() ? QString() : m_error->text();
 }
 
+void NewCollectionPopover::setSubmitText(const QString &text)
+{
+    m_create->setText(text);
+}
+
+void NewCollectionPopover::setValues(const QString &name, const QString &icon)
+{
+    m_nameField->setText(name);
+    selectIcon(icon);
+}
+
 void NewCollectionPopover::finishCreate(const QString &error)
 {
     if (!error.isEmpty()) {
@@ -145,5 +156,6 @@ void NewCollectionPopover::selectIcon(const QString &icon)
 
 void NewCollectionPopover::updateCreateEnabled()
 {
-    m_create->setEnabled(!m_nameField->text().isEmpty());
+    // A name of spaces alone is no name.
+    m_create->setEnabled(!collectionNameFromInput(m_nameField->text()).isEmpty());
 }

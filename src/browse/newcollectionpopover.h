@@ -10,8 +10,10 @@ class QPushButton;
 
 // The small popup form that makes a collection: a name, one of eighteen icons,
 // Cancel and Create. It keeps the typed name and chosen icon between openings;
-// a successful Create clears the name and closes it. It only asks: the window
+// a successful Create clears the name and closes it. It only asks: its owner
 // decides whether the collection can be made and answers with finishCreate().
+// The same form, with its values filled in and another button text, edits an
+// existing collection.
 class NewCollectionPopover final : public QFrame
 {
     Q_OBJECT
@@ -25,6 +27,10 @@ public:
     QString name() const;
     QString icon() const { return m_icon; }
     QString errorText() const;
+
+    // For editing: the button's text, and the values the form opens with.
+    void setSubmitText(const QString &text);
+    void setValues(const QString &name, const QString &icon);
 
     // Called with the outcome of createRequested(): an empty error closes the form.
     void finishCreate(const QString &error);

@@ -1,7 +1,10 @@
 #include "browse/sidebarmodel.h"
 
+#include "browse/skilldrag.h"
+#include "common/libraryactions.h"
 #include "library/modelcontext.h"
 
+#include <QMimeData>
 #include <QTimer>
 
 namespace {
@@ -185,6 +188,8 @@ Qt::ItemFlags SidebarModel::flags(const QModelIndex &index) const
         return Qt::ItemIsEnabled;
     if (row->kind == SidebarRowKind::NewCollection)
         return Qt::ItemIsEnabled;
+    if (row->collection)
+        return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDropEnabled;
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }
 
@@ -204,4 +209,39 @@ QModelIndex SidebarModel::newCollectionIndex() const
 {
     const int last = int(m_sections.size()) - 1;
     return index(int(m_sections.at(last).rows.size()) - 1, 0, index(last, 0));
+}
+
+QStringList SidebarModel::mimeTypes() const
+{
+    return {SkillDrag::mimeType()};
+}
+
+Qt::DropActions SidebarModel::supportedDropActions() const
+{
+    return Qt::CopyAction;
+}
+
+SkillCollection *SidebarModel::dropTarget(const QMimeData *data, int row, const QModelIndex &parent) const
+{
+    // Only a drop onto a collection row counts, not between rows.
+    if (row != -1 || !data || !data->hasFormat(SkillDrag::mimeType()))
+        return nullptr;
+    const Row *target = rowAt(parent);
+    return target ? target->collection.data() : nullptr;
+}
+
+bool SidebarModel::canDropMimeData(const QMimeData *data, Qt::DropAction, int row, int,
+                                   const QModelIndex &parent) const
+{
+    return dropTarget(data, row, parent) != nullptr;
+}
+
+bool SidebarModel::dropMimeData(const QMimeData *data, Qt::DropAction, int row, int, const QModelIndex &parent)
+{
+    SkillCollection *collection = dropTarget(data, row, parent);
+    if (!collection)
+        return false;
+    // A copy: the list offers nothing else, so its rows stay where they are.
+    addToCollection(m_context, SkillDrag::decode(data, m_context), *collection);
+    return true;
 }

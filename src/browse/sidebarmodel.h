@@ -29,6 +29,15 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
+    // Skills dragged from the list and dropped on a collection join it (and the
+    // store is saved); a drop anywhere else is refused.
+    QStringList mimeTypes() const override;
+    Qt::DropActions supportedDropActions() const override;
+    bool canDropMimeData(const QMimeData *data, Qt::DropAction action, int row, int column,
+                         const QModelIndex &parent) const override;
+    bool dropMimeData(const QMimeData *data, Qt::DropAction action, int row, int column,
+                      const QModelIndex &parent) override;
+
     // The row standing for `filter`, or an invalid index when none is listed.
     QModelIndex indexForFilter(const SidebarFilter &filter) const;
     QModelIndex newCollectionIndex() const;
@@ -55,6 +64,7 @@ private:
     QList<Section> buildSections() const;
     static bool sameShape(const QList<Section> &a, const QList<Section> &b);
     const Row *rowAt(const QModelIndex &index) const;
+    SkillCollection *dropTarget(const QMimeData *data, int row, const QModelIndex &parent) const;
 
     ModelContext &m_context;
     QList<Section> m_sections;

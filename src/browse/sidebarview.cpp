@@ -1,18 +1,23 @@
 #include "browse/sidebarview.h"
 
 #include "common/appstate.h"
+#include "common/libraryactions.h"
 #include "common/columntitle.h"
 #include "common/itemroles.h"
 #include "common/palettecolors.h"
+#include "common/symbols.h"
 #include "common/toolicon.h"
 #include "browse/newcollectionpopover.h"
 #include "browse/sidebardelegate.h"
 #include "browse/sidebarmodel.h"
+#include "library/modelcontext.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QPainter>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -85,10 +90,14 @@ QWidget *makeProductMark(QWidget *parent)
 SidebarView::SidebarView(AppState &state, ModelContext &context, QWidget *parent)
     : QWidget(parent)
     , m_state(state)
+    , m_context(context)
     , m_model(new SidebarModel(context, this))
     , m_tree(new SidebarTreeView(this))
     , m_popover(new NewCollectionPopover(this))
+    , m_editPopover(new NewCollectionPopover(this))
 {
+    m_editPopover->setObjectName(QStringLiteral("editCollectionPopover"));
+    m_editPopover->setSubmitText(tr("Save"));
     auto *title = new ColumnTitle(QStringLiteral("Vesk"), this);
 
     m_tree->setObjectName(QStringLiteral("sidebarTree"));
@@ -105,6 +114,10 @@ SidebarView::SidebarView(AppState &state, ModelContext &context, QWidget *parent
     m_tree->viewport()->setAttribute(Qt::WA_Hover);
     m_tree->setAttribute(Qt::WA_MacShowFocusRect, false);
     m_tree->viewport()->setAutoFillBackground(false);
+    // Skills dragged from the list can be dropped on a collection.
+    m_tree->setDragDropMode(QAbstractItemView::DropOnly);
+    m_tree->setDefaultDropAction(Qt::CopyAction);
+    m_tree->setDropIndicatorShown(true);
     m_tree->setStyleSheet(QStringLiteral("QTreeView { background: transparent; outline: 0; }"));
     m_tree->expandAll();
 
@@ -126,7 +139,24 @@ SidebarView::SidebarView(AppState &state, ModelContext &context, QWidget *parent
     connect(m_tree, &QTreeView::customContextMenuRequested, this, &SidebarView::showContextMenu);
     connect(m_tree, &QTreeView::clicked, this, &SidebarView::activate);
     connect(m_tree, &QTreeView::activated, this, &SidebarView::activate);
-    connect(m_popover, &NewCollectionPopover::createRequested, this, &SidebarView::createCollectionRequested);
+    connect(m_popover, &NewCollectionPopover::createRequested, this, [this](const QString &name, const QString &icon) {
+        QString error;
+        createCollection(m_context, name, icon, &error);
+        m_popover->finishCreate(error);
+    });
+    connect(m_editPopover, &NewCollectionPopover::createRequested, this,
+            [this](const QString &name, const QString &icon) {
+                if (!m_editing) {
+                    m_editPopover->hide();
+                    return;
+                }
+                const SidebarFilter before = SidebarFilter::collection(m_editing->name());
+                QString error;
+                if (editCollection(m_context, *m_editing, name, icon, &error) && m_state.sidebarFilter() == before)
+                    m_state.setSidebarFilter(SidebarFilter::collection(m_editing->name()));
+                m_editPopover->finishCreate(error);
+            });
+    connect(&context, &ModelContext::collectionAboutToBeRemoved, this, &SidebarView::followRemovedCollection);
     selectFilterFromState();
 }
 
@@ -170,6 +200,92 @@ void SidebarView::openNewCollectionPopover()
     m_popover->popup(QRect(m_tree->viewport()->mapToGlobal(row.topLeft()), row.size()));
 }
 
+QRect SidebarView::globalRectOf(SkillCollection *collection) const
+{
+    const QModelIndex index = m_model->indexForFilter(SidebarFilter::collection(collection->name()));
+    const QRect row = index.isValid() ? m_tree->visualRect(index) : m_tree->viewport()->rect();
+    return QRect(m_tree->viewport()->mapToGlobal(row.topLeft()), row.size());
+}
+
+QList<QAction *> SidebarView::collectionActions(SkillCollection *collection, QObject *owner)
+{
+    const QPointer<SkillCollection> target(collection);
+    auto *rename = new QAction(tr("Rename…"), owner);
+    rename->setObjectName(QStringLiteral("renameCollection"));
+    connect(rename, &QAction::triggered, this, [this, target] {
+        if (target)
+            openEditCollectionPopover(target);
+    });
+
+    auto *iconMenu = new QMenu(this);
+    connect(owner, &QObject::destroyed, iconMenu, &QObject::deleteLater);
+    for (const QString &icon : availableCollectionIcons()) {
+        QAction *choice = iconMenu->addAction(Symbols::icon(icon), icon);
+        choice->setObjectName(icon);
+        choice->setCheckable(true);
+        choice->setChecked(collection->icon() == icon);
+        connect(choice, &QAction::triggered, this, [this, target, icon] {
+            if (target)
+                editCollection(m_context, *target, target->name(), icon, nullptr);
+        });
+    }
+    auto *changeIcon = new QAction(tr("Change Icon"), owner);
+    changeIcon->setObjectName(QStringLiteral("changeCollectionIcon"));
+    changeIcon->setMenu(iconMenu);
+
+    auto *separator = new QAction(owner);
+    separator->setSeparator(true);
+    auto *remove = new QAction(tr("Delete"), owner);
+    remove->setObjectName(QStringLiteral("deleteCollection"));
+    connect(remove, &QAction::triggered, this, [this, target] {
+        if (target)
+            confirmDeleteCollection(target);
+    });
+    return {rename, changeIcon, separator, remove};
+}
+
+void SidebarView::openEditCollectionPopover(SkillCollection *collection)
+{
+    m_editing = collection;
+    m_editPopover->setValues(collection->name(), collection->icon());
+    m_editPopover->popup(globalRectOf(collection));
+}
+
+void SidebarView::confirmDeleteCollection(SkillCollection *collection)
+{
+    if (m_confirmation)
+        m_confirmation->close();
+    auto *question = new QMessageBox(QMessageBox::Warning, tr("Delete Collection"),
+                                     tr("Delete “%1”? Its skills stay in your library.").arg(collection->name()),
+                                     QMessageBox::NoButton, this);
+    question->setObjectName(QStringLiteral("deleteCollectionQuestion"));
+    question->setTextFormat(Qt::PlainText);
+    question->setAttribute(Qt::WA_DeleteOnClose);
+    question->setWindowModality(Qt::WindowModal);
+    QPushButton *remove = question->addButton(tr("Delete"), QMessageBox::DestructiveRole);
+    remove->setObjectName(QStringLiteral("confirmDelete"));
+    QPushButton *cancel = question->addButton(QMessageBox::Cancel);
+    question->setDefaultButton(cancel);
+    question->setEscapeButton(cancel);
+    const QPointer<SkillCollection> target(collection);
+    connect(question, &QMessageBox::buttonClicked, this, [this, target, remove](QAbstractButton *clicked) {
+        if (clicked == remove && target)
+            deleteCollection(m_context, *target);
+    });
+    m_confirmation = question;
+    question->open();
+}
+
+void SidebarView::followRemovedCollection(SkillCollection *collection)
+{
+    // A list titled after a collection that no longer exists would show nothing
+    // and explain nothing: show the whole library instead.
+    if (m_state.sidebarFilter() == SidebarFilter::collection(collection->name()))
+        m_state.setSidebarFilter(SidebarFilter::all());
+    if (m_editing == collection)
+        m_editPopover->hide();
+}
+
 void SidebarView::showContextMenu(const QPoint &position)
 {
     const QModelIndex index = m_tree->indexAt(position);
@@ -177,9 +293,6 @@ void SidebarView::showContextMenu(const QPoint &position)
     if (!collection)
         return;
     QMenu menu(this);
-    QAction *remove = menu.addAction(tr("Delete"));
-    remove->setObjectName(QStringLiteral("deleteCollection"));
-    const QPointer<SkillCollection> target(collection);
-    if (menu.exec(m_tree->viewport()->mapToGlobal(position)) == remove && target)
-        Q_EMIT deleteCollectionRequested(target);
+    menu.addActions(collectionActions(collection, &menu));
+    menu.exec(m_tree->viewport()->mapToGlobal(position));
 }

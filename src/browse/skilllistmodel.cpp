@@ -2,6 +2,7 @@
 
 #include "common/appstate.h"
 #include "common/itemroles.h"
+#include "browse/skilldrag.h"
 #include "browse/skillfilter.h"
 #include "library/modelcontext.h"
 
@@ -95,4 +96,32 @@ QVariant SkillListModel::data(const QModelIndex &index, int role) const
     default:
         return {};
     }
+}
+
+Qt::ItemFlags SkillListModel::flags(const QModelIndex &index) const
+{
+    Qt::ItemFlags flags = QAbstractListModel::flags(index);
+    if (index.isValid())
+        flags |= Qt::ItemIsDragEnabled;
+    return flags;
+}
+
+QStringList SkillListModel::mimeTypes() const
+{
+    return {SkillDrag::mimeType()};
+}
+
+QMimeData *SkillListModel::mimeData(const QModelIndexList &indexes) const
+{
+    QList<Skill *> skills;
+    for (const QModelIndex &index : indexes) {
+        if (Skill *skill = skillAt(index.row()); skill && !skills.contains(skill))
+            skills.append(skill);
+    }
+    return SkillDrag::encode(skills);
+}
+
+Qt::DropActions SkillListModel::supportedDragActions() const
+{
+    return Qt::CopyAction;
 }

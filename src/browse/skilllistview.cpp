@@ -3,9 +3,13 @@
 #include "common/appstate.h"
 #include "common/columntitle.h"
 #include "common/contentunavailableview.h"
+#include "common/libraryactions.h"
+#include "common/symbols.h"
+#include "browse/newcollectionpopover.h"
 #include "browse/skillfilter.h"
 #include "browse/skilllistmodel.h"
 #include "browse/skillrowdelegate.h"
+#include "library/modelcontext.h"
 #include "library/skill.h"
 
 #include <QAction>
@@ -39,6 +43,7 @@ protected:
 SkillListView::SkillListView(AppState &state, ModelContext &context, QWidget *parent)
     : QWidget(parent)
     , m_state(state)
+    , m_context(context)
     , m_model(new SkillListModel(state, context, this))
     , m_title(new ColumnTitle(QString(), this))
     , m_stack(new QStackedWidget(this))
@@ -55,6 +60,20 @@ SkillListView::SkillListView(AppState &state, ModelContext &context, QWidget *pa
     m_list->viewport()->setAttribute(Qt::WA_Hover);
     m_list->setUniformItemSizes(true);
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    // Rows are dragged onto a collection in the sidebar to add them to it.
+    m_list->setDragEnabled(true);
+    m_list->setDragDropMode(QAbstractItemView::DragOnly);
+    m_list->setDefaultDropAction(Qt::CopyAction);
+    m_newCollection = new NewCollectionPopover(this);
+    m_newCollection->setObjectName(QStringLiteral("listNewCollectionPopover"));
+    connect(m_newCollection, &NewCollectionPopover::createRequested, this,
+            [this](const QString &name, const QString &icon) {
+                QString error;
+                SkillCollection *made = createCollection(m_context, name, icon, &error);
+                if (made && m_newCollectionSkill)
+                    addToCollection(m_context, {m_newCollectionSkill.data()}, *made);
+                m_newCollection->finishCreate(error);
+            });
     m_list->setStyleSheet(QStringLiteral("QListView { outline: 0; }"));
     m_empty->setObjectName(QStringLiteral("noSkills"));
     m_empty->setAutoFillBackground(true);
@@ -143,12 +162,50 @@ QList<QAction *> SkillListView::contextActions(Skill *skill, QObject *owner)
     });
     auto *separator = new QAction(owner);
     separator->setSeparator(true);
+    QAction *collections = collectionMenuAction(skill, owner);
     auto *reveal = new QAction(tr("Show in Finder"), owner);
     connect(reveal, &QAction::triggered, this, [this, target] {
         if (target)
             Q_EMIT revealRequested(target);
     });
-    return {favorite, separator, reveal};
+    return {favorite, collections, separator, reveal};
+}
+
+QAction *SkillListView::collectionMenuAction(Skill *skill, QObject *owner)
+{
+    const QPointer<Skill> target(skill);
+    auto *menu = new QMenu(this);
+    connect(owner, &QObject::destroyed, menu, &QObject::deleteLater);
+    for (SkillCollection *collection : m_context.collections()) {
+        QAction *item = menu->addAction(Symbols::icon(collection->icon()), collection->name());
+        item->setCheckable(true);
+        item->setChecked(isMember(*skill, *collection));
+        const QPointer<SkillCollection> held(collection);
+        connect(item, &QAction::triggered, this, [this, target, held] {
+            if (target && held)
+                toggleMembership(m_context, *target, *held);
+        });
+    }
+    if (!menu->isEmpty())
+        menu->addSeparator();
+    QAction *create = menu->addAction(tr("New Collection…"));
+    create->setObjectName(QStringLiteral("newCollectionWithSkill"));
+    connect(create, &QAction::triggered, this, [this, target] {
+        if (target)
+            openNewCollectionFor(target);
+    });
+    auto *action = new QAction(tr("Add to Collection"), owner);
+    action->setObjectName(QStringLiteral("addToCollection"));
+    action->setMenu(menu);
+    return action;
+}
+
+void SkillListView::openNewCollectionFor(Skill *skill)
+{
+    m_newCollectionSkill = skill;
+    const int row = m_model->rowOf(skill);
+    const QRect rect = row >= 0 ? m_list->visualRect(m_model->index(row)) : m_list->viewport()->rect();
+    m_newCollection->popup(QRect(m_list->viewport()->mapToGlobal(rect.topLeft()), rect.size()));
 }
 
 void SkillListView::showContextMenu(const QPoint &position)

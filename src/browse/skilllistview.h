@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 
 class AppState;
 class ContentUnavailableView;
 class ModelContext;
+class NewCollectionPopover;
 class QLabel;
 class QListView;
 class QStackedWidget;
@@ -26,8 +28,12 @@ public:
     QString title() const;
     bool isShowingEmptyState() const;
 
-    // The actions of a row's context menu, built for `skill` (used by the menu and by tests).
+    // The actions of a row's context menu, built for `skill` (used by the menu and by tests):
+    // favorite, "Add to Collection" with one checkable item per collection and
+    // "New Collection…", and reveal.
     QList<QAction *> contextActions(Skill *skill, QObject *owner);
+    // The form "New Collection…" opens; a collection made there holds the skill.
+    NewCollectionPopover *newCollectionPopover() const { return m_newCollection; }
 
 Q_SIGNALS:
     void toggleFavoriteRequested(Skill *skill);
@@ -39,12 +45,17 @@ private:
     void selectSkillFromState();
     void selectionChangedByUser();
     void showContextMenu(const QPoint &position);
+    QAction *collectionMenuAction(Skill *skill, QObject *owner);
+    void openNewCollectionFor(Skill *skill);
 
     AppState &m_state;
+    ModelContext &m_context;
     SkillListModel *m_model = nullptr;
     QLabel *m_title = nullptr;
     QStackedWidget *m_stack = nullptr;
     QListView *m_list = nullptr;
     ContentUnavailableView *m_empty = nullptr;
+    NewCollectionPopover *m_newCollection = nullptr;
+    QPointer<Skill> m_newCollectionSkill;
     bool m_syncing = false;
 };

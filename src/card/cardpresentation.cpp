@@ -140,6 +140,8 @@ QColor harnessTint(ToolSource tool, const QPalette &palette)
         case ToolSource::Copilot: return Tint::Purple;
         case ToolSource::Aider: return Tint::Yellow;
         case ToolSource::Amp: return Tint::Pink;
+        case ToolSource::Gemini: return Tint::Indigo;
+        case ToolSource::OpenCode: return Tint::Brown;
         case ToolSource::Custom: return Tint::Gray;
         }
         return Tint::Gray;

@@ -13,8 +13,12 @@
 #include "common/palettecolors.h"
 #include "common/toolicon.h"
 #include "library/artifactcache.h"
+#include "library/homepath.h"
+#include "library/skilllocations.h"
 #include "library/skill.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QScrollBar>
 #include <QTimer>
@@ -232,6 +236,29 @@ QWidget *SkillCardView::buildHeader(QWidget *parent)
         fact(QStringLiteral("paperclip"), CardPresentation::resourceCountText(resources), PaletteColors::lime())
             ->setObjectName(QStringLiteral("resourceFact"));
     layout->addWidget(info);
+
+    // A copy in a folder its tool has stopped reading: say so, once per tool.
+    QStringList notes;
+    QHash<QString, QStringList> folders;
+    const QString home = QDir::homePath();
+    for (const LegacyNote &note : SkillLocations::legacyNotes(m_skill->installedPaths(), home)) {
+        if (!notes.contains(note.text))
+            notes.append(note.text);
+        folders[note.text].append(abbreviateHome(QFileInfo(note.path).path(), home));
+    }
+    for (const QString &text : notes) {
+        SymbolText content;
+        content.symbolName = QStringLiteral("exclamationmark.triangle.fill");
+        content.text = text;
+        content.font = designFont(11, QFont::Medium);
+        content.color = PaletteColors::tint(PaletteColors::Tint::Orange, palette);
+        content.symbolScale = SymbolScale::small;
+        content.spacing = 6;
+        auto *label = new SymbolLabel(content, header);
+        label->setObjectName(QStringLiteral("legacyNote"));
+        label->setToolTip(folders.value(text).join(u'\n'));
+        layout->addWidget(label);
+    }
     return header;
 }
 
@@ -331,5 +358,6 @@ void SkillCardView::openEditor()
 {
     // The card fades out over the editor that takes its place.
     crossFadeFrom(this, editFadeMs);
-    m_state.setDetailViewMode(DetailViewMode::Editor);
+    if (m_state.requestDetailViewMode(DetailViewMode::Editor))
+        Q_EMIT editorOpened();
 }

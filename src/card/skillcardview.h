@@ -38,6 +38,8 @@ public:
 Q_SIGNALS:
     // A chip was clicked: the file it stands for should be shown in the file manager.
     void revealRequested(const QString &path);
+    // "Edit" switched the pane to the editor.
+    void editorOpened();
     // Emitted after each rebuild (tests wait for it).
     void rebuilt();
 

@@ -26,6 +26,7 @@ void toggleFavorite(ModelContext &context, Skill &skill)
 QString collectionNameFromInput(const QString &typed)
 {
     QString name = typed;
+    name.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
     for (QChar &c : name) {
         if (c == u'\n' || c == u'\r' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator
             || c == u'\t' || c == u'\v' || c == u'\f')

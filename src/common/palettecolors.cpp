@@ -55,6 +55,8 @@ QColor tint(Tint tint, const QPalette &palette)
         case Tint::Pink: return {qRgb(255, 45, 85), qRgb(255, 55, 95)};
         case Tint::Gray: return {qRgb(142, 142, 147), qRgb(152, 152, 157)};
         case Tint::Cyan: return {qRgb(50, 173, 230), qRgb(100, 210, 255)};
+        case Tint::Indigo: return {qRgb(88, 86, 214), qRgb(94, 92, 230)};
+        case Tint::Brown: return {qRgb(162, 132, 94), qRgb(172, 142, 104)};
         }
         return {qRgb(142, 142, 147), qRgb(152, 152, 157)};
     }();
@@ -93,7 +95,7 @@ QColor favoriteYellow(const QPalette &palette)
 
 QColor systemOrange(const QPalette &palette)
 {
-    return isDark(palette) ? QColor(255, 159, 10) : QColor(255, 149, 0);
+    return tint(Tint::Orange, palette);
 }
 
 QColor accent(const QPalette &palette)

@@ -27,7 +27,7 @@ QColor lime();
 
 // The desktop's named tints, each a little brighter on a dark background so it
 // keeps its contrast there.
-enum class Tint { Orange, Blue, Teal, Green, Purple, Yellow, Pink, Gray, Cyan };
+enum class Tint { Orange, Blue, Teal, Green, Purple, Yellow, Pink, Gray, Cyan, Indigo, Brown };
 QColor tint(Tint tint, const QPalette &palette);
 
 QPalette lightPalette();

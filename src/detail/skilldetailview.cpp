@@ -1,5 +1,7 @@
 #include "detail/skilldetailview.h"
 
+#include "card/skillcardview.h"
+#include "card/skillmetadatabar.h"
 #include "common/appstate.h"
 #include "common/columntitle.h"
 #include "common/palettecolors.h"
@@ -7,7 +9,6 @@
 #include "detail/highlightedtexteditor.h"
 #include "detail/segmentedcontrol.h"
 #include "detail/skilleditorview.h"
-#include "detail/skillsummaryview.h"
 #include "library/skill.h"
 
 #include <QEvent>
@@ -33,20 +34,19 @@ QToolButton *headerButton(const QString &objectName, QWidget *parent)
 
 } // namespace
 
-SkillDetailView::SkillDetailView(AppState &state, QWidget *parent)
+SkillDetailView::SkillDetailView(AppState &state, ModelContext &context, const ArtifactCache &artifacts,
+                                 QWidget *parent)
     : QWidget(parent)
     , m_state(state)
     , m_content(new QStackedWidget(this))
-    , m_card(new SkillSummaryView(m_content))
-    , m_metadataBar(new QWidget(this))
+    , m_card(new SkillCardView(state, artifacts, m_content))
+    , m_metadataBar(new SkillMetadataBar(context, this))
     , m_editor(new SkillEditorView(m_content))
 {
     setObjectName(QStringLiteral("skillDetailView"));
     m_content->setObjectName(QStringLiteral("detailContent"));
     m_content->addWidget(m_card);
     m_content->addWidget(m_editor);
-    m_metadataBar->setObjectName(QStringLiteral("metadataBar"));
-    m_metadataBar->setFixedHeight(28);
 
     auto *divider = new QFrame(this);
     divider->setFrameShape(QFrame::HLine);
@@ -67,6 +67,8 @@ SkillDetailView::SkillDetailView(AppState &state, QWidget *parent)
     layout->addWidget(m_metadataBar);
 
     connect(&m_state, &AppState::detailViewModeChanged, this, &SkillDetailView::showMode);
+    connect(m_card, &SkillCardView::revealRequested, this, &SkillDetailView::revealFileRequested);
+    connect(m_card, &SkillCardView::editorOpened, this, &SkillDetailView::focusEditor);
     connect(m_editor, &SkillEditorView::saveActionChanged, this, &SkillDetailView::saveActionChanged);
     connect(m_editor, &SkillEditorView::modifiedChanged, this, &SkillDetailView::modifiedChanged);
     showMode();
@@ -131,6 +133,7 @@ void SkillDetailView::setSkill(Skill *skill)
         connect(m_skill, &Skill::isFavoriteChanged, this, &SkillDetailView::updateFavorite);
     }
     m_card->setSkill(skill);
+    m_metadataBar->setSkill(skill);
     m_editor->setSkill(isShowingEditor() ? skill : nullptr);
     updateTitle();
     updateFavorite();

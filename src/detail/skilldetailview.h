@@ -6,12 +6,15 @@
 #include <QWidget>
 
 class AppState;
+class ArtifactCache;
 class ColumnTitle;
+class ModelContext;
 class QStackedWidget;
 class QToolButton;
 class SegmentedControl;
+class SkillCardView;
 class SkillEditorView;
-class SkillSummaryView;
+class SkillMetadataBar;
 
 // The detail column for the selected skill: a header with the skill's name and
 // its controls (card/editor switch, favorite, "Show in File Manager"), the
@@ -21,7 +24,8 @@ class SkillDetailView final : public QWidget
     Q_OBJECT
 
 public:
-    explicit SkillDetailView(AppState &state, QWidget *parent = nullptr);
+    SkillDetailView(AppState &state, ModelContext &context, const ArtifactCache &artifacts,
+                    QWidget *parent = nullptr);
 
     void setSkill(Skill *skill);
     Skill *skill() const { return m_skill.data(); }
@@ -36,6 +40,8 @@ public:
     bool confirmLeave();
 
     SkillEditorView *editor() const { return m_editor; }
+    SkillCardView *card() const { return m_card; }
+    SkillMetadataBar *metadataBar() const { return m_metadataBar; }
     SegmentedControl *modeSwitch() const { return m_mode; }
     QToolButton *favoriteButton() const { return m_favorite; }
     QToolButton *revealButton() const { return m_reveal; }
@@ -43,6 +49,8 @@ public:
 Q_SIGNALS:
     void toggleFavoriteRequested(Skill *skill);
     void revealRequested(Skill *skill);
+    // A supporting file's chip on the card was clicked.
+    void revealFileRequested(const QString &path);
     void saveActionChanged();
     void modifiedChanged(bool modified);
 
@@ -65,10 +73,7 @@ private:
     QToolButton *m_favorite = nullptr;
     QToolButton *m_reveal = nullptr;
     QStackedWidget *m_content = nullptr;
-    // The card mode's view and the metadata bar's row. The read-only summary and
-    // the empty row stand in for the card and the bar; each is made in one place
-    // in the constructor and fed by setSkill().
-    SkillSummaryView *m_card = nullptr;
-    QWidget *m_metadataBar = nullptr;
+    SkillCardView *m_card = nullptr;
+    SkillMetadataBar *m_metadataBar = nullptr;
     SkillEditorView *m_editor = nullptr;
 };

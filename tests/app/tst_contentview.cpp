@@ -25,6 +25,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QListView>
 #include <QPushButton>
 #include <QToolButton>
@@ -184,7 +185,8 @@ private Q_SLOTS:
         QList<QAction *> actions = window->skillList()->contextActions(solo, this);
         QCOMPARE(actions.first()->text(), QStringLiteral("Favorite"));
         QCOMPARE(actions.last()->text(), QStringLiteral("Show in Finder"));
-        QVERIFY(actions.at(1)->isSeparator());
+        QCOMPARE(actions.at(1)->text(), QStringLiteral("Add to Collection"));
+        QVERIFY(actions.at(2)->isSeparator());
         actions.first()->trigger();
         QCOMPARE(badge(window, SidebarFilter::favorites()), 1);
         actions = window->skillList()->contextActions(solo, this);
@@ -211,7 +213,7 @@ private Q_SLOTS:
         QVERIFY(!window->isShowingPlaceholder());
     }
 
-    void deletingTheFilteredCollectionEmptiesTheList()
+    void deletingTheFilteredCollectionShowsAllSkills()
     {
         writeSkill(home(".claude/skills/member.md"), "member");
         ContentView *window = openWindow();
@@ -245,13 +247,15 @@ private Q_SLOTS:
         QCOMPARE(window->skillList()->title(), QStringLiteral("Work"));
         QCOMPARE(listed(window), QStringList{"member"});
 
-        Q_EMIT sidebar->deleteCollectionRequested(work);
-        QCOMPARE(listed(window), QStringList{});
-        QVERIFY(window->skillList()->isShowingEmptyState());
-        QCOMPARE(m_app->state().sidebarFilter(), SidebarFilter::collection("Work"));
-        QVERIFY(skillNamed("member"));
+        sidebar->confirmDeleteCollection(work);
+        QTRY_VERIFY(sidebar->deleteConfirmation() && sidebar->deleteConfirmation()->isVisible());
+        sidebar->deleteConfirmation()->findChild<QPushButton *>("confirmDelete")->click();
+        // The list does not stay titled after a collection that is gone.
+        QCOMPARE(m_app->state().sidebarFilter(), SidebarFilter::all());
+        QCOMPARE(window->skillList()->title(), QStringLiteral("All skills"));
+        QCOMPARE(listed(window), QStringList{"member"});
         QVERIFY(skillNamed("member")->collections().isEmpty());
-        QTRY_VERIFY(sidebar->treeView()->selectionModel()->selectedIndexes().isEmpty());
+        QVERIFY(!m_app->context().collectionNamed("Work"));
     }
 
     void aDuplicateCollectionNameIsExplainedInThePopover()

@@ -1,10 +1,14 @@
+#include "card/clampedlabel.h"
+#include "card/skillcardview.h"
+#include "card/skillmetadatabar.h"
+#include "card/symboltext.h"
 #include "common/appstate.h"
 #include "common/libraryactions.h"
 #include "detail/segmentedcontrol.h"
 #include "detail/skilldetailview.h"
 #include "detail/skilleditorview.h"
-#include "detail/skillsummaryview.h"
 #include "detail/highlightedtexteditor.h"
+#include "library/artifactcache.h"
 #include "library/modelcontainer.h"
 #include "library/modelcontext.h"
 #include "testhome.h"
@@ -24,6 +28,7 @@ class TestDetailView final : public QObject
 
     std::unique_ptr<QTemporaryDir> m_home;
     std::unique_ptr<ModelContainer> m_container;
+    ArtifactCache m_artifacts;
 
     ModelContext &context() const { return *m_container->mainContext(); }
 
@@ -67,10 +72,11 @@ private Q_SLOTS:
         Skill *skill = addSkill("review", "---\nname: review\n---\nRead the diff.\n");
         QVERIFY(skill);
         AppState state;
-        SkillDetailView view(state);
+        SkillDetailView view(state, context(), m_artifacts);
         view.setSkill(skill);
         QCOMPARE(state.detailViewMode(), DetailViewMode::Card);
-        QVERIFY(qobject_cast<SkillSummaryView *>(shownContent(view)));
+        QCOMPARE(shownContent(view), view.card());
+        QCOMPARE(view.metadataBar()->skill(), skill);
         QCOMPARE(view.modeSwitch()->currentIndex(), 0);
 
         state.setDetailViewMode(DetailViewMode::Editor);
@@ -89,7 +95,7 @@ private Q_SLOTS:
     {
         Skill *skill = addSkill("review", "Text.");
         AppState state;
-        SkillDetailView view(state);
+        SkillDetailView view(state, context(), m_artifacts);
         view.setSkill(skill);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
@@ -115,7 +121,7 @@ private Q_SLOTS:
         Skill *skill = addSkill("review", "Text.");
         QVERIFY(context().save());
         AppState state;
-        SkillDetailView view(state);
+        SkillDetailView view(state, context(), m_artifacts);
         view.setSkill(skill);
         connect(&view, &SkillDetailView::toggleFavoriteRequested, this,
                 [this](Skill *target) { toggleFavorite(context(), *target); });
@@ -140,7 +146,7 @@ private Q_SLOTS:
     {
         Skill *skill = addSkill("review", "Text.");
         AppState state;
-        SkillDetailView view(state);
+        SkillDetailView view(state, context(), m_artifacts);
         view.setSkill(skill);
         QCOMPARE(view.revealButton()->toolTip(), QStringLiteral("Show in File Manager"));
         QSignalSpy reveal(&view, &SkillDetailView::revealRequested);
@@ -153,7 +159,7 @@ private Q_SLOTS:
     {
         Skill *skill = addSkill("review", "Text.");
         AppState state;
-        SkillDetailView view(state);
+        SkillDetailView view(state, context(), m_artifacts);
         view.resize(600, 400);
         view.setSkill(skill);
         QCOMPARE(view.title(), QStringLiteral("review"));
@@ -163,26 +169,23 @@ private Q_SLOTS:
         QCOMPARE(view.title(), QString());
     }
 
-    void theSummaryShowsTextFromTheFileAsPlainText()
+    void theCardShowsTextFromTheFileAsPlainText()
     {
         const QString body = QStringLiteral("![x](/dev/zero)\n<b>not bold</b>");
         Skill *skill = addSkill("trap", "Text.", body);
         skill->setName(QStringLiteral("<img src=/dev/zero>"));
         AppState state;
-        SkillDetailView view(state);
+        SkillDetailView view(state, context(), m_artifacts);
         view.setSkill(skill);
-        auto *summary = view.findChild<SkillSummaryView *>();
-        QVERIFY(summary);
-        QStringList texts;
-        for (QLabel *label : summary->findChildren<QLabel *>()) {
-            QCOMPARE(label->textFormat(), Qt::PlainText);
-            texts.append(label->text());
-        }
-        QVERIFY(texts.contains(QStringLiteral("<img src=/dev/zero>")));
-        QCOMPARE(summary->findChild<QPlainTextEdit *>("summaryBody")->toPlainText(), body);
+        view.resize(800, 600);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QTRY_COMPARE(view.card()->findChild<ClampedLabel *>("cardName")->displayedText(),
+                     QStringLiteral("<img src=/dev/zero>"));
+        QCOMPARE(view.card()->findChild<ClampedLabel *>("contentPreview")->text(), body);
     }
 
-    void theSummarySaysWhenAToolNoLongerReadsTheFolder()
+    void theCardSaysWhenAToolNoLongerReadsTheFolder()
     {
         const QString legacy = QDir::homePath() + "/.cursor/rules/old.mdc";
         const QString current = QDir::homePath() + "/.cursor/skills/old/SKILL.md";
@@ -192,37 +195,15 @@ private Q_SLOTS:
         QVERIFY(skill);
         skill->setInstalledPaths({legacy, current});
         AppState state;
-        SkillDetailView view(state);
+        SkillDetailView view(state, context(), m_artifacts);
         view.setSkill(skill);
-        auto *note = view.findChild<QLabel *>("legacyNote");
+        auto *note = view.card()->findChild<SymbolLabel *>("legacyNote");
         QVERIFY(note);
-        QVERIFY(!note->isHidden());
         QCOMPARE(note->text(), QStringLiteral("Cursor no longer reads this folder"));
         QCOMPARE(note->toolTip(), QStringLiteral("~/.cursor/rules"));
 
         skill->setInstalledPaths({current}); // the copy in the old folder went away
-        QVERIFY(note->isHidden());
-    }
-
-    void theSummaryPreviewKeepsTheFirstLinesThatAreNotBlank_data()
-    {
-        QTest::addColumn<QString>("body");
-        QTest::addColumn<int>("lines");
-        QTest::addColumn<int>("characters");
-        QTest::addColumn<QString>("preview");
-        QTest::newRow("blank lines are skipped") << "a\n\n  \nb\n" << 20 << 100 << "a\nb";
-        QTest::newRow("at most the given number of lines") << "a\nb\nc" << 2 << 100 << "a\nb";
-        QTest::newRow("a long line is cut at the character limit") << "abcdef\nxyz" << 20 << 4 << "abcd";
-        QTest::newRow("nothing left reads as no content") << "\n \t\n" << 20 << 100 << "(No content)";
-    }
-
-    void theSummaryPreviewKeepsTheFirstLinesThatAreNotBlank()
-    {
-        QFETCH(QString, body);
-        QFETCH(int, lines);
-        QFETCH(int, characters);
-        QFETCH(QString, preview);
-        QCOMPARE(SkillSummaryView::preview(body, lines, characters), preview);
+        QTRY_VERIFY(!view.card()->findChild<SymbolLabel *>("legacyNote"));
     }
 
     void leaveChecksCanRefuseAndEndWithTheirOwner()
