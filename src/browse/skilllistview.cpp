@@ -4,7 +4,6 @@
 #include "common/columntitle.h"
 #include "common/contentunavailableview.h"
 #include "common/libraryactions.h"
-#include "common/symbols.h"
 #include "browse/newcollectionpopover.h"
 #include "browse/skillfilter.h"
 #include "browse/skilllistmodel.h"
@@ -163,7 +162,7 @@ QList<QAction *> SkillListView::contextActions(Skill *skill, QObject *owner)
     auto *separator = new QAction(owner);
     separator->setSeparator(true);
     QAction *collections = collectionMenuAction(skill, owner);
-    auto *reveal = new QAction(tr("Show in Finder"), owner);
+    auto *reveal = new QAction(tr("Show in File Manager"), owner);
     connect(reveal, &QAction::triggered, this, [this, target] {
         if (target)
             Q_EMIT revealRequested(target);
@@ -177,7 +176,9 @@ QAction *SkillListView::collectionMenuAction(Skill *skill, QObject *owner)
     auto *menu = new QMenu(this);
     connect(owner, &QObject::destroyed, menu, &QObject::deleteLater);
     for (SkillCollection *collection : m_context.collections()) {
-        QAction *item = menu->addAction(Symbols::icon(collection->icon()), collection->name());
+        // No icon: a checked item with an icon shows its state only as a faint
+        // frame around the icon, and membership is what this menu is for.
+        QAction *item = menu->addAction(collection->name());
         item->setCheckable(true);
         item->setChecked(isMember(*skill, *collection));
         const QPointer<SkillCollection> held(collection);

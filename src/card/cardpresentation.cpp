@@ -101,7 +101,7 @@ ChipStyle chipStyle(const QString &fileExtension, const QPalette &palette)
     if (javascript.contains(fileExtension))
         return {code, PaletteColors::tint(PaletteColors::Tint::Orange, palette)};
     if (shell.contains(fileExtension))
-        return {QStringLiteral("terminal.fill"), PaletteColors::lime()};
+        return {QStringLiteral("terminal.fill"), PaletteColors::lime(palette)};
     if (fileExtension == QLatin1String("md"))
         return {QStringLiteral("doc.text.fill"), PaletteColors::violet()};
     if (settings.contains(fileExtension))
@@ -117,7 +117,7 @@ QColor groupHeadingColor(SkillArtifact::Category category, const QPalette &palet
     case SkillArtifact::Category::Reference:
         return PaletteColors::faded(PaletteColors::violet(), 0.7);
     case SkillArtifact::Category::Rule:
-        return PaletteColors::faded(PaletteColors::lime(), 0.7);
+        return PaletteColors::faded(PaletteColors::lime(palette), 0.7);
     case SkillArtifact::Category::Config:
         return PaletteColors::faded(PaletteColors::tint(PaletteColors::Tint::Orange, palette), 0.7);
     case SkillArtifact::Category::Other:

@@ -9,7 +9,8 @@
 #include <QPainterPath>
 #include <QVBoxLayout>
 
-MetadataTable::MetadataTable(const QStringList &keys, const Skill::Frontmatter &frontmatter, QWidget *parent)
+MetadataTable::MetadataTable(const QStringList &keys, const Skill::Frontmatter &frontmatter, const QPalette &palette,
+                             QWidget *parent)
     : QWidget(parent)
     , m_keys(keys)
 {
@@ -17,7 +18,7 @@ MetadataTable::MetadataTable(const QStringList &keys, const Skill::Frontmatter &
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    const QColor keyColor = PaletteColors::faded(PaletteColors::lime(), 0.7);
+    const QColor keyColor = PaletteColors::faded(PaletteColors::lime(palette), 0.7);
     for (const QString &key : keys) {
         auto *row = new QWidget(this);
         auto *rowLayout = new QHBoxLayout(row);

@@ -14,7 +14,8 @@ class MetadataTable final : public QWidget
     Q_OBJECT
 
 public:
-    MetadataTable(const QStringList &keys, const Skill::Frontmatter &frontmatter, QWidget *parent = nullptr);
+    MetadataTable(const QStringList &keys, const Skill::Frontmatter &frontmatter, const QPalette &palette,
+                  QWidget *parent = nullptr);
 
     QStringList keys() const { return m_keys; }
     QList<ClampedLabel *> valueLabels() const { return m_values; }

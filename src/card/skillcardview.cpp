@@ -29,13 +29,13 @@ namespace {
 constexpr int sectionInset = 24;
 constexpr int editFadeMs = 150;
 
-SymbolText sectionHeader(const QString &title, const QString &symbol)
+SymbolText sectionHeader(const QString &title, const QString &symbol, const QPalette &palette)
 {
     SymbolText header;
     header.symbolName = symbol;
     header.text = title;
     header.font = designFont(13, QFont::DemiBold);
-    header.color = PaletteColors::faded(PaletteColors::lime(), 0.6);
+    header.color = PaletteColors::faded(PaletteColors::lime(palette), 0.6);
     header.symbolScale = SymbolScale::small;
     header.spacing = 6;
     return header;
@@ -233,7 +233,7 @@ QWidget *SkillCardView::buildHeader(QWidget *parent)
     m_dateLabel->setObjectName(QStringLiteral("dateFact"));
     const qsizetype resources = m_artifacts.artifacts(m_skill->filePath()).size();
     if (resources > 0)
-        fact(QStringLiteral("paperclip"), CardPresentation::resourceCountText(resources), PaletteColors::lime())
+        fact(QStringLiteral("paperclip"), CardPresentation::resourceCountText(resources), PaletteColors::lime(palette))
             ->setObjectName(QStringLiteral("resourceFact"));
     layout->addWidget(info);
 
@@ -267,8 +267,9 @@ QWidget *SkillCardView::buildMetadata(const QStringList &keys, QWidget *parent)
     auto *section = new QWidget(parent);
     section->setObjectName(QStringLiteral("metadataSection"));
     QVBoxLayout *layout = sectionLayout(section, 12);
-    layout->addWidget(new SymbolLabel(sectionHeader(tr("Metadata"), QStringLiteral("tag.fill")), section));
-    layout->addWidget(new MetadataTable(keys, m_skill->frontmatter(), section));
+    layout->addWidget(
+        new SymbolLabel(sectionHeader(tr("Metadata"), QStringLiteral("tag.fill"), palette()), section));
+    layout->addWidget(new MetadataTable(keys, m_skill->frontmatter(), palette(), section));
     return section;
 }
 
@@ -281,7 +282,8 @@ QWidget *SkillCardView::buildResources(QWidget *parent)
     auto *section = new QWidget(parent);
     section->setObjectName(QStringLiteral("resourcesSection"));
     QVBoxLayout *layout = sectionLayout(section, 16);
-    layout->addWidget(new SymbolLabel(sectionHeader(tr("Resources"), QStringLiteral("paperclip")), section));
+    layout->addWidget(
+        new SymbolLabel(sectionHeader(tr("Resources"), QStringLiteral("paperclip"), palette()), section));
     for (const CardPresentation::ArtifactGroup &group : groups) {
         auto *box = new QWidget(section);
         box->setObjectName(QStringLiteral("artifactGroup"));
@@ -318,13 +320,14 @@ QWidget *SkillCardView::buildContent(QWidget *parent)
     QVBoxLayout *layout = sectionLayout(section, 12);
     auto *heading = new QHBoxLayout;
     heading->setSpacing(8);
-    heading->addWidget(new SymbolLabel(sectionHeader(tr("Content"), QStringLiteral("doc.text.fill")), section));
+    heading->addWidget(
+        new SymbolLabel(sectionHeader(tr("Content"), QStringLiteral("doc.text.fill"), palette()), section));
     heading->addStretch(1);
     SymbolText edit;
     edit.symbolName = QStringLiteral("pencil");
     edit.text = tr("Edit");
     edit.font = designFont(11, QFont::Medium);
-    edit.color = PaletteColors::lime();
+    edit.color = PaletteColors::lime(palette());
     edit.symbolScale = SymbolScale::small;
     auto *editButton = new SymbolButton(edit, section);
     editButton->setObjectName(QStringLiteral("editButton"));

@@ -38,6 +38,13 @@ QColor lime()
     return QColor::fromRgbF(0.757f, 0.847f, 0.267f);
 }
 
+QColor lime(const QPalette &palette)
+{
+    if (isDark(palette))
+        return lime();
+    return QColor::fromHsvF(lime().hsvHueF(), 1.0f, 0.4f);
+}
+
 QColor tint(Tint tint, const QPalette &palette)
 {
     struct Pair {

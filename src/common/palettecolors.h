@@ -24,6 +24,10 @@ QColor faded(QColor color, qreal opacity);
 QColor vividOrange();
 QColor violet();
 QColor lime();
+// Lime for text and symbols drawn on the palette's background. The fixed lime is
+// a light colour that all but disappears on white, so a light background gets a
+// deep olive of the same hue; a dark one keeps the fixed lime.
+QColor lime(const QPalette &palette);
 
 // The desktop's named tints, each a little brighter on a dark background so it
 // keeps its contrast there.

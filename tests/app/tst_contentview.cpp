@@ -10,6 +10,10 @@
 #include "browse/sidebarview.h"
 #include "browse/skilllistmodel.h"
 #include "browse/skilllistview.h"
+#include "card/collectionpicker.h"
+#include "card/skillmetadatabar.h"
+#include "card/symboltext.h"
+#include "common/libraryactions.h"
 #include "detail/findbar.h"
 #include "detail/highlightedtexteditor.h"
 #include "detail/segmentedcontrol.h"
@@ -184,7 +188,7 @@ private Q_SLOTS:
         Skill *solo = skillNamed("solo");
         QList<QAction *> actions = window->skillList()->contextActions(solo, this);
         QCOMPARE(actions.first()->text(), QStringLiteral("Favorite"));
-        QCOMPARE(actions.last()->text(), QStringLiteral("Show in Finder"));
+        QCOMPARE(actions.last()->text(), QStringLiteral("Show in File Manager"));
         QCOMPARE(actions.at(1)->text(), QStringLiteral("Add to Collection"));
         QVERIFY(actions.at(2)->isSeparator());
         actions.first()->trigger();
@@ -256,6 +260,43 @@ private Q_SLOTS:
         QCOMPARE(listed(window), QStringList{"member"});
         QVERIFY(skillNamed("member")->collections().isEmpty());
         QVERIFY(!m_app->context().collectionNamed("Work"));
+    }
+
+    void theMetadataBarsPickerMovesTheSidebarCount()
+    {
+        writeSkill(home(".claude/skills/member/SKILL.md"), "member");
+        ContentView *window = openWindow();
+        QVERIFY(window);
+        QString error;
+        QVERIFY(createCollection(m_app->context(), "Work", "hammer", &error));
+        m_app->state().setSidebarFilter(SidebarFilter::collection("Work"));
+        m_app->state().setSelectedSkill(skillNamed("member"));
+        SkillMetadataBar *bar = window->detailView()->metadataBar();
+        QTRY_VERIFY(bar->isVisible());
+
+        // Nothing here asks the sidebar or the list to refresh: they follow the store.
+        SidebarModel *sidebar = window->sidebar()->model();
+        const auto count = [sidebar] {
+            return sidebar->indexForFilter(SidebarFilter::collection("Work")).data(ItemRoles::BadgeCountRole).toInt();
+        };
+        const auto rows = [window] { return window->skillList()->model()->rowCount(); };
+        QTRY_COMPARE(count(), 0);
+        QTRY_COMPARE(rows(), 0);
+
+        bar->collectionsButton()->click();
+        CollectionPicker *picker = bar->collectionPicker();
+        QTRY_VERIFY(picker->isVisible());
+        QTest::mouseClick(picker->rows().at(0), Qt::LeftButton);
+        QTRY_COMPARE(count(), 1);
+        QTRY_COMPARE(rows(), 1);
+        QVERIFY(!m_app->context().hasChanges());
+        QVERIFY(picker->isVisible());
+
+        QTest::mouseClick(picker->rows().at(0), Qt::LeftButton);
+        QTRY_COMPARE(count(), 0);
+        QTRY_COMPARE(rows(), 0);
+        QVERIFY(!m_app->context().hasChanges());
+        picker->hide();
     }
 
     void aDuplicateCollectionNameIsExplainedInThePopover()

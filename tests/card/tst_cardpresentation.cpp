@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QtTest/QtTest>
 
+#include <cmath>
+
 using Category = SkillArtifact::Category;
 
 namespace {
@@ -35,6 +37,20 @@ QString lines(int from, int to, const QString &between = QStringLiteral("\n"))
     for (int i = from; i <= to; ++i)
         made.append(QStringLiteral("line %1").arg(i));
     return made.join(between);
+}
+
+// The relative luminance and contrast ratio of the web's accessibility guidelines.
+qreal luminance(const QColor &color)
+{
+    const auto channel = [](qreal c) { return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(color.redF()) + 0.7152 * channel(color.greenF()) + 0.0722 * channel(color.blueF());
+}
+
+qreal contrastRatio(const QColor &a, const QColor &b)
+{
+    const qreal la = luminance(a);
+    const qreal lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 } // namespace
@@ -106,7 +122,7 @@ private Q_SLOTS:
                 << QString::fromLatin1(ext) << code << PaletteColors::tint(PaletteColors::Tint::Orange, light);
         for (const char *ext : {"sh", "bash", "zsh"})
             QTest::addRow("%s is a terminal in lime", ext)
-                << QString::fromLatin1(ext) << "terminal.fill" << PaletteColors::lime();
+                << QString::fromLatin1(ext) << "terminal.fill" << PaletteColors::lime(light);
         QTest::newRow("md is a text document in violet") << "md" << "doc.text.fill" << PaletteColors::violet();
         for (const char *ext : {"json", "yaml", "yml", "toml"})
             QTest::addRow("%s is a gear in cyan", ext)
@@ -143,10 +159,39 @@ private Q_SLOTS:
         QCOMPARE(scripts.rgb(), PaletteColors::vividOrange().rgb());
         QCOMPARE(qRound(scripts.alphaF() * 100), 70);
         QCOMPARE(CardPresentation::groupHeadingColor(Category::Reference, light).rgb(), PaletteColors::violet().rgb());
-        QCOMPARE(CardPresentation::groupHeadingColor(Category::Rule, light).rgb(), PaletteColors::lime().rgb());
+        QCOMPARE(CardPresentation::groupHeadingColor(Category::Rule, light).rgb(), PaletteColors::lime(light).rgb());
+        QCOMPARE(CardPresentation::groupHeadingColor(Category::Rule, dark).rgb(), PaletteColors::lime().rgb());
         QCOMPARE(CardPresentation::groupHeadingColor(Category::Config, light).rgb(),
                  PaletteColors::tint(PaletteColors::Tint::Orange, light).rgb());
         QCOMPARE(CardPresentation::groupHeadingColor(Category::Other, light), PaletteColors::secondaryLabel(light));
+    }
+
+    void limeTextCanBeReadOnEitherBackground_data()
+    {
+        QTest::addColumn<QPalette>("palette");
+        QTest::addColumn<qreal>("opacity");
+        QTest::addColumn<qreal>("minimumContrast");
+        // Ordinary text needs 4.5:1; the faded metadata keys and headings are
+        // held to the 3:1 that large or bold text needs.
+        QTest::newRow("full lime on white") << PaletteColors::lightPalette() << 1.0 << 4.5;
+        QTest::newRow("metadata keys on white") << PaletteColors::lightPalette() << 0.7 << 3.0;
+        QTest::newRow("full lime on the dark background") << PaletteColors::darkPalette() << 1.0 << 4.5;
+        QTest::newRow("metadata keys on the dark background") << PaletteColors::darkPalette() << 0.7 << 3.0;
+    }
+
+    void limeTextCanBeReadOnEitherBackground()
+    {
+        QFETCH(QPalette, palette);
+        QFETCH(qreal, opacity);
+        QFETCH(qreal, minimumContrast);
+        const QColor background = palette.color(QPalette::Base);
+        const QColor text = PaletteColors::lime(palette);
+        const auto over = [&](qreal fg, qreal bg) { return fg * opacity + bg * (1 - opacity); };
+        const QColor seen = QColor::fromRgbF(float(over(text.redF(), background.redF())),
+                                             float(over(text.greenF(), background.greenF())),
+                                             float(over(text.blueF(), background.blueF())));
+        const qreal contrast = contrastRatio(seen, background);
+        QVERIFY2(contrast >= minimumContrast, qPrintable(QString::number(contrast)));
     }
 
     void everyHarnessHasItsOwnTint()
