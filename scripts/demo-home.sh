@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Fills a folder with a small, realistic skill library (fourteen skills in the
+# Fills a folder with a small, realistic skill library (sixteen skills in the
 # tools' own folders, the shared ~/.agents/skills and two projects) for screenshots and manual testing:
 #   scripts/demo-home.sh /tmp/demo && HOME=/tmp/demo build/src/vesk
 set -euo pipefail
@@ -128,12 +128,49 @@ printf 'make release\n' > "$home/Projects/atlas/.claude/skills/deploy/release.sh
 mkdir -p "$home/Projects/atlas/.cursor/skills" "$home/Projects/atlas/.windsurf/rules"
 ln -sfn ../../.claude/skills/deploy "$home/Projects/atlas/.cursor/skills/deploy"
 ln -sfn ../../.claude/skills/deploy/SKILL.md "$home/Projects/atlas/.windsurf/rules/deploy.md"
-skill "$home/Projects/atlas/.cursor/rules/api-design.mdc" api-design \
-    "REST conventions for the atlas API." "Plural nouns, no verbs in paths."
+# A Cursor rule: one file, scoped to the API sources by its globs.
+mkdir -p "$home/Projects/atlas/.cursor/rules"
+cat > "$home/Projects/atlas/.cursor/rules/api-design.mdc" <<'RULE'
+---
+name: api-design
+description: REST conventions for the atlas API.
+globs: "api/**/*.ts"
+alwaysApply: false
+---
+# API design
+
+- Plural nouns for collections, no verbs in paths: `GET /deployments/:id`.
+- Errors are `application/problem+json` with a stable `type` URI.
+- Every list endpoint pages with `cursor` and `limit`; never offsets.
+- Dates are RFC 3339 in UTC.
+RULE
 skill "$home/Projects/atlas/.agents/skills/release-notes/SKILL.md" release-notes \
     "Writes the release notes for atlas from the changelog." "Lead with what users will notice."
 skill "$home/Projects/beacon/.claude/skills/migrations/SKILL.md" migrations \
     "Writes reversible database migrations." "Every up has a down."
+# A project skill read by exactly three harnesses: Cursor's folder holds it,
+# Windsurf's and Gemini CLI's link to it.
+seed="$home/Projects/beacon/.cursor/skills/seed-data"
+mkdir -p "$seed/scripts" "$home/Projects/beacon/.windsurf/skills" "$home/Projects/beacon/.gemini/skills"
+cat > "$seed/SKILL.md" <<'SKILL'
+---
+name: seed-data
+description: Fills a local beacon database with realistic accounts, orders and refunds for manual testing.
+version: 0.3.0
+---
+# Seed data
+
+Run scripts/seed.py against the local database only; it refuses any host but localhost.
+Accounts get stable ids so bug reports can name them.
+SKILL
+printf '#!/usr/bin/env python3
+"""Seeds the local database."""
+' > "$seed/scripts/seed.py"
+printf 'accounts: 50
+orders_per_account: 4
+' > "$seed/fixtures.yaml"
+ln -sfn ../../.cursor/skills/seed-data "$home/Projects/beacon/.windsurf/skills/seed-data"
+ln -sfn ../../.cursor/skills/seed-data "$home/Projects/beacon/.gemini/skills/seed-data"
 mkdir -p "$home/Projects/beacon/.github"
 printf '# Beacon Copilot instructions\n\nUse the repository layer for all queries.\n' \
     > "$home/Projects/beacon/.github/copilot-instructions.md"

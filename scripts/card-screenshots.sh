@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Saves screenshots of the skill card, in the light and the dark palette, from
+# the demo library: a skill folder with supporting files of every kind and
+# metadata, a one-file Cursor rule of a project, and a project skill that three
+# harnesses read; and one more at the window's minimum width, where badges and
+# chips wrap.
+#   scripts/card-screenshots.sh [OUTPUT_FOLDER]   (default: docs)
+# Needs a built build/src/vesk; runs offscreen, so no display is needed.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")/.." && pwd)
+out=$(mkdir -p "${1:-$here/docs}" && cd "${1:-$here/docs}" && pwd)
+vesk=${VESK:-$here/build/src/vesk}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+home=$work/home
+"$here/scripts/demo-home.sh" "$home" >/dev/null
+# Files written a moment ago would all read "1 second ago".
+touch -d '2 days ago' "$home/.claude/skills/pr-digest/SKILL.md"
+touch -d '26 hours ago' "$home/Projects/atlas/.cursor/rules/api-design.mdc"
+touch -d '3 hours ago' "$home/Projects/beacon/.cursor/skills/seed-data/SKILL.md"
+
+shoot() { # shoot FILE SKILL PALETTE SIZE
+    HOME=$home XDG_CONFIG_HOME=$home/.config XDG_DATA_HOME=$home/.local/share QT_QPA_PLATFORM=offscreen \
+        "$vesk" --screenshot "$out/$1" --select "$2" --mode card --palette "$3" --size "$4" 2>/dev/null
+    echo "$out/$1"
+}
+
+for palette in light dark; do
+    shoot "card-skill-folder-$palette.png" pr-digest "$palette" 1280x1240
+    shoot "card-cursor-rule-$palette.png" api-design "$palette" 1280x720
+    shoot "card-three-harnesses-$palette.png" seed-data "$palette" 1280x860
+done
+# The window's minimum width: the card's column is at its narrowest.
+shoot card-narrow-light.png pr-digest light 900x1240
