@@ -26,6 +26,24 @@ bool isWordCharacter(QChar c)
 
 } // namespace
 
+QString elidePath(const QString &path, const QFontMetricsF &metrics, qreal width)
+{
+    if (metrics.horizontalAdvance(path) <= width)
+        return path;
+    const qsizetype slash = path.lastIndexOf(u'/');
+    if (slash > 0) {
+        const QString fileName = path.mid(slash); // with its leading "/"
+        const qreal room = width - metrics.horizontalAdvance(fileName);
+        // Some of the start must show too, or the path reads as a bare file name.
+        if (room >= metrics.horizontalAdvance(path.left(2) + ellipsis)) {
+            const QString start = metrics.elidedText(path.left(slash), Qt::ElideRight, room);
+            if (!start.isEmpty())
+                return start + fileName;
+        }
+    }
+    return metrics.elidedText(path, Qt::ElideMiddle, width);
+}
+
 // The text laid out for one width: the lines shown whole, then, when text was
 // left out, one more line cut with "…" and laid out on its own.
 struct ClampedLabel::Lines {
@@ -156,7 +174,8 @@ const ClampedLabel::Lines &ClampedLabel::linesFor(int width) const
             // the cut line no longer maps onto the source.
             QString whole = m_source;
             whole.replace(QChar::LineSeparator, QLatin1Char(' '));
-            shown = metrics.elidedText(whole, m_elideMode, lineWidth);
+            shown = m_elideMode == Qt::ElideMiddle ? elidePath(whole, metrics, lineWidth)
+                                                   : metrics.elidedText(whole, m_elideMode, lineWidth);
             lines->tailMapsToSource = false;
         } else {
             qsizetype paragraphEnd = m_source.indexOf(QChar::LineSeparator, lines->tailStart);

@@ -7,6 +7,13 @@
 
 #include <memory>
 
+class QFontMetricsF;
+
+// Cuts a one-line path to `width` in its middle, keeping its start and, whenever
+// there is room for it, its whole file name ("~/.claude/sk…/SKILL.md"). A file
+// name too long for the width is cut in the middle with the rest.
+QString elidePath(const QString &path, const QFontMetricsF &metrics, qreal width);
+
 // Plain text wrapped to the widget's width and cut to at most a number of lines,
 // the last shown line ending in "…" when text was left out. Text is always text:
 // nothing in it is read as markup. Optionally selectable with the mouse and
@@ -25,7 +32,7 @@ public:
     void setText(const QString &text);
     QString text() const { return m_text; }
 
-    // 0 means no limit. With one line, `mode` may cut the middle instead (paths).
+    // 0 means no limit. With one line, Qt::ElideMiddle cuts it as a path: see elidePath().
     void setMaximumLineCount(int lines, Qt::TextElideMode mode = Qt::ElideRight);
     int maximumLineCount() const { return m_maxLines; }
 

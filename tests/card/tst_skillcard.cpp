@@ -253,6 +253,38 @@ private Q_SLOTS:
         QCOMPARE(label.selectedText(), QStringLiteral("alpha"));
     }
 
+    void longPathsKeepTheirStartAndFileName_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("widthOf"); // the width offered is this text's
+        QTest::addColumn<QString>("startsWith");
+        QTest::addColumn<QString>("endsWith");
+        const QString path = QStringLiteral("~/Projects/atlas/.claude/skills/deploy/SKILL.md");
+        QTest::newRow("a path that fits is shown whole") << path << path << path << path;
+        QTest::newRow("a long path loses its middle, not its file name")
+            << path << QStringLiteral("~/Projects/atl…/SKILL.md") << "~/Projects/" << "…/SKILL.md";
+        QTest::newRow("a file name wider than the room is cut in its middle too")
+            << QStringLiteral("~/x/a-very-long-file-name-that-goes-on-and-on.md") << QStringLiteral("~/x/a-very…on.md")
+            << "~/x/" << "on.md";
+        QTest::newRow("a bare file name is cut in its middle")
+            << QStringLiteral("a-very-long-file-name-that-goes-on.md") << QStringLiteral("a-very-lo…-on.md") << "a-ve"
+            << "on.md";
+    }
+
+    void longPathsKeepTheirStartAndFileName()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, widthOf);
+        QFETCH(QString, startsWith);
+        QFETCH(QString, endsWith);
+        const QFontMetricsF metrics(designFont(10));
+        const qreal width = metrics.horizontalAdvance(widthOf);
+        const QString shown = elidePath(path, metrics, width);
+        QVERIFY2(shown.startsWith(startsWith) && shown.endsWith(endsWith), qPrintable(shown));
+        QVERIFY2(metrics.horizontalAdvance(shown) <= width, qPrintable(shown));
+        QCOMPARE(shown.contains(QChar(0x2026)), shown != path);
+    }
+
     void theBarShowsWhereTheSkillLives()
     {
         Skill *skill = directorySkill();
