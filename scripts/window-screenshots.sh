@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Saves screenshots of the skill card, in the light and the dark palette, from
-# the demo library: a skill folder with supporting files of every kind and
-# metadata, a one-file Cursor rule of a project, and a project skill that three
-# harnesses read; and one more at the window's minimum width, where badges and
-# chips wrap.
-#   scripts/card-screenshots.sh [OUTPUT_FOLDER]   (default: docs)
+# Saves the README's screenshots of the main window from the demo library: the
+# window as it opens and filtered to Claude Code and to Codex; and the skill card,
+# in the light and the dark palette, of a skill folder with supporting files of
+# every kind and metadata, of a one-file Cursor rule of a project and of a project
+# skill that three harnesses read; and one more at the window's minimum width,
+# where badges and chips wrap.
+#   scripts/window-screenshots.sh [OUTPUT_FOLDER]   (default: docs)
 # Needs a built build/src/vesk; runs offscreen, so no display is needed.
 set -euo pipefail
 
@@ -20,12 +21,19 @@ home=$work/home
 touch -d '2 days ago' "$home/.claude/skills/pr-digest/SKILL.md"
 touch -d '26 hours ago' "$home/Projects/atlas/.cursor/rules/api-design.mdc"
 touch -d '3 hours ago' "$home/Projects/beacon/.cursor/skills/seed-data/SKILL.md"
+touch -d '5 days ago' "$home/.claude/skills/code-review/SKILL.md"
+touch -d '3 weeks ago' "$home/.agents/skills/changelog/SKILL.md"
 
-shoot() { # shoot FILE SKILL PALETTE SIZE
+shoot() { # shoot FILE SKILL PALETTE SIZE [FILTER]
     HOME=$home XDG_CONFIG_HOME=$home/.config XDG_DATA_HOME=$home/.local/share QT_QPA_PLATFORM=offscreen \
-        "$vesk" --screenshot "$out/$1" --select "$2" --mode card --palette "$3" --size "$4" 2>/dev/null
+        "$vesk" --screenshot "$out/$1" --select "$2" --mode card --palette "$3" --size "$4" \
+        --filter "${5:-all}" 2>/dev/null
     echo "$out/$1"
 }
+
+shoot vesk-light.png code-review light 1180x680
+shoot vesk-dark.png code-review dark 1180x680 claude
+shoot vesk-shared-folders.png changelog light 1100x620 codex
 
 for palette in light dark; do
     shoot "card-skill-folder-$palette.png" pr-digest "$palette" 1280x1240
