@@ -307,7 +307,7 @@ private Q_SLOTS:
     {
         Skill *skill = directorySkill();
         QString error;
-        // Created out of name order; rows follow the sort order.
+        // Created out of name order: rows are not sorted by name.
         SkillCollection *work = createCollection(context(), "Work", "hammer", &error);
         SkillCollection *archive = createCollection(context(), "Archive", "archivebox", &error);
         QVERIFY(work && archive);
@@ -343,6 +343,12 @@ private Q_SLOTS:
         QCOMPARE(skill->collections(), (QList<SkillCollection *>{archive, work}));
         QVERIFY(!context().hasChanges());
         QTRY_VERIFY(picker->rows().at(0)->isChecked() && picker->rows().at(1)->isChecked());
+
+        // Rows follow the sort order, not the order of creation, and move at once.
+        archive->setSortOrder(work->sortOrder() - 1);
+        QTRY_COMPARE(picker->rows().at(0)->text(), QStringLiteral("Archive"));
+        QCOMPARE(picker->rows().at(1)->text(), QStringLiteral("Work"));
+        context().save();
 
         // What was saved is what a fresh opening of the store reads.
         const QString storePath = m_container->path();
