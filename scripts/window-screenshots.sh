@@ -4,9 +4,11 @@
 # in the light and the dark palette, of a skill folder with supporting files of
 # every kind and metadata, of a one-file Cursor rule of a project and of a project
 # skill that three harnesses read; and one more at the window's minimum width,
-# where badges and chips wrap.
+# where badges and chips wrap. Last, the collections popover, with a skill being
+# added to a collection.
 #   scripts/window-screenshots.sh [OUTPUT_FOLDER]   (default: docs)
-# Needs a built build/src/vesk; runs offscreen, so no display is needed.
+# Needs a built build/src/vesk; all but the popover are taken offscreen, the
+# popover under Xvfb with xdotool and imagemagick.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -42,3 +44,36 @@ for palette in light dark; do
 done
 # The window's minimum width: the card's column is at its narrowest.
 shoot card-narrow-light.png pr-digest light 900x1240
+
+# The collections popover is a window of its own, so this one is taken from a
+# real display: Xvfb, driven with xdotool as a user would (needs xvfb, xdotool
+# and imagemagick). Positions are those of the 1180 × 720 window Vesk opens with.
+display=:$((90 + RANDOM % 100))
+Xvfb "$display" -screen 0 1400x900x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill "$xvfb" 2>/dev/null || true; rm -rf "$work"' EXIT
+export DISPLAY=$display
+for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+click() { xdotool mousemove "$1" "$2" click "${3:-1}"; sleep 0.6; }
+HOME=$home XDG_CONFIG_HOME=$home/.config XDG_DATA_HOME=$home/.local/share "$vesk" --palette light >/dev/null 2>&1 &
+app=$!
+for _ in $(seq 100); do
+    main=$(xdotool search --onlyvisible --name '^Vesk$' 2>/dev/null | head -n1 || true)
+    [ -n "$main" ] && break
+    sleep 0.1
+done
+sleep 1.5
+click 82 441                                  # "New collection"
+xdotool type --delay 20 'Release work'; xdotool key Return; sleep 0.6
+click 62 129                                  # All skills
+click 82 469                                  # "New collection", now one row lower
+xdotool type --delay 20 'Reading list'; xdotool key Return; sleep 0.6
+click 62 129
+click 262 400                                 # pr-digest
+click 996 701                                 # the collections button in the bar
+click 1069 639                                # "Release work": the skill joins it
+sleep 0.4
+import -window root -crop 1180x720+0+0 "$out/collections-popover-light.png"
+echo "$out/collections-popover-light.png"
+kill "$app"
+wait "$app" 2>/dev/null || true

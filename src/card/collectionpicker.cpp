@@ -190,7 +190,10 @@ void CollectionPicker::popup(const QRect &anchor)
 {
     rebuild();
     adjustSize();
-    QPoint position(anchor.left(), anchor.top() - height() - 4);
+    // Centred over the button, as a popover points at what opened it; the bar
+    // ends at the window's edge, so one hung from the button's left would
+    // overhang the window.
+    QPoint position(anchor.center().x() - width() / 2, anchor.top() - height() - 4);
     if (const QScreen *screen = QGuiApplication::screenAt(anchor.center())) {
         const QRect available = screen->availableGeometry();
         if (position.y() < available.top())
