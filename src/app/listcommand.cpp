@@ -100,26 +100,37 @@ int runListCommand(bool json, QTextStream &out, QTextStream &err)
         return 1;
     }
     ModelContext &context = *container->mainContext();
+    QStringList setAside;
+    QObject::connect(&context, &ModelContext::changeSetAside, &context,
+                     [&setAside](const QString &message) { setAside.append(message); });
     ArtifactCache artifacts;
     SkillScanner scanner(context, artifacts);
     scanner.scanAll();
     scanner.removeMissing();
+    // The scanner saves as it goes; whatever a failed save left pending is tried
+    // once more here, and a failure now is this command's failure.
+    QString saveError;
+    const bool saved = context.save(&saveError);
 
     const QList<Skill *> skills = context.skills();
     if (json) {
         out << QString::fromUtf8(QJsonDocument(skillsToJson(skills, artifacts)).toJson(QJsonDocument::Indented));
-        out.flush();
-        return 0;
+    } else {
+        int nameWidth = 0;
+        int toolsWidth = 0;
+        for (const Skill *skill : skills) {
+            nameWidth = std::max(nameWidth, int(skill->name().size()));
+            toolsWidth = std::max(toolsWidth, int(toolNames(*skill).size()));
+        }
+        for (const Skill *skill : skills)
+            out << skillToLine(*skill, nameWidth, toolsWidth).trimmed() << '\n';
     }
-
-    int nameWidth = 0;
-    int toolsWidth = 0;
-    for (const Skill *skill : skills) {
-        nameWidth = std::max(nameWidth, int(skill->name().size()));
-        toolsWidth = std::max(toolsWidth, int(toolNames(*skill).size()));
-    }
-    for (const Skill *skill : skills)
-        out << skillToLine(*skill, nameWidth, toolsWidth).trimmed() << '\n';
     out.flush();
-    return 0;
+
+    for (const QString &message : std::as_const(setAside))
+        err << "vesk: " << message << '\n';
+    if (!saved)
+        err << "vesk: the library could not be saved: " << saveError << '\n';
+    err.flush();
+    return saved && setAside.isEmpty() ? 0 : 1;
 }

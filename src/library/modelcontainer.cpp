@@ -45,6 +45,59 @@ CREATE TABLE collection_membership (
 CREATE INDEX collection_membership_by_skill ON collection_membership(skill_id);
 )sql";
 
+// Every write to a row, by any process and any version of Vesk, leaves a stamp that
+// grows with each change, so a process that shares the library reads back exactly
+// the rows others changed (ModelContext::refresh). Kind 0 is a skill, 1 a collection;
+// a membership change stamps its collection. Added to older stores as they open;
+// readers that do not know these tables are unaffected by them.
+constexpr char changeTable[] = R"sql(
+CREATE TABLE IF NOT EXISTS vesk_change (
+    kind  INTEGER NOT NULL,
+    id    INTEGER NOT NULL,
+    stamp INTEGER NOT NULL,
+    PRIMARY KEY (kind, id)
+) WITHOUT ROWID;
+CREATE INDEX IF NOT EXISTS vesk_change_by_stamp ON vesk_change(stamp);
+)sql";
+
+struct StampTrigger {
+    const char *name;
+    const char *event; // "INSERT ON skill", ...
+    int kind;
+    const char *id;    // the changed row's id, as the trigger sees it
+};
+
+constexpr StampTrigger stampTriggers[] = {
+    {"skill_inserted", "INSERT ON skill", 0, "NEW.id"},
+    {"skill_updated", "UPDATE ON skill", 0, "NEW.id"},
+    {"skill_deleted", "DELETE ON skill", 0, "OLD.id"},
+    {"collection_inserted", "INSERT ON skill_collection", 1, "NEW.id"},
+    {"collection_updated", "UPDATE ON skill_collection", 1, "NEW.id"},
+    {"collection_deleted", "DELETE ON skill_collection", 1, "OLD.id"},
+    {"membership_added", "INSERT ON collection_membership", 1, "NEW.collection_id"},
+    {"membership_removed", "DELETE ON collection_membership", 1, "OLD.collection_id"},
+};
+
+// The body never meets a conflict (an update, then an insert only where no row is),
+// because a statement's own conflict clause (INSERT OR IGNORE, ...) would override
+// any clause written here and could silently skip the stamp.
+QByteArray stampTriggerStatements()
+{
+    QByteArray sql;
+    for (const StampTrigger &trigger : stampTriggers) {
+        const QByteArray kind = QByteArray::number(trigger.kind);
+        const QByteArray key = "kind = " + kind + " AND id = " + trigger.id;
+        sql += QByteArray("CREATE TRIGGER IF NOT EXISTS ") + trigger.name + " AFTER " + trigger.event
+            + " BEGIN\n"
+              "    UPDATE vesk_change SET stamp = (SELECT max(stamp) + 1 FROM vesk_change) WHERE " + key + ";\n"
+              "    INSERT INTO vesk_change SELECT " + kind + ", " + trigger.id
+            + ", (SELECT coalesce(max(stamp), 0) + 1 FROM vesk_change)"
+              " WHERE NOT EXISTS (SELECT 1 FROM vesk_change WHERE " + key + ");\n"
+              "END;\n";
+    }
+    return sql;
+}
+
 } // namespace
 
 ModelContainer::~ModelContainer()
@@ -88,7 +141,7 @@ bool ModelContainer::openDatabase(const QString &path, QString *error)
         || !m_database.exec("PRAGMA foreign_keys = ON", error)
         || !m_database.exec("PRAGMA synchronous = NORMAL", error))
         return false;
-    if (isNew && !createSchema(error))
+    if (!prepareSchema(isNew, error))
         return false;
 
     m_context = std::make_unique<ModelContext>(m_database);
@@ -130,28 +183,49 @@ bool ModelContainer::checkSchema(QString *error, bool *isNew)
     return true;
 }
 
-bool ModelContainer::createSchema(QString *error)
+// Creates the tables of a new store and adds change tracking to an older one. Two
+// processes may open a new library at the same moment: the write transaction makes
+// the second wait, and it then finds the first one's tables instead of failing.
+bool ModelContainer::prepareSchema(bool isNew, QString *error)
 {
+    const auto fail = [error](const QString &message) {
+        if (error)
+            *error = message;
+        return false;
+    };
+    // A store that has everything is not written to, so a read-only one still opens
+    // (its saves then fail, visibly).
+    if (!isNew) {
+        // Finished before the transaction below: a statement left open would hold an
+        // old snapshot, and SQLite refuses to write from one without waiting.
+        Sqlite::Statement tracking(m_database,
+                                   "SELECT count(*) FROM sqlite_master WHERE name = 'vesk_change' "
+                                   "OR (type = 'trigger' AND tbl_name IN "
+                                   "('skill', 'skill_collection', 'collection_membership'))");
+        if (!tracking.next())
+            return fail(tracking.error());
+        if (tracking.integer(0) == qint64(std::size(stampTriggers)) + 1)
+            return true;
+    }
+
     Sqlite::Transaction transaction(m_database);
-    if (!transaction.isActive()) {
-        if (error)
-            *error = transaction.error();
-        return false;
+    if (!transaction.isActive())
+        return fail(transaction.error());
+    if (isNew) {
+        bool stillNew = false;
+        if (!checkSchema(error, &stillNew))
+            return false;
+        if (stillNew) {
+            if (!m_database.exec(createStatements, error))
+                return false;
+            Sqlite::Statement version(m_database,
+                                      "INSERT INTO vesk_meta (key, value) VALUES ('schemaVersion', ?1)");
+            version.bind(1, QString::fromLatin1(schemaVersion));
+            if (!version.run())
+                return fail(version.error());
+        }
     }
-    if (!m_database.exec(createStatements, error))
+    if (!m_database.exec(changeTable, error) || !m_database.exec(stampTriggerStatements().constData(), error))
         return false;
-    Sqlite::Statement version(m_database,
-                              "INSERT INTO vesk_meta (key, value) VALUES ('schemaVersion', ?1)");
-    version.bind(1, QString::fromLatin1(schemaVersion));
-    if (!version.run()) {
-        if (error)
-            *error = version.error();
-        return false;
-    }
-    if (!transaction.commit()) {
-        if (error)
-            *error = transaction.error();
-        return false;
-    }
-    return true;
+    return transaction.commit() || fail(transaction.error());
 }

@@ -26,13 +26,16 @@ public:
     static std::unique_ptr<ModelContainer> open(const QString &path, QString *error);
 
     ModelContext *mainContext() const { return m_context.get(); }
+    // How long a save waits for another process's write lock (Sqlite::busyTimeoutMs
+    // unless changed); tests shorten it to see a lock fail quickly.
+    void setBusyTimeout(int milliseconds) { m_database.setBusyTimeout(milliseconds); }
     QString path() const { return m_path; }
 
 private:
     ModelContainer() = default;
     bool openDatabase(const QString &path, QString *error);
     bool checkSchema(QString *error, bool *isNew);
-    bool createSchema(QString *error);
+    bool prepareSchema(bool isNew, QString *error);
 
     QString m_path;
     Sqlite::Database m_database;

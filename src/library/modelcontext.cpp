@@ -4,72 +4,7 @@
 #include "library/skillcollection.h"
 #include "library/sqlite.h"
 
-
 #include <algorithm>
-
-namespace {
-
-constexpr char skillColumns[] =
-    "resolvedPath, filePath, isDirectory, name, skillDescription, content, frontmatterData, "
-    "isFavorite, lastOpened, fileModifiedDate, fileSize, isGlobal, toolSourcesRaw, "
-    "installedPathsData";
-
-std::optional<qint64> toMilliseconds(const QDateTime &date)
-{
-    if (!date.isValid())
-        return std::nullopt;
-    return date.toMSecsSinceEpoch();
-}
-
-QDateTime fromMilliseconds(qint64 ms)
-{
-    return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC);
-}
-
-// Binds the fourteen stored fields of `skill` to parameters 1..14.
-void bindSkill(Sqlite::Statement &statement, const Skill &skill)
-{
-    statement.bind(1, skill.resolvedPath());
-    statement.bind(2, skill.filePath());
-    statement.bind(3, skill.isDirectory());
-    statement.bind(4, skill.name());
-    statement.bind(5, skill.skillDescription());
-    statement.bind(6, skill.content());
-    statement.bind(7, skill.frontmatterData());
-    statement.bind(8, skill.isFavorite());
-    if (const auto opened = toMilliseconds(skill.lastOpened()))
-        statement.bind(9, *opened);
-    else
-        statement.bindNull(9);
-    statement.bind(10, toMilliseconds(skill.fileModifiedDate()).value_or(0));
-    statement.bind(11, skill.fileSize());
-    statement.bind(12, skill.isGlobal());
-    statement.bind(13, skill.toolSourcesRaw());
-    statement.bind(14, skill.installedPathsData());
-}
-
-void bindCollection(Sqlite::Statement &statement, const SkillCollection &collection)
-{
-    statement.bind(1, collection.name());
-    statement.bind(2, collection.icon());
-    statement.bind(3, collection.sortOrder());
-}
-
-const QByteArray insertSkillSql = QByteArray("INSERT INTO skill (") + skillColumns
-    + ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14)";
-constexpr char updateSkillSql[] =
-    "UPDATE skill SET resolvedPath = ?1, filePath = ?2, isDirectory = ?3, name = ?4, "
-    "skillDescription = ?5, content = ?6, frontmatterData = ?7, isFavorite = ?8, "
-    "lastOpened = ?9, fileModifiedDate = ?10, fileSize = ?11, isGlobal = ?12, "
-    "toolSourcesRaw = ?13, installedPathsData = ?14 WHERE id = ?15";
-constexpr char deleteSkillSql[] = "DELETE FROM skill WHERE id = ?1";
-constexpr char insertCollectionSql[] = "INSERT INTO skill_collection (name, icon, sortOrder) VALUES (?1, ?2, ?3)";
-constexpr char updateCollectionSql[] = "UPDATE skill_collection SET name = ?1, icon = ?2, sortOrder = ?3 WHERE id = ?4";
-constexpr char deleteCollectionSql[] = "DELETE FROM skill_collection WHERE id = ?1";
-constexpr char clearMembershipSql[] = "DELETE FROM collection_membership WHERE collection_id = ?1";
-constexpr char addMembershipSql[] = "INSERT INTO collection_membership (collection_id, skill_id) VALUES (?1, ?2)";
-
-} // namespace
 
 ModelContext::ModelContext(Sqlite::Database &database, QObject *parent)
     : QObject(parent)
@@ -87,82 +22,24 @@ Sqlite::Statement &ModelContext::statement(const char *sql)
     return *cached;
 }
 
-bool ModelContext::load(QString *error)
-{
-    return loadSkills(error) && loadCollections(error) && loadMemberships(error);
-}
-
-bool ModelContext::loadSkills(QString *error)
-{
-    const QByteArray sql = QByteArray("SELECT id, ") + skillColumns + " FROM skill";
-    Sqlite::Statement select(m_database, sql.constData());
-    while (select.next()) {
-        auto *skill = new Skill;
-        skill->m_persistentId = select.integer(0);
-        skill->m_resolvedPath = select.text(1);
-        skill->m_filePath = select.text(2);
-        skill->m_isDirectory = select.integer(3) != 0;
-        skill->m_name = select.text(4);
-        skill->m_skillDescription = select.text(5);
-        skill->m_content = select.text(6);
-        skill->m_frontmatterData = select.blob(7);
-        skill->m_isFavorite = select.integer(8) != 0;
-        if (!select.isNull(9))
-            skill->m_lastOpened = fromMilliseconds(select.integer(9));
-        skill->m_fileModifiedDate = fromMilliseconds(select.integer(10));
-        skill->m_fileSize = select.integer(11);
-        skill->m_isGlobal = select.integer(12) != 0;
-        skill->m_toolSourcesRaw = select.text(13);
-        skill->m_installedPathsData = select.blob(14);
-        adopt(skill);
-    }
-    if (error && !select.error().isEmpty())
-        *error = select.error();
-    return select.error().isEmpty();
-}
-
-bool ModelContext::loadCollections(QString *error)
-{
-    Sqlite::Statement select(m_database, "SELECT id, name, icon, sortOrder FROM skill_collection");
-    while (select.next()) {
-        auto *collection = new SkillCollection(select.text(1), select.text(2), select.integer(3));
-        collection->m_persistentId = select.integer(0);
-        adopt(collection);
-    }
-    if (error && !select.error().isEmpty())
-        *error = select.error();
-    return select.error().isEmpty();
-}
-
-bool ModelContext::loadMemberships(QString *error)
-{
-    QHash<qint64, Skill *> skillsById;
-    for (Skill *skill : std::as_const(m_skills))
-        skillsById.insert(skill->persistentId(), skill);
-    QHash<qint64, SkillCollection *> collectionsById;
-    for (SkillCollection *collection : std::as_const(m_collections))
-        collectionsById.insert(collection->persistentId(), collection);
-
-    Sqlite::Statement select(m_database,
-                             "SELECT collection_id, skill_id FROM collection_membership ORDER BY rowid");
-    while (select.next()) {
-        SkillCollection *collection = collectionsById.value(select.integer(0));
-        Skill *skill = skillsById.value(select.integer(1));
-        if (collection && skill)
-            collection->link(skill);
-    }
-    if (error && !select.error().isEmpty())
-        *error = select.error();
-    return select.error().isEmpty();
-}
-
 void ModelContext::adopt(Skill *skill)
 {
     skill->setParent(this);
     skill->m_context = this;
     m_skills.insert(skill);
     m_skillsByResolvedPath.insert(skill->resolvedPath(), skill);
+    if (skill->m_persistentId != 0)
+        m_skillsById.insert(skill->m_persistentId, skill);
     m_sortedSkillsValid = false;
+}
+
+void ModelContext::setSkillId(Skill *skill, qint64 id)
+{
+    if (skill->m_persistentId != 0 && m_skillsById.value(skill->m_persistentId) == skill)
+        m_skillsById.remove(skill->m_persistentId);
+    skill->m_persistentId = id;
+    if (id != 0)
+        m_skillsById.insert(id, skill);
 }
 
 void ModelContext::adopt(SkillCollection *collection)
@@ -268,39 +145,59 @@ void ModelContext::remove(Skill *skill)
 {
     if (!skill || skill->m_context != this)
         return;
-    Q_EMIT skillAboutToBeRemoved(skill);
-    for (SkillCollection *collection : skill->collections()) {
-        collection->unlink(skill);
-        Q_EMIT collectionChanged(collection);
-    }
-    m_skills.remove(skill);
-    if (m_skillsByResolvedPath.value(skill->resolvedPath()) == skill)
-        m_skillsByResolvedPath.remove(skill->resolvedPath());
-    m_sortedSkillsValid = false;
-    m_changedSkills.remove(skill);
     if (m_insertedSkillSet.remove(skill))
         m_insertedSkills.removeOne(skill);
     else
         m_removedSkillIds.append(skill->persistentId());
-    skill->m_context = nullptr;
-    skill->deleteLater();
-    Q_EMIT changed();
+    forget(skill);
 }
 
 void ModelContext::remove(SkillCollection *collection)
 {
     if (!collection || collection->m_context != this)
         return;
+    if (!m_insertedCollections.removeOne(collection))
+        m_removedCollectionIds.append(collection->persistentId());
+    forget(collection);
+}
+
+// Takes the record out of memory, with everything pending about it; the store
+// drops its memberships along with its row.
+void ModelContext::forget(Skill *skill)
+{
+    Q_EMIT skillAboutToBeRemoved(skill);
+    for (SkillCollection *collection : skill->collections()) {
+        collection->unlink(skill);
+        m_addedMemberships.remove({collection, skill});
+        Q_EMIT collectionChanged(collection);
+    }
+    m_removedMemberships.removeIf([skill](const Membership &m) { return m.second == skill; });
+    m_skills.remove(skill);
+    if (m_skillsByResolvedPath.value(skill->resolvedPath()) == skill)
+        m_skillsByResolvedPath.remove(skill->resolvedPath());
+    if (m_skillsById.value(skill->persistentId()) == skill)
+        m_skillsById.remove(skill->persistentId());
+    m_sortedSkillsValid = false;
+    m_changedSkills.remove(skill);
+    if (m_insertedSkillSet.remove(skill))
+        m_insertedSkills.removeOne(skill);
+    skill->m_context = nullptr;
+    skill->deleteLater();
+    Q_EMIT changed();
+}
+
+void ModelContext::forget(SkillCollection *collection)
+{
     Q_EMIT collectionAboutToBeRemoved(collection);
     for (Skill *skill : collection->skills()) {
         collection->unlink(skill);
         Q_EMIT skillChanged(skill);
     }
+    m_addedMemberships.removeIf([collection](const Membership &m) { return m.first == collection; });
+    m_removedMemberships.removeIf([collection](const Membership &m) { return m.first == collection; });
     m_collections.removeOne(collection);
     m_changedCollections.remove(collection);
-    m_membershipChanged.remove(collection);
-    if (!m_insertedCollections.removeOne(collection))
-        m_removedCollectionIds.append(collection->persistentId());
+    m_insertedCollections.removeOne(collection);
     collection->m_context = nullptr;
     collection->deleteLater();
     Q_EMIT changed();
@@ -314,7 +211,7 @@ void ModelContext::noteChanged(Skill *skill)
         m_skillsByResolvedPath.insert(skill->resolvedPath(), skill);
     }
     m_sortedSkillsValid = false;
-    if (!m_insertedSkillSet.contains(skill))
+    if (!m_applyingStoredRows && !m_insertedSkillSet.contains(skill))
         m_changedSkills.insert(skill);
     Q_EMIT skillChanged(skill);
     Q_EMIT changed();
@@ -322,15 +219,21 @@ void ModelContext::noteChanged(Skill *skill)
 
 void ModelContext::noteChanged(SkillCollection *collection)
 {
-    if (!m_insertedCollections.contains(collection))
+    if (!m_applyingStoredRows && !m_insertedCollections.contains(collection))
         m_changedCollections.insert(collection);
     Q_EMIT collectionChanged(collection);
     Q_EMIT changed();
 }
 
-void ModelContext::noteMembershipChanged(SkillCollection *collection, Skill *skill)
+void ModelContext::noteMembershipChanged(SkillCollection *collection, Skill *skill, bool added)
 {
-    m_membershipChanged.insert(collection);
+    if (!m_applyingStoredRows) {
+        // Adding back what was removed since the last save (or the reverse) cancels out.
+        const Membership membership{collection, skill};
+        QSet<Membership> &opposite = added ? m_removedMemberships : m_addedMemberships;
+        if (!opposite.remove(membership))
+            (added ? m_addedMemberships : m_removedMemberships).insert(membership);
+    }
     Q_EMIT collectionChanged(collection);
     Q_EMIT skillChanged(skill);
     Q_EMIT changed();
@@ -340,103 +243,30 @@ bool ModelContext::hasChanges() const
 {
     return !m_insertedSkills.isEmpty() || !m_changedSkills.isEmpty() || !m_removedSkillIds.isEmpty()
         || !m_insertedCollections.isEmpty() || !m_changedCollections.isEmpty()
-        || !m_removedCollectionIds.isEmpty() || !m_membershipChanged.isEmpty();
+        || !m_removedCollectionIds.isEmpty() || !m_addedMemberships.isEmpty()
+        || !m_removedMemberships.isEmpty();
 }
 
-bool ModelContext::save(QString *error)
+bool ModelContext::isDirty(const Skill *skill) const
 {
-    if (!hasChanges())
-        return true;
+    const auto involves = [skill](const Membership &m) { return m.second == skill; };
+    return m_insertedSkillSet.contains(const_cast<Skill *>(skill))
+        || m_changedSkills.contains(const_cast<Skill *>(skill))
+        || std::any_of(m_addedMemberships.cbegin(), m_addedMemberships.cend(), involves)
+        || std::any_of(m_removedMemberships.cbegin(), m_removedMemberships.cend(), involves);
+}
 
-    const auto fail = [&](const QString &message) {
-        if (error)
-            *error = message;
-        return false;
-    };
+bool ModelContext::isDirty(const SkillCollection *collection) const
+{
+    const auto involves = [collection](const Membership &m) { return m.first == collection; };
+    return m_insertedCollections.contains(const_cast<SkillCollection *>(collection))
+        || m_changedCollections.contains(const_cast<SkillCollection *>(collection))
+        || std::any_of(m_addedMemberships.cbegin(), m_addedMemberships.cend(), involves)
+        || std::any_of(m_removedMemberships.cbegin(), m_removedMemberships.cend(), involves);
+}
 
-    Sqlite::Transaction transaction(m_database);
-    if (!transaction.isActive())
-        return fail(transaction.error());
-
-    // Deletions go first so that a key freed by a deleted record can be reused
-    // by a record inserted in the same save.
-    {
-        Sqlite::Statement &deleteSkill = statement(deleteSkillSql);
-        for (qint64 id : std::as_const(m_removedSkillIds)) {
-            deleteSkill.bind(1, id);
-            if (!deleteSkill.run())
-                return fail(deleteSkill.error());
-        }
-        Sqlite::Statement &deleteCollection = statement(deleteCollectionSql);
-        for (qint64 id : std::as_const(m_removedCollectionIds)) {
-            deleteCollection.bind(1, id);
-            if (!deleteCollection.run())
-                return fail(deleteCollection.error());
-        }
-    }
-
-    // Row ids are handed to the records only once the transaction has committed.
-    QHash<const Skill *, qint64> skillIds;
-    QHash<const SkillCollection *, qint64> collectionIds;
-    {
-        Sqlite::Statement &insertSkill = statement(insertSkillSql.constData());
-        for (const Skill *skill : std::as_const(m_insertedSkills)) {
-            bindSkill(insertSkill, *skill);
-            if (!insertSkill.run())
-                return fail(insertSkill.error());
-            skillIds.insert(skill, m_database.lastInsertRowId());
-        }
-        Sqlite::Statement &insertCollection = statement(insertCollectionSql);
-        for (const SkillCollection *collection : std::as_const(m_insertedCollections)) {
-            bindCollection(insertCollection, *collection);
-            if (!insertCollection.run())
-                return fail(insertCollection.error());
-            collectionIds.insert(collection, m_database.lastInsertRowId());
-        }
-    }
-
-    {
-        Sqlite::Statement &updateSkill = statement(updateSkillSql);
-        for (const Skill *skill : std::as_const(m_changedSkills)) {
-            bindSkill(updateSkill, *skill);
-            updateSkill.bind(15, skill->persistentId());
-            if (!updateSkill.run())
-                return fail(updateSkill.error());
-        }
-        Sqlite::Statement &updateCollection = statement(updateCollectionSql);
-        for (const SkillCollection *collection : std::as_const(m_changedCollections)) {
-            bindCollection(updateCollection, *collection);
-            updateCollection.bind(4, collection->persistentId());
-            if (!updateCollection.run())
-                return fail(updateCollection.error());
-        }
-    }
-
-    {
-        const auto skillId = [&](const Skill *skill) { return skillIds.value(skill, skill->persistentId()); };
-        Sqlite::Statement &clear = statement(clearMembershipSql);
-        Sqlite::Statement &add = statement(addMembershipSql);
-        for (const SkillCollection *collection : std::as_const(m_membershipChanged)) {
-            const qint64 collectionId = collectionIds.value(collection, collection->persistentId());
-            clear.bind(1, collectionId);
-            if (!clear.run())
-                return fail(clear.error());
-            for (const Skill *skill : collection->skills()) {
-                add.bind(1, collectionId);
-                add.bind(2, skillId(skill));
-                if (!add.run())
-                    return fail(add.error());
-            }
-        }
-    }
-
-    if (!transaction.commit())
-        return fail(transaction.error());
-
-    for (auto it = skillIds.cbegin(); it != skillIds.cend(); ++it)
-        const_cast<Skill *>(it.key())->m_persistentId = it.value();
-    for (auto it = collectionIds.cbegin(); it != collectionIds.cend(); ++it)
-        const_cast<SkillCollection *>(it.key())->m_persistentId = it.value();
+void ModelContext::clearPending()
+{
     m_insertedSkills.clear();
     m_insertedSkillSet.clear();
     m_changedSkills.clear();
@@ -444,6 +274,7 @@ bool ModelContext::save(QString *error)
     m_insertedCollections.clear();
     m_changedCollections.clear();
     m_removedCollectionIds.clear();
-    m_membershipChanged.clear();
-    return true;
+    m_addedMemberships.clear();
+    m_removedMemberships.clear();
 }
+

@@ -11,6 +11,7 @@
 
 #include <memory>
 #include <unordered_map>
+#include <utility>
 
 namespace Sqlite {
 class Database;
@@ -21,6 +22,24 @@ class Statement;
 // since the last save, and writes all of it in one transaction on save().
 // The change signals are the views' live query: they fire as soon as a record
 // is inserted, removed or edited in memory.
+//
+// Several processes may share the library (windows, `vesk list`). The invariants
+// that keep them from losing each other's work:
+// - Every write to a row is stamped in the store (triggers on the tables), so a
+//   context reads exactly the rows others changed since it last looked: refresh()
+//   does that when SQLite's data_version says another connection committed, and
+//   save() does it inside its write transaction before writing anything.
+// - A row another process changed is merged field by field into a record this
+//   process also changed (StoreRows::mergeSkill); an insert that meets a row
+//   another process wrote for the same file (or collection name) becomes that row.
+//   A record this process changed is never dropped because another process
+//   deleted its row: it is written again.
+// - A save that fails as a whole (disk full, read-only file, locked) keeps every
+//   change pending and says so (saveFailed); the next save retries all of it. A
+//   change the store refuses on its own (a constraint) is set aside and reported
+//   (changeSetAside) and never blocks the other changes.
+// - Memberships are saved as the additions and removals made here, not as whole
+//   lists, so two processes editing one collection keep both sets of edits.
 class ModelContext final : public QObject
 {
     Q_OBJECT
@@ -58,9 +77,20 @@ public:
     // Called by the records when one of their stored fields changed.
     void noteChanged(Skill *skill);
     void noteChanged(SkillCollection *collection);
-    // Writes every pending change in one transaction. On failure nothing is
-    // written, every change stays pending and `error` holds SQLite's message.
+
+    // Writes every pending change in one transaction, after taking in what other
+    // processes wrote. False with `error` when the store could not be written at
+    // all; every change then stays pending. Changes set aside do not make it fail.
     bool save(QString *error = nullptr);
+
+    // Takes in the rows other processes changed since this context last looked.
+    // Costs one query when nothing changed. False with `error` when the store
+    // cannot be read.
+    bool refresh(QString *error = nullptr);
+
+    // The message of the most recent save when it failed as a whole; empty once a
+    // save succeeds.
+    QString lastSaveError() const { return m_lastSaveError; }
 
 Q_SIGNALS:
     void skillInserted(Skill *skill);
@@ -71,14 +101,26 @@ Q_SIGNALS:
     void collectionChanged(SkillCollection *collection);
     // Fires after any of the above.
     void changed();
+    // A save failed as a whole; `message` is the store's own. Changes stay pending.
+    void saveFailed(const QString &message);
+    // A save succeeded, after one or more had failed.
+    void saveRecovered();
+    // One change could not be stored and was dropped (the record shows the stored
+    // state again); `message` names it and gives the store's reason.
+    void changeSetAside(const QString &message);
 
 private:
     friend class SkillCollection;
+    class Writer;
 
-    void noteMembershipChanged(SkillCollection *collection, Skill *skill);
+    using Membership = std::pair<SkillCollection *, Skill *>;
+
+    void noteMembershipChanged(SkillCollection *collection, Skill *skill, bool added);
     static QString duplicateCollectionMessage(const QString &name);
     void adopt(Skill *skill);
     void adopt(SkillCollection *collection);
+    void setSkillId(Skill *skill, qint64 id);
+    SkillCollection *collectionWithId(qint64 id) const;
 
     // Prepared once per context and reused: the scanner saves after every file.
     Sqlite::Statement &statement(const char *sql);
@@ -86,6 +128,22 @@ private:
     bool loadSkills(QString *error);
     bool loadCollections(QString *error);
     bool loadMemberships(QString *error);
+    bool readStamp(qint64 *stamp, QString *error);
+
+    // Applying what another process wrote; see modelcontextsync.cpp.
+    bool takeInForeignChanges(QString *error);
+    void takeInSkillRow(const SkillRow &row);
+    void takeInMissingSkill(qint64 id);
+    void takeInCollectionRow(const CollectionRow &row);
+    void takeInMissingCollection(qint64 id);
+    bool takeInMemberships(SkillCollection *collection, QString *error);
+    void mergeIntoInserted(Skill *skill, const SkillRow &theirs);
+    void mergeIntoInserted(SkillCollection *collection, const CollectionRow &theirs);
+    void forget(Skill *skill);
+    void forget(SkillCollection *collection);
+    bool isDirty(const Skill *skill) const;
+    bool isDirty(const SkillCollection *collection) const;
+    void clearPending();
 
     Sqlite::Database &m_database;
     std::unordered_map<const char *, std::unique_ptr<Sqlite::Statement>> m_statements;
@@ -93,6 +151,7 @@ private:
     QSet<Skill *> m_skills;
     QList<SkillCollection *> m_collections;
     QHash<QString, Skill *> m_skillsByResolvedPath;
+    QHash<qint64, Skill *> m_skillsById;
     mutable QList<Skill *> m_sortedSkills;
     mutable bool m_sortedSkillsValid = false;
 
@@ -104,5 +163,15 @@ private:
     QList<SkillCollection *> m_insertedCollections;
     QSet<SkillCollection *> m_changedCollections;
     QList<qint64> m_removedCollectionIds;
-    QSet<SkillCollection *> m_membershipChanged;
+    QSet<Membership> m_addedMemberships;
+    QSet<Membership> m_removedMemberships;
+
+    // How far this context has taken in the store's change stamps, and SQLite's
+    // data_version when it last looked.
+    qint64 m_seenStamp = 0;
+    qint64 m_dataVersion = -1;
+    // True while rows read from the store are applied: those edits are not changes
+    // of this process and must not become pending.
+    bool m_applyingStoredRows = false;
+    QString m_lastSaveError;
 };

@@ -52,6 +52,51 @@ void Skill::setIsGlobal(bool value) { write(m_isGlobal, value, &Skill::isGlobalC
 void Skill::setToolSourcesRaw(const QString &value) { write(m_toolSourcesRaw, value, &Skill::toolSourcesRawChanged); }
 void Skill::setInstalledPathsData(const std::optional<QByteArray> &value) { write(m_installedPathsData, value, &Skill::installedPathsDataChanged); }
 
+SkillRow Skill::row() const
+{
+    return SkillRow{m_persistentId, m_resolvedPath, m_filePath, m_isDirectory, m_name,
+                    m_skillDescription, m_content, m_frontmatterData, m_isFavorite, m_lastOpened,
+                    m_fileModifiedDate, m_fileSize, m_isGlobal, m_toolSourcesRaw, m_installedPathsData};
+}
+
+void Skill::assign(const SkillRow &row)
+{
+    setResolvedPath(row.resolvedPath);
+    setFilePath(row.filePath);
+    setIsDirectory(row.isDirectory);
+    setName(row.name);
+    setSkillDescription(row.skillDescription);
+    setContent(row.content);
+    setFrontmatterData(row.frontmatterData);
+    setIsFavorite(row.isFavorite);
+    setLastOpened(row.lastOpened);
+    setFileModifiedDate(row.fileModifiedDate);
+    setFileSize(row.fileSize);
+    setIsGlobal(row.isGlobal);
+    setToolSourcesRaw(row.toolSourcesRaw);
+    setInstalledPathsData(row.installedPathsData);
+}
+
+void Skill::assignStored(const SkillRow &row)
+{
+    m_persistentId = row.id;
+    m_resolvedPath = row.resolvedPath;
+    m_filePath = row.filePath;
+    m_isDirectory = row.isDirectory;
+    m_name = row.name;
+    m_skillDescription = row.skillDescription;
+    m_content = row.content;
+    m_frontmatterData = row.frontmatterData;
+    m_isFavorite = row.isFavorite;
+    m_lastOpened = row.lastOpened;
+    m_fileModifiedDate = row.fileModifiedDate;
+    m_fileSize = row.fileSize;
+    m_isGlobal = row.isGlobal;
+    m_toolSourcesRaw = row.toolSourcesRaw;
+    m_installedPathsData = row.installedPathsData;
+    m_stored = row;
+}
+
 QList<ToolSource> Skill::toolSources() const
 {
     return SkillEncoding::decodeToolSources(m_toolSourcesRaw);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "library/storerows.h"
 #include "library/toolsource.h"
 
 #include <QByteArray>
@@ -115,6 +116,12 @@ private:
     friend class SkillCollection;
 
     Skill() = default; // for loading rows
+    // The stored fields as one row (with the row id).
+    SkillRow row() const;
+    // Writes every field of `row` through the setters, so listeners hear of each change.
+    void assign(const SkillRow &row);
+    // Takes the row as read from the store, id included, telling nobody: for new records.
+    void assignStored(const SkillRow &row);
     template <typename T>
     void write(T &field, const T &value, void (Skill::*notify)());
 
@@ -136,6 +143,8 @@ private:
     QList<SkillCollection *> m_collections;
     qint64 m_persistentId = 0;
     ModelContext *m_context = nullptr;
+    // The row as this process last read or wrote it; see StoreRows::mergeSkill.
+    SkillRow m_stored;
 };
 
 // The packed encodings, shared by the record and the store.

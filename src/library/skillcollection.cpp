@@ -20,6 +20,13 @@ void SkillCollection::setName(const QString &value) { write(m_name, value, &Skil
 void SkillCollection::setIcon(const QString &value) { write(m_icon, value, &SkillCollection::iconChanged); }
 void SkillCollection::setSortOrder(qint64 value) { write(m_sortOrder, value, &SkillCollection::sortOrderChanged); }
 
+void SkillCollection::assign(const CollectionRow &row)
+{
+    setName(row.name);
+    setIcon(row.icon);
+    setSortOrder(row.sortOrder);
+}
+
 bool SkillCollection::contains(const Skill *skill) const
 {
     return m_skills.contains(skill);
@@ -33,7 +40,7 @@ void SkillCollection::addSkill(Skill *skill)
     Q_ASSERT(skill->context() == m_context);
     link(skill);
     if (m_context)
-        m_context->noteMembershipChanged(this, skill);
+        m_context->noteMembershipChanged(this, skill, true);
 }
 
 void SkillCollection::removeSkill(Skill *skill)
@@ -42,7 +49,7 @@ void SkillCollection::removeSkill(Skill *skill)
         return;
     unlink(skill);
     if (m_context)
-        m_context->noteMembershipChanged(this, skill);
+        m_context->noteMembershipChanged(this, skill, false);
 }
 
 void SkillCollection::link(Skill *skill)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "library/storerows.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -48,6 +50,8 @@ private:
     // Changes membership in memory on both sides without telling the context.
     void link(Skill *skill);
     void unlink(Skill *skill);
+    CollectionRow row() const { return CollectionRow{m_persistentId, m_name, m_icon, m_sortOrder}; }
+    void assign(const CollectionRow &row);
 
     QString m_name;
     QString m_icon;
@@ -55,4 +59,5 @@ private:
     QList<Skill *> m_skills;
     qint64 m_persistentId = 0;
     ModelContext *m_context = nullptr;
+    CollectionRow m_stored; // as this process last read or wrote it
 };

@@ -6,6 +6,19 @@
 
 namespace Sqlite {
 
+bool isRowError(int resultCode)
+{
+    switch (resultCode & 0xff) {
+    case SQLITE_CONSTRAINT:
+    case SQLITE_TOOBIG:
+    case SQLITE_MISMATCH:
+    case SQLITE_RANGE:
+        return true;
+    default:
+        return false;
+    }
+}
+
 Database::~Database()
 {
     if (m_db)
@@ -18,8 +31,11 @@ bool Database::open(const QString &path, QString *error)
     const int rc = sqlite3_open_v2(encoded.constData(), &m_db,
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                                    nullptr);
-    if (rc == SQLITE_OK)
+    if (rc == SQLITE_OK) {
+        sqlite3_extended_result_codes(m_db, 1);
+        sqlite3_busy_timeout(m_db, busyTimeoutMs);
         return true;
+    }
     if (error)
         *error = m_db ? lastError() : QString::fromUtf8(sqlite3_errstr(rc));
     sqlite3_close_v2(m_db);
@@ -27,13 +43,16 @@ bool Database::open(const QString &path, QString *error)
     return false;
 }
 
-bool Database::exec(const char *sql, QString *error)
+bool Database::exec(const char *sql, QString *error, int *resultCode)
 {
     char *message = nullptr;
-    if (sqlite3_exec(m_db, sql, nullptr, nullptr, &message) == SQLITE_OK)
+    const int rc = sqlite3_exec(m_db, sql, nullptr, nullptr, &message);
+    if (rc == SQLITE_OK)
         return true;
     if (error)
         *error = QString::fromUtf8(message ? message : sqlite3_errmsg(m_db));
+    if (resultCode)
+        *resultCode = sqlite3_extended_errcode(m_db);
     sqlite3_free(message);
     return false;
 }
@@ -41,6 +60,27 @@ bool Database::exec(const char *sql, QString *error)
 QString Database::lastError() const
 {
     return QString::fromUtf8(sqlite3_errmsg(m_db));
+}
+
+int Database::lastErrorCode() const
+{
+    return sqlite3_extended_errcode(m_db);
+}
+
+void Database::setBusyTimeout(int milliseconds)
+{
+    sqlite3_busy_timeout(m_db, milliseconds);
+}
+
+qint64 Database::dataVersion()
+{
+    Statement pragma(*this, "PRAGMA data_version");
+    return pragma.next() ? pragma.integer(0) : -1;
+}
+
+qint64 Database::changes() const
+{
+    return sqlite3_changes64(m_db);
 }
 
 qint64 Database::lastInsertRowId() const
@@ -53,6 +93,7 @@ Statement::Statement(Database &db, const char *sql)
 {
     if (sqlite3_prepare_v2(db.handle(), sql, -1, &m_stmt, nullptr) != SQLITE_OK) {
         m_error = db.lastError();
+        m_errorCode = db.lastErrorCode();
         m_stmt = nullptr;
     }
 }
@@ -93,8 +134,10 @@ bool Statement::next()
     const int rc = sqlite3_step(m_stmt);
     if (rc == SQLITE_ROW)
         return true;
-    if (rc != SQLITE_DONE)
+    if (rc != SQLITE_DONE) {
         m_error = m_db.lastError();
+        m_errorCode = m_db.lastErrorCode();
+    }
     return false;
 }
 
@@ -108,6 +151,7 @@ bool Statement::run()
         return true;
     }
     m_error = m_db.lastError();
+    m_errorCode = m_db.lastErrorCode();
     sqlite3_reset(m_stmt);
     return false;
 }
@@ -145,7 +189,7 @@ std::optional<QByteArray> Statement::blob(int column) const
 Transaction::Transaction(Database &db)
     : m_db(db)
 {
-    m_active = db.exec("BEGIN IMMEDIATE", &m_error);
+    m_active = db.exec("BEGIN IMMEDIATE", &m_error, &m_errorCode);
 }
 
 Transaction::~Transaction()
@@ -158,8 +202,33 @@ bool Transaction::commit()
 {
     if (!m_active)
         return false;
-    if (!m_db.exec("COMMIT", &m_error))
+    if (!m_db.exec("COMMIT", &m_error, &m_errorCode))
         return false; // the destructor still rolls back
+    m_active = false;
+    return true;
+}
+
+Savepoint::Savepoint(Database &db, const char *name)
+    : m_db(db)
+    , m_name(name)
+{
+    m_active = db.exec(("SAVEPOINT " + m_name).constData(), &m_error, &m_errorCode);
+}
+
+Savepoint::~Savepoint()
+{
+    if (!m_active)
+        return;
+    m_db.exec(("ROLLBACK TO " + m_name).constData());
+    m_db.exec(("RELEASE " + m_name).constData());
+}
+
+bool Savepoint::release()
+{
+    if (!m_active)
+        return false;
+    if (!m_db.exec(("RELEASE " + m_name).constData(), &m_error, &m_errorCode))
+        return false;
     m_active = false;
     return true;
 }

@@ -9,8 +9,20 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 // Small RAII wrappers over the SQLite C API: one connection, one prepared
-// statement, one transaction. Errors are reported as SQLite's own message text.
+// statement, one transaction. Errors are reported as SQLite's own message text,
+// with SQLite's (extended) result code next to it for callers that must tell a
+// refused row from a store that cannot be written at all.
 namespace Sqlite {
+
+// How long a connection waits for another process's lock before giving up. Several
+// Vesk processes (windows, `vesk list`) share one library; their transactions are
+// short, so a generous wait only ever matters when one of them is stuck.
+inline constexpr int busyTimeoutMs = 15000;
+
+// True for errors that belong to one row (a constraint, a value too large), after
+// which the rest of a transaction can still be written; false for errors of the
+// store as a whole (disk full, read-only, I/O, locked), which fail every write.
+bool isRowError(int resultCode);
 
 class Database final
 {
@@ -22,8 +34,15 @@ public:
 
     // Opens (creating if needed) the database file at `path`.
     bool open(const QString &path, QString *error);
-    bool exec(const char *sql, QString *error = nullptr);
+    // Runs one or more statements; on failure `error` and `resultCode` say why.
+    bool exec(const char *sql, QString *error = nullptr, int *resultCode = nullptr);
     QString lastError() const;
+    int lastErrorCode() const;
+    void setBusyTimeout(int milliseconds);
+    // Changes whenever another connection (in this process or another) commits.
+    qint64 dataVersion();
+    // Rows changed by the last INSERT, UPDATE or DELETE on this connection.
+    qint64 changes() const;
     qint64 lastInsertRowId() const;
     sqlite3 *handle() const { return m_db; }
 
@@ -41,6 +60,7 @@ public:
 
     bool isValid() const { return m_stmt != nullptr; }
     QString error() const { return m_error; }
+    int errorCode() const { return m_errorCode; }
 
     // Parameters are numbered from 1, as in SQL.
     void bind(int index, const QString &text);
@@ -65,6 +85,7 @@ private:
     Database &m_db;
     sqlite3_stmt *m_stmt = nullptr;
     QString m_error;
+    int m_errorCode = 0;
 };
 
 // BEGIN IMMEDIATE on construction; rolled back on destruction unless committed.
@@ -78,12 +99,37 @@ public:
 
     bool isActive() const { return m_active; }
     QString error() const { return m_error; }
+    int errorCode() const { return m_errorCode; }
     bool commit();
 
 private:
     Database &m_db;
     bool m_active = false;
     QString m_error;
+    int m_errorCode = 0;
+};
+
+// A named savepoint inside a transaction: rolled back to (and released) on
+// destruction unless released, so one part of a transaction can fail alone.
+class Savepoint final
+{
+public:
+    Savepoint(Database &db, const char *name);
+    ~Savepoint();
+    Savepoint(const Savepoint &) = delete;
+    Savepoint &operator=(const Savepoint &) = delete;
+
+    bool isActive() const { return m_active; }
+    QString error() const { return m_error; }
+    int errorCode() const { return m_errorCode; }
+    bool release();
+
+private:
+    Database &m_db;
+    QByteArray m_name;
+    bool m_active = false;
+    QString m_error;
+    int m_errorCode = 0;
 };
 
 } // namespace Sqlite

@@ -1,5 +1,6 @@
 #include "app/commandline.h"
 #include "testhome.h"
+#include "veskprocess.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -25,12 +26,6 @@ QByteArray readBytes(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-struct Run {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
 } // namespace
 
 // Drives the real `vesk` executable, each run with its own home folder and
@@ -44,31 +39,9 @@ class TestListCommand final : public QObject
     QString home(const QString &relative) const { return m_home->path() + '/' + relative; }
     QString storePath() const { return home(".local/share/Vesk/Vesk/vesk.sqlite"); }
 
-    Run vesk(const QStringList &arguments, const QByteArray &platform = "no-such-platform") const
+    VeskRun vesk(const QStringList &arguments, const QByteArray &platform = "no-such-platform") const
     {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("HOME", m_home->path());
-        environment.insert("XDG_CONFIG_HOME", home(".config"));
-        environment.insert("XDG_DATA_HOME", home(".local/share"));
-        environment.insert("XDG_CACHE_HOME", home(".cache"));
-        QDir().mkpath(home(".runtime"));
-        QFile::setPermissions(home(".runtime"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        environment.insert("XDG_RUNTIME_DIR", home(".runtime"));
-        environment.insert("QT_QPA_PLATFORM", QString::fromLatin1(platform));
-        environment.remove("DISPLAY");
-        environment.remove("WAYLAND_DISPLAY");
-        QProcess process;
-        process.setProcessEnvironment(environment);
-        process.start(QStringLiteral(VESK_EXECUTABLE), arguments);
-        Run run;
-        if (!process.waitForFinished(60000)) {
-            process.kill();
-            return run;
-        }
-        run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        run.out = process.readAllStandardOutput();
-        run.err = process.readAllStandardError();
-        return run;
+        return runVesk(m_home->path(), arguments, platform);
     }
 
     QJsonObject byName(const QJsonArray &array, const QString &name) const
@@ -137,7 +110,7 @@ private Q_SLOTS:
         writeFile(home("code/app/.claude/skills/deploy/SKILL.md"), "---\nname: deploy\n---\nShip it.\n");
         writeFile(home(".config/Vesk/Vesk.conf"), QByteArray("[General]\ncustomScanPaths=") + QFile::encodeName(home("code")) + "\n");
 
-        const Run run = vesk({"list", "--json"});
+        const VeskRun run = vesk({"list", "--json"});
         QCOMPARE(run.exitCode, 0);
         QJsonParseError error;
         const QJsonDocument document = QJsonDocument::fromJson(run.out, &error);
@@ -188,7 +161,7 @@ private Q_SLOTS:
     {
         writeFile(home(".claude/skills/alpha/SKILL.md"), "---\nname: alpha\n---\n");
         writeFile(home(".cursor/rules/beta.mdc"), "---\nname: beta\n---\n");
-        const Run run = vesk({"list"});
+        const VeskRun run = vesk({"list"});
         QCOMPARE(run.exitCode, 0);
         const QStringList lines = QString::fromUtf8(run.out).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 2);
@@ -203,20 +176,20 @@ private Q_SLOTS:
         writeFile(home(".claude/skills/temp.md"), "---\nname: temp\n---\n");
         QCOMPARE(vesk({"list"}).out.count('\n'), 1);
         QVERIFY(QFile::remove(home(".claude/skills/temp.md")));
-        const Run run = vesk({"list", "--json"});
+        const VeskRun run = vesk({"list", "--json"});
         QCOMPARE(QJsonDocument::fromJson(run.out).array().size(), 0);
     }
 
     void helpAndVersionNeedNoStore()
     {
-        const Run help = vesk({"--help"});
+        const VeskRun help = vesk({"--help"});
         QCOMPARE(help.exitCode, 0);
         QVERIFY(help.out.contains("vesk list [--json]"));
-        const Run version = vesk({"--version"});
+        const VeskRun version = vesk({"--version"});
         QCOMPARE(version.exitCode, 0);
         QVERIFY(version.out.startsWith("Vesk "));
         QVERIFY(!QFileInfo::exists(storePath()));
-        const Run wrong = vesk({"--frobnicate"});
+        const VeskRun wrong = vesk({"--frobnicate"});
         QCOMPARE(wrong.exitCode, 2);
         QVERIFY(wrong.err.contains("frobnicate"));
     }
@@ -252,7 +225,7 @@ private Q_SLOTS:
         }
         const QByteArray before = readBytes(damaged);
 
-        const Run run = vesk(arguments, platform);
+        const VeskRun run = vesk(arguments, platform);
         QVERIFY(run.exitCode != 0);
         QVERIFY2(run.err.startsWith("Vesk/VeskApp: Fatal error: Could not create ModelContainer: "), run.err.constData());
         QVERIFY(run.err.trimmed().size() > QByteArray("Vesk/VeskApp: Fatal error: Could not create ModelContainer: ").size());

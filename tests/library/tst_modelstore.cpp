@@ -160,6 +160,7 @@ private Q_SLOTS:
     {
         const QString path = storePath("busy.sqlite");
         auto container = open(path);
+        container->setBusyTimeout(100);
         ModelContext *context = container->mainContext();
         context->insert(makeSkill("a", "/a.md"));
 

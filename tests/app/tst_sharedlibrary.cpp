@@ -1,0 +1,192 @@
+#include "library/artifactcache.h"
+#include "library/modelcontainer.h"
+#include "library/modelcontext.h"
+#include "library/skill.h"
+#include "library/skillcollection.h"
+#include "library/skillscanner.h"
+#include "smallfilesystem.h"
+#include "testhome.h"
+#include "veskprocess.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtTest/QtTest>
+
+#include <sqlite3.h>
+#include <unistd.h>
+
+namespace {
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
+    file.write(bytes);
+}
+
+QString firstValue(const QString &path, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt *stmt = nullptr;
+    QString result;
+    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
+        result = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
+    else
+        result = QString::fromUtf8(sqlite3_errmsg(db));
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return result;
+}
+
+QJsonArray parseList(const VeskRun &run)
+{
+    return QJsonDocument::fromJson(run.out).array();
+}
+
+} // namespace
+
+// Several processes on one library: real `vesk list` processes, and a context and
+// scanner in this process standing in for an open window.
+class TestSharedLibrary final : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_home;
+
+    QString home(const QString &relative) const { return m_home->path() + '/' + relative; }
+    QString storePath() const { return home(".local/share/Vesk/Vesk/vesk.sqlite"); }
+
+    void writeSkill(const QString &name, const QByteArray &body = "Steps.")
+    {
+        writeFile(home(".claude/skills/" + name + "/SKILL.md"),
+                  "---\nname: " + name.toUtf8() + "\ndescription: about " + name.toUtf8() + "\n---\n" + body + "\n");
+    }
+
+    // Puts the folder that holds the store on `disk`.
+    void placeStoreOn(const SmallFileSystem &disk)
+    {
+        QDir().mkpath(home(".local"));
+        QVERIFY(QFile::link(disk.path(), home(".local/share")));
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_home = std::make_unique<QTemporaryDir>();
+        qputenv("HOME", QFile::encodeName(m_home->path()));
+    }
+
+    void twoListsStartedTogetherOnANewLibraryBothSucceed()
+    {
+        for (int round = 0; round < 12; ++round) {
+            m_home = std::make_unique<QTemporaryDir>();
+            writeSkill("alpha");
+            writeSkill("beta");
+            QProcess first;
+            QProcess second;
+            startVesk(first, m_home->path(), {"list", "--json"});
+            startVesk(second, m_home->path(), {"list", "--json"});
+            const VeskRun a = finishVesk(first);
+            const VeskRun b = finishVesk(second);
+            QVERIFY2(a.exitCode == 0, a.err.constData());
+            QVERIFY2(b.exitCode == 0, b.err.constData());
+            QCOMPARE(parseList(a).size(), 2);
+            QCOMPARE(parseList(b).size(), 2);
+            QCOMPARE(firstValue(storePath(), "SELECT count(*) FROM skill"), QStringLiteral("2"));
+        }
+    }
+
+    void aWindowKeepsSavingAfterAListRecordedTheSameSkills()
+    {
+        writeSkill("alpha");
+        writeSkill("beta");
+        QString error;
+        auto window = ModelContainer::open(storePath(), &error); // the window is open first
+        QVERIFY2(window, qPrintable(error));
+        ModelContext &context = *window->mainContext();
+        ArtifactCache artifacts;
+        SkillScanner scanner(context, artifacts);
+
+        QCOMPARE(runVesk(m_home->path(), {"list"}).exitCode, 0); // records both skills
+        scanner.scanAll(); // the window meets the rows the list wrote
+        QVERIFY2(context.lastSaveError().isEmpty(), qPrintable(context.lastSaveError()));
+        QVERIFY(!context.hasChanges());
+
+        Skill *alpha = context.skillWithResolvedPath(QFileInfo(home(".claude/skills/alpha/SKILL.md")).canonicalFilePath());
+        QVERIFY(alpha);
+        alpha->setIsFavorite(true);
+        SkillCollection *work = context.insert(std::make_unique<SkillCollection>("Work", "folder", 0));
+        work->addSkill(context.skills().last());
+        QVERIFY2(context.save(&error), qPrintable(error));
+
+        const VeskRun run = runVesk(m_home->path(), {"list", "--json"});
+        QCOMPARE(run.exitCode, 0);
+        const QJsonArray skills = parseList(run);
+        QCOMPARE(skills.size(), 2);
+        QCOMPARE(skills.at(0).toObject().value("isFavorite").toBool(), true);
+        QCOMPARE(skills.at(1).toObject().value("collections").toArray(), QJsonArray{"Work"});
+
+        // And what the list changes, the window takes in.
+        writeSkill("gamma");
+        QCOMPARE(runVesk(m_home->path(), {"list"}).exitCode, 0);
+        QVERIFY(context.refresh());
+        QCOMPARE(context.skills().size(), 3);
+    }
+
+    void aListWhoseLibraryFileIsReadOnlyExitsWithTheStoresMessage()
+    {
+        writeSkill("alpha");
+        QCOMPARE(runVesk(m_home->path(), {"list"}).exitCode, 0);
+        writeSkill("beta");
+        // The file is read-only; its folder is not, so SQLite can still open it and
+        // read. Root writes read-only files regardless, so the list runs as nobody.
+        QFile::setPermissions(storePath(), QFileDevice::ReadOwner | QFileDevice::ReadOther);
+        const QFileDevice::Permissions open = QFileDevice::ReadOwner | QFileDevice::WriteOwner
+            | QFileDevice::ExeOwner | QFileDevice::ReadOther | QFileDevice::ExeOther;
+        QFile::setPermissions(m_home->path(), open);
+        QFile::setPermissions(QFileInfo(storePath()).absolutePath(), open | QFileDevice::WriteOther);
+        const auto asNobody = [] {
+            if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+                _exit(99);
+        };
+        QProcess process;
+        startVesk(process, m_home->path(), {"list"}, "no-such-platform", asNobody);
+        const VeskRun run = finishVesk(process);
+        QVERIFY2(run.exitCode == 1, run.err.constData());
+        QVERIFY2(run.err.contains("could not be saved") && run.err.contains("readonly"), run.err.constData());
+        QVERIFY(run.out.contains("alpha") && run.out.contains("beta")); // what it found is still shown
+        QCOMPARE(firstValue(storePath(), "PRAGMA integrity_check"), QStringLiteral("ok"));
+        QCOMPARE(firstValue(storePath(), "SELECT count(*) FROM skill"), QStringLiteral("1"));
+    }
+
+    void aListOnAFullDiskExitsWithTheStoresMessage()
+    {
+        SmallFileSystem disk(4 * 1024 * 1024);
+        if (!disk.isMounted())
+            QSKIP("needs root to mount a small file system");
+        placeStoreOn(disk);
+        writeSkill("first");
+        QCOMPARE(runVesk(m_home->path(), {"list"}).exitCode, 0);
+
+        for (int i = 0; i < 8; ++i)
+            writeSkill(QStringLiteral("big%1").arg(i), QByteArray(100 * 1024, 'x'));
+        disk.fill(256 * 1024); // room to open the library, none for the new skills
+        const VeskRun run = runVesk(m_home->path(), {"list"});
+        QVERIFY(run.exitCode != 0);
+        QVERIFY2(run.err.contains("could not be saved") && run.err.contains("full"), run.err.constData());
+        QCOMPARE(firstValue(storePath(), "PRAGMA integrity_check"), QStringLiteral("ok"));
+
+        disk.unfill();
+        const VeskRun again = runVesk(m_home->path(), {"list", "--json"});
+        QVERIFY2(again.exitCode == 0, again.err.constData());
+        QCOMPARE(parseList(again).size(), 9);
+        QCOMPARE(firstValue(storePath(), "SELECT count(*) FROM skill"), QStringLiteral("9"));
+        QCOMPARE(firstValue(storePath(), "PRAGMA integrity_check"), QStringLiteral("ok"));
+    }
+};
+
+VESK_TEST_GUILESS_MAIN(TestSharedLibrary)
+#include "tst_sharedlibrary.moc"

@@ -1,0 +1,418 @@
+#include "library/modelcontainer.h"
+#include "library/modelcontext.h"
+#include "library/skill.h"
+#include "library/skillcollection.h"
+#include "library/storerows.h"
+#include "smallfilesystem.h"
+#include "testhome.h"
+
+#include <QSignalSpy>
+#include <QtTest/QtTest>
+
+#include <sqlite3.h>
+
+namespace {
+
+std::unique_ptr<Skill> makeSkill(const QString &name, const QString &path, ToolSource tool = ToolSource::Claude)
+{
+    return std::make_unique<Skill>(path, path, name, "d", "body of " + name, Skill::Frontmatter{{"name", name}},
+                                   tool, false, true, QDateTime::fromMSecsSinceEpoch(1700000000000, Qt::UTC), 7);
+}
+
+// Runs SQL on a connection of its own, as another program would; the first column
+// of the first row, or the error message.
+QString sqlOnSide(const QString &path, const QString &sql)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open(QFile::encodeName(path).constData(), &db);
+    sqlite3_busy_timeout(db, 10000);
+    sqlite3_stmt *stmt = nullptr;
+    QString result;
+    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &stmt, nullptr) != SQLITE_OK) {
+        result = QString::fromUtf8(sqlite3_errmsg(db));
+    } else {
+        const int rc = sqlite3_step(stmt);
+        if (rc == SQLITE_ROW)
+            result = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
+        else if (rc != SQLITE_DONE)
+            result = QString::fromUtf8(sqlite3_errmsg(db));
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return result;
+}
+
+QStringList namesIn(const ModelContext &context)
+{
+    QStringList names;
+    for (const Skill *skill : context.skills())
+        names.append(skill->name());
+    return names;
+}
+
+QStringList memberNames(const SkillCollection *collection)
+{
+    QStringList names;
+    if (collection) {
+        for (const Skill *skill : collection->skills())
+            names.append(skill->name());
+    }
+    names.sort();
+    return names;
+}
+
+} // namespace
+
+// Two containers on one file are two connections, exactly as two processes would
+// have: SQLite's locking and data_version treat them alike. (tst_sharedlibrary runs
+// real `vesk list` processes against a context like the window's.)
+class TestSharedStore final : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_path;
+
+    std::unique_ptr<ModelContainer> open(const QString &path = QString())
+    {
+        QString error;
+        auto container = ModelContainer::open(path.isEmpty() ? m_path : path, &error);
+        if (!container)
+            qWarning() << "open failed:" << error;
+        return container;
+    }
+
+    void verifyIntegrity(const QString &path)
+    {
+        QCOMPARE(sqlOnSide(path, "PRAGMA integrity_check"), QStringLiteral("ok"));
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_path = m_dir->filePath("shared.sqlite");
+    }
+
+    void anInsertMeetingAnotherProcesssRowBecomesThatRow()
+    {
+        auto window = open();
+        auto other = open();
+        ModelContext &ours = *window->mainContext();
+        ModelContext &theirs = *other->mainContext();
+
+        Skill *stored = theirs.insert(makeSkill("review", "/skills/review.md", ToolSource::Cursor));
+        stored->setIsFavorite(true);
+        SkillCollection *work = theirs.insert(std::make_unique<SkillCollection>("Work", "folder", 0));
+        work->addSkill(stored);
+        QVERIFY(theirs.save());
+
+        Skill *found = ours.insert(makeSkill("review (fresh reading)", "/skills/review.md"));
+        found->addInstallation("/link/review.md", ToolSource::Claude);
+        QString error;
+        QVERIFY2(ours.save(&error), qPrintable(error));
+        QCOMPARE(ours.skills(), QList<Skill *>{found});
+        QCOMPARE(found->persistentId(), stored->persistentId());
+        QVERIFY(found->isFavorite());
+        QCOMPARE(found->name(), QStringLiteral("review (fresh reading)"));
+        QCOMPARE(found->toolSources(), (QList<ToolSource>{ToolSource::Claude, ToolSource::Cursor}));
+        QStringList paths = found->installedPaths();
+        paths.sort();
+        QCOMPARE(paths, (QStringList{"/link/review.md", "/skills/review.md"}));
+        QCOMPARE(found->collections().size(), 1);
+        QCOMPARE(found->collections().first()->name(), QStringLiteral("Work"));
+
+        // Later saves go on: nothing is left pending that the store refuses.
+        SkillCollection *later = ours.insert(std::make_unique<SkillCollection>("Later", "star", 1));
+        later->addSkill(found);
+        QVERIFY2(ours.save(&error), qPrintable(error));
+        QVERIFY(!ours.hasChanges());
+        QCOMPARE(sqlOnSide(m_path, "SELECT count(*) FROM skill"), QStringLiteral("1"));
+        QCOMPARE(sqlOnSide(m_path, "SELECT count(*) FROM collection_membership"), QStringLiteral("2"));
+        QCOMPARE(sqlOnSide(m_path, "SELECT name FROM skill"), QStringLiteral("review (fresh reading)"));
+        verifyIntegrity(m_path);
+    }
+
+    void rowsChangedElsewhereAreTakenIn()
+    {
+        auto window = open();
+        ModelContext &ours = *window->mainContext();
+        ours.insert(makeSkill("kept", "/kept.md"));
+        ours.insert(makeSkill("deleted", "/deleted.md"));
+        SkillCollection *work = ours.insert(std::make_unique<SkillCollection>("Work", "folder", 0));
+        work->addSkill(ours.skillWithResolvedPath("/kept.md"));
+        QVERIFY(ours.save());
+
+        QSignalSpy inserted(&ours, &ModelContext::skillInserted);
+        QSignalSpy removed(&ours, &ModelContext::skillAboutToBeRemoved);
+        QSignalSpy edited(&ours, &ModelContext::skillChanged);
+        {
+            auto other = open();
+            ModelContext &theirs = *other->mainContext();
+            Skill *kept = theirs.skillWithResolvedPath("/kept.md");
+            kept->setName("kept, renamed");
+            kept->setIsFavorite(true);
+            theirs.remove(theirs.skillWithResolvedPath("/deleted.md"));
+            Skill *added = theirs.insert(makeSkill("added", "/added.md"));
+            theirs.collectionNamed("Work")->addSkill(added);
+            theirs.collectionNamed("Work")->removeSkill(kept);
+            theirs.insert(std::make_unique<SkillCollection>("Fresh", "star", 1));
+            QVERIFY(theirs.save());
+        }
+        QString error;
+        QVERIFY2(ours.refresh(&error), qPrintable(error));
+
+        QCOMPARE(namesIn(ours), (QStringList{"added", "kept, renamed"}));
+        QVERIFY(ours.skillWithResolvedPath("/kept.md")->isFavorite());
+        QCOMPARE(memberNames(ours.collectionNamed("Work")), QStringList{"added"});
+        QVERIFY(ours.collectionNamed("Fresh"));
+        QCOMPARE(inserted.count(), 1);
+        QCOMPARE(removed.count(), 1);
+        QVERIFY(edited.count() >= 1);
+        // What was taken in is not a change of this process.
+        QVERIFY(!ours.hasChanges());
+        // Nothing new: nothing happens.
+        inserted.clear();
+        QVERIFY(ours.refresh());
+        QCOMPARE(inserted.count(), 0);
+    }
+
+    void fieldsChangedInBothProcessesAreMerged()
+    {
+        auto window = open();
+        auto other = open();
+        ModelContext &ours = *window->mainContext();
+        ModelContext &theirs = *other->mainContext();
+        ours.insert(makeSkill("x", "/x.md"));
+        QVERIFY(ours.save());
+        QVERIFY(theirs.refresh());
+
+        ours.skillWithResolvedPath("/x.md")->setIsFavorite(true); // not saved yet
+        Skill *there = theirs.skillWithResolvedPath("/x.md");
+        there->setContent("edited elsewhere");
+        there->addInstallation("/elsewhere/x.md", ToolSource::Cursor);
+        QVERIFY(theirs.save());
+        ours.skillWithResolvedPath("/x.md")->addInstallation("/here/x.md", ToolSource::Codex);
+
+        QVERIFY(ours.save());
+        const Skill *here = ours.skillWithResolvedPath("/x.md");
+        QVERIFY(here->isFavorite());
+        QCOMPARE(here->content(), QStringLiteral("edited elsewhere"));
+        QCOMPARE(here->toolSources(), (QList<ToolSource>{ToolSource::Claude, ToolSource::Codex, ToolSource::Cursor}));
+        QCOMPARE(here->installedPaths().size(), 3);
+        QCOMPARE(sqlOnSide(m_path, "SELECT isFavorite || content || toolSourcesRaw FROM skill"),
+                 QStringLiteral("1edited elsewhereclaude,codex,cursor"));
+    }
+
+    void aRowDeletedElsewhereKeepsWhatThisProcessChanged()
+    {
+        auto window = open();
+        ModelContext &ours = *window->mainContext();
+        Skill *marked = ours.insert(makeSkill("marked", "/marked.md"));
+        ours.insert(makeSkill("untouched", "/untouched.md"));
+        SkillCollection *work = ours.insert(std::make_unique<SkillCollection>("Work", "folder", 0));
+        work->addSkill(marked);
+        QVERIFY(ours.save());
+        marked->setIsFavorite(true); // the user's mark, not saved yet
+
+        {
+            auto other = open();
+            ModelContext &theirs = *other->mainContext();
+            theirs.remove(theirs.skillWithResolvedPath("/marked.md"));
+            theirs.remove(theirs.skillWithResolvedPath("/untouched.md"));
+            QVERIFY(theirs.save());
+        }
+        QVERIFY(ours.save());
+        QCOMPARE(namesIn(ours), QStringList{"marked"});
+        QCOMPARE(sqlOnSide(m_path, "SELECT name || isFavorite FROM skill"), QStringLiteral("marked1"));
+        QCOMPARE(sqlOnSide(m_path, "SELECT count(*) FROM collection_membership"), QStringLiteral("1"));
+        QCOMPARE(memberNames(work), QStringList{"marked"});
+        verifyIntegrity(m_path);
+    }
+
+    void membershipsEditedInBothProcessesAreAllKept()
+    {
+        auto window = open();
+        auto other = open();
+        ModelContext &ours = *window->mainContext();
+        ModelContext &theirs = *other->mainContext();
+        for (const char *name : {"a", "b", "c"})
+            ours.insert(makeSkill(name, QStringLiteral("/%1.md").arg(QLatin1String(name))));
+        SkillCollection *work = ours.insert(std::make_unique<SkillCollection>("Work", "folder", 0));
+        work->addSkill(ours.skillWithResolvedPath("/c.md"));
+        QVERIFY(ours.save());
+        QVERIFY(theirs.refresh());
+
+        work->addSkill(ours.skillWithResolvedPath("/a.md"));
+        theirs.collectionNamed("Work")->addSkill(theirs.skillWithResolvedPath("/b.md"));
+        theirs.collectionNamed("Work")->removeSkill(theirs.skillWithResolvedPath("/c.md"));
+        QVERIFY(theirs.save());
+        QVERIFY(ours.save());
+        QVERIFY(theirs.refresh());
+
+        QCOMPARE(memberNames(work), (QStringList{"a", "b"}));
+        QCOMPARE(memberNames(theirs.collectionNamed("Work")), (QStringList{"a", "b"}));
+    }
+
+    void collectionsOfOneNameMadeInTwoProcessesBecomeOne()
+    {
+        auto window = open();
+        auto other = open();
+        ModelContext &ours = *window->mainContext();
+        ModelContext &theirs = *other->mainContext();
+        ours.insert(makeSkill("a", "/a.md"));
+        ours.insert(makeSkill("b", "/b.md"));
+        QVERIFY(ours.save());
+        QVERIFY(theirs.refresh());
+
+        SkillCollection *mine = ours.insert(std::make_unique<SkillCollection>("Work", "folder", 0));
+        mine->addSkill(ours.skillWithResolvedPath("/a.md"));
+        theirs.insert(std::make_unique<SkillCollection>("Work", "star", 0))->addSkill(theirs.skillWithResolvedPath("/b.md"));
+        QVERIFY(theirs.save());
+        QString error;
+        QVERIFY2(ours.save(&error), qPrintable(error));
+
+        QCOMPARE(ours.collections(), QList<SkillCollection *>{mine});
+        QCOMPARE(mine->icon(), QStringLiteral("star"));
+        QCOMPARE(memberNames(mine), (QStringList{"a", "b"}));
+        QCOMPARE(sqlOnSide(m_path, "SELECT count(*) FROM skill_collection"), QStringLiteral("1"));
+        QCOMPARE(sqlOnSide(m_path, "SELECT count(*) FROM collection_membership"), QStringLiteral("2"));
+    }
+
+    void aChangeTheStoreRefusesIsSetAsideAndTheRestIsSaved()
+    {
+        auto window = open();
+        ModelContext &ours = *window->mainContext();
+        Skill *poisoned = ours.insert(makeSkill("x", "/x.md"));
+        Skill *other = ours.insert(makeSkill("y", "/y.md"));
+        QVERIFY(ours.save());
+        // A rule of the store (here a trigger) refuses one particular change.
+        QCOMPARE(sqlOnSide(m_path, "CREATE TRIGGER refuse BEFORE UPDATE ON skill WHEN NEW.name = 'poison' "
+                                   "BEGIN SELECT RAISE(ABORT, 'refused by the store'); END"),
+                 QString());
+
+        QSignalSpy setAside(&ours, &ModelContext::changeSetAside);
+        QSignalSpy failed(&ours, &ModelContext::saveFailed);
+        poisoned->setName("poison");
+        other->setIsFavorite(true);
+        QString error;
+        QVERIFY2(ours.save(&error), qPrintable(error));
+        QCOMPARE(setAside.count(), 1);
+        const QString message = setAside.first().first().toString();
+        QVERIFY2(message.contains("poison") && message.contains("refused by the store"), qPrintable(message));
+        QCOMPARE(failed.count(), 0);
+        QCOMPARE(poisoned->name(), QStringLiteral("x")); // shows what is stored again
+        QVERIFY(!ours.hasChanges());
+        QCOMPARE(sqlOnSide(m_path, "SELECT isFavorite FROM skill WHERE name = 'y'"), QStringLiteral("1"));
+
+        // It does not block what comes next.
+        poisoned->setIsFavorite(true);
+        QVERIFY(ours.save());
+        QCOMPARE(sqlOnSide(m_path, "SELECT isFavorite FROM skill WHERE name = 'x'"), QStringLiteral("1"));
+        QCOMPARE(setAside.count(), 1);
+        verifyIntegrity(m_path);
+    }
+
+    void aLockedStoreFailsTheSaveAndKeepsEveryChange()
+    {
+        auto window = open();
+        window->setBusyTimeout(200);
+        ModelContext &ours = *window->mainContext();
+        ours.insert(makeSkill("a", "/a.md"));
+        QSignalSpy failed(&ours, &ModelContext::saveFailed);
+        QSignalSpy recovered(&ours, &ModelContext::saveRecovered);
+
+        sqlite3 *holder = nullptr;
+        sqlite3_open(QFile::encodeName(m_path).constData(), &holder);
+        QCOMPARE(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+        QString error;
+        QVERIFY(!ours.save(&error));
+        QVERIFY(error.contains("locked"));
+        QCOMPARE(failed.count(), 1);
+        QCOMPARE(ours.lastSaveError(), error);
+        QVERIFY(ours.hasChanges());
+        sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(holder);
+
+        QVERIFY(ours.save());
+        QCOMPARE(recovered.count(), 1);
+        QVERIFY(ours.lastSaveError().isEmpty());
+        QCOMPARE(sqlOnSide(m_path, "SELECT name FROM skill"), QStringLiteral("a"));
+    }
+
+    void aFullDiskFailsTheSaveAndTheNextSaveWritesEverything()
+    {
+        SmallFileSystem disk(4 * 1024 * 1024);
+        if (!disk.isMounted())
+            QSKIP("needs root to mount a small file system");
+        const QString path = disk.path() + "/store.sqlite";
+        auto window = open(path);
+        QVERIFY(window);
+        ModelContext &ours = *window->mainContext();
+        ours.insert(makeSkill("first", "/first.md"));
+        QVERIFY(ours.save());
+
+        disk.fill();
+        const QString big(128 * 1024, u'x');
+        for (int i = 0; i < 10; ++i) {
+            auto skill = makeSkill(QStringLiteral("big %1").arg(i), QStringLiteral("/big%1.md").arg(i));
+            skill->setContent(big);
+            ours.insert(std::move(skill));
+        }
+        ours.skills().first()->setIsFavorite(true);
+        QString error;
+        QVERIFY(!ours.save(&error));
+        QVERIFY2(error.contains("full"), qPrintable(error));
+        QVERIFY(ours.hasChanges());
+        QCOMPARE(sqlOnSide(path, "SELECT count(*) FROM skill"), QStringLiteral("1"));
+        verifyIntegrity(path);
+
+        disk.unfill();
+        QVERIFY2(ours.save(&error), qPrintable(error));
+        QCOMPARE(sqlOnSide(path, "SELECT count(*) FROM skill"), QStringLiteral("11"));
+        verifyIntegrity(path);
+    }
+
+    void rowsMergeFieldByField_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<bool>("oursChanged");
+        QTest::addColumn<bool>("theirsChanged");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("a field changed here keeps this process's value") << "name" << true << false << "ours";
+        QTest::newRow("a field changed there takes the other process's value") << "name" << false << true << "theirs";
+        QTest::newRow("a field changed on both sides keeps this process's value") << "name" << true << true << "ours";
+        QTest::newRow("harnesses changed on both sides are united") << "tools" << true << true << "claude,codex,cursor";
+        QTest::newRow("harnesses changed there only are taken") << "tools" << false << true << "claude,cursor";
+    }
+    void rowsMergeFieldByField()
+    {
+        QFETCH(QString, field);
+        QFETCH(bool, oursChanged);
+        QFETCH(bool, theirsChanged);
+        QFETCH(QString, expected);
+        SkillRow stored;
+        stored.id = 4;
+        stored.name = "stored";
+        stored.toolSourcesRaw = "claude";
+        SkillRow ours = stored;
+        SkillRow theirs = stored;
+        if (field == "name") {
+            if (oursChanged)
+                ours.name = "ours";
+            if (theirsChanged)
+                theirs.name = "theirs";
+        } else {
+            if (oursChanged)
+                ours.toolSourcesRaw = "claude,codex";
+            if (theirsChanged)
+                theirs.toolSourcesRaw = "claude,cursor";
+        }
+        const SkillRow merged = StoreRows::mergeSkill(stored, ours, theirs);
+        QCOMPARE(field == "name" ? merged.name : merged.toolSourcesRaw, expected);
+        QCOMPARE(merged.id, 4);
+    }
+};
+
+VESK_TEST_GUILESS_MAIN(TestSharedStore)
+#include "tst_sharedstore.moc"
