@@ -2,10 +2,14 @@
 
 #include "library/modelcontext.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QThread>
 #include <QVersionNumber>
+
+#include <sqlite3.h>
 
 namespace {
 
@@ -132,6 +136,32 @@ bool ModelContainer::openDatabase(const QString &path, QString *error)
     if (!m_database.open(path, error))
         return false;
 
+    // Two processes opening a new library at the same moment race for the switch to
+    // WAL and for the first schema write. SQLite answers some of those collisions with
+    // "database is locked" at once instead of waiting, because waiting there could
+    // deadlock; the sequence below only reads until it knows what to write, so it is
+    // simply tried again until the busy time-out is spent.
+    const QDeadlineTimer deadline(Sqlite::busyTimeoutMs);
+    for (;;) {
+        QString attemptError;
+        if (prepareStore(&attemptError))
+            break;
+        const int primaryCode = m_database.lastErrorCode() & 0xff;
+        const bool busy = primaryCode == SQLITE_BUSY || primaryCode == SQLITE_LOCKED;
+        if (!busy || deadline.hasExpired()) {
+            if (error)
+                *error = attemptError;
+            return false;
+        }
+        QThread::msleep(25);
+    }
+
+    m_context = std::make_unique<ModelContext>(m_database);
+    return m_context->load(error);
+}
+
+bool ModelContainer::prepareStore(QString *error)
+{
     // Look before writing anything: a damaged or newer store must stay byte-for-byte
     // as it is, so the journal mode and schema are only touched once it checks out.
     bool isNew = false;
@@ -141,11 +171,7 @@ bool ModelContainer::openDatabase(const QString &path, QString *error)
         || !m_database.exec("PRAGMA foreign_keys = ON", error)
         || !m_database.exec("PRAGMA synchronous = NORMAL", error))
         return false;
-    if (!prepareSchema(isNew, error))
-        return false;
-
-    m_context = std::make_unique<ModelContext>(m_database);
-    return m_context->load(error);
+    return prepareSchema(isNew, error);
 }
 
 bool ModelContainer::checkSchema(QString *error, bool *isNew)

@@ -34,6 +34,7 @@ public:
 private:
     ModelContainer() = default;
     bool openDatabase(const QString &path, QString *error);
+    bool prepareStore(QString *error);
     bool checkSchema(QString *error, bool *isNew);
     bool prepareSchema(bool isNew, QString *error);
 
