@@ -22,10 +22,10 @@ constexpr int pickerWidth = 200;
 constexpr int inset = 12;
 
 // One collection: its symbol and name, and a checkmark while the skill is in it.
-class CollectionRow final : public QAbstractButton
+class CollectionPickerRow final : public QAbstractButton
 {
 public:
-    CollectionRow(const QString &icon, const QString &name, bool member, QWidget *parent)
+    CollectionPickerRow(const QString &icon, const QString &name, bool member, QWidget *parent)
         : QAbstractButton(parent)
         , m_icon(icon)
     {
@@ -153,7 +153,7 @@ void CollectionPicker::rebuild()
     const QList<SkillCollection *> collections = m_context.collections();
     for (SkillCollection *collection : collections) {
         const bool member = m_skill && isMember(*m_skill, *collection);
-        auto *row = new CollectionRow(collection->icon(), collection->name(), member, m_rows->parentWidget());
+        auto *row = new CollectionPickerRow(collection->icon(), collection->name(), member, m_rows->parentWidget());
         row->setObjectName(QStringLiteral("collectionRow"));
         const QPointer<SkillCollection> target(collection);
         connect(row, &QAbstractButton::clicked, this, [this, target] {
