@@ -4,6 +4,8 @@
 #include "common/appstate.h"
 #include "common/contentunavailableview.h"
 #include "common/filemanager.h"
+#include "common/noticebar.h"
+#include "common/problemslist.h"
 #include "common/palettecolors.h"
 #include "common/symbols.h"
 #include "common/libraryactions.h"
@@ -11,6 +13,7 @@
 #include "browse/skilllistview.h"
 #include "detail/skilldetailview.h"
 #include "library/artifactcache.h"
+#include "library/fileproblems.h"
 #include "library/filewatcher.h"
 #include "library/modelcontext.h"
 #include "library/skilllocations.h"
@@ -19,6 +22,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QSplitter>
@@ -26,6 +30,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 ContentView::ContentView(AppState &state, ModelContext &context, ArtifactCache &artifacts,
                          AppNotifications &notifications, QWidget *parent)
@@ -33,6 +38,9 @@ ContentView::ContentView(AppState &state, ModelContext &context, ArtifactCache &
     , m_state(state)
     , m_context(context)
     , m_artifacts(artifacts)
+    , m_problems(new FileProblems(this))
+    , m_saveNotice(new NoticeBar(this))
+    , m_problemsNotice(new NoticeBar(this))
     , m_splitter(new QSplitter(Qt::Horizontal, this))
     , m_sidebar(new SidebarView(state, context, m_splitter))
     , m_list(new SkillListView(state, context, m_splitter))
@@ -63,8 +71,37 @@ ContentView::ContentView(AppState &state, ModelContext &context, ArtifactCache &
     m_splitter->setStretchFactor(1, 0);
     m_splitter->setStretchFactor(2, 1);
     m_splitter->setSizes({220, 280, 600});
-    setCentralWidget(m_splitter);
+    // The notices sit above the columns and push them down rather than cover them.
+    auto *central = new QWidget(this);
+    auto *stack = new QVBoxLayout(central);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(0);
+    stack->addWidget(m_saveNotice);
+    stack->addWidget(m_problemsNotice);
+    stack->addWidget(m_splitter, 1);
+    setCentralWidget(central);
     buildToolbar();
+
+    m_saveNotice->setObjectName(QStringLiteral("saveNotice"));
+    m_saveNotice->setActionText(tr("Try Again"));
+    m_problemsNotice->setObjectName(QStringLiteral("problemsNotice"));
+    m_problemsNotice->setActionText(tr("Show Problems…"));
+    // A failed save keeps every change pending and the next change saves them all
+    // again; the notice says what the store said until a save goes through.
+    connect(&m_context, &ModelContext::saveFailed, this, [this](const QString &message) {
+        m_saveNotice->showNotice(tr("Your changes could not be saved: %1. Vesk tries again with your next change.")
+                                     .arg(message));
+    });
+    connect(&m_context, &ModelContext::changeSetAside, this, [this](const QString &message) {
+        m_saveNotice->showNotice(tr("A change could not be saved and was undone: %1").arg(message));
+    });
+    connect(&m_context, &ModelContext::saveRecovered, m_saveNotice, &QWidget::hide);
+    connect(m_saveNotice, &NoticeBar::actionTriggered, this, [this] {
+        if (m_context.save())
+            m_saveNotice->hide();
+    });
+    connect(m_problems, &FileProblems::changed, this, &ContentView::updateProblemsNotice);
+    connect(m_problemsNotice, &NoticeBar::actionTriggered, this, &ContentView::showProblems);
 
     connect(&m_state, &AppState::selectedSkillChanged, this, &ContentView::showSelectedSkill);
     connect(&m_state, &AppState::showingNewSkillSheetChanged, this, &ContentView::presentNewSkillSheet);
@@ -206,12 +243,48 @@ void ContentView::showEvent(QShowEvent *event)
 void ContentView::setUpDiscovery()
 {
     m_scanner = std::make_unique<SkillScanner>(m_context, m_artifacts);
+    m_scanner->setProblems(m_problems);
     // Queued, so the window is drawn once with what the store already holds.
     QTimer::singleShot(0, this, &ContentView::runInitialScan);
 
     delete m_watcher;
     m_watcher = new FileWatcher([this](const QString &) { rescanAndPrune(); }, this);
     m_watcher->watch(SkillLocations::watchedFolders(QDir::homePath()));
+}
+
+void ContentView::updateProblemsNotice()
+{
+    const QList<FileProblem> problems = m_problems->all();
+    if (m_problemsDialog)
+        m_problemsDialog->findChild<ProblemsList *>()->setProblems(problems);
+    if (problems.isEmpty()) {
+        m_problemsNotice->hide();
+        return;
+    }
+    m_problemsNotice->showNotice(problems.size() == 1
+                                     ? tr("1 file in the skill folders was not read.")
+                                     : tr("%L1 files in the skill folders were not read.").arg(problems.size()));
+}
+
+void ContentView::showProblems()
+{
+    if (!m_problemsDialog) {
+        m_problemsDialog = new QDialog(this);
+        m_problemsDialog->setObjectName(QStringLiteral("problemsDialog"));
+        m_problemsDialog->setWindowTitle(tr("Problems"));
+        auto *layout = new QVBoxLayout(m_problemsDialog);
+        auto *list = new ProblemsList(m_problemsDialog);
+        layout->addWidget(list);
+        auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, m_problemsDialog);
+        connect(buttons, &QDialogButtonBox::rejected, m_problemsDialog, &QDialog::close);
+        layout->addWidget(buttons);
+        m_problemsDialog->resize(640, 320);
+    }
+    m_problemsDialog->findChild<ProblemsList *>()->setProblems(m_problems->all());
+    // Not modal: the user may keep working, or fix a file and look again.
+    m_problemsDialog->show();
+    m_problemsDialog->raise();
+    m_problemsDialog->activateWindow();
 }
 
 void ContentView::runInitialScan()

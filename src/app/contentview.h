@@ -9,8 +9,10 @@ class AppNotifications;
 class AppState;
 class ArtifactCache;
 class ContentUnavailableView;
+class FileProblems;
 class FileWatcher;
 class ModelContext;
+class NoticeBar;
 class QAction;
 class QDialog;
 class QLineEdit;
@@ -48,6 +50,13 @@ public:
     SkillDetailView *detailView() const { return m_detail; }
     FileWatcher *fileWatcher() const { return m_watcher; }
     bool hasFinishedInitialScan() const { return m_initialScanDone; }
+    // The files the last scan found but did not read, and the notice that says so.
+    FileProblems *fileProblems() const { return m_problems; }
+    NoticeBar *problemsNotice() const { return m_problemsNotice; }
+    // Shown while the library cannot be saved; gone once a save succeeds.
+    NoticeBar *saveNotice() const { return m_saveNotice; }
+    // The list of problems, open after the notice's button was clicked.
+    QDialog *problemsDialog() const { return m_problemsDialog; }
 
     // Selects `skill` and shows it in the editor with the keyboard focus there.
     // False when the user chose to stay with unsaved text in the current one.
@@ -73,6 +82,8 @@ private:
     void rescanAndPrune();
     void showSelectedSkill();
     void presentNewSkillSheet();
+    void updateProblemsNotice();
+    void showProblems();
 
     AppState &m_state;
     ModelContext &m_context;
@@ -84,6 +95,10 @@ private:
     bool m_setUpDone = false;
     bool m_initialScanDone = false;
 
+    FileProblems *m_problems = nullptr;
+    NoticeBar *m_saveNotice = nullptr;
+    NoticeBar *m_problemsNotice = nullptr;
+    QDialog *m_problemsDialog = nullptr;
     QSplitter *m_splitter = nullptr;
     SidebarView *m_sidebar = nullptr;
     SkillListView *m_list = nullptr;

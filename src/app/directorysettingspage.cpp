@@ -1,5 +1,6 @@
 #include "app/directorysettingspage.h"
 
+#include "common/plaintext.h"
 #include "app/settingslabels.h"
 #include "common/palettecolors.h"
 #include "common/symbols.h"
@@ -84,12 +85,12 @@ void DirectorySettingsPage::rebuildList()
         item->setData(0, Qt::UserRole, path);
         item->setIcon(0, folder);
         item->setFont(0, fixed);
-        item->setToolTip(0, path);
+        item->setToolTip(0, plainToolTip(path));
 
         auto *remove = new QToolButton;
         remove->setAutoRaise(true);
         remove->setIcon(minus);
-        remove->setToolTip(tr("Remove %1").arg(path));
+        remove->setToolTip(plainToolTip(tr("Remove %1").arg(path)));
         remove->setAccessibleName(tr("Remove %1").arg(path));
         connect(remove, &QToolButton::clicked, this, [this, path] {
             m_scanPaths.remove(m_paths, path);

@@ -1,7 +1,9 @@
 #include "app/listcommand.h"
 
 #include "app/storeopener.h"
+#include "app/terminaltext.h"
 #include "library/artifactcache.h"
+#include "library/fileproblems.h"
 #include "library/homepath.h"
 #include "library/modelcontainer.h"
 #include "library/modelcontext.h"
@@ -85,10 +87,10 @@ QString toolNames(const Skill &skill)
 
 QString skillToLine(const Skill &skill, int nameWidth, int toolsWidth)
 {
-    return QStringLiteral("%1  %2  %3")
-        .arg(skill.name(), -nameWidth)
-        .arg(toolNames(skill), -toolsWidth)
-        .arg(abbreviateHome(skill.filePath()));
+    // Pieces joined, not substituted: a name may itself hold "%2".
+    return terminalSafe(skill.name()).leftJustified(nameWidth) + QLatin1String("  ")
+        + toolNames(skill).leftJustified(toolsWidth) + QLatin1String("  ")
+        + terminalSafe(abbreviateHome(skill.filePath()));
 }
 
 int runListCommand(bool json, QTextStream &out, QTextStream &err)
@@ -104,7 +106,9 @@ int runListCommand(bool json, QTextStream &out, QTextStream &err)
     QObject::connect(&context, &ModelContext::changeSetAside, &context,
                      [&setAside](const QString &message) { setAside.append(message); });
     ArtifactCache artifacts;
+    FileProblems problems;
     SkillScanner scanner(context, artifacts);
+    scanner.setProblems(&problems);
     scanner.scanAll();
     scanner.removeMissing();
     // The scanner saves as it goes; whatever a failed save left pending is tried
@@ -119,7 +123,7 @@ int runListCommand(bool json, QTextStream &out, QTextStream &err)
         int nameWidth = 0;
         int toolsWidth = 0;
         for (const Skill *skill : skills) {
-            nameWidth = std::max(nameWidth, int(skill->name().size()));
+            nameWidth = std::max(nameWidth, int(terminalSafe(skill->name()).size()));
             toolsWidth = std::max(toolsWidth, int(toolNames(*skill).size()));
         }
         for (const Skill *skill : skills)
@@ -127,6 +131,9 @@ int runListCommand(bool json, QTextStream &out, QTextStream &err)
     }
     out.flush();
 
+    // Files left out are said, not failed on: the listing itself is complete.
+    for (const FileProblem &problem : problems.all())
+        err << "vesk: " << terminalSafe(abbreviateHome(problem.path)) << ": " << problem.reason << '\n';
     for (const QString &message : std::as_const(setAside))
         err << "vesk: " << message << '\n';
     if (!saved)

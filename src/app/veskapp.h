@@ -35,6 +35,7 @@ public:
 
     AppState &state() const { return *m_state; }
     ModelContext &context() const;
+    ModelContainer &container() const { return *m_container; }
     ArtifactCache &artifacts() const { return *m_artifacts; }
     AppNotifications &notifications() const { return *m_notifications; }
     SaveCommand &saveCommand() const { return *m_saveCommand; }

@@ -2,6 +2,7 @@
 
 #include "browse/skilldrag.h"
 #include "common/libraryactions.h"
+#include "common/plaintext.h"
 #include "library/modelcontext.h"
 
 #include <QMimeData>
@@ -162,8 +163,8 @@ QVariant SidebarModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
         return row->title;
     case Qt::ToolTipRole:
-        return row->kind == SidebarRowKind::Filter && row->count > 0
-            ? QStringLiteral("%1 (%2)").arg(row->title).arg(row->count) : row->title;
+        return plainToolTip(row->kind == SidebarRowKind::Filter && row->count > 0
+                                ? QStringLiteral("%1 (%2)").arg(row->title).arg(row->count) : row->title);
     case ItemRoles::SidebarRowKindRole:
         return QVariant::fromValue(row->kind);
     case ItemRoles::SidebarFilterRole:

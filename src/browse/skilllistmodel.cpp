@@ -1,5 +1,6 @@
 #include "browse/skilllistmodel.h"
 
+#include "common/plaintext.h"
 #include "common/appstate.h"
 #include "common/itemroles.h"
 #include "browse/skilldrag.h"
@@ -86,7 +87,7 @@ QVariant SkillListModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
         return skill->name();
     case Qt::ToolTipRole:
-        return skill->skillDescription().isEmpty() ? skill->name() : skill->skillDescription();
+        return plainToolTip(skill->skillDescription().isEmpty() ? skill->name() : skill->skillDescription());
     case ItemRoles::SkillRole:
         return QVariant::fromValue(const_cast<Skill *>(skill));
     case ItemRoles::ProjectNameRole:

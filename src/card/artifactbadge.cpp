@@ -1,5 +1,6 @@
 #include "card/artifactbadge.h"
 
+#include "common/plaintext.h"
 #include "card/cardpresentation.h"
 #include "common/palettecolors.h"
 
@@ -18,7 +19,7 @@ ArtifactBadge::ArtifactBadge(const SkillArtifact &artifact, QWidget *parent)
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setFocusPolicy(Qt::TabFocus);
     setAttribute(Qt::WA_Hover);
-    setToolTip(m_artifact.relativePath);
+    setToolTip(plainToolTip(m_artifact.relativePath));
     setAccessibleName(m_artifact.name);
     updateStyle();
     connect(this, &QAbstractButton::clicked, this, [this] { Q_EMIT revealRequested(m_artifact.path); });

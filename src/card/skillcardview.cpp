@@ -1,5 +1,6 @@
 #include "card/skillcardview.h"
 
+#include "common/plaintext.h"
 #include "card/artifactbadge.h"
 #include "card/cardpresentation.h"
 #include "card/clampedlabel.h"
@@ -256,7 +257,7 @@ QWidget *SkillCardView::buildHeader(QWidget *parent)
         content.spacing = 6;
         auto *label = new SymbolLabel(content, header);
         label->setObjectName(QStringLiteral("legacyNote"));
-        label->setToolTip(folders.value(text).join(u'\n'));
+        label->setToolTip(plainToolTip(folders.value(text).join(u'\n')));
         layout->addWidget(label);
     }
     return header;

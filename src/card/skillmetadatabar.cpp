@@ -1,5 +1,6 @@
 #include "card/skillmetadatabar.h"
 
+#include "common/plaintext.h"
 #include "card/cardpresentation.h"
 #include "card/clampedlabel.h"
 #include "card/collectionpicker.h"
@@ -134,9 +135,9 @@ void SkillMetadataBar::refresh()
             m_harnessIcons->addWidget(icon);
         }
     }
-    m_harnesses->setToolTip(paths);
+    m_harnesses->setToolTip(plainToolTip(paths));
     m_path->setText(m_skill ? abbreviateHome(m_skill->filePath(), QDir::homePath()) : QString());
-    m_path->setToolTip(paths);
+    m_path->setToolTip(plainToolTip(paths));
     m_size->setText(m_skill ? DisplayFormat::byteCount(m_skill->fileSize()) : QString());
     fitToWidth();
     m_collectionsButton->setEnabled(m_skill);

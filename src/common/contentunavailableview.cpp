@@ -19,6 +19,8 @@ ContentUnavailableView::ContentUnavailableView(const QString &title, const QStri
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.45);
     titleFont.setBold(true);
     m_title->setFont(titleFont);
+    m_title->setTextFormat(Qt::PlainText);
+    m_description->setTextFormat(Qt::PlainText);
     m_title->setAlignment(Qt::AlignCenter);
     m_description->setAlignment(Qt::AlignCenter);
     m_description->setWordWrap(true);

@@ -2,6 +2,7 @@
 
 #include "card/skillcardview.h"
 #include "card/skillmetadatabar.h"
+#include "common/plaintext.h"
 #include "common/appstate.h"
 #include "common/columntitle.h"
 #include "common/palettecolors.h"
@@ -172,7 +173,7 @@ void SkillDetailView::updateTitle()
     const QMargins margins = m_title->contentsMargins();
     const int room = m_title->width() - margins.left() - margins.right();
     m_title->setText(m_title->fontMetrics().elidedText(m_titleText, Qt::ElideRight, qMax(room, 0)));
-    m_title->setToolTip(m_title->text() == m_titleText ? QString() : m_titleText);
+    m_title->setToolTip(m_title->text() == m_titleText ? QString() : plainToolTip(m_titleText));
 }
 
 void SkillDetailView::updateFavorite()

@@ -193,6 +193,7 @@ bool SkillEditorView::save()
         QMessageBox ask(QMessageBox::Warning, tr("Vesk"),
                         tr("“%1” was changed by another program.").arg(QFileInfo(m_loadedPath).fileName()),
                         QMessageBox::Cancel, this);
+        ask.setTextFormat(Qt::PlainText); // the file's name is the user's, not markup
         ask.setInformativeText(tr("Overwrite it with your text, or reload it and lose your changes?"));
         QPushButton *overwrite = ask.addButton(tr("Overwrite"), QMessageBox::DestructiveRole);
         QPushButton *reloadButton = ask.addButton(tr("Reload"), QMessageBox::ResetRole);
@@ -220,6 +221,7 @@ bool SkillEditorView::write(const QString &text)
     QString error;
     if (!writeSkillFile(m_loadedPath, bytes, &error)) {
         QMessageBox alert(QMessageBox::Warning, tr("Save Error"), error, QMessageBox::Ok, this);
+        alert.setTextFormat(Qt::PlainText);
         alert.setObjectName(QStringLiteral("saveError"));
         alert.exec();
         return false;
@@ -260,6 +262,7 @@ bool SkillEditorView::confirmLeave()
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
     ask.setObjectName(QStringLiteral("saveChanges"));
     ask.setInformativeText(tr("Your changes will be lost if you don’t save them."));
+    ask.setTextFormat(Qt::PlainText);
     ask.setDefaultButton(QMessageBox::Save);
     ask.setEscapeButton(QMessageBox::Cancel);
     switch (ask.exec()) {

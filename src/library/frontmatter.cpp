@@ -2,6 +2,7 @@
 
 #include "library/regularfile.h"
 
+#include <QCoreApplication>
 #include <QStringDecoder>
 
 namespace {
@@ -173,29 +174,35 @@ SkillReading readingFor(ToolSource tool)
     return SkillReading::FrontmatterOrHeading;
 }
 
-std::optional<ParsedSkill> readSkillFile(const QString &filePath, SkillReading reading)
+SkillFileRead readSkillFileOrProblem(const QString &filePath, SkillReading reading)
 {
     const RegularFileRead file = readRegularFile(filePath);
     if (file.status != RegularFileRead::Status::Ok)
-        return std::nullopt;
+        return {std::nullopt, unreadReason(file)};
     const QByteArray &bytes = file.bytes;
 
-    QStringDecoder decoder(QStringDecoder::Utf8);
+    // Stateless: a file cut off inside a character is an error, not a shorter text.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = decoder.decode(bytes);
     if (decoder.hasError())
-        return std::nullopt;
+        return {std::nullopt, QCoreApplication::translate("FileProblems", "Not UTF-8 text; not read.")};
 
     switch (reading) {
     case SkillReading::Frontmatter:
-        return parseFrontmatter(text);
+        return {parseFrontmatter(text), QString()};
     case SkillReading::Heading:
-        return parseHeading(text);
+        return {parseHeading(text), QString()};
     case SkillReading::FrontmatterOrHeading:
         break;
     }
     // Folders that hold either kind: a block without a name falls back to the heading.
     const ParsedSkill skill = parseFrontmatter(text);
-    return skill.name.isEmpty() ? parseHeading(text) : skill;
+    return {skill.name.isEmpty() ? parseHeading(text) : skill, QString()};
+}
+
+std::optional<ParsedSkill> readSkillFile(const QString &filePath, SkillReading reading)
+{
+    return readSkillFileOrProblem(filePath, reading).skill;
 }
 
 std::optional<ParsedSkill> readSkillFile(const QString &filePath, ToolSource tool)

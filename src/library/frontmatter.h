@@ -35,7 +35,17 @@ enum class SkillReading {
 // The reading that suits the files `tool` writes.
 SkillReading readingFor(ToolSource tool);
 
-// Reads a UTF-8 file. No value when the file cannot be read or is not valid UTF-8.
+// A skill file as read, or why it was not: `problem` says so in words for the
+// user, and is empty when the file is simply not there (any more).
+struct SkillFileRead {
+    std::optional<ParsedSkill> skill;
+    QString problem;
+};
+
+// Reads a UTF-8 file that is a regular file within maxSkillFileBytes.
+SkillFileRead readSkillFileOrProblem(const QString &filePath, SkillReading reading);
+
+// The same without the reason. No value when the file cannot be read or is not valid UTF-8.
 std::optional<ParsedSkill> readSkillFile(const QString &filePath, SkillReading reading);
 // The same, read the way the given tool writes its skills.
 std::optional<ParsedSkill> readSkillFile(const QString &filePath, ToolSource tool);

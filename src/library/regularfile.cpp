@@ -1,9 +1,14 @@
 #include "library/regularfile.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QLocale>
+
+#include <QStringDecoder>
 
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -88,4 +93,53 @@ RegularFileRead readRegularFile(const QString &path, qint64 limit)
     result.bytes.truncate(filled);
     result.status = RegularFileRead::Status::Ok;
     return result;
+}
+
+QString unreadReason(const RegularFileRead &read, qint64 limit)
+{
+    switch (read.status) {
+    case RegularFileRead::Status::Ok:
+    case RegularFileRead::Status::Missing:
+        return {};
+    case RegularFileRead::Status::NotRegular:
+        return QCoreApplication::translate("FileProblems", "Not a regular file (a folder, pipe, socket or device); not read.");
+    case RegularFileRead::Status::TooLarge:
+        return QCoreApplication::translate("FileProblems", "Larger than %1; not read.").arg(QLocale::system().formattedDataSize(limit, 0));
+    case RegularFileRead::Status::Unreadable:
+        return QCoreApplication::translate("FileProblems", "Could not be read: %1.").arg(read.errorText);
+    }
+    return {};
+}
+
+bool isGone(const QString &path)
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) == 0)
+        return false;
+    return errno == ENOENT || errno == ENOTDIR;
+}
+
+QStringList undecodableEntries(const QString &directory)
+{
+    QStringList found;
+    DIR *listing = ::opendir(QFile::encodeName(directory).constData());
+    if (!listing)
+        return found;
+    while (const dirent *entry = ::readdir(listing)) {
+        const QByteArrayView name(entry->d_name);
+        if (name.startsWith('.'))
+            continue;
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString decoded = utf8.decode(name);
+        if (utf8.hasError())
+            found.append(directory + u'/' + decoded);
+    }
+    ::closedir(listing);
+    found.sort();
+    return found;
+}
+
+QString undecodableNameReason()
+{
+    return QCoreApplication::translate("FileProblems", "Its name is not valid UTF-8; left out.");
 }

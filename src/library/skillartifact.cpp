@@ -1,5 +1,7 @@
 #include "library/skillartifact.h"
 
+#include "library/regularfile.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
@@ -70,6 +72,7 @@ QString extensionOf(const QString &name)
 struct WalkEntry {
     QString relativePath;
     bool isFileLike; // exists (links followed) and is not a directory
+    bool undecodableName = false;
 };
 
 // Depth-first, sorted by name at every level. Symbolic links are reported but never
@@ -80,6 +83,8 @@ void walk(const QString &root, const QString &prefix, QList<WalkEntry> &out)
     const QDir dir(prefix.isEmpty() ? root : root + u'/' + prefix);
     const QFileInfoList entries = dir.entryInfoList(
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString &path : undecodableEntries(dir.path()))
+        out.append({path.mid(root.size() + 1), false, true});
     for (const QFileInfo &entry : entries) {
         const QString relative = prefix.isEmpty() ? entry.fileName() : prefix + u'/' + entry.fileName();
         const bool isDirectory = entry.isDir(); // follows links: dangling ones do not exist
@@ -119,7 +124,7 @@ Category categorize(const QString &relativePath)
     return Category::Other;
 }
 
-QList<SkillArtifact> listArtifacts(const QString &skillFilePath)
+QList<SkillArtifact> listArtifacts(const QString &skillFilePath, QStringList *undecodable)
 {
     const qsizetype slash = skillFilePath.lastIndexOf(u'/');
     const QString directory = slash < 0 ? QString() : skillFilePath.left(slash);
@@ -133,6 +138,8 @@ QList<SkillArtifact> listArtifacts(const QString &skillFilePath)
     QList<SkillArtifact> artifacts;
     for (const WalkEntry &entry : std::as_const(entries)) {
         const QString &relative = entry.relativePath;
+        if (entry.undecodableName && undecodable)
+            undecodable->append(directory + u'/' + relative);
         if (relative == skillFileName || !entry.isFileLike)
             continue;
         const QString name = lastComponent(relative);

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QUuid>
 
 #include <optional>
@@ -46,5 +47,7 @@ SkillArtifact::Category categorize(const QString &relativePath);
 
 // Every file inside the folder of the given skill file except the skill file itself
 // and hidden files, grouped by category title and in walk order within a group.
-// Never fails: anything unreadable simply contributes no entries.
-QList<SkillArtifact> listArtifacts(const QString &skillFilePath);
+// Never fails: anything unreadable simply contributes no entries. Entries whose
+// names are not UTF-8 are left out and, when asked for, their paths given in
+// `undecodable`.
+QList<SkillArtifact> listArtifacts(const QString &skillFilePath, QStringList *undecodable = nullptr);

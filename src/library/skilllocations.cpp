@@ -1,5 +1,7 @@
 #include "library/skilllocations.h"
 
+#include "library/regularfile.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -166,6 +168,8 @@ QList<LocatedFile> filesIn(const PlacedLocation &placed)
                 files.append({entry.filePath(), false});
         }
     }
+    for (const QString &path : undecodableEntries(placed.path))
+        files.append({path, false, true});
     return files;
 }
 

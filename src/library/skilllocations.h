@@ -53,6 +53,9 @@ struct PlacedLocation {
 struct LocatedFile {
     QString path;     // absolute, as found (not resolved)
     bool isDirectory; // the main file of a skill folder rather than a single-file skill
+    // An entry whose name the system's bytes do not spell in UTF-8: it cannot be
+    // opened by the name Vesk has for it, so it is reported instead of read.
+    bool undecodableName = false;
 };
 
 // One installed path in a folder that its tool no longer reads.

@@ -1,10 +1,13 @@
 #include "library/skillscanner.h"
 
 #include "library/artifactcache.h"
+#include "library/fileproblems.h"
 #include "library/frontmatter.h"
 #include "library/modelcontext.h"
+#include "library/regularfile.h"
 #include "library/settingskeys.h"
 #include "library/skill.h"
+#include "library/skillcollection.h"
 #include "library/skillartifact.h"
 
 #include <QDateTime>
@@ -61,6 +64,9 @@ SkillScanner::SkillScanner(ModelContext &context, ArtifactCache &artifacts)
 
 void SkillScanner::scanAll()
 {
+    if (m_problems)
+        m_problems->clearAll();
+    m_recordedThisScan.clear();
     for (const PlacedLocation &location : SkillLocations::existingLocations(LocationBase::Home, QDir::homePath()))
         scanLocation(location, true);
     for (const QString &root : readCustomScanPaths())
@@ -87,8 +93,12 @@ void SkillScanner::scanProjects(const QString &root)
 void SkillScanner::scanLocation(const PlacedLocation &location, bool isGlobal)
 {
     const SkillReading reading = SkillLocations::readingOf(location.location->holds);
-    for (const LocatedFile &file : SkillLocations::filesIn(location))
-        recordSkill(file.path, reading, file.isDirectory, isGlobal);
+    for (const LocatedFile &file : SkillLocations::filesIn(location)) {
+        if (file.undecodableName)
+            report(file.path, undecodableNameReason());
+        else
+            recordSkill(file.path, reading, file.isDirectory, isGlobal);
+    }
 }
 
 void SkillScanner::recordSkill(const QString &filePath, SkillReading reading, bool isDirectory,
@@ -101,9 +111,15 @@ void SkillScanner::recordSkill(const QString &filePath, SkillReading reading, bo
     if (resolved.isEmpty())
         resolved = filePath;
 
-    const std::optional<ParsedSkill> parsed = readSkillFile(filePath, reading);
-    if (!parsed)
+    const SkillFileRead read = readSkillFileOrProblem(filePath, reading);
+    if (!read.skill) {
+        if (!read.problem.isEmpty())
+            report(filePath, read.problem);
         return;
+    }
+    const std::optional<ParsedSkill> &parsed = read.skill;
+    if (m_problems)
+        m_problems->clear(filePath);
 
     const QFileInfo attributes(resolved);
     QDateTime modified = attributes.exists() ? attributes.lastModified().toUTC() : QDateTime();
@@ -137,10 +153,15 @@ void SkillScanner::recordSkill(const QString &filePath, SkillReading reading, bo
         if (!readers.isEmpty())
             record->setToolSources(readers);
         m_context.insert(std::move(record));
+        m_recordedThisScan.append(resolved);
     }
 
-    if (isDirectory)
-        m_artifacts.setArtifacts(listArtifacts(filePath), filePath);
+    if (isDirectory) {
+        QStringList undecodable;
+        m_artifacts.setArtifacts(listArtifacts(filePath, &undecodable), filePath);
+        for (const QString &path : std::as_const(undecodable))
+            report(path, undecodableNameReason());
+    }
 
     m_context.save(); // a failed save leaves the change pending for the next one
 }
@@ -149,25 +170,55 @@ void SkillScanner::removeMissing()
 {
     // A path under a custom directory the user has since removed is as gone as a
     // deleted file: no scan would find it again, so keeping it would show a skill
-    // that Vesk no longer looks after.
+    // that Vesk no longer looks after. A path the system cannot reach just now (no
+    // permission, a mount that does not answer) is not gone: dropping its record
+    // would drop the user's favorite and collections with it.
     const QStringList roots = scannedRoots();
     const QList<Skill *> skills = m_context.skills();
     for (Skill *skill : skills) {
         QStringList existing;
         for (const QString &path : skill->installedPaths()) {
-            if (liesUnder(path, roots) && QFileInfo::exists(path))
+            if (liesUnder(path, roots) && !isGone(path))
                 existing.append(path);
         }
         if (existing.isEmpty()) {
+            if (Skill *successor = successorOf(*skill)) {
+                if (skill->isFavorite())
+                    successor->setIsFavorite(true);
+                if (!successor->lastOpened().isValid())
+                    successor->setLastOpened(skill->lastOpened());
+                for (SkillCollection *collection : skill->collections()) {
+                    if (!collection->contains(successor))
+                        collection->addSkill(successor);
+                }
+            }
             m_context.remove(skill);
             continue;
         }
         skill->setInstalledPaths(existing);
-        if (!QFileInfo::exists(skill->filePath()))
+        if (isGone(skill->filePath()))
             skill->setFilePath(existing.constFirst());
         refreshHarnesses(*skill);
     }
+    m_recordedThisScan.clear();
     m_context.save();
+}
+
+Skill *SkillScanner::successorOf(const Skill &gone) const
+{
+    for (const QString &path : m_recordedThisScan) {
+        Skill *candidate = m_context.skillWithResolvedPath(path);
+        if (candidate && candidate != &gone && candidate->content() == gone.content()
+            && candidate->frontmatter() == gone.frontmatter())
+            return candidate;
+    }
+    return nullptr;
+}
+
+void SkillScanner::report(const QString &path, const QString &reason) const
+{
+    if (m_problems)
+        m_problems->report(path, reason);
 }
 
 void SkillScanner::refreshHarnesses(Skill &skill) const

@@ -19,15 +19,20 @@
 #include "detail/segmentedcontrol.h"
 #include "detail/skilldetailview.h"
 #include "detail/skilleditorview.h"
+#include "common/noticebar.h"
+#include "common/problemslist.h"
+#include "library/fileproblems.h"
 #include "library/filewatcher.h"
 #include "library/modelcontainer.h"
 #include "library/modelcontext.h"
 #include "library/settingskeys.h"
 #include "messageboxes.h"
+#include "smallfilesystem.h"
 #include "testhome.h"
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QListView>
@@ -36,6 +41,9 @@
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QtTest/QtTest>
+
+#include <sqlite3.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -150,6 +158,149 @@ private Q_SLOTS:
         m_app.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         m_home.reset();
+    }
+
+    void filesLeftOutAreListedInANoticeTheUserCanOpen()
+    {
+        writeSkill(home(".claude/skills/fine/SKILL.md"), "fine");
+        QDir().mkpath(home(".claude/skills/pipe"));
+        QCOMPARE(::mkfifo(QFile::encodeName(home(".claude/skills/pipe/SKILL.md")).constData(), 0600), 0);
+        writeSkill(home(".claude/skills/huge.md"), "huge", QByteArray(9 * 1024 * 1024, 'x'));
+        ContentView *window = openWindow();
+        QVERIFY(window);
+        QCOMPARE(listed(window), QStringList{"fine"});
+
+        NoticeBar *notice = window->problemsNotice();
+        QVERIFY(notice->isVisible());
+        QCOMPARE(notice->message(), QStringLiteral("2 files in the skill folders were not read."));
+        QVERIFY(!window->problemsDialog());
+        notice->actionButton()->click();
+        QDialog *dialog = window->problemsDialog();
+        QVERIFY(dialog && dialog->isVisible());
+        QVERIFY(!dialog->isModal()); // the window stays usable
+        auto *list = dialog->findChild<ProblemsList *>();
+        QCOMPARE(list->topLevelItemCount(), 2);
+        QCOMPARE(list->topLevelItem(0)->text(0), QStringLiteral("~/.claude/skills/huge.md"));
+        QVERIFY(list->topLevelItem(0)->text(1).startsWith("Larger than"));
+        QCOMPARE(list->topLevelItem(1)->text(0), QStringLiteral("~/.claude/skills/pipe/SKILL.md"));
+        QVERIFY(list->topLevelItem(1)->text(1).startsWith("Not a regular file"));
+
+        // Put right on disk, the next scan takes the problem and the notice away.
+        QVERIFY(QFile::remove(home(".claude/skills/pipe/SKILL.md")));
+        writeSkill(home(".claude/skills/huge.md"), "huge");
+        window->reload();
+        QTRY_VERIFY(!notice->isVisible());
+        QCOMPARE(list->topLevelItemCount(), 0);
+        QCOMPARE(listed(window), (QStringList{"fine", "huge"}));
+    }
+
+    void aFailedSaveShowsTheStoresMessageUntilASaveGoesThrough_data()
+    {
+        QTest::addColumn<bool>("diskFull");
+        QTest::newRow("another process holds the library's write lock") << false;
+        QTest::newRow("the disk holding the library is full") << true;
+    }
+    void aFailedSaveShowsTheStoresMessageUntilASaveGoesThrough()
+    {
+        QFETCH(bool, diskFull);
+        std::unique_ptr<SmallFileSystem> disk;
+        if (diskFull) {
+            disk = std::make_unique<SmallFileSystem>(4 * 1024 * 1024);
+            if (!disk->isMounted())
+                QSKIP("A small file system needs root.");
+            m_app.reset();
+            QString fatal;
+            m_app = VeskApp::create(disk->path() + "/vesk.sqlite", &fatal);
+            QVERIFY2(m_app, qPrintable(fatal));
+        }
+        const QString storePath = m_app->container().path();
+        writeSkill(home(".claude/skills/one/SKILL.md"), "one");
+        writeSkill(home(".claude/skills/two/SKILL.md"), "two");
+        ContentView *window = openWindow();
+        QVERIFY(window);
+        NoticeBar *notice = window->saveNotice();
+        QVERIFY(!notice->isVisible());
+
+        sqlite3 *holder = nullptr;
+        if (diskFull) {
+            disk->fill();
+        } else {
+            m_app->container().setBusyTimeout(200);
+            QCOMPARE(sqlite3_open(QFile::encodeName(storePath).constData(), &holder), SQLITE_OK);
+            QCOMPARE(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+        }
+        Skill *one = skillNamed("one");
+        one->setIsFavorite(true);
+        // Big enough that a full disk cannot take it in the pages it has left.
+        one->setContent(QString(256 * 1024, u'x'));
+        QVERIFY(!m_app->context().save());
+        QVERIFY(notice->isVisible());
+        QVERIFY2(notice->message().contains(m_app->context().lastSaveError()), qPrintable(notice->message()));
+        QVERIFY(!m_app->context().lastSaveError().isEmpty());
+
+        if (diskFull) {
+            disk->unfill();
+        } else {
+            sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+            sqlite3_close(holder);
+        }
+        // The next change saves everything still pending, and the notice goes.
+        Skill *two = skillNamed("two");
+        two->setIsFavorite(true);
+        QVERIFY(m_app->context().save());
+        QVERIFY(!notice->isVisible());
+
+        sqlite3 *check = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(storePath).constData(), &check), SQLITE_OK);
+        sqlite3_stmt *statement = nullptr;
+        sqlite3_prepare_v2(check, "PRAGMA integrity_check", -1, &statement, nullptr);
+        QCOMPARE(sqlite3_step(statement), SQLITE_ROW);
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(statement, 0))), QByteArray("ok"));
+        sqlite3_finalize(statement);
+        sqlite3_prepare_v2(check, "SELECT count(*) FROM skill WHERE isFavorite", -1, &statement, nullptr);
+        QCOMPARE(sqlite3_step(statement), SQLITE_ROW);
+        QCOMPARE(sqlite3_column_int(statement, 0), 2); // the change made while failing was kept
+        sqlite3_finalize(statement);
+        sqlite3_close(check);
+        m_app.reset();
+    }
+
+    void aSkillsTextIsShownAsTextEverywhere()
+    {
+        // Long enough that the detail title is cut and carries the whole name as a tooltip.
+        const QByteArray markup = "<img src=\"/dev/zero\"><b>bold</b><a href=\"file:///etc\">link</a>";
+        const QString name = QString::fromUtf8(markup).repeated(4);
+        writeSkill(home(".claude/skills/html/SKILL.md"), markup.repeated(4),
+                   "![x](/dev/zero) <style>*{color:red}</style>");
+        ContentView *window = openWindow();
+        QVERIFY(window);
+        Skill *skill = skillNamed(name);
+        QVERIFY(skill);
+        QVERIFY(m_app->state().requestSelectedSkill(skill));
+        window->resize(900, 500);
+        QCoreApplication::processEvents();
+
+        int shown = 0;
+        for (QLabel *label : window->findChildren<QLabel *>()) {
+            if (!label->text().contains("<img"))
+                continue;
+            ++shown;
+            QCOMPARE(label->textFormat(), Qt::PlainText);
+        }
+        QVERIFY(shown > 0);
+        // A tooltip that looks like HTML is shown as HTML: every one that carries the
+        // name has it spelled out.
+        QStringList toolTips;
+        for (QWidget *widget : window->findChildren<QWidget *>())
+            toolTips.append(widget->toolTip());
+        toolTips.append(window->skillList()->model()->index(0, 0).data(Qt::ToolTipRole).toString());
+        int carrying = 0;
+        for (const QString &tip : std::as_const(toolTips)) {
+            QVERIFY2(!tip.contains("<img") && !tip.contains("<a "), qPrintable(tip));
+            if (tip.contains("&lt;img"))
+                ++carrying;
+        }
+        QVERIFY(carrying >= 2); // the list row and the cut title
     }
 
     void anEmptyLibraryShowsItsEmptyStates()

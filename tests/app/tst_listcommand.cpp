@@ -10,6 +10,9 @@
 
 #include <sqlite3.h>
 
+#include <cstdio>
+#include <sys/stat.h>
+
 namespace {
 
 void writeFile(const QString &path, const QByteArray &bytes)
@@ -169,6 +172,85 @@ private Q_SLOTS:
                      && lines.at(0).endsWith("~/.claude/skills/alpha/SKILL.md"), qPrintable(lines.at(0)));
         QVERIFY2(lines.at(1).startsWith("beta") && lines.at(1).contains("Cursor")
                      && lines.at(1).endsWith("~/.cursor/rules/beta.mdc"), qPrintable(lines.at(1)));
+    }
+
+    void plainListEscapesWhatATerminalWouldObey_data()
+    {
+        QTest::addColumn<QByteArray>("fileName"); // in ~/.claude/skills
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("name");        // as JSON gives it
+        QTest::addColumn<QString>("shown");       // the start of the plain line
+        QTest::newRow("an escape sequence in a name is spelled out")
+            << QByteArray("red.md") << QByteArray("---\nname: \x1b[31mred\x1b[0m\n---\n")
+            << QStringLiteral("\x1b[31mred\x1b[0m") << QStringLiteral("\\e[31mred\\e[0m  ");
+        QTest::newRow("a bell and a backspace are spelled out")
+            << QByteArray("bell.md") << QByteArray("---\nname: ding\x07\x08!\n---\n")
+            << QStringLiteral("ding\x07\x08!") << QStringLiteral("ding\\x07\\x08!  ");
+        QTest::newRow("a newline in a file name stays on one line")
+            << QByteArray("two\nlines.md") << QByteArray("Body without a name.\n")
+            << QStringLiteral("two\nlines") << QStringLiteral("two\\nlines  ");
+        QTest::newRow("a right-to-left override is spelled out")
+            << QByteArray("rtl.md") << QByteArray("---\nname: abc\xe2\x80\xae" "def\n---\n")
+            << QStringLiteral("abc\u202edef") << QStringLiteral("abc\\u{202e}def  ");
+        QTest::newRow("a percent sign in a name is printed as it is")
+            << QByteArray("pct.md") << QByteArray("---\nname: 100%2 sure\n---\n")
+            << QStringLiteral("100%2 sure") << QStringLiteral("100%2 sure  ");
+    }
+    void plainListEscapesWhatATerminalWouldObey()
+    {
+        QFETCH(QByteArray, fileName);
+        QFETCH(QByteArray, text);
+        QFETCH(QString, name);
+        QFETCH(QString, shown);
+        writeFile(home(".claude/skills/") + QFile::decodeName(fileName), text);
+
+        const VeskRun plain = vesk({"list"});
+        QCOMPARE(plain.exitCode, 0);
+        QCOMPARE(plain.out.count('\n'), 1);
+        QVERIFY(!plain.out.contains('\x1b') && !plain.out.contains('\x07'));
+        QVERIFY2(QString::fromUtf8(plain.out).startsWith(shown), plain.out.constData());
+
+        // JSON is for programs: it keeps the text exactly.
+        const VeskRun json = vesk({"list", "--json"});
+        QCOMPARE(json.exitCode, 0);
+        const QJsonArray skills = QJsonDocument::fromJson(json.out).array();
+        QCOMPARE(skills.size(), 1);
+        QCOMPARE(skills.first().toObject().value("name").toString(), name);
+        QCOMPARE(skills.first().toObject().value("filePath").toString(),
+                 home(".claude/skills/") + QFile::decodeName(fileName));
+    }
+
+    void filesLeftOutAreSaidOnStandardError()
+    {
+        writeFile(home(".claude/skills/fine/SKILL.md"), "---\nname: fine\n---\n");
+        QDir().mkpath(home(".claude/skills/pipe"));
+        QCOMPARE(::mkfifo(QFile::encodeName(home(".claude/skills/pipe/SKILL.md")).constData(), 0600), 0);
+        QDir().mkpath(home(".claude/skills/zero"));
+        QVERIFY(QFile::link("/dev/zero", home(".claude/skills/zero/SKILL.md")));
+        writeFile(home(".claude/skills/huge.md"), "---\nname: huge\n---\n" + QByteArray(9 * 1024 * 1024, 'x'));
+        const QByteArray latin1 = QFile::encodeName(home(".claude/skills")) + "/caf\xe9.md";
+        {
+            FILE *out = std::fopen(latin1.constData(), "w");
+            QVERIFY(out);
+            std::fputs("---\nname: cafe\n---\n", out);
+            std::fclose(out);
+        }
+
+        // A pipe never opened for writing would block a plain open() for ever.
+        const VeskRun run = vesk({"list"});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out.count('\n'), 1);
+        QVERIFY2(run.out.startsWith("fine  ") && run.out.endsWith("~/.claude/skills/fine/SKILL.md\n"), run.out.constData());
+        const QString err = QString::fromUtf8(run.err);
+        QVERIFY2(err.contains("vesk: ~/.claude/skills/pipe/SKILL.md: Not a regular file"), run.err.constData());
+        QVERIFY2(err.contains("vesk: ~/.claude/skills/zero/SKILL.md: Not a regular file"), run.err.constData());
+        QVERIFY2(err.contains("vesk: ~/.claude/skills/huge.md: Larger than"), run.err.constData());
+        QVERIFY2(err.contains(QStringLiteral("vesk: ~/.claude/skills/caf\ufffd.md: Its name is not valid UTF-8")),
+                 run.err.constData());
+        // Nothing of the large file reached the store.
+        QVERIFY(QFileInfo(storePath()).size() < 1024 * 1024);
+        ::unlink(latin1.constData()); // Qt cannot spell the name to remove it
+
     }
 
     void aDeletedFileIsPrunedByTheNextList()

@@ -41,7 +41,7 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-enum class Unreadable { InvalidUtf8, Missing, Directory };
+enum class Unreadable { InvalidUtf8, CutCharacter, Missing, Directory };
 
 } // namespace
 
@@ -269,6 +269,7 @@ void TestFrontmatter::unreadableFile_data()
     QTest::addColumn<Unreadable>("kind");
 
     QTest::newRow("invalid UTF-8 gives no skill") << Unreadable::InvalidUtf8;
+    QTest::newRow("a file cut off inside a character gives no skill") << Unreadable::CutCharacter;
     QTest::newRow("a missing file gives no skill") << Unreadable::Missing;
     QTest::newRow("a directory gives no skill") << Unreadable::Directory;
 }
@@ -283,6 +284,10 @@ void TestFrontmatter::unreadableFile()
     switch (kind) {
     case Unreadable::InvalidUtf8:
         QVERIFY(writeFile(path, QByteArrayLiteral("---\nname: bad \xff\xfe byte\n---\nbody\n")));
+        break;
+    case Unreadable::CutCharacter:
+        // The first byte of "é" and nothing after it: no shorter text, no skill.
+        QVERIFY(writeFile(path, QByteArrayLiteral("---\nname: cafe\n---\ncaf\xc3")));
         break;
     case Unreadable::Missing:
         break;

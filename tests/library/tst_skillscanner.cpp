@@ -1,4 +1,5 @@
 #include "library/artifactcache.h"
+#include "library/fileproblems.h"
 #include "library/modelcontainer.h"
 #include "library/modelcontext.h"
 #include "library/settingskeys.h"
@@ -10,6 +11,8 @@
 
 #include <QtTest/QtTest>
 
+#include <cstdio>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -330,6 +333,178 @@ private Q_SLOTS:
         QCOMPARE(artifacts.at(0).relativePath, QStringLiteral("config.json"));
         QCOMPARE(artifacts.at(1).relativePath, QStringLiteral("scripts/run.py"));
         QVERIFY(m_artifacts->artifacts(home(".claude/skills/single.md")).isEmpty());
+    }
+
+    void filesFoundButNotReadAreReported_data()
+    {
+        QTest::addColumn<QByteArray>("kind");
+        QTest::addColumn<QByteArray>("reported"); // relative to home, as the bytes on disk
+        QTest::addColumn<QString>("reasonStart");
+        QTest::newRow("a named pipe called SKILL.md") << QByteArray("fifo")
+            << QByteArray(".claude/skills/pipe/SKILL.md") << "Not a regular file";
+        QTest::newRow("a SKILL.md that links to /dev/zero") << QByteArray("zero")
+            << QByteArray(".claude/skills/zero/SKILL.md") << "Not a regular file";
+        QTest::newRow("a skill file larger than the limit") << QByteArray("large")
+            << QByteArray(".claude/skills/large.md") << "Larger than";
+        QTest::newRow("a skill file that is not UTF-8 text") << QByteArray("binary")
+            << QByteArray(".claude/skills/binary.md") << "Not UTF-8";
+        // "caf\xe9" and "r\xe8gle" are Latin-1, not UTF-8.
+        QTest::newRow("a skill folder whose name is not UTF-8") << QByteArray("folder name")
+            << QByteArray(".claude/skills/caf\xe9") << "Its name is not valid UTF-8";
+        QTest::newRow("a skill file whose name is not UTF-8") << QByteArray("file name")
+            << QByteArray(".cursor/rules/r\xe8gle.mdc") << "Its name is not valid UTF-8";
+        QTest::newRow("a supporting file whose name is not UTF-8") << QByteArray("artifact name")
+            << QByteArray(".claude/skills/fine/scripts/\xff.sh") << "Its name is not valid UTF-8";
+    }
+    void filesFoundButNotReadAreReported()
+    {
+        QFETCH(QByteArray, kind);
+        QFETCH(QByteArray, reported);
+        QFETCH(QString, reasonStart);
+        writeFile(home(".claude/skills/fine/SKILL.md"), skillText("fine"));
+        const QByteArray target = QFile::encodeName(m_home->path()) + '/' + reported;
+        QDir().mkpath(QFile::decodeName(target.left(target.lastIndexOf('/'))));
+        const auto writeBytes = [](const QByteArray &path, const char *text) {
+            FILE *out = std::fopen(path.constData(), "w");
+            QVERIFY(out);
+            std::fputs(text, out);
+            std::fclose(out);
+        };
+        if (kind == "fifo") {
+            QCOMPARE(::mkfifo(target.constData(), 0600), 0);
+        } else if (kind == "zero") {
+            QCOMPARE(::symlink("/dev/zero", target.constData()), 0);
+        } else if (kind == "large") {
+            writeFile(QFile::decodeName(target), skillText("large") + QByteArray(9 * 1024 * 1024, 'x'));
+        } else if (kind == "binary") {
+            writeFile(QFile::decodeName(target), QByteArray("---\nname: bad\n---\n\xff\xfe broken"));
+        } else if (kind == "folder name") {
+            QCOMPARE(::mkdir(target.constData(), 0700), 0);
+            writeBytes(target + "/SKILL.md", "---\nname: cafe\n---\nBody.\n");
+        } else {
+            writeBytes(target, "# regle\n");
+        }
+
+        FileProblems problems;
+        m_scanner->setProblems(&problems);
+        m_scanner->scanAll();
+
+        QVERIFY(named("fine")); // the rest of the library is read as ever
+        const QList<FileProblem> found = problems.all();
+        QCOMPARE(found.size(), 1);
+        QCOMPARE(found.first().path, QFile::decodeName(target));
+        QVERIFY2(found.first().reason.startsWith(reasonStart), qPrintable(found.first().reason));
+        if (kind.endsWith("name")) { // Qt cannot spell the name to remove it
+            ::unlink((target + "/SKILL.md").constData());
+            ::unlink(target.constData());
+            ::rmdir(target.constData());
+        }
+
+        // Put right on disk, the file is read and the next full scan reports nothing.
+        if (kind == "large" || kind == "binary") {
+            writeFile(QFile::decodeName(target), skillText(kind));
+            m_scanner->scanAll();
+            QVERIFY(problems.isEmpty());
+            QVERIFY(named(QString::fromLatin1(kind)));
+        }
+    }
+
+    void pruningKeepsPathsTheSystemCannotReach_data()
+    {
+        QTest::addColumn<QByteArray>("kind");
+        QTest::newRow("a skill folder replaced by a link loop") << QByteArray("loop");
+        QTest::newRow("a skill folder whose parent cannot be searched") << QByteArray("permissions");
+        QTest::newRow("a skill folder deleted") << QByteArray("deleted");
+    }
+    void pruningKeepsPathsTheSystemCannotReach()
+    {
+        QFETCH(QByteArray, kind);
+        if (kind == "permissions" && geteuid() == 0)
+            QSKIP("Permissions do not stop root from reaching a folder.");
+        writeFile(home(".claude/skills/kept/SKILL.md"), skillText("kept"));
+        m_scanner->scanAll();
+        Skill *kept = named("kept");
+        QVERIFY(kept);
+        kept->setIsFavorite(true);
+        SkillCollection *work = context().insert(std::make_unique<SkillCollection>("Work", "folder", 0));
+        work->addSkill(kept);
+        QVERIFY(context().save());
+
+        const QString folder = home(".claude/skills/kept");
+        if (kind == "loop") {
+            QVERIFY(QDir(folder).removeRecursively());
+            QVERIFY(QFile::link(folder, folder)); // stat() answers "too many levels of links"
+        } else if (kind == "permissions") {
+            QVERIFY(QFile::setPermissions(home(".claude/skills"), QFileDevice::Permissions()));
+        } else {
+            QVERIFY(QDir(folder).removeRecursively());
+        }
+        m_scanner->scanAll();
+        m_scanner->removeMissing();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        if (kind == "permissions")
+            QFile::setPermissions(home(".claude/skills"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+
+        if (kind == "deleted") {
+            QVERIFY(context().skills().isEmpty());
+            QVERIFY(work->skills().isEmpty());
+            return;
+        }
+        QCOMPARE(names(), QStringList{"kept"});
+        QVERIFY(kept->isFavorite());
+        QCOMPARE(work->skills(), QList<Skill *>{kept});
+    }
+
+    void aRenamedOrMovedSkillKeepsItsMarks_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<bool>("keeps");
+        QTest::newRow("a skill folder renamed keeps favorite and collections")
+            << ".claude/skills/old/SKILL.md" << ".claude/skills/new/SKILL.md" << true;
+        QTest::newRow("a skill file moved to another tool's folder keeps them")
+            << ".claude/skills/moved.md" << ".cursor/rules/moved.mdc" << true;
+        QTest::newRow("a skill replaced by one with other contents does not take them")
+            << ".claude/skills/old/SKILL.md" << ".claude/skills/other/SKILL.md" << false;
+    }
+    void aRenamedOrMovedSkillKeepsItsMarks()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(bool, keeps);
+        const QByteArray text = skillText("travels", "Steps to follow.");
+        writeFile(home(from), text);
+        m_scanner->scanAll();
+        Skill *original = named("travels");
+        QVERIFY(original);
+        original->setIsFavorite(true);
+        SkillCollection *work = context().insert(std::make_unique<SkillCollection>("Work", "folder", 0));
+        work->addSkill(original);
+        QVERIFY(context().save());
+
+        writeFile(home(to), keeps ? text : skillText("travels", "Other steps."));
+        QVERIFY(QFile::remove(home(from)));
+        m_scanner->scanAll();
+        m_scanner->removeMissing();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+        QCOMPARE(context().skills().size(), 1);
+        Skill *successor = context().skills().first();
+        QCOMPARE(successor->filePath(), home(to));
+        QCOMPARE(successor->isFavorite(), keeps);
+        QCOMPARE(work->skills(), keeps ? QList<Skill *>{successor} : QList<Skill *>{});
+        QVERIFY(context().save());
+
+        // What was handed over is in the store, not just in memory.
+        QString error;
+        m_scanner.reset();
+        m_container.reset();
+        m_container = ModelContainer::open(m_home->filePath("store/vesk.sqlite"), &error);
+        QVERIFY2(m_container, qPrintable(error));
+        QCOMPARE(context().skills().size(), 1);
+        QCOMPARE(context().skills().first()->isFavorite(), keeps);
+        QCOMPARE(context().collections().first()->skills().size(), keeps ? 1 : 0);
+        m_scanner = std::make_unique<SkillScanner>(context(), *m_artifacts);
     }
 };
 
