@@ -17,6 +17,8 @@
 #include "library/modelcontext.h"
 #include "library/skill.h"
 
+#include "benchhome.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -118,12 +120,7 @@ int main(int argc, char **argv)
     QTemporaryDir root(QDir::tempPath() + QStringLiteral("/vesk-detail-bench-XXXXXX"));
     if (!root.isValid())
         return EXIT_FAILURE;
-    const QByteArray rootPath = QFile::encodeName(root.path());
-    qputenv("HOME", rootPath);
-    qputenv("XDG_CONFIG_HOME", rootPath + "/.config");
-    qputenv("XDG_DATA_HOME", rootPath + "/.local/share");
-    qputenv("XDG_CACHE_HOME", rootPath + "/.cache");
-    qputenv("XDG_STATE_HOME", rootPath + "/.local/state");
+    useBenchmarkHome(root);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

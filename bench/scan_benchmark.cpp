@@ -13,6 +13,8 @@
 #include "library/skilllocations.h"
 #include "library/skillscanner.h"
 
+#include "benchhome.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
@@ -381,12 +383,7 @@ int main(int argc, char **argv)
     if (!root.isValid())
         fail(QStringLiteral("cannot create a temporary folder: %1").arg(root.errorString()));
     scratchRoot = &root;
-    const QByteArray rootPath = QFile::encodeName(root.path());
-    qputenv("HOME", rootPath);
-    qputenv("XDG_CONFIG_HOME", rootPath + "/.config");
-    qputenv("XDG_DATA_HOME", rootPath + "/.local/share");
-    qputenv("XDG_CACHE_HOME", rootPath + "/.cache");
-    qputenv("XDG_STATE_HOME", rootPath + "/.local/state");
+    useBenchmarkHome(root);
 
     QCoreApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Vesk"));
