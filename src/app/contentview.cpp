@@ -7,6 +7,7 @@
 #include "common/noticebar.h"
 #include "common/problemslist.h"
 #include "common/palettecolors.h"
+#include "common/searchfield.h"
 #include "common/symbols.h"
 #include "common/libraryactions.h"
 #include "browse/sidebarview.h"
@@ -112,14 +113,12 @@ ContentView::ContentView(AppState &state, ModelContext &context, ArtifactCache &
     });
     connect(m_list, &SkillListView::toggleFavoriteRequested, this,
             [this](Skill *skill) { toggleFavorite(m_context, *skill); });
-    connect(m_list, &SkillListView::revealRequested, this,
-            [](Skill *skill) { revealInFileManager(skill->filePath()); });
+    connect(m_list, &SkillListView::revealRequested, this, &ContentView::revealSkill);
+    connect(m_list, &SkillListView::openInDefaultEditorRequested, this, &ContentView::openSkillElsewhere);
     connect(m_detail, &SkillDetailView::toggleFavoriteRequested, this,
             [this](Skill *skill) { toggleFavorite(m_context, *skill); });
-    connect(m_detail, &SkillDetailView::revealRequested, this,
-            [](Skill *skill) { revealInFileManager(skill->filePath()); });
-    connect(m_detail, &SkillDetailView::revealFileRequested, this,
-            [](const QString &path) { revealInFileManager(path); });
+    connect(m_detail, &SkillDetailView::revealRequested, this, &ContentView::revealSkill);
+    connect(m_detail, &SkillDetailView::revealFileRequested, this, &ContentView::revealPath);
     connect(m_detail, &SkillDetailView::modifiedChanged, this, &QWidget::setWindowModified);
     // Whoever changes the selection or leaves the editor, in this window or
     // another, first lets this window's editor rescue unsaved text.
@@ -139,7 +138,7 @@ void ContentView::buildToolbar()
     toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     toolbar->setIconSize(QSize(16, 16));
 
-    m_search = new QLineEdit(toolbar);
+    m_search = new SearchField(toolbar);
     m_search->setObjectName(QStringLiteral("searchField"));
     m_search->setPlaceholderText(QStringLiteral("Search skills..."));
     m_search->setClearButtonEnabled(true);
@@ -292,6 +291,24 @@ void ContentView::runInitialScan()
     m_scanner->scanAll();
     m_initialScanDone = true;
     Q_EMIT initialScanFinished();
+}
+
+void ContentView::revealSkill(Skill *skill)
+{
+    revealPath(skill->filePath());
+}
+
+void ContentView::revealPath(const QString &path)
+{
+    revealInFileManager(path, this, [this, path](DesktopAnswer answer) {
+        explainDesktopAnswer(this, answer, tr("Show in File Manager"), tr("No file manager answered."), path);
+    });
+}
+
+void ContentView::openSkillElsewhere(Skill *skill)
+{
+    explainDesktopAnswer(this, openInDefaultEditor(skill->filePath()), tr("Open in Default Editor"),
+                         tr("No application is set to open this kind of file."), skill->filePath());
 }
 
 void ContentView::reload()

@@ -65,6 +65,11 @@ public:
     // Scans every folder now and drops the skills whose files are gone.
     void reload();
 
+    // Hand the skill's file to the desktop; when nothing takes it, a message says so.
+    void revealSkill(Skill *skill);
+    void revealPath(const QString &path);
+    void openSkillElsewhere(Skill *skill);
+
     // How the new-skill sheet is made; without one, "New Skill" stays disabled.
     void setNewSkillSheetFactory(SheetFactory factory);
 

@@ -80,13 +80,14 @@ void VeskApp::createActions()
     connect(&updater(), &Updater::canCheckForUpdatesChanged, m_checkForUpdates, &QAction::setEnabled);
     connect(m_checkForUpdates, &QAction::triggered, &updater(), &Updater::checkForUpdates);
 
-    m_settings = new QAction(tr("Settings…"), this);
+    // "Preferences" is the word Linux desktops use for this item.
+    m_settings = new QAction(tr("Preferences…"), this);
     m_settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
     m_settings->setMenuRole(QAction::PreferencesRole);
     connect(m_settings, &QAction::triggered, this, [this] { showSettings(QApplication::activeWindow()); });
 
-    m_quit = new QAction(tr("Quit Vesk"), this);
-    m_quit->setShortcut(QKeySequence::Quit);
+    m_quit = new QAction(tr("Quit"), this);
+    m_quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     m_quit->setMenuRole(QAction::QuitRole);
     connect(m_quit, &QAction::triggered, qApp, &QApplication::closeAllWindows);
 
@@ -121,28 +122,34 @@ QList<ContentView *> VeskApp::windows() const
 
 void VeskApp::installMenus(ContentView *window)
 {
+    // The layout Qt and GTK applications share on Linux desktops: File, Edit, View,
+    // Help, with About and "Check for Updates…" together under Help.
     QMenuBar *bar = window->menuBar();
-    QMenu *vesk = bar->addMenu(tr("&Vesk"));
-    vesk->addAction(m_about);
-    vesk->addAction(m_checkForUpdates);
-    vesk->addSeparator();
-    vesk->addAction(m_settings);
-    vesk->addSeparator();
-    vesk->addAction(m_quit);
-
     QMenu *file = bar->addMenu(tr("&File"));
-    file->addAction(m_newWindow);
     file->addAction(window->newSkillAction());
     file->addAction(tr("New Collection…"), window->sidebar(), &SidebarView::openNewCollectionPopover);
+    file->addAction(m_newWindow);
     file->addSeparator();
     file->addAction(m_saveCommand->action());
     file->addSeparator();
     QAction *close = file->addAction(tr("Close Window"), window, &QWidget::close);
-    close->setShortcut(QKeySequence::Close);
+    close->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
+    file->addAction(m_quit);
     connect(file, &QMenu::aboutToShow, m_saveCommand, &SaveCommand::refresh);
 
     QMenu *edit = bar->addMenu(tr("&Edit"));
     edit->addAction(window->findAction());
+    edit->addSeparator();
+    edit->addAction(m_settings);
+
+    QMenu *view = bar->addMenu(tr("&View"));
+    QAction *reload = view->addAction(tr("Reload"), window, &ContentView::reload);
+    reload->setShortcut(QKeySequence(Qt::Key_F5));
+    reload->setToolTip(tr("Look for new, changed and removed skills now"));
+
+    QMenu *help = bar->addMenu(tr("&Help"));
+    help->addAction(m_about);
+    help->addAction(m_checkForUpdates);
 
     // Shortcuts of shared actions work only where the action is added to a widget.
     window->addActions({m_saveCommand->action(), m_quit, m_settings, m_newWindow});

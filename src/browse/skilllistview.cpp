@@ -167,7 +167,12 @@ QList<QAction *> SkillListView::contextActions(Skill *skill, QObject *owner)
         if (target)
             Q_EMIT revealRequested(target);
     });
-    return {favorite, collections, separator, reveal};
+    auto *open = new QAction(tr("Open in Default Editor"), owner);
+    connect(open, &QAction::triggered, this, [this, target] {
+        if (target)
+            Q_EMIT openInDefaultEditorRequested(target);
+    });
+    return {favorite, collections, separator, reveal, open};
 }
 
 QAction *SkillListView::collectionMenuAction(Skill *skill, QObject *owner)

@@ -38,6 +38,7 @@ public:
 Q_SIGNALS:
     void toggleFavoriteRequested(Skill *skill);
     void revealRequested(Skill *skill);
+    void openInDefaultEditorRequested(Skill *skill);
 
 private:
     void updateTitle();

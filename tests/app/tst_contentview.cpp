@@ -339,9 +339,10 @@ private Q_SLOTS:
         Skill *solo = skillNamed("solo");
         QList<QAction *> actions = window->skillList()->contextActions(solo, this);
         QCOMPARE(actions.first()->text(), QStringLiteral("Favorite"));
-        QCOMPARE(actions.last()->text(), QStringLiteral("Show in File Manager"));
         QCOMPARE(actions.at(1)->text(), QStringLiteral("Add to Collection"));
         QVERIFY(actions.at(2)->isSeparator());
+        QCOMPARE(actions.at(3)->text(), QStringLiteral("Show in File Manager"));
+        QCOMPARE(actions.at(4)->text(), QStringLiteral("Open in Default Editor"));
         actions.first()->trigger();
         QCOMPARE(badge(window, SidebarFilter::favorites()), 1);
         actions = window->skillList()->contextActions(solo, this);

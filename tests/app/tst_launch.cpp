@@ -8,6 +8,7 @@
 #include "app/veskapp.h"
 #include "common/appstate.h"
 #include "library/skill.h"
+#include "privatebus.h"
 #include "testhome.h"
 
 #include <QDBusConnection>
@@ -36,40 +37,6 @@ std::unique_ptr<Skill> makeSkill(const QString &filePath, const QString &name, b
 struct Finished {
     int exitCode = -1;
     QString err;
-};
-
-// A private session bus for the test, so nothing reaches the desktop's own.
-class PrivateBus final
-{
-public:
-    PrivateBus()
-    {
-        const QString daemon = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
-        if (daemon.isEmpty())
-            return;
-        m_daemon.start(daemon, {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
-        if (!m_daemon.waitForStarted(10000))
-            return;
-        QDeadlineTimer deadline(20000);
-        while (!m_daemon.canReadLine() && !deadline.hasExpired())
-            m_daemon.waitForReadyRead(int(deadline.remainingTime()));
-        m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
-    }
-    ~PrivateBus()
-    {
-        QDBusConnection::disconnectFromBus(QStringLiteral("vesk-test-bus"));
-        m_daemon.kill();
-        m_daemon.waitForFinished(5000);
-    }
-    QString address() const { return m_address; }
-    QDBusConnection connection() const
-    {
-        return QDBusConnection::connectToBus(m_address, QStringLiteral("vesk-test-bus"));
-    }
-
-private:
-    QProcess m_daemon;
-    QString m_address;
 };
 
 } // namespace
@@ -136,7 +103,7 @@ class TestLaunch final : public QObject
     std::unique_ptr<InstanceChannel> channelFor(const QString &transport, const QString &key) const
     {
         if (transport == QLatin1String("bus"))
-            return std::make_unique<DBusInstanceChannel>(m_bus->connection(), InstanceKey::busName(key));
+            return std::make_unique<DBusInstanceChannel>(m_bus->connect(QStringLiteral("instance")), InstanceKey::busName(key));
         return std::make_unique<SocketInstanceChannel>(InstanceKey::socketPath(key));
     }
 
@@ -298,7 +265,7 @@ private Q_SLOTS:
         first.start(QStringLiteral(VESK_EXECUTABLE), {QStringLiteral("lint")});
         QVERIFY(first.waitForStarted(30000));
         if (transport == QLatin1String("bus")) {
-            QDBusConnection bus = m_bus->connection();
+            QDBusConnection bus = m_bus->connect(QStringLiteral("watcher"));
             QTRY_VERIFY_WITH_TIMEOUT(bus.interface()->isServiceRegistered(InstanceKey::busName(key)).value(), 60000);
         } else {
             QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(InstanceKey::socketPath(key)), 60000);

@@ -2,7 +2,7 @@
 
 // Every test process runs against a throw-away home directory: HOME and the XDG
 // variables point into a QTemporaryDir before Qt reads any of them, so no test can
-// touch the real home of whoever runs the suite.
+// touch the real home of whoever runs the suite, nor its desktop session.
 
 #include <QByteArray>
 #include <QDir>
@@ -24,6 +24,9 @@ public:
         setenv("XDG_DATA_HOME", (root + "/.local/share").constData(), 1);
         setenv("XDG_CACHE_HOME", (root + "/.cache").constData(), 1);
         setenv("XDG_STATE_HOME", (root + "/.local/state").constData(), 1);
+        // Nor the desktop's session bus: a test that wants one starts its own
+        // (privatebus.h) and points this at it before first use.
+        setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + root + "/no-session-bus").constData(), 1);
         QStandardPaths::setTestModeEnabled(true);
     }
 
