@@ -54,15 +54,13 @@ void SidebarDelegate::paint(QPainter *painter, const QStyleOptionViewItem &optio
     const QRect pill = rect.adjusted(0, 1, 0, -1);
     if (selected) {
         const bool active = option.state & QStyle::State_Active;
-        QColor fill = PaletteColors::accent(palette);
-        if (!active)
-            fill = PaletteColors::badgeBackground(palette).darker(110);
+        const QColor fill = active ? PaletteColors::accent(palette) : PaletteColors::inactiveSelectionFill(palette);
         painter->setPen(Qt::NoPen);
         painter->setBrush(fill);
         painter->drawRoundedRect(pill, 6, 6);
     } else if (hovered) {
         painter->setPen(Qt::NoPen);
-        painter->setBrush(PaletteColors::badgeBackground(palette));
+        painter->setBrush(PaletteColors::hoverFill(palette));
         painter->drawRoundedRect(pill, 6, 6);
     }
     const bool onAccent = selected && (option.state & QStyle::State_Active);
@@ -80,7 +78,7 @@ void SidebarDelegate::paint(QPainter *painter, const QStyleOptionViewItem &optio
     } else {
         const QColor tint = onAccent ? text
             : kind == SidebarRowKind::NewCollection ? PaletteColors::secondaryLabel(palette)
-                                                    : PaletteColors::accent(palette);
+                                                    : PaletteColors::sidebarSymbol(palette);
         icon = Symbols::pixmap(index.data(ItemRoles::SymbolNameRole).toString(), tint,
                                QSize(iconSize, iconSize), dpr);
     }
@@ -100,7 +98,7 @@ void SidebarDelegate::paint(QPainter *painter, const QStyleOptionViewItem &optio
         const int height = metrics.height() + 2;
         const QRect badge(rect.right() - 6 - width, rect.center().y() - height / 2 + 1, width, height);
         painter->setPen(Qt::NoPen);
-        painter->setBrush(onAccent ? QColor(255, 255, 255, 56) : PaletteColors::badgeBackground(palette));
+        painter->setBrush(onAccent ? PaletteColors::badgeBackgroundOnAccent(palette) : PaletteColors::badgeBackground(palette));
         painter->drawRoundedRect(badge, height / 2.0, height / 2.0);
         painter->setFont(badgeFont);
         painter->setPen(onAccent ? text : PaletteColors::secondaryLabel(palette));

@@ -25,11 +25,11 @@ void SkillRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
     if (selected) {
         painter->setPen(Qt::NoPen);
         painter->setBrush(onAccent ? PaletteColors::accent(palette)
-                                   : PaletteColors::badgeBackground(palette).darker(110));
+                                   : PaletteColors::inactiveSelectionFill(palette));
         painter->drawRoundedRect(rect, 6, 6);
     } else if (option.state & QStyle::State_MouseOver) {
         painter->setPen(Qt::NoPen);
-        painter->setBrush(PaletteColors::badgeBackground(palette));
+        painter->setBrush(PaletteColors::hoverFill(palette));
         painter->drawRoundedRect(rect, 6, 6);
     }
 
@@ -40,7 +40,7 @@ void SkillRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
     if (index.data(ItemRoles::IsFavoriteRole).toBool()) {
         const int size = std::max(10, option.fontMetrics.height() * 2 / 3);
         const QRect star(right - size + 1, content.center().y() - size / 2 + 1, size, size);
-        const QColor color = onAccent ? palette.color(QPalette::HighlightedText) : PaletteColors::favoriteYellow(palette);
+        const QColor color = onAccent ? palette.color(QPalette::HighlightedText) : PaletteColors::favoriteStar(palette);
         painter->drawPixmap(star, Symbols::pixmap(QStringLiteral("star.fill"), color, star.size(), dpr));
         right = star.left() - 8;
     }

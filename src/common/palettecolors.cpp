@@ -1,5 +1,7 @@
 #include "common/palettecolors.h"
 
+#include "common/contrast.h"
+
 namespace {
 
 QColor withAlpha(QColor color, qreal alpha)
@@ -105,9 +107,51 @@ QColor systemOrange(const QPalette &palette)
     return tint(Tint::Orange, palette);
 }
 
+QColor favoriteStar(const QPalette &palette)
+{
+    const QColor base = palette.color(QPalette::Base);
+    const QColor window = palette.color(QPalette::Window);
+    return Contrast::keptApartFrom(favoriteYellow(palette),
+                                   {base, window, Contrast::over(hoverFill(palette), base),
+                                    Contrast::over(inactiveSelectionFill(palette), base)});
+}
+
+QColor noticeBadgeFill(const QPalette &palette)
+{
+    return withAlpha(systemOrange(palette), 0.2);
+}
+
+QColor noticeBadgeText(const QPalette &palette)
+{
+    return Contrast::keptApartFrom(systemOrange(palette),
+                                   {Contrast::over(noticeBadgeFill(palette), palette.color(QPalette::Base))});
+}
+
 QColor accent(const QPalette &palette)
 {
     return palette.color(QPalette::Highlight);
+}
+
+QColor hoverFill(const QPalette &palette)
+{
+    return badgeBackground(palette);
+}
+
+QColor inactiveSelectionFill(const QPalette &palette)
+{
+    return badgeBackground(palette).darker(110);
+}
+
+QColor badgeBackgroundOnAccent(const QPalette &palette)
+{
+    return withAlpha(palette.color(QPalette::HighlightedText), 0.22);
+}
+
+QColor sidebarSymbol(const QPalette &palette)
+{
+    const QColor window = palette.color(QPalette::Window);
+    return Contrast::keptApartFrom(accent(palette), {window, Contrast::over(hoverFill(palette), window),
+                                                     Contrast::over(inactiveSelectionFill(palette), window)});
 }
 
 QPalette lightPalette()

@@ -184,7 +184,7 @@ void SkillDetailView::updateFavorite()
     m_favorite->setToolTip(favorite ? tr("Remove from favorites") : tr("Add to favorites"));
     m_favorite->setAccessibleName(m_favorite->toolTip());
     const QPalette &colors = palette();
-    m_favorite->setIcon(favorite ? Symbols::icon(QStringLiteral("star.fill"), PaletteColors::favoriteYellow(colors))
+    m_favorite->setIcon(favorite ? Symbols::icon(QStringLiteral("star.fill"), PaletteColors::favoriteStar(colors))
                                  : Symbols::icon(QStringLiteral("star"), PaletteColors::secondaryLabel(colors)));
     m_favorite->setEnabled(m_skill);
     m_reveal->setEnabled(m_skill);

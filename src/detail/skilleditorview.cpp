@@ -324,15 +324,14 @@ void SkillEditorView::styleBadge()
     QFont caption = font();
     caption.setPointSizeF(caption.pointSizeF() * 0.85);
     m_badge->setFont(caption);
-    const QColor orange = PaletteColors::systemOrange(palette());
-    QColor fill = orange;
-    fill.setAlphaF(0.2);
+    const QColor text = PaletteColors::noticeBadgeText(palette());
+    const QColor fill = PaletteColors::noticeBadgeFill(palette());
     const int height = QFontMetrics(caption).height() + 8;
     const auto css = [](const QColor &color) {
         return QStringLiteral("rgba(%1, %2, %3, %4)").arg(color.red()).arg(color.green()).arg(color.blue()).arg(color.alpha());
     };
     m_badge->setStyleSheet(QStringLiteral("QLabel { color: %1; background: %2; border-radius: %3px; padding: 4px 8px; }")
-                               .arg(css(orange), css(fill))
+                               .arg(css(text), css(fill))
                                .arg(height / 2));
     m_badge->adjustSize();
     placeBadge();
