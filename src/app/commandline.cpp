@@ -1,6 +1,9 @@
 #include "app/commandline.h"
 
+#include "app/buildinfo.h"
+
 #include <QCommandLineParser>
+#include <QCoreApplication>
 
 namespace {
 
@@ -66,22 +69,22 @@ CommandLine parseCommandLine(const QStringList &arguments)
     const QStringList positional = parser.positionalArguments();
     if (positional.value(0) == QLatin1String("list")) {
         if (positional.size() > 1)
-            return invalid(QStringLiteral("The list command takes no names."));
+            return invalid(QCoreApplication::translate("CommandLine", "The list command takes no names."));
         result.mode = CommandLine::Mode::List;
         result.json = parser.isSet(json);
         if (parser.isSet(screenshot) || parser.isSet(edit))
-            return invalid(QStringLiteral("%1 does not go with the list command.")
+            return invalid(QCoreApplication::translate("CommandLine", "%1 does not go with the list command.")
                                .arg(parser.isSet(edit) ? QStringLiteral("--edit") : QStringLiteral("--screenshot")));
         return result;
     }
     if (parser.isSet(json))
-        return invalid(QStringLiteral("--json goes with the list command."));
+        return invalid(QCoreApplication::translate("CommandLine", "--json goes with the list command."));
     if (positional.size() > 1)
-        return invalid(QStringLiteral("Vesk opens one skill at a time."));
+        return invalid(QCoreApplication::translate("CommandLine", "Vesk opens one skill at a time."));
     result.skill = positional.value(0);
     result.edit = parser.isSet(edit);
     if (result.edit && result.skill.isEmpty())
-        return invalid(QStringLiteral("--edit goes with the name or path of a skill."));
+        return invalid(QCoreApplication::translate("CommandLine", "--edit goes with the name or path of a skill."));
 
     result.screenshotFile = parser.value(screenshot);
     result.selectSkill = parser.value(select);
@@ -91,26 +94,26 @@ CommandLine parseCommandLine(const QStringList &arguments)
     if (parser.isSet(size)) {
         result.size = parseSize(parser.value(size));
         if (!result.size.isValid())
-            return invalid(QStringLiteral("--size wants WIDTHxHEIGHT, for example 1280x800."));
+            return invalid(QCoreApplication::translate("CommandLine", "--size wants WIDTHxHEIGHT, for example 1280x800."));
     }
     result.palette = parser.value(palette);
     if (!result.palette.isEmpty() && result.palette != QLatin1String("light") && result.palette != QLatin1String("dark"))
-        return invalid(QStringLiteral("--palette is light or dark."));
+        return invalid(QCoreApplication::translate("CommandLine", "--palette is light or dark."));
     result.detailMode = parser.value(mode);
     if (parser.isSet(mode) && result.detailMode != QLatin1String("card") && result.detailMode != QLatin1String("editor"))
-        return invalid(QStringLiteral("--mode is card or editor."));
+        return invalid(QCoreApplication::translate("CommandLine", "--mode is card or editor."));
     const bool screenshotOnly = parser.isSet(select) || parser.isSet(filter) || parser.isSet(search)
         || parser.isSet(size) || parser.isSet(mode);
     if (screenshotOnly && result.screenshotFile.isEmpty())
-        return invalid(QStringLiteral("--select, --filter, --search, --size and --mode go with --screenshot."));
+        return invalid(QCoreApplication::translate("CommandLine", "--select, --filter, --search, --size and --mode go with --screenshot."));
     if (!result.screenshotFile.isEmpty() && !result.skill.isEmpty())
-        return invalid(QStringLiteral("--screenshot selects a skill with --select."));
+        return invalid(QCoreApplication::translate("CommandLine", "--screenshot selects a skill with --select."));
     return result;
 }
 
 QString commandLineHelp()
 {
-    return QStringLiteral(
+    return QCoreApplication::translate("CommandLine",
         "Usage: vesk [options] [NAME-OR-PATH]\n"
         "       vesk list [--json]\n"
         "\n"
@@ -128,16 +131,17 @@ QString commandLineHelp()
         "  -h, --help         Show this help and exit.\n"
         "  -v, --version      Show the version and exit.\n"
         "  --screenshot FILE  Open the window, wait for the first scan, save a PNG and exit.\n"
-        "    --select NAME    ... with the skill of this name selected\n"
-        "    --filter F       ... with the sidebar on all, favorites, a harness (claude, cursor, ...)\n"
+        "    --select NAME    … with the skill of this name selected\n"
+        "    --filter F       … with the sidebar on all, favorites, a harness (claude, cursor, …)\n"
         "                     or collection:NAME\n"
-        "    --search TEXT    ... with this search text\n"
-        "    --size WxH       ... at this window size\n"
-        "    --mode M         ... with the selected skill shown as its card or in the editor\n"
+        "    --search TEXT    … with this search text\n"
+        "    --size WxH       … at this window size\n"
+        "    --mode M         … with the selected skill shown as its card or in the editor\n"
         "  --palette P        Use Vesk's own light or dark colours instead of the desktop's.\n");
 }
 
 QString versionText()
 {
-    return QStringLiteral("Vesk %1\n").arg(QLatin1String(VESK_VERSION));
+    // The same words as the About box, so a bug report can quote either.
+    return QStringLiteral("Vesk %1\n").arg(aboutVersionText(BuildInfo::version(), BuildInfo::buildNumber()));
 }
