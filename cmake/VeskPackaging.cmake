@@ -9,7 +9,7 @@ set(CPACK_PACKAGE_CONTACT "Vesk contributors <hello@vesk.app>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_PACKAGE_DESCRIPTION
     "Vesk gathers the skill files that AI coding tools (Claude Code, Cursor, Windsurf, \
-Codex, Copilot, Aider, Amp) read from your home directory and your projects in one \
+Codex, Copilot, Aider, Amp, Gemini CLI, OpenCode) read from your home directory and your projects in one \
 window: browse, search, favorite, group into collections, create and edit them. \
 `vesk list --json` serves scripts.")
 set(CPACK_PACKAGE_HOMEPAGE_URL "${PROJECT_HOMEPAGE_URL}")
