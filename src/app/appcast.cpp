@@ -9,11 +9,6 @@ namespace {
 
 const QString sparkleNamespace = QStringLiteral("http://www.andymatuschak.org/xml-namespaces/sparkle");
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("Appcast", text);
-}
-
 // Links from a feed end up in the browser, so only web addresses are taken.
 QUrl webUrl(const QString &text)
 {
@@ -74,7 +69,7 @@ Appcast parseAppcast(const QByteArray &bytes)
     Appcast feed;
     QXmlStreamReader xml(bytes);
     if (!xml.readNextStartElement() || xml.name() != QLatin1String("rss")) {
-        feed.error = xml.hasError() ? QString() : tr("The update feed is not an RSS feed.");
+        feed.error = xml.hasError() ? QString() : QCoreApplication::translate("Appcast", "The update feed is not an RSS feed.");
     } else {
         while (xml.readNextStartElement()) {
             if (xml.name() != QLatin1String("channel")) {
@@ -94,9 +89,9 @@ Appcast parseAppcast(const QByteArray &bytes)
     }
     if (xml.hasError()) {
         feed.items.clear();
-        feed.error = tr("The update feed is damaged (line %1: %2).").arg(xml.lineNumber()).arg(xml.errorString());
+        feed.error = QCoreApplication::translate("Appcast", "The update feed is damaged (line %1: %2).").arg(xml.lineNumber()).arg(xml.errorString());
     } else if (feed.error.isEmpty() && feed.items.isEmpty()) {
-        feed.error = tr("The update feed lists no versions.");
+        feed.error = QCoreApplication::translate("Appcast", "The update feed lists no versions.");
     }
     return feed;
 }

@@ -47,8 +47,8 @@ ContentView::ContentView(AppState &state, ModelContext &context, ArtifactCache &
     , m_list(new SkillListView(state, context, m_splitter))
     , m_detailStack(new QStackedWidget(m_splitter))
     , m_placeholder(new ContentUnavailableView(
-          QStringLiteral("Select a Skill"), QStringLiteral("doc.text"),
-          QStringLiteral("Choose a skill from the sidebar to view and edit it."), m_detailStack))
+          tr("Select a Skill"), QStringLiteral("doc.text"),
+          tr("Choose a skill from the sidebar to view and edit it."), m_detailStack))
     , m_detail(new SkillDetailView(state, context, artifacts, m_detailStack))
 {
     setObjectName(QStringLiteral("contentView"));
@@ -140,7 +140,7 @@ void ContentView::buildToolbar()
 
     m_search = new SearchField(toolbar);
     m_search->setObjectName(QStringLiteral("searchField"));
-    m_search->setPlaceholderText(QStringLiteral("Search skills..."));
+    m_search->setPlaceholderText(tr("Search skills…"));
     m_search->setClearButtonEnabled(true);
     m_search->addAction(Symbols::icon(QStringLiteral("magnifyingglass"), QPalette::PlaceholderText),
                         QLineEdit::LeadingPosition);

@@ -8,6 +8,7 @@
 #include "detail/skilldetailview.h"
 #include "library/modelcontext.h"
 
+#include <QCoreApplication>
 #include <QApplication>
 #include <QListView>
 #include <QTextStream>
@@ -29,7 +30,7 @@ bool applyOptions(VeskApp &app, const CommandLine &commandLine, QString *error)
     if (!commandLine.filter.isEmpty()) {
         const auto filter = SidebarFilter::fromString(commandLine.filter);
         if (!filter) {
-            *error = QStringLiteral("Unknown filter \"%1\".").arg(commandLine.filter);
+            *error = QCoreApplication::translate("Screenshot", "Unknown filter \"%1\".").arg(commandLine.filter);
             return false;
         }
         state.setSidebarFilter(*filter);
@@ -47,7 +48,7 @@ bool applyOptions(VeskApp &app, const CommandLine &commandLine, QString *error)
             }
         }
         if (!match) {
-            *error = QStringLiteral("No skill is named \"%1\".").arg(commandLine.selectSkill);
+            *error = QCoreApplication::translate("Screenshot", "No skill is named \"%1\".").arg(commandLine.selectSkill);
             return false;
         }
         state.setSelectedSkill(match);
@@ -77,7 +78,7 @@ void takeScreenshot(VeskApp &app, const CommandLine &commandLine)
         QTimer::singleShot(250, window, [window, commandLine] {
             const QPixmap image = window->grab();
             if (!image.save(commandLine.screenshotFile, "PNG")) {
-                finish(1, QStringLiteral("Could not write \"%1\".").arg(commandLine.screenshotFile));
+                finish(1, QCoreApplication::translate("Screenshot", "Could not write \"%1\".").arg(commandLine.screenshotFile));
                 return;
             }
             finish(0);

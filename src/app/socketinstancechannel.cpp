@@ -1,5 +1,6 @@
 #include "app/socketinstancechannel.h"
 
+#include <QCoreApplication>
 #include <QDataStream>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -102,7 +103,7 @@ InstanceChannel::Forwarded SocketInstanceChannel::forward(const OpenRequest &req
             break;
         socket.waitForReadyRead(int(deadline.remainingTime()));
     }
-    return {false, QStringLiteral("The running Vesk did not answer.")};
+    return {false, QCoreApplication::translate("InstanceChannel", "The running Vesk did not answer.")};
 }
 
 void SocketInstanceChannel::acceptConnections()

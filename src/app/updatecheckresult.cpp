@@ -7,11 +7,6 @@
 
 namespace {
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("UpdateCheck", text);
-}
-
 } // namespace
 
 UpdateCheckResult UpdateCheckResult::failed(const QString &error)
@@ -41,37 +36,37 @@ QString feedErrorText(const QUrl &feed, int networkError, int httpStatus, const 
 {
     const QString host = feed.host().isEmpty() ? feed.toDisplayString() : feed.host();
     if (httpStatus == 404 || httpStatus == 410)
-        return tr("The update feed was not found on %1 (HTTP %2).").arg(host).arg(httpStatus);
+        return QCoreApplication::translate("UpdateCheck", "The update feed was not found on %1 (HTTP %2).").arg(host).arg(httpStatus);
     if (httpStatus >= 500)
-        return tr("The update server %1 had a problem (HTTP %2). Try again later.").arg(host).arg(httpStatus);
+        return QCoreApplication::translate("UpdateCheck", "The update server %1 had a problem (HTTP %2). Try again later.").arg(host).arg(httpStatus);
     if (httpStatus >= 400)
-        return tr("The update server %1 refused the request (HTTP %2).").arg(host).arg(httpStatus);
+        return QCoreApplication::translate("UpdateCheck", "The update server %1 refused the request (HTTP %2).").arg(host).arg(httpStatus);
 
     switch (static_cast<QNetworkReply::NetworkError>(networkError)) {
     case QNetworkReply::HostNotFoundError:
-        return tr("The update server %1 could not be found. Check your internet connection.").arg(host);
+        return QCoreApplication::translate("UpdateCheck", "The update server %1 could not be found. Check your internet connection.").arg(host);
     case QNetworkReply::ConnectionRefusedError:
-        return tr("The update server %1 refused the connection.").arg(host);
+        return QCoreApplication::translate("UpdateCheck", "The update server %1 refused the connection.").arg(host);
     case QNetworkReply::RemoteHostClosedError:
-        return tr("The update server %1 closed the connection before answering.").arg(host);
+        return QCoreApplication::translate("UpdateCheck", "The update server %1 closed the connection before answering.").arg(host);
     case QNetworkReply::TimeoutError:
     case QNetworkReply::OperationCanceledError:
-        return tr("The update server %1 did not answer in time.").arg(host);
+        return QCoreApplication::translate("UpdateCheck", "The update server %1 did not answer in time.").arg(host);
     case QNetworkReply::SslHandshakeFailedError:
-        return tr("A secure connection to the update server %1 could not be made.").arg(host);
+        return QCoreApplication::translate("UpdateCheck", "A secure connection to the update server %1 could not be made.").arg(host);
     case QNetworkReply::TooManyRedirectsError:
-        return tr("The update server %1 redirected the request too many times.").arg(host);
+        return QCoreApplication::translate("UpdateCheck", "The update server %1 redirected the request too many times.").arg(host);
     case QNetworkReply::InsecureRedirectError:
-        return tr("The update server %1 redirected the request to an insecure address.").arg(host);
+        return QCoreApplication::translate("UpdateCheck", "The update server %1 redirected the request to an insecure address.").arg(host);
     case QNetworkReply::TemporaryNetworkFailureError:
     case QNetworkReply::NetworkSessionFailedError:
-        return tr("The network is not available. Check your internet connection.");
+        return QCoreApplication::translate("UpdateCheck", "The network is not available. Check your internet connection.");
     case QNetworkReply::ProtocolUnknownError:
-        return tr("Vesk cannot read an update feed at %1.").arg(feed.toDisplayString());
+        return QCoreApplication::translate("UpdateCheck", "Vesk cannot read an update feed at %1.").arg(feed.toDisplayString());
     default:
         break;
     }
-    return tr("The update feed could not be read: %1.").arg(detail);
+    return QCoreApplication::translate("UpdateCheck", "The update feed could not be read: %1.").arg(detail);
 }
 
 std::optional<std::chrono::milliseconds> automaticCheckDelay(bool enabled, const QDateTime &lastCheck,

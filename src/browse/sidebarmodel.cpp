@@ -40,13 +40,13 @@ QList<SidebarModel::Section> SidebarModel::buildSections() const
             ++toolCounts[int(tool)];
     }
 
-    Section library{QStringLiteral("Library"), {}};
-    library.rows.append({SidebarRowKind::Filter, QStringLiteral("All skills"), QStringLiteral("tray.full.fill"),
+    Section library{tr("Library"), {}};
+    library.rows.append({SidebarRowKind::Filter, tr("All skills"), QStringLiteral("tray.full.fill"),
                          -1, SidebarFilter::all(), int(skills.size()), {}});
-    library.rows.append({SidebarRowKind::Filter, QStringLiteral("Favorites"), QStringLiteral("star.fill"), -1,
+    library.rows.append({SidebarRowKind::Filter, tr("Favorites"), QStringLiteral("star.fill"), -1,
                          SidebarFilter::favorites(), favorites, {}});
 
-    Section harnesses{QStringLiteral("Harnesses"), {}};
+    Section harnesses{tr("Harnesses"), {}};
     for (ToolSource tool : Tools::allCases()) {
         if (toolCounts.at(int(tool)) == 0)
             continue;
@@ -54,13 +54,13 @@ QList<SidebarModel::Section> SidebarModel::buildSections() const
                                int(tool), SidebarFilter::tool(tool), toolCounts.at(int(tool)), {}});
     }
 
-    Section collections{QStringLiteral("Collections"), {}};
+    Section collections{tr("Collections"), {}};
     for (SkillCollection *collection : m_context.collections()) {
         collections.rows.append({SidebarRowKind::Filter, collection->name(), collection->icon(), -1,
                                  SidebarFilter::collection(collection->name()),
                                  int(collection->skills().size()), collection});
     }
-    collections.rows.append({SidebarRowKind::NewCollection, QStringLiteral("New collection"),
+    collections.rows.append({SidebarRowKind::NewCollection, tr("New collection"),
                              QStringLiteral("plus.circle"), -1, SidebarFilter::all(), 0, {}});
 
     return {library, harnesses, collections};

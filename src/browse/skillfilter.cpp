@@ -3,6 +3,8 @@
 #include "library/skill.h"
 #include "library/skillcollection.h"
 
+#include <QCoreApplication>
+
 bool matchesSidebarFilter(const Skill &skill, const SidebarFilter &filter)
 {
     switch (filter.kind()) {
@@ -46,9 +48,9 @@ QString listTitle(const SidebarFilter &filter)
 {
     switch (filter.kind()) {
     case SidebarFilter::Kind::All:
-        return QStringLiteral("All skills");
+        return QCoreApplication::translate("SidebarModel", "All skills");
     case SidebarFilter::Kind::Favorites:
-        return QStringLiteral("Favorites");
+        return QCoreApplication::translate("SidebarModel", "Favorites");
     case SidebarFilter::Kind::Tool:
         return Tools::displayName(filter.toolSource());
     case SidebarFilter::Kind::Collection:

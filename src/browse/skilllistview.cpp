@@ -47,8 +47,8 @@ SkillListView::SkillListView(AppState &state, ModelContext &context, QWidget *pa
     , m_title(new ColumnTitle(QString(), this))
     , m_stack(new QStackedWidget(this))
     , m_list(new SkillListWidget(this))
-    , m_empty(new ContentUnavailableView(QStringLiteral("No Skills"), QStringLiteral("doc.text"),
-                                         QStringLiteral("No skills match the current filter."), this))
+    , m_empty(new ContentUnavailableView(tr("No Skills"), QStringLiteral("doc.text"),
+                                         tr("No skills match the current filter."), this))
 {
     m_list->setObjectName(QStringLiteral("skillList"));
     m_list->setModel(m_model);

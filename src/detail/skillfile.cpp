@@ -19,11 +19,6 @@ namespace {
 
 const QByteArray utf8ByteOrderMark("\xEF\xBB\xBF");
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("SkillFile", text);
-}
-
 QString systemMessage(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -202,7 +197,7 @@ bool writeInPlace(const QString &target, const QByteArray &bytes, QString *error
 {
     const RegularFileRead previous = readRegularFile(target);
     if (previous.status != RegularFileRead::Status::Ok) {
-        *errorText = previous.errorText.isEmpty() ? tr("The file can no longer be read.") : previous.errorText;
+        *errorText = previous.errorText.isEmpty() ? QCoreApplication::translate("SkillFile", "The file can no longer be read.") : previous.errorText;
         return false;
     }
     Descriptor file(::open(encoded(target).constData(), O_WRONLY | O_CLOEXEC));
@@ -232,7 +227,7 @@ bool writeInPlace(const QString &target, const QByteArray &bytes, QString *error
     if (!rewrite(bytes)) {
         *errorText = systemMessage(errno);
         if (!rewrite(previous.bytes)) {
-            *errorText += u' ' + tr("The previous text is kept in “%1”.").arg(backup);
+            *errorText += u' ' + QCoreApplication::translate("SkillFile", "The previous text is kept in “%1”.").arg(backup);
             return false;
         }
         ::unlink(encoded(backup).constData());
@@ -346,16 +341,16 @@ SkillFileContents loadSkillFile(const QString &path)
         return contents;
     case RegularFileRead::Status::NotRegular:
         contents.status = SkillFileContents::Status::Unavailable;
-        contents.reason = tr("it is not a regular file");
+        contents.reason = QCoreApplication::translate("SkillFile", "it is not a regular file");
         return contents;
     case RegularFileRead::Status::TooLarge:
         contents.status = SkillFileContents::Status::Unavailable;
-        contents.reason = tr("it is larger than %1")
+        contents.reason = QCoreApplication::translate("SkillFile", "it is larger than %1")
                               .arg(QLocale().formattedDataSize(maxSkillFileBytes, 0, QLocale::DataSizeIecFormat));
         return contents;
     case RegularFileRead::Status::Unreadable:
         contents.status = SkillFileContents::Status::Unavailable;
-        contents.reason = read.errorText.isEmpty() ? tr("it cannot be read") : read.errorText;
+        contents.reason = read.errorText.isEmpty() ? QCoreApplication::translate("SkillFile", "it cannot be read") : read.errorText;
         return contents;
     case RegularFileRead::Status::Ok:
         break;
@@ -363,7 +358,7 @@ SkillFileContents loadSkillFile(const QString &path)
     std::optional<QString> text = decodeSkillText(read.bytes, &contents.layout);
     if (!text) {
         contents.status = SkillFileContents::Status::Unavailable;
-        contents.reason = tr("it is not valid UTF-8 text");
+        contents.reason = QCoreApplication::translate("SkillFile", "it is not valid UTF-8 text");
         return contents;
     }
     contents.status = SkillFileContents::Status::Ok;
@@ -411,7 +406,7 @@ bool writeSkillFile(const QString &path, const QByteArray &bytes, QString *error
         return replaceAtomically(*target, bytes, nullptr, &unused, &message);
     }
     if (!S_ISREG(existing.st_mode)) {
-        message = tr("Not a regular file");
+        message = QCoreApplication::translate("SkillFile", "Not a regular file");
         return false;
     }
     if (existing.st_nlink == 1 && existing.st_uid == ::geteuid()) {

@@ -2,6 +2,7 @@
 
 #include "library/modelcontext.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
@@ -130,7 +131,7 @@ bool ModelContainer::openDatabase(const QString &path, QString *error)
     const QString directory = QFileInfo(path).absolutePath();
     if (!QDir().mkpath(directory)) {
         if (error)
-            *error = QStringLiteral("The folder \"%1\" could not be created.").arg(directory);
+            *error = QCoreApplication::translate("ModelContainer", "The folder \"%1\" could not be created.").arg(directory);
         return false;
     }
     if (!m_database.open(path, error))
@@ -193,7 +194,7 @@ bool ModelContainer::checkSchema(QString *error, bool *isNew)
                               "SELECT value FROM vesk_meta WHERE key = 'schemaVersion'");
     if (!version.isValid() || !version.next()) {
         if (error)
-            *error = QStringLiteral("The file is not a Vesk library (no schema version found).");
+            *error = QCoreApplication::translate("ModelContainer", "The file is not a Vesk library (no schema version found).");
         return false;
     }
     const QString stored = version.text(0);
@@ -201,7 +202,7 @@ bool ModelContainer::checkSchema(QString *error, bool *isNew)
     const QVersionNumber ownVersion = QVersionNumber::fromString(QLatin1String(schemaVersion));
     if (storedVersion.isNull() || QVersionNumber::compare(storedVersion, ownVersion) > 0) {
         if (error)
-            *error = QStringLiteral("The library was written with schema version %1, which this "
+            *error = QCoreApplication::translate("ModelContainer", "The library was written with schema version %1, which this "
                                     "version of Vesk (schema %2) cannot read.")
                          .arg(stored, QLatin1String(schemaVersion));
         return false;

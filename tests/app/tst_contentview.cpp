@@ -312,7 +312,7 @@ private Q_SLOTS:
         QVERIFY(window->isShowingPlaceholder());
         QCOMPARE(badge(window, SidebarFilter::all()), 0);
         QCOMPARE(window->sidebar()->model()->rowCount(window->sidebar()->model()->index(1, 0)), 0);
-        QCOMPARE(window->searchField()->placeholderText(), QStringLiteral("Search skills..."));
+        QCOMPARE(window->searchField()->placeholderText(), QStringLiteral("Search skills…"));
         QVERIFY(window->minimumSize() == QSize(900, 500));
         QCOMPARE(m_app->state().sidebarFilter(), SidebarFilter::all());
     }
