@@ -179,25 +179,31 @@ SkillFileRead readSkillFileOrProblem(const QString &filePath, SkillReading readi
     const RegularFileRead file = readRegularFile(filePath);
     if (file.status != RegularFileRead::Status::Ok)
         return {std::nullopt, unreadReason(file)};
-    const QByteArray &bytes = file.bytes;
+    std::optional<ParsedSkill> skill = parseSkillBytes(file.bytes, reading);
+    if (!skill)
+        return {std::nullopt, QCoreApplication::translate("FileProblems", "Not UTF-8 text; not read.")};
+    return {std::move(skill), QString()};
+}
 
+std::optional<ParsedSkill> parseSkillBytes(const QByteArray &bytes, SkillReading reading)
+{
     // Stateless: a file cut off inside a character is an error, not a shorter text.
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = decoder.decode(bytes);
     if (decoder.hasError())
-        return {std::nullopt, QCoreApplication::translate("FileProblems", "Not UTF-8 text; not read.")};
+        return std::nullopt;
 
     switch (reading) {
     case SkillReading::Frontmatter:
-        return {parseFrontmatter(text), QString()};
+        return parseFrontmatter(text);
     case SkillReading::Heading:
-        return {parseHeading(text), QString()};
+        return parseHeading(text);
     case SkillReading::FrontmatterOrHeading:
         break;
     }
     // Folders that hold either kind: a block without a name falls back to the heading.
     const ParsedSkill skill = parseFrontmatter(text);
-    return {skill.name.isEmpty() ? parseHeading(text) : skill, QString()};
+    return skill.name.isEmpty() ? parseHeading(text) : skill;
 }
 
 std::optional<ParsedSkill> readSkillFile(const QString &filePath, SkillReading reading)

@@ -2,6 +2,7 @@
 
 #include "library/toolsource.h"
 
+#include <QByteArray>
 #include <QMap>
 #include <QString>
 
@@ -34,6 +35,10 @@ enum class SkillReading {
 
 // The reading that suits the files `tool` writes.
 SkillReading readingFor(ToolSource tool);
+
+// Reads the bytes of a skill file. No value when they are not valid UTF-8; a
+// leading byte-order mark is dropped.
+std::optional<ParsedSkill> parseSkillBytes(const QByteArray &bytes, SkillReading reading);
 
 // A skill file as read, or why it was not: `problem` says so in words for the
 // user, and is empty when the file is simply not there (any more).
