@@ -286,9 +286,16 @@ void ContentView::showProblems()
     m_problemsDialog->activateWindow();
 }
 
+void ContentView::scanAll()
+{
+    Q_EMIT scanStarted();
+    m_scanner->scanAll();
+    Q_EMIT scanFinished();
+}
+
 void ContentView::runInitialScan()
 {
-    m_scanner->scanAll();
+    scanAll();
     m_initialScanDone = true;
     Q_EMIT initialScanFinished();
 }
@@ -319,6 +326,8 @@ void ContentView::reload()
 
 void ContentView::rescanAndPrune()
 {
+    Q_EMIT scanStarted();
     m_scanner->scanAll();
     m_scanner->removeMissing();
+    Q_EMIT scanFinished();
 }

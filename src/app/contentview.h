@@ -75,6 +75,9 @@ public:
 
 Q_SIGNALS:
     void initialScanFinished();
+    // Around every scan of the library, whatever started it.
+    void scanStarted();
+    void scanFinished();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -85,6 +88,7 @@ private:
     void setUpDiscovery();
     void runInitialScan();
     void rescanAndPrune();
+    void scanAll();
     void showSelectedSkill();
     void presentNewSkillSheet();
     void updateProblemsNotice();
