@@ -6,6 +6,7 @@
 //   vesk_bench_all --vesk BIN --window-bench BIN --raw-read BIN
 //                  [--before-vesk BIN --before-window-bench BIN]
 //                  [--runs N] [--burst-runs N] [--skills N] [--skip-window]
+//   vesk_bench_all --generate-only DIR [--skills N]   (the home alone, kept, for profiling)
 //
 // Every program runs with HOME and the XDG folders inside a temporary folder;
 // nothing outside it is read or written.
@@ -458,6 +459,17 @@ int main(int argc, char **argv)
         } else {
             fail(QStringLiteral("unknown argument %1").arg(arguments.at(i)));
         }
+    }
+    if (options.contains(QStringLiteral("generate-only"))) {
+        // For profiling by hand: the same home, kept, and nothing measured.
+        BenchHome home;
+        QString error;
+        BenchHomeLayout layout;
+        layout.skills = options.value(QStringLiteral("skills"), QStringLiteral("10000")).toInt();
+        if (!generateBenchHome(options.value(QStringLiteral("generate-only")), layout, &home, &error))
+            fail(error);
+        std::printf("HOME=%s XDG_CONFIG_HOME=%s\n", qPrintable(home.home), qPrintable(home.configHome));
+        return 0;
     }
     for (const char *required : {"vesk", "window-bench", "raw-read"}) {
         if (!options.contains(QString::fromLatin1(required)))

@@ -7,6 +7,7 @@
 #include "common/noticebar.h"
 #include "common/problemslist.h"
 #include "common/palettecolors.h"
+#include "common/scanstatusview.h"
 #include "common/searchfield.h"
 #include "common/symbols.h"
 #include "common/libraryactions.h"
@@ -16,9 +17,8 @@
 #include "library/artifactcache.h"
 #include "library/fileproblems.h"
 #include "library/filewatcher.h"
+#include "library/librarydiscovery.h"
 #include "library/modelcontext.h"
-#include "library/skilllocations.h"
-#include "library/skillscanner.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -106,10 +106,24 @@ ContentView::ContentView(AppState &state, ModelContext &context, ArtifactCache &
 
     connect(&m_state, &AppState::selectedSkillChanged, this, &ContentView::showSelectedSkill);
     connect(&m_state, &AppState::showingNewSkillSheetChanged, this, &ContentView::presentNewSkillSheet);
+    m_scanStatus = new ScanStatusView(m_sidebar);
+    m_sidebar->setStatusWidget(m_scanStatus);
+    m_discovery = new LibraryDiscovery(m_context, m_artifacts, this);
+    m_discovery->pipeline().setProblems(m_problems);
+    connect(&m_discovery->pipeline(), &ScanPipeline::started, this, &ContentView::scanStarted);
+    connect(&m_discovery->pipeline(), &ScanPipeline::finished, this, &ContentView::scanFinished);
+    connect(&m_discovery->pipeline(), &ScanPipeline::started, m_scanStatus, &ScanStatusView::scanStarted);
+    connect(&m_discovery->pipeline(), &ScanPipeline::progressChanged, m_scanStatus, &ScanStatusView::setProgress);
+    connect(&m_discovery->pipeline(), &ScanPipeline::finished, m_scanStatus, &ScanStatusView::scanFinished);
+    connect(m_discovery, &LibraryDiscovery::watchLimitReached, m_scanStatus, &ScanStatusView::showWatchLimitReached);
+    connect(m_discovery, &LibraryDiscovery::firstScanFinished, this, [this] {
+        m_initialScanDone = true;
+        Q_EMIT initialScanFinished();
+    });
     // A removed directory takes its skills with it, so a change prunes as well as scans.
     connect(&notifications, &AppNotifications::customScanPathsChanged, this, [this] {
-        if (m_scanner)
-            rescanAndPrune();
+        if (m_discoveryStarted)
+            m_discovery->rescanEverything();
     });
     connect(m_list, &SkillListView::toggleFavoriteRequested, this,
             [this](Skill *skill) { toggleFavorite(m_context, *skill); });
@@ -230,25 +244,37 @@ void ContentView::closeEvent(QCloseEvent *event)
     QMainWindow::closeEvent(event);
 }
 
+FileWatcher *ContentView::fileWatcher() const
+{
+    return &m_discovery->watcher();
+}
+
 void ContentView::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
     if (!m_setUpDone) {
         m_setUpDone = true;
-        setUpDiscovery();
+        // The first paint shows what the store already holds; discovery starts
+        // right after it (see paintEvent), or now if this window is never painted.
+        QTimer::singleShot(500, this, &ContentView::setUpDiscovery);
+    }
+}
+
+void ContentView::paintEvent(QPaintEvent *event)
+{
+    QMainWindow::paintEvent(event);
+    if (!m_painted) {
+        m_painted = true;
+        QTimer::singleShot(0, this, &ContentView::setUpDiscovery);
     }
 }
 
 void ContentView::setUpDiscovery()
 {
-    m_scanner = std::make_unique<SkillScanner>(m_context, m_artifacts);
-    m_scanner->setProblems(m_problems);
-    // Queued, so the window is drawn once with what the store already holds.
-    QTimer::singleShot(0, this, &ContentView::runInitialScan);
-
-    delete m_watcher;
-    m_watcher = new FileWatcher([this](const QString &) { rescanAndPrune(); }, this);
-    m_watcher->watch(SkillLocations::watchedFolders(QDir::homePath()));
+    if (m_discoveryStarted)
+        return;
+    m_discoveryStarted = true;
+    m_discovery->start();
 }
 
 void ContentView::updateProblemsNotice()
@@ -286,20 +312,6 @@ void ContentView::showProblems()
     m_problemsDialog->activateWindow();
 }
 
-void ContentView::scanAll()
-{
-    Q_EMIT scanStarted();
-    m_scanner->scanAll();
-    Q_EMIT scanFinished();
-}
-
-void ContentView::runInitialScan()
-{
-    scanAll();
-    m_initialScanDone = true;
-    Q_EMIT initialScanFinished();
-}
-
 void ContentView::revealSkill(Skill *skill)
 {
     revealPath(skill->filePath());
@@ -320,14 +332,6 @@ void ContentView::openSkillElsewhere(Skill *skill)
 
 void ContentView::reload()
 {
-    if (m_scanner)
-        rescanAndPrune();
-}
-
-void ContentView::rescanAndPrune()
-{
-    Q_EMIT scanStarted();
-    m_scanner->scanAll();
-    m_scanner->removeMissing();
-    Q_EMIT scanFinished();
+    if (m_discoveryStarted)
+        m_discovery->rescanEverything();
 }

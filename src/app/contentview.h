@@ -11,6 +11,8 @@ class ArtifactCache;
 class ContentUnavailableView;
 class FileProblems;
 class FileWatcher;
+class LibraryDiscovery;
+class ScanStatusView;
 class ModelContext;
 class NoticeBar;
 class QAction;
@@ -23,7 +25,6 @@ class Skill;
 class SidebarView;
 class SkillDetailView;
 class SkillListView;
-class SkillScanner;
 
 // One main window: sidebar, skill list and detail in three resizable columns,
 // the search field and "New Skill" in the toolbar. When first shown it starts
@@ -48,7 +49,9 @@ public:
     QAction *findAction() const { return m_find; }
     bool isShowingPlaceholder() const;
     SkillDetailView *detailView() const { return m_detail; }
-    FileWatcher *fileWatcher() const { return m_watcher; }
+    FileWatcher *fileWatcher() const;
+    LibraryDiscovery *discovery() const { return m_discovery; }
+    ScanStatusView *scanStatus() const { return m_scanStatus; }
     bool hasFinishedInitialScan() const { return m_initialScanDone; }
     // The files the last scan found but did not read, and the notice that says so.
     FileProblems *fileProblems() const { return m_problems; }
@@ -81,14 +84,12 @@ Q_SIGNALS:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
     void buildToolbar();
     void setUpDiscovery();
-    void runInitialScan();
-    void rescanAndPrune();
-    void scanAll();
     void showSelectedSkill();
     void presentNewSkillSheet();
     void updateProblemsNotice();
@@ -97,8 +98,10 @@ private:
     AppState &m_state;
     ModelContext &m_context;
     ArtifactCache &m_artifacts;
-    std::unique_ptr<SkillScanner> m_scanner;
-    FileWatcher *m_watcher = nullptr;
+    LibraryDiscovery *m_discovery = nullptr;
+    ScanStatusView *m_scanStatus = nullptr;
+    bool m_painted = false;
+    bool m_discoveryStarted = false;
     SheetFactory m_sheetFactory;
     QDialog *m_sheet = nullptr;
     bool m_setUpDone = false;

@@ -10,8 +10,9 @@
 #include "library/skill.h"
 #include "library/skillartifact.h"
 #include "library/skillcollection.h"
-#include "library/skillscanner.h"
+#include "library/scanpipeline.h"
 
+#include <QEventLoop>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTextStream>
@@ -107,11 +108,19 @@ int runListCommand(bool json, QTextStream &out, QTextStream &err)
                      [&setAside](const QString &message) { setAside.append(message); });
     ArtifactCache artifacts;
     FileProblems problems;
-    SkillScanner scanner(context, artifacts);
-    scanner.setProblems(&problems);
-    scanner.scanAll();
-    scanner.removeMissing();
-    // The scanner saves as it goes; whatever a failed save left pending is tried
+    {
+        // The same scan as the window's, with no window to keep drawn: one slice
+        // takes whatever the workers have ready.
+        ScanPipeline pipeline(context, artifacts);
+        pipeline.setSliceBudget(std::chrono::milliseconds(0));
+        pipeline.setProblems(&problems);
+        QEventLoop loop;
+        QObject::connect(&pipeline, &ScanPipeline::finished, &loop, &QEventLoop::quit);
+        pipeline.request(ScanRequest::full(true));
+        if (pipeline.isRunning())
+            loop.exec();
+    }
+    // The pipeline saves as it goes; whatever a failed save left pending is tried
     // once more here, and a failure now is this command's failure.
     QString saveError;
     const bool saved = context.save(&saveError);

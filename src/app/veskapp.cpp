@@ -16,6 +16,7 @@
 #include "library/artifactcache.h"
 #include "library/modelcontainer.h"
 #include "library/modelcontext.h"
+#include "library/searchkeyloader.h"
 
 #include <QAction>
 #include <QApplication>
@@ -29,6 +30,8 @@ VeskApp::~VeskApp()
     // Windows hold references to the store and state: close them first.
     for (const QPointer<ContentView> &window : std::as_const(m_windows))
         delete window.data();
+    // Its worker must be gone before the store it reads from.
+    delete m_searchKeys;
 }
 
 std::unique_ptr<VeskApp> VeskApp::create(const QString &storePath, QString *fatalMessage)
@@ -44,6 +47,10 @@ std::unique_ptr<VeskApp> VeskApp::create(const QString &storePath, QString *fata
         return nullptr;
     }
     app->m_artifacts = std::make_unique<ArtifactCache>();
+    // The bodies stay in the store; their folded search keys are built on a
+    // worker while the window draws, so the first search finds them ready.
+    app->m_searchKeys = new SearchKeyLoader(app->context(), app.get());
+    app->m_searchKeys->start();
     app->m_notifications = new AppNotifications(app.get());
     app->m_saveCommand = new SaveCommand(app.get());
     app->m_updaterController = new UpdaterController(app.get());

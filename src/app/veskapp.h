@@ -14,6 +14,7 @@ class ModelContainer;
 class ModelContext;
 class QAction;
 class SaveCommand;
+class SearchKeyLoader;
 class SettingsWindow;
 class Updater;
 class UpdaterController;
@@ -65,6 +66,7 @@ private:
     std::unique_ptr<ModelContainer> m_container;
     std::unique_ptr<ArtifactCache> m_artifacts;
     AppNotifications *m_notifications = nullptr;
+    SearchKeyLoader *m_searchKeys = nullptr;
     SaveCommand *m_saveCommand = nullptr;
     UpdaterController *m_updaterController = nullptr;
     QList<QPointer<ContentView>> m_windows;

@@ -36,8 +36,10 @@ QList<SidebarModel::Section> SidebarModel::buildSections() const
     for (const Skill *skill : skills) {
         if (skill->isFavorite())
             ++favorites;
-        for (ToolSource tool : skill->toolSources())
-            ++toolCounts[int(tool)];
+        for (ToolSource tool : Tools::allCases()) {
+            if (skill->hasToolSource(tool))
+                ++toolCounts[int(tool)];
+        }
     }
 
     Section library{tr("Library"), {}};

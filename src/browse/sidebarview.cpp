@@ -126,6 +126,8 @@ SidebarView::SidebarView(AppState &state, ModelContext &context, QWidget *parent
     layout->setSpacing(0);
     layout->addWidget(title);
     layout->addWidget(m_tree, 1);
+    m_statusSlot = new QVBoxLayout;
+    layout->addLayout(m_statusSlot);
     layout->addWidget(makeProductMark(this));
 
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
@@ -192,6 +194,12 @@ void SidebarView::activate(const QModelIndex &index)
 {
     if (index.data(ItemRoles::SidebarRowKindRole).value<SidebarRowKind>() == SidebarRowKind::NewCollection)
         openNewCollectionPopover();
+}
+
+void SidebarView::setStatusWidget(QWidget *widget)
+{
+    widget->setParent(this);
+    m_statusSlot->addWidget(widget);
 }
 
 void SidebarView::openNewCollectionPopover()

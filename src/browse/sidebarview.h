@@ -10,6 +10,7 @@ class NewCollectionPopover;
 class QAction;
 class QLabel;
 class QTreeView;
+class QVBoxLayout;
 class SidebarModel;
 class SkillCollection;
 
@@ -40,6 +41,8 @@ public:
     void openEditCollectionPopover(SkillCollection *collection);
     // Asks whether to delete the collection; deletes it when the user agrees.
     void confirmDeleteCollection(SkillCollection *collection);
+    // Places a status line (what the library is doing) above the product mark.
+    void setStatusWidget(QWidget *widget);
 
 private:
     void selectFilterFromState();
@@ -57,5 +60,6 @@ private:
     NewCollectionPopover *m_editPopover = nullptr;
     QPointer<SkillCollection> m_editing;
     QPointer<QMessageBox> m_confirmation;
+    QVBoxLayout *m_statusSlot = nullptr;
     bool m_syncing = false;
 };

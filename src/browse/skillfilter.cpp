@@ -13,7 +13,7 @@ bool matchesSidebarFilter(const Skill &skill, const SidebarFilter &filter)
     case SidebarFilter::Kind::Favorites:
         return skill.isFavorite();
     case SidebarFilter::Kind::Tool:
-        return skill.toolSources().contains(filter.toolSource());
+        return skill.hasToolSource(filter.toolSource());
     case SidebarFilter::Kind::Collection:
         for (const SkillCollection *collection : skill.collections()) {
             if (collection->name() == filter.collectionName())
@@ -31,6 +31,18 @@ bool matchesSearch(const Skill &skill, const QString &searchText)
     return skill.name().contains(searchText, Qt::CaseInsensitive)
         || skill.skillDescription().contains(searchText, Qt::CaseInsensitive)
         || skill.content().contains(searchText, Qt::CaseInsensitive);
+}
+
+QList<Skill *> filterBySidebar(const QList<Skill *> &skills, const SidebarFilter &filter)
+{
+    if (filter.kind() == SidebarFilter::Kind::All)
+        return skills;
+    QList<Skill *> result;
+    for (Skill *skill : skills) {
+        if (matchesSidebarFilter(*skill, filter))
+            result.append(skill);
+    }
+    return result;
 }
 
 QList<Skill *> filterSkills(const QList<Skill *> &skills, const SidebarFilter &filter,

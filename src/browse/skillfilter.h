@@ -12,7 +12,11 @@ bool matchesSidebarFilter(const Skill &skill, const SidebarFilter &filter);
 
 // Case-insensitive substring search over name, then description, then body.
 // The text is used as typed: a search for a space is not an empty search.
+// This is the rule itself; SkillSearch gives the same answers faster.
 bool matchesSearch(const Skill &skill, const QString &searchText);
+
+// The skills the sidebar choice keeps, in the order given.
+QList<Skill *> filterBySidebar(const QList<Skill *> &skills, const SidebarFilter &filter);
 
 // The skills the list shows, in the order given (the store's name order).
 QList<Skill *> filterSkills(const QList<Skill *> &skills, const SidebarFilter &filter,

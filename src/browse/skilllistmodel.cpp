@@ -14,7 +14,10 @@ SkillListModel::SkillListModel(AppState &state, ModelContext &context, QObject *
     , m_state(state)
     , m_context(context)
 {
-    connect(&m_context, &ModelContext::changed, this, &SkillListModel::scheduleRefresh);
+    connect(&m_context, &ModelContext::changed, this, [this] {
+        m_search.forget();
+        scheduleRefresh();
+    });
     connect(&m_context, &ModelContext::skillAboutToBeRemoved, this, &SkillListModel::dropSkill);
     connect(&m_state, &AppState::sidebarFilterChanged, this, &SkillListModel::refresh);
     connect(&m_state, &AppState::searchTextChanged, this, &SkillListModel::refresh);
@@ -32,7 +35,8 @@ void SkillListModel::scheduleRefresh()
 void SkillListModel::refresh()
 {
     m_refreshScheduled = false;
-    const QList<Skill *> filtered = filterSkills(m_context.skills(), m_state.sidebarFilter(), m_state.searchText());
+    const QList<Skill *> filtered = m_search.filter(filterBySidebar(m_context.skills(), m_state.sidebarFilter()),
+                                                    m_state.searchText());
     bool same = filtered.size() == m_skills.size();
     for (qsizetype i = 0; same && i < filtered.size(); ++i)
         same = filtered.at(i) == m_skills.at(i).data();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "browse/skillsearch.h"
+
 #include <QAbstractListModel>
 #include <QList>
 #include <QPointer>
@@ -39,5 +41,6 @@ private:
     AppState &m_state;
     ModelContext &m_context;
     QList<QPointer<Skill>> m_skills;
+    SkillSearch m_search;
     bool m_refreshScheduled = false;
 };

@@ -278,3 +278,7 @@ void ModelContext::clearPending()
     m_removedMemberships.clear();
 }
 
+QString ModelContext::databasePath() const
+{
+    return m_database.path();
+}

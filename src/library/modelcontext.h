@@ -9,6 +9,7 @@
 #include <QSet>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <unordered_map>
 #include <utility>
@@ -56,6 +57,14 @@ public:
     // Every collection by sortOrder, then by name for equal sort orders.
     QList<SkillCollection *> collections() const;
     Skill *skillWithResolvedPath(const QString &resolvedPath) const;
+    // Every record by resolved path. A copy (cheap until either side changes), so
+    // another thread may look up which paths have records; it must not touch them.
+    QHash<QString, Skill *> resolvedPathIndex() const { return m_skillsByResolvedPath; }
+    // The connection, for the few library parts that keep tables of their own
+    // next to the records and write them in the same transactions (see save()).
+    Sqlite::Database &database() const { return m_database; }
+    // The store file, for readers that open their own connection.
+    QString databasePath() const;
     SkillCollection *collectionNamed(const QString &name) const;
 
     // Takes the record into the context. A record whose unique key (resolvedPath,
@@ -82,6 +91,10 @@ public:
     // processes wrote. False with `error` when the store could not be written at
     // all; every change then stays pending. Changes set aside do not make it fail.
     bool save(QString *error = nullptr);
+    // The same, with more rows written by `alsoWrite` inside the same transaction
+    // (what a scan learnt about the files it read stays consistent with the
+    // records it changed). `alsoWrite` returns false with the error to fail the save.
+    bool save(QString *error, const std::function<bool(Sqlite::Database &, QString *)> &alsoWrite);
 
     // Takes in the rows other processes changed since this context last looked.
     // Costs one query when nothing changed. False with `error` when the store

@@ -319,7 +319,12 @@ void ModelContext::Writer::finish()
 
 bool ModelContext::save(QString *error)
 {
-    if (!hasChanges())
+    return save(error, {});
+}
+
+bool ModelContext::save(QString *error, const std::function<bool(Sqlite::Database &, QString *)> &alsoWrite)
+{
+    if (!hasChanges() && !alsoWrite)
         return true;
 
     const auto failed = [&](const QString &message) {
@@ -353,6 +358,9 @@ bool ModelContext::save(QString *error)
         outcome = writer.write(true);
     if (outcome == Writer::Outcome::StoreFailed)
         return failed(writer.error());
+
+    if (alsoWrite && !alsoWrite(m_database, &message))
+        return failed(message);
 
     qint64 stamp = 0;
     if (!readStamp(&stamp, &message))

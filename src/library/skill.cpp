@@ -32,25 +32,75 @@ Skill::Skill(const QString &filePath, const QString &resolvedPath, const QString
 }
 
 template <typename T>
-void Skill::write(T &field, const T &value, void (Skill::*notify)())
+bool Skill::write(T &field, const T &value, void (Skill::*notify)())
 {
-    writeObservedField(this, field, value, notify);
+    return writeObservedField(this, field, value, notify);
 }
 
 void Skill::setResolvedPath(const QString &value) { write(m_resolvedPath, value, &Skill::resolvedPathChanged); }
-void Skill::setFilePath(const QString &value) { write(m_filePath, value, &Skill::filePathChanged); }
+void Skill::setFilePath(const QString &value)
+{
+    // installedPaths() falls back to the file path. The caches are dropped before
+    // the write, so that whoever the change notifies already sees the new value.
+    if (value != m_filePath)
+        m_installedPathsCache.reset();
+    write(m_filePath, value, &Skill::filePathChanged);
+}
 void Skill::setIsDirectory(bool value) { write(m_isDirectory, value, &Skill::isDirectoryChanged); }
-void Skill::setName(const QString &value) { write(m_name, value, &Skill::nameChanged); }
-void Skill::setSkillDescription(const QString &value) { write(m_skillDescription, value, &Skill::skillDescriptionChanged); }
-void Skill::setContent(const QString &value) { write(m_content, value, &Skill::contentChanged); }
+void Skill::setName(const QString &value)
+{
+    if (value == m_name)
+        return;
+    noteTextChanged();
+    write(m_name, value, &Skill::nameChanged);
+}
+
+void Skill::setSkillDescription(const QString &value)
+{
+    if (value == m_skillDescription)
+        return;
+    noteTextChanged();
+    write(m_skillDescription, value, &Skill::skillDescriptionChanged);
+}
+
+void Skill::setContent(const QString &value)
+{
+    if (value == m_content)
+        return;
+    noteTextChanged();
+    write(m_content, value, &Skill::contentChanged);
+}
+
+void Skill::noteTextChanged()
+{
+    m_searchKey.reset();
+    ++m_textRevision;
+}
+
+const SearchKey &Skill::searchKey() const
+{
+    if (!m_searchKey)
+        m_searchKey = SearchKey::make(m_name, m_skillDescription, content());
+    return *m_searchKey;
+}
 void Skill::setFrontmatterData(const std::optional<QByteArray> &value) { write(m_frontmatterData, value, &Skill::frontmatterDataChanged); }
 void Skill::setIsFavorite(bool value) { write(m_isFavorite, value, &Skill::isFavoriteChanged); }
 void Skill::setLastOpened(const QDateTime &value) { write(m_lastOpened, value, &Skill::lastOpenedChanged); }
 void Skill::setFileModifiedDate(const QDateTime &value) { write(m_fileModifiedDate, value, &Skill::fileModifiedDateChanged); }
 void Skill::setFileSize(qint64 value) { write(m_fileSize, value, &Skill::fileSizeChanged); }
 void Skill::setIsGlobal(bool value) { write(m_isGlobal, value, &Skill::isGlobalChanged); }
-void Skill::setToolSourcesRaw(const QString &value) { write(m_toolSourcesRaw, value, &Skill::toolSourcesRawChanged); }
-void Skill::setInstalledPathsData(const std::optional<QByteArray> &value) { write(m_installedPathsData, value, &Skill::installedPathsDataChanged); }
+void Skill::setToolSourcesRaw(const QString &value)
+{
+    if (value != m_toolSourcesRaw)
+        m_toolMask = -1;
+    write(m_toolSourcesRaw, value, &Skill::toolSourcesRawChanged);
+}
+void Skill::setInstalledPathsData(const std::optional<QByteArray> &value)
+{
+    if (value != m_installedPathsData)
+        m_installedPathsCache.reset();
+    write(m_installedPathsData, value, &Skill::installedPathsDataChanged);
+}
 
 SkillRow Skill::row() const
 {
@@ -95,11 +145,26 @@ void Skill::assignStored(const SkillRow &row)
     m_toolSourcesRaw = row.toolSourcesRaw;
     m_installedPathsData = row.installedPathsData;
     m_stored = row;
+    // Whatever was derived from the fields before is out of date.
+    m_installedPathsCache.reset();
+    m_toolMask = -1;
+    noteTextChanged();
 }
 
 QList<ToolSource> Skill::toolSources() const
 {
     return SkillEncoding::decodeToolSources(m_toolSourcesRaw);
+}
+
+bool Skill::hasToolSource(ToolSource tool) const
+{
+    if (m_toolMask < 0) {
+        int mask = 0;
+        for (ToolSource each : toolSources())
+            mask |= 1 << int(each);
+        m_toolMask = mask;
+    }
+    return (m_toolMask >> int(tool)) & 1;
 }
 
 void Skill::setToolSources(const QList<ToolSource> &tools)
@@ -109,7 +174,10 @@ void Skill::setToolSources(const QList<ToolSource> &tools)
 
 QStringList Skill::installedPaths() const
 {
-    return SkillEncoding::decodeStringList(m_installedPathsData).value_or(QStringList{m_filePath});
+    // Decoded once: scans ask for it for every record they reach.
+    if (!m_installedPathsCache)
+        m_installedPathsCache = SkillEncoding::decodeStringList(m_installedPathsData).value_or(QStringList{m_filePath});
+    return *m_installedPathsCache;
 }
 
 void Skill::setInstalledPaths(const QStringList &paths)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "library/storerows.h"
+#include "library/searchkey.h"
 #include "library/toolsource.h"
 
 #include <QByteArray>
@@ -77,6 +78,8 @@ public:
 
     // Derived members, computed from the packed fields on every access.
     QList<ToolSource> toolSources() const;
+    // Whether toolSources() holds `tool`, without decoding the text each time.
+    bool hasToolSource(ToolSource tool) const;
     void setToolSources(const QList<ToolSource> &tools);
     QStringList installedPaths() const;
     void setInstalledPaths(const QStringList &paths);
@@ -89,6 +92,18 @@ public:
 
     // The collections holding this skill; change membership through SkillCollection.
     QList<SkillCollection *> collections() const { return m_collections; }
+
+    // The folded name, description and body that search scans. Built on first
+    // use and rebuilt after any of the three changes.
+    const SearchKey &searchKey() const;
+    bool hasSearchKey() const { return m_searchKey.has_value(); }
+    // Takes a key built elsewhere (off the window's thread) from exactly this
+    // record's current name, description and body.
+    void setSearchKey(SearchKey key) { m_searchKey = std::move(key); }
+
+    // Counts the changes of name, description and body, so that work done on
+    // another thread from an earlier reading can tell it is out of date.
+    quint32 textRevision() const { return m_textRevision; }
 
     // Row id in the store; 0 until the record has been saved once.
     qint64 persistentId() const { return m_persistentId; }
@@ -123,7 +138,8 @@ private:
     // Takes the row as read from the store, id included, telling nobody: for new records.
     void assignStored(const SkillRow &row);
     template <typename T>
-    void write(T &field, const T &value, void (Skill::*notify)());
+    bool write(T &field, const T &value, void (Skill::*notify)());
+    void noteTextChanged();
 
     QString m_resolvedPath;
     QString m_filePath;
@@ -141,6 +157,10 @@ private:
     std::optional<QByteArray> m_installedPathsData;
 
     QList<SkillCollection *> m_collections;
+    mutable std::optional<SearchKey> m_searchKey;
+    mutable int m_toolMask = -1; // bit per ToolSource; -1 until computed
+    mutable std::optional<QStringList> m_installedPathsCache; // decoded installedPathsData
+    quint32 m_textRevision = 0;
     qint64 m_persistentId = 0;
     ModelContext *m_context = nullptr;
     // The row as this process last read or wrote it; see StoreRows::mergeSkill.

@@ -127,30 +127,40 @@ Category categorize(const QString &relativePath)
 QList<SkillArtifact> listArtifacts(const QString &skillFilePath, QStringList *undecodable)
 {
     const qsizetype slash = skillFilePath.lastIndexOf(u'/');
+    if (slash <= 0)
+        return {};
+    QList<WalkEntry> entries;
+    const QString directory = skillFilePath.left(slash);
+    walk(directory, QString(), entries);
+    QStringList files;
+    for (const WalkEntry &entry : std::as_const(entries)) {
+        if (entry.undecodableName && undecodable)
+            undecodable->append(directory + u'/' + entry.relativePath);
+        if (entry.isFileLike)
+            files.append(entry.relativePath);
+    }
+    return artifactsFromFiles(skillFilePath, files);
+}
+
+QList<SkillArtifact> artifactsFromFiles(const QString &skillFilePath, const QStringList &relativeFiles)
+{
+    const qsizetype slash = skillFilePath.lastIndexOf(u'/');
     const QString directory = slash < 0 ? QString() : skillFilePath.left(slash);
     const QString skillFileName = skillFilePath.mid(slash + 1);
     if (directory.isEmpty())
         return {};
 
-    QList<WalkEntry> entries;
-    walk(directory, QString(), entries);
-
     QList<SkillArtifact> artifacts;
-    for (const WalkEntry &entry : std::as_const(entries)) {
-        const QString &relative = entry.relativePath;
-        if (entry.undecodableName && undecodable)
-            undecodable->append(directory + u'/' + relative);
-        if (relative == skillFileName || !entry.isFileLike)
+    for (const QString &relative : relativeFiles) {
+        if (relative == skillFileName)
             continue;
         const QString name = lastComponent(relative);
         if (name.startsWith(u'.'))
             continue;
-        const QString absolute = directory + u'/' + relative;
-
         SkillArtifact artifact;
         artifact.id = QUuid::createUuid();
         artifact.name = name;
-        artifact.path = absolute;
+        artifact.path = directory + u'/' + relative;
         artifact.relativePath = relative;
         artifact.category = categorize(relative);
         artifact.fileExtension = extensionOf(name);

@@ -51,3 +51,8 @@ SkillArtifact::Category categorize(const QString &relativePath);
 // names are not UTF-8 are left out and, when asked for, their paths given in
 // `undecodable`.
 QList<SkillArtifact> listArtifacts(const QString &skillFilePath, QStringList *undecodable = nullptr);
+
+// The same list built from what a walk of the skill's folder found: the paths,
+// relative to the folder and in walk order, of every entry that exists and is not
+// a folder (links followed).
+QList<SkillArtifact> artifactsFromFiles(const QString &skillFilePath, const QStringList &relativeFiles);

@@ -66,7 +66,6 @@ void SkillScanner::scanAll()
 {
     if (m_problems)
         m_problems->clearAll();
-    m_recordedThisScan.clear();
     for (const PlacedLocation &location : SkillLocations::existingLocations(LocationBase::Home, QDir::homePath()))
         scanLocation(location, true);
     for (const QString &root : readCustomScanPaths())
@@ -82,6 +81,8 @@ void SkillScanner::scanAll()
 void SkillScanner::scanProjects(const QString &root)
 {
     // The root holds projects; only its children are searched, never the root itself.
+    for (const QString &path : undecodableEntries(root))
+        report(path, undecodableNameReason());
     for (const QFileInfo &project : visibleEntries(root)) {
         if (!project.isDir())
             continue;
@@ -101,72 +102,120 @@ void SkillScanner::scanLocation(const PlacedLocation &location, bool isGlobal)
     }
 }
 
-void SkillScanner::recordSkill(const QString &filePath, SkillReading reading, bool isDirectory,
-                               bool isGlobal)
+std::optional<SkillFileReading> readSkillForRecord(const QString &filePath, QString resolvedPath,
+                                                   SkillReading reading, bool isDirectory, bool isGlobal,
+                                                   std::optional<KnownAttributes> attributes, QString *problem)
 {
     const QFileInfo file(filePath);
     // A file that vanished between listing and here has no canonical path; keying
     // it by its own path keeps the lookup and the stored identity in agreement.
-    QString resolved = file.canonicalFilePath();
-    if (resolved.isEmpty())
-        resolved = filePath;
+    if (resolvedPath.isEmpty())
+        resolvedPath = file.canonicalFilePath();
+    if (resolvedPath.isEmpty())
+        resolvedPath = filePath;
 
-    const SkillFileRead read = readSkillFileOrProblem(filePath, reading);
+    SkillFileRead read = readSkillFileOrProblem(filePath, reading);
     if (!read.skill) {
-        if (!read.problem.isEmpty())
-            report(filePath, read.problem);
+        if (problem)
+            *problem = read.problem;
+        return std::nullopt;
+    }
+    std::optional<ParsedSkill> &parsed = read.skill;
+
+    SkillFileReading result;
+    if (attributes) {
+        result.modified = QDateTime::fromMSecsSinceEpoch(attributes->modifiedMs, Qt::UTC);
+        result.size = attributes->size;
+    } else {
+        const QFileInfo stat(resolvedPath);
+        result.modified = stat.exists() ? stat.lastModified().toUTC() : QDateTime();
+        result.size = stat.exists() ? stat.size() : 0;
+    }
+    if (!result.modified.isValid())
+        result.modified = QDateTime::currentDateTimeUtc();
+
+    result.name = parsed->name;
+    if (result.name.isEmpty())
+        result.name = isDirectory ? file.dir().dirName() : file.completeBaseName();
+    result.filePath = filePath;
+    result.resolvedPath = resolvedPath;
+    result.isDirectory = isDirectory;
+    result.isGlobal = isGlobal;
+    result.parsed = std::move(*parsed);
+    return result;
+}
+
+void SkillScanner::recordSkill(const QString &filePath, SkillReading reading, bool isDirectory,
+                               bool isGlobal)
+{
+    QString problem;
+    const std::optional<SkillFileReading> read =
+        readSkillForRecord(filePath, QString(), reading, isDirectory, isGlobal, std::nullopt, &problem);
+    if (!read) {
+        if (!problem.isEmpty())
+            report(filePath, problem);
         return;
     }
-    const std::optional<ParsedSkill> &parsed = read.skill;
-    if (m_problems)
-        m_problems->clear(filePath);
-
-    const QFileInfo attributes(resolved);
-    QDateTime modified = attributes.exists() ? attributes.lastModified().toUTC() : QDateTime();
-    if (!modified.isValid())
-        modified = QDateTime::currentDateTimeUtc();
-    const qint64 size = attributes.exists() ? attributes.size() : 0;
-
-    QString name = parsed->name;
-    if (name.isEmpty())
-        name = isDirectory ? file.dir().dirName() : file.completeBaseName();
-
-    if (Skill *skill = m_context.skillWithResolvedPath(resolved)) {
-        skill->setContent(parsed->content);
-        skill->setName(name);
-        skill->setSkillDescription(parsed->description);
-        skill->setFrontmatter(parsed->frontmatter);
-        skill->setFileModifiedDate(modified);
-        skill->setFileSize(size);
-        const QStringList paths = skill->installedPaths();
-        if (!paths.contains(filePath))
-            skill->setInstalledPaths(paths + QStringList{filePath});
-        refreshHarnesses(*skill);
-    } else {
-        // Every row is read by some harness; Custom only stands in for a file
-        // reached outside the table (a caller driving recordSkill by hand).
-        const QList<ToolSource> readers = SkillLocations::readersOf({filePath}, QDir::homePath()).toList();
-        auto record = std::make_unique<Skill>(filePath, resolved, name, parsed->description,
-                                              parsed->content, parsed->frontmatter,
-                                              readers.value(0, ToolSource::Custom), isDirectory,
-                                              isGlobal, modified, size);
-        if (!readers.isEmpty())
-            record->setToolSources(readers);
-        m_context.insert(std::move(record));
-        m_recordedThisScan.append(resolved);
-    }
-
+    applyReading(*read);
     if (isDirectory) {
         QStringList undecodable;
         m_artifacts.setArtifacts(listArtifacts(filePath, &undecodable), filePath);
         for (const QString &path : std::as_const(undecodable))
             report(path, undecodableNameReason());
     }
-
     m_context.save(); // a failed save leaves the change pending for the next one
 }
 
+Skill *SkillScanner::applyReading(const SkillFileReading &read)
+{
+    const ParsedSkill &parsed = read.parsed;
+    if (m_problems)
+        m_problems->clear(read.filePath);
+    if (Skill *skill = m_context.skillWithResolvedPath(read.resolvedPath)) {
+        skill->setContent(parsed.content);
+        skill->setName(read.name);
+        skill->setSkillDescription(parsed.description);
+        skill->setFrontmatter(parsed.frontmatter);
+        skill->setFileModifiedDate(read.modified);
+        skill->setFileSize(read.size);
+        const QStringList paths = skill->installedPaths();
+        if (!paths.contains(read.filePath))
+            skill->setInstalledPaths(paths + QStringList{read.filePath});
+        refreshHarnesses(*skill);
+        return skill;
+    }
+    // Every row is read by some harness; Custom only stands in for a file
+    // reached outside the table (a caller driving recordSkill by hand).
+    const QList<ToolSource> readers = readersOf({read.filePath}).toList();
+    auto record = std::make_unique<Skill>(read.filePath, read.resolvedPath, read.name, parsed.description,
+                                         parsed.content, parsed.frontmatter,
+                                         readers.value(0, ToolSource::Custom), read.isDirectory,
+                                         read.isGlobal, read.modified, read.size);
+    if (!readers.isEmpty())
+        record->setToolSources(readers);
+    m_recordedSincePrune.append(read.resolvedPath);
+    return m_context.insert(std::move(record));
+}
+
+bool SkillScanner::applyUnchanged(const QString &filePath, const QString &resolvedPath)
+{
+    Skill *skill = m_context.skillWithResolvedPath(resolvedPath);
+    if (!skill)
+        return false;
+    const QStringList paths = skill->installedPaths();
+    if (!paths.contains(filePath))
+        skill->setInstalledPaths(paths + QStringList{filePath});
+    refreshHarnesses(*skill);
+    return true;
+}
+
 void SkillScanner::removeMissing()
+{
+    removeMissing(m_context.skills(), [](const QString &path) { return !isGone(path); });
+    m_context.save();
+}
+
+void SkillScanner::removeMissing(const QList<Skill *> &skills, const std::function<bool(const QString &)> &exists)
 {
     // A path under a custom directory the user has since removed is as gone as a
     // deleted file: no scan would find it again, so keeping it would show a skill
@@ -174,11 +223,10 @@ void SkillScanner::removeMissing()
     // permission, a mount that does not answer) is not gone: dropping its record
     // would drop the user's favorite and collections with it.
     const QStringList roots = scannedRoots();
-    const QList<Skill *> skills = m_context.skills();
     for (Skill *skill : skills) {
         QStringList existing;
         for (const QString &path : skill->installedPaths()) {
-            if (liesUnder(path, roots) && !isGone(path))
+            if (liesUnder(path, roots) && exists(path))
                 existing.append(path);
         }
         if (existing.isEmpty()) {
@@ -196,17 +244,16 @@ void SkillScanner::removeMissing()
             continue;
         }
         skill->setInstalledPaths(existing);
-        if (isGone(skill->filePath()))
+        if (!exists(skill->filePath()))
             skill->setFilePath(existing.constFirst());
         refreshHarnesses(*skill);
     }
-    m_recordedThisScan.clear();
-    m_context.save();
+    m_recordedSincePrune.clear();
 }
 
 Skill *SkillScanner::successorOf(const Skill &gone) const
 {
-    for (const QString &path : m_recordedThisScan) {
+    for (const QString &path : m_recordedSincePrune) {
         Skill *candidate = m_context.skillWithResolvedPath(path);
         if (candidate && candidate != &gone && candidate->content() == gone.content()
             && candidate->frontmatter() == gone.frontmatter())
@@ -225,7 +272,24 @@ void SkillScanner::refreshHarnesses(Skill &skill) const
 {
     // A record none of whose paths any row accounts for keeps what it has: there is
     // nothing to recompute it from.
-    const ToolSet readers = SkillLocations::readersOf(skill.installedPaths(), QDir::homePath());
+    const ToolSet readers = readersOf(skill.installedPaths());
     if (!readers.isEmpty())
         skill.setToolSources(readers.toList());
+}
+
+ToolSet SkillScanner::readersOf(const QStringList &paths) const
+{
+    const QString home = QDir::homePath();
+    if (home != m_readersHome) {
+        m_readersByPath.clear();
+        m_readersHome = home;
+    }
+    ToolSet readers;
+    for (const QString &path : paths) {
+        auto found = m_readersByPath.constFind(path);
+        if (found == m_readersByPath.cend())
+            found = m_readersByPath.insert(path, SkillLocations::readersOf({path}, home));
+        readers |= *found;
+    }
+    return readers;
 }

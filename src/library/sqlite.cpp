@@ -25,12 +25,12 @@ Database::~Database()
         sqlite3_close_v2(m_db);
 }
 
-bool Database::open(const QString &path, QString *error)
+bool Database::open(const QString &path, QString *error, Access access)
 {
     const QByteArray encoded = QFile::encodeName(path);
-    const int rc = sqlite3_open_v2(encoded.constData(), &m_db,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                                   nullptr);
+    const int flags = access == Access::ReadOnly ? SQLITE_OPEN_READONLY
+                                                 : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    const int rc = sqlite3_open_v2(encoded.constData(), &m_db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc == SQLITE_OK) {
         sqlite3_extended_result_codes(m_db, 1);
         sqlite3_busy_timeout(m_db, busyTimeoutMs);
@@ -55,6 +55,12 @@ bool Database::exec(const char *sql, QString *error, int *resultCode)
         *resultCode = sqlite3_extended_errcode(m_db);
     sqlite3_free(message);
     return false;
+}
+
+QString Database::path() const
+{
+    const char *name = m_db ? sqlite3_db_filename(m_db, "main") : nullptr;
+    return name ? QFile::decodeName(name) : QString();
 }
 
 QString Database::lastError() const

@@ -32,8 +32,12 @@ public:
     Database(const Database &) = delete;
     Database &operator=(const Database &) = delete;
 
-    // Opens (creating if needed) the database file at `path`.
-    bool open(const QString &path, QString *error);
+    enum class Access { ReadWrite, ReadOnly };
+
+    // Opens the database file at `path`, creating it when opened for writing.
+    bool open(const QString &path, QString *error, Access access = Access::ReadWrite);
+    // The file this connection has open; empty for none.
+    QString path() const;
     // Runs one or more statements; on failure `error` and `resultCode` say why.
     bool exec(const char *sql, QString *error = nullptr, int *resultCode = nullptr);
     QString lastError() const;

@@ -1,7 +1,9 @@
 #include "common/appstate.h"
 #include "browse/skillfilter.h"
+#include "browse/skillsearch.h"
 #include "library/modelcontainer.h"
 #include "library/modelcontext.h"
+#include "randomtext.h"
 #include "testhome.h"
 
 #include <QtTest/QtTest>
@@ -27,11 +29,18 @@ class TestSkillFilter final : public QObject
         QVERIFY(context().insert(std::move(skill)));
     }
 
+    // The plain rule and the fast search must agree on every row.
     QStringList names(const SidebarFilter &filter, const QString &search)
     {
         QStringList list;
         for (const Skill *skill : filterSkills(context().skills(), filter, search))
             list.append(skill->name());
+        SkillSearch fast;
+        QStringList fastList;
+        for (const Skill *skill : fast.filter(filterBySidebar(context().skills(), filter), search))
+            fastList.append(skill->name());
+        if (fastList != list)
+            return QStringList{QStringLiteral("fast search differs:")} + fastList;
         return list;
     }
 
@@ -82,6 +91,63 @@ private Q_SLOTS:
         QFETCH(QString, search);
         QFETCH(QStringList, expected);
         QCOMPARE(names(filter, search), expected);
+    }
+
+    // Typing, deleting and retyping over random records, some saved (their
+    // bodies then come from the store), some with texts that cannot be folded,
+    // some edited in between: every keystroke gives the plain rule's matches.
+    void fastSearchMatchesThePlainRule()
+    {
+        QTemporaryDir dir;
+        QString error;
+        auto container = ModelContainer::open(dir.filePath("random.sqlite"), &error);
+        QVERIFY2(container, qPrintable(error));
+        ModelContext &store = *container->mainContext();
+        QRandomGenerator random(77);
+        for (int i = 0; i < 400; ++i) {
+            const int plain = i % 4 == 0 ? 0 : 80;
+            store.insert(std::make_unique<Skill>(QStringLiteral("/r/%1.md").arg(i), QString(),
+                                                 RandomText::make(random, 8, plain), RandomText::make(random, 20, plain),
+                                                 RandomText::make(random, i % 50 == 0 ? 1200 : 120, plain),
+                                                 Skill::Frontmatter{}, ToolSource::Claude, false, true,
+                                                 QDateTime::currentDateTimeUtc(), 1));
+            if (i == 300)
+                QVERIFY(store.save()); // the rest stay unsaved
+        }
+        const QList<Skill *> skills = store.skills();
+
+        SkillSearch search;
+        QString text;
+        int nonEmptyResults = 0;
+        for (int step = 0; step < 1200; ++step) {
+            switch (random.bounded(6)) {
+            case 0:
+            case 1: // type a character
+                text += RandomText::make(random, 1, 70);
+                break;
+            case 2: // delete one
+                text.chop(1);
+                break;
+            case 3: // start over with a piece of some record
+                text = RandomText::sliceOf(random, skills.at(random.bounded(int(skills.size())))->content());
+                break;
+            case 4: // edit a record, as a rescan would; the model then forgets the last search
+                skills.at(random.bounded(int(skills.size())))->setContent(RandomText::make(random, 60, 80));
+                search.forget();
+                break;
+            default: // clear the field
+                if (random.bounded(4) == 0)
+                    text.clear();
+                break;
+            }
+            const QList<Skill *> expected = filterSkills(skills, SidebarFilter::all(), text);
+            const QList<Skill *> actual = search.filter(skills, text);
+            if (actual != expected)
+                QFAIL(qPrintable(QStringLiteral("step %1, search \"%2\": %3 matches, the rule gives %4")
+                                     .arg(step).arg(text).arg(actual.size()).arg(expected.size())));
+            nonEmptyResults += !text.isEmpty() && !expected.isEmpty() && expected.size() < skills.size();
+        }
+        QVERIFY2(nonEmptyResults > 200, qPrintable(QString::number(nonEmptyResults)));
     }
 
     void titlesFollowTheFilter_data()
