@@ -5,26 +5,17 @@
 #include "library/modelcontext.h"
 #include "library/settingskeys.h"
 #include "library/skill.h"
+#include "skillfiles.h"
 #include "testhome.h"
 
 #include <QtTest/QtTest>
 
 namespace {
 
+using TestFiles::skillText;
+using TestFiles::writeFile;
+
 constexpr int kTimeoutMs = 20000;
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
-    file.write(bytes);
-}
-
-QByteArray skillText(const QByteArray &name, const QByteArray &body = "Body.")
-{
-    return "---\nname: " + name + "\ndescription: about " + name + "\n---\n" + body + "\n";
-}
 
 } // namespace
 

@@ -7,6 +7,7 @@
 #include "library/skill.h"
 #include "library/skillartifact.h"
 #include "library/skillscanner.h"
+#include "skillfiles.h"
 #include "testhome.h"
 
 #include <QtTest/QtTest>
@@ -16,24 +17,14 @@
 
 namespace {
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
-    file.write(bytes);
-}
+using TestFiles::skillText;
+using TestFiles::writeFile;
 
 void link(const QString &target, const QString &path)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QVERIFY2(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(path).constData()) == 0,
              qPrintable(path));
-}
-
-QByteArray skillText(const QByteArray &name, const QByteArray &body = "Body.")
-{
-    return "---\nname: " + name + "\ndescription: about " + name + "\n---\n" + body + "\n";
 }
 
 // Everything a record holds, and the artifacts of its folder, as one comparable text.

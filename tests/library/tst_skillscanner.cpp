@@ -7,6 +7,7 @@
 #include "library/skillartifact.h"
 #include "library/skillcollection.h"
 #include "library/skillscanner.h"
+#include "skillfiles.h"
 #include "testhome.h"
 
 #include <QtTest/QtTest>
@@ -17,18 +18,8 @@
 
 namespace {
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
-    file.write(bytes);
-}
-
-QByteArray skillText(const QByteArray &name, const QByteArray &body = "Body.")
-{
-    return "---\nname: " + name + "\ndescription: about " + name + "\n---\n" + body + "\n";
-}
+using TestFiles::skillText;
+using TestFiles::writeFile;
 
 } // namespace
 
