@@ -102,7 +102,7 @@ QString unreadReason(const RegularFileRead &read, qint64 limit)
     case RegularFileRead::Status::Missing:
         return {};
     case RegularFileRead::Status::NotRegular:
-        return QCoreApplication::translate("FileProblems", "Not a regular file (a folder, pipe, socket or device); not read.");
+        return notRegularFileReason();
     case RegularFileRead::Status::TooLarge:
         return QCoreApplication::translate("FileProblems", "Larger than %1; not read.").arg(QLocale::system().formattedDataSize(limit, 0));
     case RegularFileRead::Status::Unreadable:
@@ -137,6 +137,11 @@ QStringList undecodableEntries(const QString &directory)
     ::closedir(listing);
     found.sort();
     return found;
+}
+
+QString notRegularFileReason()
+{
+    return QCoreApplication::translate("FileProblems", "Not a regular file (a folder, pipe, socket or device); not read.");
 }
 
 QString undecodableNameReason()

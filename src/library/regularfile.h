@@ -44,3 +44,5 @@ bool isGone(const QString &path);
 QStringList undecodableEntries(const QString &directory);
 // The reason given for such a name, in words for the user.
 QString undecodableNameReason();
+// The reason given for a pipe, socket or device where a file was expected.
+QString notRegularFileReason();

@@ -227,15 +227,14 @@ LocationListing filesIn(const PlacedLocation &placed, qint64 nowNs, const QSet<Q
     for (const Directory::Entry &entry : entries) {
         if (onlyNames && !onlyNames->contains(entry.name))
             continue;
-        // What QDir reports: links followed, dangling links and special files left out.
+        // Links followed, dangling links left out. A pipe, socket or device named
+        // like a skill file is listed as one, for reading to report it.
         bool isDir = entry.type == DT_DIR;
-        bool isFile = entry.type == DT_REG;
-        if (!isDir && !isFile) {
+        if (!isDir && entry.type != DT_REG) {
             struct stat info {};
             if (!statAt(fd, entry.name, info, true))
                 continue;
             isDir = S_ISDIR(info.st_mode);
-            isFile = S_ISREG(info.st_mode);
         }
         const QString entryPath = joined(placed.path, entry.name);
         if (isDir) {
@@ -254,7 +253,7 @@ LocationListing filesIn(const PlacedLocation &placed, qint64 nowNs, const QSet<Q
                                        entry.type == DT_DIR);
             if (agents.exists)
                 listing.files.append({entryPath + u'/' + agentsFileName, agents.resolvedPath, true, agents.signature});
-        } else if (isFile) {
+        } else {
             const bool holds = (location.holds == LocationHolds::SkillFolders && isSingleFileSkill(entry.name))
                 || (location.holds == LocationHolds::RuleFiles && entry.name.endsWith(location.ruleSuffix));
             if (!holds)
@@ -322,14 +321,15 @@ void walk(const QString &root, const QString &prefix, ArtifactWalk &out)
     const QList<Directory::Entry> entries = directory.entries(true, &badNames);
     for (const QString &name : std::as_const(badNames))
         out.undecodable.append(prefix.isEmpty() ? name : prefix + u'/' + name);
-    // Kept out of the stored walk: a walk that met one is made again each time,
-    // so that the problem is reported again.
+    // Kept out of the stored walk: a walk that met one, or a special file, is made
+    // again each time, so that the problem is reported again.
     if (!badNames.isEmpty())
         out.reusable = false;
     for (const Directory::Entry &entry : entries) {
         const QString relative = prefix.isEmpty() ? entry.name : prefix + u'/' + entry.name;
         bool isLink = entry.type == DT_LNK;
         bool isDir = entry.type == DT_DIR;
+        bool isFile = entry.type == DT_REG;
         bool exists = entry.type != DT_UNKNOWN && entry.type != DT_LNK;
         if (entry.type == DT_UNKNOWN || isLink) {
             struct stat info {};
@@ -337,11 +337,16 @@ void walk(const QString &root, const QString &prefix, ArtifactWalk &out)
                 isLink = S_ISLNK(info.st_mode);
             exists = statAt(directory.fd(), entry.name, info, true);
             isDir = exists && S_ISDIR(info.st_mode);
+            isFile = exists && S_ISREG(info.st_mode);
         }
         if (isLink)
             out.reusable = false;
-        if (!isDir && exists)
+        if (isFile) {
             out.files.append(relative);
+        } else if (exists && !isDir && !entry.name.startsWith(u'.')) {
+            out.special.append(relative);
+            out.reusable = false;
+        }
         if (isDir && !isLink)
             walk(root, relative, out);
     }

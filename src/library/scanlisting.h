@@ -68,6 +68,7 @@ struct FolderStamp {
 struct ArtifactWalk {
     QStringList files; // relative paths of the entries that exist and are no folder, in walk order
     QStringList undecodable; // relative paths of visible entries whose names are not UTF-8
+    QStringList special;     // relative paths of visible pipes, sockets and devices (links followed)
     QList<FolderStamp> folders;
     // False when the walk met a symbolic link: whether its target exists (and is
     // a folder) can change without any folder's entries changing, so such a walk

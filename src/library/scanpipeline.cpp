@@ -313,6 +313,8 @@ void ScanPipeline::applyFile(ExaminedFile &file)
         const QString folder = path.left(path.lastIndexOf(u'/'));
         for (const QString &relative : std::as_const(file.walk->undecodable))
             report(folder + u'/' + relative, undecodableNameReason());
+        for (const QString &relative : std::as_const(file.walk->special))
+            report(folder + u'/' + relative, notRegularFileReason());
         for (const ScanListing::FolderStamp &stamp : std::as_const(file.walk->folders))
             noteFinding(&Findings::skillFolders, stamp.relativePath.isEmpty() ? folder : folder + u'/' + stamp.relativePath);
         if (file.walked) {

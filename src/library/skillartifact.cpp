@@ -71,7 +71,8 @@ QString extensionOf(const QString &name)
 
 struct WalkEntry {
     QString relativePath;
-    bool isFileLike; // exists (links followed) and is not a directory
+    bool isFile = false;         // a regular file (links followed)
+    bool isSpecial = false;      // a pipe, socket or device (links followed)
     bool undecodableName = false;
 };
 
@@ -84,11 +85,13 @@ void walk(const QString &root, const QString &prefix, QList<WalkEntry> &out)
     const QFileInfoList entries = dir.entryInfoList(
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     for (const QString &path : undecodableEntries(dir.path()))
-        out.append({path.mid(root.size() + 1), false, true});
+        out.append({path.mid(root.size() + 1), false, false, true});
     for (const QFileInfo &entry : entries) {
         const QString relative = prefix.isEmpty() ? entry.fileName() : prefix + u'/' + entry.fileName();
-        const bool isDirectory = entry.isDir(); // follows links: dangling ones do not exist
-        out.append({relative, !isDirectory && entry.exists()});
+        // These follow links: dangling ones do not exist.
+        const bool isDirectory = entry.isDir();
+        const bool isFile = entry.isFile();
+        out.append({relative, isFile, !isDirectory && !isFile && entry.exists()});
         if (isDirectory && !entry.isSymLink())
             walk(root, relative, out);
     }
@@ -124,7 +127,7 @@ Category categorize(const QString &relativePath)
     return Category::Other;
 }
 
-QList<SkillArtifact> listArtifacts(const QString &skillFilePath, QStringList *undecodable)
+QList<SkillArtifact> listArtifacts(const QString &skillFilePath, QList<FileProblem> *leftOut)
 {
     const qsizetype slash = skillFilePath.lastIndexOf(u'/');
     if (slash <= 0)
@@ -134,9 +137,11 @@ QList<SkillArtifact> listArtifacts(const QString &skillFilePath, QStringList *un
     walk(directory, QString(), entries);
     QStringList files;
     for (const WalkEntry &entry : std::as_const(entries)) {
-        if (entry.undecodableName && undecodable)
-            undecodable->append(directory + u'/' + entry.relativePath);
-        if (entry.isFileLike)
+        if (leftOut && entry.undecodableName)
+            leftOut->append({directory + u'/' + entry.relativePath, undecodableNameReason()});
+        else if (leftOut && entry.isSpecial && !lastComponent(entry.relativePath).startsWith(u'.'))
+            leftOut->append({directory + u'/' + entry.relativePath, notRegularFileReason()});
+        if (entry.isFile)
             files.append(entry.relativePath);
     }
     return artifactsFromFiles(skillFilePath, files);

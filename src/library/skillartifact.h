@@ -1,5 +1,7 @@
 #pragma once
 
+#include "library/fileproblems.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -48,11 +50,12 @@ SkillArtifact::Category categorize(const QString &relativePath);
 // Every file inside the folder of the given skill file except the skill file itself
 // and hidden files, grouped by category title and in walk order within a group.
 // Never fails: anything unreadable simply contributes no entries. Entries whose
-// names are not UTF-8 are left out and, when asked for, their paths given in
-// `undecodable`.
-QList<SkillArtifact> listArtifacts(const QString &skillFilePath, QStringList *undecodable = nullptr);
+// names are not UTF-8, and pipes, sockets and devices (no one could open them as
+// a supporting file), are left out and, when asked for, given in `leftOut` with
+// the reason.
+QList<SkillArtifact> listArtifacts(const QString &skillFilePath, QList<FileProblem> *leftOut = nullptr);
 
 // The same list built from what a walk of the skill's folder found: the paths,
 // relative to the folder and in walk order, of every entry that exists and is not
-// a folder (links followed).
+// a regular file (links followed).
 QList<SkillArtifact> artifactsFromFiles(const QString &skillFilePath, const QStringList &relativeFiles);

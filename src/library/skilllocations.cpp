@@ -15,7 +15,9 @@ const QString agentsFileName = QStringLiteral("AGENTS.md");
 // that repeated scans visit files the same way. Empty when it cannot be listed.
 QFileInfoList visibleEntries(const QString &directory)
 {
-    return QDir(directory).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
+    // System: pipes, sockets and devices too, so that one named like a skill file
+    // is reported rather than passed over (dangling links come with them).
+    return QDir(directory).entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 bool isSingleFileSkill(const QString &name)
@@ -162,7 +164,7 @@ QList<LocatedFile> filesIn(const PlacedLocation &placed)
                 files.append({skill, true});
             else if (location.holds != LocationHolds::RuleFiles && QFileInfo::exists(agents))
                 files.append({agents, true});
-        } else if (entry.isFile()) {
+        } else if (entry.exists()) { // a regular file, or a special one that reading reports
             if ((location.holds == LocationHolds::SkillFolders && isSingleFileSkill(name))
                 || (location.holds == LocationHolds::RuleFiles && name.endsWith(location.ruleSuffix)))
                 files.append({entry.filePath(), false});

@@ -158,10 +158,10 @@ void SkillScanner::recordSkill(const QString &filePath, SkillReading reading, bo
     }
     applyReading(*read);
     if (isDirectory) {
-        QStringList undecodable;
-        m_artifacts.setArtifacts(listArtifacts(filePath, &undecodable), filePath);
-        for (const QString &path : std::as_const(undecodable))
-            report(path, undecodableNameReason());
+        QList<FileProblem> leftOut;
+        m_artifacts.setArtifacts(listArtifacts(filePath, &leftOut), filePath);
+        for (const FileProblem &problem : std::as_const(leftOut))
+            report(problem.path, problem.reason);
     }
     m_context.save(); // a failed save leaves the change pending for the next one
 }

@@ -1,4 +1,5 @@
 #include "library/artifactcache.h"
+#include "library/fileproblems.h"
 #include "library/filesignature.h"
 #include "library/modelcontainer.h"
 #include "library/modelcontext.h"
@@ -12,6 +13,7 @@
 
 #include <QtTest/QtTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -69,13 +71,20 @@ class TestScanPipeline final : public QObject
     std::unique_ptr<ModelContainer> m_pipelineStore;
     ArtifactCache m_plainArtifacts;
     ArtifactCache m_pipelineArtifacts;
+    FileProblems m_plainProblems;
+    FileProblems m_pipelineProblems;
     std::unique_ptr<ScanPipeline> m_pipeline;
 
     QString home(const QString &relative) const { return m_home->path() + '/' + relative; }
+    static QList<QByteArray> oddNames()
+    {
+        return {".claude/skills/caf\xe9.md", ".claude/skills/alpha/r\xe8gle.txt", "code/proj\xe9/"};
+    }
 
     void scanPlainly()
     {
         SkillScanner scanner(*m_plainStore->mainContext(), m_plainArtifacts);
+        scanner.setProblems(&m_plainProblems);
         scanner.scanAll();
         scanner.removeMissing();
     }
@@ -102,6 +111,7 @@ class TestScanPipeline final : public QObject
             }
         }
         QCOMPARE(piped, plain);
+        QCOMPARE(m_pipelineProblems.all(), m_plainProblems.all());
     }
 
     // Files written a moment ago are not trusted to be unchanged (their times may
@@ -171,6 +181,13 @@ class TestScanPipeline final : public QObject
         writeFile(home("more/lib/.codex/AGENTS.md"), "# Legacy project codex\n");
         QSettings().setValue(QLatin1String(SettingsKeys::customScanPaths),
                              QStringList{home("code"), home("more") + '/', home("absent")});
+        // Names that are not UTF-8 ("\xe9" is Latin-1): a skill file, a supporting
+        // file, a project. Qt cannot spell them, so they are made and removed by bytes.
+        for (const QByteArray &name : oddNames()) {
+            const QByteArray path = QFile::encodeName(m_home->path()) + '/' + name;
+            QVERIFY2(name.endsWith('/') ? ::mkdir(path.constData(), 0700) == 0
+                                        : ::close(::creat(path.constData(), 0600)) == 0, path.constData());
+        }
     }
 
 private Q_SLOTS:
@@ -186,12 +203,17 @@ private Q_SLOTS:
         QVERIFY2(m_pipelineStore, qPrintable(error));
         m_pipeline = std::make_unique<ScanPipeline>(*m_pipelineStore->mainContext(), m_pipelineArtifacts);
         m_pipeline->setSliceBudget(std::chrono::milliseconds(1)); // many small slices
+        m_pipeline->setProblems(&m_pipelineProblems);
         buildHome();
         waitOutRacyWindow();
     }
 
     void cleanup()
     {
+        for (const QByteArray &name : oddNames()) {
+            const QByteArray path = QFile::encodeName(m_home->path()) + '/' + name;
+            name.endsWith('/') ? ::rmdir(path.constData()) : ::unlink(path.constData());
+        }
         m_pipeline.reset();
         m_plainStore.reset();
         m_pipelineStore.reset();
@@ -201,6 +223,14 @@ private Q_SLOTS:
     void firstScanEqualsThePlainScan()
     {
         compare();
+        QStringList reported;
+        for (const FileProblem &problem : m_pipelineProblems.all())
+            reported.append(problem.path);
+        const QString odd = QString(u'\ufffd');
+        for (const QString &expected : {home(".claude/skills/fifo.md"), home(".claude/skills/alpha/pipe"),
+                                        home(".claude/skills/bad-utf8.md"), home(".claude/skills/caf" + odd + ".md"),
+                                        home(".claude/skills/alpha/r" + odd + "gle.txt"), home("code/proj" + odd)})
+            QVERIFY2(reported.contains(expected), qPrintable(expected));
         QVERIFY(m_pipelineStore->mainContext()->skills().size() > 25);
         QCOMPARE(m_pipeline->statistics().filesSkipped, 0);
     }

@@ -346,6 +346,10 @@ private Q_SLOTS:
             << QByteArray(".cursor/rules/r\xe8gle.mdc") << "Its name is not valid UTF-8";
         QTest::newRow("a supporting file whose name is not UTF-8") << QByteArray("artifact name")
             << QByteArray(".claude/skills/fine/scripts/\xff.sh") << "Its name is not valid UTF-8";
+        QTest::newRow("a project folder whose name is not UTF-8") << QByteArray("project name")
+            << QByteArray("code/proj\xff") << "Its name is not valid UTF-8";
+        QTest::newRow("a named pipe among the supporting files") << QByteArray("fifo")
+            << QByteArray(".claude/skills/fine/scripts/pipe") << "Not a regular file";
     }
     void filesFoundButNotReadAreReported()
     {
@@ -369,6 +373,9 @@ private Q_SLOTS:
             writeFile(QFile::decodeName(target), skillText("large") + QByteArray(9 * 1024 * 1024, 'x'));
         } else if (kind == "binary") {
             writeFile(QFile::decodeName(target), QByteArray("---\nname: bad\n---\n\xff\xfe broken"));
+        } else if (kind == "project name") {
+            QCOMPARE(::mkdir(target.constData(), 0700), 0);
+            setCustomScanPaths({home("code")});
         } else if (kind == "folder name") {
             QCOMPARE(::mkdir(target.constData(), 0700), 0);
             writeBytes(target + "/SKILL.md", "---\nname: cafe\n---\nBody.\n");
