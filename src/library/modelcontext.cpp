@@ -3,6 +3,7 @@
 #include "library/skill.h"
 #include "library/skillcollection.h"
 #include "library/sqlite.h"
+#include "library/storesql.h"
 
 #include <algorithm>
 
@@ -281,4 +282,15 @@ void ModelContext::clearPending()
 QString ModelContext::databasePath() const
 {
     return m_database.path();
+}
+
+QString ModelContext::storedContent(qint64 id) const
+{
+    Sqlite::Statement &select = const_cast<ModelContext *>(this)->statement(StoreSql::selectContent);
+    select.bind(1, id);
+    QString content;
+    if (select.next())
+        content = select.text(0);
+    select.reset();
+    return content;
 }

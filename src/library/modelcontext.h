@@ -65,6 +65,8 @@ public:
     Sqlite::Database &database() const { return m_database; }
     // The store file, for readers that open their own connection.
     QString databasePath() const;
+    // The body of a saved record as the store holds it; empty when it cannot be read.
+    QString storedContent(qint64 id) const;
     SkillCollection *collectionNamed(const QString &name) const;
 
     // Takes the record into the context. A record whose unique key (resolvedPath,

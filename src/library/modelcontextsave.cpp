@@ -242,7 +242,9 @@ bool ModelContext::Writer::updateSkill(Skill *skill, Failure &failure)
         return failed(update, failure);
     if (m_context.m_database.changes() == 0) {
         // The row is gone (another process deleted it): this process's record wins
-        // and is written anew, memberships included.
+        // and is written anew, memberships included. A body this process left in
+        // the store went with the row and is written empty; another process
+        // deletes a row only once its file is gone, and so will the next scan here.
         Sqlite::Statement &insert = m_context.statement(StoreSql::insertSkill);
         StoreRows::bindSkill(insert, skill->row());
         if (!insert.run())
@@ -300,8 +302,10 @@ void ModelContext::Writer::finish()
         c.setSkillId(const_cast<Skill *>(it.key()), it.value());
     for (auto it = m_collectionIds.cbegin(); it != m_collectionIds.cend(); ++it)
         const_cast<SkillCollection *>(it.key())->m_persistentId = it.value();
-    for (Skill *skill : std::as_const(m_writtenSkills))
+    for (Skill *skill : std::as_const(m_writtenSkills)) {
+        skill->releaseContent(); // the store has it now
         skill->m_stored = skill->row();
+    }
     for (SkillCollection *collection : std::as_const(m_writtenCollections))
         collection->m_stored = collection->row();
     c.clearPending();

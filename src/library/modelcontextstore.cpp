@@ -48,10 +48,14 @@ bool ModelContext::readStamp(qint64 *stamp, QString *error)
 
 bool ModelContext::loadSkills(QString *error)
 {
-    Sqlite::Statement select(m_database, StoreSql::selectSkills);
+    // Bodies stay in the store until someone asks for one: reading and
+    // converting every body up front is most of what a load costs, in time and memory.
+    Sqlite::Statement select(m_database, StoreSql::selectSkillsWithoutContent);
     while (select.next()) {
         auto *skill = new Skill;
-        skill->assignStored(StoreRows::readSkill(select));
+        SkillRow row = StoreRows::readSkill(select);
+        row.hasContent = false;
+        skill->assignStored(row);
         adopt(skill);
     }
     return select.error().isEmpty() || fail(error, select.error());
@@ -178,9 +182,21 @@ void ModelContext::takeInSkillRow(const SkillRow &row)
     if (Skill *previous = m_skillsById.value(row.id); previous && previous->m_stored.resolvedPath != row.resolvedPath)
         takeInMissingSkill(row.id);
     if (Skill *skill = m_skillsById.value(row.id)) {
-        skill->assign(m_changedSkills.contains(skill) ? StoreRows::mergeSkill(skill->m_stored, skill->row(), row)
-                                                      : row);
-        skill->m_stored = row;
+        // A record that does not hold its body leaves it in the store, where the
+        // other process's body now is; that it changed shows in the file's facts.
+        const bool bodyInStore = !skill->isContentResident();
+        SkillRow theirs = row;
+        if (bodyInStore) {
+            theirs.content = QString();
+            theirs.hasContent = false;
+        }
+        const bool bodyMayDiffer = row.fileModifiedDate != skill->m_stored.fileModifiedDate
+            || row.fileSize != skill->m_stored.fileSize;
+        skill->assign(m_changedSkills.contains(skill) ? StoreRows::mergeSkill(skill->m_stored, skill->row(), theirs)
+                                                      : theirs);
+        if (bodyInStore && bodyMayDiffer)
+            skill->announceContentChanged();
+        skill->m_stored = theirs;
         return;
     }
     if (Skill *same = m_skillsByResolvedPath.value(row.resolvedPath)) {

@@ -1,5 +1,6 @@
 #include "library/skill.h"
 
+#include "library/modelcontext.h"
 #include "library/observedfield.h"
 #include "library/skilllocations.h"
 
@@ -63,12 +64,43 @@ void Skill::setSkillDescription(const QString &value)
     write(m_skillDescription, value, &Skill::skillDescriptionChanged);
 }
 
+QString Skill::content() const
+{
+    if (m_contentResident || !m_context)
+        return m_content;
+    return m_context->storedContent(m_persistentId);
+}
+
 void Skill::setContent(const QString &value)
 {
+    if (!m_contentResident) {
+        if (value == content())
+            return;
+        m_contentResident = true;
+        m_content = value;
+        announceContentChanged();
+        return;
+    }
     if (value == m_content)
         return;
     noteTextChanged();
     write(m_content, value, &Skill::contentChanged);
+}
+
+void Skill::announceContentChanged()
+{
+    noteTextChanged();
+    Q_EMIT contentChanged();
+    if (m_context)
+        m_context->noteChanged(this);
+}
+
+void Skill::releaseContent()
+{
+    if (m_persistentId == 0 || !m_context)
+        return;
+    m_content = QString();
+    m_contentResident = false;
 }
 
 void Skill::noteTextChanged()
@@ -105,8 +137,9 @@ void Skill::setInstalledPathsData(const std::optional<QByteArray> &value)
 SkillRow Skill::row() const
 {
     return SkillRow{m_persistentId, m_resolvedPath, m_filePath, m_isDirectory, m_name,
-                    m_skillDescription, m_content, m_frontmatterData, m_isFavorite, m_lastOpened,
-                    m_fileModifiedDate, m_fileSize, m_isGlobal, m_toolSourcesRaw, m_installedPathsData};
+                    m_skillDescription, m_content, m_contentResident, m_frontmatterData, m_isFavorite,
+                    m_lastOpened, m_fileModifiedDate, m_fileSize, m_isGlobal, m_toolSourcesRaw,
+                    m_installedPathsData};
 }
 
 void Skill::assign(const SkillRow &row)
@@ -116,7 +149,13 @@ void Skill::assign(const SkillRow &row)
     setIsDirectory(row.isDirectory);
     setName(row.name);
     setSkillDescription(row.skillDescription);
-    setContent(row.content);
+    if (row.hasContent) {
+        setContent(row.content);
+    } else if (m_contentResident && m_persistentId != 0 && m_context) {
+        // Back to the body as stored (a change taken back).
+        releaseContent();
+        announceContentChanged();
+    }
     setFrontmatterData(row.frontmatterData);
     setIsFavorite(row.isFavorite);
     setLastOpened(row.lastOpened);
@@ -136,6 +175,7 @@ void Skill::assignStored(const SkillRow &row)
     m_name = row.name;
     m_skillDescription = row.skillDescription;
     m_content = row.content;
+    m_contentResident = row.hasContent;
     m_frontmatterData = row.frontmatterData;
     m_isFavorite = row.isFavorite;
     m_lastOpened = row.lastOpened;

@@ -51,7 +51,11 @@ public:
     bool isDirectory() const { return m_isDirectory; }
     QString name() const { return m_name; }
     QString skillDescription() const { return m_skillDescription; }
-    QString content() const { return m_content; }
+    // The body. A saved record does not keep it in memory (bodies are most of a
+    // library's bytes): it is read from the store each time it is asked for.
+    QString content() const;
+    // Whether the body is held in memory rather than read from the store.
+    bool isContentResident() const { return m_contentResident; }
     std::optional<QByteArray> frontmatterData() const { return m_frontmatterData; }
     bool isFavorite() const { return m_isFavorite; }
     QDateTime lastOpened() const { return m_lastOpened; } // invalid when never opened
@@ -140,13 +144,18 @@ private:
     template <typename T>
     bool write(T &field, const T &value, void (Skill::*notify)());
     void noteTextChanged();
+    // The body changed in a way no field write saw: tell everyone as a write would.
+    void announceContentChanged();
+    // Leaves the body to the store, once it is saved there.
+    void releaseContent();
 
     QString m_resolvedPath;
     QString m_filePath;
     bool m_isDirectory = false;
     QString m_name;
     QString m_skillDescription;
-    QString m_content;
+    QString m_content; // only while m_contentResident
+    bool m_contentResident = true;
     std::optional<QByteArray> m_frontmatterData;
     bool m_isFavorite = false;
     QDateTime m_lastOpened;

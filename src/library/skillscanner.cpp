@@ -255,8 +255,9 @@ Skill *SkillScanner::successorOf(const Skill &gone) const
 {
     for (const QString &path : m_recordedSincePrune) {
         Skill *candidate = m_context.skillWithResolvedPath(path);
-        if (candidate && candidate != &gone && candidate->content() == gone.content()
-            && candidate->frontmatter() == gone.frontmatter())
+        // The frontmatter first: it is in memory, the bodies may have to be read.
+        if (candidate && candidate != &gone && candidate->frontmatter() == gone.frontmatter()
+            && candidate->content() == gone.content())
             return candidate;
     }
     return nullptr;

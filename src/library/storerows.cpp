@@ -76,7 +76,10 @@ void bindSkill(Sqlite::Statement &statement, const SkillRow &row)
     statement.bind(3, row.isDirectory);
     statement.bind(4, row.name);
     statement.bind(5, row.skillDescription);
-    statement.bind(6, row.content);
+    if (row.hasContent)
+        statement.bind(6, row.content);
+    else
+        statement.bindNull(6); // the statements keep the stored body then
     statement.bind(7, row.frontmatterData);
     statement.bind(8, row.isFavorite);
     if (const auto opened = toMilliseconds(row.lastOpened))
@@ -106,7 +109,10 @@ SkillRow mergeSkill(const SkillRow &stored, const SkillRow &ours, const SkillRow
     merged.isDirectory = pick(stored.isDirectory, ours.isDirectory, theirs.isDirectory);
     merged.name = pick(stored.name, ours.name, theirs.name);
     merged.skillDescription = pick(stored.skillDescription, ours.skillDescription, theirs.skillDescription);
-    merged.content = pick(stored.content, ours.content, theirs.content);
+    // A body this side never read is one it did not change.
+    const bool oursChangedContent = ours.hasContent && (!stored.hasContent || ours.content != stored.content);
+    merged.content = oursChangedContent ? ours.content : theirs.content;
+    merged.hasContent = oursChangedContent || theirs.hasContent;
     merged.frontmatterData = pick(stored.frontmatterData, ours.frontmatterData, theirs.frontmatterData);
     merged.isFavorite = pick(stored.isFavorite, ours.isFavorite, theirs.isFavorite);
     merged.lastOpened = pick(stored.lastOpened, ours.lastOpened, theirs.lastOpened);

@@ -22,6 +22,8 @@ struct SkillRow {
     QString name;
     QString skillDescription;
     QString content;
+    // False when `content` was not read: the body is whatever the store holds.
+    bool hasContent = true;
     std::optional<QByteArray> frontmatterData;
     bool isFavorite = false;
     QDateTime lastOpened; // invalid when never opened

@@ -95,6 +95,59 @@ private Q_SLOTS:
         QCOMPARE(container->mainContext()->collectionNamed("Work")->skills().size(), 1);
     }
 
+    void bodiesStayInTheStoreUntilAskedFor_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("expectedBody");
+        QTest::addColumn<bool>("pending");
+        QTest::newRow("a saved record changed in another field keeps its body")
+            << "favorite" << "stored body" << true;
+        QTest::newRow("the same body written again is no change") << "stored body" << "stored body" << false;
+        QTest::newRow("a new body is saved and read back") << "new body" << "new body" << true;
+        QTest::newRow("an empty body is saved as empty") << "empty body" << "" << true;
+        QTest::newRow("another process's new body is announced and read") << "their body" << "their body" << false;
+    }
+    void bodiesStayInTheStoreUntilAskedFor()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, expectedBody);
+        QFETCH(bool, pending);
+        static int run = 0;
+        const QString path = storePath(QByteArray("bodies-" + QByteArray::number(++run) + ".sqlite").constData());
+        {
+            auto container = open(path);
+            Skill *skill = container->mainContext()->insert(makeSkill("alpha", "/s/alpha.md"));
+            skill->setContent(QStringLiteral("stored body"));
+            QVERIFY(container->mainContext()->save());
+            QVERIFY(!skill->isContentResident()); // once saved, the store holds it
+            QCOMPARE(skill->content(), QStringLiteral("stored body"));
+        }
+        auto container = open(path);
+        ModelContext *context = container->mainContext();
+        Skill *skill = context->skills().constFirst();
+        QVERIFY(!skill->isContentResident());
+        QSignalSpy announced(skill, &Skill::contentChanged);
+        if (change == QLatin1String("favorite")) {
+            skill->setIsFavorite(true);
+        } else if (change == QLatin1String("their body")) {
+            auto other = open(path);
+            Skill *theirs = other->mainContext()->skills().constFirst();
+            theirs->setContent(expectedBody);
+            theirs->setFileSize(theirs->fileSize() + 1);
+            QVERIFY(other->mainContext()->save());
+            QVERIFY(context->refresh());
+            QCOMPARE(announced.count(), 1);
+        } else {
+            skill->setContent(change == QLatin1String("empty body") ? QString() : change);
+        }
+        QCOMPARE(context->hasChanges(), pending);
+        QCOMPARE(skill->content(), expectedBody);
+        QVERIFY(context->save());
+        QCOMPARE(skill->content(), expectedBody);
+        container.reset();
+        QCOMPARE(sqlOnSide(path, "SELECT content FROM skill"), expectedBody);
+    }
+
     void theFileRecordsItsSchemaVersionAndUsesWal()
     {
         const QString path = storePath("meta.sqlite");
