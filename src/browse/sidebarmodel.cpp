@@ -30,7 +30,7 @@ void SidebarModel::scheduleRefresh()
 
 QList<SidebarModel::Section> SidebarModel::buildSections() const
 {
-    const QList<Skill *> skills = m_context.skills();
+    const QList<Skill *> skills = m_context.skillsInAnyOrder(); // counted only
     int favorites = 0;
     QList<int> toolCounts(Tools::allCases().size(), 0);
     for (const Skill *skill : skills) {

@@ -1,5 +1,6 @@
 #include "library/modelcontainer.h"
 
+#include "library/backgroundcheckpoints.h"
 #include "library/modelcontext.h"
 
 #include <QCoreApplication>
@@ -172,6 +173,7 @@ bool ModelContainer::prepareStore(QString *error)
         || !m_database.exec("PRAGMA foreign_keys = ON", error)
         || !m_database.exec("PRAGMA synchronous = NORMAL", error))
         return false;
+    m_checkpoints = std::make_unique<BackgroundCheckpoints>(m_database);
     return prepareSchema(isNew, error);
 }
 

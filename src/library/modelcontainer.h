@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class BackgroundCheckpoints;
 class ModelContext;
 
 // The on-disk store of Skill and SkillCollection records: one SQLite file in WAL
@@ -40,5 +41,6 @@ private:
 
     QString m_path;
     Sqlite::Database m_database;
+    std::unique_ptr<BackgroundCheckpoints> m_checkpoints; // before the connection closes
     std::unique_ptr<ModelContext> m_context;
 };

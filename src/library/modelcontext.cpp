@@ -23,6 +23,18 @@ Sqlite::Statement &ModelContext::statement(const char *sql)
     return *cached;
 }
 
+namespace {
+
+// The order of skills(): equal names fall back to the (unique) resolved path, so
+// the order is stable.
+bool comesBefore(const Skill *a, const Skill *b)
+{
+    const int byName = QString::compare(a->name(), b->name(), Qt::CaseSensitive);
+    return byName != 0 ? byName < 0 : a->resolvedPath() < b->resolvedPath();
+}
+
+} // namespace
+
 void ModelContext::adopt(Skill *skill)
 {
     skill->setParent(this);
@@ -31,7 +43,12 @@ void ModelContext::adopt(Skill *skill)
     m_skillsByResolvedPath.insert(skill->resolvedPath(), skill);
     if (skill->m_persistentId != 0)
         m_skillsById.insert(skill->m_persistentId, skill);
-    m_sortedSkillsValid = false;
+    // Kept in order as records come, rather than sorted again: a scan adds
+    // thousands, and the list asks for the order after every few.
+    if (m_sortedSkillsValid) {
+        const auto at = std::lower_bound(m_sortedSkills.cbegin(), m_sortedSkills.cend(), skill, comesBefore);
+        m_sortedSkills.insert(at - m_sortedSkills.cbegin(), skill);
+    }
 }
 
 void ModelContext::setSkillId(Skill *skill, qint64 id)
@@ -54,11 +71,7 @@ QList<Skill *> ModelContext::skills() const
 {
     if (!m_sortedSkillsValid) {
         m_sortedSkills = m_skills.values();
-        // Equal names fall back to the (unique) resolved path, so the order is stable.
-        std::sort(m_sortedSkills.begin(), m_sortedSkills.end(), [](const Skill *a, const Skill *b) {
-            const int byName = QString::compare(a->name(), b->name(), Qt::CaseSensitive);
-            return byName != 0 ? byName < 0 : a->resolvedPath() < b->resolvedPath();
-        });
+        std::sort(m_sortedSkills.begin(), m_sortedSkills.end(), comesBefore);
         m_sortedSkillsValid = true;
     }
     return m_sortedSkills;
@@ -178,7 +191,8 @@ void ModelContext::forget(Skill *skill)
         m_skillsByResolvedPath.remove(skill->resolvedPath());
     if (m_skillsById.value(skill->persistentId()) == skill)
         m_skillsById.remove(skill->persistentId());
-    m_sortedSkillsValid = false;
+    if (m_sortedSkillsValid)
+        m_sortedSkills.removeOne(skill);
     m_changedSkills.remove(skill);
     if (m_insertedSkillSet.remove(skill))
         m_insertedSkills.removeOne(skill);
@@ -211,7 +225,6 @@ void ModelContext::noteChanged(Skill *skill)
         m_skillsByResolvedPath.remove(m_skillsByResolvedPath.key(skill));
         m_skillsByResolvedPath.insert(skill->resolvedPath(), skill);
     }
-    m_sortedSkillsValid = false;
     if (!m_applyingStoredRows && !m_insertedSkillSet.contains(skill))
         m_changedSkills.insert(skill);
     Q_EMIT skillChanged(skill);

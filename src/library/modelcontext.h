@@ -54,6 +54,10 @@ public:
 
     // Every skill, in plain (case-sensitive, code-unit) name order.
     QList<Skill *> skills() const;
+    // The same skills in no particular order, for those that only count or look
+    // up: no sort to bring up to date.
+    QList<Skill *> skillsInAnyOrder() const { return m_skills.values(); }
+    int skillCount() const { return int(m_skills.size()); }
     // Every collection by sortOrder, then by name for equal sort orders.
     QList<SkillCollection *> collections() const;
     Skill *skillWithResolvedPath(const QString &resolvedPath) const;
@@ -87,6 +91,9 @@ public:
     bool hasChanges() const;
     // Called by the records when one of their stored fields changed.
     void noteChanged(Skill *skill);
+    // Called by a record just before its name or resolved path (the keys of the
+    // skills() order) changes.
+    void noteSortKeyChanging() { m_sortedSkillsValid = false; }
     void noteChanged(SkillCollection *collection);
 
     // Writes every pending change in one transaction, after taking in what other

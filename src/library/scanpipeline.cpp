@@ -39,7 +39,13 @@ struct ScanPipeline::Run {
     // For each record reached, the last of its paths applied, in scan order.
     QHash<QString, ScanItem> lastReached;
     bool finishing = false;
+    // The end of a run, done in slices: records to read once more, records
+    // whose harnesses to bring up to date, records to prune.
+    QStringList rereadQueue;
+    qsizetype finishIndex = 0;
+    QList<QPointer<Skill>> harnessQueue;
     QList<QPointer<Skill>> pruneCandidates;
+    QHash<QString, bool> existence; // of the candidates' paths, asked on a worker
     QSet<QString> reported; // paths this scan reported as not read
     Statistics statistics;
 };
@@ -229,7 +235,8 @@ void ScanPipeline::applySlice()
     QElapsedTimer clock;
     clock.start();
     const bool limited = m_sliceBudget.count() > 0;
-    bool applied = false;
+    const double budgetMs = double(m_sliceBudget.count());
+    int applied = 0;
     bool outOfTime = false;
     while (!outOfTime) {
         const auto found = m_run->ready.find(m_run->nextToApply);
@@ -239,8 +246,9 @@ void ScanPipeline::applySlice()
         while (m_run->applyIndex < chunk.size()) {
             applyFile(chunk[m_run->applyIndex++]);
             ++m_done;
-            applied = true;
-            if (limited && clock.elapsed() >= m_sliceBudget.count()) {
+            ++applied;
+            // The slice's save counts too: it grows with what was applied.
+            if (limited && clock.nsecsElapsed() / 1e6 + applied * m_saveMsPerFile >= budgetMs) {
                 outOfTime = true;
                 break;
             }
@@ -252,8 +260,13 @@ void ScanPipeline::applySlice()
             submitChunks();
         }
     }
-    if (applied) {
+    if (applied > 0) {
+        const qint64 saveStarted = clock.nsecsElapsed();
         save();
+        const double perFile = (clock.nsecsElapsed() - saveStarted) / 1e6 / applied;
+        // Quick to rise, slow to fall: a slice that saves longer than foreseen is
+        // a stall, one that saves less is only one more slice.
+        m_saveMsPerFile = std::max(perFile, 0.95 * m_saveMsPerFile);
         Q_EMIT progressChanged(m_done, m_total);
     }
     const auto allDone = [this] {
@@ -331,25 +344,62 @@ void ScanPipeline::finishRun()
 {
     Run &run = *m_run;
     run.finishing = true;
+    run.rereadQueue = run.lastReached.keys();
+    // A full scan brings every record's harnesses up to the location table.
+    if (run.request.everything) {
+        for (Skill *skill : m_context.skills())
+            run.harnessQueue.append(skill);
+    }
+    finishSlice();
+}
+
+bool ScanPipeline::sliceIsOver(const QElapsedTimer &clock) const
+{
+    return m_sliceBudget.count() > 0 && clock.elapsed() >= m_sliceBudget.count();
+}
+
+void ScanPipeline::scheduleFinishSlice()
+{
+    const quint64 generation = m_run->generation;
+    QTimer::singleShot(0, this, [this, generation] {
+        if (m_run && m_run->generation == generation)
+            finishSlice();
+    });
+}
+
+void ScanPipeline::finishSlice()
+{
+    Run &run = *m_run;
+    QElapsedTimer clock;
+    clock.start();
 
     // A record reached through several paths holds the reading of the last one
     // in scan order. Where a skipped path came last but the texts came from
     // another, read it once more.
-    for (auto it = run.lastReached.cbegin(); it != run.lastReached.cend(); ++it) {
-        const ScanItem &item = it.value();
-        if (m_memory->textSource(it.key()) == item.file.path)
-            continue;
-        if (const auto reading = readSkillForRecord(item.file.path, it.key(), item.reading, item.file.isDirectory,
-                                                    item.isGlobal)) {
-            if (Skill *skill = m_scanner.applyReading(*reading))
-                skill->setSearchKey(SearchKey::make(reading->name, reading->parsed.description, reading->parsed.content));
-            m_memory->setTextSource(it.key(), item.file.path);
+    while (run.finishIndex < run.rereadQueue.size()) {
+        const QString &resolved = run.rereadQueue.at(run.finishIndex++);
+        const ScanItem &item = run.lastReached.value(resolved);
+        if (m_memory->textSource(resolved) != item.file.path) {
+            if (const auto reading = readSkillForRecord(item.file.path, resolved, item.reading,
+                                                        item.file.isDirectory, item.isGlobal)) {
+                if (Skill *skill = m_scanner.applyReading(*reading))
+                    skill->setSearchKey(SearchKey::make(reading->name, reading->parsed.description,
+                                                        reading->parsed.content));
+                m_memory->setTextSource(resolved, item.file.path);
+            }
+        }
+        if (sliceIsOver(clock)) {
+            scheduleFinishSlice();
+            return;
         }
     }
-    // A full scan brings every record's harnesses up to the location table.
-    if (run.request.everything) {
-        for (Skill *skill : m_context.skills())
+    while (!run.harnessQueue.isEmpty()) {
+        if (Skill *skill = run.harnessQueue.takeLast())
             m_scanner.refreshHarnesses(*skill);
+        if (sliceIsOver(clock)) {
+            scheduleFinishSlice();
+            return;
+        }
     }
     save();
     takeBackSolvedProblems();
@@ -406,15 +456,6 @@ void ScanPipeline::pruneChecked(quint64 generation, QHash<QString, bool> existen
 {
     if (!m_run || m_run->generation != generation)
         return;
-    QList<Skill *> candidates;
-    for (const QPointer<Skill> &skill : std::as_const(m_run->pruneCandidates)) {
-        if (skill)
-            candidates.append(skill);
-    }
-    const auto exists = [&existence](const QString &path) {
-        const auto found = existence.constFind(path);
-        return found != existence.cend() ? *found : !isGone(path);
-    };
     // What the memory knew about vanished files goes with them.
     for (auto it = existence.cbegin(); it != existence.cend(); ++it) {
         if (!it.value()) {
@@ -422,7 +463,38 @@ void ScanPipeline::pruneChecked(quint64 generation, QHash<QString, bool> existen
             m_memory->forgetWalk(it.key());
         }
     }
-    m_scanner.removeMissing(candidates, exists);
+    m_run->existence = std::move(existence);
+    pruneSlice();
+}
+
+void ScanPipeline::pruneSlice()
+{
+    Run &run = *m_run;
+    QElapsedTimer clock;
+    clock.start();
+    const auto exists = [&run](const QString &path) {
+        const auto found = run.existence.constFind(path);
+        return found != run.existence.cend() ? *found : !isGone(path);
+    };
+    // A few records at a time, so that the window keeps drawing.
+    constexpr qsizetype batch = 64;
+    while (!run.pruneCandidates.isEmpty()) {
+        QList<Skill *> candidates;
+        while (!run.pruneCandidates.isEmpty() && candidates.size() < batch) {
+            if (Skill *skill = run.pruneCandidates.takeLast())
+                candidates.append(skill);
+        }
+        m_scanner.removeMissing(candidates, exists);
+        if (sliceIsOver(clock) && !run.pruneCandidates.isEmpty()) {
+            const quint64 generation = run.generation;
+            QTimer::singleShot(0, this, [this, generation] {
+                if (m_run && m_run->generation == generation)
+                    pruneSlice();
+            });
+            return;
+        }
+    }
+    m_scanner.endPrune();
     save();
     completeRun();
 }

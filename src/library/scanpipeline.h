@@ -43,7 +43,7 @@ public:
     // no longer found.
     void setProblems(FileProblems *problems) { m_scanner.setProblems(problems); }
 
-    // How long one slice of applying may keep the thread; zero: no limit.
+    // How long one slice of applying and saving may keep the thread; zero: no limit.
     void setSliceBudget(std::chrono::milliseconds budget) { m_sliceBudget = budget; }
 
     // Files of the running (or last) scan applied so far, and found in all.
@@ -96,7 +96,11 @@ private:
     void report(const QString &path, const QString &reason);
     void takeBackSolvedProblems();
     void finishRun();
+    bool sliceIsOver(const QElapsedTimer &clock) const;
+    void scheduleFinishSlice();
+    void finishSlice();
     void pruneChecked(quint64 generation, QHash<QString, bool> existence);
+    void pruneSlice();
     void completeRun();
     bool save();
 
@@ -109,7 +113,8 @@ private:
     std::unique_ptr<Run> m_run;
     ScanRequest m_pending;
     quint64 m_generation = 0;
-    std::chrono::milliseconds m_sliceBudget{8};
+    std::chrono::milliseconds m_sliceBudget{10};
+    double m_saveMsPerFile = 0.25; // learnt from each slice's save
     bool m_applyScheduled = false;
     int m_done = 0;
     int m_total = 0;

@@ -38,7 +38,12 @@ bool Skill::write(T &field, const T &value, void (Skill::*notify)())
     return writeObservedField(this, field, value, notify);
 }
 
-void Skill::setResolvedPath(const QString &value) { write(m_resolvedPath, value, &Skill::resolvedPathChanged); }
+void Skill::setResolvedPath(const QString &value)
+{
+    if (value != m_resolvedPath && m_context)
+        m_context->noteSortKeyChanging();
+    write(m_resolvedPath, value, &Skill::resolvedPathChanged);
+}
 void Skill::setFilePath(const QString &value)
 {
     // installedPaths() falls back to the file path. The caches are dropped before
@@ -53,6 +58,8 @@ void Skill::setName(const QString &value)
     if (value == m_name)
         return;
     noteTextChanged();
+    if (m_context)
+        m_context->noteSortKeyChanging();
     write(m_name, value, &Skill::nameChanged);
 }
 

@@ -212,6 +212,7 @@ bool SkillScanner::applyUnchanged(const QString &filePath, const QString &resolv
 void SkillScanner::removeMissing()
 {
     removeMissing(m_context.skills(), [](const QString &path) { return !isGone(path); });
+    endPrune();
     m_context.save();
 }
 
@@ -248,7 +249,6 @@ void SkillScanner::removeMissing(const QList<Skill *> &skills, const std::functi
             skill->setFilePath(existing.constFirst());
         refreshHarnesses(*skill);
     }
-    m_recordedSincePrune.clear();
 }
 
 Skill *SkillScanner::successorOf(const Skill &gone) const

@@ -66,6 +66,9 @@ public:
     // favorite and collections to a record inserted since the last prune that
     // holds the same file contents, so renaming or moving a skill folder keeps them.
     void removeMissing(const QList<Skill *> &skills, const std::function<bool(const QString &)> &exists);
+    // Ends a prune made of several calls of the above: the records inserted
+    // since are no longer successors to hand marks to.
+    void endPrune() { m_recordedSincePrune.clear(); }
 
     // The steps of a full scan, public so they can be driven one at a time.
     void scanLocation(const PlacedLocation &location, bool isGlobal);
