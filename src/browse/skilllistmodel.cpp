@@ -7,6 +7,7 @@
 #include "browse/skillfilter.h"
 #include "library/modelcontext.h"
 
+#include <QSet>
 #include <QTimer>
 
 SkillListModel::SkillListModel(AppState &state, ModelContext &context, QObject *parent)
@@ -45,12 +46,82 @@ void SkillListModel::refresh()
             Q_EMIT dataChanged(index(0), index(int(m_skills.size()) - 1));
         return;
     }
-    beginResetModel();
-    m_skills.clear();
-    m_skills.reserve(filtered.size());
-    for (Skill *skill : filtered)
-        m_skills.append(skill);
-    endResetModel();
+    if (!applyAsInsertsAndRemovals(filtered)) {
+        beginResetModel();
+        m_skills.clear();
+        m_skills.reserve(filtered.size());
+        for (Skill *skill : filtered)
+            m_skills.append(skill);
+        endResetModel();
+    }
+}
+
+bool SkillListModel::applyAsInsertsAndRemovals(const QList<Skill *> &wanted)
+{
+    // Skills that came or went, the others staying in the same order (a scan
+    // adding records, a filter narrowing): told as such, a view keeps its
+    // selection and scroll position, and lays out only what changed. Anything
+    // else (a rename that moved a row) is a reset.
+    QSet<const Skill *> kept;
+    kept.reserve(wanted.size());
+    for (const Skill *skill : wanted)
+        kept.insert(skill);
+    QSet<const Skill *> had;
+    had.reserve(m_skills.size());
+    for (const QPointer<Skill> &skill : std::as_const(m_skills))
+        had.insert(skill.data());
+    qsizetype j = 0;
+    for (const QPointer<Skill> &skill : std::as_const(m_skills)) {
+        if (!kept.contains(skill.data()))
+            continue;
+        while (j < wanted.size() && !had.contains(wanted.at(j)))
+            ++j;
+        if (j == wanted.size() || wanted.at(j) != skill.data())
+            return false; // the order of the remaining rows changed
+        ++j;
+    }
+
+    // A view answers each run of rows on its own: many runs (a search narrowing
+    // thousands of rows) cost more than one reset.
+    constexpr int mostRuns = 8;
+    int runs = 0;
+    for (qsizetype row = 0; row < m_skills.size() && runs <= mostRuns; ++row) {
+        if (!kept.contains(m_skills.at(row).data()) && (row == 0 || kept.contains(m_skills.at(row - 1).data())))
+            ++runs;
+    }
+    for (qsizetype row = 0; row < wanted.size() && runs <= mostRuns; ++row) {
+        if (!had.contains(wanted.at(row)) && (row == 0 || had.contains(wanted.at(row - 1))))
+            ++runs;
+    }
+    if (runs > mostRuns)
+        return false;
+
+    // Removals first, from the end, then insertions from the start: rows are
+    // counted as they stand at each step.
+    for (qsizetype row = m_skills.size() - 1; row >= 0; --row) {
+        if (kept.contains(m_skills.at(row).data()))
+            continue;
+        qsizetype first = row;
+        while (first > 0 && !kept.contains(m_skills.at(first - 1).data()))
+            --first;
+        beginRemoveRows({}, int(first), int(row));
+        m_skills.remove(first, row - first + 1);
+        endRemoveRows();
+        row = first;
+    }
+    for (qsizetype row = 0; row < wanted.size(); ++row) {
+        if (row < m_skills.size() && m_skills.at(row).data() == wanted.at(row))
+            continue;
+        qsizetype last = row;
+        while (last + 1 < wanted.size() && !had.contains(wanted.at(last + 1)))
+            ++last;
+        beginInsertRows({}, int(row), int(last));
+        for (qsizetype i = row; i <= last; ++i)
+            m_skills.insert(i, wanted.at(i));
+        endInsertRows();
+        row = last;
+    }
+    return true;
 }
 
 void SkillListModel::dropSkill(Skill *skill)

@@ -37,6 +37,9 @@ public:
 private:
     void scheduleRefresh();
     void dropSkill(Skill *skill);
+    // Brings the rows to `wanted` by removing and inserting rows; false, with
+    // nothing changed, when the rows that stay would change order.
+    bool applyAsInsertsAndRemovals(const QList<Skill *> &wanted);
 
     AppState &m_state;
     ModelContext &m_context;

@@ -51,6 +51,11 @@ SkillListView::SkillListView(AppState &state, ModelContext &context, QWidget *pa
                                          tr("No skills match the current filter."), this))
 {
     m_list->setObjectName(QStringLiteral("skillList"));
+    // Rows that come and go move the view's current row; that is no choice of the
+    // user's. Connected before the view's own handlers, so that those run inside.
+    const auto rowsChanging = [this] { m_syncing = true; };
+    connect(m_model, &QAbstractItemModel::rowsAboutToBeRemoved, this, rowsChanging);
+    connect(m_model, &QAbstractItemModel::rowsAboutToBeInserted, this, rowsChanging);
     m_list->setModel(m_model);
     m_list->setItemDelegate(new SkillRowDelegate(m_list));
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -89,11 +94,13 @@ SkillListView::SkillListView(AppState &state, ModelContext &context, QWidget *pa
     connect(&m_state, &AppState::sidebarFilterChanged, this, &SkillListView::updateTitle);
     connect(&m_state, &AppState::selectedSkillChanged, this, &SkillListView::selectSkillFromState);
     const auto rowsReplaced = [this] {
+        m_syncing = false;
         updateEmptyState();
         selectSkillFromState();
     };
     connect(m_model, &QAbstractItemModel::modelReset, this, rowsReplaced);
     connect(m_model, &QAbstractItemModel::rowsRemoved, this, rowsReplaced);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, rowsReplaced);
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &SkillListView::selectionChangedByUser);
     connect(m_list, &QListView::customContextMenuRequested, this, &SkillListView::showContextMenu);

@@ -415,12 +415,22 @@ void ScanPipeline::finishSlice()
                                        &run.request.projects, &run.request.entries})
         run.scopeFolders.append(asked->values());
     const QSet<QString> scope(run.scopeFolders.cbegin(), run.scopeFolders.cend());
-    const auto inScope = [&scope](QString path) {
+    // Asked of every record's paths: a few folders (one new skill) are compared
+    // directly; many are looked up for each folder above the path.
+    constexpr qsizetype fewFolders = 16;
+    const auto inScope = [&scope, few = scope.size() <= fewFolders](const QString &path) {
+        if (few) {
+            return std::any_of(scope.cbegin(), scope.cend(), [&path](const QString &folder) {
+                return path.startsWith(folder)
+                    && (path.size() == folder.size() || path.at(folder.size()) == u'/' || folder.endsWith(u'/'));
+            });
+        }
         // The path itself, or any folder above it.
-        while (!path.isEmpty()) {
-            if (scope.contains(path))
+        QStringView rest(path);
+        while (!rest.isEmpty()) {
+            if (scope.contains(rest.toString()))
                 return true;
-            path.truncate(qMax<qsizetype>(0, path.lastIndexOf(u'/')));
+            rest.truncate(qMax<qsizetype>(0, rest.lastIndexOf(u'/')));
         }
         return false;
     };

@@ -1,11 +1,13 @@
 #include "common/appstate.h"
 #include "browse/skillfilter.h"
+#include "browse/skilllistmodel.h"
 #include "browse/skillsearch.h"
 #include "library/modelcontainer.h"
 #include "library/modelcontext.h"
 #include "randomtext.h"
 #include "testhome.h"
 
+#include <QAbstractItemModelTester>
 #include <QtTest/QtTest>
 
 // A small library: each row of the tables names the skills it expects, in order.
@@ -148,6 +150,45 @@ private Q_SLOTS:
             nonEmptyResults += !text.isEmpty() && !expected.isEmpty() && expected.size() < skills.size();
         }
         QVERIFY2(nonEmptyResults > 200, qPrintable(QString::number(nonEmptyResults)));
+    }
+
+    void theListFollowsChangesRowByRow()
+    {
+        // A library of its own, so that the one the tables read stays as it is.
+        QTemporaryDir dir;
+        QString error;
+        const auto container = ModelContainer::open(dir.filePath("list.sqlite"), &error);
+        QVERIFY2(container, qPrintable(error));
+        ModelContext &library = *container->mainContext();
+        AppState state;
+        SkillListModel model(state, library);
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+        QRandomGenerator random(11);
+        for (int step = 0; step < 200; ++step) {
+            const QList<Skill *> all = library.skillsInAnyOrder();
+            const int choice = all.isEmpty() ? 0 : random.bounded(10);
+            const QString name = QString(QChar(u'a' + random.bounded(6))) + QString::number(step);
+            if (choice < 5) {
+                library.insert(std::make_unique<Skill>("/l/" + name + ".md", QString(), name, QString(), QString(),
+                                                       Skill::Frontmatter{}, ToolSource::Claude, false, true,
+                                                       QDateTime::currentDateTimeUtc(), 1));
+            } else if (choice < 8) {
+                library.remove(all.at(random.bounded(int(all.size()))));
+            } else {
+                state.setSearchText(choice == 8 ? QString() : QString(QChar(u'a' + random.bounded(6))));
+            }
+            model.refresh();
+            QStringList rows;
+            for (int row = 0; row < model.rowCount(); ++row)
+                rows.append(model.skillAt(row)->name());
+            QStringList expected;
+            for (const Skill *skill : filterSkills(library.skills(), SidebarFilter::all(), state.searchText()))
+                expected.append(skill->name());
+            QCOMPARE(rows, expected);
+        }
+        // Skills that come and go are told as rows; only some searches reset the list.
+        QVERIFY2(resets.count() < 40, qPrintable(QString::number(resets.count())));
     }
 
     void titlesFollowTheFilter_data()
