@@ -101,8 +101,16 @@ ParsedSkill parseFrontmatter(const QString &text)
     // lines the reader ignores still extend its value. Storing it only then gives the
     // same map as storing it after every line, without copying the value each time.
     const auto commit = [&] {
-        if (!pendingKey.isEmpty())
-            frontmatter.insert(pendingKey.toString(), trimBlanksAndNewlines(pendingValue).toString());
+        if (pendingKey.isEmpty())
+            return;
+        // Trimmed in place and moved into the map: a value of many megabytes is
+        // not copied once more.
+        const QStringView trimmed = trimBlanksAndNewlines(pendingValue);
+        const qsizetype lead = trimmed.data() - pendingValue.constData();
+        pendingValue.truncate(lead + trimmed.size());
+        pendingValue.remove(0, lead);
+        frontmatter.insert(pendingKey.toString(), std::move(pendingValue));
+        pendingValue = QString();
     };
 
     for (qsizetype begin = first.size() + 1; begin < closing;) {
