@@ -95,6 +95,9 @@ SkillListView::SkillListView(AppState &state, ModelContext &context, QWidget *pa
     connect(&m_state, &AppState::selectedSkillChanged, this, &SkillListView::selectSkillFromState);
     const auto rowsReplaced = [this] {
         m_syncing = false;
+        // Laid out now rather than on the view's zero timer, which runs only when the
+        // event loop has nothing else to do: during a scan that would be its end.
+        m_list->doItemsLayout();
         updateEmptyState();
         selectSkillFromState();
     };

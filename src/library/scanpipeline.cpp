@@ -18,6 +18,12 @@
 
 namespace {
 
+// The pause between two slices. Not zero: a slice posted at once keeps the event
+// loop's posted-event source busy for the whole scan, and the sources of lower
+// priority wait that long (item views lay out their rows on a zero timer, which
+// runs when the loop is otherwise idle: a list would stay blank until the end).
+constexpr std::chrono::milliseconds sliceGap{1};
+
 // Files per unit of work handed to a worker: small enough that results come back
 // steadily and memory stays bounded, large enough that handing out costs nothing.
 constexpr int chunkSize = 32;
@@ -224,7 +230,7 @@ void ScanPipeline::scheduleApply()
     if (m_applyScheduled)
         return;
     m_applyScheduled = true;
-    QTimer::singleShot(0, this, &ScanPipeline::applySlice);
+    QTimer::singleShot(sliceGap, this, &ScanPipeline::applySlice);
 }
 
 void ScanPipeline::applySlice()
@@ -361,7 +367,7 @@ bool ScanPipeline::sliceIsOver(const QElapsedTimer &clock) const
 void ScanPipeline::scheduleFinishSlice()
 {
     const quint64 generation = m_run->generation;
-    QTimer::singleShot(0, this, [this, generation] {
+    QTimer::singleShot(sliceGap, this, [this, generation] {
         if (m_run && m_run->generation == generation)
             finishSlice();
     });
@@ -497,7 +503,7 @@ void ScanPipeline::pruneSlice()
         m_scanner.removeMissing(candidates, exists);
         if (sliceIsOver(clock) && !run.pruneCandidates.isEmpty()) {
             const quint64 generation = run.generation;
-            QTimer::singleShot(0, this, [this, generation] {
+            QTimer::singleShot(sliceGap, this, [this, generation] {
                 if (m_run && m_run->generation == generation)
                     pruneSlice();
             });
