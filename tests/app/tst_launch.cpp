@@ -9,6 +9,7 @@
 #include "common/appstate.h"
 #include "library/skill.h"
 #include "privatebus.h"
+#include "skillfiles.h"
 #include "testhome.h"
 
 #include <QDBusConnection>
@@ -19,13 +20,7 @@
 
 namespace {
 
-void writeSkill(const QString &path, const QByteArray &name)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write("---\nname: " + name + "\ndescription: about " + name + "\n---\nBody.\n");
-}
+using TestFiles::writeSkill;
 
 std::unique_ptr<Skill> makeSkill(const QString &filePath, const QString &name, bool isDirectory, bool isGlobal)
 {

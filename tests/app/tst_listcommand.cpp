@@ -1,5 +1,6 @@
 #include "app/buildinfo.h"
 #include "app/commandline.h"
+#include "skillfiles.h"
 #include "testhome.h"
 #include "veskprocess.h"
 
@@ -14,23 +15,7 @@
 #include <cstdio>
 #include <sys/stat.h>
 
-namespace {
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
-
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
+using TestFiles::writeFile;
 
 // Drives the real `vesk` executable, each run with its own home folder and
 // a platform plugin that does not exist, so anything that needs a display fails.
@@ -308,14 +293,14 @@ private Q_SLOTS:
             writeFile(home(".local/share/Vesk/Vesk"), "in the way");
             damaged = home(".local/share/Vesk/Vesk");
         }
-        const QByteArray before = readBytes(damaged);
+        const QByteArray before = TestFiles::readFile(damaged);
 
         const VeskRun run = vesk(arguments, platform);
         QVERIFY(run.exitCode != 0);
         QVERIFY2(run.err.startsWith("Vesk/VeskApp: Fatal error: Could not create ModelContainer: "), run.err.constData());
         QVERIFY(run.err.trimmed().size() > QByteArray("Vesk/VeskApp: Fatal error: Could not create ModelContainer: ").size());
         QVERIFY(run.out.isEmpty());
-        QCOMPARE(readBytes(damaged), before);
+        QCOMPARE(TestFiles::readFile(damaged), before);
     }
 };
 

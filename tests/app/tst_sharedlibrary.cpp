@@ -5,6 +5,7 @@
 #include "library/skillcollection.h"
 #include "library/skillscanner.h"
 #include "smallfilesystem.h"
+#include "skillfiles.h"
 #include "testhome.h"
 #include "veskprocess.h"
 
@@ -18,13 +19,7 @@
 
 namespace {
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
-    file.write(bytes);
-}
+using TestFiles::writeFile;
 
 QString firstValue(const QString &path, const char *sql)
 {

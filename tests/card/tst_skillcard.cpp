@@ -10,6 +10,7 @@
 #include "library/artifactcache.h"
 #include "library/modelcontainer.h"
 #include "library/modelcontext.h"
+#include "skillfiles.h"
 #include "testhome.h"
 
 #include <QAbstractButton>
@@ -20,13 +21,7 @@
 
 namespace {
 
-void writeFile(const QString &path, const QByteArray &bytes = "x\n")
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
+using TestFiles::writeFile;
 
 QStringList texts(const QList<SymbolLabel *> &labels)
 {
@@ -70,7 +65,7 @@ class TestSkillCard final : public QObject
         const QString file = path("home/.claude/skills/notes/SKILL.md");
         for (const char *entry : {"scripts/collect.py", "scripts/run.sh", "references/guide.md", "rules/tone.md",
                                   "config.yaml", "settings.ini", "Makefile"})
-            writeFile(path("home/.claude/skills/notes/") + QLatin1String(entry));
+            writeFile(path("home/.claude/skills/notes/") + QLatin1String(entry), "x\n");
         return addSkill(file,
                         {{"name", "release-notes"}, {"description", "Drafts release notes."}, {"version", "1.4.0"},
                          {"Author", "Dana"}, {"allowed-tools", "Read, Grep"}, {"license", ""}},
@@ -150,7 +145,7 @@ private Q_SLOTS:
         card.setSkill(skill);
         QSignalSpy rebuilt(&card, &SkillCardView::rebuilt);
         // A rescan writes several fields; the card redraws once, after them.
-        writeFile(path("home/.claude/skills/notes/scripts/extra.py"));
+        writeFile(path("home/.claude/skills/notes/scripts/extra.py"), "x\n");
         m_cache.setArtifacts(listArtifacts(skill->filePath()), skill->filePath());
         skill->setName(QStringLiteral("renamed"));
         skill->setFrontmatter({{"name", "renamed"}, {"model", "opus"}});

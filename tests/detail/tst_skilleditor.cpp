@@ -4,6 +4,7 @@
 #include "library/modelcontainer.h"
 #include "library/modelcontext.h"
 #include "messageboxes.h"
+#include "skillfiles.h"
 #include "testhome.h"
 
 #include <QLabel>
@@ -17,18 +18,7 @@
 
 namespace {
 
-QByteArray bytesOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
+using TestFiles::writeBytes;
 
 // Changes the file the way another editor saves: a new file renamed over it.
 bool replaceBytes(const QString &path, const QByteArray &bytes)
@@ -158,7 +148,7 @@ private Q_SLOTS:
         QVERIFY(view.hasUnsavedChanges());
 
         QVERIFY(view.save());
-        QCOMPARE(bytesOf(skillPath("review")), edited.toUtf8());
+        QCOMPARE(TestFiles::readFile(skillPath("review")), edited.toUtf8());
         QVERIFY(!view.hasUnsavedChanges());
         QCOMPARE(skill->name(), name);
         QCOMPARE(skill->skillDescription(), description);
@@ -190,7 +180,7 @@ private Q_SLOTS:
         view.setSkill(skill);
         QVERIFY(!view.hasUnsavedChanges());
         QVERIFY(view.save());
-        QCOMPARE(bytesOf(skillPath("review")), bytes);
+        QCOMPARE(TestFiles::readFile(skillPath("review")), bytes);
     }
 
     void anEditKeepsTheFilesLineEndsAndMark()
@@ -204,7 +194,7 @@ private Q_SLOTS:
         type(view, "More.");
         QTest::keyClick(view.textEditor(), Qt::Key_Return);
         QVERIFY(view.save());
-        QCOMPARE(bytesOf(skillPath("review")), crlf + "More.\r\n");
+        QCOMPARE(TestFiles::readFile(skillPath("review")), crlf + "More.\r\n");
     }
 
     void aMissingFileShowsTheStoredBodyAndSavingRestoresIt()
@@ -216,7 +206,7 @@ private Q_SLOTS:
         QCOMPARE(view.text(), QStringLiteral("Stored body."));
         QVERIFY(view.isEditable());
         QVERIFY(view.save());
-        QCOMPARE(bytesOf(skillPath("gone")), QByteArray("Stored body."));
+        QCOMPARE(TestFiles::readFile(skillPath("gone")), QByteArray("Stored body."));
     }
 
     // Saving such a file would replace bytes that were never shown.
@@ -257,7 +247,7 @@ private Q_SLOTS:
         QVERIFY2(notice->text().contains(reason), qPrintable(notice->text()));
         view.save();
         if (kind != "fifo")
-            QCOMPARE(bytesOf(skillPath("odd")), latin1);
+            QCOMPARE(TestFiles::readFile(skillPath("odd")), latin1);
     }
 
     // A line of hundreds of thousands of characters takes seconds per keystroke
@@ -278,7 +268,7 @@ private Q_SLOTS:
         QVERIFY(notice->isVisible());
         QVERIFY2(notice->text().contains(QLocale().toString(qlonglong(line.size()))), qPrintable(notice->text()));
         view.save();
-        QCOMPARE(bytesOf(skillPath("long")), bytes);
+        QCOMPARE(TestFiles::readFile(skillPath("long")), bytes);
         QVERIFY(!view.textEditor()->isColouring());
 
         // The next skill is coloured again.
@@ -355,7 +345,7 @@ private Q_SLOTS:
             answers.add(answer);
         view.save();
         QCOMPARE(answers.texts(), QStringList{"“SKILL.md” was changed by another program."});
-        QCOMPARE(bytesOf(skillPath("review")), onDisk);
+        QCOMPARE(TestFiles::readFile(skillPath("review")), onDisk);
         QCOMPARE(view.text(), inEditor);
         QCOMPARE(view.hasUnsavedChanges(), modified);
     }
@@ -388,7 +378,7 @@ private Q_SLOTS:
         MessageBoxAnswers answers({QMessageBox::StandardButton(answer)});
         QCOMPARE(view.confirmLeave(), mayLeave);
         QCOMPARE(answers.texts(), QStringList{"Save changes to “review”?"});
-        QCOMPARE(bytesOf(skillPath("review")), onDisk);
+        QCOMPARE(TestFiles::readFile(skillPath("review")), onDisk);
         QCOMPARE(view.hasUnsavedChanges(), modified);
     }
 

@@ -1,5 +1,6 @@
 #include "detail/skillfile.h"
 #include "library/regularfile.h"
+#include "skillfiles.h"
 #include "testhome.h"
 
 #include <QtTest/QtTest>
@@ -13,18 +14,7 @@ Q_DECLARE_METATYPE(SkillFileContents::Status)
 
 namespace {
 
-QByteArray bytesOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
+using TestFiles::writeBytes;
 
 struct stat statOf(const QString &path, bool followLinks = true)
 {
@@ -217,7 +207,7 @@ private Q_SLOTS:
         QCOMPARE(::chmod(QFile::encodeName(file).constData(), mode_t(mode)), 0);
         QString error;
         QVERIFY2(writeSkillFile(file, "new text", &error), qPrintable(error));
-        QCOMPARE(bytesOf(file), QByteArray("new text"));
+        QCOMPARE(TestFiles::readFile(file), QByteArray("new text"));
         QCOMPARE(int(statOf(file).st_mode & 07777), mode);
         QCOMPARE(strays(path("skill"), {"SKILL.md"}), QStringList());
     }
@@ -269,7 +259,7 @@ private Q_SLOTS:
         }
         QString error;
         QVERIFY2(writeSkillFile(path(written), "new", &error), qPrintable(error));
-        QCOMPARE(bytesOf(path(changed)), QByteArray("new"));
+        QCOMPARE(TestFiles::readFile(path(changed)), QByteArray("new"));
         for (const QString &link : linkPaths)
             QVERIFY2(S_ISLNK(statOf(link, false).st_mode), qPrintable(link));
         QCOMPARE(strays(path("claude"), QStringList{"SKILL.md", "skill"}), QStringList());
@@ -281,7 +271,7 @@ private Q_SLOTS:
         QVERIFY(QFile::link(path("shared/SKILL.md"), path("SKILL.md")));
         QString error;
         QVERIFY2(writeSkillFile(path("SKILL.md"), "restored", &error), qPrintable(error));
-        QCOMPARE(bytesOf(path("shared/SKILL.md")), QByteArray("restored"));
+        QCOMPARE(TestFiles::readFile(path("shared/SKILL.md")), QByteArray("restored"));
         QVERIFY(S_ISLNK(statOf(path("SKILL.md"), false).st_mode));
     }
 
@@ -295,8 +285,8 @@ private Q_SLOTS:
         const ino_t inode = statOf(path("a/SKILL.md")).st_ino;
         QString error;
         QVERIFY2(writeSkillFile(path("a/SKILL.md"), "short", &error), qPrintable(error));
-        QCOMPARE(bytesOf(path("a/SKILL.md")), QByteArray("short"));
-        QCOMPARE(bytesOf(path("b/SKILL.md")), QByteArray("short"));
+        QCOMPARE(TestFiles::readFile(path("a/SKILL.md")), QByteArray("short"));
+        QCOMPARE(TestFiles::readFile(path("b/SKILL.md")), QByteArray("short"));
         QCOMPARE(statOf(path("a/SKILL.md")).st_ino, inode);
         QCOMPARE(statOf(path("a/SKILL.md")).st_nlink, nlink_t(2));
         QCOMPARE(strays(path("a"), {"SKILL.md"}), QStringList()); // the safety copy is gone again
@@ -312,7 +302,7 @@ private Q_SLOTS:
         QCOMPARE(::chown(file.constData(), 65534, 65534), 0);
         QString error;
         QVERIFY2(writeSkillFile(path("skill/SKILL.md"), "new", &error), qPrintable(error));
-        QCOMPARE(bytesOf(path("skill/SKILL.md")), QByteArray("new"));
+        QCOMPARE(TestFiles::readFile(path("skill/SKILL.md")), QByteArray("new"));
         QCOMPARE(statOf(path("skill/SKILL.md")).st_uid, uid_t(65534));
         QCOMPARE(statOf(path("skill/SKILL.md")).st_gid, gid_t(65534));
         QCOMPARE(strays(path("skill"), {"SKILL.md"}), QStringList());

@@ -4,6 +4,8 @@
 #include "library/skill.h"
 #include "library/skillcollection.h"
 #include "library/sqlite.h"
+#include "sidesql.h"
+#include "skillfiles.h"
 #include "testhome.h"
 
 #include <QSignalSpy>
@@ -13,31 +15,13 @@
 
 namespace {
 
+using TestFiles::sqlOnSide;
+
 std::unique_ptr<Skill> makeSkill(const QString &name, const QString &path)
 {
     return std::make_unique<Skill>(path, path, name, "d", "c", Skill::Frontmatter{{"k", "v"}},
                                    ToolSource::Cursor, false, true,
                                    QDateTime::fromMSecsSinceEpoch(1700000000123, Qt::UTC), 7);
-}
-
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// Runs one SQL statement on a second, independent connection; returns the first column.
-QString sqlOnSide(const QString &path, const char *sql)
-{
-    sqlite3 *db = nullptr;
-    sqlite3_open(QFile::encodeName(path).constData(), &db);
-    sqlite3_stmt *stmt = nullptr;
-    QString result;
-    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
-        result = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    return result;
 }
 
 } // namespace
@@ -341,12 +325,12 @@ private Q_SLOTS:
             QVERIFY(blocker.open(QIODevice::WriteOnly));
             path = dir.filePath("blocked/store.sqlite");
         }
-        const QByteArray before = readBytes(path);
+        const QByteArray before = TestFiles::readFile(path);
 
         QString error;
         QVERIFY(!ModelContainer::open(path, &error));
         QVERIFY(!error.isEmpty());
-        QCOMPARE(readBytes(path), before);
+        QCOMPARE(TestFiles::readFile(path), before);
     }
 };
 

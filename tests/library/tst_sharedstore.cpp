@@ -4,6 +4,7 @@
 #include "library/skillcollection.h"
 #include "library/storerows.h"
 #include "smallfilesystem.h"
+#include "sidesql.h"
 #include "testhome.h"
 
 #include <QSignalSpy>
@@ -13,33 +14,12 @@
 
 namespace {
 
+using TestFiles::sqlOnSide;
+
 std::unique_ptr<Skill> makeSkill(const QString &name, const QString &path, ToolSource tool = ToolSource::Claude)
 {
     return std::make_unique<Skill>(path, path, name, "d", "body of " + name, Skill::Frontmatter{{"name", name}},
                                    tool, false, true, QDateTime::fromMSecsSinceEpoch(1700000000000, Qt::UTC), 7);
-}
-
-// Runs SQL on a connection of its own, as another program would; the first column
-// of the first row, or the error message.
-QString sqlOnSide(const QString &path, const QString &sql)
-{
-    sqlite3 *db = nullptr;
-    sqlite3_open(QFile::encodeName(path).constData(), &db);
-    sqlite3_busy_timeout(db, 10000);
-    sqlite3_stmt *stmt = nullptr;
-    QString result;
-    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &stmt, nullptr) != SQLITE_OK) {
-        result = QString::fromUtf8(sqlite3_errmsg(db));
-    } else {
-        const int rc = sqlite3_step(stmt);
-        if (rc == SQLITE_ROW)
-            result = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
-        else if (rc != SQLITE_DONE)
-            result = QString::fromUtf8(sqlite3_errmsg(db));
-    }
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    return result;
 }
 
 QStringList namesIn(const ModelContext &context)

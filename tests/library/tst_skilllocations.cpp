@@ -5,6 +5,7 @@
 #include "library/skill.h"
 #include "library/skilllocations.h"
 #include "library/skillscanner.h"
+#include "skillfiles.h"
 #include "testhome.h"
 
 #include <QtTest/QtTest>
@@ -77,13 +78,7 @@ const Placement placements[] = {
     {"a project's .opencode/skills is read by OpenCode", Project, ".opencode/skills/s/SKILL.md", "opencode", false},
 };
 
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
-    file.write(bytes);
-}
+using TestFiles::writeFile;
 
 QString readersText(ToolSet readers)
 {

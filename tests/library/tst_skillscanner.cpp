@@ -16,12 +16,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
 using TestFiles::skillText;
 using TestFiles::writeFile;
-
-} // namespace
 
 // Each test gets a fresh home folder, store and settings value.
 class TestSkillScanner final : public QObject
