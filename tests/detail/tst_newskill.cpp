@@ -6,6 +6,7 @@
 #include "library/modelcontext.h"
 #include "library/settingskeys.h"
 #include "library/skillscanner.h"
+#include "skillfiles.h"
 #include "testhome.h"
 
 #include <QComboBox>
@@ -24,11 +25,6 @@ const QByteArray kShortTemplate =
     "---\nname: pilot-notes!\ndescription: Pilot Notes!\n---\n\n# Pilot Notes!\n\nAdd your skill instructions here.";
 const QByteArray kAgentsTemplate = "# First\n\n## Instructions\n\nAdd your skill instructions here.";
 
-QByteArray contents(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 } // namespace
 
@@ -118,7 +114,7 @@ private Q_SLOTS:
         QVERIFY2(skill, qPrintable(error));
         QCOMPARE(skill->name(), QStringLiteral("Team Rules extra: key"));
         QCOMPARE(skill->frontmatter().keys(), (QStringList{"description", "name"}));
-        QVERIFY(contents(home(".claude/skills/team-rules-extra-key/SKILL.md"))
+        QVERIFY(TestFiles::readFile(home(".claude/skills/team-rules-extra-key/SKILL.md"))
                     .startsWith("---\nname: team-rules-extra:-key\ndescription: Team Rules extra: key\n---\n"));
     }
 
@@ -173,7 +169,7 @@ private Q_SLOTS:
         QVERIFY2(skill, qPrintable(error));
 
         const QString path = home(file);
-        QCOMPARE(contents(path), text);
+        QCOMPARE(TestFiles::readFile(path), text);
         QCOMPARE(skill->filePath(), path);
         QCOMPARE(skill->name(), name);
         QCOMPARE(skill->skillDescription(), text.startsWith("---") ? name : QString());
@@ -222,7 +218,7 @@ private Q_SLOTS:
         QVERIFY2(message.contains(error.arg(m_home->path())), qPrintable(message));
         QCOMPARE(context().skills().size(), existing.isEmpty() ? 0 : 1);
         if (!existing.isEmpty())
-            QCOMPARE(contents(context().skills().first()->filePath()), starterText(tool, existing).toUtf8());
+            QCOMPARE(TestFiles::readFile(context().skills().first()->filePath()), starterText(tool, existing).toUtf8());
     }
 
     // The file was deleted while Vesk was closed, so its record is still stored.
@@ -241,13 +237,13 @@ private Q_SLOTS:
         QVERIFY2(skill, qPrintable(error));
         QCOMPARE(skill, stale);
         QCOMPARE(context().skills().size(), 1);
-        QCOMPARE(contents(path), starterText(ToolSource::Claude, "Team Rules").toUtf8());
+        QCOMPARE(TestFiles::readFile(path), starterText(ToolSource::Claude, "Team Rules").toUtf8());
         QCOMPARE(skill->name(), QStringLiteral("Team Rules"));
         QCOMPARE(skill->skillDescription(), QStringLiteral("Team Rules"));
         QCOMPARE(skill->frontmatter().value("name"), QStringLiteral("team-rules"));
         QCOMPARE(skill->installedPaths(), QStringList{path});
         QVERIFY(skill->toolSources().contains(ToolSource::Claude));
-        QCOMPARE(skill->fileSize(), qint64(contents(path).size()));
+        QCOMPARE(skill->fileSize(), qint64(TestFiles::readFile(path).size()));
         QVERIFY(skill->isFavorite()); // the user's own marks stay
         QVERIFY(!context().hasChanges());
     }
@@ -280,7 +276,6 @@ private Q_SLOTS:
             names.append(tool->itemText(i));
         QCOMPARE(names, (QStringList{"Claude Code", "Cursor", "Windsurf", "Codex", "Copilot", "Aider", "Amp",
                                      "Gemini CLI", "OpenCode", "All tools (shared folder)"}));
-        QCOMPARE(tool->currentText(), QStringLiteral("Claude Code"));
     }
 
     void sheetStartsAtTheHarnessChosenInTheSettings_data()
