@@ -240,6 +240,8 @@ private Q_SLOTS:
             << "claude/SKILL.md" << "shared/SKILL.md";
         QTest::newRow("a link to the skill's folder")
             << QStringList{"claude/skill -> ../shared"} << "claude/skill/SKILL.md" << "shared/SKILL.md";
+        QTest::newRow("a link to a file that is gone creates it")
+            << QStringList{"claude/SKILL.md -> ../shared/gone.md"} << "claude/SKILL.md" << "shared/gone.md";
     }
 
     void writingThroughLinksChangesTheirTarget()
@@ -263,16 +265,6 @@ private Q_SLOTS:
         for (const QString &link : linkPaths)
             QVERIFY2(S_ISLNK(statOf(link, false).st_mode), qPrintable(link));
         QCOMPARE(strays(path("claude"), QStringList{"SKILL.md", "skill"}), QStringList());
-    }
-
-    void aLinkToAFileThatIsGoneCreatesIt()
-    {
-        QVERIFY(QDir().mkpath(path("shared")));
-        QVERIFY(QFile::link(path("shared/SKILL.md"), path("SKILL.md")));
-        QString error;
-        QVERIFY2(writeSkillFile(path("SKILL.md"), "restored", &error), qPrintable(error));
-        QCOMPARE(TestFiles::readFile(path("shared/SKILL.md")), QByteArray("restored"));
-        QVERIFY(S_ISLNK(statOf(path("SKILL.md"), false).st_mode));
     }
 
     // Every name of a hard-linked file sees the edit: it is written in place.
