@@ -1,5 +1,6 @@
 #include "card/collectionpicker.h"
 
+#include "common/followedskill.h"
 #include "card/symboltext.h"
 #include "common/libraryactions.h"
 #include "common/palettecolors.h"
@@ -115,13 +116,8 @@ CollectionPicker::CollectionPicker(ModelContext &context, QWidget *parent)
 
 void CollectionPicker::setSkill(Skill *skill)
 {
-    if (m_skill == skill)
+    if (!followSkill(m_skill, skill, this, {&Skill::collectionsChanged}, &CollectionPicker::scheduleRebuild))
         return;
-    if (m_skill)
-        disconnect(m_skill, nullptr, this, nullptr);
-    m_skill = skill;
-    if (m_skill)
-        connect(m_skill, &Skill::collectionsChanged, this, &CollectionPicker::scheduleRebuild);
     rebuild();
 }
 

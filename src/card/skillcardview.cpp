@@ -1,5 +1,6 @@
 #include "card/skillcardview.h"
 
+#include "common/followedskill.h"
 #include "common/plaintext.h"
 #include "card/artifactbadge.h"
 #include "card/cardpresentation.h"
@@ -84,18 +85,15 @@ SkillCardView::~SkillCardView() = default;
 
 void SkillCardView::setSkill(Skill *skill)
 {
-    if (m_skill == skill)
+    const bool followed = followSkill(m_skill, skill, this,
+                                      {&Skill::nameChanged, &Skill::skillDescriptionChanged, &Skill::contentChanged,
+                                       &Skill::frontmatterDataChanged, &Skill::filePathChanged,
+                                       &Skill::isDirectoryChanged, &Skill::fileModifiedDateChanged,
+                                       &Skill::fileSizeChanged, &Skill::isGlobalChanged,
+                                       &Skill::toolSourcesRawChanged, &Skill::installedPathsDataChanged},
+                                      &SkillCardView::scheduleRebuild);
+    if (!followed)
         return;
-    if (m_skill)
-        disconnect(m_skill, nullptr, this, nullptr);
-    m_skill = skill;
-    if (m_skill) {
-        for (auto signal : {&Skill::nameChanged, &Skill::skillDescriptionChanged, &Skill::contentChanged,
-                            &Skill::frontmatterDataChanged, &Skill::filePathChanged, &Skill::isDirectoryChanged,
-                            &Skill::fileModifiedDateChanged, &Skill::fileSizeChanged, &Skill::isGlobalChanged,
-                            &Skill::toolSourcesRawChanged, &Skill::installedPathsDataChanged})
-            connect(m_skill, signal, this, &SkillCardView::scheduleRebuild);
-    }
     rebuild();
     verticalScrollBar()->setValue(0);
 }

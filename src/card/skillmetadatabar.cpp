@@ -1,5 +1,6 @@
 #include "card/skillmetadatabar.h"
 
+#include "common/followedskill.h"
 #include "common/plaintext.h"
 #include "card/cardpresentation.h"
 #include "card/clampedlabel.h"
@@ -89,16 +90,11 @@ SkillMetadataBar::SkillMetadataBar(ModelContext &context, QWidget *parent)
 
 void SkillMetadataBar::setSkill(Skill *skill)
 {
-    if (m_skill == skill)
+    if (!followSkill(m_skill, skill, this,
+                     {&Skill::filePathChanged, &Skill::installedPathsDataChanged, &Skill::toolSourcesRawChanged,
+                      &Skill::fileSizeChanged, &Skill::fileModifiedDateChanged},
+                     &SkillMetadataBar::scheduleRefresh))
         return;
-    if (m_skill)
-        disconnect(m_skill, nullptr, this, nullptr);
-    m_skill = skill;
-    if (m_skill) {
-        for (auto signal : {&Skill::filePathChanged, &Skill::installedPathsDataChanged, &Skill::toolSourcesRawChanged,
-                            &Skill::fileSizeChanged, &Skill::fileModifiedDateChanged})
-            connect(m_skill, signal, this, &SkillMetadataBar::scheduleRefresh);
-    }
     m_picker->hide();
     m_picker->setSkill(skill);
     refresh();

@@ -1,5 +1,6 @@
 #include "detail/skilldetailview.h"
 
+#include "common/followedskill.h"
 #include "card/skillcardview.h"
 #include "card/skillmetadatabar.h"
 #include "common/plaintext.h"
@@ -124,15 +125,10 @@ QWidget *SkillDetailView::createHeader()
 
 void SkillDetailView::setSkill(Skill *skill)
 {
-    if (m_skill == skill)
+    if (!followSkill(m_skill, skill, this, {&Skill::nameChanged}, &SkillDetailView::updateTitle))
         return;
     if (m_skill)
-        disconnect(m_skill, nullptr, this, nullptr);
-    m_skill = skill;
-    if (m_skill) {
-        connect(m_skill, &Skill::nameChanged, this, &SkillDetailView::updateTitle);
         connect(m_skill, &Skill::isFavoriteChanged, this, &SkillDetailView::updateFavorite);
-    }
     m_card->setSkill(skill);
     m_metadataBar->setSkill(skill);
     m_editor->setSkill(isShowingEditor() ? skill : nullptr);
