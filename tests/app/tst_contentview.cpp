@@ -1,4 +1,3 @@
-#include "common/appnotifications.h"
 #include "common/appstate.h"
 #include "app/contentview.h"
 #include "common/itemroles.h"
@@ -13,7 +12,6 @@
 #include "card/collectionpicker.h"
 #include "card/skillmetadatabar.h"
 #include "card/symboltext.h"
-#include "common/libraryactions.h"
 #include "detail/findbar.h"
 #include "detail/highlightedtexteditor.h"
 #include "detail/segmentedcontrol.h"
@@ -21,13 +19,12 @@
 #include "detail/skilleditorview.h"
 #include "common/noticebar.h"
 #include "common/problemslist.h"
-#include "library/fileproblems.h"
 #include "library/filewatcher.h"
 #include "library/modelcontainer.h"
 #include "library/modelcontext.h"
 #include "library/settingskeys.h"
+#include "appwindow.h"
 #include "messageboxes.h"
-#include "smallfilesystem.h"
 #include "skillfiles.h"
 #include "testhome.h"
 
@@ -46,6 +43,7 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+using TestFiles::readFile;
 using TestFiles::writeSkill;
 
 // Drives the real window offscreen, each test with a fresh home folder and store.
@@ -58,20 +56,9 @@ class TestContentView final : public QObject
 
     QString home(const QString &relative) const { return m_home->path() + '/' + relative; }
 
-    // Opens a window and waits until its first scan has run.
-    ContentView *openWindow()
-    {
-        ContentView *window = m_app->newWindow();
-        window->show();
-        if (!QTest::qWaitForWindowExposed(window))
-            return nullptr;
-        if (!window->hasFinishedInitialScan()) {
-            QSignalSpy scanned(window, &ContentView::initialScanFinished);
-            scanned.wait(5000);
-        }
-        QCoreApplication::processEvents();
-        return window;
-    }
+    ContentView *openWindow() { return TestWindow::shown(m_app->newWindow()); }
+    Skill *skillNamed(const QString &name) const { return TestWindow::skillNamed(m_app->context(), name); }
+    static QStringList listed(const ContentView *window) { return TestWindow::listedNames(window); }
 
     static int badge(ContentView *window, const SidebarFilter &filter)
     {
@@ -79,16 +66,6 @@ class TestContentView final : public QObject
         model->refresh();
         const QModelIndex index = model->indexForFilter(filter);
         return index.isValid() ? index.data(ItemRoles::BadgeCountRole).toInt() : -1;
-    }
-
-    static QStringList listed(ContentView *window)
-    {
-        SkillListModel *model = window->skillList()->model();
-        model->refresh();
-        QStringList names;
-        for (int row = 0; row < model->rowCount(); ++row)
-            names.append(model->skillAt(row)->name());
-        return names;
     }
 
     // Opens a window on skills "one" and "two" with "one" in the editor, edited.
@@ -105,20 +82,7 @@ class TestContentView final : public QObject
         return window->detailView()->editor()->hasUnsavedChanges() ? window : nullptr;
     }
 
-    QByteArray fileOf(const QString &name) const
-    {
-        QFile file(home(".claude/skills/" + name + "/SKILL.md"));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
-    Skill *skillNamed(const QString &name) const
-    {
-        for (Skill *skill : m_app->context().skills()) {
-            if (skill->name() == name)
-                return skill;
-        }
-        return nullptr;
-    }
+    QByteArray fileOf(const QString &name) const { return readFile(home(".claude/skills/" + name + "/SKILL.md")); }
 
 private Q_SLOTS:
     void init()
@@ -172,75 +136,31 @@ private Q_SLOTS:
         QCOMPARE(listed(window), (QStringList{"fine", "huge"}));
     }
 
-    void aFailedSaveShowsTheStoresMessageUntilASaveGoesThrough_data()
-    {
-        QTest::addColumn<bool>("diskFull");
-        QTest::newRow("another process holds the library's write lock") << false;
-        QTest::newRow("the disk holding the library is full") << true;
-    }
+    // What a failed save keeps is the store's business and tested there; the window
+    // shows the store's message until a save goes through.
     void aFailedSaveShowsTheStoresMessageUntilASaveGoesThrough()
     {
-        QFETCH(bool, diskFull);
-        std::unique_ptr<SmallFileSystem> disk;
-        if (diskFull) {
-            disk = std::make_unique<SmallFileSystem>(4 * 1024 * 1024);
-            if (!disk->isMounted())
-                QSKIP("A small file system needs root.");
-            m_app.reset();
-            QString fatal;
-            m_app = VeskApp::create(disk->path() + "/vesk.sqlite", &fatal);
-            QVERIFY2(m_app, qPrintable(fatal));
-        }
-        const QString storePath = m_app->container().path();
         writeSkill(home(".claude/skills/one/SKILL.md"), "one");
-        writeSkill(home(".claude/skills/two/SKILL.md"), "two");
         ContentView *window = openWindow();
         QVERIFY(window);
         NoticeBar *notice = window->saveNotice();
         QVERIFY(!notice->isVisible());
 
+        // Another process holds the library's write lock.
+        m_app->container().setBusyTimeout(200);
         sqlite3 *holder = nullptr;
-        if (diskFull) {
-            disk->fill();
-        } else {
-            m_app->container().setBusyTimeout(200);
-            QCOMPARE(sqlite3_open(QFile::encodeName(storePath).constData(), &holder), SQLITE_OK);
-            QCOMPARE(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
-        }
-        Skill *one = skillNamed("one");
-        one->setIsFavorite(true);
-        // Big enough that a full disk cannot take it in the pages it has left.
-        one->setContent(QString(256 * 1024, u'x'));
+        QCOMPARE(sqlite3_open(QFile::encodeName(m_app->container().path()).constData(), &holder), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+        skillNamed("one")->setIsFavorite(true);
         QVERIFY(!m_app->context().save());
         QVERIFY(notice->isVisible());
-        QVERIFY2(notice->message().contains(m_app->context().lastSaveError()), qPrintable(notice->message()));
         QVERIFY(!m_app->context().lastSaveError().isEmpty());
+        QVERIFY2(notice->message().contains(m_app->context().lastSaveError()), qPrintable(notice->message()));
 
-        if (diskFull) {
-            disk->unfill();
-        } else {
-            sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
-            sqlite3_close(holder);
-        }
-        // The next change saves everything still pending, and the notice goes.
-        Skill *two = skillNamed("two");
-        two->setIsFavorite(true);
+        sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(holder);
         QVERIFY(m_app->context().save());
         QVERIFY(!notice->isVisible());
-
-        sqlite3 *check = nullptr;
-        QCOMPARE(sqlite3_open(QFile::encodeName(storePath).constData(), &check), SQLITE_OK);
-        sqlite3_stmt *statement = nullptr;
-        sqlite3_prepare_v2(check, "PRAGMA integrity_check", -1, &statement, nullptr);
-        QCOMPARE(sqlite3_step(statement), SQLITE_ROW);
-        QCOMPARE(QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(statement, 0))), QByteArray("ok"));
-        sqlite3_finalize(statement);
-        sqlite3_prepare_v2(check, "SELECT count(*) FROM skill WHERE isFavorite", -1, &statement, nullptr);
-        QCOMPARE(sqlite3_step(statement), SQLITE_ROW);
-        QCOMPARE(sqlite3_column_int(statement, 0), 2); // the change made while failing was kept
-        sqlite3_finalize(statement);
-        sqlite3_close(check);
-        m_app.reset();
     }
 
     void aSkillsTextIsShownAsTextEverywhere()
@@ -295,8 +215,10 @@ private Q_SLOTS:
         QCOMPARE(m_app->state().sidebarFilter(), SidebarFilter::all());
     }
 
-    void countsFollowHarnessesAndFavorites()
+    void countsFollowHarnessesSharedFoldersAndFavorites()
     {
+        // One folder linked into Claude's and Cursor's, a file in each of their own
+        // folders, and a skill in the shared folder at home and in a project's.
         writeSkill(home("shared/both/SKILL.md"), "both");
         QDir().mkpath(home(".claude/skills"));
         QDir().mkpath(home(".cursor/skills"));
@@ -304,14 +226,27 @@ private Q_SLOTS:
         QVERIFY(QFile::link(home("shared/both"), home(".cursor/skills/both")));
         writeSkill(home(".claude/skills/solo.md"), "solo");
         writeSkill(home(".cursor/rules/rule.mdc"), "rule");
+        writeSkill(home(".agents/skills/lint/SKILL.md"), "lint");
+        writeSkill(home("code/app/.agents/skills/deploy/SKILL.md"), "deploy");
+        QSettings().setValue(QLatin1String(SettingsKeys::customScanPaths), QStringList{home("code")});
         ContentView *window = openWindow();
         QVERIFY(window);
 
-        QCOMPARE(badge(window, SidebarFilter::all()), 3);
-        QCOMPARE(badge(window, SidebarFilter::tool(ToolSource::Claude)), 2);
-        QCOMPARE(badge(window, SidebarFilter::tool(ToolSource::Cursor)), 3); // Cursor reads Claude's folder too
-        QCOMPARE(badge(window, SidebarFilter::tool(ToolSource::Codex)), -1); // no row without skills
+        QCOMPARE(badge(window, SidebarFilter::all()), 5); // the linked folder once
+        QCOMPARE(badge(window, SidebarFilter::tool(ToolSource::Claude)), 2); // not the shared folder
+        QCOMPARE(badge(window, SidebarFilter::tool(ToolSource::Cursor)), 5); // Claude's and the shared one too
+        for (ToolSource tool : {ToolSource::Copilot, ToolSource::OpenCode})
+            QCOMPARE(badge(window, SidebarFilter::tool(tool)), 4); // Claude's and the shared one
+        for (ToolSource tool : {ToolSource::Codex, ToolSource::Windsurf, ToolSource::Gemini})
+            QCOMPARE(badge(window, SidebarFilter::tool(tool)), 2); // the shared one only
+        QCOMPARE(badge(window, SidebarFilter::tool(ToolSource::Amp)), -1); // no row without skills
         QCOMPARE(badge(window, SidebarFilter::favorites()), 0);
+        SidebarModel *model = window->sidebar()->model();
+        const QModelIndex harnesses = model->index(1, 0);
+        QStringList rows;
+        for (int row = 0; row < model->rowCount(harnesses); ++row)
+            rows.append(model->index(row, 0, harnesses).data().toString());
+        QCOMPARE(rows, (QStringList{"Claude Code", "Cursor", "Windsurf", "Codex", "Copilot", "Gemini CLI", "OpenCode"}));
 
         // Favorite and unfavorite through the row's context menu.
         Skill *solo = skillNamed("solo");
@@ -330,32 +265,16 @@ private Q_SLOTS:
         QVERIFY(!solo->isFavorite());
     }
 
-    void searchReachesTheBodyAndKeepsTheSelection()
+    // A collection's life in the window: made in the sidebar's popover, filled from
+    // the detail pane's picker, chosen as the list's filter, deleted.
+    void aCollectionIsMadeFilledChosenAndDeletedInTheWindow()
     {
-        writeSkill(home(".claude/skills/one.md"), "one", "Mentions the zebra crossing.");
-        writeSkill(home(".claude/skills/two.md"), "two");
+        writeSkill(home(".claude/skills/member/SKILL.md"), "member");
         ContentView *window = openWindow();
         QVERIFY(window);
-        m_app->state().setSelectedSkill(skillNamed("two"));
-        QVERIFY(!window->isShowingPlaceholder());
-
-        QTest::keyClicks(window->searchField(), "ZEBRA");
-        QCOMPARE(m_app->state().searchText(), QStringLiteral("ZEBRA"));
-        QCOMPARE(listed(window), QStringList{"one"});
-        // The selected skill no longer matches but stays selected and shown.
-        QCOMPARE(m_app->state().selectedSkill(), skillNamed("two"));
-        QVERIFY(!window->isShowingPlaceholder());
-    }
-
-    void deletingTheFilteredCollectionShowsAllSkills()
-    {
-        writeSkill(home(".claude/skills/member.md"), "member");
-        ContentView *window = openWindow();
-        QVERIFY(window);
-
         SidebarView *sidebar = window->sidebar();
-        sidebar->openNewCollectionPopover();
         NewCollectionPopover *popover = sidebar->newCollectionPopover();
+        sidebar->openNewCollectionPopover();
         QTRY_VERIFY(popover->isVisible());
         auto *create = popover->findChild<QPushButton *>("create");
         QCOMPARE(create->text(), QStringLiteral("Create"));
@@ -369,85 +288,60 @@ private Q_SLOTS:
         QVERIFY(work);
         QCOMPARE(work->icon(), QStringLiteral("hammer"));
         QCOMPARE(work->sortOrder(), 0);
-        work->addSkill(skillNamed("member"));
 
-        // Choosing the collection row filters the list by it.
+        // The same name again is explained in the popover; Cancel keeps what was
+        // typed for the next opening.
+        sidebar->openNewCollectionPopover();
+        QTRY_VERIFY(popover->isVisible());
+        popover->findChild<QLineEdit *>()->setText("Work");
+        create->click();
+        QVERIFY(popover->isVisible());
+        QVERIFY(popover->errorText().contains("Work"));
+        QCOMPARE(m_app->context().collections().size(), 1);
+        popover->findChild<QPushButton *>("cancel")->click();
+        QVERIFY(!popover->isVisible());
+        sidebar->openNewCollectionPopover();
+        QCOMPARE(popover->name(), QStringLiteral("Work"));
+        popover->findChild<QPushButton *>("cancel")->click();
+
+        // Choosing the collection's row filters the list by it.
         sidebar->model()->refresh();
         const QModelIndex row = sidebar->model()->indexForFilter(SidebarFilter::collection("Work"));
         QVERIFY(row.isValid());
-        QCOMPARE(row.data(ItemRoles::BadgeCountRole).toInt(), 1);
         sidebar->treeView()->selectionModel()->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect);
         QCOMPARE(m_app->state().sidebarFilter(), SidebarFilter::collection("Work"));
         QCOMPARE(window->skillList()->title(), QStringLiteral("Work"));
-        QCOMPARE(listed(window), QStringList{"member"});
 
-        sidebar->confirmDeleteCollection(work);
-        QTRY_VERIFY(sidebar->deleteConfirmation() && sidebar->deleteConfirmation()->isVisible());
-        sidebar->deleteConfirmation()->findChild<QPushButton *>("confirmDelete")->click();
-        // The list does not stay titled after a collection that is gone.
-        QCOMPARE(m_app->state().sidebarFilter(), SidebarFilter::all());
-        QCOMPARE(window->skillList()->title(), QStringLiteral("All skills"));
-        QCOMPARE(listed(window), QStringList{"member"});
-        QVERIFY(skillNamed("member")->collections().isEmpty());
-        QVERIFY(!m_app->context().collectionNamed("Work"));
-    }
-
-    void theMetadataBarsPickerMovesTheSidebarCount()
-    {
-        writeSkill(home(".claude/skills/member/SKILL.md"), "member");
-        ContentView *window = openWindow();
-        QVERIFY(window);
-        QString error;
-        QVERIFY(createCollection(m_app->context(), "Work", "hammer", &error));
-        m_app->state().setSidebarFilter(SidebarFilter::collection("Work"));
+        // The picker moves the skill in and out; nothing here asks the sidebar or the
+        // list to refresh: they follow the store.
         m_app->state().setSelectedSkill(skillNamed("member"));
         SkillMetadataBar *bar = window->detailView()->metadataBar();
         QTRY_VERIFY(bar->isVisible());
-
-        // Nothing here asks the sidebar or the list to refresh: they follow the store.
-        SidebarModel *sidebar = window->sidebar()->model();
         const auto count = [sidebar] {
-            return sidebar->indexForFilter(SidebarFilter::collection("Work")).data(ItemRoles::BadgeCountRole).toInt();
+            return sidebar->model()->indexForFilter(SidebarFilter::collection("Work")).data(ItemRoles::BadgeCountRole).toInt();
         };
         const auto rows = [window] { return window->skillList()->model()->rowCount(); };
         QTRY_COMPARE(count(), 0);
         QTRY_COMPARE(rows(), 0);
-
         bar->collectionsButton()->click();
         CollectionPicker *picker = bar->collectionPicker();
         QTRY_VERIFY(picker->isVisible());
-        QTest::mouseClick(picker->rows().at(0), Qt::LeftButton);
-        QTRY_COMPARE(count(), 1);
-        QTRY_COMPARE(rows(), 1);
-        QVERIFY(!m_app->context().hasChanges());
-        QVERIFY(picker->isVisible());
-
-        QTest::mouseClick(picker->rows().at(0), Qt::LeftButton);
-        QTRY_COMPARE(count(), 0);
-        QTRY_COMPARE(rows(), 0);
-        QVERIFY(!m_app->context().hasChanges());
-        picker->hide();
-    }
-
-    void aDuplicateCollectionNameIsExplainedInThePopover()
-    {
-        ContentView *window = openWindow();
-        QVERIFY(window);
-        NewCollectionPopover *popover = window->sidebar()->newCollectionPopover();
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            window->sidebar()->openNewCollectionPopover();
-            QTRY_VERIFY(popover->isVisible());
-            popover->findChild<QLineEdit *>()->setText("Work");
-            popover->findChild<QPushButton *>("create")->click();
+        for (int expected : {1, 0, 1}) {
+            QTest::mouseClick(picker->rows().at(0), Qt::LeftButton);
+            QTRY_COMPARE(count(), expected);
+            QTRY_COMPARE(rows(), expected);
+            QVERIFY(!m_app->context().hasChanges());
+            QVERIFY(picker->isVisible());
         }
-        QVERIFY(popover->isVisible());
-        QVERIFY(popover->errorText().contains("Work"));
-        QCOMPARE(m_app->context().collections().size(), 1);
-        // Cancel keeps what was typed for the next opening.
-        popover->findChild<QPushButton *>("cancel")->click();
-        QVERIFY(!popover->isVisible());
-        window->sidebar()->openNewCollectionPopover();
-        QCOMPARE(popover->name(), QStringLiteral("Work"));
+        picker->hide();
+
+        // The list does not stay titled after a collection that is gone.
+        sidebar->confirmDeleteCollection(work);
+        QTRY_VERIFY(sidebar->deleteConfirmation() && sidebar->deleteConfirmation()->isVisible());
+        sidebar->deleteConfirmation()->findChild<QPushButton *>("confirmDelete")->click();
+        QCOMPARE(m_app->state().sidebarFilter(), SidebarFilter::all());
+        QCOMPARE(window->skillList()->title(), QStringLiteral("All skills"));
+        QCOMPARE(listed(window), QStringList{"member"});
     }
 
     void theWatcherAddsCopiedSkillsAndDropsPrunedOnes()
@@ -471,43 +365,37 @@ private Q_SLOTS:
         QVERIFY(window->isShowingPlaceholder());
     }
 
-    void customScanDirectoriesRescanWhenAnnounced()
-    {
-        ContentView *window = openWindow();
-        QVERIFY(window);
-        writeSkill(home("code/app/.claude/skills/local/SKILL.md"), "local");
-        QSettings().setValue(QLatin1String(SettingsKeys::customScanPaths), QStringList{home("code")});
-        QCOMPARE(listed(window), QStringList{});
-        Q_EMIT m_app->notifications().customScanPathsChanged();
-        QTRY_COMPARE(listed(window), QStringList{"local"});
-        QSettings().remove(QLatin1String(SettingsKeys::customScanPaths));
-    }
-
-    void removingAScanDirectoryInSettingsTakesItsSkillsAway()
+    // A scan directory added or removed in the settings rescans at once; removing one
+    // takes its skills away and leaves their files alone.
+    void scanDirectoriesChangedInTheSettingsRescan()
     {
         writeSkill(home("one/app/.claude/skills/first/SKILL.md"), "first");
         writeSkill(home("two/web/.cursor/rules/second.mdc"), "second");
         writeSkill(home(".claude/skills/global.md"), "global");
-        QSettings().setValue(QLatin1String(SettingsKeys::customScanPaths), QStringList{home("one"), home("two")});
+        QSettings().setValue(QLatin1String(SettingsKeys::customScanPaths), QStringList{home("two")});
         ContentView *window = openWindow();
         QVERIFY(window);
-        QCOMPARE(listed(window), (QStringList{"first", "global", "second"}));
+        QCOMPARE(listed(window), (QStringList{"global", "second"}));
 
         m_app->showSettings(window);
-        auto *paths = m_app->settingsWindow()->findChild<QTreeWidget *>(QStringLiteral("scanDirectories"));
-        QVERIFY(paths && paths->topLevelItemCount() == 2);
-        QCOMPARE(paths->topLevelItem(0)->data(0, Qt::UserRole).toString(), home("one"));
-        qobject_cast<QAbstractButton *>(paths->itemWidget(paths->topLevelItem(0), 1))->click();
+        SettingsWindow *settings = m_app->settingsWindow();
+        settings->setDirectoryChooser([this](QWidget *) { return home("one"); });
+        settings->findChild<QPushButton *>(QStringLiteral("addDirectory"))->click();
+        QTRY_COMPARE(listed(window), (QStringList{"first", "global", "second"}));
 
+        auto *paths = settings->findChild<QTreeWidget *>(QStringLiteral("scanDirectories"));
+        QVERIFY(paths && paths->topLevelItemCount() == 2);
+        QCOMPARE(paths->topLevelItem(1)->data(0, Qt::UserRole).toString(), home("one"));
+        qobject_cast<QAbstractButton *>(paths->itemWidget(paths->topLevelItem(1), 1))->click();
         QTRY_COMPARE(listed(window), (QStringList{"global", "second"}));
         QTRY_COMPARE(badge(window, SidebarFilter::all()), 2);
         QVERIFY(QFileInfo::exists(home("one/app/.claude/skills/first/SKILL.md")));
-        QSettings().remove(QLatin1String(SettingsKeys::customScanPaths));
     }
 
     void windowsShareOneState()
     {
-        writeSkill(home(".claude/skills/shared.md"), "shared");
+        writeSkill(home(".claude/skills/shared.md"), "shared", "Mentions the zebra crossing.");
+        writeSkill(home(".claude/skills/other.md"), "other");
         ContentView *first = openWindow();
         ContentView *second = openWindow();
         QVERIFY(first && second);
@@ -515,36 +403,18 @@ private Q_SLOTS:
         const QModelIndex claude = first->sidebar()->model()->indexForFilter(SidebarFilter::tool(ToolSource::Claude));
         first->sidebar()->treeView()->selectionModel()->setCurrentIndex(claude, QItemSelectionModel::ClearAndSelect);
         QCOMPARE(second->skillList()->title(), QStringLiteral("Claude Code"));
-        QTest::keyClicks(second->searchField(), "sha");
-        QCOMPARE(first->searchField()->text(), QStringLiteral("sha"));
-        second->skillList()->listView()->setCurrentIndex(second->skillList()->model()->index(0));
-        QCOMPARE(first->detailView()->skill(), skillNamed("shared"));
-    }
+        SkillListModel *secondList = second->skillList()->model();
+        second->skillList()->listView()->setCurrentIndex(secondList->index(secondList->rowOf(skillNamed("other"))));
+        QCOMPARE(first->detailView()->skill(), skillNamed("other"));
 
-    void sharedFolderSkillsCountUnderEveryToolThatReadsThem()
-    {
-        writeSkill(home(".agents/skills/lint/SKILL.md"), "lint");
-        writeSkill(home(".agents/skills/docs/SKILL.md"), "docs");
-        writeSkill(home(".claude/skills/review/SKILL.md"), "review");
-        writeSkill(home("code/app/.agents/skills/deploy/SKILL.md"), "deploy");
-        QSettings().setValue(QLatin1String(SettingsKeys::customScanPaths), QStringList{home("code")});
-        ContentView *window = openWindow();
-        QVERIFY(window);
-
-        QCOMPARE(badge(window, SidebarFilter::all()), 4);
-        QCOMPARE(badge(window, SidebarFilter::tool(ToolSource::Claude)), 1); // not the shared folder
-        for (ToolSource tool : {ToolSource::Codex, ToolSource::Windsurf, ToolSource::Gemini})
-            QCOMPARE(badge(window, SidebarFilter::tool(tool)), 3);
-        for (ToolSource tool : {ToolSource::Cursor, ToolSource::Copilot, ToolSource::OpenCode})
-            QCOMPARE(badge(window, SidebarFilter::tool(tool)), 4); // they read Claude's folder too
-        QCOMPARE(badge(window, SidebarFilter::tool(ToolSource::Amp)), -1);
-
-        SidebarModel *model = window->sidebar()->model();
-        const QModelIndex harnesses = model->index(1, 0);
-        QStringList rows;
-        for (int row = 0; row < model->rowCount(harnesses); ++row)
-            rows.append(model->index(row, 0, harnesses).data().toString());
-        QCOMPARE(rows, (QStringList{"Claude Code", "Cursor", "Windsurf", "Codex", "Copilot", "Gemini CLI", "OpenCode"}));
+        // A search typed in one window reaches the bodies and filters both; the
+        // selected skill no longer matches but stays selected and shown.
+        QTest::keyClicks(second->searchField(), "ZEBRA");
+        QCOMPARE(first->searchField()->text(), QStringLiteral("ZEBRA"));
+        QCOMPARE(m_app->state().searchText(), QStringLiteral("ZEBRA"));
+        QCOMPARE(listed(first), QStringList{"shared"});
+        QCOMPARE(m_app->state().selectedSkill(), skillNamed("other"));
+        QVERIFY(!first->isShowingPlaceholder());
     }
 
     void arrowKeysStepOverSectionHeadings()
@@ -628,33 +498,18 @@ private Q_SLOTS:
             QCOMPARE(window->detailView()->editor()->text(), QString::fromUtf8(before + "edited"));
     }
 
-    void ctrlFFindsInTheEditorAndElsewhereSearchesSkills()
-    {
-        writeSkill(home(".claude/skills/one/SKILL.md"), "one", "Find the needle.");
-        ContentView *window = openWindow();
-        QVERIFY(window);
-        window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window));
-        QVERIFY(window->openInEditor(skillNamed("one")));
-        HighlightedTextEditor *editor = window->detailView()->editor()->textEditor();
-        QTRY_VERIFY(editor->hasFocus());
-        QTest::keySequence(QApplication::focusWidget(), QKeySequence::Find);
-        FindBar *bar = window->detailView()->editor()->findBar();
-        QVERIFY(bar->isVisible());
-        QVERIFY(!window->searchField()->hasFocus());
-
-        window->skillList()->listView()->setFocus();
-        QTRY_VERIFY(window->skillList()->listView()->hasFocus());
-        QTest::keySequence(window->skillList()->listView(), QKeySequence::Find);
-        QTRY_VERIFY(window->searchField()->hasFocus());
-    }
-
-    void ctrlSSavesTheFocusedEditorAndNothingElse()
+    // Ctrl+F and Ctrl+S belong to the editor while it has the focus, and only then.
+    void ctrlFAndCtrlSActOnTheFocusedEditor()
     {
         ContentView *window = windowWithAnEdit();
         QVERIFY(window);
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window));
+        QTRY_VERIFY(window->detailView()->editor()->textEditor()->hasFocus()); // opening it focused it
+        QTest::keySequence(QApplication::focusWidget(), QKeySequence::Find);
+        QVERIFY(window->detailView()->editor()->findBar()->isVisible());
+        QVERIFY(!window->searchField()->hasFocus());
+
         QAction *save = m_app->saveCommand().action();
         QCOMPARE(save->shortcut(), QKeySequence(QKeySequence::Save));
         // With the focus elsewhere there is nothing to save, edit or not.
