@@ -1,11 +1,11 @@
 #include "app/contentview.h"
 #include "app/veskapp.h"
-#include "browse/skilllistmodel.h"
 #include "browse/skilllistview.h"
 #include "common/appstate.h"
-#include "library/modelcontext.h"
 #include "library/settingskeys.h"
+#include "appwindow.h"
 #include "privatebus.h"
+#include "skillfiles.h"
 #include "testhome.h"
 
 #include <QDBusConnection>
@@ -16,15 +16,9 @@
 #include <QMessageBox>
 #include <QtTest/QtTest>
 
-namespace {
+using TestFiles::writeSkill;
 
-void writeSkill(const QString &path, const QByteArray &name)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write("---\nname: " + name + "\n---\nBody.\n");
-}
+namespace {
 
 QString plain(QString text)
 {
@@ -75,19 +69,6 @@ class TestDesktopConventions final : public QObject
 
     QString home(const QString &relative) const { return QDir::homePath() + QLatin1Char('/') + relative; }
 
-    QAction *menuItem(const QString &menu, const QString &item) const
-    {
-        for (QAction *menuAction : m_window->menuBar()->actions()) {
-            if (plain(menuAction->text()) != menu || !menuAction->menu())
-                continue;
-            for (QAction *action : menuAction->menu()->actions()) {
-                if (plain(action->text()) == item)
-                    return action;
-            }
-        }
-        return nullptr;
-    }
-
     // An item of the list's context menu for `skill`, found by its text.
     QAction *contextItem(Skill *skill, const QString &text)
     {
@@ -98,37 +79,25 @@ class TestDesktopConventions final : public QObject
         return nullptr;
     }
 
+    // A menu's items in order, "-" for a separator, each with its shortcut if it has one.
     QStringList itemsOf(const QString &menu) const
     {
         QStringList items;
         for (QAction *menuAction : m_window->menuBar()->actions()) {
-            if (plain(menuAction->text()) == menu) {
-                for (QAction *action : menuAction->menu()->actions())
-                    items.append(action->isSeparator() ? QStringLiteral("-") : plain(action->text()));
+            if (plain(menuAction->text()) != menu)
+                continue;
+            for (QAction *action : menuAction->menu()->actions()) {
+                QString item = action->isSeparator() ? QStringLiteral("-") : plain(action->text());
+                if (!action->shortcut().isEmpty())
+                    item += QLatin1Char(' ') + action->shortcut().toString();
+                items.append(item);
             }
         }
         return items;
     }
 
-    QStringList listed() const
-    {
-        SkillListModel *model = m_window->skillList()->model();
-        model->refresh();
-        QStringList names;
-        for (int row = 0; row < model->rowCount(); ++row)
-            names.append(model->skillAt(row)->name());
-        return names;
-    }
-
-    Skill *skillNamed(const QString &name) const
-    {
-        for (Skill *skill : m_app->context().skills()) {
-            if (skill->name() == name)
-                return skill;
-        }
-        return nullptr;
-    }
-
+    QStringList listed() const { return TestWindow::listedNames(m_window); }
+    Skill *skillNamed(const QString &name) const { return TestWindow::skillNamed(m_app->context(), name); }
     QMessageBox *message() const { return m_window->findChild<QMessageBox *>(QStringLiteral("desktopAnswer")); }
 
 private Q_SLOTS:
@@ -148,11 +117,9 @@ private Q_SLOTS:
         QString fatal;
         m_app = VeskApp::create(m_store.filePath(QStringLiteral("vesk.sqlite")), &fatal);
         QVERIFY2(m_app, qPrintable(fatal));
-        m_window = m_app->newWindow();
-        m_window->show();
+        m_window = TestWindow::shown(m_app->newWindow());
+        QVERIFY(m_window);
         QVERIFY(QTest::qWaitForWindowActive(m_window));
-        if (!m_window->hasFinishedInitialScan())
-            QVERIFY(QSignalSpy(m_window, &ContentView::initialScanFinished).wait(10000));
     }
 
     void cleanup()
@@ -164,41 +131,18 @@ private Q_SLOTS:
 
     void cleanupTestCase() { m_bus.reset(); }
 
-    void theMenusAreLaidOutAsOnLinuxDesktops()
+    void theMenusAreLaidOutAsOnLinuxDesktopsWithTheUsualShortcuts()
     {
         QStringList menus;
         for (QAction *menu : m_window->menuBar()->actions())
             menus.append(plain(menu->text()));
         QCOMPARE(menus, (QStringList{"File", "Edit", "View", "Help"}));
         QCOMPARE(itemsOf(QStringLiteral("File")),
-                 (QStringList{"New Skill", "New Collection…", "New Window", "-", "Save", "-", "Close Window", "Quit"}));
-        QCOMPARE(itemsOf(QStringLiteral("Edit")), (QStringList{"Find", "-", "Preferences…"}));
-        QCOMPARE(itemsOf(QStringLiteral("View")), (QStringList{"Reload"}));
+                 (QStringList{"New Skill Ctrl+N", "New Collection…", "New Window Ctrl+Shift+N", "-", "Save Ctrl+S", "-",
+                              "Close Window Ctrl+W", "Quit Ctrl+Q"}));
+        QCOMPARE(itemsOf(QStringLiteral("Edit")), (QStringList{"Find Ctrl+F", "-", "Preferences… Ctrl+,"}));
+        QCOMPARE(itemsOf(QStringLiteral("View")), (QStringList{"Reload F5"}));
         QCOMPARE(itemsOf(QStringLiteral("Help")), (QStringList{"About Vesk", "Check for Updates…"}));
-    }
-
-    void everyItemHasTheUsualShortcut_data()
-    {
-        QTest::addColumn<QString>("menu");
-        QTest::addColumn<QString>("item");
-        QTest::addColumn<QKeySequence>("shortcut");
-        QTest::newRow("Close Window is Ctrl+W") << "File" << "Close Window" << QKeySequence(QStringLiteral("Ctrl+W"));
-        QTest::newRow("Quit is Ctrl+Q") << "File" << "Quit" << QKeySequence(QStringLiteral("Ctrl+Q"));
-        QTest::newRow("New Skill is Ctrl+N") << "File" << "New Skill" << QKeySequence(QStringLiteral("Ctrl+N"));
-        QTest::newRow("Save is Ctrl+S") << "File" << "Save" << QKeySequence(QStringLiteral("Ctrl+S"));
-        QTest::newRow("Find is Ctrl+F") << "Edit" << "Find" << QKeySequence(QStringLiteral("Ctrl+F"));
-        QTest::newRow("Preferences is Ctrl+,") << "Edit" << "Preferences…" << QKeySequence(QStringLiteral("Ctrl+,"));
-        QTest::newRow("Reload is F5") << "View" << "Reload" << QKeySequence(QStringLiteral("F5"));
-    }
-
-    void everyItemHasTheUsualShortcut()
-    {
-        QFETCH(QString, menu);
-        QFETCH(QString, item);
-        QFETCH(QKeySequence, shortcut);
-        QAction *action = menuItem(menu, item);
-        QVERIFY(action);
-        QCOMPARE(action->shortcut(), shortcut);
     }
 
     void f5FindsSkillsNobodyWatchesAndDropsGoneOnes()
@@ -235,66 +179,65 @@ private Q_SLOTS:
         QCOMPARE(search->selectedText(), QStringLiteral("rev"));
     }
 
-    void showInFileManagerAsksTheFileManagerOnTheBus()
-    {
-        if (m_bus->address().isEmpty())
-            QSKIP("dbus-daemon is not installed (Debian package dbus-daemon)");
-        FakeFileManager fileManager;
-        QDBusConnection connection = m_bus->connect(QStringLiteral("file-manager"));
-        QVERIFY(connection.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &fileManager,
-                                          QDBusConnection::ExportScriptableSlots));
-        QVERIFY(connection.registerService(QStringLiteral("org.freedesktop.FileManager1")));
-
-        Skill *review = skillNamed(QStringLiteral("review"));
-        QVERIFY(review);
-        QAction *reveal = contextItem(review, QStringLiteral("Show in File Manager"));
-        QVERIFY(reveal);
-        reveal->trigger();
-        QTRY_COMPARE(fileManager.shown, QStringList{QUrl::fromLocalFile(review->filePath()).toString()});
-        QTest::qWait(50);
-        QVERIFY(!message());
-
-        connection.unregisterService(QStringLiteral("org.freedesktop.FileManager1"));
-        connection.unregisterObject(QStringLiteral("/org/freedesktop/FileManager1"));
-    }
-
-    void openInDefaultEditorHandsTheFileToTheDesktop()
-    {
-        FakeFileHandler handler;
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), &handler, "open");
-        Skill *review = skillNamed(QStringLiteral("review"));
-        QAction *open = contextItem(review, QStringLiteral("Open in Default Editor"));
-        QVERIFY(open);
-        open->trigger();
-        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-        QCOMPARE(handler.opened, QList<QUrl>{QUrl::fromLocalFile(review->filePath())});
-        QVERIFY(!message());
-    }
-
-    void whenNothingTakesTheFileAMessageSaysSo_data()
+    void theDesktopTakesTheSkillsFileOrAMessageSaysWhyNot_data()
     {
         QTest::addColumn<QString>("item");
+        QTest::addColumn<bool>("taker"); // a file manager on the bus, or the desktop's handler of files
         QTest::addColumn<bool>("deleteFirst");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("no file manager answers") << "Show in File Manager" << false << "No file manager answered.";
-        QTest::newRow("no application opens the file") << "Open in Default Editor" << false << "No application is set to open this kind of file.";
-        QTest::newRow("the file to show is gone") << "Show in File Manager" << true << "The skill's file is no longer there.";
-        QTest::newRow("the file to open is gone") << "Open in Default Editor" << true << "The skill's file is no longer there.";
+        QTest::addColumn<QString>("text"); // of the message; empty: none
+        const QString show = QStringLiteral("Show in File Manager");
+        const QString open = QStringLiteral("Open in Default Editor");
+        const QString gone = QStringLiteral("The skill's file is no longer there.");
+        QTest::newRow("the file manager on the bus shows the file") << show << true << false << QString();
+        QTest::newRow("the desktop opens the file") << open << true << false << QString();
+        QTest::newRow("no file manager answers") << show << false << false << "No file manager answered.";
+        QTest::newRow("no application opens the file")
+            << open << false << false << "No application is set to open this kind of file.";
+        QTest::newRow("the file to show is gone") << show << false << true << gone;
+        QTest::newRow("the file to open is gone") << open << false << true << gone;
     }
 
-    void whenNothingTakesTheFileAMessageSaysSo()
+    void theDesktopTakesTheSkillsFileOrAMessageSaysWhyNot()
     {
         QFETCH(QString, item);
+        QFETCH(bool, taker);
         QFETCH(bool, deleteFirst);
         QFETCH(QString, text);
-        // No file manager on the bus, and the offscreen platform opens nothing.
+        const bool show = item == QLatin1String("Show in File Manager");
+        const QString service = QStringLiteral("org.freedesktop.FileManager1");
+        const QString object = QStringLiteral("/org/freedesktop/FileManager1");
         Skill *review = skillNamed(QStringLiteral("review"));
         const QString path = review->filePath();
+        // Without a taker there is no file manager on the bus, and the offscreen
+        // platform opens nothing.
+        FakeFileManager fileManager;
+        FakeFileHandler handler;
+        QDBusConnection bus = m_bus->connect(QStringLiteral("file-manager"));
+        if (taker && show) {
+            if (m_bus->address().isEmpty())
+                QSKIP("dbus-daemon is not installed (Debian package dbus-daemon)");
+            QVERIFY(bus.registerObject(object, &fileManager, QDBusConnection::ExportScriptableSlots));
+            QVERIFY(bus.registerService(service));
+        } else if (taker) {
+            QDesktopServices::setUrlHandler(QStringLiteral("file"), &handler, "open");
+        }
         if (deleteFirst)
             QVERIFY(QFile::remove(path));
         QAction *action = contextItem(review, item);
         QVERIFY(action);
         action->trigger();
+
+        if (taker) {
+            QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+            QTRY_COMPARE(fileManager.shown.size() + handler.opened.size(), 1);
+            const QString taken = show ? fileManager.shown.first() : handler.opened.first().toString();
+            QCOMPARE(taken, QUrl::fromLocalFile(path).toString());
+            QTest::qWait(50);
+            QVERIFY(!message());
+            bus.unregisterService(service);
+            bus.unregisterObject(object);
+            return;
+        }
         QTRY_VERIFY(message());
         QCOMPARE(message()->text(), text);
         QCOMPARE(message()->informativeText(), path);
