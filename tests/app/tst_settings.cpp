@@ -139,19 +139,6 @@ private Q_SLOTS:
         QVERIFY(about.contains(QLatin1String("Made by Dravlen")));
     }
 
-    void pathsShowTheHomeAsTildeWithTheFullPathAsTooltip()
-    {
-        const QString inside = QDir::homePath() + QStringLiteral("/Development");
-        storePaths({inside, QStringLiteral("/srv/code")});
-        SettingsWindow window(m_notifications, m_updater);
-        window.show();
-        const QTreeWidget *list = window.findChild<QTreeWidget *>();
-        QCOMPARE(list->topLevelItem(0)->text(0), QStringLiteral("~/Development"));
-        QCOMPARE(list->topLevelItem(0)->toolTip(0), inside);
-        QCOMPARE(list->topLevelItem(1)->text(0), QStringLiteral("/srv/code"));
-        QCOMPARE(list->textElideMode(), Qt::ElideMiddle);
-    }
-
     void theWindowClosesLikeASettingsWindow_data()
     {
         QTest::addColumn<QKeySequence>("keys"); // empty: the Close button
@@ -226,67 +213,55 @@ private Q_SLOTS:
         QCOMPARE(centredPosition(QSize(480, 320), anchor, QRect(0, 0, 1400, 900)), position);
     }
 
-    void showingTheWindowReloadsThePaths()
+    void theDirectoryListShowsAndEditsTheStoredPaths()
     {
-        AppNotifications notifications;
-        SettingsWindow window(notifications, m_updater);
-        storePaths({QStringLiteral("/one")});
-        window.show();
-        QCOMPARE(listedPaths(window), QStringList{"/one"});
-        window.hide();
-        storePaths({QStringLiteral("/one"), QStringLiteral("/two")});
-        window.show();
-        QCOMPARE(listedPaths(window), (QStringList{"/one", "/two"}));
-    }
-
-    void theMinusButtonRemovesItsRow()
-    {
-        storePaths({QStringLiteral("/a"), QStringLiteral("/b"), QStringLiteral("/c")});
+        const QString inside = QDir::homePath() + QStringLiteral("/Development");
+        storePaths({inside});
         AppNotifications notifications;
         QSignalSpy posted(&notifications, &AppNotifications::customScanPathsChanged);
         SettingsWindow window(notifications, m_updater);
-        window.show();
-        auto *list = window.findChild<QTreeWidget *>();
-        QVERIFY(list && list->topLevelItemCount() == 3);
-        auto *minus = qobject_cast<QAbstractButton *>(list->itemWidget(list->topLevelItem(1), 1));
-        QVERIFY(minus);
-        minus->click();
-        QCOMPARE(posted.count(), 1);
-        QCOMPARE(readCustomScanPaths(), (QStringList{"/a", "/c"}));
-        QCOMPARE(listedPaths(window), (QStringList{"/a", "/c"}));
-    }
-
-    void theAddButtonAsksForADirectory_data()
-    {
-        QTest::addColumn<QString>("chosen");
-        QTest::addColumn<QStringList>("stored");
-
-        QTest::newRow("a chosen directory is stored and listed") << "/srv/work/" << QStringList{"/srv/work"};
-        QTest::newRow("a cancelled choice changes nothing") << "" << QStringList{};
-    }
-
-    void theAddButtonAsksForADirectory()
-    {
-        QFETCH(QString, chosen);
-        QFETCH(QStringList, stored);
-
-        AppNotifications notifications;
-        QSignalSpy posted(&notifications, &AppNotifications::customScanPathsChanged);
-        SettingsWindow window(notifications, m_updater);
+        QString chosen;
         int asked = 0;
         window.setDirectoryChooser([&](QWidget *) {
             ++asked;
             return chosen;
         });
         window.show();
+        auto *list = window.findChild<QTreeWidget *>();
+        QVERIFY(list);
+        QCOMPARE(list->topLevelItem(0)->text(0), QStringLiteral("~/Development"));
+        QCOMPARE(list->topLevelItem(0)->toolTip(0), inside);
+        QCOMPARE(list->textElideMode(), Qt::ElideMiddle);
+
+        // Shown again, it reloads what is stored now.
+        window.hide();
+        storePaths({inside, QStringLiteral("/srv/code"), QStringLiteral("/srv/more")});
+        window.show();
+        QCOMPARE(listedPaths(window), (QStringList{inside, "/srv/code", "/srv/more"}));
+        QCOMPARE(list->topLevelItem(1)->text(0), QStringLiteral("/srv/code"));
+
+        // A row's minus button removes that row.
+        auto *minus = qobject_cast<QAbstractButton *>(list->itemWidget(list->topLevelItem(1), 1));
+        QVERIFY(minus);
+        minus->click();
+        QCOMPARE(posted.count(), 1);
+        QCOMPARE(readCustomScanPaths(), (QStringList{inside, "/srv/more"}));
+        QCOMPARE(listedPaths(window), (QStringList{inside, "/srv/more"}));
+
+        // The add button asks for a directory: a cancelled choice changes nothing,
+        // a chosen one is stored and listed.
         auto *add = window.findChild<QPushButton *>(QStringLiteral("addDirectory"));
         QVERIFY(add);
         QCOMPARE(add->text(), QStringLiteral("Add directory…"));
         add->click();
         QCOMPARE(asked, 1);
-        QCOMPARE(readCustomScanPaths(), stored);
-        QCOMPARE(posted.count(), stored.size());
-        QCOMPARE(listedPaths(window), stored);
+        QCOMPARE(posted.count(), 1);
+        chosen = QStringLiteral("/srv/work/");
+        add->click();
+        QCOMPARE(asked, 2);
+        QCOMPARE(posted.count(), 2);
+        QCOMPARE(readCustomScanPaths(), (QStringList{inside, "/srv/more", "/srv/work"}));
+        QCOMPARE(listedPaths(window), readCustomScanPaths());
     }
 
     void theDefaultHarnessIsRemembered()
