@@ -121,8 +121,6 @@ private Q_SLOTS:
         QVERIFY(m_server->listen());
         m_server->route("/newer.xml", {200, feedOffering("1.10", "110"), {}, false});
         m_server->route("/same.xml", {200, feedOffering("1.9", "19"), {}, false});
-        m_server->route("/older.xml", {200, feedOffering("1.8.2", "18"), {}, false});
-        m_server->route("/broken.xml", {200, "<rss><channel><item></channel>", {}, false});
         m_server->route("/moved.xml", {301, {}, "/newer.xml", false});
         m_server->route("/silent.xml", {0, {}, {}, true});
         m_server->route("/huge.xml", {200, QByteArray(2 * 1024 * 1024, 'x'), {}, false});
@@ -151,16 +149,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
         QTest::addColumn<QUrl>("download");
 
+        // What each feed means is tested on the feed itself; these rows are about
+        // what reaches the window, and what the network can do.
         const QUrl none;
         QTest::newRow("a newer version is offered with its notes and download page")
             << "/newer.xml" << 30000 << "A new version of Vesk is available"
             << "Vesk 1.10 is available. You have version 1.9." << QUrl("https://vesk.app/download/1.10");
         QTest::newRow("the same version is up to date")
             << "/same.xml" << 30000 << "You're up to date" << "Vesk 1.9 is the newest version available." << none;
-        QTest::newRow("an older version is up to date")
-            << "/older.xml" << 30000 << "You're up to date" << "Vesk 1.9 is the newest version available." << none;
-        QTest::newRow("malformed XML is reported as a damaged feed")
-            << "/broken.xml" << 30000 << "Vesk could not check for updates" << "The update feed is damaged" << none;
         QTest::newRow("a missing feed is reported as not found")
             << "/missing.xml" << 30000 << "Vesk could not check for updates"
             << "The update feed was not found on 127.0.0.1 (HTTP 404)." << none;
@@ -245,12 +241,20 @@ private Q_SLOTS:
         QVERIFY(m_app->settingsWindow()->isVisible()); // Escape closed only the update window
     }
 
-    void anUpdaterGoneMidCheckLeavesNoRequestBehind()
+    void anUpdaterChecksOnlyOnceStartedAndGoneMidCheckLeavesNoRequestBehind()
     {
         useFeed(QStringLiteral("/silent.xml"));
         auto updater = std::make_unique<Updater>();
+        QSignalSpy changed(updater.get(), &Updater::canCheckForUpdatesChanged);
         QSignalSpy finished(updater.get(), &Updater::checkFinished);
+        QVERIFY(!updater->canCheckForUpdates());
+        updater->checkForUpdates(); // nothing happens before start()
+        QVERIFY(!updater->canCheckForUpdates());
         updater->start();
+        QVERIFY(updater->canCheckForUpdates());
+        QCOMPARE(changed.size(), 1);
+        QVERIFY(m_server->requests.isEmpty());
+
         updater->checkForUpdates();
         QTRY_COMPARE(m_server->requests.size(), 1);
         updater.reset();
@@ -273,20 +277,6 @@ private Q_SLOTS:
         QVERIFY(QSettings().value(QLatin1String(SettingsKeys::automaticallyChecksForUpdates)).toBool());
         automatic->click();
         QVERIFY(!updater.isAutomaticCheckScheduled());
-        QVERIFY(m_server->requests.isEmpty());
-    }
-
-    void checksWaitForTheUpdaterToStart()
-    {
-        useFeed(QStringLiteral("/same.xml"));
-        Updater updater;
-        QSignalSpy changed(&updater, &Updater::canCheckForUpdatesChanged);
-        QVERIFY(!updater.canCheckForUpdates());
-        updater.checkForUpdates(); // nothing happens before start()
-        QVERIFY(!updater.canCheckForUpdates());
-        updater.start();
-        QVERIFY(updater.canCheckForUpdates());
-        QCOMPARE(changed.size(), 1);
         QVERIFY(m_server->requests.isEmpty());
     }
 };
