@@ -4,7 +4,7 @@
 #include "library/skill.h"
 #include "library/skillcollection.h"
 #include "library/skillscanner.h"
-#include "smallfilesystem.h"
+#include "sidesql.h"
 #include "skillfiles.h"
 #include "testhome.h"
 #include "veskprocess.h"
@@ -14,27 +14,11 @@
 #include <QJsonObject>
 #include <QtTest/QtTest>
 
-#include <sqlite3.h>
 #include <unistd.h>
 
 namespace {
 
-using TestFiles::writeFile;
-
-QString firstValue(const QString &path, const char *sql)
-{
-    sqlite3 *db = nullptr;
-    sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt *stmt = nullptr;
-    QString result;
-    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
-        result = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
-    else
-        result = QString::fromUtf8(sqlite3_errmsg(db));
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    return result;
-}
+using TestFiles::sqlOnSide;
 
 QJsonArray parseList(const VeskRun &run)
 {
@@ -54,17 +38,9 @@ class TestSharedLibrary final : public QObject
     QString home(const QString &relative) const { return m_home->path() + '/' + relative; }
     QString storePath() const { return home(".local/share/Vesk/Vesk/vesk.sqlite"); }
 
-    void writeSkill(const QString &name, const QByteArray &body = "Steps.")
+    void writeSkill(const QString &name)
     {
-        writeFile(home(".claude/skills/" + name + "/SKILL.md"),
-                  "---\nname: " + name.toUtf8() + "\ndescription: about " + name.toUtf8() + "\n---\n" + body + "\n");
-    }
-
-    // Puts the folder that holds the store on `disk`.
-    void placeStoreOn(const SmallFileSystem &disk)
-    {
-        QDir().mkpath(home(".local"));
-        QVERIFY(QFile::link(disk.path(), home(".local/share")));
+        TestFiles::writeSkill(home(".claude/skills/" + name + "/SKILL.md"), name.toUtf8());
     }
 
 private Q_SLOTS:
@@ -90,7 +66,7 @@ private Q_SLOTS:
             QVERIFY2(b.exitCode == 0, b.err.constData());
             QCOMPARE(parseList(a).size(), 2);
             QCOMPARE(parseList(b).size(), 2);
-            QCOMPARE(firstValue(storePath(), "SELECT count(*) FROM skill"), QStringLiteral("2"));
+            QCOMPARE(sqlOnSide(storePath(), "SELECT count(*) FROM skill"), QStringLiteral("2"));
         }
     }
 
@@ -153,33 +129,8 @@ private Q_SLOTS:
         QVERIFY2(run.exitCode == 1, run.err.constData());
         QVERIFY2(run.err.contains("could not be saved") && run.err.contains("readonly"), run.err.constData());
         QVERIFY(run.out.contains("alpha") && run.out.contains("beta")); // what it found is still shown
-        QCOMPARE(firstValue(storePath(), "PRAGMA integrity_check"), QStringLiteral("ok"));
-        QCOMPARE(firstValue(storePath(), "SELECT count(*) FROM skill"), QStringLiteral("1"));
-    }
-
-    void aListOnAFullDiskExitsWithTheStoresMessage()
-    {
-        SmallFileSystem disk(4 * 1024 * 1024);
-        if (!disk.isMounted())
-            QSKIP("needs root to mount a small file system");
-        placeStoreOn(disk);
-        writeSkill("first");
-        QCOMPARE(runVesk(m_home->path(), {"list"}).exitCode, 0);
-
-        for (int i = 0; i < 8; ++i)
-            writeSkill(QStringLiteral("big%1").arg(i), QByteArray(100 * 1024, 'x'));
-        disk.fill(256 * 1024); // room to open the library, none for the new skills
-        const VeskRun run = runVesk(m_home->path(), {"list"});
-        QVERIFY(run.exitCode != 0);
-        QVERIFY2(run.err.contains("could not be saved") && run.err.contains("full"), run.err.constData());
-        QCOMPARE(firstValue(storePath(), "PRAGMA integrity_check"), QStringLiteral("ok"));
-
-        disk.unfill();
-        const VeskRun again = runVesk(m_home->path(), {"list", "--json"});
-        QVERIFY2(again.exitCode == 0, again.err.constData());
-        QCOMPARE(parseList(again).size(), 9);
-        QCOMPARE(firstValue(storePath(), "SELECT count(*) FROM skill"), QStringLiteral("9"));
-        QCOMPARE(firstValue(storePath(), "PRAGMA integrity_check"), QStringLiteral("ok"));
+        QCOMPARE(sqlOnSide(storePath(), "PRAGMA integrity_check"), QStringLiteral("ok"));
+        QCOMPARE(sqlOnSide(storePath(), "SELECT count(*) FROM skill"), QStringLiteral("1"));
     }
 };
 
