@@ -11,6 +11,7 @@
 #include "privatebus.h"
 #include "skillfiles.h"
 #include "testhome.h"
+#include "veskprocess.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -28,11 +29,6 @@ std::unique_ptr<Skill> makeSkill(const QString &filePath, const QString &name, b
                                    Skill::Frontmatter{}, ToolSource::Claude, isDirectory, isGlobal,
                                    QDateTime::currentDateTime(), 0);
 }
-
-struct Finished {
-    int exitCode = -1;
-    QString err;
-};
 
 } // namespace
 
@@ -54,18 +50,12 @@ class TestLaunch final : public QObject
         return InstanceKey::forLibrary(homePath, homePath + QStringLiteral("/.local/share/Vesk/Vesk"));
     }
 
+    // Our runtime folder for every child, so that instances meet; without a bus the
+    // address leads nowhere, as on a machine that has none.
     QProcessEnvironment childEnvironment(const QString &transport, const QString &homePath) const
     {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("HOME"), homePath);
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), homePath + QStringLiteral("/.config"));
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), homePath + QStringLiteral("/.local/share"));
-        environment.insert(QStringLiteral("XDG_CACHE_HOME"), homePath + QStringLiteral("/.cache"));
+        QProcessEnvironment environment = veskEnvironment(homePath, "offscreen");
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        environment.remove(QStringLiteral("DISPLAY"));
-        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        // Without a bus the address leads nowhere, as on a machine that has none.
         environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
                            transport == QLatin1String("bus") ? m_bus->address()
                                                              : QStringLiteral("unix:path=") + m_runtime.path() + QStringLiteral("/no-bus"));
@@ -73,26 +63,23 @@ class TestLaunch final : public QObject
     }
 
     // Runs vesk to its end while this process's event loop keeps serving requests.
-    Finished launch(const QString &transport, const QStringList &arguments, const QString &homePath = {},
-                    const QString &workingDirectory = {})
+    VeskRun launch(const QString &transport, const QStringList &arguments, const QString &homePath = {},
+                   const QString &workingDirectory = {})
     {
         QProcess process;
         process.setProcessEnvironment(childEnvironment(transport, homePath.isEmpty() ? m_home : homePath));
         if (!workingDirectory.isEmpty())
             process.setWorkingDirectory(workingDirectory);
         process.start(QStringLiteral(VESK_EXECUTABLE), arguments);
-        Finished finished;
-        if (!process.waitForStarted(30000))
-            return finished;
-        QSignalSpy done(&process, &QProcess::finished);
-        if (!done.wait(90000)) {
+        VeskRun run;
+        if (!process.waitForStarted(30000) || !QSignalSpy(&process, &QProcess::finished).wait(90000)) {
             process.kill();
             process.waitForFinished();
-            return finished;
+            return run;
         }
-        finished.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        finished.err = QString::fromUtf8(process.readAllStandardError());
-        return finished;
+        run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        run.err = process.readAllStandardError();
+        return run;
     }
 
     std::unique_ptr<InstanceChannel> channelFor(const QString &transport, const QString &key) const
@@ -214,8 +201,8 @@ private Q_SLOTS:
         QCOMPARE(launch(transport, {}).exitCode, 0);
         QCOMPARE(app->windows().size(), 1);
 
-        Finished byName = launch(transport, {QStringLiteral("code-review")});
-        QVERIFY2(byName.exitCode == 0, qPrintable(byName.err));
+        const VeskRun byName = launch(transport, {QStringLiteral("code-review")});
+        QVERIFY2(byName.exitCode == 0, byName.err.constData());
         QVERIFY(state.selectedSkill());
         QCOMPARE(state.selectedSkill()->name(), QStringLiteral("code-review"));
         QCOMPARE(state.detailViewMode(), DetailViewMode::Card);
@@ -223,25 +210,25 @@ private Q_SLOTS:
         // A relative path, read from where the launch was made, and into the editor;
         // a sidebar choice that would hide the skill gives way.
         state.setSidebarFilter(SidebarFilter::favorites());
-        Finished byPath = launch(transport, {QStringLiteral("--edit"), QStringLiteral("skills/deploy")}, {},
+        const VeskRun byPath = launch(transport, {QStringLiteral("--edit"), QStringLiteral("skills/deploy")}, {},
                                  home(".claude"));
-        QVERIFY2(byPath.exitCode == 0, qPrintable(byPath.err));
+        QVERIFY2(byPath.exitCode == 0, byPath.err.constData());
         QCOMPARE(state.selectedSkill()->name(), QStringLiteral("Ship it"));
         QCOMPARE(state.detailViewMode(), DetailViewMode::Editor);
         QCOMPARE(state.sidebarFilter(), SidebarFilter::all());
 
         // An unknown name is reported by the launch, and changes nothing here.
-        Finished unknown = launch(transport, {QStringLiteral("no-such-skill")});
+        const VeskRun unknown = launch(transport, {QStringLiteral("no-such-skill")});
         QCOMPARE(unknown.exitCode, 1);
-        QVERIFY2(unknown.err.contains(QLatin1String("\"no-such-skill\"")), qPrintable(unknown.err));
-        QCOMPARE(unknown.err.count(QLatin1Char('\n')), 1);
+        QVERIFY2(unknown.err.contains("\"no-such-skill\""), unknown.err.constData());
+        QCOMPARE(unknown.err.count('\n'), 1);
         QCOMPARE(state.selectedSkill()->name(), QStringLiteral("Ship it"));
 
         // Another home is another library and another instance: it never sees ours.
         QTemporaryDir otherHome;
-        Finished other = launch(transport, {QStringLiteral("code-review")}, otherHome.path());
+        const VeskRun other = launch(transport, {QStringLiteral("code-review")}, otherHome.path());
         QCOMPARE(other.exitCode, 1);
-        QVERIFY2(other.err.contains(QLatin1String("\"code-review\"")), qPrintable(other.err));
+        QVERIFY2(other.err.contains("\"code-review\""), other.err.constData());
         QCOMPARE(app->windows().size(), 1);
     }
 
@@ -266,12 +253,12 @@ private Q_SLOTS:
             QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(InstanceKey::socketPath(key)), 60000);
         }
 
-        Finished second = launch(transport, {QStringLiteral("lint")}, library.path());
-        QVERIFY2(second.exitCode == 0, qPrintable(second.err));
-        Finished unknown = launch(transport, {QStringLiteral("nothing")}, library.path());
+        const VeskRun second = launch(transport, {QStringLiteral("lint")}, library.path());
+        QVERIFY2(second.exitCode == 0, second.err.constData());
+        const VeskRun unknown = launch(transport, {QStringLiteral("nothing")}, library.path());
         QCOMPARE(unknown.exitCode, 1);
         // The list command never goes through the window, running or not.
-        Finished list = launch(transport, {QStringLiteral("list")}, library.path());
+        const VeskRun list = launch(transport, {QStringLiteral("list")}, library.path());
         QCOMPARE(list.exitCode, 0);
         QCOMPARE(first.state(), QProcess::Running);
 
@@ -279,9 +266,9 @@ private Q_SLOTS:
         // must take over instead of waiting for it.
         first.kill();
         QVERIFY(first.waitForFinished(30000));
-        Finished afterwards = launch(transport, {QStringLiteral("nothing")}, library.path());
+        const VeskRun afterwards = launch(transport, {QStringLiteral("nothing")}, library.path());
         QCOMPARE(afterwards.exitCode, 1);
-        QVERIFY2(afterwards.err.contains(QLatin1String("\"nothing\"")), qPrintable(afterwards.err));
+        QVERIFY2(afterwards.err.contains("\"nothing\""), afterwards.err.constData());
     }
 
     void withoutADisplayOneLineSaysSo_data()
@@ -306,13 +293,11 @@ private Q_SLOTS:
         QProcess process;
         process.setProcessEnvironment(environment);
         process.start(QStringLiteral(VESK_EXECUTABLE), {QStringLiteral("code-review")});
-        QVERIFY(process.waitForFinished(60000));
-        QCOMPARE(process.exitStatus(), QProcess::NormalExit); // no abort(), no core
-        QCOMPARE(process.exitCode(), 1);
-        const QString err = QString::fromUtf8(process.readAllStandardError());
-        QCOMPARE(err, noDisplayMessage() + QLatin1Char('\n'));
-        QVERIFY(err.contains(QLatin1String("vesk list")));
-        QVERIFY(process.readAllStandardOutput().isEmpty());
+        const VeskRun run = finishVesk(process);
+        QCOMPARE(run.exitCode, 1); // not -1: no abort(), no core
+        QCOMPARE(QString::fromUtf8(run.err), noDisplayMessage() + QLatin1Char('\n'));
+        QVERIFY(run.err.contains("vesk list"));
+        QVERIFY(run.out.isEmpty());
     }
 };
 
