@@ -201,20 +201,6 @@ private Q_SLOTS:
         QVERIFY(carrying >= 2); // the list row and the cut title
     }
 
-    void anEmptyLibraryShowsItsEmptyStates()
-    {
-        ContentView *window = openWindow();
-        QVERIFY(window);
-        QCOMPARE(window->skillList()->title(), QStringLiteral("All skills"));
-        QVERIFY(window->skillList()->isShowingEmptyState());
-        QVERIFY(window->isShowingPlaceholder());
-        QCOMPARE(badge(window, SidebarFilter::all()), 0);
-        QCOMPARE(window->sidebar()->model()->rowCount(window->sidebar()->model()->index(1, 0)), 0);
-        QCOMPARE(window->searchField()->placeholderText(), QStringLiteral("Search skills…"));
-        QVERIFY(window->minimumSize() == QSize(900, 500));
-        QCOMPARE(m_app->state().sidebarFilter(), SidebarFilter::all());
-    }
-
     void countsFollowHarnessesSharedFoldersAndFavorites()
     {
         // One folder linked into Claude's and Cursor's, a file in each of their own
@@ -344,25 +330,35 @@ private Q_SLOTS:
         QCOMPARE(listed(window), QStringList{"member"});
     }
 
-    void theWatcherAddsCopiedSkillsAndDropsPrunedOnes()
+    // An empty library shows its empty states; the watcher then adds a skill copied in
+    // and, when its folder goes while it is selected, prunes it and clears the selection.
+    void anEmptyLibraryFillsAndEmptiesAsTheWatcherSees()
     {
-        writeSkill(home(".claude/skills/doomed/SKILL.md"), "doomed");
+        QVERIFY(QDir().mkpath(home(".claude/skills")));
         ContentView *window = openWindow();
         QVERIFY(window);
+        QCOMPARE(window->skillList()->title(), QStringLiteral("All skills"));
+        QVERIFY(window->skillList()->isShowingEmptyState());
+        QVERIFY(window->isShowingPlaceholder());
+        QCOMPARE(badge(window, SidebarFilter::all()), 0);
+        QCOMPARE(window->sidebar()->model()->rowCount(window->sidebar()->model()->index(1, 0)), 0);
+        QCOMPARE(window->searchField()->placeholderText(), QStringLiteral("Search skills…"));
+        QVERIFY(window->minimumSize() == QSize(900, 500));
+        QCOMPARE(m_app->state().sidebarFilter(), SidebarFilter::all());
         QVERIFY(window->fileWatcher()->watchedPaths().contains(home(".claude/skills")));
-        m_app->state().setSelectedSkill(skillNamed("doomed"));
-        QVERIFY(!window->isShowingPlaceholder());
 
-        // A skill folder copied in from elsewhere appears without user action.
         writeSkill(home("incoming/fresh/SKILL.md"), "fresh");
         QVERIFY(QFile::rename(home("incoming/fresh"), home(".claude/skills/fresh")));
-        QTRY_COMPARE(listed(window), (QStringList{"doomed", "fresh"}));
-
-        // Removing the selected skill's folder prunes it and clears the selection.
-        QVERIFY(QDir(home(".claude/skills/doomed")).removeRecursively());
         QTRY_COMPARE(listed(window), QStringList{"fresh"});
+        QVERIFY(!window->skillList()->isShowingEmptyState());
+        m_app->state().setSelectedSkill(skillNamed("fresh"));
+        QVERIFY(!window->isShowingPlaceholder());
+
+        QVERIFY(QDir(home(".claude/skills/fresh")).removeRecursively());
+        QTRY_COMPARE(listed(window), QStringList{});
         QVERIFY(!m_app->state().selectedSkill());
         QVERIFY(window->isShowingPlaceholder());
+        QVERIFY(window->skillList()->isShowingEmptyState());
     }
 
     // A scan directory added or removed in the settings rescans at once; removing one
