@@ -27,6 +27,7 @@ bool replaceBytes(const QString &path, const QByteArray &bytes)
                                                           QFile::encodeName(path).constData()) == 0;
 }
 
+const QByteArray kLongLine(int(maxEditableLineLength) + 5000, 'a');
 const QByteArray kReview = "---\nname: review\ndescription: Reviews diffs\n---\n# Review\n\nRead the **whole** diff.\n";
 
 } // namespace
@@ -75,11 +76,12 @@ private Q_SLOTS:
         m_home.reset();
     }
 
-    void loadsTheWholeFileUnmodified()
+    void loadsTheWholeFileAndTypingMarksItModified()
     {
         Skill *skill = addSkill("review", kReview);
         SkillEditorView view;
         view.setSkill(skill);
+        view.show();
         QCOMPARE(view.text(), QString::fromUtf8(kReview));
         QVERIFY(!view.hasUnsavedChanges());
         QVERIFY(view.isEditable());
@@ -87,14 +89,8 @@ private Q_SLOTS:
         QVERIFY(view.saveAction().has_value());
         QVERIFY(view.modifiedBadge()->isHidden());
         QVERIFY(view.findChild<QLabel *>("readOnlyNotice")->isHidden());
-    }
 
-    void typingShowsModifiedAndTakingItBackHidesIt()
-    {
-        Skill *skill = addSkill("review", kReview);
-        SkillEditorView view;
-        view.setSkill(skill);
-        view.show();
+        // Typing shows the badge and taking the change back hides it again.
         QSignalSpy modified(&view, &SkillEditorView::modifiedChanged);
         view.textEditor()->moveCursor(QTextCursor::End);
         type(view, "x");
@@ -159,42 +155,43 @@ private Q_SLOTS:
     }
 
     // A save changes only what the user changed: untouched text goes back byte
-    // for byte, whatever the editor made of it on the way in.
-    void savingUntouchedTextWritesTheSameBytes_data()
+    // for byte, whatever the editor made of it on the way in, and a typed line
+    // takes the file's own line end.
+    void savingWritesTheFilesOwnBytes_data()
     {
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("line feeds") << kReview;
-        QTest::newRow("CRLF line ends") << QByteArray(kReview).replace("\n", "\r\n");
-        QTest::newRow("a byte-order mark and CRLF") << "\xEF\xBB\xBF" + QByteArray(kReview).replace("\n", "\r\n");
-        QTest::newRow("mixed line ends") << QByteArray("a\r\nb\nc\r\n");
-        QTest::newRow("lone carriage returns") << QByteArray("a\rb\r");
-        QTest::newRow("no-break spaces and separators") << QByteArray("a\xC2\xA0" "b\xE2\x80\xA8" "c\xE2\x80\xA9" "d");
-        QTest::newRow("no line end at the end") << QByteArray("# Title");
+        QTest::addColumn<QString>("typed"); // at the end, then Return; empty: no edit
+        QTest::addColumn<QByteArray>("added"); // to the file's bytes by the typed line
+        const QByteArray crlf = QByteArray(kReview).replace("\n", "\r\n");
+        QTest::newRow("line feeds") << kReview << "" << QByteArray();
+        QTest::newRow("CRLF line ends") << crlf << "" << QByteArray();
+        QTest::newRow("a byte-order mark and CRLF") << "\xEF\xBB\xBF" + crlf << "" << QByteArray();
+        QTest::newRow("mixed line ends") << QByteArray("a\r\nb\nc\r\n") << "" << QByteArray();
+        QTest::newRow("lone carriage returns") << QByteArray("a\rb\r") << "" << QByteArray();
+        QTest::newRow("no-break spaces and separators")
+            << QByteArray("a\xC2\xA0" "b\xE2\x80\xA8" "c\xE2\x80\xA9" "d") << "" << QByteArray();
+        QTest::newRow("no line end at the end") << QByteArray("# Title") << "" << QByteArray();
+        QTest::newRow("an edit keeps the file's mark and CRLF")
+            << "\xEF\xBB\xBF" + crlf << "More." << QByteArray("More.\r\n");
     }
 
-    void savingUntouchedTextWritesTheSameBytes()
+    void savingWritesTheFilesOwnBytes()
     {
         QFETCH(QByteArray, bytes);
+        QFETCH(QString, typed);
+        QFETCH(QByteArray, added);
         Skill *skill = addSkill("review", bytes);
         SkillEditorView view;
         view.setSkill(skill);
-        QVERIFY(!view.hasUnsavedChanges());
-        QVERIFY(view.save());
-        QCOMPARE(TestFiles::readFile(skillPath("review")), bytes);
-    }
-
-    void anEditKeepsTheFilesLineEndsAndMark()
-    {
-        const QByteArray crlf = "\xEF\xBB\xBF" + QByteArray(kReview).replace("\n", "\r\n");
-        Skill *skill = addSkill("review", crlf);
-        SkillEditorView view;
-        view.setSkill(skill);
         view.show();
-        view.textEditor()->moveCursor(QTextCursor::End);
-        type(view, "More.");
-        QTest::keyClick(view.textEditor(), Qt::Key_Return);
+        QVERIFY(!view.hasUnsavedChanges());
+        if (!typed.isEmpty()) {
+            view.textEditor()->moveCursor(QTextCursor::End);
+            type(view, typed);
+            QTest::keyClick(view.textEditor(), Qt::Key_Return);
+        }
         QVERIFY(view.save());
-        QCOMPARE(TestFiles::readFile(skillPath("review")), crlf + "More.\r\n");
+        QCOMPARE(TestFiles::readFile(skillPath("review")), bytes + added);
     }
 
     void aMissingFileShowsTheStoredBodyAndSavingRestoresIt()
@@ -209,22 +206,36 @@ private Q_SLOTS:
         QCOMPARE(TestFiles::readFile(skillPath("gone")), QByteArray("Stored body."));
     }
 
-    // Saving such a file would replace bytes that were never shown.
-    void aFileThatCannotBeReadAsTextIsShownReadOnly_data()
+    // Saving a file that cannot be read as text would replace bytes that were
+    // never shown. A line of hundreds of thousands of characters takes seconds
+    // per keystroke to lay out: such a file is shown at once, its long lines cut.
+    // Both are shown read-only.
+    void aFileThatCannotBeEditedAsTextIsShownReadOnly_data()
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("not UTF-8") << "latin1" << "it is not valid UTF-8 text";
-        QTest::newRow("a named pipe") << "fifo" << "it is not a regular file";
-        QTest::newRow("no permission to read") << "private" << "Permission denied";
+        QTest::addColumn<QString>("notice"); // a part of the notice above the text
+        QTest::addColumn<QString>("shown");
+        const QString stored = QStringLiteral("Stored body.");
+        QTest::newRow("not UTF-8")
+            << "latin1" << "it is not valid UTF-8 text" << "it is not valid UTF-8 text" << stored;
+        QTest::newRow("a named pipe") << "fifo" << "it is not a regular file" << "it is not a regular file" << stored;
+        QTest::newRow("no permission to read") << "private" << "Permission denied" << "Permission denied" << stored;
+        const QString length = QLocale().toString(kLongLine.size());
+        QTest::newRow("a very long line")
+            << "long" << QStringLiteral("it has a line of %1 characters").arg(length) << "a line of " + length
+            << "# Title\n" + QString(kLongLine.first(maxEditableLineLength)) + "…\nend\n";
     }
 
-    void aFileThatCannotBeReadAsTextIsShownReadOnly()
+    void aFileThatCannotBeEditedAsTextIsShownReadOnly()
     {
         QFETCH(QString, kind);
         QFETCH(QString, reason);
-        const QByteArray latin1 = "---\nname: caf\xE9\n---\nbody";
-        Skill *skill = addSkill("odd", kind == "fifo" ? QByteArray() : latin1);
+        QFETCH(QString, notice);
+        QFETCH(QString, shown);
+        const QByteArray bytes =
+            kind == "long" ? "# Title\n" + kLongLine + "\nend\n" : QByteArray("---\nname: caf\xE9\n---\nbody");
+        Skill *skill = addSkill("odd", kind == "fifo" ? QByteArray() : bytes);
         QVERIFY(skill);
         if (kind == "fifo") {
             QVERIFY(QDir().mkpath(QFileInfo(skillPath("odd")).absolutePath()));
@@ -237,64 +248,23 @@ private Q_SLOTS:
         SkillEditorView view;
         view.setSkill(skill);
         view.show();
-        QCOMPARE(view.text(), QStringLiteral("Stored body."));
+        QCOMPARE(view.text(), shown);
         QVERIFY(!view.isEditable());
         QVERIFY(view.textEditor()->isReadOnly());
         QVERIFY(!view.saveAction().has_value());
         QCOMPARE(view.readOnlyReason(), reason);
-        auto *notice = view.findChild<QLabel *>("readOnlyNotice");
-        QVERIFY(notice->isVisible());
-        QVERIFY2(notice->text().contains(reason), qPrintable(notice->text()));
+        auto *noticeLabel = view.findChild<QLabel *>("readOnlyNotice");
+        QVERIFY(noticeLabel->isVisible());
+        QVERIFY2(noticeLabel->text().contains(notice), qPrintable(noticeLabel->text()));
         view.save();
         if (kind != "fifo")
-            QCOMPARE(TestFiles::readFile(skillPath("odd")), latin1);
-    }
-
-    // A line of hundreds of thousands of characters takes seconds per keystroke
-    // to lay out: such a file is shown at once, read-only, its long lines cut.
-    void aFileWithAVeryLongLineIsShownReadOnly()
-    {
-        const QByteArray line(int(maxEditableLineLength) + 5000, 'a');
-        const QByteArray bytes = "# Title\n" + line + "\nend\n";
-        Skill *skill = addSkill("long", bytes);
-        SkillEditorView view;
-        view.setSkill(skill);
-        view.show();
-        QVERIFY(!view.isEditable());
-        QVERIFY(!view.saveAction().has_value());
-        QVERIFY(view.textEditor()->isReadOnly());
-        QCOMPARE(view.text(), "# Title\n" + QString(line.first(maxEditableLineLength)) + "…\nend\n");
-        auto *notice = view.findChild<QLabel *>("readOnlyNotice");
-        QVERIFY(notice->isVisible());
-        QVERIFY2(notice->text().contains(QLocale().toString(qlonglong(line.size()))), qPrintable(notice->text()));
-        view.save();
-        QCOMPARE(TestFiles::readFile(skillPath("long")), bytes);
-        QVERIFY(!view.textEditor()->isColouring());
-
-        // The next skill is coloured again.
-        Skill *other = addSkill("other", "# Title\n");
-        view.setSkill(other);
+            QCOMPARE(TestFiles::readFile(skillPath("odd")), bytes);
+        // Only cut text goes uncoloured, and the next skill is coloured again.
+        QCOMPARE(view.textEditor()->isColouring(), kind != "long");
+        view.setSkill(addSkill("other", "# Title\n"));
         QVERIFY(view.isEditable());
         QVERIFY(view.textEditor()->isColouring());
         QVERIFY(!view.textEditor()->document()->firstBlock().layout()->formats().isEmpty());
-    }
-
-    void aFailedSaveShowsTheSystemsMessageAndKeepsTheEdit()
-    {
-        Skill *skill = addSkill("review", kReview);
-        SkillEditorView view;
-        view.setSkill(skill);
-        view.show();
-        type(view, "x");
-        QVERIFY(QDir(QFileInfo(skillPath("review")).absolutePath()).removeRecursively());
-
-        MessageBoxAnswers answers({QMessageBox::Ok});
-        QVERIFY(!view.save());
-        QCOMPARE(answers.texts(), QStringList{"No such file or directory"});
-        QVERIFY(view.hasUnsavedChanges());
-        QVERIFY(view.modifiedBadge()->isVisible());
-        QCOMPARE(skill->name(), QStringLiteral("review"));
-        QCOMPARE(skill->skillDescription(), QStringLiteral("old description"));
     }
 
     void anUnmodifiedEditorFollowsChangesOnDisk()
@@ -310,63 +280,47 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(view.text(), QStringLiteral("and again"), 10000);
     }
 
-    void savingOverAFileChangedOnDiskAsksFirst_data()
+    // Whenever an edit could be lost, the user is asked first; "done" is what
+    // save() or confirmLeave() return, and an edit is kept exactly when it is false.
+    void anEditIsNeverLostWithoutAsking_data()
     {
-        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("step");     // "save" or "leave"
+        QTest::addColumn<QString>("meanwhile"); // what happens to the file after the edit
+        QTest::addColumn<QString>("answer");   // a standard button or a button's object name
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<bool>("done");
         QTest::addColumn<QByteArray>("onDisk");
         QTest::addColumn<QString>("inEditor");
-        QTest::addColumn<bool>("modified");
-        QTest::newRow("overwrite writes the editor's text")
-            << "overwrite" << QByteArray(kReview + "x") << QString::fromUtf8(kReview + "x") << false;
-        QTest::newRow("reload takes the other program's text")
-            << "reload" << QByteArray("theirs") << "theirs" << false;
-        QTest::newRow("cancel changes nothing") << "cancel" << QByteArray("theirs") << QString::fromUtf8(kReview + "x")
-                                                << true;
+        const QByteArray edited = kReview + "x";
+        const QString changed = QStringLiteral("“SKILL.md” was changed by another program.");
+        const QString leave = QStringLiteral("Save changes to “review”?");
+        QTest::newRow("saving over another program's change and overwriting writes the editor's text")
+            << "save" << "rewritten" << "overwrite" << changed << true << edited << QString::fromUtf8(edited);
+        QTest::newRow("reloading takes the other program's text")
+            << "save" << "rewritten" << "reload" << changed << true << QByteArray("theirs") << "theirs";
+        QTest::newRow("cancelling the save changes nothing")
+            << "save" << "rewritten" << "Cancel" << changed << false << QByteArray("theirs")
+            << QString::fromUtf8(edited);
+        QTest::newRow("a failed save shows the system's message and keeps the edit")
+            << "save" << "folder removed" << "Ok" << "No such file or directory" << false << QByteArray()
+            << QString::fromUtf8(edited);
+        QTest::newRow("leaving and saving writes the text and lets go")
+            << "leave" << "" << "Save" << leave << true << edited << QString::fromUtf8(edited);
+        QTest::newRow("leaving and discarding drops the text and lets go")
+            << "leave" << "" << "Discard" << leave << true << kReview << QString::fromUtf8(kReview);
+        QTest::newRow("cancelling the leave keeps editing")
+            << "leave" << "" << "Cancel" << leave << false << kReview << QString::fromUtf8(edited);
     }
 
-    void savingOverAFileChangedOnDiskAsksFirst()
+    void anEditIsNeverLostWithoutAsking()
     {
+        QFETCH(QString, step);
+        QFETCH(QString, meanwhile);
         QFETCH(QString, answer);
+        QFETCH(QString, question);
+        QFETCH(bool, done);
         QFETCH(QByteArray, onDisk);
         QFETCH(QString, inEditor);
-        QFETCH(bool, modified);
-        Skill *skill = addSkill("review", kReview);
-        SkillEditorView view;
-        view.setSkill(skill);
-        view.show();
-        view.textEditor()->moveCursor(QTextCursor::End);
-        type(view, "x");
-        QVERIFY(writeBytes(skillPath("review"), "theirs"));
-
-        MessageBoxAnswers answers;
-        if (answer == "cancel")
-            answers.add(QMessageBox::Cancel);
-        else
-            answers.add(answer);
-        view.save();
-        QCOMPARE(answers.texts(), QStringList{"“SKILL.md” was changed by another program."});
-        QCOMPARE(TestFiles::readFile(skillPath("review")), onDisk);
-        QCOMPARE(view.text(), inEditor);
-        QCOMPARE(view.hasUnsavedChanges(), modified);
-    }
-
-    void leavingWithUnsavedTextAsks_data()
-    {
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<bool>("mayLeave");
-        QTest::addColumn<QByteArray>("onDisk");
-        QTest::addColumn<bool>("modified");
-        QTest::newRow("save writes the text and lets go") << int(QMessageBox::Save) << true << QByteArray(kReview + "x") << false;
-        QTest::newRow("discard drops the text and lets go") << int(QMessageBox::Discard) << true << kReview << false;
-        QTest::newRow("cancel keeps editing") << int(QMessageBox::Cancel) << false << kReview << true;
-    }
-
-    void leavingWithUnsavedTextAsks()
-    {
-        QFETCH(int, answer);
-        QFETCH(bool, mayLeave);
-        QFETCH(QByteArray, onDisk);
-        QFETCH(bool, modified);
         Skill *skill = addSkill("review", kReview);
         SkillEditorView view;
         view.setSkill(skill);
@@ -374,12 +328,27 @@ private Q_SLOTS:
         QVERIFY(view.confirmLeave()); // nothing to lose yet: no question
         view.textEditor()->moveCursor(QTextCursor::End);
         type(view, "x");
+        if (meanwhile == "rewritten")
+            QVERIFY(writeBytes(skillPath("review"), "theirs"));
+        else if (meanwhile == "folder removed")
+            QVERIFY(QDir(QFileInfo(skillPath("review")).absolutePath()).removeRecursively());
 
-        MessageBoxAnswers answers({QMessageBox::StandardButton(answer)});
-        QCOMPARE(view.confirmLeave(), mayLeave);
-        QCOMPARE(answers.texts(), QStringList{"Save changes to “review”?"});
+        const QHash<QString, QMessageBox::StandardButton> standard{
+            {"Ok", QMessageBox::Ok}, {"Save", QMessageBox::Save}, {"Discard", QMessageBox::Discard},
+            {"Cancel", QMessageBox::Cancel}};
+        MessageBoxAnswers answers;
+        if (standard.contains(answer))
+            answers.add(standard.value(answer));
+        else
+            answers.add(answer);
+        QCOMPARE(step == "save" ? view.save() : view.confirmLeave(), done);
+        QCOMPARE(answers.texts(), QStringList{question});
         QCOMPARE(TestFiles::readFile(skillPath("review")), onDisk);
-        QCOMPARE(view.hasUnsavedChanges(), modified);
+        QCOMPARE(view.text(), inEditor);
+        QCOMPARE(view.hasUnsavedChanges(), !done);
+        QCOMPARE(view.modifiedBadge()->isVisible(), !done);
+        if (!done)
+            QCOMPARE(skill->skillDescription(), QStringLiteral("old description")); // the record is untouched
     }
 
     void findMatchesIgnoresCaseAndDoesNotOverlap_data()
