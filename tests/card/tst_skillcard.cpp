@@ -89,7 +89,7 @@ private Q_SLOTS:
         m_dir.reset();
     }
 
-    void aDirectorySkillShowsEverySection()
+    void aDirectorySkillShowsEverySectionAndFollowsItsRecord()
     {
         Skill *skill = directorySkill();
         skill->setToolSources({ToolSource::Claude, ToolSource::Cursor, ToolSource::Windsurf});
@@ -122,6 +122,18 @@ private Q_SLOTS:
             }
         }
         QCOMPARE(card.findChild<ClampedLabel *>("contentPreview")->text(), QStringLiteral("# Notes\nFirst line."));
+
+        // A rescan writes several fields; the card redraws once, after them.
+        QSignalSpy rebuilt(&card, &SkillCardView::rebuilt);
+        writeFile(path("home/.claude/skills/notes/scripts/extra.py"), "x\n");
+        m_cache.setArtifacts(listArtifacts(skill->filePath()), skill->filePath());
+        skill->setName(QStringLiteral("renamed"));
+        skill->setFrontmatter({{"name", "renamed"}, {"model", "opus"}});
+        QVERIFY(rebuilt.wait(5000));
+        QCOMPARE(rebuilt.count(), 1);
+        QCOMPARE(card.findChild<ClampedLabel *>("cardName")->text(), QStringLiteral("renamed"));
+        QCOMPARE(card.findChild<MetadataTable *>()->keys(), QStringList{"model"});
+        QCOMPARE(card.findChild<SymbolLabel *>("resourceFact")->text(), QStringLiteral("8 resources"));
     }
 
     void aSingleFileSkillHasNoResourcesAndNoEmptySections()
@@ -138,61 +150,34 @@ private Q_SLOTS:
         QCOMPARE(card.findChild<ClampedLabel *>("contentPreview")->text(), QStringLiteral("(No content)"));
     }
 
-    void theCardFollowsTheRecordLive()
-    {
-        Skill *skill = directorySkill();
-        SkillCardView card(*m_state, m_cache);
-        card.setSkill(skill);
-        QSignalSpy rebuilt(&card, &SkillCardView::rebuilt);
-        // A rescan writes several fields; the card redraws once, after them.
-        writeFile(path("home/.claude/skills/notes/scripts/extra.py"), "x\n");
-        m_cache.setArtifacts(listArtifacts(skill->filePath()), skill->filePath());
-        skill->setName(QStringLiteral("renamed"));
-        skill->setFrontmatter({{"name", "renamed"}, {"model", "opus"}});
-        QVERIFY(rebuilt.wait(5000));
-        QCOMPARE(rebuilt.count(), 1);
-        QCOMPARE(card.findChild<ClampedLabel *>("cardName")->text(), QStringLiteral("renamed"));
-        QCOMPARE(card.findChild<MetadataTable *>()->keys(), QStringList{"model"});
-        QCOMPARE(card.findChild<SymbolLabel *>("resourceFact")->text(), QStringLiteral("8 resources"));
-    }
-
-    void chipsRevealTheirFileAndWrapWhenNarrow()
-    {
-        Skill *skill = directorySkill();
-        SkillCardView card(*m_state, m_cache);
-        card.setSkill(skill);
-        card.resize(700, 800);
-        card.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&card));
-        QSignalSpy reveal(&card, &SkillCardView::revealRequested);
-        ArtifactBadge *chip = card.findChildren<ArtifactBadge *>().first();
-        QTest::mouseClick(chip, Qt::LeftButton);
-        QCOMPARE(reveal.count(), 1);
-        QCOMPARE(reveal.first().first().toString(), chip->artifact().path);
-
-        auto *content = card.widget();
-        const int wide = content->heightForWidth(700);
-        const int narrow = content->heightForWidth(240);
-        QVERIFY2(narrow > wide, qPrintable(QStringLiteral("%1 <= %2").arg(narrow).arg(wide)));
-        card.resize(260, 800);
-        QTRY_VERIFY(card.widget()->width() <= 260);
-        for (ArtifactBadge *badge : card.findChildren<ArtifactBadge *>()) {
-            const QRect inCard(badge->mapTo(content, QPoint(0, 0)), badge->size());
-            QVERIFY2(inCard.right() < content->width() || badge->width() > content->width() - 48,
-                     qPrintable(badge->artifact().name));
-        }
-    }
-
-    void editOpensTheEditor()
+    void chipsRevealTheirFileAndWrapWhenNarrowAndEditOpensTheEditor()
     {
         Skill *skill = directorySkill();
         QWidget window;
         auto *card = new SkillCardView(*m_state, m_cache, &window);
         card->setSkill(skill);
-        window.resize(500, 600);
-        card->resize(500, 600);
+        window.resize(700, 800);
+        card->resize(700, 800);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QSignalSpy reveal(card, &SkillCardView::revealRequested);
+        ArtifactBadge *chip = card->findChildren<ArtifactBadge *>().first();
+        QTest::mouseClick(chip, Qt::LeftButton);
+        QCOMPARE(reveal.count(), 1);
+        QCOMPARE(reveal.first().first().toString(), chip->artifact().path);
+
+        auto *content = card->widget();
+        const int wide = content->heightForWidth(700);
+        const int narrow = content->heightForWidth(240);
+        QVERIFY2(narrow > wide, qPrintable(QStringLiteral("%1 <= %2").arg(narrow).arg(wide)));
+        card->resize(260, 800);
+        QTRY_VERIFY(card->widget()->width() <= 260);
+        for (ArtifactBadge *badge : card->findChildren<ArtifactBadge *>()) {
+            const QRect inCard(badge->mapTo(content, QPoint(0, 0)), badge->size());
+            QVERIFY2(inCard.right() < content->width() || badge->width() > content->width() - 48,
+                     qPrintable(badge->artifact().name));
+        }
+
         QCOMPARE(m_state->detailViewMode(), DetailViewMode::Card);
         card->findChild<QAbstractButton *>("editButton")->click();
         QCOMPARE(m_state->detailViewMode(), DetailViewMode::Editor);
@@ -280,27 +265,37 @@ private Q_SLOTS:
         QCOMPARE(shown.contains(QChar(0x2026)), shown != path);
     }
 
-    void theBarShowsWhereTheSkillLives()
+    void theBarShowsWhereTheSkillLivesAndItsPickerSavesAtOnce()
     {
         Skill *skill = directorySkill();
         const QString home = QDir::homePath();
         skill->setInstalledPaths({skill->filePath(), home + "/.cursor/skills/notes/SKILL.md"});
         skill->setToolSources({ToolSource::Claude, ToolSource::Cursor});
-        SkillMetadataBar bar(context());
-        bar.setSkill(skill);
-        QCOMPARE(bar.findChildren<QLabel *>("harnessIcon").size(), 2);
-        const QStringList lines = bar.installedPathsText().split(u'\n');
+        QWidget window;
+        auto *bar = new SkillMetadataBar(context(), &window);
+        bar->setSkill(skill);
+        QCOMPARE(bar->findChildren<QLabel *>("harnessIcon").size(), 2);
+        const QStringList lines = bar->installedPathsText().split(u'\n');
         QCOMPARE(lines.size(), 2);
         QCOMPARE(lines.at(1), QStringLiteral("~/.cursor/skills/notes/SKILL.md"));
-        QCOMPARE(bar.findChild<QWidget *>("metadataHarnesses")->toolTip(), bar.installedPathsText());
-        QCOMPARE(bar.findChild<ClampedLabel *>("metadataPath")->toolTip(), bar.installedPathsText());
-        QCOMPARE(bar.findChild<QLabel *>("metadataSize")->text(), QStringLiteral("4 KB"));
-        QCOMPARE(bar.findChild<QLabel *>("metadataDate")->text(), QStringLiteral("2 hours ago"));
-    }
+        QCOMPARE(bar->findChild<QWidget *>("metadataHarnesses")->toolTip(), bar->installedPathsText());
+        QCOMPARE(bar->findChild<ClampedLabel *>("metadataPath")->toolTip(), bar->installedPathsText());
+        QCOMPARE(bar->findChild<QLabel *>("metadataSize")->text(), QStringLiteral("4 KB"));
+        QCOMPARE(bar->findChild<QLabel *>("metadataDate")->text(), QStringLiteral("2 hours ago"));
 
-    void thePickerTogglesMembershipAndSavesAtOnce()
-    {
-        Skill *skill = directorySkill();
+        window.resize(700, 60);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        // Without collections the picker says so.
+        bar->collectionsButton()->click();
+        QTRY_VERIFY(bar->collectionPicker()->isVisible());
+        QVERIFY(bar->collectionPicker()->rows().isEmpty());
+        QVERIFY(bar->collectionPicker()->isShowingEmptyText());
+        QCOMPARE(bar->collectionPicker()->findChild<QLabel *>("noCollectionsYet")->text(),
+                 QStringLiteral("No collections yet"));
+        bar->collectionPicker()->hide();
+        QTRY_VERIFY(!bar->collectionPicker()->wasJustClosed()); // a click right after closing does not reopen
+
         QString error;
         // Created out of name order: rows are not sorted by name.
         SkillCollection *work = createCollection(context(), "Work", "hammer", &error);
@@ -309,12 +304,6 @@ private Q_SLOTS:
         work->addSkill(skill);
         context().save();
 
-        QWidget window;
-        auto *bar = new SkillMetadataBar(context(), &window);
-        bar->setSkill(skill);
-        window.resize(700, 60);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
         bar->collectionsButton()->click();
         CollectionPicker *picker = bar->collectionPicker();
         QTRY_VERIFY(picker->isVisible());
@@ -353,20 +342,6 @@ private Q_SLOTS:
         QVERIFY2(m_container, qPrintable(error));
         QCOMPARE(context().collectionNamed("Work")->skills().size(), 1);
         QCOMPARE(context().collectionNamed("Archive")->skills().size(), 1);
-    }
-
-    void withoutCollectionsThePickerSaysSo()
-    {
-        Skill *skill = directorySkill();
-        SkillMetadataBar bar(context());
-        bar.setSkill(skill);
-        bar.collectionsButton()->click();
-        QTRY_VERIFY(bar.collectionPicker()->isVisible());
-        QVERIFY(bar.collectionPicker()->rows().isEmpty());
-        QVERIFY(bar.collectionPicker()->isShowingEmptyText());
-        QCOMPARE(bar.collectionPicker()->findChild<QLabel *>("noCollectionsYet")->text(),
-                 QStringLiteral("No collections yet"));
-        bar.collectionPicker()->hide();
     }
 };
 
