@@ -11,6 +11,7 @@
 #include "library/artifactcache.h"
 #include "library/modelcontainer.h"
 #include "library/modelcontext.h"
+#include "skillfiles.h"
 #include "testhome.h"
 
 #include <QLabel>
@@ -35,11 +36,8 @@ class TestDetailView final : public QObject
     Skill *addSkill(const QString &name, const QByteArray &text, const QString &content = QStringLiteral("Body."))
     {
         const QString path = m_home->path() + "/.claude/skills/" + name + "/SKILL.md";
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+        if (!TestFiles::writeBytes(path, text))
             return nullptr;
-        file.close();
         return context().insert(std::make_unique<Skill>(path, path, name, QStringLiteral("About ") + name, content,
                                                         Skill::Frontmatter{}, ToolSource::Claude, true, true,
                                                         QDateTime::currentDateTimeUtc(), text.size()));
@@ -67,97 +65,54 @@ private Q_SLOTS:
         m_home.reset();
     }
 
-    void theContentFollowsTheMode()
+    void theSwitchAndTheSharedModeChooseWhatIsShown()
     {
         Skill *skill = addSkill("review", "---\nname: review\n---\nRead the diff.\n");
         QVERIFY(skill);
         AppState state;
         SkillDetailView view(state, context(), m_artifacts);
         view.setSkill(skill);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
         QCOMPARE(state.detailViewMode(), DetailViewMode::Card);
         QCOMPARE(shownContent(view), view.card());
         QCOMPARE(view.metadataBar()->skill(), skill);
-        QCOMPARE(view.modeSwitch()->currentIndex(), 0);
+        SegmentedControl *modes = view.modeSwitch();
+        QCOMPARE(modes->currentIndex(), 0);
+        QCOMPARE(modes->toolTip(), QStringLiteral("Switch between card and editor view"));
+        QCOMPARE(modes->width(), 80);
+        QSignalSpy changed(&state, &AppState::detailViewModeChanged);
 
-        state.setDetailViewMode(DetailViewMode::Editor);
+        // Choosing the current mode writes nothing; the other one writes it once.
+        QTest::mouseClick(modes, Qt::LeftButton, {}, modes->segmentRect(0).center());
+        QCOMPARE(changed.size(), 0);
+        QTest::mouseClick(modes, Qt::LeftButton, {}, modes->segmentRect(1).center());
+        QCOMPARE(state.detailViewMode(), DetailViewMode::Editor);
+        QCOMPARE(changed.size(), 1);
         QCOMPARE(shownContent(view), view.editor());
-        QCOMPARE(view.modeSwitch()->currentIndex(), 1);
         QCOMPARE(view.editor()->text(), QStringLiteral("---\nname: review\n---\nRead the diff.\n"));
+        QVERIFY(view.editor()->textEditor()->hasFocus()); // ready to type
+        QTest::mouseClick(modes, Qt::LeftButton, {}, modes->segmentRect(1).center());
+        QCOMPARE(changed.size(), 1);
 
         // The mode is the shared state's, so it holds for the next skill too.
         Skill *other = addSkill("other", "Other text.");
         view.setSkill(other);
         QCOMPARE(shownContent(view), view.editor());
         QCOMPARE(view.editor()->text(), QStringLiteral("Other text."));
-    }
-
-    void theSwitchWritesTheModeButChoosingTheCurrentOneDoesNothing()
-    {
-        Skill *skill = addSkill("review", "Text.");
-        AppState state;
-        SkillDetailView view(state, context(), m_artifacts);
-        view.setSkill(skill);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
-        SegmentedControl *modes = view.modeSwitch();
-        QCOMPARE(modes->toolTip(), QStringLiteral("Switch between card and editor view"));
-        QCOMPARE(modes->width(), 80);
-        QSignalSpy changed(&state, &AppState::detailViewModeChanged);
-
-        QTest::mouseClick(modes, Qt::LeftButton, {}, modes->segmentRect(0).center());
-        QCOMPARE(changed.size(), 0);
-        QTest::mouseClick(modes, Qt::LeftButton, {}, modes->segmentRect(1).center());
-        QCOMPARE(state.detailViewMode(), DetailViewMode::Editor);
-        QCOMPARE(changed.size(), 1);
-        QVERIFY(view.editor()->textEditor()->hasFocus()); // ready to type
-        QTest::mouseClick(modes, Qt::LeftButton, {}, modes->segmentRect(1).center());
-        QCOMPARE(changed.size(), 1);
         QTest::mouseClick(modes, Qt::LeftButton, {}, modes->segmentRect(0).center());
         QCOMPARE(state.detailViewMode(), DetailViewMode::Card);
+        QCOMPARE(shownContent(view), view.card());
+        state.setDetailViewMode(DetailViewMode::Editor);
+        QCOMPARE(shownContent(view), view.editor());
+        QCOMPARE(modes->currentIndex(), 1);
     }
 
-    void theFavoriteToggleShowsAndSavesEachChange()
+    // The title, the reveal button and the favourite toggle in the header.
+    void theHeaderFollowsTheSkill()
     {
         Skill *skill = addSkill("review", "Text.");
         QVERIFY(context().save());
-        AppState state;
-        SkillDetailView view(state, context(), m_artifacts);
-        view.setSkill(skill);
-        connect(&view, &SkillDetailView::toggleFavoriteRequested, this,
-                [this](Skill *target) { toggleFavorite(context(), *target); });
-        QToolButton *favorite = view.favoriteButton();
-        QCOMPARE(favorite->toolTip(), QStringLiteral("Add to favorites"));
-        const QImage plain = favorite->icon().pixmap(16, 16).toImage();
-
-        favorite->click();
-        QVERIFY(skill->isFavorite());
-        QVERIFY(!context().hasChanges()); // saved at once
-        QCOMPARE(favorite->toolTip(), QStringLiteral("Remove from favorites"));
-        QVERIFY(favorite->icon().pixmap(16, 16).toImage() != plain);
-
-        favorite->click();
-        QVERIFY(!skill->isFavorite());
-        QVERIFY(!context().hasChanges());
-        QCOMPARE(favorite->toolTip(), QStringLiteral("Add to favorites"));
-        QCOMPARE(favorite->icon().pixmap(16, 16).toImage(), plain);
-    }
-
-    void theRevealButtonAsksForTheSkillsFile()
-    {
-        Skill *skill = addSkill("review", "Text.");
-        AppState state;
-        SkillDetailView view(state, context(), m_artifacts);
-        view.setSkill(skill);
-        QCOMPARE(view.revealButton()->toolTip(), QStringLiteral("Show in File Manager"));
-        QSignalSpy reveal(&view, &SkillDetailView::revealRequested);
-        view.revealButton()->click();
-        QCOMPARE(reveal.size(), 1);
-        QCOMPARE(reveal.first().first().value<Skill *>(), skill);
-    }
-
-    void theTitleIsTheNameAndFollowsRenames()
-    {
-        Skill *skill = addSkill("review", "Text.");
         AppState state;
         SkillDetailView view(state, context(), m_artifacts);
         view.resize(600, 400);
@@ -165,6 +120,30 @@ private Q_SLOTS:
         QCOMPARE(view.title(), QStringLiteral("review"));
         skill->setName(QStringLiteral("careful-review"));
         QCOMPARE(view.title(), QStringLiteral("careful-review"));
+
+        QCOMPARE(view.revealButton()->toolTip(), QStringLiteral("Show in File Manager"));
+        QSignalSpy reveal(&view, &SkillDetailView::revealRequested);
+        view.revealButton()->click();
+        QCOMPARE(reveal.size(), 1);
+        QCOMPARE(reveal.first().first().value<Skill *>(), skill);
+
+        // Each change of the favourite mark shows at once and is saved at once.
+        connect(&view, &SkillDetailView::toggleFavoriteRequested, this,
+                [this](Skill *target) { toggleFavorite(context(), *target); });
+        QToolButton *favorite = view.favoriteButton();
+        QCOMPARE(favorite->toolTip(), QStringLiteral("Add to favorites"));
+        const QImage plain = favorite->icon().pixmap(16, 16).toImage();
+        favorite->click();
+        QVERIFY(skill->isFavorite());
+        QVERIFY(!context().hasChanges());
+        QCOMPARE(favorite->toolTip(), QStringLiteral("Remove from favorites"));
+        QVERIFY(favorite->icon().pixmap(16, 16).toImage() != plain);
+        favorite->click();
+        QVERIFY(!skill->isFavorite());
+        QVERIFY(!context().hasChanges());
+        QCOMPARE(favorite->toolTip(), QStringLiteral("Add to favorites"));
+        QCOMPARE(favorite->icon().pixmap(16, 16).toImage(), plain);
+
         view.setSkill(nullptr);
         QCOMPARE(view.title(), QString());
     }
