@@ -185,7 +185,7 @@ private Q_SLOTS:
         QCOMPARE(list.rowCount(), 2);
     }
 
-    void aCollectionIsRenamedUnderTheSameRulesAndTheFilterFollows()
+    void aCollectionIsRenamedUnderTheSameRulesAndGetsANewIcon()
     {
         SkillCollection *work = addCollection("Work", "hammer");
         addCollection("Archive", "archivebox");
@@ -222,20 +222,15 @@ private Q_SLOTS:
         QCOMPARE(work->icon(), QStringLiteral("leaf"));
         QVERIFY(!context().hasChanges());
         QCOMPARE(m_state->sidebarFilter(), SidebarFilter::collection("Client work"));
-    }
 
-    void theIconMenuChangesTheIcon()
-    {
-        SkillCollection *work = addCollection("Work", "hammer");
-        SidebarView sidebar(*m_state, context());
-        QObject owner;
+        // The icon menu marks the current icon and changes only the icon.
         QAction *changeIcon = named(sidebar.collectionActions(work, &owner), "changeCollectionIcon");
         QVERIFY(changeIcon && changeIcon->menu());
         QCOMPARE(changeIcon->menu()->actions().size(), availableCollectionIcons().size());
-        QVERIFY(menuItem(changeIcon, "hammer")->isChecked());
+        QVERIFY(menuItem(changeIcon, "leaf")->isChecked());
         menuItem(changeIcon, "globe")->trigger();
         QCOMPARE(work->icon(), QStringLiteral("globe"));
-        QCOMPARE(work->name(), QStringLiteral("Work"));
+        QCOMPARE(work->name(), QStringLiteral("Client work"));
         QVERIFY(!context().hasChanges());
     }
 
@@ -250,6 +245,8 @@ private Q_SLOTS:
         auto *sidebar = new SidebarView(*m_state, context(), &window);
         window.show();
         QObject owner;
+        deleteCollection(context(), *addCollection("Later")); // another one: the filter stays
+        QCOMPARE(m_state->sidebarFilter(), SidebarFilter::collection("Work"));
 
         named(sidebar->collectionActions(work, &owner), "deleteCollection")->trigger();
         QMessageBox *question = sidebar->deleteConfirmation();
@@ -269,42 +266,31 @@ private Q_SLOTS:
         QVERIFY(skill->collections().isEmpty());
     }
 
-    void deletingAnotherCollectionLeavesTheFilterAlone()
-    {
-        addCollection("Work");
-        SkillCollection *later = addCollection("Later");
-        m_state->setSidebarFilter(SidebarFilter::collection("Work"));
-        SidebarView sidebar(*m_state, context());
-        deleteCollection(context(), *later);
-        QCOMPARE(m_state->sidebarFilter(), SidebarFilter::collection("Work"));
-    }
-
-    void collectionNamesAreTrimmedBeforeTheyAreCompared_data()
+    // Names typed or pasted are trimmed before they are compared with the others.
+    void createCollectionTrimsTheNameAndRefusesDuplicates_data()
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("kept");
-        QTest::newRow("spaces at either end go") << "  Work  " << "Work";
-        QTest::newRow("pasted line breaks become spaces") << "Client\r\nwork\n" << "Client work";
-        QTest::newRow("inner spaces stay") << "A  B" << "A  B";
-        QTest::newRow("spaces alone are no name") << " \t " << "";
+        QTest::addColumn<QString>("error");
+        QTest::newRow("spaces at either end go") << "  Reading  " << "Reading" << "";
+        QTest::newRow("pasted line breaks become spaces") << "Client\r\nwork\n" << "Client work" << "";
+        QTest::newRow("inner spaces stay") << "A  B" << "A  B" << "";
+        QTest::newRow("a trimmed duplicate is refused")
+            << " Work " << "" << "A collection named \"Work\" already exists.";
+        QTest::newRow("spaces alone are no name") << " \t " << "" << "A collection needs a name.";
     }
 
-    void collectionNamesAreTrimmedBeforeTheyAreCompared()
+    void createCollectionTrimsTheNameAndRefusesDuplicates()
     {
         QFETCH(QString, typed);
         QFETCH(QString, kept);
-        QCOMPARE(collectionNameFromInput(typed), kept);
-    }
-
-    void aTrimmedDuplicateIsRefused()
-    {
+        QFETCH(QString, error);
         addCollection("Work");
-        QString error;
-        QVERIFY(!createCollection(context(), " Work ", "folder", &error));
-        QCOMPARE(error, QStringLiteral("A collection named \"Work\" already exists."));
-        QVERIFY(!createCollection(context(), "   ", "folder", &error));
-        QCOMPARE(error, QStringLiteral("A collection needs a name."));
-        QCOMPARE(context().collections().size(), 1);
+        QString message;
+        SkillCollection *made = createCollection(context(), typed, "folder", &message);
+        QCOMPARE(made ? made->name() : QString(), kept);
+        QCOMPARE(message, error);
+        QCOMPARE(context().collections().size(), kept.isEmpty() ? 1 : 2);
     }
 };
 
