@@ -1,12 +1,11 @@
 #include "card/cardpresentation.h"
+#include "common/contrast.h"
 #include "common/palettecolors.h"
 #include "library/homepath.h"
 #include "testhome.h"
 
 #include <QApplication>
 #include <QtTest/QtTest>
-
-#include <cmath>
 
 using Category = SkillArtifact::Category;
 
@@ -37,20 +36,6 @@ QString lines(int from, int to, const QString &between = QStringLiteral("\n"))
     for (int i = from; i <= to; ++i)
         made.append(QStringLiteral("line %1").arg(i));
     return made.join(between);
-}
-
-// The relative luminance and contrast ratio of the web's accessibility guidelines.
-qreal luminance(const QColor &color)
-{
-    const auto channel = [](qreal c) { return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
-    return 0.2126 * channel(color.redF()) + 0.7152 * channel(color.greenF()) + 0.0722 * channel(color.blueF());
-}
-
-qreal contrastRatio(const QColor &a, const QColor &b)
-{
-    const qreal la = luminance(a);
-    const qreal lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 } // namespace
@@ -183,13 +168,9 @@ private Q_SLOTS:
         QFETCH(QPalette, palette);
         QFETCH(qreal, opacity);
         QFETCH(qreal, minimumContrast);
-        const QColor background = palette.color(QPalette::Base);
-        const QColor text = PaletteColors::lime(palette);
-        const auto over = [&](qreal fg, qreal bg) { return fg * opacity + bg * (1 - opacity); };
-        const QColor seen = QColor::fromRgbF(float(over(text.redF(), background.redF())),
-                                             float(over(text.greenF(), background.greenF())),
-                                             float(over(text.blueF(), background.blueF())));
-        const qreal contrast = contrastRatio(seen, background);
+        QColor text = PaletteColors::lime(palette);
+        text.setAlphaF(float(opacity));
+        const qreal contrast = Contrast::ratio(text, palette.color(QPalette::Base));
         QVERIFY2(contrast >= minimumContrast, qPrintable(QString::number(contrast)));
     }
 
