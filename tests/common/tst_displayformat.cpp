@@ -31,7 +31,6 @@ private Q_SLOTS:
         QTest::newRow("59 minutes 59 seconds before counts minutes")
             << now.addSecs(-3599) << now << "59 minutes ago";
         QTest::newRow("an hour before is 1 hour ago") << now.addSecs(-3600) << now << "1 hour ago";
-        QTest::newRow("two hours before") << now.addSecs(-7200) << now << "2 hours ago";
         QTest::newRow("23 hours before the day has not turned") << now.addSecs(-23 * 3600) << now
                                                                 << "23 hours ago";
         QTest::newRow("24 hours before is yesterday") << now.addDays(-1) << now << "yesterday";
@@ -40,12 +39,10 @@ private Q_SLOTS:
         QTest::newRow("six days before") << now.addDays(-6) << now << "6 days ago";
         QTest::newRow("seven days before is last week") << now.addDays(-7) << now << "last week";
         QTest::newRow("thirteen days before is still last week") << now.addDays(-13) << now << "last week";
-        QTest::newRow("three weeks before") << now.addDays(-21) << now << "3 weeks ago";
         QTest::newRow("a calendar month before is last month") << at("2025-02-15T12:00:00") << now
                                                                << "last month";
         QTest::newRow("a month less a minute is still weeks")
             << at("2025-02-15T12:01:00") << now << "3 weeks ago";
-        QTest::newRow("five months before") << at("2024-10-10T00:00:00") << now << "5 months ago";
         QTest::newRow("a year before is last year") << at("2024-03-15T12:00:00") << now << "last year";
         QTest::newRow("a year less a second is 11 months")
             << at("2024-03-15T12:00:01") << now << "11 months ago";
@@ -83,12 +80,10 @@ private Q_SLOTS:
         QTest::newRow("one byte is singular") << qint64(1) << "1 byte";
         QTest::newRow("999 bytes stay bytes") << qint64(999) << "999 bytes";
         QTest::newRow("1000 bytes are 1 KB, decimal not binary") << qint64(1000) << "1 KB";
-        QTest::newRow("4096 bytes are 4 KB") << qint64(4096) << "4 KB";
         QTest::newRow("kilobytes are whole") << qint64(1600) << "2 KB";
         QTest::newRow("just under a megabyte rounds up to the next unit") << qint64(999'999) << "1 MB";
         QTest::newRow("a megabyte has no trailing zero") << qint64(1'000'000) << "1 MB";
         QTest::newRow("megabytes keep one decimal") << qint64(1'234'567) << "1.2 MB";
-        QTest::newRow("five megabytes") << qint64(5'000'000) << "5 MB";
         QTest::newRow("gigabytes keep two decimals") << qint64(1'234'567'890) << "1.23 GB";
         QTest::newRow("trailing zeros of gigabytes go") << qint64(1'500'000'000) << "1.5 GB";
         QTest::newRow("terabytes") << qint64(2'000'000'000'000) << "2 TB";
