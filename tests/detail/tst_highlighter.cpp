@@ -13,23 +13,11 @@ namespace {
 
 QString describe(const TextStyle &style)
 {
+    // In the order TextFont lists them.
+    static const char *const fonts[] = {nullptr, "bold", "h1", "h2", "h3"};
     QStringList parts;
-    switch (style.font) {
-    case TextFont::Base:
-        break;
-    case TextFont::Bold:
-        parts.append(QStringLiteral("bold"));
-        break;
-    case TextFont::Heading1:
-        parts.append(QStringLiteral("h1"));
-        break;
-    case TextFont::Heading2:
-        parts.append(QStringLiteral("h2"));
-        break;
-    case TextFont::Heading3:
-        parts.append(QStringLiteral("h3"));
-        break;
-    }
+    if (const char *font = fonts[int(style.font)])
+        parts.append(QLatin1String(font));
     if (style.color == TextColor::Secondary)
         parts.append(QStringLiteral("secondary"));
     if (style.codeBackground)
