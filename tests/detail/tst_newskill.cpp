@@ -265,20 +265,7 @@ private Q_SLOTS:
         QCOMPARE(context().skills(), QList<Skill *>{skill});
     }
 
-    void sheetOffersEveryHarnessButCustom()
-    {
-        AppState state;
-        NewSkillSheet sheet(state, context());
-        auto *tool = sheet.findChild<QComboBox *>("tool");
-        QVERIFY(tool);
-        QStringList names;
-        for (int i = 0; i < tool->count(); ++i)
-            names.append(tool->itemText(i));
-        QCOMPARE(names, (QStringList{"Claude Code", "Cursor", "Windsurf", "Codex", "Copilot", "Aider", "Amp",
-                                     "Gemini CLI", "OpenCode", "All tools (shared folder)"}));
-    }
-
-    void sheetStartsAtTheHarnessChosenInTheSettings_data()
+    void sheetOffersEveryHarnessAndStartsAtTheOneInTheSettings_data()
     {
         QTest::addColumn<QVariant>("stored");
         QTest::addColumn<QString>("shown");
@@ -288,7 +275,7 @@ private Q_SLOTS:
         QTest::newRow("a value this version does not know") << QVariant("vim") << "Claude Code";
     }
 
-    void sheetStartsAtTheHarnessChosenInTheSettings()
+    void sheetOffersEveryHarnessAndStartsAtTheOneInTheSettings()
     {
         QFETCH(QVariant, stored);
         QFETCH(QString, shown);
@@ -299,8 +286,15 @@ private Q_SLOTS:
             settings.remove(QLatin1String(SettingsKeys::defaultTool));
         AppState state;
         NewSkillSheet sheet(state, context());
-        QCOMPARE(sheet.findChild<QComboBox *>("tool")->currentText(), shown);
+        auto *tool = sheet.findChild<QComboBox *>("tool");
+        QCOMPARE(tool->currentText(), shown);
         settings.remove(QLatin1String(SettingsKeys::defaultTool));
+        // Every harness but Custom is offered, whatever the start.
+        QStringList names;
+        for (int i = 0; i < tool->count(); ++i)
+            names.append(tool->itemText(i));
+        QCOMPARE(names, (QStringList{"Claude Code", "Cursor", "Windsurf", "Codex", "Copilot", "Aider", "Amp",
+                                     "Gemini CLI", "OpenCode", "All tools (shared folder)"}));
     }
 
     void sheetShowsTheFileItWillWrite_data()
@@ -342,13 +336,8 @@ private Q_SLOTS:
         // It follows the harness too.
         tool->setCurrentIndex(tool->findText("Cursor"));
         QCOMPARE(sheet.targetText().startsWith("~/.cursor/skills/"), !line.isEmpty());
-    }
 
-    void pastingLineBreaksIntoTheNameGivesSpaces()
-    {
-        AppState state;
-        NewSkillSheet sheet(state, context());
-        auto *name = sheet.findChild<QLineEdit *>("skillName");
+        // Line breaks pasted into the name become spaces.
         name->setText(QStringLiteral("Team\nRules"));
         QCOMPARE(name->text(), QStringLiteral("Team Rules"));
     }
