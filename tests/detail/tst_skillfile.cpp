@@ -193,35 +193,32 @@ private Q_SLOTS:
 
     void writingReplacesTheFileAndKeepsItsPermissions_data()
     {
-        QTest::addColumn<int>("mode");
-        QTest::newRow("read and write for the owner only") << 0600;
-        QTest::newRow("readable by the group") << 0640;
-        QTest::newRow("an executable file stays executable") << 0755;
+        QTest::addColumn<int>("mode"); // of the file replaced; -1: none yet
+        QTest::addColumn<int>("expected");
+        QTest::newRow("read and write for the owner only") << 0600 << 0600;
+        QTest::newRow("readable by the group") << 0640 << 0640;
+        QTest::newRow("an executable file stays executable") << 0755 << 0755;
+        QTest::newRow("a new file gets the usual permissions") << -1 << 0644;
     }
 
     void writingReplacesTheFileAndKeepsItsPermissions()
     {
         QFETCH(int, mode);
+        QFETCH(int, expected);
         const QString file = path("skill/SKILL.md");
-        QVERIFY(writeBytes(file, "old"));
-        QCOMPARE(::chmod(QFile::encodeName(file).constData(), mode_t(mode)), 0);
-        QString error;
-        QVERIFY2(writeSkillFile(file, "new text", &error), qPrintable(error));
-        QCOMPARE(TestFiles::readFile(file), QByteArray("new text"));
-        QCOMPARE(int(statOf(file).st_mode & 07777), mode);
-        QCOMPARE(strays(path("skill"), {"SKILL.md"}), QStringList());
-    }
-
-    void aNewFileGetsTheUsualPermissions()
-    {
-        const QString file = path("fresh/SKILL.md");
-        QVERIFY(QDir().mkpath(path("fresh")));
+        QVERIFY(QDir().mkpath(path("skill")));
+        if (mode >= 0) {
+            QVERIFY(writeBytes(file, "old"));
+            QCOMPARE(::chmod(QFile::encodeName(file).constData(), mode_t(mode)), 0);
+        }
         const mode_t mask = ::umask(022);
         QString error;
-        const bool written = writeSkillFile(file, "text", &error);
+        const bool written = writeSkillFile(file, "new text", &error);
         ::umask(mask);
         QVERIFY2(written, qPrintable(error));
-        QCOMPARE(int(statOf(file).st_mode & 07777), 0644);
+        QCOMPARE(TestFiles::readFile(file), QByteArray("new text"));
+        QCOMPARE(int(statOf(file).st_mode & 07777), expected);
+        QCOMPARE(strays(path("skill"), {"SKILL.md"}), QStringList());
     }
 
     // Harnesses share one skill through links: the edit must reach the shared
