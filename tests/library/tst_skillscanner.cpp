@@ -1,12 +1,8 @@
-#include "library/artifactcache.h"
 #include "library/fileproblems.h"
-#include "library/modelcontainer.h"
-#include "library/modelcontext.h"
-#include "library/settingskeys.h"
-#include "library/skill.h"
 #include "library/skillartifact.h"
 #include "library/skillcollection.h"
 #include "library/skillscanner.h"
+#include "libraryfixture.h"
 #include "skillfiles.h"
 #include "testhome.h"
 
@@ -24,55 +20,33 @@ class TestSkillScanner final : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_home;
-    std::unique_ptr<ModelContainer> m_container;
-    std::unique_ptr<ArtifactCache> m_artifacts;
+    std::unique_ptr<LibraryFixture> m_library;
     std::unique_ptr<SkillScanner> m_scanner;
 
-    QString home(const QString &relative) const { return m_home->path() + '/' + relative; }
-    ModelContext &context() const { return *m_container->mainContext(); }
+    QString home(const QString &relative) const { return m_library->home(relative); }
+    ModelContext &context() const { return m_library->context(); }
+    QStringList names() const { return m_library->names(); }
+    Skill *named(const QString &name) const { return m_library->named(name); }
 
-    QStringList names() const
+    // A full scan, then the prune that follows it, then the records it dropped deleted.
+    void scanAndPrune()
     {
-        QStringList list;
-        for (const Skill *skill : context().skills())
-            list.append(skill->name());
-        return list;
-    }
-
-    Skill *named(const QString &name) const
-    {
-        for (Skill *skill : context().skills()) {
-            if (skill->name() == name)
-                return skill;
-        }
-        return nullptr;
-    }
-
-    void setCustomScanPaths(const QStringList &paths)
-    {
-        QSettings settings;
-        settings.setValue(QLatin1String(SettingsKeys::customScanPaths), paths);
+        m_scanner->scanAll();
+        m_scanner->removeMissing();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
 private Q_SLOTS:
     void init()
     {
-        m_home = std::make_unique<QTemporaryDir>();
-        qputenv("HOME", QFile::encodeName(m_home->path()));
-        QString error;
-        m_container = ModelContainer::open(m_home->filePath("store/vesk.sqlite"), &error);
-        QVERIFY2(m_container, qPrintable(error));
-        m_artifacts = std::make_unique<ArtifactCache>();
-        m_scanner = std::make_unique<SkillScanner>(context(), *m_artifacts);
-        setCustomScanPaths({});
+        m_library = std::make_unique<LibraryFixture>();
+        m_scanner = std::make_unique<SkillScanner>(context(), m_library->artifacts());
     }
 
     void cleanup()
     {
         m_scanner.reset();
-        m_container.reset();
-        m_home.reset();
+        m_library.reset();
     }
 
     void aLocationRecordsOnlyItsSkillEntries_data()
@@ -107,9 +81,11 @@ private Q_SLOTS:
         QCOMPARE(actual, expected);
     }
 
-    void namesFallBackToTheFileOrFolder()
+    void namesFallBackToTheFileOrFolderAndFoldersListTheirFiles()
     {
         writeFile(home(".claude/skills/folder-skill/SKILL.md"), "no frontmatter");
+        writeFile(home(".claude/skills/folder-skill/scripts/run.py"), "print()");
+        writeFile(home(".claude/skills/folder-skill/config.json"), "{}");
         writeFile(home(".claude/skills/single.file.md"), "no frontmatter");
         writeFile(home(".codex/AGENTS.md"), "no heading here");
         writeFile(home(".codex/reviewer/AGENTS.md"), "intro\n# Code reviewer\n");
@@ -119,27 +95,46 @@ private Q_SLOTS:
         QVERIFY(named("Code reviewer")->isDirectory());
         QVERIFY(named("folder-skill")->isDirectory());
         QVERIFY(named("AGENTS")->isGlobal());
+
+        // A skill folder's other files are cached under its main file as found.
+        const ArtifactCache &artifacts = m_library->artifacts();
+        const QList<SkillArtifact> listed = artifacts.artifacts(home(".claude/skills/folder-skill/SKILL.md"));
+        QCOMPARE(listed.size(), 2);
+        QCOMPARE(listed.at(0).relativePath, QStringLiteral("config.json"));
+        QCOMPARE(listed.at(1).relativePath, QStringLiteral("scripts/run.py"));
+        QVERIFY(artifacts.artifacts(home(".claude/skills/single.file.md")).isEmpty());
     }
 
-    void oneFolderLinkedIntoTwoHarnessesIsOneRecord()
+    void aFolderLinkedIntoTwoHarnessesIsOneRecordUntilALinkGoes()
     {
         writeFile(home("shared/linked/SKILL.md"), skillText("linked"));
         QDir().mkpath(home(".claude/skills"));
         QDir().mkpath(home(".cursor/skills"));
         QVERIFY(QFile::link(home("shared/linked"), home(".claude/skills/linked")));
         QVERIFY(QFile::link(home("shared/linked"), home(".cursor/skills/linked")));
+        writeFile(home(".claude/skills/gone.md"), skillText("gone"));
         m_scanner->scanAll();
         m_scanner->scanAll(); // a second pass must not duplicate anything
 
-        QCOMPARE(context().skills().size(), 1);
-        const Skill *skill = context().skills().first();
+        QCOMPARE(names(), (QStringList{"gone", "linked"}));
+        const Skill *linked = named("linked");
         // Claude's folder is read by Copilot, Cursor and OpenCode as well.
-        QCOMPARE(skill->toolSources(), (QList<ToolSource>{ToolSource::Claude, ToolSource::Copilot,
-                                                          ToolSource::Cursor, ToolSource::OpenCode}));
-        QCOMPARE(skill->resolvedPath(), QFileInfo(home("shared/linked/SKILL.md")).canonicalFilePath());
-        QCOMPARE(skill->filePath(), home(".claude/skills/linked/SKILL.md"));
-        QCOMPARE(skill->installedPaths(),
+        QCOMPARE(linked->toolSources(), (QList<ToolSource>{ToolSource::Claude, ToolSource::Copilot,
+                                                           ToolSource::Cursor, ToolSource::OpenCode}));
+        QCOMPARE(linked->resolvedPath(), QFileInfo(home("shared/linked/SKILL.md")).canonicalFilePath());
+        QCOMPARE(linked->filePath(), home(".claude/skills/linked/SKILL.md"));
+        QCOMPARE(linked->installedPaths(),
                  (QStringList{home(".claude/skills/linked/SKILL.md"), home(".cursor/skills/linked/SKILL.md")}));
+
+        // Pruning drops the vanished path and the record left with none.
+        QVERIFY(QFile::remove(home(".claude/skills/gone.md")));
+        QVERIFY(QFile::remove(home(".claude/skills/linked")));
+        scanAndPrune();
+        QCOMPARE(names(), QStringList{"linked"});
+        QCOMPARE(linked->installedPaths(), QStringList{home(".cursor/skills/linked/SKILL.md")});
+        QCOMPARE(linked->filePath(), home(".cursor/skills/linked/SKILL.md"));
+        // Its harnesses follow the paths it keeps.
+        QCOMPARE(linked->toolSources(), QList<ToolSource>{ToolSource::Cursor});
     }
 
     void aFileSharedWithCodexEndsWithTheCodexReading()
@@ -164,7 +159,7 @@ private Q_SLOTS:
         writeFile(root + "/app/.cursor/rules/style.mdc", skillText("style"));
         writeFile(root + "/web/.config/amp/AGENTS.md", "# Amp notes\n");
         writeFile(root + "/README.md", skillText("not-a-project"));
-        setCustomScanPaths({root, home("missing-folder")});
+        LibraryFixture::setCustomScanPaths({root, home("missing-folder")});
         m_scanner->scanAll();
 
         QCOMPARE(names(), (QStringList{"Amp notes", "Copilot rules", "app-skill", "style"}));
@@ -175,94 +170,23 @@ private Q_SLOTS:
         QCOMPARE(named("Amp notes")->projectName(), std::optional<QString>("web"));
     }
 
-    void theSettingIsReadAfreshOnEveryScan()
-    {
-        writeFile(home("one/p/.claude/skills/first/SKILL.md"), skillText("first"));
-        writeFile(home("two/p/.claude/skills/second/SKILL.md"), skillText("second"));
-        m_scanner->scanAll();
-        QVERIFY(names().isEmpty());
-        setCustomScanPaths({home("one")});
-        m_scanner->scanAll();
-        QCOMPARE(names(), QStringList{"first"});
-        setCustomScanPaths({home("two")});
-        m_scanner->scanAll();
-        QCOMPARE(names(), (QStringList{"first", "second"}));
-    }
-
-    void pruningDropsVanishedPathsAndEmptyRecords()
-    {
-        writeFile(home("shared/both/SKILL.md"), skillText("both"));
-        QDir().mkpath(home(".claude/skills"));
-        QDir().mkpath(home(".cursor/skills"));
-        QVERIFY(QFile::link(home("shared/both"), home(".claude/skills/both")));
-        QVERIFY(QFile::link(home("shared/both"), home(".cursor/skills/both")));
-        writeFile(home(".claude/skills/gone.md"), skillText("gone"));
-        m_scanner->scanAll();
-        QCOMPARE(names(), (QStringList{"both", "gone"}));
-
-        QVERIFY(QFile::remove(home(".claude/skills/gone.md")));
-        QVERIFY(QFile::remove(home(".claude/skills/both")));
-        m_scanner->removeMissing();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-
-        QCOMPARE(names(), QStringList{"both"});
-        const Skill *both = named("both");
-        QCOMPARE(both->installedPaths(), QStringList{home(".cursor/skills/both/SKILL.md")});
-        QCOMPARE(both->filePath(), home(".cursor/skills/both/SKILL.md"));
-        // Its harnesses follow the paths it keeps.
-        QCOMPARE(both->toolSources(), QList<ToolSource>{ToolSource::Cursor});
-    }
-
-    void pruningDropsSkillsOfARemovedCustomDirectory()
+    void customScanDirectoriesAreReadAfreshAndPrunedWhenDropped()
     {
         writeFile(home("one/p/.claude/skills/first/SKILL.md"), skillText("first"));
         writeFile(home("two/p/.cursor/rules/second.mdc"), skillText("second"));
         writeFile(home(".claude/skills/global.md"), skillText("global"));
-        // Spelled as a hand-edited setting might: the prune must still recognise it.
-        setCustomScanPaths({home("one"), home("two/./")});
         m_scanner->scanAll();
-        m_scanner->removeMissing();
+        QCOMPARE(names(), QStringList{"global"});
+
+        // Spelled as a hand-edited setting might: the prune must still recognise it.
+        LibraryFixture::setCustomScanPaths({home("one"), home("two/./")});
+        scanAndPrune();
         QCOMPARE(names(), (QStringList{"first", "global", "second"}));
 
-        setCustomScanPaths({home("two")});
-        m_scanner->scanAll();
-        m_scanner->removeMissing();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        LibraryFixture::setCustomScanPaths({home("two")});
+        scanAndPrune();
         QCOMPARE(names(), (QStringList{"global", "second"}));
         QVERIFY(QFileInfo::exists(home("one/p/.claude/skills/first/SKILL.md"))); // files stay on disk
-    }
-
-    void userMarksSurviveRescans()
-    {
-        writeFile(home(".claude/skills/kept.md"), skillText("kept"));
-        m_scanner->scanAll();
-        Skill *kept = named("kept");
-        kept->setIsFavorite(true);
-        SkillCollection *work = context().insert(std::make_unique<SkillCollection>("Work", "folder", 0));
-        work->addSkill(kept);
-        QVERIFY(context().save());
-
-        writeFile(home(".claude/skills/kept.md"), skillText("kept", "New body."));
-        m_scanner->scanAll();
-        m_scanner->removeMissing();
-        QCOMPARE(context().skills().size(), 1);
-        QVERIFY(kept->isFavorite());
-        QCOMPARE(kept->collections(), QList<SkillCollection *>{work});
-        QCOMPARE(kept->content(), QStringLiteral("New body."));
-        QVERIFY(!context().hasChanges());
-    }
-
-    void unreadableFilesAreSkippedAndLeaveTheirRecord()
-    {
-        writeFile(home(".claude/skills/text.md"), skillText("text"));
-        writeFile(home(".claude/skills/binary.md"), QByteArray("---\nname: bad\n---\n\xff\xfe broken"));
-        m_scanner->scanAll();
-        QCOMPARE(names(), QStringList{"text"});
-
-        writeFile(home(".claude/skills/text.md"), QByteArray("---\nname: changed\n---\n\xc3\x28"));
-        m_scanner->scanAll();
-        QCOMPARE(names(), QStringList{"text"});
-        QCOMPARE(named("text")->content(), QStringLiteral("Body."));
     }
 
     void brokenLocationsAreSkippedSilently_data()
@@ -300,26 +224,12 @@ private Q_SLOTS:
         if (kind == "loop") {
             const Skill *looped = named("looped");
             QVERIFY(looped);
-            const QList<SkillArtifact> artifacts = m_artifacts->artifacts(looped->filePath());
+            const QList<SkillArtifact> artifacts = m_library->artifacts().artifacts(looped->filePath());
             QCOMPARE(artifacts.size(), 1);
             QCOMPARE(artifacts.first().relativePath, QStringLiteral("scripts/run.sh"));
         } else {
             QCOMPARE(context().skills().size(), 1);
         }
-    }
-
-    void directorySkillsFillTheArtifactCacheUnderTheirPathAsFound()
-    {
-        writeFile(home(".claude/skills/tools/SKILL.md"), skillText("tools"));
-        writeFile(home(".claude/skills/tools/scripts/run.py"), "print()");
-        writeFile(home(".claude/skills/tools/config.json"), "{}");
-        writeFile(home(".claude/skills/single.md"), skillText("single"));
-        m_scanner->scanAll();
-        const QList<SkillArtifact> artifacts = m_artifacts->artifacts(home(".claude/skills/tools/SKILL.md"));
-        QCOMPARE(artifacts.size(), 2);
-        QCOMPARE(artifacts.at(0).relativePath, QStringLiteral("config.json"));
-        QCOMPARE(artifacts.at(1).relativePath, QStringLiteral("scripts/run.py"));
-        QVERIFY(m_artifacts->artifacts(home(".claude/skills/single.md")).isEmpty());
     }
 
     void filesFoundButNotReadAreReported_data()
@@ -353,7 +263,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, reported);
         QFETCH(QString, reasonStart);
         writeFile(home(".claude/skills/fine/SKILL.md"), skillText("fine"));
-        const QByteArray target = QFile::encodeName(m_home->path()) + '/' + reported;
+        const QByteArray target = QFile::encodeName(m_library->home()) + '/' + reported;
         QDir().mkpath(QFile::decodeName(target.left(target.lastIndexOf('/'))));
         const auto writeBytes = [](const QByteArray &path, const char *text) {
             FILE *out = std::fopen(path.constData(), "w");
@@ -371,7 +281,7 @@ private Q_SLOTS:
             writeFile(QFile::decodeName(target), QByteArray("---\nname: bad\n---\n\xff\xfe broken"));
         } else if (kind == "project name") {
             QCOMPARE(::mkdir(target.constData(), 0700), 0);
-            setCustomScanPaths({home("code")});
+            LibraryFixture::setCustomScanPaths({home("code")});
         } else if (kind == "folder name") {
             QCOMPARE(::mkdir(target.constData(), 0700), 0);
             writeBytes(target + "/SKILL.md", "---\nname: cafe\n---\nBody.\n");
@@ -403,69 +313,46 @@ private Q_SLOTS:
         }
     }
 
-    void pruningKeepsPathsTheSystemCannotReach_data()
-    {
-        QTest::addColumn<QByteArray>("kind");
-        QTest::newRow("a skill folder replaced by a link loop") << QByteArray("loop");
-        QTest::newRow("a skill folder whose parent cannot be searched") << QByteArray("permissions");
-        QTest::newRow("a skill folder deleted") << QByteArray("deleted");
-    }
-    void pruningKeepsPathsTheSystemCannotReach()
-    {
-        QFETCH(QByteArray, kind);
-        if (kind == "permissions" && geteuid() == 0)
-            QSKIP("Permissions do not stop root from reaching a folder.");
-        writeFile(home(".claude/skills/kept/SKILL.md"), skillText("kept"));
-        m_scanner->scanAll();
-        Skill *kept = named("kept");
-        QVERIFY(kept);
-        kept->setIsFavorite(true);
-        SkillCollection *work = context().insert(std::make_unique<SkillCollection>("Work", "folder", 0));
-        work->addSkill(kept);
-        QVERIFY(context().save());
-
-        const QString folder = home(".claude/skills/kept");
-        if (kind == "loop") {
-            QVERIFY(QDir(folder).removeRecursively());
-            QVERIFY(QFile::link(folder, folder)); // stat() answers "too many levels of links"
-        } else if (kind == "permissions") {
-            QVERIFY(QFile::setPermissions(home(".claude/skills"), QFileDevice::Permissions()));
-        } else {
-            QVERIFY(QDir(folder).removeRecursively());
-        }
-        m_scanner->scanAll();
-        m_scanner->removeMissing();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        if (kind == "permissions")
-            QFile::setPermissions(home(".claude/skills"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-
-        if (kind == "deleted") {
-            QVERIFY(context().skills().isEmpty());
-            QVERIFY(work->skills().isEmpty());
-            return;
-        }
-        QCOMPARE(names(), QStringList{"kept"});
-        QVERIFY(kept->isFavorite());
-        QCOMPARE(work->skills(), QList<Skill *>{kept});
-    }
-
-    void aRenamedOrMovedSkillKeepsItsMarks_data()
+    // The user's marks (a favorite, a collection) on a skill, and what becomes of
+    // them, in memory and in the store, when its file changes on disk.
+    void marksFollowTheSkillThroughChangesOnDisk_data()
     {
         QTest::addColumn<QString>("from");
-        QTest::addColumn<QString>("to");
+        QTest::addColumn<QByteArray>("change");
+        QTest::addColumn<QString>("to"); // empty when no record should be left
         QTest::addColumn<bool>("keeps");
+        QTest::addColumn<QString>("body");
+        const QString kept = ".claude/skills/kept/SKILL.md";
+        QTest::newRow("a skill file edited in place keeps its marks and takes the new body")
+            << ".claude/skills/kept.md" << QByteArray("edit") << ".claude/skills/kept.md" << true << "New body.";
+        QTest::newRow("a skill file turned unreadable keeps its record and its last reading")
+            << ".claude/skills/kept.md" << QByteArray("garble") << ".claude/skills/kept.md" << true
+            << "Steps to follow.";
         QTest::newRow("a skill folder renamed keeps favorite and collections")
-            << ".claude/skills/old/SKILL.md" << ".claude/skills/new/SKILL.md" << true;
+            << ".claude/skills/old/SKILL.md" << QByteArray("move") << ".claude/skills/new/SKILL.md" << true
+            << "Steps to follow.";
         QTest::newRow("a skill file moved to another tool's folder keeps them")
-            << ".claude/skills/moved.md" << ".cursor/rules/moved.mdc" << true;
+            << ".claude/skills/moved.md" << QByteArray("move") << ".cursor/rules/moved.mdc" << true
+            << "Steps to follow.";
         QTest::newRow("a skill replaced by one with other contents does not take them")
-            << ".claude/skills/old/SKILL.md" << ".claude/skills/other/SKILL.md" << false;
+            << ".claude/skills/old/SKILL.md" << QByteArray("replace") << ".claude/skills/other/SKILL.md" << false
+            << "Other steps.";
+        QTest::newRow("a skill folder replaced by a link loop keeps its record")
+            << kept << QByteArray("loop") << kept << true << "Steps to follow.";
+        QTest::newRow("a skill folder whose parent cannot be searched keeps its record")
+            << kept << QByteArray("lock") << kept << true << "Steps to follow.";
+        QTest::newRow("a skill folder deleted takes its record and memberships along")
+            << kept << QByteArray("delete") << QString() << false << QString();
     }
-    void aRenamedOrMovedSkillKeepsItsMarks()
+    void marksFollowTheSkillThroughChangesOnDisk()
     {
         QFETCH(QString, from);
+        QFETCH(QByteArray, change);
         QFETCH(QString, to);
         QFETCH(bool, keeps);
+        QFETCH(QString, body);
+        if (change == "lock" && geteuid() == 0)
+            QSKIP("Permissions do not stop root from reaching a folder.");
         const QByteArray text = skillText("travels", "Steps to follow.");
         writeFile(home(from), text);
         m_scanner->scanAll();
@@ -476,29 +363,48 @@ private Q_SLOTS:
         work->addSkill(original);
         QVERIFY(context().save());
 
-        writeFile(home(to), keeps ? text : skillText("travels", "Other steps."));
-        QVERIFY(QFile::remove(home(from)));
-        m_scanner->scanAll();
-        m_scanner->removeMissing();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        const QString folder = QFileInfo(home(from)).path();
+        const QString parent = QFileInfo(folder).path();
+        if (change == "edit") {
+            writeFile(home(from), skillText("travels", "New body."));
+        } else if (change == "garble") {
+            writeFile(home(from), QByteArray("---\nname: changed\n---\n\xc3\x28"));
+        } else if (change == "move" || change == "replace") {
+            writeFile(home(to), change == "move" ? text : skillText("travels", "Other steps."));
+            QVERIFY(QFile::remove(home(from)));
+        } else if (change == "loop") {
+            QVERIFY(QDir(folder).removeRecursively());
+            QVERIFY(QFile::link(folder, folder)); // stat() answers "too many levels of links"
+        } else if (change == "lock") {
+            QVERIFY(QFile::setPermissions(parent, QFileDevice::Permissions()));
+        } else {
+            QVERIFY(QDir(folder).removeRecursively());
+        }
+        scanAndPrune();
+        if (change == "lock")
+            QFile::setPermissions(parent, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
-        QCOMPARE(context().skills().size(), 1);
-        Skill *successor = context().skills().first();
-        QCOMPARE(successor->filePath(), home(to));
-        QCOMPARE(successor->isFavorite(), keeps);
-        QCOMPARE(work->skills(), keeps ? QList<Skill *>{successor} : QList<Skill *>{});
-        QVERIFY(context().save());
+        QVERIFY(!context().hasChanges()); // the scan saved what it did
+        if (to.isEmpty()) {
+            QVERIFY(context().skills().isEmpty());
+            QVERIFY(work->skills().isEmpty());
+        } else {
+            QCOMPARE(context().skills().size(), 1);
+            Skill *successor = context().skills().first();
+            QCOMPARE(successor->name(), QStringLiteral("travels"));
+            QCOMPARE(successor->filePath(), home(to));
+            QCOMPARE(successor->content(), body);
+            QCOMPARE(successor->isFavorite(), keeps);
+            QCOMPARE(work->skills(), keeps ? QList<Skill *>{successor} : QList<Skill *>{});
+        }
 
         // What was handed over is in the store, not just in memory.
-        QString error;
         m_scanner.reset();
-        m_container.reset();
-        m_container = ModelContainer::open(m_home->filePath("store/vesk.sqlite"), &error);
-        QVERIFY2(m_container, qPrintable(error));
-        QCOMPARE(context().skills().size(), 1);
-        QCOMPARE(context().skills().first()->isFavorite(), keeps);
+        m_library->openStore();
+        QCOMPARE(context().skills().size(), to.isEmpty() ? 0 : 1);
         QCOMPARE(context().collections().first()->skills().size(), keeps ? 1 : 0);
-        m_scanner = std::make_unique<SkillScanner>(context(), *m_artifacts);
+        if (keeps)
+            QVERIFY(context().skills().first()->isFavorite());
     }
 };
 
