@@ -1,10 +1,6 @@
-#include "library/artifactcache.h"
 #include "library/changecoalescer.h"
 #include "library/librarydiscovery.h"
-#include "library/modelcontainer.h"
-#include "library/modelcontext.h"
-#include "library/settingskeys.h"
-#include "library/skill.h"
+#include "libraryfixture.h"
 #include "skillfiles.h"
 #include "testhome.h"
 
@@ -24,22 +20,11 @@ class TestLibraryDiscovery final : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_home;
-    std::unique_ptr<ModelContainer> m_store;
-    ArtifactCache m_artifacts;
+    std::unique_ptr<LibraryFixture> m_library;
     std::unique_ptr<LibraryDiscovery> m_discovery;
 
-    QString home(const QString &relative) const { return m_home->path() + '/' + relative; }
-    ModelContext &context() const { return *m_store->mainContext(); }
-
-    Skill *named(const QString &name) const
-    {
-        for (Skill *skill : context().skills()) {
-            if (skill->name() == name)
-                return skill;
-        }
-        return nullptr;
-    }
+    QString home(const QString &relative) const { return m_library->home(relative); }
+    Skill *named(const QString &name) const { return m_library->named(name); }
 
     void startAndWaitForTheFirstScan()
     {
@@ -60,13 +45,8 @@ class TestLibraryDiscovery final : public QObject
 private Q_SLOTS:
     void init()
     {
-        m_home = std::make_unique<QTemporaryDir>();
-        qputenv("HOME", QFile::encodeName(m_home->path()));
-        QSettings().remove(QLatin1String(SettingsKeys::customScanPaths));
-        QString error;
-        m_store = ModelContainer::open(m_home->filePath("store/vesk.sqlite"), &error);
-        QVERIFY2(m_store, qPrintable(error));
-        m_discovery = std::make_unique<LibraryDiscovery>(context(), m_artifacts);
+        m_library = std::make_unique<LibraryFixture>();
+        m_discovery = std::make_unique<LibraryDiscovery>(m_library->context(), m_library->artifacts());
         writeFile(home(".claude/skills/existing/SKILL.md"), skillText("existing"));
         writeFile(home(".claude/skills/existing/scripts/run.sh"), "echo\n");
         writeFile(home(".cursor/rules/style.mdc"), "---\ndescription: style\n---\nTabs.\n");
@@ -75,10 +55,10 @@ private Q_SLOTS:
     void cleanup()
     {
         m_discovery.reset();
-        m_store.reset();
+        m_library.reset();
     }
 
-    void aSkillEditedInPlaceIsReadAgain()
+    void changesInsideAWatchedSkillAreFollowed()
     {
         startAndWaitForTheFirstScan();
         QCOMPARE(named("existing")->content(), QStringLiteral("Body."));
@@ -90,14 +70,11 @@ private Q_SLOTS:
         // Only the edited file was read: the scans looked at one entry each.
         waitUntilIdle();
         QCOMPARE(m_discovery->pipeline().statistics().filesRead, 1);
-    }
 
-    void aScriptAddedToASkillFolderShowsUp()
-    {
-        startAndWaitForTheFirstScan();
+        // A script added to the skill's folder shows up among its files.
         writeFile(home(".claude/skills/existing/scripts/new.py"), "print(1)\n");
         const auto hasNewScript = [&] {
-            for (const SkillArtifact &artifact : m_artifacts.artifacts(home(".claude/skills/existing/SKILL.md"))) {
+            for (const SkillArtifact &artifact : m_library->artifacts().artifacts(home(".claude/skills/existing/SKILL.md"))) {
                 if (artifact.relativePath == QLatin1String("scripts/new.py"))
                     return true;
             }
@@ -136,7 +113,7 @@ private Q_SLOTS:
     void aNewProjectInACustomScanDirectoryIsFound()
     {
         QDir().mkpath(home("code/old"));
-        QSettings().setValue(QLatin1String(SettingsKeys::customScanPaths), QStringList{home("code")});
+        LibraryFixture::setCustomScanPaths({home("code")});
         startAndWaitForTheFirstScan();
         writeFile(home("code/fresh/.claude/skills/tool/SKILL.md"), skillText("project tool"));
         QTRY_VERIFY_WITH_TIMEOUT(named("project tool"), kTimeoutMs);
@@ -160,7 +137,7 @@ private Q_SLOTS:
             const QString name = QStringLiteral("burst-%1").arg(i, 3, 10, QLatin1Char('0'));
             QVERIFY(QFile::rename(home("staging/") + name, home(".claude/skills/") + name));
         }
-        QTRY_COMPARE_WITH_TIMEOUT(context().skills().size(), qsizetype(102), kTimeoutMs);
+        QTRY_COMPARE_WITH_TIMEOUT(m_library->context().skills().size(), qsizetype(102), kTimeoutMs);
         waitUntilIdle();
         QVERIFY2(scans() - before <= 2, qPrintable(QString::number(scans() - before)));
     }
