@@ -1,10 +1,6 @@
-#include "library/artifactcache.h"
-#include "library/modelcontainer.h"
-#include "library/modelcontext.h"
-#include "library/settingskeys.h"
-#include "library/skill.h"
 #include "library/skilllocations.h"
 #include "library/skillscanner.h"
+#include "libraryfixture.h"
 #include "skillfiles.h"
 #include "testhome.h"
 
@@ -134,27 +130,20 @@ class TestSkillLocations final : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<LibraryFixture> m_library;
 
-    QString home(const QString &relative = QString()) const
-    {
-        return relative.isEmpty() ? m_home->path() : m_home->path() + u'/' + relative;
-    }
+    QString home(const QString &relative = QString()) const { return m_library->home(relative); }
+    ModelContext &context() const { return m_library->context(); }
+    void scan() { SkillScanner(context(), m_library->artifacts()).scanAll(); }
 
 private Q_SLOTS:
     void init()
     {
-        m_home = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_home->isValid());
-        qputenv("HOME", QFile::encodeName(m_home->path()));
-        QSettings().setValue(QLatin1String(SettingsKeys::customScanPaths), QStringList{home("code")});
+        m_library = std::make_unique<LibraryFixture>();
+        LibraryFixture::setCustomScanPaths({home("code")});
     }
 
-    void cleanup()
-    {
-        QSettings().remove(QLatin1String(SettingsKeys::customScanPaths));
-        m_home.reset();
-    }
+    void cleanup() { m_library.reset(); }
 
     void everyLocationIsPlacedOnceBelow()
     {
@@ -182,14 +171,9 @@ private Q_SLOTS:
         const Placement &placement = placements[index];
         const QString path = placement.base == Home ? home(placement.file) : home("code/app/") + placement.file;
         writeFile(path, "---\nname: placed\ndescription: one skill\n---\n# Placed\n");
+        scan();
 
-        QString error;
-        const auto container = ModelContainer::open(home("store/vesk.sqlite"), &error);
-        QVERIFY2(container, qPrintable(error));
-        ArtifactCache artifacts;
-        SkillScanner(*container->mainContext(), artifacts).scanAll();
-
-        const QList<Skill *> skills = container->mainContext()->skills();
+        const QList<Skill *> skills = context().skills();
         QCOMPARE(skills.size(), 1);
         const Skill *skill = skills.first();
         QCOMPARE(skill->installedPaths(), QStringList{path});
@@ -245,37 +229,20 @@ private Q_SLOTS:
         QCOMPARE(SkillLocations::projectFolderOf(path, home()).value_or(QString()), project);
     }
 
-    void readersOfSeveralPathsAreTheirUnion()
+    void severalPathsGiveTheUnionOfReadersAndANoteForEachLegacyOne()
     {
         const QStringList paths{home(".claude/skills/s/SKILL.md"), home(".gemini/skills/s/SKILL.md")};
         QCOMPARE(readersText(SkillLocations::readersOf(paths, home())), QStringLiteral("claude,copilot,cursor,gemini,opencode"));
         QVERIFY(SkillLocations::readersOf({}, home()).isEmpty());
-    }
 
-    void legacyNotesNameOnlyTheLegacyPaths()
-    {
-        const QStringList paths{home(".cursor/skills/s/SKILL.md"), home(".cursor/rules/r.mdc"),
-                                home(".windsurf/rules/w.md")};
-        const QList<LegacyNote> notes = SkillLocations::legacyNotes(paths, home());
+        const QStringList someLegacy{home(".cursor/skills/s/SKILL.md"), home(".cursor/rules/r.mdc"),
+                                     home(".windsurf/rules/w.md")};
+        const QList<LegacyNote> notes = SkillLocations::legacyNotes(someLegacy, home());
         QCOMPARE(notes.size(), 2);
         QCOMPARE(notes.at(0).path, home(".cursor/rules/r.mdc"));
         QCOMPARE(notes.at(0).tool, ToolSource::Cursor);
         QCOMPARE(notes.at(0).text, QStringLiteral("Cursor no longer reads this folder"));
         QCOMPARE(notes.at(1).text, QStringLiteral("Windsurf no longer reads this folder"));
-    }
-
-    void codexsOwnSkillsStayOut()
-    {
-        writeFile(home(".codex/skills/.system/skill-creator/SKILL.md"), "---\nname: skill-creator\n---\n");
-        writeFile(home(".codex/skills/mine/SKILL.md"), "---\nname: mine\n---\n");
-        QString error;
-        const auto container = ModelContainer::open(home("store/vesk.sqlite"), &error);
-        QVERIFY2(container, qPrintable(error));
-        ArtifactCache artifacts;
-        SkillScanner(*container->mainContext(), artifacts).scanAll();
-        const QList<Skill *> skills = container->mainContext()->skills();
-        QCOMPARE(skills.size(), 1);
-        QCOMPARE(skills.first()->name(), QStringLiteral("mine"));
     }
 
     // Records stored before the table changed carry the harnesses of the old one;
@@ -302,7 +269,7 @@ private Q_SLOTS:
         QFETCH(QStringList, paths);
         QFETCH(QString, stored);
         QFETCH(QString, afterScan);
-        QSettings().remove(QLatin1String(SettingsKeys::customScanPaths));
+        LibraryFixture::setCustomScanPaths({});
         QStringList absolute;
         for (const QString &path : paths)
             absolute.append(home(path));
@@ -312,28 +279,19 @@ private Q_SLOTS:
             QDir().mkpath(QFileInfo(folder).path());
             QVERIFY(QFile::link(QFileInfo(absolute.first()).path(), folder));
         }
-        const QString store = home("store/vesk.sqlite");
-        {
-            QString error;
-            const auto container = ModelContainer::open(store, &error);
-            QVERIFY2(container, qPrintable(error));
-            auto skill = std::make_unique<Skill>(absolute.first(), absolute.first(), "stored", "", "",
-                                                 Skill::Frontmatter(), ToolSource::Custom, true, true,
-                                                 QDateTime::currentDateTimeUtc(), 0);
-            skill->setToolSourcesRaw(stored);
-            skill->setInstalledPaths(absolute);
-            QVERIFY(container->mainContext()->insert(std::move(skill)));
-            QVERIFY(container->mainContext()->save());
-        }
-        QString error;
-        const auto container = ModelContainer::open(store, &error);
-        QVERIFY2(container, qPrintable(error));
-        QCOMPARE(container->mainContext()->skills().first()->toolSourcesRaw(), stored);
-        ArtifactCache artifacts;
-        SkillScanner(*container->mainContext(), artifacts).scanAll();
-        QCOMPARE(container->mainContext()->skills().size(), 1);
-        QCOMPARE(container->mainContext()->skills().first()->toolSourcesRaw(), afterScan);
-        QVERIFY(!container->mainContext()->hasChanges()); // and it is saved
+        auto skill = std::make_unique<Skill>(absolute.first(), absolute.first(), "stored", "", "",
+                                             Skill::Frontmatter(), ToolSource::Custom, true, true,
+                                             QDateTime::currentDateTimeUtc(), 0);
+        skill->setToolSourcesRaw(stored);
+        skill->setInstalledPaths(absolute);
+        QVERIFY(context().insert(std::move(skill)));
+        QVERIFY(context().save());
+        m_library->openStore();
+        QCOMPARE(context().skills().first()->toolSourcesRaw(), stored);
+        scan();
+        QCOMPARE(context().skills().size(), 1);
+        QCOMPARE(context().skills().first()->toolSourcesRaw(), afterScan);
+        QVERIFY(!context().hasChanges()); // and it is saved
     }
 
     void theWatchCoversEveryHomeLocationOnce()
