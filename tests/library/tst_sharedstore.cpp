@@ -2,7 +2,6 @@
 #include "library/modelcontext.h"
 #include "library/skill.h"
 #include "library/skillcollection.h"
-#include "library/storerows.h"
 #include "smallfilesystem.h"
 #include "sidesql.h"
 #include "testhome.h"
@@ -167,21 +166,27 @@ private Q_SLOTS:
         QVERIFY(ours.save());
         QVERIFY(theirs.refresh());
 
-        ours.skillWithResolvedPath("/x.md")->setIsFavorite(true); // not saved yet
+        // A field changed here only keeps this process's value, one changed there
+        // only takes the other's, one changed on both sides keeps this process's,
+        // and harnesses changed on both sides are united.
+        Skill *here = ours.skillWithResolvedPath("/x.md");
+        here->setIsFavorite(true); // not saved yet
+        here->setName("named here");
         Skill *there = theirs.skillWithResolvedPath("/x.md");
         there->setContent("edited elsewhere");
+        there->setName("named there");
         there->addInstallation("/elsewhere/x.md", ToolSource::Cursor);
         QVERIFY(theirs.save());
-        ours.skillWithResolvedPath("/x.md")->addInstallation("/here/x.md", ToolSource::Codex);
+        here->addInstallation("/here/x.md", ToolSource::Codex);
 
         QVERIFY(ours.save());
-        const Skill *here = ours.skillWithResolvedPath("/x.md");
         QVERIFY(here->isFavorite());
+        QCOMPARE(here->name(), QStringLiteral("named here"));
         QCOMPARE(here->content(), QStringLiteral("edited elsewhere"));
         QCOMPARE(here->toolSources(), (QList<ToolSource>{ToolSource::Claude, ToolSource::Codex, ToolSource::Cursor}));
         QCOMPARE(here->installedPaths().size(), 3);
-        QCOMPARE(sqlOnSide(m_path, "SELECT isFavorite || content || toolSourcesRaw FROM skill"),
-                 QStringLiteral("1edited elsewhereclaude,codex,cursor"));
+        QCOMPARE(sqlOnSide(m_path, "SELECT count(*) || isFavorite || name || content || toolSourcesRaw FROM skill"),
+                 QStringLiteral("11named hereedited elsewhereclaude,codex,cursor"));
     }
 
     void aRowDeletedElsewhereKeepsWhatThisProcessChanged()
@@ -210,7 +215,7 @@ private Q_SLOTS:
         verifyIntegrity(m_path);
     }
 
-    void membershipsEditedInBothProcessesAreAllKept()
+    void collectionEditsInBothProcessesAreUnited()
     {
         auto window = open();
         auto other = open();
@@ -223,40 +228,28 @@ private Q_SLOTS:
         QVERIFY(ours.save());
         QVERIFY(theirs.refresh());
 
+        // Memberships added and removed on either side are all kept.
         work->addSkill(ours.skillWithResolvedPath("/a.md"));
         theirs.collectionNamed("Work")->addSkill(theirs.skillWithResolvedPath("/b.md"));
         theirs.collectionNamed("Work")->removeSkill(theirs.skillWithResolvedPath("/c.md"));
         QVERIFY(theirs.save());
         QVERIFY(ours.save());
         QVERIFY(theirs.refresh());
-
         QCOMPARE(memberNames(work), (QStringList{"a", "b"}));
         QCOMPARE(memberNames(theirs.collectionNamed("Work")), (QStringList{"a", "b"}));
-    }
 
-    void collectionsOfOneNameMadeInTwoProcessesBecomeOne()
-    {
-        auto window = open();
-        auto other = open();
-        ModelContext &ours = *window->mainContext();
-        ModelContext &theirs = *other->mainContext();
-        ours.insert(makeSkill("a", "/a.md"));
-        ours.insert(makeSkill("b", "/b.md"));
-        QVERIFY(ours.save());
-        QVERIFY(theirs.refresh());
-
-        SkillCollection *mine = ours.insert(std::make_unique<SkillCollection>("Work", "folder", 0));
+        // Collections of one name made on both sides become one.
+        SkillCollection *mine = ours.insert(std::make_unique<SkillCollection>("Later", "folder", 1));
         mine->addSkill(ours.skillWithResolvedPath("/a.md"));
-        theirs.insert(std::make_unique<SkillCollection>("Work", "star", 0))->addSkill(theirs.skillWithResolvedPath("/b.md"));
+        theirs.insert(std::make_unique<SkillCollection>("Later", "star", 1))->addSkill(theirs.skillWithResolvedPath("/b.md"));
         QVERIFY(theirs.save());
         QString error;
         QVERIFY2(ours.save(&error), qPrintable(error));
-
-        QCOMPARE(ours.collections(), QList<SkillCollection *>{mine});
+        QCOMPARE(ours.collections(), (QList<SkillCollection *>{work, mine}));
         QCOMPARE(mine->icon(), QStringLiteral("star"));
         QCOMPARE(memberNames(mine), (QStringList{"a", "b"}));
-        QCOMPARE(sqlOnSide(m_path, "SELECT count(*) FROM skill_collection"), QStringLiteral("1"));
-        QCOMPARE(sqlOnSide(m_path, "SELECT count(*) FROM collection_membership"), QStringLiteral("2"));
+        QCOMPARE(sqlOnSide(m_path, "SELECT count(*) FROM skill_collection"), QStringLiteral("2"));
+        QCOMPARE(sqlOnSide(m_path, "SELECT count(*) FROM collection_membership"), QStringLiteral("4"));
     }
 
     void aChangeTheStoreRefusesIsSetAsideAndTheRestIsSaved()
@@ -311,12 +304,14 @@ private Q_SLOTS:
         QCOMPARE(failed.count(), 1);
         QCOMPARE(ours.lastSaveError(), error);
         QVERIFY(ours.hasChanges());
+        QCOMPARE(ours.skills().first()->persistentId(), 0);
         sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
         sqlite3_close(holder);
 
         QVERIFY(ours.save());
         QCOMPARE(recovered.count(), 1);
         QVERIFY(ours.lastSaveError().isEmpty());
+        QVERIFY(!ours.hasChanges());
         QCOMPARE(sqlOnSide(m_path, "SELECT name FROM skill"), QStringLiteral("a"));
     }
 
@@ -351,46 +346,6 @@ private Q_SLOTS:
         QVERIFY2(ours.save(&error), qPrintable(error));
         QCOMPARE(sqlOnSide(path, "SELECT count(*) FROM skill"), QStringLiteral("11"));
         verifyIntegrity(path);
-    }
-
-    void rowsMergeFieldByField_data()
-    {
-        QTest::addColumn<QString>("field");
-        QTest::addColumn<bool>("oursChanged");
-        QTest::addColumn<bool>("theirsChanged");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("a field changed here keeps this process's value") << "name" << true << false << "ours";
-        QTest::newRow("a field changed there takes the other process's value") << "name" << false << true << "theirs";
-        QTest::newRow("a field changed on both sides keeps this process's value") << "name" << true << true << "ours";
-        QTest::newRow("harnesses changed on both sides are united") << "tools" << true << true << "claude,codex,cursor";
-        QTest::newRow("harnesses changed there only are taken") << "tools" << false << true << "claude,cursor";
-    }
-    void rowsMergeFieldByField()
-    {
-        QFETCH(QString, field);
-        QFETCH(bool, oursChanged);
-        QFETCH(bool, theirsChanged);
-        QFETCH(QString, expected);
-        SkillRow stored;
-        stored.id = 4;
-        stored.name = "stored";
-        stored.toolSourcesRaw = "claude";
-        SkillRow ours = stored;
-        SkillRow theirs = stored;
-        if (field == "name") {
-            if (oursChanged)
-                ours.name = "ours";
-            if (theirsChanged)
-                theirs.name = "theirs";
-        } else {
-            if (oursChanged)
-                ours.toolSourcesRaw = "claude,codex";
-            if (theirsChanged)
-                theirs.toolSourcesRaw = "claude,cursor";
-        }
-        const SkillRow merged = StoreRows::mergeSkill(stored, ours, theirs);
-        QCOMPARE(field == "name" ? merged.name : merged.toolSourcesRaw, expected);
-        QCOMPARE(merged.id, 4);
     }
 };
 
