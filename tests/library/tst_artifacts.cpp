@@ -1,6 +1,7 @@
 #include "library/artifactcache.h"
 #include "library/skillartifact.h"
 
+#include "skillfiles.h"
 #include "testhome.h"
 
 #include <QDir>
@@ -24,10 +25,7 @@ bool createEntries(const QString &root, const QStringList &entries)
 {
     for (const QString &entry : entries) {
         const QString path = root + u'/' + entry;
-        if (!QDir().mkpath(entry.endsWith(u'/') ? path : QFileInfo(path).absolutePath()))
-            return false;
-        QFile file(path);
-        if (!entry.endsWith(u'/') && (!file.open(QIODevice::WriteOnly) || file.write("x\n") != 2))
+        if (!(entry.endsWith(u'/') ? QDir().mkpath(path) : TestFiles::writeBytes(path, "x\n")))
             return false;
     }
     return true;
@@ -185,27 +183,20 @@ private Q_SLOTS:
         QCOMPARE(listedPaths(dir.filePath(QStringLiteral("SKILL.md"))), QStringList{"open/visible.txt"});
     }
 
-    void cacheKeepsTheLatestListingOfEachSkill()
+    void cacheKeepsTheLatestListingOfEachSkillUnderConcurrentUse()
     {
-        const QList<SkillArtifact> first(1);
-        const QList<SkillArtifact> second(2);
-        const QString a = QStringLiteral("/a/SKILL.md");
-        const QString b = QStringLiteral("/b/SKILL.md");
-        ArtifactCache cache;
-        QVERIFY(cache.artifacts(a).isEmpty());
-        cache.setArtifacts(first, a);
-        cache.setArtifacts(first, b);
-        cache.setArtifacts(second, a);
-        QCOMPARE(cache.artifacts(a), second);
-        QCOMPARE(cache.artifacts(b), first);
-    }
-
-    void cacheSurvivesConcurrentUse()
-    {
-        // All threads hammer one entry, which without locking is all but certain to crash.
         const QList<SkillArtifact> listing(3);
         const QString key = QStringLiteral("/skills/a/SKILL.md");
+        const QString other = QStringLiteral("/skills/b/SKILL.md");
         ArtifactCache cache;
+        QVERIFY(cache.artifacts(key).isEmpty());
+        cache.setArtifacts(listing, key);
+        cache.setArtifacts(listing.first(1), other);
+        cache.setArtifacts(listing.first(2), key);
+        QCOMPARE(cache.artifacts(key), listing.first(2));
+        QCOMPARE(cache.artifacts(other), listing.first(1));
+
+        // All threads hammer one entry, which without locking is all but certain to crash.
         QAtomicInt torn = 0;
         QList<QThread *> threads;
         for (int t = 0; t < 4; ++t) {

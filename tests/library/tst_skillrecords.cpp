@@ -52,13 +52,6 @@ private Q_SLOTS:
         QCOMPARE(skill->toolSources(), expected);
     }
 
-    void toolSourcesWriteIsSortedAndDistinct()
-    {
-        const auto skill = makeSkill();
-        skill->setToolSources({ToolSource::Cursor, ToolSource::Claude, ToolSource::Cursor});
-        QCOMPARE(skill->toolSourcesRaw(), QStringLiteral("claude,cursor"));
-    }
-
     void installedPathsFallBackToFilePath_data()
     {
         QTest::addColumn<std::optional<QByteArray>>("data");
@@ -78,21 +71,19 @@ private Q_SLOTS:
         QCOMPARE(skill->toolSourcesRaw(), QStringLiteral("claude,cursor"));
     }
 
-    void addingAKnownInstallationChangesNothing()
+    void writesAreSortedAndDistinctAndAKnownInstallationChangesNothing()
     {
         const auto skill = makeSkill();
-        QSignalSpy paths(skill.get(), &Skill::installedPathsDataChanged);
-        QSignalSpy tools(skill.get(), &Skill::toolSourcesRawChanged);
-        skill->addInstallation(skill->filePath(), ToolSource::Claude);
-        QCOMPARE(paths.count(), 0);
-        QCOMPARE(tools.count(), 0);
-    }
-
-    void installedPathsWriteDropsDuplicates()
-    {
-        const auto skill = makeSkill();
+        skill->setToolSources({ToolSource::Cursor, ToolSource::Claude, ToolSource::Cursor});
+        QCOMPARE(skill->toolSourcesRaw(), QStringLiteral("claude,cursor"));
         skill->setInstalledPaths({"/b", "/a", "/b"});
         QCOMPARE(skill->installedPaths(), (QStringList{"/b", "/a"}));
+
+        QSignalSpy paths(skill.get(), &Skill::installedPathsDataChanged);
+        QSignalSpy tools(skill.get(), &Skill::toolSourcesRawChanged);
+        skill->addInstallation("/a", ToolSource::Claude);
+        QCOMPARE(paths.count(), 0);
+        QCOMPARE(tools.count(), 0);
     }
 
     void frontmatterDecoding_data()

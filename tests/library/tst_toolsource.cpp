@@ -22,6 +22,9 @@ private Q_SLOTS:
                                     "gemini", "opencode", "custom"}));
         QCOMPARE(Tools::displayName(ToolSource::Gemini), QStringLiteral("Gemini CLI"));
         QCOMPARE(Tools::displayName(ToolSource::OpenCode), QStringLiteral("OpenCode"));
+        // Nothing else is a raw value: not another case, not a blank, not a display name.
+        for (const char *raw : {"Claude", "", "cursor ", "Claude Code"})
+            QVERIFY2(!Tools::fromRawValue(QString::fromLatin1(raw)).has_value(), raw);
     }
 
     void toolSetsListTheirMembersInCatalogueOrder()
@@ -33,20 +36,6 @@ private Q_SLOTS:
         QVERIFY(!set.contains(ToolSource::Custom));
         QVERIFY(ToolSet().isEmpty());
         QCOMPARE(ToolSet().toList(), QList<ToolSource>());
-    }
-
-    void unknownRawValuesYieldNothing_data()
-    {
-        QTest::addColumn<QString>("raw");
-        QTest::newRow("a capitalised raw value is not a harness") << "Claude";
-        QTest::newRow("the empty string is not a harness") << "";
-        QTest::newRow("a raw value with a trailing space is not a harness") << "cursor ";
-        QTest::newRow("a display name is not a raw value") << "Claude Code";
-    }
-    void unknownRawValuesYieldNothing()
-    {
-        QFETCH(QString, raw);
-        QVERIFY(!Tools::fromRawValue(raw).has_value());
     }
 };
 
