@@ -215,7 +215,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::newRow("one is singular") << 1 << "1 resource";
         QTest::newRow("two are plural") << 2 << "2 resources";
-        QTest::newRow("twelve are plural") << 12 << "12 resources";
     }
 
     void resourceCountText()
