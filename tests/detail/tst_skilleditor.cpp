@@ -1,8 +1,7 @@
 #include "detail/findbar.h"
 #include "detail/highlightedtexteditor.h"
 #include "detail/skilleditorview.h"
-#include "library/modelcontainer.h"
-#include "library/modelcontext.h"
+#include "libraryfixture.h"
 #include "messageboxes.h"
 #include "skillfiles.h"
 #include "testhome.h"
@@ -36,11 +35,10 @@ class TestSkillEditor final : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_home;
-    std::unique_ptr<ModelContainer> m_container;
+    std::unique_ptr<LibraryFixture> m_library;
 
-    ModelContext &context() const { return *m_container->mainContext(); }
-    QString skillPath(const QString &name) const { return m_home->path() + "/.claude/skills/" + name + "/SKILL.md"; }
+    ModelContext &context() const { return m_library->context(); }
+    QString skillPath(const QString &name) const { return m_library->home(".claude/skills/" + name + "/SKILL.md"); }
 
     // A stored record for the file at `name`'s path (written first unless `bytes` is null).
     Skill *addSkill(const QString &name, const QByteArray &bytes, const QString &storedBody = QStringLiteral("Stored body."))
@@ -61,18 +59,13 @@ class TestSkillEditor final : public QObject
 private Q_SLOTS:
     void init()
     {
-        m_home = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_home->isValid());
-        QString error;
-        m_container = ModelContainer::open(m_home->path() + "/data/vesk.sqlite", &error);
-        QVERIFY2(m_container, qPrintable(error));
+        m_library = std::make_unique<LibraryFixture>();
     }
 
     void cleanup()
     {
-        m_container.reset();
+        m_library.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        m_home.reset();
     }
 
     void loadsTheWholeFileAndTypingMarksItModified()
