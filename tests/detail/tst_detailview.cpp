@@ -8,9 +8,7 @@
 #include "detail/skilldetailview.h"
 #include "detail/skilleditorview.h"
 #include "detail/highlightedtexteditor.h"
-#include "library/artifactcache.h"
-#include "library/modelcontainer.h"
-#include "library/modelcontext.h"
+#include "libraryfixture.h"
 #include "skillfiles.h"
 #include "testhome.h"
 
@@ -27,15 +25,14 @@ class TestDetailView final : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_home;
-    std::unique_ptr<ModelContainer> m_container;
-    ArtifactCache m_artifacts;
+    std::unique_ptr<LibraryFixture> m_library;
 
-    ModelContext &context() const { return *m_container->mainContext(); }
+    ModelContext &context() const { return m_library->context(); }
+    ArtifactCache &artifacts() const { return m_library->artifacts(); }
 
     Skill *addSkill(const QString &name, const QByteArray &text, const QString &content = QStringLiteral("Body."))
     {
-        const QString path = m_home->path() + "/.claude/skills/" + name + "/SKILL.md";
+        const QString path = m_library->home(".claude/skills/" + name + "/SKILL.md");
         if (!TestFiles::writeBytes(path, text))
             return nullptr;
         return context().insert(std::make_unique<Skill>(path, path, name, QStringLiteral("About ") + name, content,
@@ -51,18 +48,13 @@ class TestDetailView final : public QObject
 private Q_SLOTS:
     void init()
     {
-        m_home = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_home->isValid());
-        QString error;
-        m_container = ModelContainer::open(m_home->path() + "/data/vesk.sqlite", &error);
-        QVERIFY2(m_container, qPrintable(error));
+        m_library = std::make_unique<LibraryFixture>();
     }
 
     void cleanup()
     {
-        m_container.reset();
+        m_library.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        m_home.reset();
     }
 
     void theSwitchAndTheSharedModeChooseWhatIsShown()
@@ -70,7 +62,7 @@ private Q_SLOTS:
         Skill *skill = addSkill("review", "---\nname: review\n---\nRead the diff.\n");
         QVERIFY(skill);
         AppState state;
-        SkillDetailView view(state, context(), m_artifacts);
+        SkillDetailView view(state, context(), artifacts());
         view.setSkill(skill);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
@@ -114,7 +106,7 @@ private Q_SLOTS:
         Skill *skill = addSkill("review", "Text.");
         QVERIFY(context().save());
         AppState state;
-        SkillDetailView view(state, context(), m_artifacts);
+        SkillDetailView view(state, context(), artifacts());
         view.resize(600, 400);
         view.setSkill(skill);
         QCOMPARE(view.title(), QStringLiteral("review"));
@@ -154,7 +146,7 @@ private Q_SLOTS:
         Skill *skill = addSkill("trap", "Text.", body);
         skill->setName(QStringLiteral("<img src=/dev/zero>"));
         AppState state;
-        SkillDetailView view(state, context(), m_artifacts);
+        SkillDetailView view(state, context(), artifacts());
         view.setSkill(skill);
         view.resize(800, 600);
         view.show();
@@ -174,7 +166,7 @@ private Q_SLOTS:
         QVERIFY(skill);
         skill->setInstalledPaths({legacy, current});
         AppState state;
-        SkillDetailView view(state, context(), m_artifacts);
+        SkillDetailView view(state, context(), artifacts());
         view.setSkill(skill);
         auto *note = view.card()->findChild<SymbolLabel *>("legacyNote");
         QVERIFY(note);
