@@ -2,10 +2,9 @@
 #include "detail/newskill.h"
 #include "detail/newskillsheet.h"
 #include "library/artifactcache.h"
-#include "library/modelcontainer.h"
-#include "library/modelcontext.h"
 #include "library/settingskeys.h"
 #include "library/skillscanner.h"
+#include "libraryfixture.h"
 #include "skillfiles.h"
 #include "testhome.h"
 
@@ -33,28 +32,21 @@ class TestNewSkill final : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_home;
-    std::unique_ptr<ModelContainer> m_container;
+    std::unique_ptr<LibraryFixture> m_library;
 
-    QString home(const QString &relative) const { return m_home->path() + '/' + relative; }
-    ModelContext &context() const { return *m_container->mainContext(); }
+    QString home(const QString &relative = QString()) const { return m_library->home(relative); }
+    ModelContext &context() const { return m_library->context(); }
 
 private Q_SLOTS:
     void init()
     {
-        m_home = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_home->isValid());
-        qputenv("HOME", QFile::encodeName(m_home->path()));
-        QString error;
-        m_container = ModelContainer::open(home("data/vesk.sqlite"), &error);
-        QVERIFY2(m_container, qPrintable(error));
+        m_library = std::make_unique<LibraryFixture>();
     }
 
     void cleanup()
     {
-        m_container.reset();
+        m_library.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        m_home.reset();
     }
 
     void slugAndFrontmatterName_data()
@@ -215,7 +207,7 @@ private Q_SLOTS:
         }
 
         QVERIFY(!createSkill(context(), tool, name, &message));
-        QVERIFY2(message.contains(error.arg(m_home->path())), qPrintable(message));
+        QVERIFY2(message.contains(error.arg(home())), qPrintable(message));
         QCOMPARE(context().skills().size(), existing.isEmpty() ? 0 : 1);
         if (!existing.isEmpty())
             QCOMPARE(TestFiles::readFile(context().skills().first()->filePath()), starterText(tool, existing).toUtf8());
@@ -252,7 +244,7 @@ private Q_SLOTS:
     {
         QTemporaryDir linkParent;
         const QString linkedHome = linkParent.path() + "/home";
-        QVERIFY(QFile::link(m_home->path(), linkedHome));
+        QVERIFY(QFile::link(home(), linkedHome));
         qputenv("HOME", QFile::encodeName(linkedHome));
 
         QString error;
