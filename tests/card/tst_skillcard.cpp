@@ -7,9 +7,7 @@
 #include "card/symboltext.h"
 #include "common/appstate.h"
 #include "common/libraryactions.h"
-#include "library/artifactcache.h"
-#include "library/modelcontainer.h"
-#include "library/modelcontext.h"
+#include "libraryfixture.h"
 #include "skillfiles.h"
 #include "testhome.h"
 
@@ -38,13 +36,12 @@ class TestSkillCard final : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ModelContainer> m_container;
-    ArtifactCache m_cache;
+    std::unique_ptr<LibraryFixture> m_library;
     AppState *m_state = nullptr;
 
-    ModelContext &context() { return *m_container->mainContext(); }
-    QString path(const QString &relative) const { return m_dir->path() + u'/' + relative; }
+    ModelContext &context() { return m_library->context(); }
+    ArtifactCache &cache() { return m_library->artifacts(); }
+    QString path(const QString &relative) const { return m_library->home(relative); }
 
     Skill *addSkill(const QString &file, const Skill::Frontmatter &frontmatter, const QString &content,
                     bool isDirectory, bool isGlobal = true)
@@ -55,7 +52,7 @@ class TestSkillCard final : public QObject
             ToolSource::Claude, isDirectory, isGlobal, QDateTime::currentDateTime().addSecs(-2 * 3600), 4096));
         skill->setInstalledPaths({file});
         if (isDirectory)
-            m_cache.setArtifacts(listArtifacts(file), file);
+            cache().setArtifacts(listArtifacts(file), file);
         context().save();
         return skill;
     }
@@ -75,25 +72,21 @@ class TestSkillCard final : public QObject
 private Q_SLOTS:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        QString error;
-        m_container = ModelContainer::open(path("store/vesk.sqlite"), &error);
-        QVERIFY2(m_container, qPrintable(error));
+        m_library = std::make_unique<LibraryFixture>();
         m_state = new AppState(this);
     }
 
     void cleanup()
     {
         delete m_state;
-        m_container.reset();
-        m_dir.reset();
+        m_library.reset();
     }
 
     void aDirectorySkillShowsEverySectionAndFollowsItsRecord()
     {
         Skill *skill = directorySkill();
         skill->setToolSources({ToolSource::Claude, ToolSource::Cursor, ToolSource::Windsurf});
-        SkillCardView card(*m_state, m_cache);
+        SkillCardView card(*m_state, cache());
         card.resize(600, 900);
         card.setSkill(skill);
 
@@ -126,7 +119,7 @@ private Q_SLOTS:
         // A rescan writes several fields; the card redraws once, after them.
         QSignalSpy rebuilt(&card, &SkillCardView::rebuilt);
         writeFile(path("home/.claude/skills/notes/scripts/extra.py"), "x\n");
-        m_cache.setArtifacts(listArtifacts(skill->filePath()), skill->filePath());
+        cache().setArtifacts(listArtifacts(skill->filePath()), skill->filePath());
         skill->setName(QStringLiteral("renamed"));
         skill->setFrontmatter({{"name", "renamed"}, {"model", "opus"}});
         QVERIFY(rebuilt.wait(5000));
@@ -140,7 +133,7 @@ private Q_SLOTS:
     {
         Skill *skill = addSkill(path("home/.cursor/rules/style.mdc"), {{"name", "style"}, {"Description", "x"}},
                                 "", false, false);
-        SkillCardView card(*m_state, m_cache);
+        SkillCardView card(*m_state, cache());
         card.setSkill(skill);
         QVERIFY(!card.findChild<QWidget *>("resourcesSection"));
         QVERIFY(!card.findChild<SymbolLabel *>("resourceFact"));
@@ -154,7 +147,7 @@ private Q_SLOTS:
     {
         Skill *skill = directorySkill();
         QWidget window;
-        auto *card = new SkillCardView(*m_state, m_cache, &window);
+        auto *card = new SkillCardView(*m_state, cache(), &window);
         card->setSkill(skill);
         window.resize(700, 800);
         card->resize(700, 800);
@@ -196,7 +189,7 @@ private Q_SLOTS:
         const QString huge = body.join(u'\n') + u'\n' + QString(5 * 1024 * 1024, u'y');
         Skill *skill = addSkill(path("home/.claude/skills/big.md"),
                                 {{"name", "big"}, {"description", QString(3000, u'w') + " end"}}, huge, false);
-        SkillCardView card(*m_state, m_cache);
+        SkillCardView card(*m_state, cache());
         card.resize(500, 800);
         card.setSkill(skill);
         card.show();
@@ -335,11 +328,8 @@ private Q_SLOTS:
         context().save();
 
         // What was saved is what a fresh opening of the store reads.
-        const QString storePath = m_container->path();
         bar->setSkill(nullptr);
-        m_container.reset();
-        m_container = ModelContainer::open(storePath, &error);
-        QVERIFY2(m_container, qPrintable(error));
+        m_library->openStore();
         QCOMPARE(context().collectionNamed("Work")->skills().size(), 1);
         QCOMPARE(context().collectionNamed("Archive")->skills().size(), 1);
     }
