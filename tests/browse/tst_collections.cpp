@@ -6,8 +6,7 @@
 #include "common/appstate.h"
 #include "common/itemroles.h"
 #include "common/libraryactions.h"
-#include "library/modelcontainer.h"
-#include "library/modelcontext.h"
+#include "libraryfixture.h"
 #include "testhome.h"
 
 #include <QAction>
@@ -28,15 +27,14 @@ class TestCollections final : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ModelContainer> m_container;
+    std::unique_ptr<LibraryFixture> m_library;
     std::unique_ptr<AppState> m_state;
 
-    ModelContext &context() const { return *m_container->mainContext(); }
+    ModelContext &context() const { return m_library->context(); }
 
     Skill *addSkill(const QString &name)
     {
-        const QString path = m_dir->path() + "/skills/" + name + ".md";
+        const QString path = m_library->home("skills/" + name + ".md");
         Skill *skill = context().insert(std::make_unique<Skill>(path, path, name, QString(), QString(),
                                                                 Skill::Frontmatter{}, ToolSource::Claude, false,
                                                                 true, QDateTime::currentDateTime(), 10));
@@ -74,19 +72,15 @@ class TestCollections final : public QObject
 private Q_SLOTS:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        QString error;
-        m_container = ModelContainer::open(m_dir->path() + "/store/vesk.sqlite", &error);
-        QVERIFY2(m_container, qPrintable(error));
+        m_library = std::make_unique<LibraryFixture>();
         m_state = std::make_unique<AppState>();
     }
 
     void cleanup()
     {
         m_state.reset();
-        m_container.reset();
+        m_library.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        m_dir.reset();
     }
 
     void theSkillMenuTogglesMembership()
