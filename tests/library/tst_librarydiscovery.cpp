@@ -83,23 +83,21 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(hasNewScript(), kTimeoutMs);
     }
 
-    void aHarnessFolderMadeAfterTheStartIsWatched()
+    void foldersMadeAfterTheStartAreWatched()
     {
         startAndWaitForTheFirstScan();
+        // A harness folder that did not exist at the start...
         QVERIFY(!QFileInfo::exists(home(".gemini")));
         writeFile(home(".gemini/skills/late/SKILL.md"), skillText("late"));
         QTRY_VERIFY_WITH_TIMEOUT(named("late"), kTimeoutMs);
         QCOMPARE(named("late")->toolSourcesRaw(), QStringLiteral("gemini"));
-        // And from then on, that folder is watched like any other.
+        // ...is from then on watched like any other.
         waitUntilIdle();
         writeFile(home(".gemini/skills/later/SKILL.md"), skillText("later"));
         QTRY_VERIFY_WITH_TIMEOUT(named("later"), kTimeoutMs);
-    }
 
-    void aSkillMadeByMkdirThenWriteAppears()
-    {
-        startAndWaitForTheFirstScan();
-        // The folder alone first, and the scan it causes runs to its end...
+        // A skill folder made empty, and the scan it causes run to its end...
+        waitUntilIdle();
         QSignalSpy finished(&m_discovery->pipeline(), &ScanPipeline::finished);
         QVERIFY(QDir().mkpath(home(".claude/skills/two-steps")));
         QVERIFY(finished.wait(kTimeoutMs));
