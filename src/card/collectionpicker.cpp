@@ -110,6 +110,9 @@ CollectionPicker::CollectionPicker(ModelContext &context, QWidget *parent)
     m_empty = empty;
     layout->addWidget(empty);
 
+    m_pendingRebuild.setSingleShot(true);
+    m_pendingRebuild.setInterval(0);
+    connect(&m_pendingRebuild, &QTimer::timeout, this, &CollectionPicker::rebuild);
     connect(&m_context, &ModelContext::changed, this, &CollectionPicker::scheduleRebuild);
     rebuild();
 }
@@ -123,15 +126,13 @@ void CollectionPicker::setSkill(Skill *skill)
 
 void CollectionPicker::scheduleRebuild()
 {
-    if (m_rebuildScheduled)
-        return;
-    m_rebuildScheduled = true;
-    QTimer::singleShot(0, this, &CollectionPicker::rebuild);
+    if (!m_pendingRebuild.isActive())
+        m_pendingRebuild.start();
 }
 
 void CollectionPicker::rebuild()
 {
-    m_rebuildScheduled = false;
+    m_pendingRebuild.stop();
     QWidget *focused = QApplication::focusWidget();
     int focusedRow = -1;
     const QList<QAbstractButton *> previous = rows();
@@ -220,13 +221,15 @@ void CollectionPicker::keyPressEvent(QKeyEvent *event)
     QFrame::keyPressEvent(event);
 }
 
-void CollectionPicker::hideEvent(QHideEvent *event)
+void CollectionPicker::mousePressEvent(QMouseEvent *event)
 {
-    m_sinceHidden.start();
-    QFrame::hideEvent(event);
+    // A popup sees the press that lands outside it, and closes on it.
+    if (!rect().contains(event->position().toPoint()))
+        m_sinceClosedByClick.start();
+    QFrame::mousePressEvent(event);
 }
 
 bool CollectionPicker::wasJustClosed() const
 {
-    return m_sinceHidden.isValid() && m_sinceHidden.elapsed() < 250;
+    return m_sinceClosedByClick.isValid() && m_sinceClosedByClick.elapsed() < 250;
 }

@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QFrame>
 #include <QPointer>
+#include <QTimer>
 
 class ModelContext;
 class QAbstractButton;
@@ -28,13 +29,14 @@ public:
     // The rows' buttons, in order (for tests and keyboard users alike).
     QList<QAbstractButton *> rows() const;
     bool isShowingEmptyText() const;
-    // True just after the popup closed, so the click that closed it (on the button
-    // that opens it) does not open it again at once.
+    // True just after a click outside closed the popup, so that click (on the
+    // button that opens it) does not open it again at once. Closing it any other
+    // way (Escape, another skill) leaves the next click free to open it.
     bool wasJustClosed() const;
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
-    void hideEvent(QHideEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
 
 private:
     void scheduleRebuild();
@@ -44,6 +46,8 @@ private:
     QPointer<Skill> m_skill;
     QVBoxLayout *m_rows = nullptr;
     QWidget *m_empty = nullptr;
-    bool m_rebuildScheduled = false;
-    QElapsedTimer m_sinceHidden;
+    // One pending rebuild at most; a direct rebuild (on opening) cancels it, so the
+    // rows just shown are not replaced under the pointer a moment later.
+    QTimer m_pendingRebuild;
+    QElapsedTimer m_sinceClosedByClick;
 };
