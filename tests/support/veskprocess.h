@@ -51,7 +51,11 @@ inline void startVesk(QProcess &process, const QString &home, const QStringList 
 inline VeskRun finishVesk(QProcess &process, int timeoutMs = 60000)
 {
     VeskRun run;
-    if (!process.waitForFinished(timeoutMs)) {
+    if (process.error() == QProcess::FailedToStart)
+        return run;
+    // waitForFinished() is false for a process that has already finished, too.
+    const bool finished = process.state() == QProcess::NotRunning || process.waitForFinished(timeoutMs);
+    if (!finished) {
         process.kill();
         process.waitForFinished();
         return run;
