@@ -1,6 +1,6 @@
 #pragma once
 
-#include "library/records/frontmatter.h"
+#include "library/catalogue/skillreading.h"
 #include "library/catalogue/toolsource.h"
 
 #include <QList>

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "library/catalogue/skillreading.h"
 #include "library/catalogue/toolsource.h"
 
 #include <QByteArray>
@@ -24,17 +25,6 @@ ParsedSkill parseFrontmatter(const QString &text);
 
 // Takes the name from the first line that starts with "# "; the whole text is the content.
 ParsedSkill parseHeading(const QString &text);
-
-// The ways a skill file is read: tools that write frontmatter, tools whose files are
-// plain Markdown named by their first heading, and folders that may hold either.
-enum class SkillReading {
-    Frontmatter,
-    Heading,
-    FrontmatterOrHeading, // the block, or the heading when the block names nothing
-};
-
-// The reading that suits the files `tool` writes.
-SkillReading readingFor(ToolSource tool);
 
 // Reads the bytes of a skill file. No value when they are not valid UTF-8; a
 // leading byte-order mark is dropped.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "library/store/modelcontext.h"
+#include "library/records/recordowner.h"
 
 // Stores `value` in a record's field and tells whoever listens, unless the value
 // is unchanged: an equal write notifies nobody and leaves nothing pending.
@@ -12,7 +12,7 @@ bool writeObservedField(Record *record, T &field, const T &value, void (Record::
         return false;
     field = value;
     Q_EMIT(record->*notify)();
-    if (ModelContext *context = record->context())
-        context->noteChanged(record);
+    if (RecordOwner *owner = record->owner())
+        owner->noteChanged(record);
     return true;
 }

@@ -1,6 +1,6 @@
 #include "library/records/skill.h"
 
-#include "library/store/modelcontext.h"
+#include "library/records/recordowner.h"
 #include "library/records/observedfield.h"
 #include "library/catalogue/skilllocations.h"
 
@@ -40,8 +40,8 @@ bool Skill::write(T &field, const T &value, void (Skill::*notify)())
 
 void Skill::setResolvedPath(const QString &value)
 {
-    if (value != m_resolvedPath && m_context)
-        m_context->noteSortKeyChanging();
+    if (value != m_resolvedPath && m_owner)
+        m_owner->noteSortKeyChanging();
     write(m_resolvedPath, value, &Skill::resolvedPathChanged);
 }
 void Skill::setFilePath(const QString &value)
@@ -58,8 +58,8 @@ void Skill::setName(const QString &value)
     if (value == m_name)
         return;
     noteTextChanged();
-    if (m_context)
-        m_context->noteSortKeyChanging();
+    if (m_owner)
+        m_owner->noteSortKeyChanging();
     write(m_name, value, &Skill::nameChanged);
 }
 
@@ -73,9 +73,9 @@ void Skill::setSkillDescription(const QString &value)
 
 QString Skill::content() const
 {
-    if (m_contentResident || !m_context)
+    if (m_contentResident || !m_owner)
         return m_content;
-    return m_context->storedContent(m_persistentId);
+    return m_owner->storedContent(m_persistentId);
 }
 
 void Skill::setContent(const QString &value)
@@ -98,13 +98,13 @@ void Skill::announceContentChanged()
 {
     noteTextChanged();
     Q_EMIT contentChanged();
-    if (m_context)
-        m_context->noteChanged(this);
+    if (m_owner)
+        m_owner->noteChanged(this);
 }
 
 void Skill::releaseContent()
 {
-    if (m_persistentId == 0 || !m_context)
+    if (m_persistentId == 0 || !m_owner)
         return;
     m_content = QString();
     m_contentResident = false;
@@ -158,7 +158,7 @@ void Skill::assign(const SkillRow &row)
     setSkillDescription(row.skillDescription);
     if (row.hasContent) {
         setContent(row.content);
-    } else if (m_contentResident && m_persistentId != 0 && m_context) {
+    } else if (m_contentResident && m_persistentId != 0 && m_owner) {
         // Back to the body as stored (a change taken back).
         releaseContent();
         announceContentChanged();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "library/store/storerows.h"
+#include "library/records/recordrows.h"
 #include "library/search/searchkey.h"
 #include "library/catalogue/toolsource.h"
 
@@ -15,6 +15,7 @@
 #include <optional>
 
 class ModelContext;
+class RecordOwner;
 class SkillCollection;
 
 // One distinct skill file on disk, identified by its symlink-resolved path.
@@ -111,7 +112,8 @@ public:
 
     // Row id in the store; 0 until the record has been saved once.
     qint64 persistentId() const { return m_persistentId; }
-    ModelContext *context() const { return m_context; }
+    // Whoever keeps the record (the store's context); null for a free record.
+    RecordOwner *owner() const { return m_owner; }
 
 Q_SIGNALS:
     void resolvedPathChanged();
@@ -171,8 +173,8 @@ private:
     mutable std::optional<QStringList> m_installedPathsCache; // decoded installedPathsData
     quint32 m_textRevision = 0;
     qint64 m_persistentId = 0;
-    ModelContext *m_context = nullptr;
-    // The row as this process last read or wrote it; see StoreRows::mergeSkill.
+    RecordOwner *m_owner = nullptr;
+    // The row as this process last read or wrote it; see RecordRows::mergeSkill.
     SkillRow m_stored;
 };
 

@@ -37,10 +37,10 @@ void SkillCollection::addSkill(Skill *skill)
     if (!skill || contains(skill))
         return;
     // Both records must live in the same context (or neither in one yet).
-    Q_ASSERT(skill->context() == m_context);
+    Q_ASSERT(skill->owner() == m_owner);
     link(skill);
-    if (m_context)
-        m_context->noteMembershipChanged(this, skill, true);
+    if (m_owner)
+        m_owner->noteMembershipChanged(this, skill, true);
 }
 
 void SkillCollection::removeSkill(Skill *skill)
@@ -48,8 +48,8 @@ void SkillCollection::removeSkill(Skill *skill)
     if (!skill || !contains(skill))
         return;
     unlink(skill);
-    if (m_context)
-        m_context->noteMembershipChanged(this, skill, false);
+    if (m_owner)
+        m_owner->noteMembershipChanged(this, skill, false);
 }
 
 void SkillCollection::link(Skill *skill)

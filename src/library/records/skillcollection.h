@@ -1,12 +1,13 @@
 #pragma once
 
-#include "library/store/storerows.h"
+#include "library/records/recordrows.h"
 
 #include <QList>
 #include <QObject>
 #include <QString>
 
 class ModelContext;
+class RecordOwner;
 class Skill;
 
 // A named, user-made group of skills. Membership is one many-to-many relationship
@@ -34,7 +35,7 @@ public:
     void removeSkill(Skill *skill);
 
     qint64 persistentId() const { return m_persistentId; }
-    ModelContext *context() const { return m_context; }
+    RecordOwner *owner() const { return m_owner; }
 
 Q_SIGNALS:
     void nameChanged();
@@ -58,6 +59,6 @@ private:
     qint64 m_sortOrder = 0;
     QList<Skill *> m_skills;
     qint64 m_persistentId = 0;
-    ModelContext *m_context = nullptr;
+    RecordOwner *m_owner = nullptr;
     CollectionRow m_stored; // as this process last read or wrote it
 };

@@ -15,6 +15,11 @@ ModelContext::ModelContext(Sqlite::Database &database, QObject *parent)
 
 ModelContext::~ModelContext() = default;
 
+ModelContext *ModelContext::of(const Skill *skill)
+{
+    return skill ? dynamic_cast<ModelContext *>(skill->owner()) : nullptr;
+}
+
 Sqlite::Statement &ModelContext::statement(const char *sql)
 {
     std::unique_ptr<Sqlite::Statement> &cached = m_statements[sql];
@@ -38,7 +43,7 @@ bool comesBefore(const Skill *a, const Skill *b)
 void ModelContext::adopt(Skill *skill)
 {
     skill->setParent(this);
-    skill->m_context = this;
+    skill->m_owner = this;
     m_skills.insert(skill);
     m_skillsByResolvedPath.insert(skill->resolvedPath(), skill);
     if (skill->m_persistentId != 0)
@@ -63,7 +68,7 @@ void ModelContext::setSkillId(Skill *skill, qint64 id)
 void ModelContext::adopt(SkillCollection *collection)
 {
     collection->setParent(this);
-    collection->m_context = this;
+    collection->m_owner = this;
     m_collections.append(collection);
 }
 
@@ -143,7 +148,7 @@ QString ModelContext::duplicateCollectionMessage(const QString &name)
 
 bool ModelContext::rename(SkillCollection *collection, const QString &name, QString *error)
 {
-    if (!collection || collection->m_context != this)
+    if (!collection || collection->m_owner != static_cast<RecordOwner *>(this))
         return false;
     const SkillCollection *holder = collectionNamed(name);
     if (holder && holder != collection) {
@@ -157,7 +162,7 @@ bool ModelContext::rename(SkillCollection *collection, const QString &name, QStr
 
 void ModelContext::remove(Skill *skill)
 {
-    if (!skill || skill->m_context != this)
+    if (!skill || skill->m_owner != static_cast<RecordOwner *>(this))
         return;
     if (m_insertedSkillSet.remove(skill))
         m_insertedSkills.removeOne(skill);
@@ -168,7 +173,7 @@ void ModelContext::remove(Skill *skill)
 
 void ModelContext::remove(SkillCollection *collection)
 {
-    if (!collection || collection->m_context != this)
+    if (!collection || collection->m_owner != static_cast<RecordOwner *>(this))
         return;
     if (!m_insertedCollections.removeOne(collection))
         m_removedCollectionIds.append(collection->persistentId());
@@ -196,7 +201,7 @@ void ModelContext::forget(Skill *skill)
     m_changedSkills.remove(skill);
     if (m_insertedSkillSet.remove(skill))
         m_insertedSkills.removeOne(skill);
-    skill->m_context = nullptr;
+    skill->m_owner = nullptr;
     skill->deleteLater();
     Q_EMIT changed();
 }
@@ -213,7 +218,7 @@ void ModelContext::forget(SkillCollection *collection)
     m_collections.removeOne(collection);
     m_changedCollections.remove(collection);
     m_insertedCollections.removeOne(collection);
-    collection->m_context = nullptr;
+    collection->m_owner = nullptr;
     collection->deleteLater();
     Q_EMIT changed();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "library/records/recordowner.h"
 #include "library/records/skill.h"
 #include "library/records/skillcollection.h"
 
@@ -31,7 +32,7 @@ class Statement;
 //   does that when SQLite's data_version says another connection committed, and
 //   save() does it inside its write transaction before writing anything.
 // - A row another process changed is merged field by field into a record this
-//   process also changed (StoreRows::mergeSkill); an insert that meets a row
+//   process also changed (RecordRows::mergeSkill); an insert that meets a row
 //   another process wrote for the same file (or collection name) becomes that row.
 //   A record this process changed is never dropped because another process
 //   deleted its row: it is written again.
@@ -41,13 +42,16 @@ class Statement;
 //   (changeSetAside) and never blocks the other changes.
 // - Memberships are saved as the additions and removals made here, not as whole
 //   lists, so two processes editing one collection keep both sets of edits.
-class ModelContext final : public QObject
+class ModelContext final : public QObject, public RecordOwner
 {
     Q_OBJECT
 
 public:
     explicit ModelContext(Sqlite::Database &database, QObject *parent = nullptr);
     ~ModelContext() override;
+
+    // The context that keeps the record, or null for a record no context keeps.
+    static ModelContext *of(const Skill *skill);
 
     // Reads every stored record; called once by the container after opening.
     bool load(QString *error);
@@ -70,7 +74,7 @@ public:
     // The store file, for readers that open their own connection.
     QString databasePath() const;
     // The body of a saved record as the store holds it; empty when it cannot be read.
-    QString storedContent(qint64 id) const;
+    QString storedContent(qint64 id) const override;
     SkillCollection *collectionNamed(const QString &name) const;
 
     // Takes the record into the context. A record whose unique key (resolvedPath,
@@ -90,11 +94,11 @@ public:
 
     bool hasChanges() const;
     // Called by the records when one of their stored fields changed.
-    void noteChanged(Skill *skill);
+    void noteChanged(Skill *skill) override;
     // Called by a record just before its name or resolved path (the keys of the
     // skills() order) changes.
-    void noteSortKeyChanging() { m_sortedSkillsValid = false; }
-    void noteChanged(SkillCollection *collection);
+    void noteSortKeyChanging() override { m_sortedSkillsValid = false; }
+    void noteChanged(SkillCollection *collection) override;
 
     // Writes every pending change in one transaction, after taking in what other
     // processes wrote. False with `error` when the store could not be written at
@@ -137,7 +141,7 @@ private:
 
     using Membership = std::pair<SkillCollection *, Skill *>;
 
-    void noteMembershipChanged(SkillCollection *collection, Skill *skill, bool added);
+    void noteMembershipChanged(SkillCollection *collection, Skill *skill, bool added) override;
     static QString duplicateCollectionMessage(const QString &name);
     void adopt(Skill *skill);
     void adopt(SkillCollection *collection);

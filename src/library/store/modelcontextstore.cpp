@@ -192,7 +192,7 @@ void ModelContext::takeInSkillRow(const SkillRow &row)
         }
         const bool bodyMayDiffer = row.fileModifiedDate != skill->m_stored.fileModifiedDate
             || row.fileSize != skill->m_stored.fileSize;
-        skill->assign(m_changedSkills.contains(skill) ? StoreRows::mergeSkill(skill->m_stored, skill->row(), theirs)
+        skill->assign(m_changedSkills.contains(skill) ? RecordRows::mergeSkill(skill->m_stored, skill->row(), theirs)
                                                       : theirs);
         if (bodyInStore && bodyMayDiffer)
             skill->announceContentChanged();
@@ -213,7 +213,7 @@ void ModelContext::takeInSkillRow(const SkillRow &row)
 void ModelContext::mergeIntoInserted(Skill *skill, const SkillRow &theirs)
 {
     QScopedValueRollback applying(m_applyingStoredRows, true);
-    const SkillRow merged = StoreRows::mergeInsertedSkill(skill->row(), theirs);
+    const SkillRow merged = RecordRows::mergeInsertedSkill(skill->row(), theirs);
     if (m_insertedSkillSet.remove(skill))
         m_insertedSkills.removeOne(skill);
     setSkillId(skill, theirs.id);
@@ -266,7 +266,7 @@ void ModelContext::takeInCollectionRow(const CollectionRow &row)
 {
     if (SkillCollection *collection = collectionWithId(row.id)) {
         collection->assign(m_changedCollections.contains(collection)
-                               ? StoreRows::mergeCollection(collection->m_stored, collection->row(), row)
+                               ? RecordRows::mergeCollection(collection->m_stored, collection->row(), row)
                                : row);
         collection->m_stored = row;
         return;
