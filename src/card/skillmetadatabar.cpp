@@ -11,6 +11,7 @@
 #include "common/palettecolors.h"
 #include "common/toolicon.h"
 #include "library/homepath.h"
+#include "library/regularfile.h"
 #include "library/skill.h"
 
 #include <QDir>
@@ -100,6 +101,16 @@ void SkillMetadataBar::setSkill(Skill *skill)
     refresh();
 }
 
+QString SkillMetadataBar::pathText(const QString &filePath)
+{
+    const QString home = QDir::homePath();
+    QString text = abbreviateHome(filePath, home);
+    // Where a save would really write, said up front: a linked skill is not where it seems.
+    if (const std::optional<QString> target = linkTarget(filePath))
+        text += QStringLiteral(" — ") + tr("link to %1").arg(abbreviateHome(*target, home));
+    return text;
+}
+
 QString SkillMetadataBar::installedPathsText() const
 {
     return m_skill ? CardPresentation::installedPathsText(m_skill->installedPaths(), QDir::homePath()) : QString();
@@ -132,7 +143,7 @@ void SkillMetadataBar::refresh()
         }
     }
     m_harnesses->setToolTip(plainToolTip(paths));
-    m_path->setText(m_skill ? abbreviateHome(m_skill->filePath(), QDir::homePath()) : QString());
+    m_path->setText(m_skill ? pathText(m_skill->filePath()) : QString());
     m_path->setToolTip(plainToolTip(paths));
     m_size->setText(m_skill ? DisplayFormat::byteCount(m_skill->fileSize()) : QString());
     fitToWidth();

@@ -30,6 +30,8 @@ public:
     SymbolButton *collectionsButton() const { return m_collectionsButton; }
     // The installed paths, one per line, the home folder written as "~".
     QString installedPathsText() const;
+    // The path shown for a skill file, with where it links to when it is a link.
+    static QString pathText(const QString &filePath);
 
     QSize minimumSizeHint() const override;
 
