@@ -11,8 +11,8 @@
 #include "app/windowsession.h"
 #include "common/palettecolors.h"
 #include "common/toolicon.h"
-#include "library/homepath.h"
-#include "library/modelcontainer.h"
+#include "library/catalogue/homepath.h"
+#include "library/store/modelcontainer.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "app/releasenotes.h"
 
-#include "detail/skillfile.h"
+#include "library/files/skillfile.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>

@@ -1,9 +1,9 @@
 #include "app/saverecovery.h"
 
 #include "common/plaintext.h"
-#include "library/modelcontext.h"
+#include "library/store/modelcontext.h"
 #include "library/savebackups.h"
-#include "library/skill.h"
+#include "library/records/skill.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -4,10 +4,10 @@
 #include "common/plaintext.h"
 #include "detail/findbar.h"
 #include "detail/highlightedtexteditor.h"
-#include "library/frontmatter.h"
-#include "library/modelcontext.h"
-#include "library/skill.h"
-#include "library/skilllocations.h"
+#include "library/records/frontmatter.h"
+#include "library/store/modelcontext.h"
+#include "library/records/skill.h"
+#include "library/catalogue/skilllocations.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "library/savebackups.h"
 
-#include "library/regularfile.h"
+#include "library/disk/regularfile.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -8,7 +8,7 @@
 #include "app/startfailure.h"
 #include "app/veskapp.h"
 #include "common/appstate.h"
-#include "library/skill.h"
+#include "library/records/skill.h"
 #include "messageboxes.h"
 #include "privatebus.h"
 #include "skillfiles.h"

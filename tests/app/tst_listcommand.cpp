@@ -1,6 +1,6 @@
 #include "app/buildinfo.h"
 #include "app/commandline.h"
-#include "library/homepath.h"
+#include "library/catalogue/homepath.h"
 #include "skillfiles.h"
 #include "testhome.h"
 #include "veskprocess.h"
