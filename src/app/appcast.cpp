@@ -9,13 +9,13 @@ namespace {
 
 const QString sparkleNamespace = QStringLiteral("http://www.andymatuschak.org/xml-namespaces/sparkle");
 
-// Links from a feed end up in the browser, so only web addresses are taken.
+// Links from a feed end up in the browser, so only web addresses are taken,
+// and only secure ones: a download page reached over plain http could be
+// swapped for another on the way.
 QUrl webUrl(const QString &text)
 {
     const QUrl url(text.trimmed(), QUrl::StrictMode);
-    const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || url.host().isEmpty()
-        || (scheme != QLatin1String("https") && scheme != QLatin1String("http")))
+    if (!url.isValid() || url.host().isEmpty() || url.scheme().toLower() != QLatin1String("https"))
         return {};
     return url;
 }

@@ -1,5 +1,6 @@
 #include "app/contentview.h"
 
+#include "app/saverecovery.h"
 #include "common/appnotifications.h"
 #include "common/appstate.h"
 #include "common/contentunavailableview.h"
@@ -112,6 +113,9 @@ ContentView::ContentView(AppState &state, ModelContext &context, ArtifactCache &
     m_discovery->pipeline().setProblems(m_problems);
     connect(&m_discovery->pipeline(), &ScanPipeline::started, this, &ContentView::scanStarted);
     connect(&m_discovery->pipeline(), &ScanPipeline::finished, this, &ContentView::scanFinished);
+    // What an interrupted save left is looked for after every scan, the first included.
+    auto *recovery = new SaveRecovery(m_context, this);
+    connect(&m_discovery->pipeline(), &ScanPipeline::finished, recovery, &SaveRecovery::check);
     connect(&m_discovery->pipeline(), &ScanPipeline::started, m_scanStatus, &ScanStatusView::scanStarted);
     connect(&m_discovery->pipeline(), &ScanPipeline::progressChanged, m_scanStatus, &ScanStatusView::setProgress);
     connect(&m_discovery->pipeline(), &ScanPipeline::finished, m_scanStatus, &ScanStatusView::scanFinished);

@@ -43,12 +43,12 @@ QString busName(const QString &key)
 
 QString socketPath(const QString &key)
 {
-    // The runtime directory is private to the user; the temporary one is shared, so
-    // the user id keeps two users apart there (the socket itself admits only its owner).
+    // The socket and its lock live in a folder of their own that only this user
+    // may enter (SocketInstanceChannel makes and checks it): the runtime
+    // directory may be missing or be /tmp itself, where any name is anyone's.
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
-        return runtime + QStringLiteral("/vesk-") + shortHash(key);
-    return QDir::tempPath() + QStringLiteral("/vesk-%1-").arg(getuid()) + shortHash(key);
+    const QString base = !runtime.isEmpty() && QFileInfo(runtime).isDir() ? runtime : QDir::tempPath();
+    return base + QStringLiteral("/vesk-%1/instance-").arg(::geteuid()) + shortHash(key);
 }
 
 } // namespace InstanceKey

@@ -5,10 +5,13 @@
 #include "app/listcommand.h"
 #include "app/openrequesthandler.h"
 #include "app/screenshot.h"
+#include "app/startfailure.h"
+#include "app/terminaltext.h"
 #include "app/veskapp.h"
 #include "app/windowsession.h"
 #include "common/palettecolors.h"
 #include "common/toolicon.h"
+#include "library/catalogue/homepath.h"
 #include "library/store/modelcontainer.h"
 
 #include <QApplication>
@@ -86,7 +89,8 @@ std::optional<int> handOver(InstanceChannel &channel, const OpenRequest &request
         if (forwarded.delivered) {
             if (forwarded.error.isEmpty())
                 return 0;
-            QTextStream(stderr) << "vesk: " << forwarded.error << Qt::endl;
+            // The answer comes from another process: spelled out, never obeyed.
+            QTextStream(stderr) << "vesk: " << terminalSafe(forwarded.error) << Qt::endl;
             return 1;
         }
     }
@@ -111,14 +115,25 @@ int main(int argc, char **argv)
     case CommandLine::Mode::Invalid:
         err << "vesk: " << commandLine.errorText << "\nTry 'vesk --help'.\n";
         return 2;
-    case CommandLine::Mode::List: {
+    case CommandLine::Mode::List:
+    case CommandLine::Mode::Window:
+        break;
+    }
+
+    // Before anything asks where the home folder is: an unset HOME would put the
+    // library at "/", a relative one wherever Vesk happened to start.
+    QString homeError;
+    const bool homeSettled = settleHome(&homeError);
+
+    if (commandLine.mode == CommandLine::Mode::List) {
+        if (!homeSettled) {
+            err << "vesk: " << homeError << Qt::endl;
+            return 1;
+        }
         // No QApplication here: the list command must run without a display.
         QCoreApplication app(argc, argv);
         setApplicationNames();
         return runListCommand(commandLine.json, out, err);
-    }
-    case CommandLine::Mode::Window:
-        break;
     }
 
     std::optional<QApplication> application;
@@ -130,6 +145,8 @@ int main(int argc, char **argv)
     setApplicationNames();
     // The launcher entry's name: the window's Wayland app id, and how docks match it.
     QGuiApplication::setDesktopFileName(QStringLiteral("app.vesk.Vesk"));
+    if (!homeSettled)
+        return reportStartFailure(QStringLiteral("vesk: ") + homeError, homeError);
 
     // A screenshot is a one-off of its own and never reaches a running window.
     std::unique_ptr<InstanceChannel> channel;
@@ -142,11 +159,10 @@ int main(int argc, char **argv)
     }
 
     QString fatal;
-    const std::unique_ptr<VeskApp> vesk = VeskApp::create(ModelContainer::defaultStorePath(), &fatal);
-    if (!vesk) {
-        err << fatal << Qt::endl;
-        return 1;
-    }
+    QString reason;
+    const std::unique_ptr<VeskApp> vesk = VeskApp::create(ModelContainer::defaultStorePath(), &fatal, &reason);
+    if (!vesk)
+        return reportStartFailure(fatal, reason);
     primary = vesk.get();
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("app.vesk.Vesk"), applicationIcon()));
     applyAppearance(commandLine.palette);

@@ -4,11 +4,19 @@
 #include <QDataStream>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QPointer>
+#include <QTimer>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -39,7 +47,45 @@ bool readRequestFrom(QDataStream &stream, OpenRequest *request, bool *unreadable
     return stream.commitTransaction();
 }
 
+QString untrustedPeerText()
+{
+    return QCoreApplication::translate("InstanceChannel", "The program listening for Vesk runs as another user.");
+}
+
 } // namespace
+
+bool preparePrivateFolder(const QString &folder, QString *why)
+{
+    const QByteArray native = QFile::encodeName(folder);
+    const auto refuse = [&](const QString &reason) {
+        if (why)
+            *why = reason;
+        return false;
+    };
+    QDir().mkpath(QFileInfo(folder).absolutePath());
+    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+        return refuse(QString::fromLocal8Bit(std::strerror(errno)));
+    struct stat info {};
+    if (::lstat(native.constData(), &info) != 0)
+        return refuse(QString::fromLocal8Bit(std::strerror(errno)));
+    if (!S_ISDIR(info.st_mode))
+        return refuse(QCoreApplication::translate("InstanceChannel", "%1 is not a folder.").arg(folder));
+    if (info.st_uid != ::geteuid())
+        return refuse(QCoreApplication::translate("InstanceChannel", "%1 belongs to another user.").arg(folder));
+    if ((info.st_mode & 0077) != 0)
+        return refuse(QCoreApplication::translate("InstanceChannel", "Other users may enter %1.").arg(folder));
+    return true;
+}
+
+bool peerIsThisUser(qintptr socketDescriptor)
+{
+    ucred credentials {};
+    socklen_t size = sizeof credentials;
+    if (::getsockopt(int(socketDescriptor), SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0
+        || size != sizeof credentials)
+        return false;
+    return credentials.uid == ::geteuid();
+}
 
 SocketInstanceChannel::SocketInstanceChannel(const QString &socketPath)
     : m_socketPath(socketPath)
@@ -54,7 +100,9 @@ SocketInstanceChannel::~SocketInstanceChannel()
 
 InstanceChannel::Claim SocketInstanceChannel::claim(const OpenRequestHandler &handler)
 {
-    QDir().mkpath(QFileInfo(m_socketPath).absolutePath());
+    // Without a folder of our own this launch runs on its own, as without a bus.
+    if (!preparePrivateFolder(QFileInfo(m_socketPath).absolutePath(), nullptr))
+        return Claim::Unavailable;
     QLockFile lock(m_socketPath + QStringLiteral(".lock"));
     if (!lock.tryLock(lockWaitMs))
         return Claim::Unavailable;
@@ -62,7 +110,7 @@ InstanceChannel::Claim SocketInstanceChannel::claim(const OpenRequestHandler &ha
     QLocalSocket probe;
     probe.connectToServer(m_socketPath);
     if (probe.waitForConnected(probeWaitMs))
-        return Claim::Secondary;
+        return peerIsThisUser(probe.socketDescriptor()) ? Claim::Secondary : Claim::Unavailable;
 
     // Nobody answers: whatever socket file is there was left by an instance that ended.
     QLocalServer::removeServer(m_socketPath);
@@ -81,10 +129,16 @@ InstanceChannel::Claim SocketInstanceChannel::claim(const OpenRequestHandler &ha
 InstanceChannel::Forwarded SocketInstanceChannel::forward(const OpenRequest &request, int timeoutMs)
 {
     const QDeadlineTimer deadline(timeoutMs);
+    QString why;
+    if (!preparePrivateFolder(QFileInfo(m_socketPath).absolutePath(), &why))
+        return {false, why};
     QLocalSocket socket;
     socket.connectToServer(m_socketPath);
     if (!socket.waitForConnected(int(deadline.remainingTime())))
         return {false, socket.errorString()};
+    // The request names a folder and carries an activation token: only for us.
+    if (!peerIsThisUser(socket.socketDescriptor()))
+        return {false, untrustedPeerText()};
     {
         QDataStream out(&socket);
         out << request;
@@ -99,7 +153,7 @@ InstanceChannel::Forwarded SocketInstanceChannel::forward(const OpenRequest &req
         in >> error;
         if (in.commitTransaction())
             return {true, error};
-        if (socket.state() != QLocalSocket::ConnectedState)
+        if (socket.bytesAvailable() > maxMessageBytes || socket.state() != QLocalSocket::ConnectedState)
             break;
         socket.waitForReadyRead(int(deadline.remainingTime()));
     }
@@ -110,13 +164,28 @@ void SocketInstanceChannel::acceptConnections()
 {
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        if (!peerIsThisUser(socket->socketDescriptor())) {
+            socket->abort();
+            continue;
+        }
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readRequest(socket); });
+        // A request arrives at once; a connection still short of one by then is dropped.
+        QTimer::singleShot(m_requestDeadlineMs, socket, [socket] {
+            if (!socket->property("vesk.requestRead").toBool())
+                socket->abort();
+        });
         readRequest(socket);
     }
 }
 
 void SocketInstanceChannel::readRequest(QLocalSocket *socket)
 {
+    // A request is a few hundred bytes. Each read parses from the start, so a
+    // declared length of gigabytes would otherwise grow the buffer and the work.
+    if (socket->bytesAvailable() > maxMessageBytes) {
+        socket->abort();
+        return;
+    }
     QDataStream in(socket);
     OpenRequest request;
     bool unreadable = false;
@@ -127,6 +196,7 @@ void SocketInstanceChannel::readRequest(QLocalSocket *socket)
     }
     // One request per connection: anything after it is not read.
     disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
+    socket->setProperty("vesk.requestRead", true);
     const QPointer<QLocalSocket> guard(socket);
     m_handler(request, [guard](const QString &error) {
         if (!guard)

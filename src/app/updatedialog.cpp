@@ -1,6 +1,7 @@
 #include "app/updatedialog.h"
 
 #include "app/buildinfo.h"
+#include "app/releasenotes.h"
 #include "common/toolicon.h"
 
 #include <QDialogButtonBox>
@@ -8,7 +9,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTextBrowser>
+#include <QPlainTextEdit>
 #include <QVBoxLayout>
 
 UpdateDialog::UpdateDialog(QWidget *parent)
@@ -16,7 +17,7 @@ UpdateDialog::UpdateDialog(QWidget *parent)
     , m_headline(new QLabel(this))
     , m_message(new QLabel(this))
     , m_progress(new QProgressBar(this))
-    , m_notes(new QTextBrowser(this))
+    , m_notes(new QPlainTextEdit(this))
     , m_buttons(new QDialogButtonBox(this))
 {
     setWindowTitle(tr("Software Update"));
@@ -43,12 +44,11 @@ UpdateDialog::UpdateDialog(QWidget *parent)
     m_progress->setRange(0, 0); // busy: a check has no measurable progress
     m_progress->setTextVisible(false);
 
-    // Notes come from the network: links go to the browser through the
-    // controller, and nothing they reference is ever fetched.
+    // Notes come from the network: shown as plain text, links written out with
+    // their targets, and nothing they reference is ever fetched.
     m_notes->setObjectName(QStringLiteral("releaseNotes"));
-    m_notes->setOpenLinks(false);
+    m_notes->setReadOnly(true);
     m_notes->setMinimumHeight(160);
-    connect(m_notes, &QTextBrowser::anchorClicked, this, &UpdateDialog::linkRequested);
 
     m_download = m_buttons->addButton(tr("Open Download Page"), QDialogButtonBox::AcceptRole);
     m_download->setObjectName(QStringLiteral("download"));
@@ -147,10 +147,7 @@ void UpdateDialog::setTexts(const QString &headline, const QString &message)
 void UpdateDialog::showReleaseNotes(const AppcastItem &item)
 {
     if (!item.releaseNotes.isEmpty()) {
-        if (Qt::mightBeRichText(item.releaseNotes))
-            m_notes->setHtml(item.releaseNotes);
-        else
-            m_notes->setPlainText(item.releaseNotes);
+        m_notes->setPlainText(releaseNotesText(item.releaseNotes));
         m_notes->show();
     } else if (item.releaseNotesUrl.isValid()) {
         m_message->setText(m_message->text() + QStringLiteral(" <a href=\"%1\">%2</a>")

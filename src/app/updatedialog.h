@@ -9,7 +9,7 @@ class QDialogButtonBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
-class QTextBrowser;
+class QPlainTextEdit;
 
 // The updater's window: "Checking for updates…" while a check runs, then what
 // it found: up to date, a newer version with its notes, or why it failed.
@@ -43,7 +43,7 @@ private:
     QLabel *m_headline = nullptr;
     QLabel *m_message = nullptr;
     QProgressBar *m_progress = nullptr;
-    QTextBrowser *m_notes = nullptr;
+    QPlainTextEdit *m_notes = nullptr;
     QDialogButtonBox *m_buttons = nullptr;
     QPushButton *m_download = nullptr;
     QPushButton *m_cancel = nullptr;

@@ -4,6 +4,7 @@
 #include "library/catalogue/settingskeys.h"
 
 #include <QCoreApplication>
+#include <QHostAddress>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSettings>
@@ -29,7 +30,26 @@ QString timeoutText(const QUrl &feed, std::chrono::milliseconds timeout)
         .arg(seconds);
 }
 
+QString insecureFeedText(const QUrl &feed)
+{
+    return QCoreApplication::translate("UpdateCheck",
+                                       "The update feed %1 is not a secure (https) address, so Vesk does not read it.")
+        .arg(feed.toDisplayString());
+}
+
 } // namespace
+
+bool isSecureFeedAddress(const QUrl &url)
+{
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || url.host().isEmpty())
+        return false;
+    if (scheme == QLatin1String("https"))
+        return true;
+    // Plain http only to this machine, where nothing on the way can change it.
+    const QHostAddress host(url.host());
+    return scheme == QLatin1String("http") && (host.isLoopback() || url.host() == QLatin1String("localhost"));
+}
 
 Updater::Updater(QObject *parent)
     : QObject(parent)
@@ -107,19 +127,44 @@ void Updater::startCheck(bool userInitiated)
     if (!m_canCheckForUpdates)
         return;
     const QUrl feed = feedUrl();
-    QNetworkRequest request(feed);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setMaximumRedirectsAllowed(maximumRedirects);
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Vesk/%1").arg(m_installedVersion));
-
     m_userInitiated = userInitiated;
     m_timedOut = false;
     m_cancelled = false;
     m_tooLarge = false;
     m_automaticTimer.stop();
     setCanCheckForUpdates(false);
+    if (!isSecureFeedAddress(feed)) {
+        // Refused before any name is looked up; reported like any failed check.
+        m_refusing = true;
+        Q_EMIT checkStarted(userInitiated);
+        QTimer::singleShot(0, this, [this, feed] {
+            m_refusing = false;
+            report(UpdateCheckResult::failed(insecureFeedText(feed)));
+        });
+        return;
+    }
+
+    QNetworkRequest request(feed);
+    // Each redirect is checked like the feed's own address.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
+    request.setMaximumRedirectsAllowed(maximumRedirects);
+    // No cache is set, so the feed is always fetched; asking for that explicitly
+    // would only add Cache-Control and Pragma headers to the request.
+    request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Vesk/%1").arg(m_installedVersion));
+    // Qt would otherwise name the user's languages; "*" says nothing about them.
+    request.setRawHeader("Accept-Language", "*");
+
     m_reply = m_network->get(request);
+    connect(m_reply, &QNetworkReply::redirected, this, [this](const QUrl &target) {
+        if (!m_reply)
+            return;
+        if (isSecureFeedAddress(target)) {
+            Q_EMIT m_reply->redirectAllowed();
+        } else {
+            m_insecureRedirect = target;
+            m_reply->abort();
+        }
+    });
     connect(m_reply, &QNetworkReply::downloadProgress, this, [this](qint64 received, qint64 total) {
         if (m_reply && (received > maximumFeedSize || total > maximumFeedSize)) {
             m_tooLarge = true;
@@ -141,6 +186,8 @@ UpdateCheckResult Updater::resultOf(QNetworkReply &reply) const
     }
     if (m_timedOut)
         return UpdateCheckResult::failed(timeoutText(feed, m_timeout));
+    if (m_insecureRedirect.isValid())
+        return UpdateCheckResult::failed(insecureFeedText(m_insecureRedirect));
     if (m_tooLarge)
         return UpdateCheckResult::failed(
             QCoreApplication::translate("UpdateCheck", "The update feed at %1 is too large to be a feed.")
@@ -159,7 +206,13 @@ void Updater::finishCheck()
         return;
     const UpdateCheckResult result = resultOf(*reply);
     m_reply = nullptr;
+    m_insecureRedirect = QUrl();
     reply->deleteLater();
+    report(result);
+}
+
+void Updater::report(const UpdateCheckResult &result)
+{
     if (result.outcome != UpdateCheckResult::Outcome::Cancelled)
         QSettings().setValue(QLatin1String(SettingsKeys::lastUpdateCheck), QDateTime::currentDateTimeUtc());
     setCanCheckForUpdates(m_started && !feedUrl().isEmpty());
@@ -170,7 +223,7 @@ void Updater::finishCheck()
 void Updater::scheduleAutomaticCheck()
 {
     m_automaticTimer.stop();
-    if (!m_started || m_reply)
+    if (!m_started || m_reply || m_refusing)
         return;
     const QDateTime last = QSettings().value(QLatin1String(SettingsKeys::lastUpdateCheck)).toDateTime();
     const auto delay = automaticCheckDelay(automaticallyChecksForUpdates(), last, QDateTime::currentDateTimeUtc(),

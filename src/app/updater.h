@@ -64,6 +64,7 @@ Q_SIGNALS:
 private:
     void startCheck(bool userInitiated);
     void finishCheck();
+    void report(const UpdateCheckResult &result);
     void scheduleAutomaticCheck();
     void setCanCheckForUpdates(bool canCheck);
     UpdateCheckResult resultOf(QNetworkReply &reply) const;
@@ -81,4 +82,9 @@ private:
     bool m_timedOut = false;
     bool m_cancelled = false;
     bool m_tooLarge = false;
+    bool m_refusing = false; // an insecure feed address, reported on the next turn
+    QUrl m_insecureRedirect;
 };
+
+// An address the feed may be read from: https, or plain http to this machine.
+bool isSecureFeedAddress(const QUrl &url);

@@ -34,7 +34,7 @@ VeskApp::~VeskApp()
     delete m_searchKeys;
 }
 
-std::unique_ptr<VeskApp> VeskApp::create(const QString &storePath, QString *fatalMessage)
+std::unique_ptr<VeskApp> VeskApp::create(const QString &storePath, QString *fatalMessage, QString *reason)
 {
     std::unique_ptr<VeskApp> app(new VeskApp);
     app->m_state = new AppState(app.get());
@@ -44,6 +44,8 @@ std::unique_ptr<VeskApp> VeskApp::create(const QString &storePath, QString *fata
     if (!app->m_container) {
         if (fatalMessage)
             *fatalMessage = fatalStoreMessage(error);
+        if (reason)
+            *reason = error;
         return nullptr;
     }
     app->m_artifacts = std::make_unique<ArtifactCache>();

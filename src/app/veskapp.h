@@ -27,8 +27,10 @@ class VeskApp final : public QObject
 
 public:
     // Creates the shared state, then opens the store at `storePath`. When the store
-    // cannot be opened, returns nullptr with the fatal message to print.
-    static std::unique_ptr<VeskApp> create(const QString &storePath, QString *fatalMessage);
+    // cannot be opened, returns nullptr with the fatal message to print (and, in
+    // `reason`, why, in the user's words).
+    static std::unique_ptr<VeskApp> create(const QString &storePath, QString *fatalMessage,
+                                           QString *reason = nullptr);
     ~VeskApp() override;
 
     ContentView *newWindow();

@@ -11,6 +11,7 @@
 #include "common/palettecolors.h"
 #include "common/toolicon.h"
 #include "library/catalogue/homepath.h"
+#include "library/disk/regularfile.h"
 #include "library/records/skill.h"
 
 #include <QDir>
@@ -39,6 +40,7 @@ SkillMetadataBar::SkillMetadataBar(ModelContext &context, QWidget *parent)
     : QWidget(parent)
     , m_harnesses(new QWidget(this))
     , m_path(new ClampedLabel(this))
+    , m_link(new ClampedLabel(this))
     , m_size(captionLabel(this, QStringLiteral("metadataSize")))
     , m_date(captionLabel(this, QStringLiteral("metadataDate")))
     , m_picker(new CollectionPicker(context, this))
@@ -57,6 +59,13 @@ SkillMetadataBar::SkillMetadataBar(ModelContext &context, QWidget *parent)
     m_path->setTextColor(PaletteColors::secondaryLabel(palette()));
     m_path->setMaximumLineCount(1, Qt::ElideMiddle);
     m_path->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    // Where a save would really write, said up front: a linked skill is not where it seems.
+    m_link->setObjectName(QStringLiteral("metadataLink"));
+    m_link->setFont(designFont(10));
+    m_link->setTextColor(PaletteColors::secondaryLabel(palette()));
+    m_link->setMaximumLineCount(1, Qt::ElideRight); // "link to" stays readable
+    m_link->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    m_link->hide();
 
     SymbolText tray;
     tray.symbolName = QStringLiteral("tray.fill");
@@ -75,6 +84,7 @@ SkillMetadataBar::SkillMetadataBar(ModelContext &context, QWidget *parent)
     layout->addWidget(m_harnesses);
     layout->addWidget(new Divider(Qt::Vertical, 16, this));
     layout->addWidget(m_path);
+    layout->addWidget(m_link);
     layout->addWidget(new Divider(Qt::Vertical, 16, this));
     layout->addWidget(m_size);
     m_sizeDivider = new Divider(Qt::Vertical, 16, this);
@@ -98,6 +108,12 @@ void SkillMetadataBar::setSkill(Skill *skill)
     m_picker->hide();
     m_picker->setSkill(skill);
     refresh();
+}
+
+QString SkillMetadataBar::linkText(const QString &filePath)
+{
+    const std::optional<QString> target = linkTarget(filePath);
+    return target ? tr("link to %1").arg(abbreviateHome(*target, QDir::homePath())) : QString();
 }
 
 QString SkillMetadataBar::installedPathsText() const
@@ -133,6 +149,9 @@ void SkillMetadataBar::refresh()
     }
     m_harnesses->setToolTip(plainToolTip(paths));
     m_path->setText(m_skill ? abbreviateHome(m_skill->filePath(), QDir::homePath()) : QString());
+    m_link->setText(m_skill ? linkText(m_skill->filePath()) : QString());
+    m_link->setToolTip(plainToolTip(m_link->text()));
+    m_link->setVisible(!m_link->text().isEmpty());
     m_path->setToolTip(plainToolTip(paths));
     m_size->setText(m_skill ? DisplayFormat::byteCount(m_skill->fileSize()) : QString());
     fitToWidth();
@@ -185,6 +204,8 @@ void SkillMetadataBar::fitToWidth()
     for (const QWidget *part : std::initializer_list<const QWidget *>{m_harnesses, m_collectionsButton, m_date, m_size})
         needed += part->sizeHint().width();
     needed += m_path->minimumSizeHint().width() + 3 + 7 * spacing; // three dividers, eight gaps
+    if (!m_link->isHidden())
+        needed += m_link->minimumSizeHint().width() + spacing;
     const bool showSize = width() >= needed;
     if (showSize == m_size->isHidden()) {
         m_size->setVisible(showSize);

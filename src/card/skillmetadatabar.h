@@ -30,6 +30,8 @@ public:
     SymbolButton *collectionsButton() const { return m_collectionsButton; }
     // The installed paths, one per line, the home folder written as "~".
     QString installedPathsText() const;
+    // "link to …" for a skill file that is a link (or in a linked skill folder); empty otherwise.
+    static QString linkText(const QString &filePath);
 
     QSize minimumSizeHint() const override;
 
@@ -48,6 +50,7 @@ private:
     QWidget *m_harnesses = nullptr;
     QHBoxLayout *m_harnessIcons = nullptr;
     ClampedLabel *m_path = nullptr;
+    ClampedLabel *m_link = nullptr; // where a linked file really is
     QLabel *m_size = nullptr;
     QWidget *m_sizeDivider = nullptr;
     SymbolButton *m_collectionsButton = nullptr;

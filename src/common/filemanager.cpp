@@ -1,5 +1,7 @@
 #include "common/filemanager.h"
 
+#include "common/plaintext.h"
+
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -92,6 +94,7 @@ void explainDesktopAnswer(QWidget *parent, DesktopAnswer answer, const QString &
                                 QMessageBox::Ok, parent);
     box->setObjectName(QStringLiteral("desktopAnswer"));
     box->setInformativeText(QDir::toNativeSeparators(path));
+    showAsPlainText(box); // the path is the disk's: a folder may be named like markup
     box->setTextInteractionFlags(Qt::TextSelectableByMouse);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();

@@ -1,5 +1,7 @@
 #include "common/plaintext.h"
 
+#include <QLabel>
+#include <QMessageBox>
 #include <QTextDocument>
 
 QString plainToolTip(const QString &text)
@@ -8,4 +10,11 @@ QString plainToolTip(const QString &text)
     if (!Qt::mightBeRichText(text))
         return text;
     return Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal);
+}
+
+void showAsPlainText(QMessageBox *box)
+{
+    box->setTextFormat(Qt::PlainText);
+    for (QLabel *label : box->findChildren<QLabel *>())
+        label->setTextFormat(Qt::PlainText);
 }

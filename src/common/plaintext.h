@@ -7,3 +7,10 @@
 // name would load whatever it names; this spells the text out exactly instead,
 // line breaks kept.
 QString plainToolTip(const QString &text);
+
+class QMessageBox;
+
+// Shows every text of a message box as plain text: its text and its informative
+// text (a label Qt makes on demand that would otherwise take anything looking
+// like HTML for HTML). Call it once the texts are set.
+void showAsPlainText(QMessageBox *box);

@@ -1,13 +1,16 @@
 #include "detail/skilleditorview.h"
 
 #include "common/palettecolors.h"
+#include "common/plaintext.h"
 #include "detail/findbar.h"
 #include "detail/highlightedtexteditor.h"
 #include "library/records/frontmatter.h"
 #include "library/store/modelcontext.h"
 #include "library/records/skill.h"
+#include "library/catalogue/skilllocations.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QEvent>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
@@ -89,6 +92,7 @@ void SkillEditorView::load()
     const bool sameFile = m_skill && m_skill->filePath() == m_loadedPath;
     m_findBar->close();
     m_loadedPath = m_skill ? m_skill->filePath() : QString();
+    m_confirmedOutside.clear();
     m_readOnlyReason.clear();
     m_diskBytes.reset();
     m_layout = TextLayout();
@@ -210,7 +214,37 @@ bool SkillEditorView::save()
         if (ask.clickedButton() != overwrite)
             return false;
     }
+    if (!confirmWriteOutside())
+        return false;
     return write(m_editor->text());
+}
+
+bool SkillEditorView::confirmWriteOutside()
+{
+    // A project is someone else's work: a link in it may lead to ~/.profile, and a
+    // save would write there. A skill of the home folder may link anywhere in it.
+    const QString home = QDir::homePath();
+    const std::optional<QString> project =
+        m_skill->isGlobal() ? std::nullopt : SkillLocations::projectFolderOf(m_loadedPath, home);
+    const std::optional<QString> target = linkTargetOutside(m_loadedPath, project.value_or(home));
+    if (!target || *target == m_confirmedOutside)
+        return true;
+    QMessageBox ask(QMessageBox::Warning, tr("Vesk"),
+                    project ? tr("“%1” is a link to a file outside its project.").arg(QFileInfo(m_loadedPath).fileName())
+                            : tr("“%1” is a link to a file outside your home folder.")
+                                  .arg(QFileInfo(m_loadedPath).fileName()),
+                    QMessageBox::Cancel, this);
+    ask.setObjectName(QStringLiteral("saveOutside"));
+    ask.setInformativeText(tr("Saving changes “%1”. Save there anyway?").arg(QDir::toNativeSeparators(*target)));
+    QPushButton *saveThere = ask.addButton(tr("Save There"), QMessageBox::AcceptRole);
+    saveThere->setObjectName(QStringLiteral("saveThere"));
+    ask.setDefaultButton(QMessageBox::Cancel);
+    showAsPlainText(&ask);
+    ask.exec();
+    if (!m_skill || ask.clickedButton() != saveThere)
+        return false;
+    m_confirmedOutside = *target;
+    return true;
 }
 
 bool SkillEditorView::write(const QString &text)

@@ -69,6 +69,9 @@ private:
     void watchFile();
     void fileChangedOnDisk();
     bool write(const QString &text);
+    // Asks before a save follows a link out of the skill's project (or home
+    // folder); true when it may go ahead.
+    bool confirmWriteOutside();
     void refreshRecord(const QString &text, const QByteArray &bytes);
     void placeBadge();
     void styleBadge();
@@ -84,6 +87,7 @@ private:
     bool m_editable = true;
     bool m_hasUnsavedChanges = false;
     QString m_readOnlyReason;
+    QString m_confirmedOutside; // a link target the user agreed to save to
     QString m_baseline;                    // the editor's text as loaded or last saved
     std::optional<QByteArray> m_diskBytes; // the file as loaded or last written; none when there was no file
     TextLayout m_layout;

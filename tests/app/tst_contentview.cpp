@@ -163,6 +163,28 @@ private Q_SLOTS:
         QVERIFY(!notice->isVisible());
     }
 
+    void anInterruptedSaveIsOfferedBackOnceTheWindowHasScanned()
+    {
+        writeSkill(home(".claude/skills/cut/SKILL.md"), "cut");
+        const QString file = home(".claude/skills/cut/SKILL.md");
+        const QByteArray before = TestFiles::readFile(file);
+        const QString copy = home(".claude/skills/cut/.SKILL.md.vesk-backup-x1");
+        TestFiles::writeFile(copy, before);
+        TestFiles::writeFile(file, "new text cut sh" + before.mid(15)); // a rewrite killed midway
+        TestFiles::writeFile(home(".claude/skills/cut/.SKILL.md.vesk-save-y2"), "half");
+        QFile stale(home(".claude/skills/cut/.SKILL.md.vesk-save-y2"));
+        QVERIFY(stale.open(QIODevice::ReadWrite)
+                && stale.setFileTime(QDateTime::currentDateTimeUtc().addDays(-1), QFileDevice::FileModificationTime));
+        stale.close();
+
+        MessageBoxAnswers answers({QStringLiteral("restoreCopy")});
+        QVERIFY(openWindow());
+        QTRY_COMPARE(TestFiles::readFile(file), before);
+        QVERIFY(!QFileInfo::exists(copy));
+        QVERIFY(!QFileInfo::exists(home(".claude/skills/cut/.SKILL.md.vesk-save-y2")));
+        QCOMPARE(answers.texts(), QStringList{"A save of “SKILL.md” was interrupted."});
+    }
+
     void aSkillsTextIsShownAsTextEverywhere()
     {
         // Long enough that the detail title is cut and carries the whole name as a tooltip.

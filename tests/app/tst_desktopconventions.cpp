@@ -10,6 +10,7 @@
 
 #include <QDBusConnection>
 #include <QDesktopServices>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenuBar>
@@ -185,16 +186,23 @@ private Q_SLOTS:
         QTest::addColumn<bool>("taker"); // a file manager on the bus, or the desktop's handler of files
         QTest::addColumn<bool>("deleteFirst");
         QTest::addColumn<QString>("text"); // of the message; empty: none
+        QTest::addColumn<QString>("folder"); // the skill's, in ~/.claude/skills
         const QString show = QStringLiteral("Show in File Manager");
         const QString open = QStringLiteral("Open in Default Editor");
         const QString gone = QStringLiteral("The skill's file is no longer there.");
-        QTest::newRow("the file manager on the bus shows the file") << show << true << false << QString();
-        QTest::newRow("the desktop opens the file") << open << true << false << QString();
-        QTest::newRow("no file manager answers") << show << false << false << "No file manager answered.";
+        const QString review = QStringLiteral("review");
+        // Entities decode to "/": as HTML this would read /dev/zero until memory runs out.
+        const QString markup = QStringLiteral("<img src=&#47;dev&#47;zero>");
+        QTest::newRow("the file manager on the bus shows the file") << show << true << false << QString() << review;
+        QTest::newRow("the desktop opens the file") << open << true << false << QString() << review;
+        QTest::newRow("no file manager answers") << show << false << false << "No file manager answered." << review;
         QTest::newRow("no application opens the file")
-            << open << false << false << "No application is set to open this kind of file.";
-        QTest::newRow("the file to show is gone") << show << false << true << gone;
-        QTest::newRow("the file to open is gone") << open << false << true << gone;
+            << open << false << false << "No application is set to open this kind of file." << review;
+        QTest::newRow("the file to show is gone") << show << false << true << gone << review;
+        QTest::newRow("the file to open is gone") << open << false << true << gone << review;
+        QTest::newRow("no file manager answers for a folder named like markup")
+            << show << false << false << "No file manager answered." << markup;
+        QTest::newRow("the file gone from a folder named like markup") << open << false << true << gone << markup;
     }
 
     void theDesktopTakesTheSkillsFileOrAMessageSaysWhyNot()
@@ -203,10 +211,16 @@ private Q_SLOTS:
         QFETCH(bool, taker);
         QFETCH(bool, deleteFirst);
         QFETCH(QString, text);
+        QFETCH(QString, folder);
         const bool show = item == QLatin1String("Show in File Manager");
         const QString service = QStringLiteral("org.freedesktop.FileManager1");
         const QString object = QStringLiteral("/org/freedesktop/FileManager1");
-        Skill *review = skillNamed(QStringLiteral("review"));
+        if (folder != QLatin1String("review")) {
+            writeSkill(home(".claude/skills/" + folder + "/SKILL.md"), "markup");
+            QTest::keyClick(m_window, Qt::Key_F5);
+            QTRY_VERIFY(skillNamed(QStringLiteral("markup")));
+        }
+        Skill *review = skillNamed(folder == QLatin1String("review") ? folder : QStringLiteral("markup"));
         const QString path = review->filePath();
         // Without a taker there is no file manager on the bus, and the offscreen
         // platform opens nothing.
@@ -242,6 +256,15 @@ private Q_SLOTS:
         QCOMPARE(message()->text(), text);
         QCOMPARE(message()->informativeText(), path);
         QVERIFY(message()->isVisible());
+        // Every text of the box is drawn as written, the path included.
+        int labels = 0;
+        for (QLabel *label : message()->findChildren<QLabel *>()) {
+            if (label->text().isEmpty())
+                continue;
+            ++labels;
+            QVERIFY2(label->textFormat() == Qt::PlainText, qPrintable(label->text()));
+        }
+        QCOMPARE(labels, 2);
     }
 };
 

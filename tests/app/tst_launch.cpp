@@ -5,9 +5,11 @@
 #include "app/openrequesthandler.h"
 #include "app/skilllookup.h"
 #include "app/socketinstancechannel.h"
+#include "app/startfailure.h"
 #include "app/veskapp.h"
 #include "common/appstate.h"
 #include "library/records/skill.h"
+#include "messageboxes.h"
 #include "privatebus.h"
 #include "skillfiles.h"
 #include "testhome.h"
@@ -15,9 +17,14 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QLabel>
 #include <QLocalSocket>
+#include <QMessageBox>
 #include <QProcess>
 #include <QtTest/QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -298,6 +305,135 @@ private Q_SLOTS:
         QCOMPARE(QString::fromUtf8(run.err), noDisplayMessage() + QLatin1Char('\n'));
         QVERIFY(run.err.contains("vesk list"));
         QVERIFY(run.out.isEmpty());
+    }
+
+    void theSocketTrustsOnlyItsOwnUser_data()
+    {
+        QTest::addColumn<QString>("attack");
+        QTest::newRow("a socket folder others may enter is not used") << "open folder";
+        QTest::newRow("a socket folder that is a link is not used") << "linked folder";
+        QTest::newRow("a socket folder of another user is not used") << "other user";
+        QTest::newRow("a request declaring a 4 GB name is dropped") << "huge request";
+        QTest::newRow("a connection that never finishes its request is closed") << "silent";
+        QTest::newRow("an answer full of terminal escapes is printed spelled out") << "escapes";
+    }
+
+    void theSocketTrustsOnlyItsOwnUser()
+    {
+        QFETCH(QString, attack);
+        // A runtime folder of its own, so nothing here touches the other tests' socket.
+        QTemporaryDir runtime;
+        const QByteArray previous = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+        const QString key = libraryKey(m_home);
+        const QString socket = InstanceKey::socketPath(key);
+        qputenv("XDG_RUNTIME_DIR", previous);
+        const QString folder = QFileInfo(socket).absolutePath();
+        QVERIFY(folder != runtime.path() && folder.startsWith(runtime.path()));
+
+        if (attack.endsWith(QLatin1String("folder")) || attack == QLatin1String("other user")) {
+            if (attack == QLatin1String("open folder")) {
+                QCOMPARE(::mkdir(QFile::encodeName(folder).constData(), 0700), 0);
+                QCOMPARE(::chmod(QFile::encodeName(folder).constData(), 0777), 0);
+            } else if (attack == QLatin1String("linked folder")) {
+                QVERIFY(QDir().mkpath(runtime.filePath("elsewhere")));
+                QVERIFY(QFile::link(runtime.filePath("elsewhere"), folder));
+            } else {
+                if (::geteuid() != 0)
+                    QSKIP("Giving the folder to another user needs root; this test cannot switch users.");
+                QCOMPARE(::mkdir(QFile::encodeName(folder).constData(), 0700), 0);
+                QCOMPARE(::chown(QFile::encodeName(folder).constData(), 65534, 65534), 0);
+            }
+            SocketInstanceChannel channel(socket);
+            int requests = 0;
+            QCOMPARE(channel.claim([&requests](const OpenRequest &, const OpenReply &) { ++requests; }),
+                     InstanceChannel::Claim::Unavailable);
+            QVERIFY(!QFileInfo::exists(socket));
+            QVERIFY(!QFileInfo::exists(socket + ".lock"));
+            return;
+        }
+
+        SocketInstanceChannel channel(socket);
+        channel.setRequestDeadline(200);
+        int requests = 0;
+        QCOMPARE(channel.claim([&requests](const OpenRequest &, const OpenReply &reply) {
+                     ++requests;
+                     reply(QStringLiteral("\x1b]0;owned\x07\x1b[2Jgone"));
+                 }),
+                 InstanceChannel::Claim::Primary);
+        struct stat info {};
+        QCOMPARE(::lstat(QFile::encodeName(folder).constData(), &info), 0);
+        QCOMPARE(int(info.st_mode & 0777), 0700);
+
+        if (attack == QLatin1String("escapes")) {
+            QProcess process;
+            QProcessEnvironment environment = childEnvironment(QStringLiteral("socket"), m_home);
+            environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+            process.setProcessEnvironment(environment);
+            process.start(QStringLiteral(VESK_EXECUTABLE), {QStringLiteral("code-review")});
+            QVERIFY(process.waitForStarted(30000));
+            QVERIFY(QSignalSpy(&process, &QProcess::finished).wait(90000));
+            const QByteArray err = process.readAllStandardError();
+            QCOMPARE(requests, 1);
+            QVERIFY2(!err.contains('\x1b') && !err.contains('\x07'), err.toPercentEncoding().constData());
+            QVERIFY2(err.contains("\\e]0;owned"), err.constData());
+            return;
+        }
+
+        QLocalSocket attacker;
+        attacker.connectToServer(socket);
+        QVERIFY(attacker.waitForConnected(5000));
+        if (attack == QLatin1String("huge request")) {
+            QByteArray request;
+            QDataStream out(&request, QIODevice::WriteOnly);
+            out << quint32(1) << quint32(0xFFFFFFF0u);
+            request += QByteArray(SocketInstanceChannel::maxMessageBytes + 1024, 'a');
+            attacker.write(request);
+        } else {
+            attacker.write("\0\0");
+        }
+        attacker.flush();
+        QTRY_COMPARE_WITH_TIMEOUT(attacker.state(), QLocalSocket::UnconnectedState, 5000);
+        QCOMPARE(requests, 0);
+    }
+
+    void aStartThatFailsIsToldWhereTheUserLooks_data()
+    {
+        QTest::addColumn<bool>("windows");
+        QTest::addColumn<QString>("platform");
+        QTest::addColumn<bool>("dialog");
+        QTest::newRow("an X display shows a dialog") << true << "xcb" << true;
+        QTest::newRow("a Wayland display shows a dialog") << true << "wayland" << true;
+        QTest::newRow("the offscreen platform only prints") << true << "offscreen" << false;
+        QTest::newRow("the list command only prints") << false << "xcb" << false;
+    }
+
+    void aStartThatFailsIsToldWhereTheUserLooks()
+    {
+        QFETCH(bool, windows);
+        QFETCH(QString, platform);
+        QFETCH(bool, dialog);
+        QCOMPARE(startFailureWantsDialog(windows, platform), dialog);
+    }
+
+    void theStartFailureDialogShowsTheReasonAsWritten()
+    {
+        MessageBoxAnswers answers({QMessageBox::Close});
+        const QString reason = QStringLiteral("The folder \"/home/<img src=&#47;dev&#47;zero>\" could not be created.");
+        QString informative;
+        int plainLabels = 0;
+        QTimer::singleShot(0, this, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            informative = box->informativeText();
+            for (QLabel *label : box->findChildren<QLabel *>())
+                plainLabels += !label->text().isEmpty() && label->textFormat() == Qt::PlainText;
+        });
+        showStartFailure(reason);
+        QCOMPARE(answers.texts(), QStringList{"Vesk could not start."});
+        QCOMPARE(informative, reason);
+        QCOMPARE(plainLabels, 2);
     }
 };
 

@@ -1,5 +1,6 @@
 #include "app/buildinfo.h"
 #include "app/commandline.h"
+#include "library/catalogue/homepath.h"
 #include "skillfiles.h"
 #include "testhome.h"
 #include "veskprocess.h"
@@ -274,6 +275,54 @@ private Q_SLOTS:
         QVERIFY(run.err.trimmed().size() > prefix.size());
         QVERIFY(run.out.isEmpty());
         QCOMPARE(TestFiles::readFile(storePath()), garbage);
+    }
+
+    void aHomeThatSaysNothingUsefulIsReplacedOrRefused_data()
+    {
+        QTest::addColumn<QByteArray>("variable");
+        QTest::addColumn<QString>("account");
+        QTest::addColumn<QString>("home"); // empty: refused
+        QTest::newRow("a full path is used as it is") << QByteArray("/home/al") << "/home/other" << "/home/al";
+        QTest::newRow("an unset HOME falls back to the account's") << QByteArray() << "/home/al" << "/home/al";
+        QTest::newRow("an empty HOME falls back to the account's") << QByteArray("") << "/home/al/" << "/home/al";
+        QTest::newRow("a relative HOME is refused") << QByteArray("al") << "/home/al" << "";
+        QTest::newRow("a HOME of a dot is refused") << QByteArray(".") << "/home/al" << "";
+        QTest::newRow("no HOME and no account home is refused") << QByteArray() << "" << "";
+    }
+
+    void aHomeThatSaysNothingUsefulIsReplacedOrRefused()
+    {
+        QFETCH(QByteArray, variable);
+        QFETCH(QString, account);
+        QFETCH(QString, home);
+        const HomeChoice choice = chooseHome(variable, account);
+        QCOMPARE(choice.home, home);
+        QCOMPARE(choice.error.isEmpty(), !home.isEmpty());
+    }
+
+    void aRelativeHomeStopsVeskWithAMessageAndWritesNothing_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("platform");
+        QTest::newRow("the window") << QStringList{} << QByteArray("offscreen");
+        QTest::newRow("the list command") << QStringList{"list"} << QByteArray("no-such-platform");
+    }
+
+    void aRelativeHomeStopsVeskWithAMessageAndWritesNothing()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, platform);
+        QProcess process;
+        QProcessEnvironment environment = veskEnvironment(m_home->path(), platform);
+        environment.insert("HOME", "relative-home");
+        environment.remove("XDG_DATA_HOME"); // the library would follow HOME
+        process.setProcessEnvironment(environment);
+        process.setWorkingDirectory(m_home->path());
+        process.start(QStringLiteral(VESK_EXECUTABLE), arguments);
+        const VeskRun run = finishVesk(process);
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains("HOME is \"relative-home\", which is not a full path"), run.err.constData());
+        QVERIFY(!QFileInfo::exists(home("relative-home")));
     }
 };
 

@@ -8,10 +8,14 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest/QtTest>
+
+#include <cerrno>
+#include <sys/stat.h>
 
 using namespace std::chrono_literals;
 
@@ -46,6 +50,7 @@ public:
     }
     void route(const QByteArray &path, const Answer &answer) { m_routes.insert(path, answer); }
     QList<QByteArray> requests;
+    QMap<QByteArray, QByteArray> headers; // of every request, lower-case names
     int closedByClient = 0; // or by the server after answering
 
 private:
@@ -56,6 +61,11 @@ private:
         if (!buffer.contains("\r\n\r\n"))
             return;
         const QByteArray path = buffer.split(' ').value(1);
+        for (const QByteArray &line : buffer.split('\n').mid(1)) {
+            const QByteArray name = line.left(line.indexOf(':')).trimmed().toLower();
+            if (!name.isEmpty())
+                headers.insert(name, line.mid(line.indexOf(':') + 1).trimmed());
+        }
         buffer.clear();
         requests.append(path);
         const auto found = m_routes.constFind(path);
@@ -77,7 +87,8 @@ private:
     QHash<QTcpSocket *, QByteArray> m_buffers;
 };
 
-QByteArray feedOffering(const QByteArray &shortVersion, const QByteArray &build)
+QByteArray feedOffering(const QByteArray &shortVersion, const QByteArray &build,
+                        const QByteArray &notes = {})
 {
     return "<?xml version=\"1.0\"?>\n"
            "<rss version=\"2.0\" xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\">"
@@ -85,7 +96,8 @@ QByteArray feedOffering(const QByteArray &shortVersion, const QByteArray &build)
            "<sparkle:version>" + build + "</sparkle:version>"
            "<sparkle:shortVersionString>" + shortVersion + "</sparkle:shortVersionString>"
            "<link>https://vesk.app/download/" + shortVersion + "</link>"
-           "<description><![CDATA[<p>What is new in " + shortVersion + ".</p>]]></description>"
+           "<description><![CDATA[" + (notes.isEmpty() ? "<p>What is new in " + shortVersion + ".</p>" : notes)
+           + "]]></description>"
            "</item></channel></rss>";
 }
 
@@ -98,6 +110,7 @@ class TestUpdateCheck final : public QObject
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> m_data;
+    QTemporaryDir m_pipe;
     std::unique_ptr<FeedServer> m_server;
     std::unique_ptr<VeskApp> m_app;
     QList<QUrl> m_opened;
@@ -123,6 +136,19 @@ private Q_SLOTS:
         m_server->route("/same.xml", {200, feedOffering("1.9", "19"), {}, false});
         m_server->route("/moved.xml", {301, {}, "/newer.xml", false});
         m_server->route("/silent.xml", {0, {}, {}, true});
+        // Notes that an HTML renderer would read local files for, and lay out for ages.
+        QVERIFY(m_pipe.isValid());
+        const QByteArray pipe = m_pipe.filePath("notes-pipe").toUtf8();
+        QVERIFY(mkfifo(pipe.constData(), 0600) == 0 || errno == EEXIST);
+        m_server->route("/hostile.xml",
+                        {200,
+                         feedOffering("1.10", "110",
+                                      "<p>Faster.</p><img src=\"/dev/zero\"><img src=\"" + pipe
+                                          + "\"><link rel=\"stylesheet\" href=\"/dev/zero\">"
+                                          + QByteArray("<table><tr><td>").repeated(20) + "deep<p>"
+                                          + QByteArray(900 * 1024, 'w') + "</p>"),
+                         {},
+                         false});
         m_server->route("/huge.xml", {200, QByteArray(2 * 1024 * 1024, 'x'), {}, false});
 
         m_data = std::make_unique<QTemporaryDir>();
@@ -148,27 +174,38 @@ private Q_SLOTS:
         QTest::addColumn<QString>("headline");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QUrl>("download");
+        QTest::addColumn<QString>("notes");
 
         // What each feed means is tested on the feed itself; these rows are about
         // what reaches the window, and what the network can do.
         const QUrl none;
         QTest::newRow("a newer version is offered with its notes and download page")
             << "/newer.xml" << 30000 << "A new version of Vesk is available"
-            << "Vesk 1.10 is available. You have version 1.9." << QUrl("https://vesk.app/download/1.10");
+            << "Vesk 1.10 is available. You have version 1.9." << QUrl("https://vesk.app/download/1.10")
+            << "What is new in 1.10.";
+        QTest::newRow("notes naming /dev/zero, a pipe and nested tables are shown as plain text")
+            << "/hostile.xml" << 30000 << "A new version of Vesk is available"
+            << "Vesk 1.10 is available. You have version 1.9." << QUrl("https://vesk.app/download/1.10")
+            << "Faster.\n\ndeep\n\n" + QString(400, u'w') + u'…';
         QTest::newRow("the same version is up to date")
-            << "/same.xml" << 30000 << "You're up to date" << "Vesk 1.9 is the newest version available." << none;
+            << "/same.xml" << 30000 << "You're up to date" << "Vesk 1.9 is the newest version available." << none << QString();
         QTest::newRow("a missing feed is reported as not found")
             << "/missing.xml" << 30000 << "Vesk could not check for updates"
-            << "The update feed was not found on 127.0.0.1 (HTTP 404)." << none;
+            << "The update feed was not found on 127.0.0.1 (HTTP 404)." << none << QString();
         QTest::newRow("a redirect is followed to the feed")
             << "/moved.xml" << 30000 << "A new version of Vesk is available"
-            << "Vesk 1.10 is available. You have version 1.9." << QUrl("https://vesk.app/download/1.10");
+            << "Vesk 1.10 is available. You have version 1.9." << QUrl("https://vesk.app/download/1.10")
+            << "What is new in 1.10.";
         QTest::newRow("an answer far too large to be a feed is refused")
             << "/huge.xml" << 30000 << "Vesk could not check for updates"
-            << "The update feed at http://127.0.0.1:" << none;
+            << "The update feed at http://127.0.0.1:" << none << QString();
         QTest::newRow("a server that never answers times out")
             << "/silent.xml" << 2000 << "Vesk could not check for updates"
-            << "The update server 127.0.0.1 did not answer within 2 seconds." << none;
+            << "The update server 127.0.0.1 did not answer within 2 seconds." << none << QString();
+        QTest::newRow("a plain http feed on another machine is refused before any request")
+            << "http://vesk.invalid/appcast.xml" << 30000 << "Vesk could not check for updates"
+            << "The update feed http://vesk.invalid/appcast.xml is not a secure (https) address" << none
+            << QString();
     }
 
     void aCheckShowsWhatTheFeedSays()
@@ -178,8 +215,12 @@ private Q_SLOTS:
         QFETCH(QString, headline);
         QFETCH(QString, message);
         QFETCH(QUrl, download);
+        QFETCH(QString, notes);
 
-        useFeed(path);
+        if (path.startsWith(QLatin1String("http:")))
+            QSettings().setValue(QLatin1String(SettingsKeys::updateFeedUrl), path);
+        else
+            useFeed(path);
         Updater &updater = m_app->updater();
         updater.setTimeout(std::chrono::milliseconds(timeoutMs));
         QAction *menuItem = m_app->checkForUpdatesAction();
@@ -203,7 +244,15 @@ private Q_SLOTS:
         QVERIFY(finished.wait(60000));
         QVERIFY(menuItem->isEnabled());
         QVERIFY(button->isEnabled());
-        QCOMPARE(m_server->requests.size(), path == "/moved.xml" ? 2 : 1);
+        QCOMPARE(m_server->requests.size(), path == "/moved.xml" ? 2 : path.startsWith(QLatin1String("http:")) ? 0 : 1);
+        // Only what the README lists goes out: nothing about the user's languages.
+        for (auto it = m_server->headers.cbegin(); it != m_server->headers.cend(); ++it) {
+            QVERIFY2(QList<QByteArray>({"host", "user-agent", "accept-encoding", "accept-language", "connection"})
+                         .contains(it.key()),
+                     it.key().constData());
+        }
+        if (!m_server->requests.isEmpty())
+            QCOMPARE(m_server->headers.value("accept-language"), QByteArray("*"));
 
         QCOMPARE(m_app->updaterController().dialog(), dialog);
         QVERIFY(dialog->isVisible());
@@ -215,6 +264,11 @@ private Q_SLOTS:
         QCOMPARE(open->isVisibleTo(dialog), download.isValid());
         QCOMPARE(dialog->findChild<QWidget *>(QStringLiteral("releaseNotes"))->isVisibleTo(dialog),
                  download.isValid());
+        if (!notes.isEmpty()) {
+            auto *shown = dialog->findChild<QPlainTextEdit *>(QStringLiteral("releaseNotes"));
+            QVERIFY(shown);
+            QCOMPARE(shown->toPlainText(), notes);
+        }
         if (download.isValid()) {
             open->click();
             QCOMPARE(m_opened, QList<QUrl>{download});

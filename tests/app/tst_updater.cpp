@@ -1,5 +1,7 @@
 #include "app/appcast.h"
+#include "app/releasenotes.h"
 #include "app/updatecheckresult.h"
+#include "app/updater.h"
 #include "app/versioncomparison.h"
 #include "testhome.h"
 
@@ -96,12 +98,23 @@ private Q_SLOTS:
         QCOMPARE(old.releaseNotesUrl, QUrl("https://vesk.app/notes/1.1"));
     }
 
-    void linksThatAreNotWebAddressesAreDropped()
+    void linksThatAreNotSecureWebAddressesAreDropped_data()
     {
-        const Appcast appcast = parseAppcast(feed(item(
-            "2.0", "20",
-            "<link>file:///etc/passwd</link><sparkle:releaseNotesLink>javascript:alert(1)</sparkle:releaseNotesLink>"
-            "<enclosure url=\"smb://host/share/vesk\"/>")));
+        QTest::addColumn<QByteArray>("links");
+        QTest::newRow("local files, scripts and shares are not web addresses")
+            << QByteArray("<link>file:///etc/passwd</link>"
+                          "<sparkle:releaseNotesLink>javascript:alert(1)</sparkle:releaseNotesLink>"
+                          "<enclosure url=\"smb://host/share/vesk\"/>");
+        QTest::newRow("plain http download and notes links are refused")
+            << QByteArray("<link>http://vesk.app/download</link>"
+                          "<sparkle:releaseNotesLink>http://vesk.app/notes</sparkle:releaseNotesLink>"
+                          "<enclosure url=\"http://vesk.app/vesk.tar.gz\"/>");
+    }
+
+    void linksThatAreNotSecureWebAddressesAreDropped()
+    {
+        QFETCH(QByteArray, links);
+        const Appcast appcast = parseAppcast(feed(item("2.0", "20", links)));
         QCOMPARE(appcast.items.size(), 1);
         QVERIFY(appcast.items.first().downloadUrl.isEmpty());
         QVERIFY(appcast.items.first().releaseNotesUrl.isEmpty());
@@ -190,6 +203,65 @@ private Q_SLOTS:
         QCOMPARE(delay.has_value(), expectedMs >= 0);
         if (delay)
             QCOMPARE(delay->count(), expectedMs);
+    }
+
+    void releaseNotesAreShownAsPlainText_data()
+    {
+        QTest::addColumn<QString>("notes");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("paragraphs and list items become lines")
+            << "<h2>Vesk 2.0</h2>\n<ul>\n  <li>Faster   scans</li>\n  <li>Dark mode</li>\n</ul><p>Thanks!</p>"
+            << "Vesk 2.0\n\n• Faster scans\n• Dark mode\n\nThanks!";
+        QTest::newRow("images naming a device or a pipe are dropped, their description kept")
+            << "<p>New<img src=\"/dev/zero\"><img src='/tmp/pipe' alt=\"a chart\"></p>"
+            << "New[a chart]";
+        QTest::newRow("style sheets and scripts are neither loaded nor shown")
+            << "<link rel=stylesheet href=/dev/zero><style>p{}</style><script>x()</script>Text"
+            << "Text";
+        QTest::newRow("a link is written out with its real target")
+            << "<a href=\"https://evil.example/\">https://vesk.app</a>" << "https://vesk.app <https://evil.example/>";
+        QTest::newRow("entities spelling tags stay text") << "<b>&lt;img src=/dev/zero&gt; &amp; &#47;</b>"
+                                                          << "<img src=/dev/zero> & /";
+        QTest::newRow("twenty nested unclosed tables are just their text")
+            << QString("<table><tr><td>").repeated(20) + "deep" << "deep";
+        QTest::newRow("plain text keeps its lines") << "Fixed a crash.\n\nFaster." << "Fixed a crash.\n\nFaster.";
+        QTest::newRow("control characters are not shown") << QStringLiteral("a\x1b[31mb") << "a\uFFFD[31mb";
+        QTest::newRow("a megabyte of one word is cut as the editor cuts it")
+            << QString(1024 * 1024, u'w') << QString(maxReleaseNotesLineLength, u'w') + u'…';
+    }
+
+    void releaseNotesAreShownAsPlainText()
+    {
+        QFETCH(QString, notes);
+        QFETCH(QString, shown);
+        QCOMPARE(releaseNotesText(notes), shown);
+    }
+
+    void longReleaseNotesAreCut()
+    {
+        const QString line = QString(80, u'x') + u'\n';
+        const QString shown = releaseNotesText(line.repeated(2000));
+        QVERIFY(shown.size() < maxReleaseNotesLength + 100);
+        QVERIFY(shown.endsWith(QStringLiteral("(The release notes go on.)")));
+    }
+
+    void onlySecureFeedAddressesAreRead_data()
+    {
+        QTest::addColumn<QUrl>("url");
+        QTest::addColumn<bool>("read");
+        QTest::newRow("https anywhere") << QUrl("https://vesk.app/appcast.xml") << true;
+        QTest::newRow("plain http to another machine is refused") << QUrl("http://vesk.app/appcast.xml") << false;
+        QTest::newRow("plain http to this machine, as tests serve it") << QUrl("http://127.0.0.1:8080/a.xml") << true;
+        QTest::newRow("plain http to the IPv6 loopback") << QUrl("http://[::1]/a.xml") << true;
+        QTest::newRow("a local file is refused") << QUrl("file:///etc/passwd") << false;
+        QTest::newRow("an address without a host is refused") << QUrl("https:appcast.xml") << false;
+    }
+
+    void onlySecureFeedAddressesAreRead()
+    {
+        QFETCH(QUrl, url);
+        QFETCH(bool, read);
+        QCOMPARE(isSecureFeedAddress(url), read);
     }
 };
 

@@ -258,6 +258,39 @@ private Q_SLOTS:
         QCOMPARE(shown.contains(QChar(0x2026)), shown != path);
     }
 
+    void theBarSaysWhereALinkedSkillReallyIs_data()
+    {
+        QTest::addColumn<QString>("link");   // relative to home, made a link to `target`; empty: none
+        QTest::addColumn<QString>("target"); // relative to home
+        QTest::addColumn<QString>("file");   // the skill file, relative to home
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("a file where its path says") << "" << "" << "linkcheck/plain/SKILL.md" << "";
+        QTest::newRow("a project file linked to the profile")
+            << "linkcheck/app/SKILL.md" << "linkcheck/.profile" << "linkcheck/app/SKILL.md"
+            << "link to ~/linkcheck/.profile";
+        QTest::newRow("a skill folder linked to another folder")
+            << "linkcheck/skills/x" << "linkcheck/shared/x" << "linkcheck/skills/x/SKILL.md"
+            << "link to ~/linkcheck/shared/x/SKILL.md";
+    }
+
+    void theBarSaysWhereALinkedSkillReallyIs()
+    {
+        QFETCH(QString, link);
+        QFETCH(QString, target);
+        QFETCH(QString, file);
+        QFETCH(QString, shown);
+        const QString home = QDir(QDir::homePath()).canonicalPath() + u'/';
+        QDir(home + "linkcheck").removeRecursively();
+        TestFiles::writeFile(home + "linkcheck/plain/SKILL.md", "plain");
+        TestFiles::writeFile(home + "linkcheck/.profile", "export PATH");
+        TestFiles::writeFile(home + "linkcheck/shared/x/SKILL.md", "shared");
+        QVERIFY(QDir().mkpath(home + "linkcheck/app") && QDir().mkpath(home + "linkcheck/skills"));
+        if (!link.isEmpty())
+            QVERIFY(QFile::link(home + target, home + link));
+        QCOMPARE(SkillMetadataBar::linkText(home + file), shown);
+        QDir(home + "linkcheck").removeRecursively();
+    }
+
     void theBarShowsWhereTheSkillLivesAndItsPickerSavesAtOnce()
     {
         Skill *skill = directorySkill();

@@ -330,6 +330,58 @@ private Q_SLOTS:
             QCOMPARE(skill->skillDescription(), QStringLiteral("old description")); // the record is untouched
     }
 
+    void aSaveThroughALinkOutOfTheProjectAsksFirst_data()
+    {
+        QTest::addColumn<QString>("file");   // the skill file, relative to home; a link to `target`
+        QTest::addColumn<QString>("target"); // relative to home
+        QTest::addColumn<bool>("global");
+        QTest::addColumn<QString>("answer"); // empty: no question expected
+        QTest::addColumn<bool>("written");
+        const QString project = QStringLiteral("code/app/.claude/skills/deploy/SKILL.md");
+        QTest::newRow("a project skill linked to ~/.profile is not saved when cancelled")
+            << project << ".profile" << false << "Cancel" << false;
+        QTest::newRow("a project skill linked to ~/.profile is saved there when the user says so")
+            << project << ".profile" << false << "saveThere" << true;
+        QTest::newRow("a project skill linked inside its project saves without asking")
+            << project << "code/app/docs/deploy.md" << false << "" << true;
+        QTest::newRow("a home skill linked elsewhere in the home folder saves without asking")
+            << ".claude/skills/deploy/SKILL.md" << "dotfiles/deploy.md" << true << "" << true;
+    }
+
+    void aSaveThroughALinkOutOfTheProjectAsksFirst()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, target);
+        QFETCH(bool, global);
+        QFETCH(QString, answer);
+        QFETCH(bool, written);
+        const QString path = m_library->home(file);
+        const QByteArray before = "export PATH=/usr/bin\n";
+        QVERIFY(writeBytes(m_library->home(target), before));
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+        QVERIFY(QFile::link(m_library->home(target), path));
+        Skill *skill = context().insert(std::make_unique<Skill>(
+            path, QFileInfo(path).canonicalFilePath(), "deploy", QString(), QString(), Skill::Frontmatter{},
+            ToolSource::Claude, true, global, QDateTime::currentDateTimeUtc(), 1));
+        QVERIFY(skill);
+        SkillEditorView view;
+        view.setSkill(skill);
+        view.show();
+        view.textEditor()->moveCursor(QTextCursor::End);
+        type(view, "echo owned");
+
+        MessageBoxAnswers answers;
+        if (answer == "Cancel")
+            answers.add(QMessageBox::Cancel);
+        else if (!answer.isEmpty())
+            answers.add(answer);
+        QCOMPARE(view.save(), written);
+        QCOMPARE(answers.texts(), answer.isEmpty() ? QStringList()
+                                                   : QStringList{"“SKILL.md” is a link to a file outside its project."});
+        QCOMPARE(TestFiles::readFile(m_library->home(target)), written ? before + "echo owned" : before);
+        QVERIFY(QFileInfo(path).isSymLink()); // the link stays a link
+    }
+
     void findMatchesIgnoresCaseAndDoesNotOverlap_data()
     {
         QTest::addColumn<QString>("text");

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 
 #include <QStringDecoder>
@@ -10,7 +11,9 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace {
@@ -44,6 +47,28 @@ private:
     int m_fd = -1;
 };
 
+// The file systems whose files the kernel writes as they are read.
+bool isSynthetic(int fd)
+{
+    struct statfs system {};
+    if (::fstatfs(fd, &system) != 0)
+        return false;
+    switch (static_cast<unsigned long>(system.f_type)) {
+    case PROC_SUPER_MAGIC:
+    case SYSFS_MAGIC:
+    case DEBUGFS_MAGIC:
+    case SECURITYFS_MAGIC:
+    case TRACEFS_MAGIC:
+    case CGROUP_SUPER_MAGIC:
+    case CGROUP2_SUPER_MAGIC:
+    case BPF_FS_MAGIC:
+    case EFIVARFS_MAGIC:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 RegularFileRead readRegularFile(const QString &path, qint64 limit)
@@ -63,6 +88,8 @@ RegularFileRead readRegularFile(const QString &path, qint64 limit)
         return failure(RegularFileRead::Status::Unreadable, errno);
     if (!S_ISREG(info.st_mode))
         return failure(RegularFileRead::Status::NotRegular);
+    if (isSynthetic(fd.get()))
+        return failure(RegularFileRead::Status::Synthetic);
     if (info.st_size > limit)
         return failure(RegularFileRead::Status::TooLarge);
 
@@ -103,6 +130,8 @@ QString unreadReason(const RegularFileRead &read, qint64 limit)
         return {};
     case RegularFileRead::Status::NotRegular:
         return notRegularFileReason();
+    case RegularFileRead::Status::Synthetic:
+        return syntheticFileReason();
     case RegularFileRead::Status::TooLarge:
         return QCoreApplication::translate("FileProblems", "Larger than %1; not read.").arg(QLocale::system().formattedDataSize(limit, 0));
     case RegularFileRead::Status::Unreadable:
@@ -144,7 +173,26 @@ QString notRegularFileReason()
     return QCoreApplication::translate("FileProblems", "Not a regular file (a folder, pipe, socket or device); not read.");
 }
 
+QString syntheticFileReason()
+{
+    return QCoreApplication::translate("FileProblems",
+                                       "A file the system makes up (in /proc or /sys), not a skill; not read.");
+}
+
 QString undecodableNameReason()
 {
     return QCoreApplication::translate("FileProblems", "Its name is not valid UTF-8; left out.");
+}
+
+std::optional<QString> linkTarget(const QString &path)
+{
+    const QFileInfo file(path);
+    const QString resolved = file.canonicalFilePath();
+    const QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
+    if (file.isSymLink())
+        return resolved.isEmpty() ? file.symLinkTarget() : resolved;
+    // A skill folder that is a link: its main file lives where the folder points.
+    if (QFileInfo(file.absolutePath()).isSymLink() && !folder.isEmpty())
+        return folder + u'/' + file.fileName();
+    return std::nullopt;
 }

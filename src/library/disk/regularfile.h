@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // The most Vesk reads of any one skill or supporting file. Skills are a few
 // kilobytes; anything this large is a mistake or a trap (a link to a device, a log
 // dropped into a skill folder), and reading it whole would cost the whole library.
@@ -15,6 +17,7 @@ struct RegularFileRead {
         Ok,
         Missing,    // nothing at the path (or a dangling link)
         NotRegular, // a folder, pipe, socket or device, after following links
+        Synthetic,  // made up by the kernel (/proc, /sys): no file anyone wrote
         TooLarge,   // larger than the limit
         Unreadable, // anything else the system refused (permissions, I/O errors)
     };
@@ -25,7 +28,9 @@ struct RegularFileRead {
 };
 
 // Reads the whole file at `path` when, after following links, it is a regular
-// file of at most `limit` bytes. Never blocks on a pipe and never reads a device.
+// file of at most `limit` bytes. Never blocks on a pipe and never reads a device,
+// nor a file of /proc or /sys (they claim a size of 0 and hold whatever the
+// kernel says about a process or the machine: secrets, not skills).
 RegularFileRead readRegularFile(const QString &path, qint64 limit = maxSkillFileBytes);
 
 // Why a read that did not succeed left the file out, in words for the user; empty
@@ -46,3 +51,9 @@ QStringList undecodableEntries(const QString &directory);
 QString undecodableNameReason();
 // The reason given for a pipe, socket or device where a file was expected.
 QString notRegularFileReason();
+// The reason given for a file the kernel makes up, such as /proc/self/environ.
+QString syntheticFileReason();
+
+// Where the file at `path` really is when it, or the skill folder holding it, is
+// a symbolic link; nothing for a file that is where its path says.
+std::optional<QString> linkTarget(const QString &path);

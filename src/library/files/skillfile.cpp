@@ -115,11 +115,14 @@ void syncDirectoryOf(const QString &path)
 
 // The file a write to `path` must change: the end of its chain of symbolic
 // links, so that every harness that links to one shared skill sees the edit and
-// the links stay links. A chain that ends nowhere names the file to create.
-std::optional<QString> followLinks(const QString &path, int *error)
+// the links stay links. A chain that ends nowhere names the file to create;
+// `hops` says how many links led there.
+std::optional<QString> followLinks(const QString &path, int *error, int *hops = nullptr)
 {
     QString current = QFileInfo(path).absoluteFilePath();
     for (int hop = 0; hop < 40; ++hop) {
+        if (hops)
+            *hops = hop;
         struct stat info {};
         if (::lstat(encoded(current).constData(), &info) != 0) {
             if (errno == ENOENT)
@@ -343,6 +346,10 @@ SkillFileContents loadSkillFile(const QString &path)
         contents.status = SkillFileContents::Status::Unavailable;
         contents.reason = QCoreApplication::translate("SkillFile", "it is not a regular file");
         return contents;
+    case RegularFileRead::Status::Synthetic:
+        contents.status = SkillFileContents::Status::Unavailable;
+        contents.reason = QCoreApplication::translate("SkillFile", "it is made up by the system (in /proc or /sys)");
+        return contents;
     case RegularFileRead::Status::TooLarge:
         contents.status = SkillFileContents::Status::Unavailable;
         contents.reason = QCoreApplication::translate("SkillFile", "it is larger than %1")
@@ -379,10 +386,32 @@ DiskComparison compareWithDisk(const QString &path, const std::optional<QByteArr
         // Cannot tell; the write will say whether it may go ahead.
         return expected ? DiskComparison::Same : DiskComparison::Changed;
     case RegularFileRead::Status::NotRegular:
+    case RegularFileRead::Status::Synthetic:
     case RegularFileRead::Status::TooLarge:
         return DiskComparison::Changed;
     }
     return DiskComparison::Changed;
+}
+
+std::optional<QString> linkTargetOutside(const QString &path, const QString &folder)
+{
+    int error = 0;
+    int hops = 0;
+    const std::optional<QString> target = followLinks(path, &error, &hops);
+    QString resolved = QFileInfo(path).canonicalFilePath();
+    if (resolved.isEmpty() && target && hops > 0) { // a link leading nowhere: where it points
+        const QString folderOfTarget = QFileInfo(QFileInfo(*target).absolutePath()).canonicalFilePath();
+        if (!folderOfTarget.isEmpty())
+            resolved = folderOfTarget + u'/' + fileNameOf(*target);
+    }
+    const QString inside = QFileInfo(folder).canonicalFilePath();
+    if (resolved.isEmpty() || inside.isEmpty())
+        return std::nullopt;
+    // Both sides resolved: only a link (the file's, or a folder's on its way) can
+    // take a path inside the folder outside it.
+    if (resolved == inside || resolved.startsWith(inside + u'/'))
+        return std::nullopt;
+    return resolved;
 }
 
 bool writeSkillFile(const QString &path, const QByteArray &bytes, QString *errorText)
@@ -390,7 +419,8 @@ bool writeSkillFile(const QString &path, const QByteArray &bytes, QString *error
     QString ignored;
     QString &message = errorText ? *errorText : ignored;
     int error = 0;
-    const std::optional<QString> target = followLinks(path, &error);
+    int hops = 0;
+    const std::optional<QString> target = followLinks(path, &error, &hops);
     if (!target) {
         message = systemMessage(error);
         return false;
@@ -400,6 +430,13 @@ bool writeSkillFile(const QString &path, const QByteArray &bytes, QString *error
     if (::stat(encoded(*target).constData(), &existing) != 0) {
         if (errno != ENOENT) {
             message = systemMessage(errno);
+            return false;
+        }
+        // A link that leads nowhere is not an invitation to make a file wherever
+        // it points (a cloned project's link could name any path of ours).
+        if (hops > 0) {
+            message = QCoreApplication::translate("SkillFile", "It is a link to “%1”, which does not exist.")
+                          .arg(*target);
             return false;
         }
         bool unused = false;

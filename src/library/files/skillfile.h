@@ -58,6 +58,11 @@ SkillFileContents loadSkillFile(const QString &path);
 enum class DiskComparison { Same, Changed, Gone };
 DiskComparison compareWithDisk(const QString &path, const std::optional<QByteArray> &expected);
 
-// Writes `bytes` as the new contents of the file at `path`. False with the
-// system's own message in `errorText` when it cannot.
+// The file a save to `path` would change, when links lead it outside `folder`
+// (a project, the home folder); nothing when it stays inside.
+std::optional<QString> linkTargetOutside(const QString &path, const QString &folder);
+
+// Writes `bytes` as the new contents of the file at `path`, through links to the
+// file they end at; a link that ends nowhere is refused, never followed into a
+// new file. False with the system's own message in `errorText` when it cannot.
 bool writeSkillFile(const QString &path, const QByteArray &bytes, QString *errorText);

@@ -10,6 +10,7 @@
 #include "library/records/skillcollection.h"
 #include "library/records/skillartifact.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -54,7 +55,41 @@ bool liesUnder(const QString &path, const QStringList &roots)
     });
 }
 
+// The project folder of a file found inside a custom scan directory (the root's
+// child it lies in), or empty for a file found elsewhere.
+QString projectFolderOf(const QString &filePath, const QStringList &customRoots)
+{
+    const QString cleaned = QDir::cleanPath(filePath);
+    for (const QString &root : customRoots) {
+        const QString base = QDir::cleanPath(root);
+        if (base.isEmpty() || !cleaned.startsWith(base + QLatin1Char('/')))
+            continue;
+        const qsizetype start = base.size() + 1;
+        const qsizetype end = cleaned.indexOf(QLatin1Char('/'), start);
+        if (end > start)
+            return cleaned.left(end);
+    }
+    return {};
+}
+
 } // namespace
+
+bool linkLeavesProject(const QString &filePath, const QString &resolvedPath, const QStringList &customRoots)
+{
+    const QString project = projectFolderOf(filePath, customRoots);
+    if (project.isEmpty())
+        return false;
+    const QString inside = QFileInfo(project).canonicalFilePath();
+    const QString target = QFileInfo(resolvedPath).canonicalFilePath();
+    if (inside.isEmpty() || target.isEmpty())
+        return false; // nothing there to read either way
+    return !(target == inside || target.startsWith(inside + QLatin1Char('/')));
+}
+
+QString linkLeavesProjectReason()
+{
+    return QCoreApplication::translate("FileProblems", "Links outside the project; not read.");
+}
 
 SkillScanner::SkillScanner(ModelContext &context, ArtifactCache &artifacts)
     : m_context(context)
@@ -113,6 +148,15 @@ std::optional<SkillFileReading> readSkillForRecord(const QString &filePath, QStr
         resolvedPath = file.canonicalFilePath();
     if (resolvedPath.isEmpty())
         resolvedPath = filePath;
+
+    // A cloned project is someone else's: a link in it to ~/.ssh or /etc would
+    // copy the target into the library and onto the card. Home locations keep
+    // following links, which people put there on purpose.
+    if (!isGlobal && linkLeavesProject(filePath, resolvedPath, readCustomScanPaths())) {
+        if (problem)
+            *problem = linkLeavesProjectReason();
+        return std::nullopt;
+    }
 
     SkillFileRead read = readSkillFileOrProblem(filePath, reading);
     if (!read.skill) {
@@ -179,8 +223,10 @@ Skill *SkillScanner::applyReading(const SkillFileReading &read)
         skill->setFileModifiedDate(read.modified);
         skill->setFileSize(read.size);
         const QStringList paths = skill->installedPaths();
-        if (!paths.contains(read.filePath))
+        if (!paths.contains(read.filePath)) {
             skill->setInstalledPaths(paths + QStringList{read.filePath});
+            takeOverPath(read.filePath, *skill);
+        }
         refreshHarnesses(*skill);
         return skill;
     }
@@ -194,7 +240,44 @@ Skill *SkillScanner::applyReading(const SkillFileReading &read)
     if (!readers.isEmpty())
         record->setToolSources(readers);
     m_recordedSincePrune.append(read.resolvedPath);
-    return m_context.insert(std::move(record));
+    Skill *inserted = m_context.insert(std::move(record));
+    takeOverPath(read.filePath, *inserted);
+    return inserted;
+}
+
+void SkillScanner::takeOverPath(const QString &filePath, Skill &owner)
+{
+    // A link pointed elsewhere (ln -sfn v2 deploy) now leads to another file: the
+    // path leaves the record of the file it used to lead to, and a record left
+    // with no path at all is that skill's earlier version, whose marks go along.
+    const QList<Skill *> skills = m_context.skills();
+    for (Skill *previous : skills) {
+        if (previous == &owner || !previous->installedPaths().contains(filePath))
+            continue;
+        QStringList remaining = previous->installedPaths();
+        remaining.removeAll(filePath);
+        if (!remaining.isEmpty()) {
+            previous->setInstalledPaths(remaining);
+            if (previous->filePath() == filePath)
+                previous->setFilePath(remaining.constFirst());
+            refreshHarnesses(*previous);
+            continue;
+        }
+        handMarks(*previous, owner);
+        m_context.remove(previous);
+    }
+}
+
+void SkillScanner::handMarks(const Skill &from, Skill &to)
+{
+    if (from.isFavorite())
+        to.setIsFavorite(true);
+    if (!to.lastOpened().isValid())
+        to.setLastOpened(from.lastOpened());
+    for (SkillCollection *collection : from.collections()) {
+        if (!collection->contains(&to))
+            collection->addSkill(&to);
+    }
 }
 
 bool SkillScanner::applyUnchanged(const QString &filePath, const QString &resolvedPath)
@@ -203,8 +286,10 @@ bool SkillScanner::applyUnchanged(const QString &filePath, const QString &resolv
     if (!skill)
         return false;
     const QStringList paths = skill->installedPaths();
-    if (!paths.contains(filePath))
+    if (!paths.contains(filePath)) {
         skill->setInstalledPaths(paths + QStringList{filePath});
+        takeOverPath(filePath, *skill);
+    }
     refreshHarnesses(*skill);
     return true;
 }
@@ -231,16 +316,8 @@ void SkillScanner::removeMissing(const QList<Skill *> &skills, const std::functi
                 existing.append(path);
         }
         if (existing.isEmpty()) {
-            if (Skill *successor = successorOf(*skill)) {
-                if (skill->isFavorite())
-                    successor->setIsFavorite(true);
-                if (!successor->lastOpened().isValid())
-                    successor->setLastOpened(skill->lastOpened());
-                for (SkillCollection *collection : skill->collections()) {
-                    if (!collection->contains(successor))
-                        collection->addSkill(successor);
-                }
-            }
+            if (Skill *successor = successorOf(*skill))
+                handMarks(*skill, *successor);
             m_context.remove(skill);
             continue;
         }

@@ -42,6 +42,11 @@ std::optional<SkillFileReading> readSkillForRecord(const QString &filePath, QStr
                                                    std::optional<KnownAttributes> attributes = std::nullopt,
                                                    QString *problem = nullptr);
 
+// Whether `filePath`, found in a project inside one of `customRoots`, resolves
+// (`resolvedPath`, links followed) to somewhere outside that project.
+bool linkLeavesProject(const QString &filePath, const QString &resolvedPath, const QStringList &customRoots);
+QString linkLeavesProjectReason();
+
 // Keeps the store's Skill records in step with the skill files on disk.
 // A full scan visits every home location of the location table, then the projects
 // inside each custom scan directory; pruning drops paths and records whose files are
@@ -91,6 +96,10 @@ private:
     void report(const QString &path, const QString &reason) const;
     // A record inserted since the last prune whose file holds what `gone`'s held, if any.
     Skill *successorOf(const Skill &gone) const;
+    // `filePath` now leads to `owner`'s file: other records let go of it.
+    void takeOverPath(const QString &filePath, Skill &owner);
+    // A favorite, the last opening and the collections of `from` added to `to`.
+    static void handMarks(const Skill &from, Skill &to);
 
     ModelContext &m_context;
     ArtifactCache &m_artifacts;

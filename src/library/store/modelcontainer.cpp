@@ -8,10 +8,16 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QStringList>
 #include <QThread>
 #include <QVersionNumber>
 
 #include <sqlite3.h>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -104,6 +110,54 @@ QByteArray stampTriggerStatements()
     return sql;
 }
 
+// The library holds copies of skill files, some of them private, so it is the
+// user's alone whatever the umask: the folder Vesk makes for it 0700, the store
+// and the journal files beside it 0600. SQLite gives its -wal and -shm files the
+// mode of the store itself, so the store is made (or tightened) before SQLite
+// opens it, and files left by an earlier, looser Vesk are tightened too.
+constexpr mode_t privateFolderMode = 0700;
+constexpr mode_t privateFileMode = 0600;
+
+bool makePrivateFolder(const QString &directory, QString *error)
+{
+    const auto fail = [&] {
+        if (error)
+            *error = QCoreApplication::translate("ModelContainer", "The folder \"%1\" could not be created.")
+                         .arg(directory);
+        return false;
+    };
+    const QByteArray native = QFile::encodeName(directory);
+    struct stat info {};
+    if (::stat(native.constData(), &info) == 0)
+        return S_ISDIR(info.st_mode) || fail();
+    if (!QDir().mkpath(QFileInfo(directory).absolutePath()))
+        return fail();
+    if (::mkdir(native.constData(), privateFolderMode) != 0 && errno != EEXIST)
+        return fail();
+    return true;
+}
+
+// Takes group and other bits off a file (or folder) this user owns.
+void tighten(const QString &path, mode_t mode)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info {};
+    if (::lstat(native.constData(), &info) != 0 || info.st_uid != ::geteuid())
+        return;
+    if ((info.st_mode & 0077) != 0 && (S_ISREG(info.st_mode) || S_ISDIR(info.st_mode)))
+        ::chmod(native.constData(), mode);
+}
+
+bool makePrivateStoreFile(const QString &path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    const int fd = ::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, privateFileMode);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
+}
+
 } // namespace
 
 ModelContainer::~ModelContainer()
@@ -130,11 +184,15 @@ bool ModelContainer::openDatabase(const QString &path, QString *error)
 {
     m_path = path;
     const QString directory = QFileInfo(path).absolutePath();
-    if (!QDir().mkpath(directory)) {
-        if (error)
-            *error = QCoreApplication::translate("ModelContainer", "The folder \"%1\" could not be created.").arg(directory);
+    if (!makePrivateFolder(directory, error))
         return false;
-    }
+    if (directory == QFileInfo(defaultStorePath()).absolutePath())
+        tighten(directory, privateFolderMode);
+    // A store that cannot be made here is left for SQLite to explain.
+    if (!QFileInfo::exists(path))
+        makePrivateStoreFile(path);
+    for (const char *suffix : {"", "-wal", "-shm", "-journal"})
+        tighten(path + QLatin1String(suffix), privateFileMode);
     if (!m_database.open(path, error))
         return false;
 
@@ -168,6 +226,8 @@ bool ModelContainer::prepareStore(QString *error)
     // as it is, so the journal mode and schema are only touched once it checks out.
     bool isNew = false;
     if (!checkSchema(error, &isNew))
+        return false;
+    if (!isNew && !checkIntegrity(error))
         return false;
     if (!m_database.exec("PRAGMA journal_mode = WAL", error)
         || !m_database.exec("PRAGMA foreign_keys = ON", error)
@@ -210,6 +270,41 @@ bool ModelContainer::checkSchema(QString *error, bool *isNew)
         return false;
     }
     return true;
+}
+
+// Damage in an index or a side table reads as nothing wrong until a write
+// lands in it and spreads the damage, so the whole file is checked before this
+// process writes anything. A damaged store is left exactly as it is.
+bool ModelContainer::checkIntegrity(QString *error)
+{
+    Sqlite::Statement check(m_database, "PRAGMA quick_check(5)");
+    QStringList problems;
+    while (check.isValid() && check.next()) {
+        const QString line = check.text(0);
+        if (line != QLatin1String("ok"))
+            problems.append(line);
+    }
+    if (!check.isValid() || !check.error().isEmpty()) {
+        const int primaryCode = m_database.lastErrorCode() & 0xff;
+        if (primaryCode == SQLITE_BUSY || primaryCode == SQLITE_LOCKED) {
+            if (error)
+                *error = check.error(); // another process is writing: tried again
+            return false;
+        }
+        problems.append(check.error());
+    }
+    if (problems.isEmpty())
+        return true;
+    if (error) {
+        const QString path = QDir::toNativeSeparators(QFileInfo(m_path).absoluteFilePath());
+        *error = QCoreApplication::translate(
+                     "ModelContainer",
+                     "The library file %1 is damaged (%2). Vesk has written nothing to it. Quit Vesk, move the "
+                     "file aside (for example: mv \"%1\" \"%1.damaged\") and start Vesk again to build a new "
+                     "library from your skill files.")
+                     .arg(path, problems.join(QLatin1String("; ")));
+    }
+    return false;
 }
 
 // Creates the tables of a new store and adds change tracking to an older one. Two

@@ -37,6 +37,7 @@ private:
     bool openDatabase(const QString &path, QString *error);
     bool prepareStore(QString *error);
     bool checkSchema(QString *error, bool *isNew);
+    bool checkIntegrity(QString *error);
     bool prepareSchema(bool isNew, QString *error);
 
     QString m_path;

@@ -1,5 +1,6 @@
 #include "library/files/skillfile.h"
 #include "library/disk/regularfile.h"
+#include "library/files/savebackups.h"
 #include "skillfiles.h"
 #include "testhome.h"
 
@@ -237,8 +238,6 @@ private Q_SLOTS:
             << "claude/SKILL.md" << "shared/SKILL.md";
         QTest::newRow("a link to the skill's folder")
             << QStringList{"claude/skill -> ../shared"} << "claude/skill/SKILL.md" << "shared/SKILL.md";
-        QTest::newRow("a link to a file that is gone creates it")
-            << QStringList{"claude/SKILL.md -> ../shared/gone.md"} << "claude/SKILL.md" << "shared/gone.md";
     }
 
     void writingThroughLinksChangesTheirTarget()
@@ -262,6 +261,105 @@ private Q_SLOTS:
         for (const QString &link : linkPaths)
             QVERIFY2(S_ISLNK(statOf(link, false).st_mode), qPrintable(link));
         QCOMPARE(strays(path("claude"), QStringList{"SKILL.md", "skill"}), QStringList());
+    }
+
+    void aLinkLeavingItsFolderIsNamedBeforeASave_data()
+    {
+        QTest::addColumn<QStringList>("links"); // each "link -> target", made in order
+        QTest::addColumn<QString>("written");   // the path the editor writes to
+        QTest::addColumn<QString>("outside");   // where the save would land; empty: inside
+        QTest::addColumn<QString>("shown");     // what the card says the file links to; empty: no link
+        QTest::newRow("a plain file in the project")
+            << QStringList{} << "project/plain/SKILL.md" << "" << "";
+        QTest::newRow("a link to another file of the project")
+            << QStringList{"project/SKILL.md -> @/project/docs/real.md"} << "project/SKILL.md" << ""
+            << "project/docs/real.md";
+        QTest::newRow("a link to a profile outside the project")
+            << QStringList{"project/SKILL.md -> ../home/.profile"} << "project/SKILL.md" << "home/.profile"
+            << "home/.profile";
+        QTest::newRow("a skill folder linked outside the project")
+            << QStringList{"project/skill -> @/shared"} << "project/skill/SKILL.md" << "shared/SKILL.md"
+            << "shared/SKILL.md";
+    }
+
+    void aLinkLeavingItsFolderIsNamedBeforeASave()
+    {
+        QFETCH(QStringList, links);
+        QFETCH(QString, written);
+        QFETCH(QString, outside);
+        QFETCH(QString, shown);
+        QVERIFY(writeBytes(path("project/plain/SKILL.md"), "plain"));
+        QVERIFY(writeBytes(path("project/docs/real.md"), "real"));
+        QVERIFY(writeBytes(path("home/.profile"), "export PATH"));
+        QVERIFY(writeBytes(path("shared/SKILL.md"), "shared"));
+        for (const QString &link : links) {
+            const QStringList parts = link.split(QStringLiteral(" -> "));
+            const QString target = QString(parts.at(1)).replace(u'@', m_dir->path());
+            QCOMPARE(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(path(parts.at(0))).constData()), 0);
+        }
+        const QString real = QFileInfo(m_dir->path()).canonicalFilePath() + u'/';
+        QCOMPARE(linkTargetOutside(path(written), path("project")).value_or(QString()),
+                 outside.isEmpty() ? QString() : real + outside);
+        QCOMPARE(linkTarget(path(written)).value_or(QString()), shown.isEmpty() ? QString() : real + shown);
+    }
+
+    void anInterruptedSaveIsFoundAndPutRight_data()
+    {
+        QTest::addColumn<QString>("leftover"); // what a killed save left beside skill/SKILL.md
+        QTest::addColumn<QString>("answer");   // restore, discard, or nothing
+        QTest::addColumn<QByteArray>("after"); // the file, read through its other hard link
+        QTest::addColumn<QStringList>("left"); // names left in the folder
+        const QByteArray spliced("new text that was cut short, old text");
+        QTest::newRow("an in-place save killed after the truncate is restored from its copy")
+            << "copy" << "restore" << QByteArray("the whole old text of the skill") << QStringList{"SKILL.md"};
+        QTest::newRow("discarding the copy keeps the file as it is")
+            << "copy" << "discard" << spliced << QStringList{"SKILL.md"};
+        QTest::newRow("a copy of a file that is gone is not offered")
+            << "orphan copy" << "" << spliced << QStringList{".gone.md.vesk-backup-k1"};
+        QTest::newRow("a stale temporary of an ordinary save is removed, a fresh one stays")
+            << "temporaries" << "" << spliced << QStringList{".SKILL.md.vesk-save-new", "SKILL.md", "notes.txt"};
+    }
+
+    void anInterruptedSaveIsFoundAndPutRight()
+    {
+        QFETCH(QString, leftover);
+        QFETCH(QString, answer);
+        QFETCH(QByteArray, after);
+        QFETCH(QStringList, left);
+        const QByteArray spliced("new text that was cut short, old text");
+        QVERIFY(writeBytes(path("skill/SKILL.md"), spliced));
+        QVERIFY(QDir().mkpath(path("other")));
+        QCOMPARE(::link(QFile::encodeName(path("skill/SKILL.md")).constData(),
+                        QFile::encodeName(path("other/SKILL.md")).constData()), 0);
+        const ino_t inode = statOf(path("skill/SKILL.md")).st_ino;
+        if (leftover == "copy") {
+            QVERIFY(writeBytes(path("skill/.SKILL.md.vesk-backup-k1"), "the whole old text of the skill"));
+        } else if (leftover == "orphan copy") {
+            QVERIFY(QFile::remove(path("skill/SKILL.md")));
+            QVERIFY(writeBytes(path("skill/.gone.md.vesk-backup-k1"), "old"));
+        } else {
+            QVERIFY(writeBytes(path("skill/.SKILL.md.vesk-save-old"), "half"));
+            QVERIFY(writeBytes(path("skill/.SKILL.md.vesk-save-new"), "half"));
+            QVERIFY(writeBytes(path("skill/notes.txt"), "mine"));
+            QFile old(path("skill/.SKILL.md.vesk-save-old"));
+            QVERIFY(old.open(QIODevice::ReadWrite));
+            QVERIFY(old.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-3600), QFileDevice::FileModificationTime));
+        }
+
+        QCOMPARE(removeStaleSaveTemporaries({path("skill")}, std::chrono::minutes(10)),
+                 leftover == "temporaries" ? 1 : 0);
+        const QList<SaveBackup> found = findSaveBackups({path("skill"), path("skill/")});
+        QCOMPARE(found.size(), leftover == "copy" ? 1 : 0);
+        QString error;
+        if (answer == "restore")
+            QVERIFY2(restoreSaveBackup(found.first(), &error), qPrintable(error));
+        else if (answer == "discard")
+            QVERIFY2(discardSaveBackup(found.first(), &error), qPrintable(error));
+        QCOMPARE(TestFiles::readFile(path("other/SKILL.md")), after);
+        if (leftover != "orphan copy")
+            QCOMPARE(statOf(path("skill/SKILL.md")).st_ino, inode); // restored in place: still one file
+        QStringList names = QDir(path("skill")).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+        QCOMPARE(names, left);
     }
 
     // Every name of a hard-linked file sees the edit: it is written in place.
@@ -304,6 +402,8 @@ private Q_SLOTS:
         QTest::newRow("the folder is gone") << "no folder" << "No such file or directory";
         QTest::newRow("links that go round in a circle") << "loop" << "Too many levels of symbolic links";
         QTest::newRow("a folder where the file should be") << "folder" << "Not a regular file";
+        QTest::newRow("a link to a file that is gone creates nothing")
+            << "dangling" << "It is a link to “@/skill/gone.md”, which does not exist.";
     }
 
     void failuresGiveTheSystemsMessageAndLeaveNothingBehind()
@@ -317,12 +417,14 @@ private Q_SLOTS:
         } else if (setup == "loop") {
             QVERIFY(QFile::link(path("skill/other.md"), file));
             QVERIFY(QFile::link(file, path("skill/other.md")));
+        } else if (setup == "dangling") {
+            QCOMPARE(::symlink("gone.md", QFile::encodeName(file).constData()), 0);
         } else {
             QVERIFY(QDir().mkpath(file));
         }
         QString error;
         QVERIFY(!writeSkillFile(file, "text", &error));
-        QCOMPARE(error, message);
+        QCOMPARE(error, QString(message).replace(u'@', m_dir->path()));
         QCOMPARE(strays(path("skill"), {"SKILL.md", "other.md"}), QStringList());
     }
 };

@@ -219,6 +219,14 @@ private Q_SLOTS:
             << QByteArray("code/proj\xff") << "Its name is not valid UTF-8";
         QTest::newRow("a named pipe among the supporting files") << QByteArray("fifo")
             << QByteArray(".agents/skills/fine/scripts/pipe") << "Not a regular file";
+        QTest::newRow("a home skill linked to /proc/self/environ") << QByteArray("proc")
+            << QByteArray(".claude/skills/env/SKILL.md") << "A file the system makes up";
+        QTest::newRow("a project skill linked to a key in ~/.ssh") << QByteArray("outside key")
+            << QByteArray("code/app/.claude/skills/keys/SKILL.md") << "Links outside the project";
+        QTest::newRow("a project skill linked to /etc/passwd") << QByteArray("outside passwd")
+            << QByteArray("code/app/.claude/skills/users/SKILL.md") << "Links outside the project";
+        QTest::newRow("a project skill folder linked to a folder outside") << QByteArray("outside folder")
+            << QByteArray("code/app/.claude/skills/away/SKILL.md") << "Links outside the project";
     }
     void unreadableEntriesAreSkipped()
     {
@@ -246,6 +254,23 @@ private Q_SLOTS:
             QCOMPARE(::mkfifo(target.constData(), 0600), 0);
         } else if (kind == "zero") {
             QCOMPARE(::symlink("/dev/zero", target.constData()), 0);
+        } else if (kind == "proc") {
+            QCOMPARE(::symlink("/proc/self/environ", target.constData()), 0);
+        } else if (kind.startsWith("outside")) {
+            LibraryFixture::setCustomScanPaths({home("code")});
+            // A link that stays inside the project is read as before.
+            writeFile(home("code/app/docs/inner.md"), skillText("inner"));
+            QDir().mkpath(home("code/app/.claude/skills/inner"));
+            QVERIFY(QFile::link(home("code/app/docs/inner.md"), home("code/app/.claude/skills/inner/SKILL.md")));
+            writeFile(home(".ssh/id_ed25519"), skillText("secret"));
+            writeFile(home("elsewhere/away/SKILL.md"), skillText("secret"));
+            if (kind == "outside key")
+                QVERIFY(QFile::link(home(".ssh/id_ed25519"), QFile::decodeName(target)));
+            else if (kind == "outside passwd")
+                QVERIFY(QFile::link(QStringLiteral("/etc/passwd"), QFile::decodeName(target)));
+            else
+                QVERIFY(QDir().rmdir(home("code/app/.claude/skills/away"))
+                        && QFile::link(home("elsewhere/away"), home("code/app/.claude/skills/away")));
         } else if (kind == "large") {
             writeFile(QFile::decodeName(target), skillText("large") + QByteArray(9 * 1024 * 1024, 'x'));
         } else if (kind == "binary") {
@@ -277,6 +302,10 @@ private Q_SLOTS:
         if (!reported.isEmpty()) {
             QCOMPARE(found.first().path, QFile::decodeName(target));
             QVERIFY2(found.first().reason.startsWith(reasonStart), qPrintable(found.first().reason));
+            // Nothing of what it links to reached a record.
+            QVERIFY(!named(QStringLiteral("secret")));
+            QCOMPARE(names().contains(QStringLiteral("inner")), kind.startsWith("outside"));
+            QCOMPARE(context().skills().size(), kind.startsWith("outside") ? 2 : 1);
         } else if (kind == "loop") {
             const Skill *looped = named("looped");
             QVERIFY(looped);
@@ -324,6 +353,9 @@ private Q_SLOTS:
             << kept << QByteArray("loop") << kept << true << "Steps to follow.";
         QTest::newRow("a skill folder whose parent cannot be searched keeps its record")
             << kept << QByteArray("lock") << kept << true << "Steps to follow.";
+        QTest::newRow("a link re-pointed from one version to another takes the marks along")
+            << ".claude/skills/deploy/SKILL.md" << QByteArray("repoint") << ".claude/skills/deploy/SKILL.md" << true
+            << "Version two.";
         QTest::newRow("a skill folder deleted takes its record and memberships along")
             << kept << QByteArray("delete") << QString() << false << QString();
     }
@@ -337,7 +369,14 @@ private Q_SLOTS:
         if (change == "lock" && geteuid() == 0)
             QSKIP("Permissions do not stop root from reaching a folder.");
         const QByteArray text = skillText("travels", "Steps to follow.");
-        writeFile(home(from), text);
+        if (change == "repoint") { // ln -s src/v1/deploy, later ln -sfn src/v2/deploy
+            writeFile(home("src/v1/deploy/SKILL.md"), text);
+            writeFile(home("src/v2/deploy/SKILL.md"), skillText("travels", "Version two."));
+            QVERIFY(QDir().mkpath(home(".claude/skills")));
+            QVERIFY(QFile::link(home("src/v1/deploy"), home(".claude/skills/deploy")));
+        } else {
+            writeFile(home(from), text);
+        }
         m_scanner->scanAll();
         Skill *original = named("travels");
         QVERIFY(original);
@@ -360,6 +399,9 @@ private Q_SLOTS:
             QVERIFY(QFile::link(folder, folder)); // stat() answers "too many levels of links"
         } else if (change == "lock") {
             QVERIFY(QFile::setPermissions(parent, QFileDevice::Permissions()));
+        } else if (change == "repoint") {
+            QVERIFY(QFile::remove(home(".claude/skills/deploy")));
+            QVERIFY(QFile::link(home("src/v2/deploy"), home(".claude/skills/deploy")));
         } else {
             QVERIFY(QDir(folder).removeRecursively());
         }

@@ -12,6 +12,7 @@
 #include <QtTest/QtTest>
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -269,6 +270,7 @@ private Q_SLOTS:
         QTest::newRow("a file of garbage") << QByteArray("garbage");
         QTest::newRow("a store written by a newer schema") << QByteArray("newer");
         QTest::newRow("a store folder that is a plain file") << QByteArray("folder");
+        QTest::newRow("a store with a damaged index page") << QByteArray("index");
     }
     void unusableStoresAreRefusedAndLeftUntouched()
     {
@@ -288,6 +290,31 @@ private Q_SLOTS:
             sqlite3_open(QFile::encodeName(path).constData(), &db);
             sqlite3_exec(db, "UPDATE vesk_meta SET value = '2.0.0'; PRAGMA journal_mode = DELETE;", nullptr, nullptr, nullptr);
             sqlite3_close(db);
+        } else if (kind == "index") {
+            {
+                auto container = open(path);
+                QVERIFY(container);
+                ModelContext *context = container->mainContext();
+                SkillCollection *work = context->insert(std::make_unique<SkillCollection>("Work", "hammer", 0));
+                for (int i = 0; i < 200; ++i)
+                    work->addSkill(context->insert(makeSkill("s" + QString::number(i), "/s/" + QString::number(i))));
+                QVERIFY(context->save());
+            }
+            sqlite3 *db = nullptr;
+            sqlite3_open(QFile::encodeName(path).constData(), &db);
+            sqlite3_exec(db, "PRAGMA journal_mode = DELETE", nullptr, nullptr, nullptr);
+            sqlite3_stmt *root = nullptr;
+            sqlite3_prepare_v2(db, "SELECT rootpage FROM sqlite_master WHERE name = 'collection_membership_by_skill'",
+                               -1, &root, nullptr);
+            QCOMPARE(sqlite3_step(root), SQLITE_ROW);
+            const qint64 page = sqlite3_column_int64(root, 0);
+            sqlite3_finalize(root);
+            sqlite3_close(db);
+            // Only the index's first page is overwritten: every table still reads.
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.seek((page - 1) * 4096));
+            file.write(QByteArray(4096, '\xff'));
         } else {
             QFile blocker(dir.filePath("blocked"));
             QVERIFY(blocker.open(QIODevice::WriteOnly));
@@ -299,6 +326,51 @@ private Q_SLOTS:
         QVERIFY(!ModelContainer::open(path, &error));
         QVERIFY(!error.isEmpty());
         QCOMPARE(TestFiles::readFile(path), before);
+        if (kind == "index") {
+            QVERIFY2(error.contains(QFileInfo(path).absoluteFilePath()) && error.contains("move the file aside"),
+                     qPrintable(error));
+        }
+    }
+
+    void theStoreIsItsUsersAloneWhateverTheUmask_data()
+    {
+        QTest::addColumn<bool>("existing");
+        QTest::newRow("a new store in a new folder") << false;
+        QTest::newRow("a store an earlier run left readable by all is tightened") << true;
+    }
+
+    void theStoreIsItsUsersAloneWhateverTheUmask()
+    {
+        QFETCH(bool, existing);
+        const mode_t previous = ::umask(022);
+        QTemporaryDir dir;
+        const QString folder = dir.filePath("data/Vesk");
+        const QString path = folder + "/vesk.sqlite";
+        sqlite3 *reader = nullptr; // keeps the journal files of an earlier run there
+        if (existing) {
+            QVERIFY(open(path));
+            sqlite3_open(QFile::encodeName(path).constData(), &reader);
+            sqlite3_exec(reader, "SELECT count(*) FROM skill", nullptr, nullptr, nullptr);
+            for (const char *suffix : {"", "-wal", "-shm"})
+                QCOMPARE(::chmod(QFile::encodeName(path + suffix).constData(), 0644), 0);
+        }
+        auto container = open(path);
+        ::umask(previous);
+        QVERIFY(container);
+        container->mainContext()->insert(makeSkill("private", "/s/private.md"));
+        QVERIFY(container->mainContext()->save());
+
+        const auto mode = [](const QString &file) {
+            struct stat info {};
+            return ::stat(QFile::encodeName(file).constData(), &info) == 0 ? int(info.st_mode & 0777) : -1;
+        };
+        if (!existing)
+            QCOMPARE(mode(folder), 0700);
+        QCOMPARE(mode(path), 0600);
+        QCOMPARE(mode(path + "-wal"), 0600);
+        QCOMPARE(mode(path + "-shm"), 0600);
+        container.reset();
+        sqlite3_close_v2(reader);
     }
 };
 

@@ -1,0 +1,84 @@
+#include "app/saverecovery.h"
+
+#include "common/plaintext.h"
+#include "library/store/modelcontext.h"
+#include "library/files/savebackups.h"
+#include "library/records/skill.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// A save takes milliseconds; a temporary this old belongs to no running save.
+constexpr std::chrono::seconds staleAfter = 10min;
+
+} // namespace
+
+SaveRecovery::SaveRecovery(ModelContext &context, QWidget *window)
+    : QObject(window)
+    , m_context(context)
+    , m_window(window)
+{
+}
+
+void SaveRecovery::check()
+{
+    // In-place saves write at the end of a file's links, so both folders count.
+    QStringList folders;
+    for (const Skill *skill : m_context.skills()) {
+        folders.append(QFileInfo(skill->filePath()).absolutePath());
+        folders.append(QFileInfo(skill->resolvedPath()).absolutePath());
+    }
+    removeStaleSaveTemporaries(folders, staleAfter);
+    for (const SaveBackup &backup : findSaveBackups(folders)) {
+        if (m_asked.contains(backup.copyPath))
+            continue;
+        m_asked.insert(backup.copyPath);
+        QTimer::singleShot(0, this, [this, backup] { askAbout(backup.copyPath, backup.filePath); });
+    }
+}
+
+void SaveRecovery::askAbout(const QString &copyPath, const QString &filePath)
+{
+    // Another window may have dealt with it meanwhile.
+    if (!m_window || !QFileInfo::exists(copyPath))
+        return;
+    QMessageBox ask(QMessageBox::Warning, tr("Vesk"),
+                    tr("A save of “%1” was interrupted.").arg(QFileInfo(filePath).fileName()), QMessageBox::NoButton,
+                    m_window);
+    ask.setObjectName(QStringLiteral("interruptedSave"));
+    ask.setInformativeText(tr("The text it had before the save is kept in “%1”. Put that text back into “%2”, "
+                              "or discard the copy and keep the file as it is now?")
+                               .arg(QDir::toNativeSeparators(copyPath), QDir::toNativeSeparators(filePath)));
+    QPushButton *restore = ask.addButton(tr("Restore"), QMessageBox::AcceptRole);
+    restore->setObjectName(QStringLiteral("restoreCopy"));
+    QPushButton *discard = ask.addButton(tr("Discard Copy"), QMessageBox::DestructiveRole);
+    discard->setObjectName(QStringLiteral("discardCopy"));
+    ask.addButton(tr("Later"), QMessageBox::RejectRole);
+    ask.setDefaultButton(restore);
+    showAsPlainText(&ask);
+    ask.exec();
+
+    const SaveBackup backup{copyPath, filePath};
+    QString error;
+    if (ask.clickedButton() == restore) {
+        if (restoreSaveBackup(backup, &error))
+            Q_EMIT restored(filePath);
+    } else if (ask.clickedButton() == discard) {
+        discardSaveBackup(backup, &error);
+    }
+    if (!error.isEmpty() && m_window) {
+        QMessageBox failed(QMessageBox::Warning, tr("Vesk"), tr("The copy could not be dealt with."), QMessageBox::Ok,
+                           m_window);
+        failed.setObjectName(QStringLiteral("interruptedSaveError"));
+        failed.setInformativeText(error);
+        showAsPlainText(&failed);
+        failed.exec();
+    }
+}
