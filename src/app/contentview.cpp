@@ -167,7 +167,7 @@ void ContentView::buildToolbar()
             m_search->setText(m_state.searchText());
     });
 
-    m_newSkill = new QAction(Symbols::icon(QStringLiteral("plus")), tr("New Skill"), this);
+    m_newSkill = new QAction(Symbols::icon(QStringLiteral("plus")), tr("New Skill…"), this);
     m_newSkill->setObjectName(QStringLiteral("newSkill"));
     m_newSkill->setShortcut(QKeySequence::New);
     m_newSkill->setToolTip(tr("New Skill (%1)").arg(m_newSkill->shortcut().toString(QKeySequence::NativeText)));
