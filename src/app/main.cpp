@@ -16,6 +16,8 @@
 #include <QStyleFactory>
 #include <QTextStream>
 
+#include <unistd.h>
+
 #include <optional>
 
 namespace {
@@ -115,7 +117,8 @@ int main(int argc, char **argv)
         // No QApplication here: the list command must run without a display.
         QCoreApplication app(argc, argv);
         setApplicationNames();
-        return runListCommand(commandLine.json, out, err);
+        // Column titles are for people: a pipe or a file gets the lines alone.
+        return runListCommand(commandLine.json, out, err, ::isatty(STDOUT_FILENO) == 1);
     }
     case CommandLine::Mode::Window:
         break;

@@ -224,6 +224,13 @@ private Q_SLOTS:
         QCOMPARE(unknown.err.count('\n'), 1);
         QCOMPARE(state.selectedSkill()->name(), QStringLiteral("Ship it"));
 
+        // A name alone shows the card, though the window was left in the editor.
+        QCOMPARE(state.detailViewMode(), DetailViewMode::Editor);
+        const VeskRun onItsCard = launch(transport, {QStringLiteral("code-review")});
+        QVERIFY2(onItsCard.exitCode == 0, onItsCard.err.constData());
+        QCOMPARE(state.selectedSkill()->name(), QStringLiteral("code-review"));
+        QCOMPARE(state.detailViewMode(), DetailViewMode::Card);
+
         // Another home is another library and another instance: it never sees ours.
         QTemporaryDir otherHome;
         const VeskRun other = launch(transport, {QStringLiteral("code-review")}, otherHome.path());
