@@ -43,7 +43,9 @@ void guardHandler(QtMsgType type, const QMessageLogContext &context, const QStri
         std::_Exit(1);
     }
     const QString category = QString::fromLatin1(context.category ? context.category : "");
-    if (heldMessages && type != QtFatalMsg && category.startsWith(QLatin1String("qt.qpa"))) {
+    // Every warning while the platform starts: a plugin's own (the Wayland one's
+    // "Failed to create wl_display") need not be in a qt.qpa category.
+    if (heldMessages && type != QtFatalMsg) {
         heldMessages->append({type, category, text});
         return;
     }
