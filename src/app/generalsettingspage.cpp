@@ -3,9 +3,9 @@
 #include "app/settingslabels.h"
 #include "app/updater.h"
 #include "common/palettecolors.h"
-#include "detail/newskill.h"
-#include "library/settingskeys.h"
-#include "library/toolsource.h"
+#include "library/files/newskill.h"
+#include "library/catalogue/settingskeys.h"
+#include "library/catalogue/toolsource.h"
 
 #include <QCheckBox>
 #include <QComboBox>

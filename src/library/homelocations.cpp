@@ -1,6 +1,6 @@
 #include "library/homelocations.h"
 
-#include "library/skilllocations.h"
+#include "library/catalogue/skilllocations.h"
 
 namespace {
 

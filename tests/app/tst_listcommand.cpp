@@ -2,7 +2,7 @@
 #include "app/commandline.h"
 #include "app/listcommand.h"
 #include "app/terminaltext.h"
-#include "library/skill.h"
+#include "library/records/skill.h"
 #include "skillfiles.h"
 #include "testhome.h"
 #include "veskprocess.h"
