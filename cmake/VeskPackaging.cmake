@@ -24,6 +24,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 # Opening a skill in the default editor and revealing it in the file manager go
 # through the desktop's handlers; xdg-utils provides them outside a full desktop.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+# qt6-wayland lets the window run natively in a Wayland session (most GNOME and KDE
+# desktops) instead of through XWayland; recommended rather than required, since
+# an X11 desktop and `vesk list` over SSH do without it.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, xdg-utils")
 
 include(CPack)

@@ -1,6 +1,7 @@
 #include "app/contentview.h"
 
 #include "app/saverecovery.h"
+#include "app/scanpathsettings.h"
 #include "common/appnotifications.h"
 #include "common/appstate.h"
 #include "common/contentunavailableview.h"
@@ -14,6 +15,7 @@
 #include "common/libraryactions.h"
 #include "browse/sidebarview.h"
 #include "browse/skilllistview.h"
+#include "browse/welcomeview.h"
 #include "detail/skilldetailview.h"
 #include "library/records/artifactcache.h"
 #include "library/disk/fileproblems.h"
@@ -26,6 +28,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -49,7 +52,8 @@ ContentView::ContentView(AppState &state, ModelContext &context, ArtifactCache &
     , m_detailStack(new QStackedWidget(m_splitter))
     , m_placeholder(new ContentUnavailableView(
           tr("Select a Skill"), QStringLiteral("doc.text"),
-          tr("Choose a skill from the sidebar to view and edit it."), m_detailStack))
+          tr("Choose a skill from the list to view and edit it."), m_detailStack))
+    , m_welcome(new WelcomeView(m_detailStack))
     , m_detail(new SkillDetailView(state, context, artifacts, m_detailStack))
 {
     setObjectName(QStringLiteral("contentView"));
@@ -62,6 +66,7 @@ ContentView::ContentView(AppState &state, ModelContext &context, ArtifactCache &
     m_detailStack->setObjectName(QStringLiteral("detailColumn"));
     m_placeholder->setObjectName(QStringLiteral("selectASkill"));
     m_detailStack->addWidget(m_placeholder);
+    m_detailStack->addWidget(m_welcome);
     m_detailStack->addWidget(m_detail);
     m_splitter->setChildrenCollapsible(false);
     m_splitter->setHandleWidth(1);
@@ -132,6 +137,25 @@ ContentView::ContentView(AppState &state, ModelContext &context, ArtifactCache &
     connect(m_list, &SkillListView::toggleFavoriteRequested, this,
             [this](Skill *skill) { toggleFavorite(m_context, *skill); });
     connect(m_list, &SkillListView::revealRequested, this, &ContentView::revealSkill);
+    // The welcome gives way to "Choose a skill" once the library holds one, and comes back when it is empty.
+    connect(&m_context, &ModelContext::changed, this, &ContentView::updateDetailStack);
+    connect(m_welcome, &WelcomeView::newSkillRequested, this, [this] {
+        if (m_newSkill->isEnabled())
+            m_newSkill->trigger();
+    });
+    // The folder becomes a custom scan directory, as in Settings; the rescan follows its notification.
+    m_chooseProjectsFolder = [](QWidget *parent) {
+        return QFileDialog::getExistingDirectory(parent, tr("Add Projects Folder"), QDir::homePath(),
+                                                 QFileDialog::ShowDirsOnly);
+    };
+    connect(m_welcome, &WelcomeView::addProjectsFolderRequested, this, [this, &notifications] {
+        const QString chosen = m_chooseProjectsFolder ? m_chooseProjectsFolder(this) : QString();
+        if (chosen.isEmpty())
+            return;
+        ScanPathSettings settings(notifications);
+        QStringList paths = settings.load();
+        settings.add(paths, chosen);
+    });
     connect(m_list, &SkillListView::openInDefaultEditorRequested, this, &ContentView::openSkillElsewhere);
     connect(m_detail, &SkillDetailView::toggleFavoriteRequested, this,
             [this](Skill *skill) { toggleFavorite(m_context, *skill); });
@@ -171,7 +195,7 @@ void ContentView::buildToolbar()
             m_search->setText(m_state.searchText());
     });
 
-    m_newSkill = new QAction(Symbols::icon(QStringLiteral("plus")), tr("New Skill"), this);
+    m_newSkill = new QAction(Symbols::icon(QStringLiteral("plus")), tr("New Skill…"), this);
     m_newSkill->setObjectName(QStringLiteral("newSkill"));
     m_newSkill->setShortcut(QKeySequence::New);
     m_newSkill->setToolTip(tr("New Skill (%1)").arg(m_newSkill->shortcut().toString(QKeySequence::NativeText)));
@@ -223,11 +247,23 @@ bool ContentView::isShowingPlaceholder() const
     return m_detailStack->currentWidget() == m_placeholder;
 }
 
+bool ContentView::isShowingWelcome() const
+{
+    return m_detailStack->currentWidget() == m_welcome;
+}
+
 void ContentView::showSelectedSkill()
 {
-    Skill *skill = m_state.selectedSkill();
-    m_detail->setSkill(skill);
-    m_detailStack->setCurrentWidget(skill ? static_cast<QWidget *>(m_detail) : m_placeholder);
+    m_detail->setSkill(m_state.selectedSkill());
+    updateDetailStack();
+}
+
+void ContentView::updateDetailStack()
+{
+    QWidget *shown = m_detail;
+    if (!m_state.selectedSkill())
+        shown = m_context.skillCount() == 0 ? static_cast<QWidget *>(m_welcome) : m_placeholder;
+    m_detailStack->setCurrentWidget(shown);
 }
 
 bool ContentView::openInEditor(Skill *skill)

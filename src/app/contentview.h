@@ -9,6 +9,7 @@ class AppNotifications;
 class AppState;
 class ArtifactCache;
 class ContentUnavailableView;
+class WelcomeView;
 class FileProblems;
 class FileWatcher;
 class LibraryDiscovery;
@@ -36,6 +37,8 @@ class ContentView final : public QMainWindow
 
 public:
     using SheetFactory = std::function<QDialog *(QWidget *parent)>;
+    // Asks for a folder; an empty answer is a cancel.
+    using FolderChooser = std::function<QString(QWidget *parent)>;
 
     ContentView(AppState &state, ModelContext &context, ArtifactCache &artifacts,
                 AppNotifications &notifications, QWidget *parent = nullptr);
@@ -48,6 +51,9 @@ public:
     QAction *newSkillAction() const { return m_newSkill; }
     QAction *findAction() const { return m_find; }
     bool isShowingPlaceholder() const;
+    // The detail column, while the library holds no skill: where Vesk looks, and the ways on.
+    bool isShowingWelcome() const;
+    WelcomeView *welcome() const { return m_welcome; }
     SkillDetailView *detailView() const { return m_detail; }
     FileWatcher *fileWatcher() const;
     LibraryDiscovery *discovery() const { return m_discovery; }
@@ -75,6 +81,8 @@ public:
 
     // How the new-skill sheet is made; without one, "New Skill" stays disabled.
     void setNewSkillSheetFactory(SheetFactory factory);
+    // How "Add Projects Folder…" on the welcome asks for the folder (tests answer it).
+    void setProjectsFolderChooser(FolderChooser chooser) { m_chooseProjectsFolder = std::move(chooser); }
 
 Q_SIGNALS:
     void initialScanFinished();
@@ -91,6 +99,7 @@ private:
     void buildToolbar();
     void setUpDiscovery();
     void showSelectedSkill();
+    void updateDetailStack();
     void presentNewSkillSheet();
     void updateProblemsNotice();
     void showProblems();
@@ -103,6 +112,7 @@ private:
     bool m_painted = false;
     bool m_discoveryStarted = false;
     SheetFactory m_sheetFactory;
+    FolderChooser m_chooseProjectsFolder;
     QDialog *m_sheet = nullptr;
     bool m_setUpDone = false;
     bool m_initialScanDone = false;
@@ -116,6 +126,7 @@ private:
     SkillListView *m_list = nullptr;
     QStackedWidget *m_detailStack = nullptr;
     ContentUnavailableView *m_placeholder = nullptr;
+    WelcomeView *m_welcome = nullptr;
     SkillDetailView *m_detail = nullptr;
     QLineEdit *m_search = nullptr;
     QAction *m_newSkill = nullptr;

@@ -3,6 +3,7 @@
 #include "app/settingslabels.h"
 #include "app/updater.h"
 #include "common/palettecolors.h"
+#include "library/files/newskill.h"
 #include "library/catalogue/settingskeys.h"
 #include "library/catalogue/toolsource.h"
 
@@ -19,8 +20,11 @@ GeneralSettingsPage::GeneralSettingsPage(Updater &updater, QWidget *parent)
 {
     auto *harness = new QComboBox;
     harness->setObjectName(QStringLiteral("defaultHarness"));
-    for (ToolSource tool : Tools::allCases())
-        harness->addItem(Tools::displayName(tool), Tools::rawValue(tool));
+    // The harnesses the New Skill sheet can write for: those with a skill folder of their own.
+    for (const NewSkillDestination &destination : newSkillDestinations()) {
+        if (destination)
+            harness->addItem(Tools::displayName(*destination), Tools::rawValue(*destination));
+    }
     const QString toolKey = QLatin1String(SettingsKeys::defaultTool);
     const int stored = harness->findData(QSettings().value(toolKey).toString());
     if (stored >= 0)

@@ -86,15 +86,45 @@ QString toolNames(const Skill &skill)
     return names.join(QStringLiteral(", "));
 }
 
-QString skillToLine(const Skill &skill, int nameWidth, int toolsWidth)
+namespace {
+
+QString columns(const QString &name, const QString &tools, const QString &path, int nameWidth, int toolsWidth)
 {
-    // Pieces joined, not substituted: a name may itself hold "%2".
-    return terminalSafe(skill.name()).leftJustified(nameWidth) + QLatin1String("  ")
-        + toolNames(skill).leftJustified(toolsWidth) + QLatin1String("  ")
-        + terminalSafe(abbreviateHome(skill.filePath()));
+    // Pieces joined, not substituted: a name may itself hold "%2". Trailing spaces go.
+    QString line = padToWidth(name, nameWidth) + QLatin1String("  ") + padToWidth(tools, toolsWidth)
+        + QLatin1String("  ") + path;
+    while (line.endsWith(u' '))
+        line.chop(1);
+    return line;
 }
 
-int runListCommand(bool json, QTextStream &out, QTextStream &err)
+} // namespace
+
+QString skillToLine(const Skill &skill, int nameWidth, int toolsWidth)
+{
+    return columns(terminalSafe(skill.name()), toolNames(skill), terminalSafe(abbreviateHome(skill.filePath())),
+                   nameWidth, toolsWidth);
+}
+
+QStringList plainListing(const QList<Skill *> &skills, bool header)
+{
+    const QString nameTitle = QStringLiteral("NAME");
+    const QString toolsTitle = QStringLiteral("TOOLS");
+    int nameWidth = header ? displayWidth(nameTitle) : 0;
+    int toolsWidth = header ? displayWidth(toolsTitle) : 0;
+    for (const Skill *skill : skills) {
+        nameWidth = std::max(nameWidth, displayWidth(terminalSafe(skill->name())));
+        toolsWidth = std::max(toolsWidth, displayWidth(toolNames(*skill)));
+    }
+    QStringList lines;
+    if (header && !skills.isEmpty())
+        lines.append(columns(nameTitle, toolsTitle, QStringLiteral("PATH"), nameWidth, toolsWidth));
+    for (const Skill *skill : skills)
+        lines.append(skillToLine(*skill, nameWidth, toolsWidth));
+    return lines;
+}
+
+int runListCommand(bool json, QTextStream &out, QTextStream &err, bool header)
 {
     QString fatal;
     const std::unique_ptr<ModelContainer> container = openApplicationStore(&fatal);
@@ -129,14 +159,8 @@ int runListCommand(bool json, QTextStream &out, QTextStream &err)
     if (json) {
         out << QString::fromUtf8(QJsonDocument(skillsToJson(skills, artifacts)).toJson(QJsonDocument::Indented));
     } else {
-        int nameWidth = 0;
-        int toolsWidth = 0;
-        for (const Skill *skill : skills) {
-            nameWidth = std::max(nameWidth, int(terminalSafe(skill->name()).size()));
-            toolsWidth = std::max(toolsWidth, int(toolNames(*skill).size()));
-        }
-        for (const Skill *skill : skills)
-            out << skillToLine(*skill, nameWidth, toolsWidth).trimmed() << '\n';
+        for (const QString &line : plainListing(skills, header))
+            out << line << '\n';
     }
     out.flush();
 

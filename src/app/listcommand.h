@@ -9,10 +9,14 @@ class QTextStream;
 class Skill;
 
 // `vesk list [--json]`: opens the same store as the window, scans, prunes and
-// prints every skill in name order. Returns the process exit status.
-int runListCommand(bool json, QTextStream &out, QTextStream &err);
+// prints every skill in name order; the plain form in columns, with a header line
+// when `header` (standard output is a terminal). Returns the process exit status.
+int runListCommand(bool json, QTextStream &out, QTextStream &err, bool header = false);
 
 // The pieces, kept apart from the I/O so they can be checked directly.
 QJsonArray skillsToJson(const QList<Skill *> &skills, const ArtifactCache &artifacts);
 QString skillToLine(const Skill &skill, int nameWidth, int toolsWidth);
 QString toolNames(const Skill &skill);
+// The plain listing: one line per skill, the name and tools columns padded to the
+// widest entry by display width, and the header line first when asked for.
+QStringList plainListing(const QList<Skill *> &skills, bool header);

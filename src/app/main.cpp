@@ -19,6 +19,8 @@
 #include <QStyleFactory>
 #include <QTextStream>
 
+#include <unistd.h>
+
 #include <optional>
 
 namespace {
@@ -133,7 +135,8 @@ int main(int argc, char **argv)
         // No QApplication here: the list command must run without a display.
         QCoreApplication app(argc, argv);
         setApplicationNames();
-        return runListCommand(commandLine.json, out, err);
+        // Column titles are for people: a pipe or a file gets the lines alone.
+        return runListCommand(commandLine.json, out, err, ::isatty(STDOUT_FILENO) == 1);
     }
 
     std::optional<QApplication> application;

@@ -43,12 +43,15 @@ void raise(ContentView *window, const QString &activationToken)
     window->activateWindow();
 }
 
-// Selects the skill, in the editor when asked, as a click in the list would: unsaved
-// text in the editor gets its say first. A sidebar choice or search that would
-// hide the skill from the list gives way. False when the user chose to stay.
+// Selects the skill, in the editor when asked and on its card otherwise, whatever
+// the window was last showing, as a click in the list would: unsaved text in the
+// editor gets its say first. A sidebar choice or search that would hide the skill
+// from the list gives way. False when the user chose to stay.
 bool showSkill(ContentView &window, AppState &state, Skill *skill, bool edit)
 {
-    if (!(edit ? window.openInEditor(skill) : state.requestSelectedSkill(skill)))
+    const bool shown = edit ? window.openInEditor(skill)
+                            : state.requestSelectedSkill(skill) && state.requestDetailViewMode(DetailViewMode::Card);
+    if (!shown)
         return false;
     if (!matchesSidebarFilter(*skill, state.sidebarFilter()))
         state.setSidebarFilter(SidebarFilter::all());

@@ -1,6 +1,11 @@
 #include "app/terminaltext.h"
 
 #include <QList>
+#include <QTextBoundaryFinder>
+
+#include <utf8proc.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -9,6 +14,23 @@ bool isLayoutControl(char32_t c)
 {
     return c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E)
         || (c >= 0x2066 && c <= 0x2069) || c == 0x2028 || c == 0x2029;
+}
+
+bool isRegionalIndicator(char32_t c)
+{
+    return c >= 0x1F1E6 && c <= 0x1F1FF;
+}
+
+int graphemeWidth(QStringView grapheme)
+{
+    int width = 0;
+    for (const char32_t c : grapheme.toUcs4()) {
+        // Emoji presentation asked for, or one half of a flag: drawn two columns wide.
+        if (c == 0xFE0F || isRegionalIndicator(c))
+            return 2;
+        width = std::max(width, int(utf8proc_charwidth(utf8proc_int32_t(c))));
+    }
+    return width;
 }
 
 } // namespace
@@ -33,4 +55,22 @@ QString terminalSafe(const QString &text)
         }
     }
     return safe;
+}
+
+int displayWidth(const QString &text)
+{
+    int width = 0;
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
+    qsizetype start = 0;
+    for (qsizetype end = graphemes.toNextBoundary(); end > 0; end = graphemes.toNextBoundary()) {
+        width += graphemeWidth(QStringView(text).sliced(start, end - start));
+        start = end;
+    }
+    return width;
+}
+
+QString padToWidth(const QString &text, int width)
+{
+    const int missing = width - displayWidth(text);
+    return missing > 0 ? text + QString(missing, u' ') : text;
 }

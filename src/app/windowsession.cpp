@@ -35,7 +35,24 @@ WindowSession::WindowSession(AppState &state, ModelContext &context, QObject *pa
     : QObject(parent)
     , m_state(state)
     , m_context(context)
+    , m_compositorPlaces(compositorPlacesWindows(QGuiApplication::platformName()))
 {
+}
+
+bool WindowSession::sizeFitsOnScreens(const QSize &size, const QList<QRect> &screens)
+{
+    if (size.isEmpty())
+        return false;
+    for (const QRect &screen : screens) {
+        if (size.width() <= screen.width() && size.height() <= screen.height())
+            return true;
+    }
+    return false;
+}
+
+bool WindowSession::compositorPlacesWindows(const QString &platformName)
+{
+    return platformName.startsWith(QLatin1String("wayland"));
 }
 
 bool WindowSession::fitsOnScreens(const QRect &geometry, const QList<QRect> &screens)
@@ -83,8 +100,9 @@ void WindowSession::restoreWindow(ContentView *window, bool withPosition) const
     const QSettings settings;
     const QList<QRect> screens = availableScreens();
     const QRect saved = settings.value(key(SettingsKeys::windowGeometry)).toRect();
-    if (fitsOnScreens(saved, screens)) {
-        if (withPosition)
+    const bool fits = m_compositorPlaces ? sizeFitsOnScreens(saved.size(), screens) : fitsOnScreens(saved, screens);
+    if (fits) {
+        if (withPosition && !m_compositorPlaces)
             window->setGeometry(saved);
         else
             window->resize(saved.size());
@@ -105,7 +123,13 @@ void WindowSession::restoreWindow(ContentView *window, bool withPosition) const
 void WindowSession::saveWindow(const ContentView *window) const
 {
     QSettings settings;
-    settings.setValue(key(SettingsKeys::windowGeometry), window->normalGeometry());
+    QRect geometry = window->normalGeometry();
+    if (m_compositorPlaces) {
+        // The position here is the compositor's secret; the one an X11 session saved stays.
+        const QRect stored = settings.value(key(SettingsKeys::windowGeometry)).toRect();
+        geometry.moveTopLeft(stored.isValid() ? stored.topLeft() : QPoint());
+    }
+    settings.setValue(key(SettingsKeys::windowGeometry), geometry);
     settings.setValue(key(SettingsKeys::windowMaximized), window->isMaximized());
     QVariantList sizes;
     for (int width : window->columns()->sizes())

@@ -13,6 +13,10 @@ class ModelContext;
 // choice and the detail mode. A saved geometry that no longer fits any screen (a
 // monitor that was unplugged, a smaller resolution) is ignored.
 //
+// Where the compositor places windows (Wayland), a window cannot know or choose its
+// position: only the size comes back, and the position saved by an X11 session is
+// kept for the next X11 session.
+//
 // Screenshots and tests leave the user's settings alone because they never make one.
 class WindowSession final : public QObject
 {
@@ -33,6 +37,13 @@ public:
 
     // True when `geometry` lies wholly inside the available area of one of `screens`.
     static bool fitsOnScreens(const QRect &geometry, const QList<QRect> &screens);
+    // True when `size` fits inside the available area of one of `screens`.
+    static bool sizeFitsOnScreens(const QSize &size, const QList<QRect> &screens);
+    // True for the platforms on which the compositor, not the window, chooses where windows go.
+    static bool compositorPlacesWindows(const QString &platformName);
+
+    // Read from the running platform; tests set it to play a Wayland session.
+    void setCompositorPlacesWindows(bool places) { m_compositorPlaces = places; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -45,4 +56,5 @@ private:
     AppState &m_state;
     ModelContext &m_context;
     bool m_placedFirstWindow = false;
+    bool m_compositorPlaces = false;
 };

@@ -65,6 +65,9 @@ QList<SidebarModel::Section> SidebarModel::buildSections() const
     collections.rows.append({SidebarRowKind::NewCollection, tr("New collection"),
                              QStringLiteral("plus.circle"), -1, SidebarFilter::all(), 0, {}});
 
+    // No tool's skills found yet: no heading with nothing under it.
+    if (harnesses.rows.isEmpty())
+        return {library, collections};
     return {library, harnesses, collections};
 }
 

@@ -92,6 +92,10 @@ SkillListView::SkillListView(AppState &state, ModelContext &context, QWidget *pa
     layout->addWidget(m_stack, 1);
 
     connect(&m_state, &AppState::sidebarFilterChanged, this, &SkillListView::updateTitle);
+    // Which empty state fits depends on the library as a whole, the search and the filter.
+    connect(&m_state, &AppState::sidebarFilterChanged, this, &SkillListView::updateEmptyState);
+    connect(&m_state, &AppState::searchTextChanged, this, &SkillListView::updateEmptyState);
+    connect(&m_context, &ModelContext::changed, this, &SkillListView::updateEmptyState);
     connect(&m_state, &AppState::selectedSkillChanged, this, &SkillListView::selectSkillFromState);
     const auto rowsReplaced = [this] {
         m_syncing = false;
@@ -122,6 +126,11 @@ bool SkillListView::isShowingEmptyState() const
     return m_stack->currentWidget() == m_empty;
 }
 
+bool SkillListView::isShowingEmptyLibrary() const
+{
+    return isShowingEmptyState() && m_emptyLibrary;
+}
+
 void SkillListView::updateTitle()
 {
     m_title->setText(listTitle(m_state.sidebarFilter()));
@@ -129,7 +138,30 @@ void SkillListView::updateTitle()
 
 void SkillListView::updateEmptyState()
 {
-    m_stack->setCurrentWidget(m_model->rowCount() == 0 ? static_cast<QWidget *>(m_empty) : m_list);
+    m_emptyLibrary = false;
+    if (m_model->rowCount() > 0) {
+        m_stack->setCurrentWidget(m_list);
+        return;
+    }
+    const QString search = m_state.searchText().trimmed();
+    const SidebarFilter filter = m_state.sidebarFilter();
+    if (m_context.skillCount() == 0 && search.isEmpty()) {
+        // The detail column says where Vesk looks; this column need only say why it is empty.
+        m_emptyLibrary = true;
+        m_empty->setContent(tr("No Skills Yet"), tr("Skills show here as soon as Vesk finds them."));
+    } else if (!search.isEmpty()) {
+        m_empty->setContent(tr("No Results"), tr("No skills match “%1”.").arg(search.left(200)));
+    } else if (filter.kind() == SidebarFilter::Kind::Collection) {
+        m_empty->setContent(tr("Empty Collection"),
+                            tr("“%1” holds no skills yet. Drag skills onto it in the sidebar, or right-click a "
+                               "skill and choose Add to Collection.")
+                                .arg(filter.collectionName()));
+    } else if (filter.kind() == SidebarFilter::Kind::Favorites) {
+        m_empty->setContent(tr("No Favorites"), tr("Right-click a skill and choose Favorite to list it here."));
+    } else {
+        m_empty->setContent(tr("No Skills"), tr("No skills match the current filter."));
+    }
+    m_stack->setCurrentWidget(m_empty);
 }
 
 void SkillListView::selectSkillFromState()

@@ -13,8 +13,9 @@ class QStackedWidget;
 class Skill;
 class SkillListModel;
 
-// The middle column: the title of the sidebar choice, the matching skills, and
-// "No Skills" when nothing matches. Its selection is AppState's selected skill;
+// The middle column: the title of the sidebar choice and the matching skills; when
+// none, why: the library is still empty, or a search or a filter matches nothing,
+// or a collection holds nothing yet. Its selection is AppState's selected skill;
 // a selected skill that drops out of the list stays selected.
 class SkillListView final : public QWidget
 {
@@ -27,6 +28,10 @@ public:
     SkillListModel *model() const { return m_model; }
     QString title() const;
     bool isShowingEmptyState() const;
+    // Nothing shows because the library holds no skill at all (and nothing is searched).
+    bool isShowingEmptyLibrary() const;
+    // What shows in place of the list when no skill does (title, then explanation).
+    ContentUnavailableView *emptyState() const { return m_empty; }
 
     // The actions of a row's context menu, built for `skill` (used by the menu and by tests):
     // favorite, "Add to Collection" with one checkable item per collection and
@@ -56,6 +61,7 @@ private:
     QStackedWidget *m_stack = nullptr;
     QListView *m_list = nullptr;
     ContentUnavailableView *m_empty = nullptr;
+    bool m_emptyLibrary = false;
     NewCollectionPopover *m_newCollection = nullptr;
     QPointer<Skill> m_newCollectionSkill;
     bool m_syncing = false;

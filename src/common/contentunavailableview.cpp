@@ -47,6 +47,12 @@ QString ContentUnavailableView::description() const
     return m_description->text();
 }
 
+void ContentUnavailableView::setContent(const QString &title, const QString &description)
+{
+    m_title->setText(title);
+    m_description->setText(description);
+}
+
 void ContentUnavailableView::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::PaletteChange)

@@ -17,6 +17,8 @@ public:
 
     QString title() const;
     QString description() const;
+    // Shown as plain text: either may quote what the user typed or named.
+    void setContent(const QString &title, const QString &description);
 
 protected:
     void changeEvent(QEvent *event) override;

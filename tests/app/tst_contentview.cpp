@@ -9,6 +9,9 @@
 #include "browse/sidebarview.h"
 #include "browse/skilllistmodel.h"
 #include "browse/skilllistview.h"
+#include "browse/welcomeview.h"
+#include "common/contentunavailableview.h"
+#include "common/libraryactions.h"
 #include "card/collectionpicker.h"
 #include "card/skillmetadatabar.h"
 #include "card/symboltext.h"
@@ -360,10 +363,13 @@ private Q_SLOTS:
         ContentView *window = openWindow();
         QVERIFY(window);
         QCOMPARE(window->skillList()->title(), QStringLiteral("All skills"));
-        QVERIFY(window->skillList()->isShowingEmptyState());
-        QVERIFY(window->isShowingPlaceholder());
+        QVERIFY(window->skillList()->isShowingEmptyLibrary());
+        QVERIFY(window->isShowingWelcome());
         QCOMPARE(badge(window, SidebarFilter::all()), 0);
-        QCOMPARE(window->sidebar()->model()->rowCount(window->sidebar()->model()->index(1, 0)), 0);
+        // No "Harnesses" heading with nothing under it: Library, then Collections.
+        SidebarModel *sections = window->sidebar()->model();
+        QCOMPARE(sections->rowCount(), 2);
+        QCOMPARE(sections->index(1, 0).data().toString(), QStringLiteral("Collections"));
         QCOMPARE(window->searchField()->placeholderText(), QStringLiteral("Search skills…"));
         QVERIFY(window->minimumSize() == QSize(900, 500));
         QCOMPARE(m_app->state().sidebarFilter(), SidebarFilter::all());
@@ -379,8 +385,103 @@ private Q_SLOTS:
         QVERIFY(QDir(home(".claude/skills/fresh")).removeRecursively());
         QTRY_COMPARE(listed(window), QStringList{});
         QVERIFY(!m_app->state().selectedSkill());
+        QVERIFY(window->isShowingWelcome());
+        QVERIFY(window->skillList()->isShowingEmptyLibrary());
+    }
+
+    // What the list says when it shows no skill depends on why: an empty library
+    // welcomes, a search or a filter that matches nothing says so.
+    void theEmptyStatesSayWhyNothingShows_data()
+    {
+        QTest::addColumn<bool>("hasSkill");
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("search");
+        QTest::addColumn<QString>("shown"); // "welcome", "list", or the title of the message
+        QTest::addColumn<QString>("description");
+        QTest::newRow("an empty library welcomes") << false << "all" << "" << "welcome" << "";
+        QTest::newRow("an empty library welcomes whatever harness was left chosen")
+            << false << "gemini" << "" << "welcome" << "";
+        QTest::newRow("a search in an empty library says it matched nothing")
+            << false << "all" << "zzz" << "No Results" << "No skills match “zzz”.";
+        QTest::newRow("a library with skills lists them") << true << "all" << "" << "list" << "";
+        QTest::newRow("a search that matches nothing quotes the search")
+            << true << "all" << "  zzz " << "No Results" << "No skills match “zzz”.";
+        QTest::newRow("a harness filter that matches nothing says so")
+            << true << "gemini" << "" << "No Skills" << "No skills match the current filter.";
+        QTest::newRow("no favorites yet says how to add one")
+            << true << "favorites" << "" << "No Favorites" << "Right-click a skill and choose Favorite to list it here.";
+        QTest::newRow("an empty collection says so and how to add skills to it")
+            << true << "collection:Work" << "" << "Empty Collection"
+            << "“Work” holds no skills yet. Drag skills onto it in the sidebar, or right-click a skill and choose "
+               "Add to Collection.";
+    }
+
+    void theEmptyStatesSayWhyNothingShows()
+    {
+        QFETCH(bool, hasSkill);
+        QFETCH(QString, filter);
+        QFETCH(QString, search);
+        QFETCH(QString, shown);
+        QFETCH(QString, description);
+        if (hasSkill)
+            writeSkill(home(".claude/skills/one/SKILL.md"), "one");
+        ContentView *window = openWindow();
+        QVERIFY(window);
+        QTRY_COMPARE(m_app->context().skillCount(), hasSkill ? 1 : 0);
+        QString error;
+        QVERIFY2(createCollection(m_app->context(), "Work", "folder", &error), qPrintable(error));
+        const std::optional<SidebarFilter> chosen = SidebarFilter::fromString(filter);
+        QVERIFY(chosen);
+        m_app->state().setSidebarFilter(*chosen);
+        m_app->state().setSearchText(search);
+
+        SkillListView *list = window->skillList();
+        QCOMPARE(list->isShowingEmptyLibrary(), shown == "welcome");
+        QCOMPARE(list->isShowingEmptyState(), shown != "list");
+        QCOMPARE(window->isShowingWelcome(), !hasSkill);
+        if (shown == "welcome") {
+            QCOMPARE(list->emptyState()->title(), QStringLiteral("No Skills Yet"));
+        } else if (shown != "list") {
+            QCOMPARE(list->emptyState()->title(), shown);
+            QCOMPARE(list->emptyState()->description(), description);
+        }
+        // With skills in the library, the detail column points at the list, not at the sidebar.
+        QCOMPARE(window->isShowingPlaceholder(), hasSkill);
+        QCOMPARE(window->findChild<ContentUnavailableView *>("selectASkill")->description(),
+                 QStringLiteral("Choose a skill from the list to view and edit it."));
+    }
+
+    void theWelcomeSaysWhereVeskLooksAndOffersAWayOn()
+    {
+        ContentView *window = openWindow();
+        QVERIFY(window);
+        WelcomeView *welcome = window->welcome();
+        QVERIFY(window->isShowingWelcome());
+        const QStringList lines = welcome->locationLines();
+        // One line per tool that reads anything at home, the shared folder once.
+        QCOMPARE(lines.size(), 9);
+        QCOMPARE(lines.first(), QStringLiteral("Claude Code: ~/.claude/skills, ~/.claude/CLAUDE.md"));
+        QVERIFY(lines.contains("Copilot: ~/.claude/skills, ~/.copilot/skills"));
+        QCOMPARE(lines.last(), QStringLiteral("Most tools: ~/.agents/skills"));
+        for (const QString &line : lines)
+            QVERIFY2(!line.contains("~/.windsurf/rules") && !line.contains("Aider"), qPrintable(line));
+
+        // "Add Projects Folder…" makes the chosen folder a custom scan directory, and its skills appear.
+        writeSkill(home("code/app/.claude/skills/project-skill/SKILL.md"), "project-skill");
+        window->setProjectsFolderChooser([this](QWidget *) { return home("code"); });
+        welcome->findChild<QPushButton *>("addProjectsFolder")->click();
+        QCOMPARE(readCustomScanPaths(), QStringList{home("code")});
+        QTRY_COMPARE(listed(window), QStringList{"project-skill"});
+        QVERIFY(!window->skillList()->isShowingEmptyState());
         QVERIFY(window->isShowingPlaceholder());
-        QVERIFY(window->skillList()->isShowingEmptyState());
+
+        // "New Skill…" opens the sheet.
+        QVERIFY(QDir(home("code/app/.claude/skills/project-skill")).removeRecursively());
+        QTRY_VERIFY(window->isShowingWelcome());
+        welcome->findChild<QPushButton *>("welcomeNewSkill")->click();
+        QVERIFY(m_app->state().showingNewSkillSheet());
+        QTRY_VERIFY(QApplication::activeModalWidget());
+        QApplication::activeModalWidget()->close();
     }
 
     // A scan directory added or removed in the settings rescans at once; removing one

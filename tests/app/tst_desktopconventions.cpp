@@ -139,7 +139,7 @@ private Q_SLOTS:
             menus.append(plain(menu->text()));
         QCOMPARE(menus, (QStringList{"File", "Edit", "View", "Help"}));
         QCOMPARE(itemsOf(QStringLiteral("File")),
-                 (QStringList{"New Skill Ctrl+N", "New Collection…", "New Window Ctrl+Shift+N", "-", "Save Ctrl+S", "-",
+                 (QStringList{"New Skill… Ctrl+N", "New Collection…", "New Window Ctrl+Shift+N", "-", "Save Ctrl+S", "-",
                               "Close Window Ctrl+W", "Quit Ctrl+Q"}));
         QCOMPARE(itemsOf(QStringLiteral("Edit")), (QStringList{"Find Ctrl+F", "-", "Preferences… Ctrl+,"}));
         QCOMPARE(itemsOf(QStringLiteral("View")), (QStringList{"Reload F5"}));

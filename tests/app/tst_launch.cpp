@@ -18,6 +18,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLocalSocket>
 #include <QMessageBox>
 #include <QProcess>
@@ -231,6 +232,13 @@ private Q_SLOTS:
         QCOMPARE(unknown.err.count('\n'), 1);
         QCOMPARE(state.selectedSkill()->name(), QStringLiteral("Ship it"));
 
+        // A name alone shows the card, though the window was left in the editor.
+        QCOMPARE(state.detailViewMode(), DetailViewMode::Editor);
+        const VeskRun onItsCard = launch(transport, {QStringLiteral("code-review")});
+        QVERIFY2(onItsCard.exitCode == 0, onItsCard.err.constData());
+        QCOMPARE(state.selectedSkill()->name(), QStringLiteral("code-review"));
+        QCOMPARE(state.detailViewMode(), DetailViewMode::Card);
+
         // Another home is another library and another instance: it never sees ours.
         QTemporaryDir otherHome;
         const VeskRun other = launch(transport, {QStringLiteral("code-review")}, otherHome.path());
@@ -285,6 +293,63 @@ private Q_SLOTS:
         QTest::newRow("no display at all") << QString() << QString();
         QTest::newRow("an X display that is not there") << QStringLiteral("xcb") << QStringLiteral(":97");
         QTest::newRow("a platform plugin that does not exist") << QStringLiteral("no-such-platform") << QString();
+    }
+
+    void aMissingPlatformPluginNamesItsPackage_data()
+    {
+        QTest::addColumn<QStringList>("messages"); // Qt's start-up warnings
+        QTest::addColumn<QString>("failure");      // "" for the no-session line
+        QTest::addColumn<QString>("hint");
+        const QString wayland = QStringLiteral(
+            "vesk: the window needs Qt's \"wayland\" platform plugin, which is not installed; install the "
+            "qt6-wayland package (sudo apt install qt6-wayland).");
+        const QString throughXWayland = QStringLiteral(
+            "vesk: Qt's \"wayland\" platform plugin is not installed, so the window goes through XWayland; "
+            "install the qt6-wayland package for a native Wayland window.");
+        QTest::newRow("a Wayland session without Qt's Wayland plugin")
+            << QStringList{"Could not find the Qt platform plugin \"wayland\" in \"\"",
+                           "could not connect to display"}
+            << wayland << throughXWayland;
+        QTest::newRow("the EGL flavour comes in the same package")
+            << QStringList{"Could not find the Qt platform plugin \"wayland-egl\" in \"\""}
+            << QString(wayland).replace("\"wayland\"", "\"wayland-egl\"")
+            << QString(throughXWayland).replace("\"wayland\"", "\"wayland-egl\"");
+        QTest::newRow("a plugin name Vesk knows no package for")
+            << QStringList{"Could not find the Qt platform plugin \"no-such-platform\" in \"\""} << "" << "";
+        QTest::newRow("no session at all") << QStringList{"could not connect to display :97"} << "" << "";
+    }
+
+    void aMissingPlatformPluginNamesItsPackage()
+    {
+        QFETCH(QStringList, messages);
+        QFETCH(QString, failure);
+        QFETCH(QString, hint);
+        const QStringList missing = missingPlatformPlugins(messages);
+        QCOMPARE(platformFailureMessage(missing), failure.isEmpty() ? noDisplayMessage() : failure);
+        QCOMPARE(missingPluginHint(missing), hint);
+    }
+
+    // Run for real: a Wayland session with no compositor and no X server either.
+    void aWaylandSessionWithoutThePluginSaysWhichPackage()
+    {
+        QProcessEnvironment environment = childEnvironment(QStringLiteral("socket"), m_home);
+        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.insert(QStringLiteral("XDG_SESSION_TYPE"), QStringLiteral("wayland"));
+        environment.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wayland-vesk-test-none"));
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(VESK_EXECUTABLE), {QStringLiteral("code-review")});
+        const VeskRun run = finishVesk(process);
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.err.count('\n'), 1);
+        const bool pluginInstalled = QFileInfo::exists(QLibraryInfo::path(QLibraryInfo::PluginsPath)
+                                                       + QStringLiteral("/platforms/libqwayland-generic.so"));
+        // With the plugin there, nothing answers; without it, the package is named.
+        if (pluginInstalled)
+            QCOMPARE(QString::fromUtf8(run.err), noDisplayMessage() + QLatin1Char('\n'));
+        else
+            QVERIFY2(run.err.contains("sudo apt install qt6-wayland"), run.err.constData());
     }
 
     void withoutADisplayOneLineSaysSo()

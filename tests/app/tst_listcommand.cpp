@@ -1,6 +1,9 @@
 #include "app/buildinfo.h"
 #include "app/commandline.h"
 #include "library/catalogue/homepath.h"
+#include "app/listcommand.h"
+#include "app/terminaltext.h"
+#include "library/records/skill.h"
 #include "skillfiles.h"
 #include "testhome.h"
 #include "veskprocess.h"
@@ -205,6 +208,69 @@ private Q_SLOTS:
         QCOMPARE(skills.first().toObject().value("name").toString(), name);
         QCOMPARE(skills.first().toObject().value("filePath").toString(),
                  home(".claude/skills/") + QFile::decodeName(fileName));
+    }
+
+    void displayWidthCountsTerminalColumns_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("width");
+        QTest::newRow("ASCII takes one column a character") << "pr-digest" << 9;
+        QTest::newRow("nothing takes nothing") << "" << 0;
+        QTest::newRow("accented Latin letters take one") << "résumé" << 6;
+        QTest::newRow("a combining accent takes none") << "Cafe\u0301" << 4;
+        QTest::newRow("Chinese characters take two each") << "代码审查" << 8;
+        QTest::newRow("Japanese kana take two each") << "レビュー" << 8;
+        QTest::newRow("Hangul syllables take two each") << "코드" << 4;
+        QTest::newRow("fullwidth Latin takes two") << "ＡＢ" << 4;
+        QTest::newRow("an emoji takes two") << "ship \U0001F680" << 7;
+        QTest::newRow("a family joined with ZWJ is one emoji of two")
+            << "\U0001F468\u200D\U0001F469\u200D\U0001F467" << 2;
+        QTest::newRow("a text symbol asked for as emoji takes two") << "\u2764\uFE0F" << 2;
+        QTest::newRow("a flag takes two") << "\U0001F1F3\U0001F1F4" << 2;
+        QTest::newRow("a zero-width space takes none") << "a\u200Bb" << 2;
+    }
+
+    void displayWidthCountsTerminalColumns()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, width);
+        QCOMPARE(displayWidth(text), width);
+        QCOMPARE(displayWidth(padToWidth(text, width + 3)), width + 3);
+    }
+
+    void plainListAlignsColumnsByDisplayWidth_data()
+    {
+        QTest::addColumn<bool>("header");
+        QTest::newRow("in a terminal, with a header line") << true;
+        QTest::newRow("in a pipe, the lines alone") << false;
+    }
+
+    void plainListAlignsColumnsByDisplayWidth()
+    {
+        QFETCH(bool, header);
+        const auto skill = [this](const QString &name, ToolSource tool) {
+            const QString path = home(".claude/skills/" + name + "/SKILL.md");
+            return std::make_unique<Skill>(path, path, name, QString(), QString(), Skill::Frontmatter(), tool, true,
+                                           true, QDateTime(), 0);
+        };
+        const auto wide = skill("代码审查", ToolSource::Claude);
+        const auto emoji = skill("ship \U0001F680", ToolSource::Gemini);
+        const auto plain = skill("lint", ToolSource::Cursor);
+        const QStringList lines = plainListing({wide.get(), emoji.get(), plain.get()}, header);
+        QCOMPARE(lines.size(), header ? 4 : 3);
+        if (header)
+            QVERIFY2(lines.first().startsWith("NAME      TOOLS        PATH"), qPrintable(lines.first()));
+        // Every line's tools and path start at the same terminal column.
+        const QString first = lines.at(header ? 1 : 0);
+        const int toolsColumn = displayWidth(first.left(first.indexOf("Claude Code")));
+        QCOMPARE(toolsColumn, 10); // eight columns of name, two of space
+        for (const QString &line : lines) {
+            const int at = line.indexOf(QRegularExpression("(TOOLS|Claude Code|Gemini CLI|Cursor)"));
+            QCOMPARE(displayWidth(line.left(at)), toolsColumn);
+            const int path = line.indexOf(QRegularExpression("(PATH|/)"));
+            QCOMPARE(displayWidth(line.left(path)), toolsColumn + int(QString("Claude Code").size()) + 2);
+            QVERIFY(!line.endsWith(' '));
+        }
     }
 
     void filesLeftOutAreSaidOnStandardError()

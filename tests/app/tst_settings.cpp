@@ -282,6 +282,14 @@ private Q_SLOTS:
         QSettings().setValue(toolKey, QStringLiteral("no-such-tool"));
         SettingsWindow unknown(notifications, m_updater);
         QCOMPARE(unknown.findChild<QComboBox *>()->currentText(), QStringLiteral("Claude Code"));
+
+        // Only the harnesses a new skill can be written for: not Aider, which reads no
+        // skill folder, nor Custom.
+        QStringList offered;
+        for (int i = 0; i < unknown.findChild<QComboBox *>()->count(); ++i)
+            offered.append(unknown.findChild<QComboBox *>()->itemText(i));
+        QCOMPARE(offered, (QStringList{"Claude Code", "Cursor", "Windsurf", "Codex", "Copilot", "Amp", "Gemini CLI",
+                                       "OpenCode"}));
     }
 };
 

@@ -30,7 +30,7 @@ class TestWindowSession final : public QObject
     std::unique_ptr<WindowSession> m_session;
 
     // One run: the application object, its remembered session, and its first window shown.
-    ContentView *start()
+    ContentView *start(bool wayland = false)
     {
         m_session.reset();
         m_app.reset();
@@ -39,6 +39,7 @@ class TestWindowSession final : public QObject
         if (!m_app)
             return nullptr;
         m_session = std::make_unique<WindowSession>(m_app->state(), m_app->context());
+        m_session->setCompositorPlacesWindows(wayland);
         m_session->restoreState();
         connect(m_app.get(), &VeskApp::windowOpened, m_session.get(), &WindowSession::attach);
         ContentView *window = m_app->newWindow();
@@ -107,6 +108,57 @@ private Q_SLOTS:
         // A later window of the same run keeps the size and is placed anew.
         ContentView *second = m_app->newWindow();
         QCOMPARE(second->size(), placed.size());
+    }
+
+    void theCompositorPlacesWindowsOnWaylandOnly_data()
+    {
+        QTest::addColumn<QString>("platform");
+        QTest::addColumn<bool>("places");
+        QTest::newRow("X11") << "xcb" << false;
+        QTest::newRow("Wayland") << "wayland" << true;
+        QTest::newRow("Wayland through EGL") << "wayland-egl" << true;
+        QTest::newRow("no display at all") << "offscreen" << false;
+    }
+
+    void theCompositorPlacesWindowsOnWaylandOnly()
+    {
+        QFETCH(QString, platform);
+        QFETCH(bool, places);
+        QCOMPARE(WindowSession::compositorPlacesWindows(platform), places);
+    }
+
+    void onWaylandOnlyTheSizeComesBackAndTheX11PositionIsKept_data()
+    {
+        QTest::addColumn<QRect>("saved"); // by an X11 session
+        QTest::addColumn<QSize>("restored");
+        QTest::newRow("a place on a screen") << QRect(2010, 60, 1100, 760) << QSize(1100, 760);
+        QTest::newRow("a place on a monitor since unplugged: the size still fits")
+            << QRect(3400, 100, 1000, 700) << QSize(1000, 700);
+        QTest::newRow("a size larger than every screen is ignored") << QRect(40, 30, 2400, 1200) << QSize(1180, 720);
+    }
+
+    void onWaylandOnlyTheSizeComesBackAndTheX11PositionIsKept()
+    {
+        QFETCH(QRect, saved);
+        QFETCH(QSize, restored);
+        QSettings().setValue(QLatin1String(SettingsKeys::windowGeometry), saved);
+        ContentView *window = start(true);
+        QVERIFY(window);
+        QCOMPARE(window->size(), restored);
+        QVERIFY(window->pos() != saved.topLeft());
+
+        window->resize(900, 600);
+        QTRY_COMPARE(window->size(), QSize(900, 600));
+        QVERIFY(window->close());
+        QCOMPARE(QSettings().value(QLatin1String(SettingsKeys::windowGeometry)).toRect(),
+                 QRect(saved.topLeft(), QSize(900, 600)));
+
+        // The next X11 session finds its window where it left it, at the new size.
+        if (WindowSession::fitsOnScreens(QRect(saved.topLeft(), QSize(900, 600)), {leftScreen, rightScreen})) {
+            window = start(false);
+            QVERIFY(window);
+            QCOMPARE(window->geometry(), QRect(saved.topLeft(), QSize(900, 600)));
+        }
     }
 
     // Which geometries fit is fitsOnScreens' table; here one that does not is ignored.

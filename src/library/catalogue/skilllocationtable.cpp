@@ -76,6 +76,8 @@ const QList<SkillLocation> &SkillLocations::table()
             "unchanged: no first-party source confirmed a change"),
         row(Home, ".config/amp", AgentsFolders, {Amp},
             "unchanged: no first-party source confirmed a change"),
+        row(Home, ".config/amp/skills", SkillFolders, {Amp},
+            "ampcode.com manual, skills (secondary sources: Amp's user skill folder)"),
         row(Home, ".gemini/skills", SkillFolders, {Gemini},
             "geminicli.com/docs/cli/using-agent-skills"),
         row(Home, ".gemini/GEMINI.md", NamedFile, {Gemini},

@@ -4,6 +4,7 @@
 #include "library/records/frontmatter.h"
 #include "library/catalogue/homepath.h"
 #include "library/store/modelcontext.h"
+#include "library/scan/scanlisting.h"
 #include "library/records/skill.h"
 #include "library/catalogue/skilllocations.h"
 
@@ -61,6 +62,13 @@ bool makeFolder(const QString &folder, QString *error)
     return false;
 }
 
+// Something is at `path` already; a dangling link counts, since writing there would follow it.
+bool isTaken(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
 } // namespace
 
 QString singleLineName(const QString &name)
@@ -100,7 +108,7 @@ QList<NewSkillDestination> newSkillDestinations()
 {
     QList<NewSkillDestination> destinations;
     for (ToolSource tool : Tools::allCases()) {
-        if (tool != ToolSource::Custom)
+        if (!destinationFolder(tool, false).isEmpty())
             destinations.append(tool);
     }
     destinations.append(std::nullopt);
@@ -112,61 +120,83 @@ QString destinationTitle(NewSkillDestination destination)
     return destination ? Tools::displayName(*destination) : QObject::tr("All tools (shared folder)");
 }
 
-NewSkillTarget newSkillTarget(NewSkillDestination destination, const QString &slug)
+QString destinationFolder(NewSkillDestination destination, bool inProject)
 {
-    const QString home = QDir::homePath();
-    const auto folderSkill = [](const QString &folder) {
-        return NewSkillTarget{folder, folder + QStringLiteral("/SKILL.md"), true};
-    };
-    const auto agentsFile = [](const QString &folder) {
-        return NewSkillTarget{folder, folder + QStringLiteral("/AGENTS.md"), false};
-    };
+    // The shared folder: Codex documents it as its own, and most tools read it.
+    const QString shared = QStringLiteral(".agents/skills");
     if (!destination)
-        return folderSkill(home + QStringLiteral("/.agents/skills/") + slug);
+        return shared;
     switch (*destination) {
     case ToolSource::Claude:
-        return folderSkill(home + QStringLiteral("/.claude/skills/") + slug);
+        return QStringLiteral(".claude/skills");
     case ToolSource::Cursor:
-        return folderSkill(home + QStringLiteral("/.cursor/skills/") + slug);
+        return QStringLiteral(".cursor/skills");
     case ToolSource::Windsurf:
-        // One SKILL.md in Windsurf's memories folder, where Vesk has always put it.
-        return folderSkill(home + QStringLiteral("/.codeium/windsurf/memories"));
+        return inProject ? QStringLiteral(".windsurf/skills") : QStringLiteral(".codeium/windsurf/skills");
     case ToolSource::Codex:
-        return agentsFile(home + QStringLiteral("/.codex"));
-    case ToolSource::Amp:
-        return agentsFile(home + QStringLiteral("/.config/amp"));
-    case ToolSource::Gemini:
-        return folderSkill(home + QStringLiteral("/.gemini/skills/") + slug);
-    case ToolSource::OpenCode:
-        return folderSkill(home + QStringLiteral("/.config/opencode/skills/") + slug);
+        return shared;
     case ToolSource::Copilot:
+        return inProject ? QStringLiteral(".github/skills") : QStringLiteral(".copilot/skills");
+    case ToolSource::Amp:
+        // Amp has no project folder of its own; it reads the shared one.
+        return inProject ? shared : QStringLiteral(".config/amp/skills");
+    case ToolSource::Gemini:
+        return QStringLiteral(".gemini/skills");
+    case ToolSource::OpenCode:
+        return inProject ? QStringLiteral(".opencode/skills") : QStringLiteral(".config/opencode/skills");
     case ToolSource::Aider:
     case ToolSource::Custom:
         break;
     }
-    // Claude's folder, which Copilot reads too; Aider reads no skill folder at all.
-    return folderSkill(home + QStringLiteral("/.claude/skills/") + slug);
+    return {};
 }
 
-std::optional<NewSkillPreview> previewNewSkill(NewSkillDestination destination, const QString &name)
+QStringList newSkillProjects(const QStringList &scanPaths)
+{
+    QStringList found;
+    for (const QString &root : scanPaths) {
+        if (root.isEmpty())
+            continue;
+        for (const QString &project : ScanListing::projects(QDir::cleanPath(root))) {
+            if (!found.contains(project))
+                found.append(project);
+        }
+    }
+    return found;
+}
+
+NewSkillTarget newSkillTarget(NewSkillDestination destination, const QString &slug, const QString &project)
+{
+    const QString base = project.isEmpty() ? QDir::homePath() : project;
+    QString relative = destinationFolder(destination, !project.isEmpty());
+    if (relative.isEmpty())
+        relative = destinationFolder(std::nullopt, !project.isEmpty());
+    const QString folder = base + u'/' + relative + u'/' + slug;
+    return NewSkillTarget{folder, folder + QStringLiteral("/SKILL.md"), true};
+}
+
+std::optional<NewSkillPreview> previewNewSkill(NewSkillDestination destination, const QString &name,
+                                               const QString &project)
 {
     const QString line = singleLineName(name);
     const QString slug = skillSlug(line);
     if (slug.isEmpty() || line.trimmed().isEmpty())
         return std::nullopt;
     NewSkillPreview preview;
-    preview.filePath = newSkillTarget(destination, slug).filePath;
-    preview.exists = QFileInfo::exists(preview.filePath);
-    // A destination whose file does not depend on the name keeps one skill only.
-    preview.oneFile = newSkillTarget(destination, QStringLiteral("a")).filePath
-        == newSkillTarget(destination, QStringLiteral("b")).filePath;
+    preview.filePath = newSkillTarget(destination, slug, project).filePath;
+    // A dangling link counts too: writing there would follow it.
+    preview.exists = isTaken(preview.filePath);
+    preview.readers = SkillLocations::readersOf({preview.filePath}, QDir::homePath()).toList();
     return preview;
 }
 
-QString starterText(NewSkillDestination destination, const QString &name)
+QString starterText(NewSkillDestination destination, const QString &name, const QString &description)
 {
+    QString about = singleLineName(description).trimmed().left(maxNewSkillDescription);
+    if (about.isEmpty())
+        about = name;
     const QString header = QStringLiteral("---\nname: ") + frontmatterName(name)
-        + QStringLiteral("\ndescription: ") + name + QStringLiteral("\n---\n\n# ") + name;
+        + QStringLiteral("\ndescription: ") + about + QStringLiteral("\n---\n\n# ") + name;
     const QString instructions = QStringLiteral("Add your skill instructions here.");
     switch (destination.value_or(ToolSource::Custom)) {
     case ToolSource::Claude:
@@ -175,16 +205,13 @@ QString starterText(NewSkillDestination destination, const QString &name)
             + QStringLiteral("\n\n## When to Use\n\n- Describe when this skill should be activated"
                              "\n\n## Instructions\n\n")
             + instructions;
-    case ToolSource::Codex:
-    case ToolSource::Amp:
-        return QStringLiteral("# ") + name + QStringLiteral("\n\n## Instructions\n\n") + instructions;
     default:
         return header + QStringLiteral("\n\n") + instructions;
     }
 }
 
 Skill *createSkill(ModelContext &context, NewSkillDestination destination, const QString &typedName,
-                   QString *error)
+                   QString *error, const QString &project, const QString &description)
 {
     const QString name = singleLineName(typedName);
     const QString slug = skillSlug(name);
@@ -192,14 +219,14 @@ Skill *createSkill(ModelContext &context, NewSkillDestination destination, const
     if (slug.isEmpty() || name.trimmed().isEmpty())
         return fail(error, QObject::tr("Invalid skill name"));
 
-    const NewSkillTarget target = newSkillTarget(destination, slug);
+    const NewSkillTarget target = newSkillTarget(destination, slug, project);
     QString message;
     if (!makeFolder(target.folder, &message))
         return fail(error, message);
-    if (QFileInfo::exists(target.filePath))
+    if (isTaken(target.filePath))
         return fail(error, QObject::tr("A skill with this name already exists"));
 
-    const QString text = starterText(destination, name);
+    const QString text = starterText(destination, name, description);
     const QByteArray bytes = text.toUtf8();
     if (!writeSkillFile(target.filePath, bytes, &message))
         return fail(error, QObject::tr("“%1” could not be written: %2").arg(abbreviateHome(target.filePath), message));
@@ -224,7 +251,7 @@ Skill *createSkill(ModelContext &context, NewSkillDestination destination, const
         skill->setInstalledPaths({target.filePath});
         skill->setToolSources(tools);
         skill->setIsDirectory(target.isDirectory);
-        skill->setIsGlobal(true);
+        skill->setIsGlobal(project.isEmpty());
         skill->setName(name);
         skill->setSkillDescription(parsed.description);
         skill->setContent(parsed.content);
@@ -234,7 +261,7 @@ Skill *createSkill(ModelContext &context, NewSkillDestination destination, const
     } else {
         auto record = std::make_unique<Skill>(target.filePath, resolved, name, parsed.description,
                                               parsed.content, parsed.frontmatter, tools.constFirst(),
-                                              target.isDirectory, true,
+                                              target.isDirectory, project.isEmpty(),
                                               QDateTime::currentDateTimeUtc(), bytes.size());
         record->setToolSources(tools);
         skill = context.insert(std::move(record), error);

@@ -35,25 +35,44 @@ struct NewSkillTarget {
 // the shared folder that every tool following the Agent Skills layout reads.
 using NewSkillDestination = std::optional<ToolSource>;
 
-// The sheet's choices, in order: every harness but Custom, then the shared folder.
+// The sheet's choices, in order: every harness that reads a skill folder (all but
+// Aider, which reads only the conventions files its own configuration names, and
+// Custom), then the shared folder.
 QList<NewSkillDestination> newSkillDestinations();
 // The harness's name, or "All tools (shared folder)".
 QString destinationTitle(NewSkillDestination destination);
 
-// The file a new skill called `slug` is written to.
-NewSkillTarget newSkillTarget(NewSkillDestination destination, const QString &slug);
+// The folder of skill folders a destination writes into, relative to the home
+// folder (`inProject` false) or to a project: "~/.copilot/skills" but a project's
+// ".github/skills". Empty for a harness that reads no skill folder.
+QString destinationFolder(NewSkillDestination destination, bool inProject);
+
+// The projects a new skill can go into: the folders directly inside the custom
+// scan directories, the ones a scan reads, in the order of `scanPaths`, each once.
+QStringList newSkillProjects(const QStringList &scanPaths);
+
+// The file a new skill called `slug` is written to: under the home folder when
+// `project` is empty, else in that project.
+NewSkillTarget newSkillTarget(NewSkillDestination destination, const QString &slug,
+                              const QString &project = QString());
 
 // What Create would write for `name`, told before it is pressed.
 struct NewSkillPreview {
-    QString filePath;     // the file it would write
-    bool exists = false;  // something is there already, so Create would refuse
-    bool oneFile = false; // the destination keeps one file whatever the name
+    QString filePath;           // the file it would write
+    bool exists = false;        // something is there already, so Create would refuse
+    QList<ToolSource> readers;  // every tool that reads it there, in catalogue order
 };
 // No value while the name is unusable.
-std::optional<NewSkillPreview> previewNewSkill(NewSkillDestination destination, const QString &name);
+std::optional<NewSkillPreview> previewNewSkill(NewSkillDestination destination, const QString &name,
+                                               const QString &project = QString());
 
 // The text a new skill file starts with, in the layout its destination expects.
-QString starterText(NewSkillDestination destination, const QString &name);
+// An empty `description` (after trimming) describes the skill by its name.
+QString starterText(NewSkillDestination destination, const QString &name,
+                    const QString &description = QString());
+
+// The longest description a new skill takes, as the Agent Skills layout caps it.
+inline constexpr int maxNewSkillDescription = 1024;
 
 // Writes the starter file for `name` (made one line) and inserts and saves its
 // record. Returns nullptr with `error` set when the name is unusable (no letter or
@@ -63,5 +82,7 @@ QString starterText(NewSkillDestination destination, const QString &name);
 // record in place. The record's harnesses are the tools that read the file where
 // it was written. A record left in the store for that path by a file deleted
 // while Vesk was closed is taken over rather than refused.
+// `project` and `description` as for newSkillTarget() and starterText().
 Skill *createSkill(ModelContext &context, NewSkillDestination destination, const QString &name,
-                   QString *error);
+                   QString *error, const QString &project = QString(),
+                   const QString &description = QString());

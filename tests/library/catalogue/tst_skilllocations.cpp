@@ -41,6 +41,7 @@ const Placement placements[] = {
     {"a skill folder in ~/.copilot/skills is read by Copilot", Home, ".copilot/skills/s/SKILL.md", "copilot", false},
     {"~/.config/amp/AGENTS.md is read by Amp", Home, ".config/amp/AGENTS.md", "amp", false},
     {"a folder of ~/.config/amp holding AGENTS.md is read by Amp", Home, ".config/amp/notes/AGENTS.md", "amp", false},
+    {"a skill folder in ~/.config/amp/skills is read by Amp", Home, ".config/amp/skills/s/SKILL.md", "amp", false},
     {"a skill folder in ~/.gemini/skills is read by Gemini CLI", Home, ".gemini/skills/s/SKILL.md", "gemini", false},
     {"~/.gemini/GEMINI.md is read by Gemini CLI", Home, ".gemini/GEMINI.md", "gemini", false},
     {"a skill folder in ~/.config/opencode/skills is read by OpenCode",
