@@ -137,6 +137,11 @@ ContentView::ContentView(AppState &state, ModelContext &context, ArtifactCache &
     // Whoever changes the selection or leaves the editor, in this window or
     // another, first lets this window's editor rescue unsaved text.
     m_state.addLeaveCheck(this, [this] { return m_detail->confirmLeave(); });
+    connect(m_detail, &SkillDetailView::documentChanged, this, &ContentView::showSelectedSkill);
+    connect(m_detail, &SkillDetailView::skillFoundAgain, this, [this](Skill *skill) {
+        if (!m_state.selectedSkill())
+            m_state.setSelectedSkill(skill);
+    });
     showSelectedSkill();
 }
 
@@ -223,7 +228,8 @@ void ContentView::showSelectedSkill()
 {
     Skill *skill = m_state.selectedSkill();
     m_detail->setSkill(skill);
-    m_detailStack->setCurrentWidget(skill ? static_cast<QWidget *>(m_detail) : m_placeholder);
+    // Unsaved text whose record went away stays on screen until the user settles it.
+    m_detailStack->setCurrentWidget(m_detail->hasDocument() ? static_cast<QWidget *>(m_detail) : m_placeholder);
 }
 
 bool ContentView::openInEditor(Skill *skill)

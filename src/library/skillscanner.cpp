@@ -3,6 +3,7 @@
 #include "library/artifactcache.h"
 #include "library/fileproblems.h"
 #include "library/frontmatter.h"
+#include "library/keptmarks.h"
 #include "library/modelcontext.h"
 #include "library/regularfile.h"
 #include "library/settingskeys.h"
@@ -61,6 +62,8 @@ SkillScanner::SkillScanner(ModelContext &context, ArtifactCache &artifacts)
     , m_artifacts(artifacts)
 {
 }
+
+SkillScanner::~SkillScanner() = default;
 
 void SkillScanner::scanAll()
 {
@@ -194,7 +197,10 @@ Skill *SkillScanner::applyReading(const SkillFileReading &read)
     if (!readers.isEmpty())
         record->setToolSources(readers);
     m_recordedSincePrune.append(read.resolvedPath);
-    return m_context.insert(std::move(record));
+    Skill *inserted = m_context.insert(std::move(record));
+    if (inserted)
+        keptMarks().giveBack(*inserted, m_context);
+    return inserted;
 }
 
 bool SkillScanner::applyUnchanged(const QString &filePath, const QString &resolvedPath)
@@ -240,6 +246,11 @@ void SkillScanner::removeMissing(const QList<Skill *> &skills, const std::functi
                     if (!collection->contains(successor))
                         collection->addSkill(successor);
                 }
+                m_context.noteMoved(skill, successor);
+            } else if (std::any_of(skill->installedPaths().cbegin(), skill->installedPaths().cend(),
+                                   [&roots, &exists](const QString &path) { return !liesUnder(path, roots) && exists(path); })) {
+                // Still there, only no longer looked at: the marks wait for the folder to come back.
+                keptMarks().keep(*skill);
             }
             m_context.remove(skill);
             continue;
@@ -249,6 +260,13 @@ void SkillScanner::removeMissing(const QList<Skill *> &skills, const std::functi
             skill->setFilePath(existing.constFirst());
         refreshHarnesses(*skill);
     }
+}
+
+KeptMarks &SkillScanner::keptMarks()
+{
+    if (!m_keptMarks)
+        m_keptMarks = std::make_unique<KeptMarks>(m_context.database());
+    return *m_keptMarks;
 }
 
 Skill *SkillScanner::successorOf(const Skill &gone) const

@@ -8,10 +8,12 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class ArtifactCache;
 class FileProblems;
+class KeptMarks;
 class ModelContext;
 class Skill;
 
@@ -46,13 +48,15 @@ std::optional<SkillFileReading> readSkillForRecord(const QString &filePath, QStr
 // A full scan visits every home location of the location table, then the projects
 // inside each custom scan directory; pruning drops paths and records whose files are
 // gone (the system says so; a path it cannot reach is kept) or lie outside every
-// place a scan starts from. A file found but not read (too large, not a regular
+// place a scan starts from (their marks are kept, and given back when a scan
+// records the same file again). A file found but not read (too large, not a regular
 // file, not UTF-8, a name that is not UTF-8) is skipped and, when a problem list
 // is given, reported there; a full scan starts that list afresh.
 class SkillScanner final
 {
 public:
     SkillScanner(ModelContext &context, ArtifactCache &artifacts);
+    ~SkillScanner();
 
     // Where files found but not read are reported; none by default.
     void setProblems(FileProblems *problems) { m_problems = problems; }
@@ -91,13 +95,16 @@ private:
     void report(const QString &path, const QString &reason) const;
     // A record inserted since the last prune whose file holds what `gone`'s held, if any.
     Skill *successorOf(const Skill &gone) const;
+    KeptMarks &keptMarks();
 
     ModelContext &m_context;
     ArtifactCache &m_artifacts;
     FileProblems *m_problems = nullptr;
+    std::unique_ptr<KeptMarks> m_keptMarks; // read from the store when first needed
     // The records inserted since the last prune, by resolved path.
     QStringList m_recordedSincePrune;
-    // Which tools read a path depends on the path and the home folder only.
+    // Which tools read a path depends on the path, the home folder and the custom scan directories.
     mutable QHash<QString, ToolSet> m_readersByPath;
     mutable QString m_readersHome;
+    mutable QStringList m_readersRoots;
 };

@@ -324,6 +324,9 @@ private Q_SLOTS:
             << kept << QByteArray("loop") << kept << true << "Steps to follow.";
         QTest::newRow("a skill folder whose parent cannot be searched keeps its record")
             << kept << QByteArray("lock") << kept << true << "Steps to follow.";
+        QTest::newRow("a project skill whose scan directory is dropped, then added back after a restart, gets them back")
+            << "work/app/.claude/skills/kept/SKILL.md" << QByteArray("drop") << "work/app/.claude/skills/kept/SKILL.md"
+            << true << "Steps to follow.";
         QTest::newRow("a skill folder deleted takes its record and memberships along")
             << kept << QByteArray("delete") << QString() << false << QString();
     }
@@ -338,6 +341,8 @@ private Q_SLOTS:
             QSKIP("Permissions do not stop root from reaching a folder.");
         const QByteArray text = skillText("travels", "Steps to follow.");
         writeFile(home(from), text);
+        if (change == "drop")
+            LibraryFixture::setCustomScanPaths({home("work")});
         m_scanner->scanAll();
         Skill *original = named("travels");
         QVERIFY(original);
@@ -360,6 +365,19 @@ private Q_SLOTS:
             QVERIFY(QFile::link(folder, folder)); // stat() answers "too many levels of links"
         } else if (change == "lock") {
             QVERIFY(QFile::setPermissions(parent, QFileDevice::Permissions()));
+        } else if (change == "drop") {
+            // Out of sight, the record goes and its file stays; the marks wait,
+            // in the store, for the folder to be looked at again.
+            LibraryFixture::setCustomScanPaths({});
+            scanAndPrune();
+            QVERIFY(context().skills().isEmpty());
+            QVERIFY(QFileInfo::exists(home(from)));
+            m_scanner.reset();
+            m_library->openStore();
+            m_scanner = std::make_unique<SkillScanner>(context(), m_library->artifacts());
+            work = context().collectionNamed("Work");
+            QVERIFY(work && work->skills().isEmpty());
+            LibraryFixture::setCustomScanPaths({home("work")});
         } else {
             QVERIFY(QDir(folder).removeRecursively());
         }
