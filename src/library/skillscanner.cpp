@@ -291,23 +291,32 @@ void SkillScanner::refreshHarnesses(Skill &skill) const
 {
     // A record none of whose paths any row accounts for keeps what it has: there is
     // nothing to recompute it from.
-    const ToolSet readers = readersOf(skill.installedPaths());
-    if (!readers.isEmpty())
-        skill.setToolSources(readers.toList());
+    const QStringList paths = skill.installedPaths();
+    const ToolSet readers = readersOf(paths);
+    if (readers.isEmpty())
+        return;
+    skill.setToolSources(readers.toList());
+    // Global while a home copy is installed; a project skill once only project
+    // copies are left (and its project then follows the file that stays).
+    const QString home = QDir::homePath();
+    skill.setIsGlobal(std::any_of(paths.cbegin(), paths.cend(),
+                                  [&home](const QString &path) { return SkillLocations::isHomePath(path, home); }));
 }
 
 ToolSet SkillScanner::readersOf(const QStringList &paths) const
 {
     const QString home = QDir::homePath();
-    if (home != m_readersHome) {
+    const QStringList roots = readCustomScanPaths();
+    if (home != m_readersHome || roots != m_readersRoots) {
         m_readersByPath.clear();
         m_readersHome = home;
+        m_readersRoots = roots;
     }
     ToolSet readers;
     for (const QString &path : paths) {
         auto found = m_readersByPath.constFind(path);
         if (found == m_readersByPath.cend())
-            found = m_readersByPath.insert(path, SkillLocations::readersOf({path}, home));
+            found = m_readersByPath.insert(path, SkillLocations::readersOf({path}, home, roots));
         readers |= *found;
     }
     return readers;

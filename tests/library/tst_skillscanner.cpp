@@ -170,6 +170,71 @@ private Q_SLOTS:
         QCOMPARE(named("Amp notes")->projectName(), std::optional<QString>("web"));
     }
 
+    // A file's readers and project come from where the scan found it (the project
+    // folder inside a custom scan directory), not from how its path ends.
+    void whereTheScanFoundAFileDecidesItsReadersAndProject_data()
+    {
+        QTest::addColumn<QString>("root");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QList<ToolSource>>("readers");
+        QTest::addColumn<QString>("project");
+        // In the order records keep them: by raw value.
+        const QList<ToolSource> agents{ToolSource::Codex, ToolSource::Copilot, ToolSource::Cursor,
+                                       ToolSource::OpenCode, ToolSource::Windsurf};
+        const QList<ToolSource> claude{ToolSource::Claude, ToolSource::Copilot, ToolSource::Cursor,
+                                       ToolSource::OpenCode};
+        QTest::newRow("a project's AGENTS.md in a scan directory named .config is not Amp's")
+            << "work/.config" << "work/.config/amp/AGENTS.md" << agents << "amp";
+        QTest::newRow("a project's skill in a scan directory named .config belongs to that project")
+            << "work/.config" << "work/.config/amp/.claude/skills/tidy/SKILL.md" << claude << "amp";
+        QTest::newRow("a project's own .config/amp is Amp's, in that project")
+            << "code" << "code/web/.config/amp/AGENTS.md" << QList<ToolSource>{ToolSource::Amp} << "web";
+    }
+
+    void whereTheScanFoundAFileDecidesItsReadersAndProject()
+    {
+        QFETCH(QString, root);
+        QFETCH(QString, file);
+        QFETCH(QList<ToolSource>, readers);
+        QFETCH(QString, project);
+        writeFile(home(file), skillText("found"));
+        LibraryFixture::setCustomScanPaths({home(root)});
+        scanAndPrune();
+        QCOMPARE(context().skills().size(), 1);
+        const Skill *skill = context().skills().first();
+        QCOMPARE(skill->filePath(), home(file));
+        QCOMPARE(skill->toolSources(), readers);
+        QVERIFY(!skill->isGlobal());
+        QCOMPARE(skill->projectName(), std::optional<QString>(project));
+    }
+
+    // "Global" and the project follow the paths a record keeps: once its home
+    // copy is gone, a skill installed in a project too is that project's.
+    void globalAndProjectFollowTheSurvivingPaths()
+    {
+        writeFile(home("code/app/.claude/skills/shared/SKILL.md"), skillText("shared"));
+        QDir().mkpath(home(".claude/skills"));
+        QVERIFY(QFile::link(home("code/app/.claude/skills/shared"), home(".claude/skills/shared")));
+        LibraryFixture::setCustomScanPaths({home("code")});
+        scanAndPrune();
+        Skill *shared = named("shared");
+        QVERIFY(shared);
+        QCOMPARE(shared->installedPaths().size(), 2);
+        QVERIFY(shared->isGlobal());
+        QCOMPARE(shared->projectName(), std::nullopt);
+
+        QVERIFY(QFile::remove(home(".claude/skills/shared")));
+        scanAndPrune();
+        QCOMPARE(shared->installedPaths(), QStringList{home("code/app/.claude/skills/shared/SKILL.md")});
+        QVERIFY(!shared->isGlobal());
+        QCOMPARE(shared->projectName(), std::optional<QString>("app"));
+
+        // And back: a home copy again makes it global.
+        QVERIFY(QFile::link(home("code/app/.claude/skills/shared"), home(".claude/skills/shared")));
+        scanAndPrune();
+        QVERIFY(shared->isGlobal());
+    }
+
     void customScanDirectoriesAreReadAfreshAndPrunedWhenDropped()
     {
         writeFile(home("one/p/.claude/skills/first/SKILL.md"), skillText("first"));
