@@ -43,13 +43,14 @@ private:
     void refreshRelativeDate();
     void openPicker();
     void fitToWidth();
+    // The width every part needs with these gaps, the path at its shortest.
+    int widthNeeded(int gap, int iconGap) const;
 
     QPointer<Skill> m_skill;
     QWidget *m_harnesses = nullptr;
     QHBoxLayout *m_harnessIcons = nullptr;
     ClampedLabel *m_path = nullptr;
     QLabel *m_size = nullptr;
-    QWidget *m_sizeDivider = nullptr;
     SymbolButton *m_collectionsButton = nullptr;
     QLabel *m_date = nullptr;
     CollectionPicker *m_picker = nullptr;

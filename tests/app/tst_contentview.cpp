@@ -9,6 +9,7 @@
 #include "browse/sidebarview.h"
 #include "browse/skilllistmodel.h"
 #include "browse/skilllistview.h"
+#include "card/clampedlabel.h"
 #include "card/collectionpicker.h"
 #include "card/skillmetadatabar.h"
 #include "card/symboltext.h"
@@ -587,6 +588,34 @@ private Q_SLOTS:
             QCOMPARE(editor->skill(), skillNamed("one"));
             QVERIFY(!editor->isOrphaned());
         }
+    }
+
+    // At the window's least width the metadata bar keeps every part, side by side
+    // and whole, and the path its start and its whole file name.
+    void theMetadataBarKeepsEveryPartAtTheLeastWidth()
+    {
+        writeSkill(home(".claude/skills/a-skill-with-a-rather-long-folder-name/SKILL.md"), "long");
+        ContentView *window = openWindow();
+        QVERIFY(window);
+        m_app->state().setSelectedSkill(skillNamed("long"));
+        window->resize(window->minimumSize());
+        QTRY_COMPARE(window->width(), 900);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        QCoreApplication::processEvents();
+        SkillMetadataBar *bar = window->detailView()->metadataBar();
+        QVERIFY(bar->isVisible());
+        int right = 0;
+        for (const char *name : {"metadataHarnesses", "metadataPath", "metadataSize", "collectionsButton", "metadataDate"}) {
+            auto *part = bar->findChild<QWidget *>(name);
+            QVERIFY2(part && part->isVisible(), name);
+            QVERIFY2(part->x() >= right, name); // after the one before it, not over it
+            QVERIFY2(part->width() >= part->minimumSizeHint().width(), name);
+            right = part->geometry().right();
+        }
+        QVERIFY(right < bar->width());
+        const QString shown = bar->findChild<ClampedLabel *>("metadataPath")->displayedText();
+        QVERIFY2(shown.startsWith(QLatin1String("~/")) && shown.endsWith(QLatin1String("/SKILL.md")), qPrintable(shown));
+        QVERIFY(!bar->findChild<QLabel *>("metadataSize")->text().isEmpty());
     }
 
     // Ctrl+F and Ctrl+S belong to the editor while it has the focus, and only then.
