@@ -251,8 +251,7 @@ std::optional<QString> Skill::projectName() const
         return std::nullopt;
     // Inside a custom scan directory the project is the folder the scan found it
     // in, whatever the folders above or below are called.
-    if (const std::optional<QString> folder =
-            SkillLocations::projectFolderOf(m_filePath, QDir::homePath(), readCustomScanPaths()))
+    if (const std::optional<QString> folder = SkillLocations::rootedProjectFolderOf(m_filePath, readCustomScanPaths()))
         return QFileInfo(*folder).fileName();
     // Elsewhere, the folder just before the first dot-folder (".claude", ".cursor", ...).
     const QStringList components = m_filePath.split(QLatin1Char('/'));

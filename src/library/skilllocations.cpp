@@ -241,6 +241,14 @@ QList<const SkillLocation *> locationsOf(const QString &path, const QString &hom
     return projectLocationsOf(path).locations;
 }
 
+std::optional<QString> rootedProjectFolderOf(const QString &path, const QStringList &projectRoots)
+{
+    const std::optional<RootedPath> rooted = rootedPath(path, projectRoots);
+    if (!rooted || rootedLocationsOf(*rooted).isEmpty())
+        return std::nullopt;
+    return rooted->projectFolder;
+}
+
 bool isHomePath(const QString &path, const QString &home)
 {
     return !homeLocationsOf(path, home).isEmpty();

@@ -95,6 +95,9 @@ QList<const SkillLocation *> locationsOf(const QString &path, const QString &hom
 // the root's child the path lies in.
 std::optional<QString> projectFolderOf(const QString &path, const QString &home,
                                        const QStringList &projectRoots = {});
+// The project folder `path` lies in inside one of `projectRoots`, when a project
+// row holds it from there; nothing for any other path.
+std::optional<QString> rootedProjectFolderOf(const QString &path, const QStringList &projectRoots);
 // True when home rows account for `path`: a copy of the skill every project sees.
 bool isHomePath(const QString &path, const QString &home);
 // The harnesses that read `paths`: the union of their rows' readers.
