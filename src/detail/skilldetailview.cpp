@@ -11,8 +11,8 @@
 #include "detail/highlightedtexteditor.h"
 #include "detail/segmentedcontrol.h"
 #include "detail/skilleditorview.h"
-#include "library/modelcontext.h"
-#include "library/skill.h"
+#include "library/store/modelcontext.h"
+#include "library/records/skill.h"
 
 #include <QEvent>
 #include <QFrame>

@@ -1,9 +1,9 @@
 #include "library/keptmarks.h"
 
-#include "library/modelcontext.h"
-#include "library/skill.h"
-#include "library/skillcollection.h"
-#include "library/sqlite.h"
+#include "library/store/modelcontext.h"
+#include "library/records/skill.h"
+#include "library/records/skillcollection.h"
+#include "library/store/sqlite.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

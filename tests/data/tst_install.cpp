@@ -1,4 +1,4 @@
-#include "library/toolsource.h"
+#include "library/catalogue/toolsource.h"
 #include "testhome.h"
 
 #include <QImage>
