@@ -7,10 +7,12 @@ set(CPACK_PACKAGE_NAME vesk)
 set(CPACK_PACKAGE_VENDOR "Dravlen and the Vesk contributors")
 set(CPACK_PACKAGE_CONTACT "Vesk contributors <hello@vesk.app>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+# Lines of the long description stay under 80 columns, as Debian's tools read them.
 set(CPACK_PACKAGE_DESCRIPTION
-    "Vesk gathers the skill files that AI coding tools (Claude Code, Cursor, Windsurf, \
-Codex, Copilot, Aider, Amp, Gemini CLI, OpenCode) read from your home directory and your projects in one \
-window: browse, search, favorite, group into collections, create and edit them. \
+    "Vesk gathers the skill files that AI coding tools read from your home
+directory and your projects in one window: Claude Code, Cursor, Windsurf,
+Codex, Copilot, Aider, Amp, Gemini CLI and OpenCode. Browse, search,
+favorite, group into collections, create and edit them.
 `vesk list --json` serves scripts.")
 set(CPACK_PACKAGE_HOMEPAGE_URL "${PROJECT_HOMEPAGE_URL}")
 set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
@@ -18,6 +20,8 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# The first packaging of each version; data/changelog.Debian.in names the same.
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

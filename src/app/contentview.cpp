@@ -165,6 +165,11 @@ ContentView::ContentView(AppState &state, ModelContext &context, ArtifactCache &
     // Whoever changes the selection or leaves the editor, in this window or
     // another, first lets this window's editor rescue unsaved text.
     m_state.addLeaveCheck(this, [this] { return m_detail->confirmLeave(); });
+    connect(m_detail, &SkillDetailView::documentChanged, this, &ContentView::showSelectedSkill);
+    connect(m_detail, &SkillDetailView::skillFoundAgain, this, [this](Skill *skill) {
+        if (!m_state.selectedSkill())
+            m_state.setSelectedSkill(skill);
+    });
     showSelectedSkill();
 }
 
@@ -260,8 +265,9 @@ void ContentView::showSelectedSkill()
 
 void ContentView::updateDetailStack()
 {
+    // Unsaved text whose record went away stays on screen until the user settles it.
     QWidget *shown = m_detail;
-    if (!m_state.selectedSkill())
+    if (!m_state.selectedSkill() && !m_detail->hasDocument())
         shown = m_context.skillCount() == 0 ? static_cast<QWidget *>(m_welcome) : m_placeholder;
     m_detailStack->setCurrentWidget(shown);
 }

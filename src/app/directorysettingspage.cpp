@@ -5,10 +5,10 @@
 #include "common/palettecolors.h"
 #include "common/symbols.h"
 #include "library/catalogue/homepath.h"
+#include "common/monospacefont.h"
 
 #include <QDir>
 #include <QFileDialog>
-#include <QFontDatabase>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -79,7 +79,7 @@ void DirectorySettingsPage::rebuildList()
     m_list->clear();
     const QIcon folder = Symbols::icon(QStringLiteral("folder.fill"), PaletteColors::secondaryLabel(palette()));
     const QIcon minus = Symbols::icon(QStringLiteral("minus.circle.fill"), destructiveRed(palette()));
-    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    const QFont fixed = MonospaceFont::system();
     for (const QString &path : std::as_const(m_paths)) {
         auto *item = new QTreeWidgetItem(m_list, {abbreviateHome(path)});
         item->setData(0, Qt::UserRole, path);

@@ -65,6 +65,11 @@ std::unique_ptr<VeskApp> VeskApp::create(const QString &storePath, QString *fata
         if (state->selectedSkill() == skill)
             state->setSelectedSkill(nullptr);
     });
+    // A skill whose folder was moved or renamed stays selected under its new path.
+    connect(&app->context(), &ModelContext::skillMoved, state, [state](Skill *gone, Skill *successor) {
+        if (state->selectedSkill() == gone)
+            state->setSelectedSkill(successor);
+    });
     return app;
 }
 

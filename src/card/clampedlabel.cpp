@@ -236,6 +236,14 @@ QSize ClampedLabel::minimumSizeHint() const
 {
     const QFontMetrics metrics(font());
     const int oneLine = m_source.isEmpty() ? 0 : metrics.height();
+    // A path cut to one line keeps its start and its whole file name: that much it needs.
+    const qsizetype slash = m_source.lastIndexOf(u'/');
+    if (m_elideMode == Qt::ElideMiddle && m_maxLines == 1 && slash > 0) {
+        const QString least = m_source.left(2) + ellipsis + m_source.mid(slash);
+        return QSize(std::min(int(std::ceil(QFontMetricsF(font()).horizontalAdvance(least))) + 1,
+                              sizeHint().width()),
+                     oneLine);
+    }
     return QSize(metrics.horizontalAdvance(QStringLiteral("MMM…")), oneLine);
 }
 

@@ -22,6 +22,12 @@
 
 namespace {
 
+// The gaps between the parts: roomy, or tight when the bar is narrow.
+constexpr int roomyGap = 16;
+constexpr int tightGap = 8;
+constexpr int roomyIconGap = 8;
+constexpr int tightIconGap = 4;
+
 QLabel *captionLabel(QWidget *parent, const QString &name)
 {
     auto *label = new QLabel(parent);
@@ -52,7 +58,7 @@ SkillMetadataBar::SkillMetadataBar(ModelContext &context, QWidget *parent)
     m_harnesses->setObjectName(QStringLiteral("metadataHarnesses"));
     m_harnessIcons = new QHBoxLayout(m_harnesses);
     m_harnessIcons->setContentsMargins(0, 0, 0, 0);
-    m_harnessIcons->setSpacing(8);
+    m_harnessIcons->setSpacing(roomyIconGap);
 
     m_path->setObjectName(QStringLiteral("metadataPath"));
     m_path->setFont(designFont(10));
@@ -80,15 +86,14 @@ SkillMetadataBar::SkillMetadataBar(ModelContext &context, QWidget *parent)
 
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(16, 10, 16, 10);
-    layout->setSpacing(16);
+    layout->setSpacing(roomyGap);
     layout->addWidget(m_harnesses);
     layout->addWidget(new Divider(Qt::Vertical, 16, this));
     layout->addWidget(m_path);
     layout->addWidget(m_link);
     layout->addWidget(new Divider(Qt::Vertical, 16, this));
     layout->addWidget(m_size);
-    m_sizeDivider = new Divider(Qt::Vertical, 16, this);
-    layout->addWidget(m_sizeDivider);
+    layout->addWidget(new Divider(Qt::Vertical, 16, this));
     layout->addWidget(m_collectionsButton);
     layout->addStretch(1);
     layout->addWidget(m_date);
@@ -154,6 +159,7 @@ void SkillMetadataBar::refresh()
     m_link->setVisible(!m_link->text().isEmpty());
     m_path->setToolTip(plainToolTip(paths));
     m_size->setText(m_skill ? DisplayFormat::byteCount(m_skill->fileSize()) : QString());
+    updateGeometry(); // the least the path needs depends on its file name
     fitToWidth();
     m_collectionsButton->setEnabled(m_skill);
     refreshRelativeDate();
@@ -180,13 +186,24 @@ void SkillMetadataBar::openPicker()
     m_picker->popup(anchor);
 }
 
+int SkillMetadataBar::widthNeeded(int gap, int iconGap) const
+{
+    // Every part at its size, the path cut down to its start and file name.
+    const QMargins margins = layout()->contentsMargins();
+    int needed = margins.left() + margins.right();
+    const int icons = m_harnessIcons->count();
+    needed += m_harnesses->sizeHint().width() - qMax(0, icons - 1) * (m_harnessIcons->spacing() - iconGap);
+    for (const QWidget *part : std::initializer_list<const QWidget *>{m_collectionsButton, m_date, m_size})
+        needed += part->sizeHint().width();
+    if (!m_link->isHidden())
+        needed += m_link->minimumSizeHint().width() + gap;
+    return needed + m_path->minimumSizeHint().width() + 3 + 7 * gap; // three dividers, eight gaps
+}
+
 QSize SkillMetadataBar::minimumSizeHint() const
 {
-    // Narrower than everything needs, the size gives way first (fitToWidth).
-    QSize hint = QWidget::minimumSizeHint();
-    if (!m_size->isHidden())
-        hint.rwidth() -= m_size->sizeHint().width() + m_sizeDivider->sizeHint().width() + 2 * layout()->spacing();
-    return hint;
+    // Narrower than everything needs at the roomy gaps, the gaps close up (fitToWidth).
+    return QSize(widthNeeded(tightGap, tightIconGap), QWidget::minimumSizeHint().height());
 }
 
 void SkillMetadataBar::resizeEvent(QResizeEvent *event)
@@ -197,19 +214,12 @@ void SkillMetadataBar::resizeEvent(QResizeEvent *event)
 
 void SkillMetadataBar::fitToWidth()
 {
-    // What the bar needs with the size shown, the path cut down to its shortest.
-    const int spacing = layout()->spacing();
-    const QMargins margins = layout()->contentsMargins();
-    int needed = margins.left() + margins.right();
-    for (const QWidget *part : std::initializer_list<const QWidget *>{m_harnesses, m_collectionsButton, m_date, m_size})
-        needed += part->sizeHint().width();
-    needed += m_path->minimumSizeHint().width() + 3 + 7 * spacing; // three dividers, eight gaps
-    if (!m_link->isHidden())
-        needed += m_link->minimumSizeHint().width() + spacing;
-    const bool showSize = width() >= needed;
-    if (showSize == m_size->isHidden()) {
-        m_size->setVisible(showSize);
-        m_sizeDivider->setVisible(showSize);
+    // Every part stays; a narrow bar closes up its gaps instead.
+    const bool roomy = width() >= widthNeeded(roomyGap, roomyIconGap);
+    const int gap = roomy ? roomyGap : tightGap;
+    if (layout()->spacing() != gap) {
+        layout()->setSpacing(gap);
+        m_harnessIcons->setSpacing(roomy ? roomyIconGap : tightIconGap);
     }
 }
 

@@ -45,6 +45,8 @@ private:
     void refreshRelativeDate();
     void openPicker();
     void fitToWidth();
+    // The width every part needs with these gaps, the path at its shortest.
+    int widthNeeded(int gap, int iconGap) const;
 
     QPointer<Skill> m_skill;
     QWidget *m_harnesses = nullptr;
@@ -52,7 +54,6 @@ private:
     ClampedLabel *m_path = nullptr;
     ClampedLabel *m_link = nullptr; // where a linked file really is
     QLabel *m_size = nullptr;
-    QWidget *m_sizeDivider = nullptr;
     SymbolButton *m_collectionsButton = nullptr;
     QLabel *m_date = nullptr;
     CollectionPicker *m_picker = nullptr;

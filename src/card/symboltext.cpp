@@ -1,9 +1,9 @@
 #include "card/symboltext.h"
 
 #include "common/symbols.h"
+#include "common/monospacefont.h"
 
 #include <QApplication>
-#include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
@@ -61,7 +61,7 @@ QFont designFont(qreal points, QFont::Weight weight)
 
 QFont designMonospaceFont(qreal points, QFont::Weight weight)
 {
-    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    QFont font = MonospaceFont::system();
     font.setPointSizeF(points);
     font.setWeight(weight);
     return font;

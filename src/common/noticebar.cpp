@@ -40,6 +40,15 @@ void NoticeBar::setActionText(const QString &text)
     m_action->setVisible(!text.isEmpty());
 }
 
+QPushButton *NoticeBar::addButton(const QString &text, const QString &objectName)
+{
+    auto *button = new QPushButton(text, this);
+    button->setObjectName(objectName);
+    layout()->addWidget(button);
+    static_cast<QHBoxLayout *>(layout())->setAlignment(button, Qt::AlignVCenter);
+    return button;
+}
+
 void NoticeBar::showNotice(const QString &message)
 {
     m_message->setText(message);

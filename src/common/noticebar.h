@@ -17,6 +17,8 @@ public:
 
     // An empty `text` leaves the bar without a button.
     void setActionText(const QString &text);
+    // A further button after the action; the caller connects to it.
+    QPushButton *addButton(const QString &text, const QString &objectName);
     void showNotice(const QString &message);
     QString message() const;
     QPushButton *actionButton() const { return m_action; }

@@ -1,14 +1,14 @@
 #include "detail/markdownhighlighter.h"
 
 #include "common/palettecolors.h"
+#include "common/monospacefont.h"
 
-#include <QFontDatabase>
 #include <QTextBlock>
 
 MarkdownTheme MarkdownTheme::forPalette(const QPalette &palette)
 {
     MarkdownTheme theme;
-    theme.base = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    theme.base = MonospaceFont::system();
     theme.base.setPointSizeF(13);
     theme.base.setWeight(QFont::Normal);
     theme.bold = theme.base;

@@ -11,6 +11,7 @@
 #include "detail/highlightedtexteditor.h"
 #include "detail/segmentedcontrol.h"
 #include "detail/skilleditorview.h"
+#include "library/store/modelcontext.h"
 #include "library/records/skill.h"
 
 #include <QEvent>
@@ -73,6 +74,14 @@ SkillDetailView::SkillDetailView(AppState &state, ModelContext &context, const A
     connect(m_card, &SkillCardView::editorOpened, this, &SkillDetailView::focusEditor);
     connect(m_editor, &SkillEditorView::saveActionChanged, this, &SkillDetailView::saveActionChanged);
     connect(m_editor, &SkillEditorView::modifiedChanged, this, &SkillDetailView::modifiedChanged);
+    connect(m_editor, &SkillEditorView::documentChanged, this, [this] {
+        updateTitle();
+        Q_EMIT documentChanged();
+    });
+    connect(&context, &ModelContext::skillInserted, this, [this](Skill *skill) {
+        if (m_editor->isOrphaned() && skill->filePath() == m_editor->filePath())
+            Q_EMIT skillFoundAgain(skill);
+    });
     showMode();
     updateTitle();
     updateFavorite();
@@ -136,6 +145,11 @@ void SkillDetailView::setSkill(Skill *skill)
     updateFavorite();
 }
 
+bool SkillDetailView::hasDocument() const
+{
+    return m_skill || m_editor->isOrphaned();
+}
+
 bool SkillDetailView::isShowingEditor() const
 {
     return m_state.detailViewMode() == DetailViewMode::Editor;
@@ -165,7 +179,7 @@ void SkillDetailView::updateTitle()
 {
     if (!m_title)
         return;
-    m_titleText = m_skill ? m_skill->name() : QString();
+    m_titleText = m_skill ? m_skill->name() : m_editor->isOrphaned() ? m_editor->documentName() : QString();
     const QMargins margins = m_title->contentsMargins();
     const int room = m_title->width() - margins.left() - margins.right();
     m_title->setText(m_title->fontMetrics().elidedText(m_titleText, Qt::ElideRight, qMax(room, 0)));

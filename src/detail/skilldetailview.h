@@ -33,6 +33,8 @@ public:
     // The column's title: the skill's name, following renames.
     QString title() const { return m_titleText; }
     bool isShowingEditor() const;
+    // The column has something to show: a skill, or unsaved text whose record went away.
+    bool hasDocument() const;
     // Puts the keyboard focus into the editor (when it is shown).
     void focusEditor();
     // True when nothing unsaved stands in the way of leaving the skill or the
@@ -53,6 +55,11 @@ Q_SIGNALS:
     void revealFileRequested(const QString &path);
     void saveActionChanged();
     void modifiedChanged(bool modified);
+    // The editor took up or let go of text whose record went away: the window
+    // shows this column or its placeholder again.
+    void documentChanged();
+    // A scan found a record again at the file the editor holds apart from any.
+    void skillFoundAgain(Skill *skill);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -1,10 +1,12 @@
 #include "detail/skilleditorview.h"
 
+#include "common/noticebar.h"
 #include "common/palettecolors.h"
 #include "common/plaintext.h"
 #include "detail/findbar.h"
 #include "detail/highlightedtexteditor.h"
 #include "library/records/frontmatter.h"
+#include "library/catalogue/homepath.h"
 #include "library/store/modelcontext.h"
 #include "library/records/skill.h"
 #include "library/catalogue/skilllocations.h"
@@ -12,6 +14,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QEvent>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QLabel>
@@ -25,6 +28,7 @@ SkillEditorView::SkillEditorView(QWidget *parent)
     , m_editor(new HighlightedTextEditor(this))
     , m_findBar(new FindBar(m_editor, this))
     , m_notice(new QLabel(this))
+    , m_fateBar(new NoticeBar(this))
     , m_badge(new QLabel(tr("Modified"), this))
     , m_watcher(new QFileSystemWatcher(this))
 {
@@ -34,6 +38,17 @@ SkillEditorView::SkillEditorView(QWidget *parent)
     m_notice->setWordWrap(true);
     m_notice->setContentsMargins(16, 10, 16, 10);
     m_notice->hide();
+    m_fateBar->setObjectName(QStringLiteral("fileFateBar"));
+    m_fateBar->setActionText(tr("Save"));
+    m_fateSave = m_fateBar->actionButton();
+    QPushButton *saveAsButton = m_fateBar->addButton(tr("Save As…"), QStringLiteral("fateSaveAs"));
+    QPushButton *discardButton = m_fateBar->addButton(tr("Discard"), QStringLiteral("fateDiscard"));
+    connect(m_fateBar, &NoticeBar::actionTriggered, this, [this] { save(); });
+    connect(saveAsButton, &QPushButton::clicked, this, [this] { saveAs(); });
+    connect(discardButton, &QPushButton::clicked, this, &SkillEditorView::discard);
+    m_chooseSaveAsPath = [](QWidget *parent, const QString &suggested) {
+        return QFileDialog::getSaveFileName(parent, tr("Save As"), suggested);
+    };
     m_badge->setObjectName(QStringLiteral("modifiedBadge"));
     m_badge->hide();
     styleBadge();
@@ -41,6 +56,7 @@ SkillEditorView::SkillEditorView(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
+    layout->addWidget(m_fateBar);
     layout->addWidget(m_notice);
     layout->addWidget(m_findBar);
     layout->addWidget(m_editor, 1);
@@ -55,6 +71,8 @@ SkillEditorView::SkillEditorView(QWidget *parent)
             m_findBar->open();
     });
     connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &SkillEditorView::fileChangedOnDisk);
+    // The folder too: a file replaced by a folder, or put back, is seen there.
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &SkillEditorView::fileChangedOnDisk);
     load();
 }
 
@@ -65,21 +83,166 @@ QString SkillEditorView::text() const
 
 void SkillEditorView::setSkill(Skill *skill)
 {
-    if (skill == m_skill && (!skill || skill->filePath() == m_loadedPath))
+    if (m_orphaned) {
+        if (m_hasUnsavedChanges) {
+            if (!skill)
+                return; // the kept text stays until it is saved or discarded
+            if (skill->filePath() == m_loadedPath) {
+                adopt(skill); // found again where the text belongs
+                return;
+            }
+        }
+        m_orphaned = false;
+    } else if (skill == m_skill && (!skill || skill->filePath() == m_loadedPath)) {
         return;
+    }
+    followSkill(skill);
+    load();
+}
+
+QString SkillEditorView::documentName() const
+{
+    return m_skill ? m_skill->name() : m_name;
+}
+
+void SkillEditorView::followSkill(Skill *skill)
+{
     if (m_skill)
         disconnect(m_skill, nullptr, this, nullptr);
     m_skill = skill;
-    if (m_skill) {
-        // A rescan may move the record to another path; unsaved text then goes to the new one.
-        connect(m_skill, &Skill::filePathChanged, this, [this] {
-            if (m_hasUnsavedChanges)
-                m_loadedPath = m_skill->filePath();
-            else
-                load();
-        });
+    if (!m_skill)
+        return;
+    m_name = m_skill->name();
+    // A rescan may move the record to another path; unsaved text then goes to the new one.
+    connect(m_skill, &Skill::filePathChanged, this, [this] {
+        if (m_hasUnsavedChanges)
+            m_loadedPath = m_skill->filePath();
+        else
+            load();
+    });
+    connect(m_skill, &Skill::nameChanged, this, [this] { m_name = m_skill->name(); });
+    connect(m_skill, &Skill::removing, this, &SkillEditorView::recordRemoving);
+    connect(m_skill, &Skill::movedTo, this, &SkillEditorView::movedTo);
+}
+
+void SkillEditorView::recordRemoving()
+{
+    // Without unsaved text the column lets go of the record as of any other.
+    if (!m_hasUnsavedChanges || !m_skill)
+        return;
+    followSkill(nullptr);
+    m_orphaned = true;
+    updateFate();
+    Q_EMIT saveActionChanged();
+    Q_EMIT documentChanged();
+}
+
+void SkillEditorView::movedTo(Skill *successor)
+{
+    if (!m_hasUnsavedChanges || !successor)
+        return; // the selection follows the move and the editor reads the new file
+    adopt(successor);
+    if (m_fate == FileFate::Present)
+        showFate(FileFate::Moved);
+}
+
+void SkillEditorView::adopt(Skill *skill)
+{
+    // The text stays as typed; what the file held when it was read (m_diskBytes)
+    // still tells a save whether another program changed it meanwhile.
+    followSkill(skill);
+    m_orphaned = false;
+    m_loadedPath = skill->filePath();
+    watchFile();
+    updateFate();
+    Q_EMIT saveActionChanged();
+    Q_EMIT documentChanged();
+}
+
+void SkillEditorView::updateFate()
+{
+    FileFate fate = FileFate::Present;
+    if (QFileInfo(m_loadedPath).isDir()) {
+        fate = FileFate::Folder;
+    } else {
+        switch (loadSkillFile(m_loadedPath).status) {
+        case SkillFileContents::Status::Missing:
+            fate = FileFate::Deleted;
+            break;
+        case SkillFileContents::Status::Unavailable:
+            fate = FileFate::Unreadable;
+            break;
+        case SkillFileContents::Status::Ok:
+            // A move stays told until the text is saved at the new place.
+            fate = m_fate == FileFate::Moved ? FileFate::Moved : FileFate::Present;
+            break;
+        }
     }
+    showFate(fate);
+}
+
+void SkillEditorView::showFate(FileFate fate)
+{
+    m_fate = fate;
+    QString message;
+    switch (fate) {
+    case FileFate::Present:
+        m_fateBar->hide();
+        return;
+    case FileFate::Deleted:
+        message = tr("This skill’s file was deleted. Your unsaved changes are kept here.");
+        break;
+    case FileFate::Moved:
+        message = tr("This skill’s file was moved to %1. Your unsaved changes are kept here.")
+                      .arg(abbreviateHome(m_loadedPath));
+        break;
+    case FileFate::Folder:
+        message = tr("This skill’s file was replaced by a folder. Your unsaved changes are kept here.");
+        break;
+    case FileFate::Unreadable:
+        message = tr("This skill’s file can no longer be read. Your unsaved changes are kept here.");
+        break;
+    }
+    // Nothing can be written where a folder stands; Save As still can.
+    m_fateSave->setVisible(fate != FileFate::Folder);
+    m_fateBar->showNotice(message);
+}
+
+void SkillEditorView::discard()
+{
+    if (m_orphaned && !m_skill)
+        release();
+    else
+        load();
+}
+
+void SkillEditorView::release()
+{
+    m_orphaned = false;
+    followSkill(nullptr);
     load();
+    Q_EMIT documentChanged();
+}
+
+bool SkillEditorView::saveAs()
+{
+    if ((!m_skill && !m_orphaned) || !m_editable || !m_chooseSaveAsPath)
+        return false;
+    const QString path = m_chooseSaveAsPath(this, m_loadedPath);
+    if (path.isEmpty())
+        return false;
+    if (!write(path, m_editor->text()))
+        return false;
+    // The editor now holds the new file, apart from the record (a scan that
+    // finds a record there hands it back).
+    followSkill(nullptr);
+    m_orphaned = true;
+    m_loadedPath = path;
+    watchFile();
+    showFate(FileFate::Present);
+    Q_EMIT saveActionChanged();
+    Q_EMIT documentChanged();
+    return true;
 }
 
 void SkillEditorView::reload()
@@ -91,15 +254,18 @@ void SkillEditorView::load()
 {
     const bool sameFile = m_skill && m_skill->filePath() == m_loadedPath;
     m_findBar->close();
-    m_loadedPath = m_skill ? m_skill->filePath() : QString();
+    if (!m_orphaned)
+        m_loadedPath = m_skill ? m_skill->filePath() : QString();
     m_confirmedOutside.clear();
     m_readOnlyReason.clear();
     m_diskBytes.reset();
     m_layout = TextLayout();
 
     QString text;
-    m_editable = bool(m_skill);
-    if (m_skill) {
+    m_editable = !m_loadedPath.isEmpty();
+    // The body may have to be read from the store: only when the file cannot be.
+    const auto stored = [this] { return m_skill ? m_skill->content() : QString(); };
+    if (m_editable) {
         SkillFileContents file = loadSkillFile(m_loadedPath);
         switch (file.status) {
         case SkillFileContents::Status::Ok:
@@ -109,11 +275,11 @@ void SkillEditorView::load()
             break;
         case SkillFileContents::Status::Missing:
             // Saving writes the stored body back to the path, restoring the file.
-            text = m_skill->content();
+            text = stored();
             break;
         case SkillFileContents::Status::Unavailable:
             // Saving would replace bytes we could not read: show what the store kept, read-only.
-            text = m_skill->content();
+            text = stored();
             m_editable = false;
             m_readOnlyReason = file.reason;
             break;
@@ -154,6 +320,7 @@ void SkillEditorView::load()
     m_notice->setText(notice);
     m_notice->setVisible(!notice.isEmpty());
     setModified(false);
+    showFate(FileFate::Present);
     watchFile();
     Q_EMIT saveActionChanged();
 }
@@ -182,7 +349,7 @@ void SkillEditorView::setModified(bool modified)
 
 std::optional<SaveAction> SkillEditorView::saveAction() const
 {
-    if (!m_skill || !m_editable)
+    if ((!m_skill && !m_orphaned) || !m_editable)
         return std::nullopt;
     auto *self = const_cast<SkillEditorView *>(this);
     return SaveAction{[self] { self->save(); }};
@@ -190,7 +357,7 @@ std::optional<SaveAction> SkillEditorView::saveAction() const
 
 bool SkillEditorView::save()
 {
-    if (!m_skill || !m_editable)
+    if ((!m_skill && !m_orphaned) || !m_editable)
         return !m_hasUnsavedChanges;
 
     if (compareWithDisk(m_loadedPath, m_diskBytes) == DiskComparison::Changed) {
@@ -205,7 +372,7 @@ bool SkillEditorView::save()
         reloadButton->setObjectName(QStringLiteral("reload"));
         ask.setDefaultButton(QMessageBox::Cancel);
         ask.exec();
-        if (!m_skill)
+        if (!m_skill && !m_orphaned)
             return true; // the record went away while the question was open
         if (ask.clickedButton() == reloadButton) {
             load();
@@ -249,11 +416,22 @@ bool SkillEditorView::confirmWriteOutside()
 
 bool SkillEditorView::write(const QString &text)
 {
+    return write(m_loadedPath, text);
+}
+
+bool SkillEditorView::write(const QString &path, const QString &text)
+{
     // Untouched text goes back byte for byte, whatever the editor made of its line ends.
     const bool untouched = text == m_baseline && m_diskBytes;
     const QByteArray bytes = untouched ? *m_diskBytes : encodeSkillText(text, m_layout);
     QString error;
-    if (!writeSkillFile(m_loadedPath, bytes, &error)) {
+    // Saving a skill whose folder was deleted puts the folder back.
+    const QString folder = QFileInfo(path).absolutePath();
+    bool written = QFileInfo(folder).isDir() || QDir().mkpath(folder);
+    if (!written)
+        error = tr("The folder “%1” could not be made.").arg(folder);
+    written = written && writeSkillFile(path, bytes, &error);
+    if (!written) {
         QMessageBox alert(QMessageBox::Warning, tr("Save Error"), error, QMessageBox::Ok, this);
         alert.setTextFormat(Qt::PlainText);
         alert.setObjectName(QStringLiteral("saveError"));
@@ -262,9 +440,17 @@ bool SkillEditorView::write(const QString &text)
     }
     m_diskBytes = bytes;
     m_baseline = text;
+    // The line ends just written are those the next save keeps.
+    TextLayout writtenLayout;
+    if (decodeSkillText(bytes, &writtenLayout))
+        m_layout = std::move(writtenLayout);
     updateModified();
-    watchFile();
-    refreshRecord(text, bytes);
+    if (path == m_loadedPath) {
+        watchFile();
+        refreshRecord(text, bytes);
+    }
+    if (!m_hasUnsavedChanges)
+        showFate(FileFate::Present);
     return !m_hasUnsavedChanges;
 }
 
@@ -290,9 +476,9 @@ void SkillEditorView::refreshRecord(const QString &text, const QByteArray &bytes
 
 bool SkillEditorView::confirmLeave()
 {
-    if (!m_hasUnsavedChanges || !m_skill)
+    if (!m_hasUnsavedChanges || (!m_skill && !m_orphaned))
         return true;
-    QMessageBox ask(QMessageBox::Warning, tr("Vesk"), tr("Save changes to “%1”?").arg(m_skill->name()),
+    QMessageBox ask(QMessageBox::Warning, tr("Vesk"), tr("Save changes to “%1”?").arg(documentName()),
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
     ask.setObjectName(QStringLiteral("saveChanges"));
     ask.setInformativeText(tr("Your changes will be lost if you don’t save them."));
@@ -303,7 +489,7 @@ bool SkillEditorView::confirmLeave()
     case QMessageBox::Save:
         return save();
     case QMessageBox::Discard:
-        load();
+        discard();
         return true;
     default:
         return false;
@@ -314,17 +500,30 @@ void SkillEditorView::watchFile()
 {
     if (!m_watcher->files().isEmpty())
         m_watcher->removePaths(m_watcher->files());
-    if (!m_loadedPath.isEmpty() && QFileInfo::exists(m_loadedPath))
+    if (!m_watcher->directories().isEmpty())
+        m_watcher->removePaths(m_watcher->directories());
+    if (m_loadedPath.isEmpty())
+        return;
+    const QFileInfo file(m_loadedPath);
+    if (file.exists() && !file.isDir())
         m_watcher->addPath(m_loadedPath);
+    if (QFileInfo(file.absolutePath()).isDir())
+        m_watcher->addPath(file.absolutePath());
 }
 
 void SkillEditorView::fileChangedOnDisk()
 {
     // Another program's save often replaces the file, which ends the watch.
     watchFile();
-    if (!m_skill || m_hasUnsavedChanges)
-        return; // unsaved text wins for now; Save asks before overwriting
-    if (compareWithDisk(m_loadedPath, m_diskBytes) == DiskComparison::Changed)
+    if (!m_skill && !m_orphaned)
+        return;
+    if (m_hasUnsavedChanges) {
+        // Unsaved text wins; Save asks before overwriting. The bar tells what
+        // became of the file meanwhile.
+        updateFate();
+        return;
+    }
+    if (m_skill && compareWithDisk(m_loadedPath, m_diskBytes) == DiskComparison::Changed)
         load();
 }
 

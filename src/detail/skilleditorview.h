@@ -8,9 +8,12 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 
 class FindBar;
+class NoticeBar;
+class QPushButton;
 class HighlightedTextEditor;
 class QFileSystemWatcher;
 class QLabel;
@@ -20,14 +23,23 @@ class QLabel;
 // what was loaded or last saved; the window's Save command (Ctrl+S) writes it
 // back and refreshes the record from the saved text. A file that exists but
 // cannot be edited as text is shown read-only with the reason, and never saved.
+//
+// Unsaved text outlives its file: when another program deletes, moves or
+// replaces the file, or the record goes away, the text stays with a bar saying
+// what happened, offering to save it back, save it elsewhere or discard it.
 class SkillEditorView final : public QWidget, public SaveActionProvider
 {
     Q_OBJECT
 
 public:
+    // What happened to the file under unsaved text, as the bar tells it.
+    enum class FileFate { Present, Deleted, Moved, Folder, Unreadable };
+
     explicit SkillEditorView(QWidget *parent = nullptr);
 
-    // Shows `skill`'s file; the same skill again keeps the text as it is.
+    // Shows `skill`'s file; the same skill again keeps the text as it is. While
+    // the record that went away left unsaved text here, no skill keeps the text,
+    // and the record found again at its path takes it up.
     void setSkill(Skill *skill);
     Skill *skill() const { return m_skill.data(); }
     // Reads the file again, dropping unsaved text.
@@ -35,6 +47,24 @@ public:
 
     bool hasUnsavedChanges() const { return m_hasUnsavedChanges; }
     bool isEditable() const { return m_editable; }
+    // Holds text whose record went away (its file deleted or moved off), kept
+    // until the user saves it somewhere or discards it.
+    bool isOrphaned() const { return m_orphaned; }
+    // The skill's name, or the name it had when its record went away.
+    QString documentName() const;
+    QString filePath() const { return m_loadedPath; }
+    FileFate fileFate() const { return m_fate; }
+    NoticeBar *fateBar() const { return m_fateBar; }
+
+    // Writes the text to another file the user names (see setSaveAsChooser); the
+    // editor then holds that file, apart from any record.
+    bool saveAs();
+    // Drops unsaved text: the file is read again, or, with no record left, the
+    // editor lets go of it.
+    void discard();
+    // Asks for the path Save As writes to; empty for none. A file dialog by default.
+    using PathChooser = std::function<QString(QWidget *parent, const QString &suggested)>;
+    void setSaveAsChooser(PathChooser chooser) { m_chooseSaveAsPath = std::move(chooser); }
     QString text() const;
     QString readOnlyReason() const { return m_readOnlyReason; }
 
@@ -57,6 +87,8 @@ Q_SIGNALS:
     void modifiedChanged(bool modified);
     // The save action offered to the window changed (another skill, a read-only file).
     void saveActionChanged();
+    // Orphaned or let go: the column should show what the editor now holds.
+    void documentChanged();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -68,10 +100,18 @@ private:
     void setModified(bool modified);
     void watchFile();
     void fileChangedOnDisk();
+    void followSkill(Skill *skill);
+    void recordRemoving();
+    void movedTo(Skill *successor);
+    void adopt(Skill *skill);
+    void updateFate();
+    void showFate(FileFate fate);
+    void release();
     bool write(const QString &text);
     // Asks before a save follows a link out of the skill's project (or home
     // folder); true when it may go ahead.
     bool confirmWriteOutside();
+    bool write(const QString &path, const QString &text);
     void refreshRecord(const QString &text, const QByteArray &bytes);
     void placeBadge();
     void styleBadge();
@@ -81,11 +121,17 @@ private:
     HighlightedTextEditor *m_editor = nullptr;
     FindBar *m_findBar = nullptr;
     QLabel *m_notice = nullptr;
+    NoticeBar *m_fateBar = nullptr;
+    QPushButton *m_fateSave = nullptr;
     QLabel *m_badge = nullptr;
     QFileSystemWatcher *m_watcher = nullptr;
 
     bool m_editable = true;
     bool m_hasUnsavedChanges = false;
+    bool m_orphaned = false;
+    FileFate m_fate = FileFate::Present;
+    QString m_name; // the record's name while it lived
+    PathChooser m_chooseSaveAsPath;
     QString m_readOnlyReason;
     QString m_confirmedOutside; // a link target the user agreed to save to
     QString m_baseline;                    // the editor's text as loaded or last saved

@@ -9,6 +9,7 @@
 #include "browse/sidebarview.h"
 #include "browse/skilllistmodel.h"
 #include "browse/skilllistview.h"
+#include "card/clampedlabel.h"
 #include "browse/welcomeview.h"
 #include "common/contentunavailableview.h"
 #include "common/libraryactions.h"
@@ -615,6 +616,129 @@ private Q_SLOTS:
         QVERIFY(fileOf("one").endsWith(answer == int(QMessageBox::Save) ? "Body.\nedited" : "Body.\n"));
         if (alive && !left)
             QCOMPARE(window->detailView()->editor()->text(), QString::fromUtf8(before + "edited"));
+    }
+
+    // Unsaved text outlives its file: whatever another program does to it, the
+    // text stays on screen with a bar saying what happened, until the user saves
+    // it back, saves it elsewhere or discards it.
+    void unsavedTextOutlivesItsFile_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<int>("fate");
+        QTest::addColumn<QString>("savedAt"); // where the text ends up; empty for nowhere
+        QTest::addColumn<bool>("placeholderAfter");
+        using Fate = SkillEditorView::FileFate;
+        const QString original = QStringLiteral(".claude/skills/one/SKILL.md");
+        const QString moved = QStringLiteral(".claude/skills/renamed/SKILL.md");
+        const QString elsewhere = QStringLiteral("elsewhere/one.md");
+        QTest::newRow("a deleted folder is put back by Save")
+            << "delete" << "noticeAction" << int(Fate::Deleted) << original << false;
+        QTest::newRow("a deleted folder's text is written elsewhere by Save As")
+            << "delete" << "fateSaveAs" << int(Fate::Deleted) << elsewhere << false;
+        QTest::newRow("a deleted folder's text is let go by Discard")
+            << "delete" << "fateDiscard" << int(Fate::Deleted) << QString() << true;
+        QTest::newRow("a moved folder takes the text along and Save writes it there")
+            << "move" << "noticeAction" << int(Fate::Moved) << moved << false;
+        QTest::newRow("a moved folder's file is read again by Discard")
+            << "move" << "fateDiscard" << int(Fate::Moved) << QString() << false;
+        QTest::newRow("a file replaced by a folder keeps its text for Save As")
+            << "folder" << "fateSaveAs" << int(Fate::Folder) << elsewhere << false;
+        QTest::newRow("a file that is no longer text is written over by Save")
+            << "garble" << "noticeAction" << int(Fate::Unreadable) << original << false;
+    }
+
+    void unsavedTextOutlivesItsFile()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, button);
+        QFETCH(int, fate);
+        QFETCH(QString, savedAt);
+        QFETCH(bool, placeholderAfter);
+        ContentView *window = windowWithAnEdit();
+        QVERIFY(window);
+        SkillEditorView *editor = window->detailView()->editor();
+        editor->setSaveAsChooser([this](QWidget *, const QString &) { return home("elsewhere/one.md"); });
+        const QString typed = editor->text();
+        const QString file = home(".claude/skills/one/SKILL.md");
+
+        if (change == "delete") {
+            QVERIFY(QDir(home(".claude/skills/one")).removeRecursively());
+        } else if (change == "move") {
+            QVERIFY(QDir().rename(home(".claude/skills/one"), home(".claude/skills/renamed")));
+        } else if (change == "folder") {
+            QVERIFY(QFile::remove(file));
+            QVERIFY(QDir().mkpath(file));
+        } else {
+            TestFiles::writeFile(file, "---\nname: one\n---\n\xff\xfe not text\n");
+        }
+        QTRY_COMPARE(int(editor->fileFate()), fate);
+        if (change == "delete")
+            QTRY_VERIFY(!skillNamed("one")); // the scan pruned the record under the text
+        if (change == "move") {
+            QTRY_VERIFY(m_app->state().selectedSkill()
+                        && m_app->state().selectedSkill()->filePath() == home(".claude/skills/renamed/SKILL.md"));
+            QCOMPARE(editor->skill(), m_app->state().selectedSkill());
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+
+        QVERIFY(!window->isShowingPlaceholder());
+        QVERIFY(editor->fateBar()->isVisible());
+        QVERIFY(editor->fateBar()->message().startsWith(fate == int(SkillEditorView::FileFate::Moved)
+                                                            ? QStringLiteral("This skill’s file was moved to ~/.claude/skills/renamed/SKILL.md")
+                                                            : QStringLiteral("This skill’s file ")));
+        QCOMPARE(editor->text(), typed);
+        QVERIFY(editor->hasUnsavedChanges());
+        QVERIFY(window->isWindowModified());
+        QCOMPARE(window->detailView()->title(), QStringLiteral("one"));
+
+        auto *pressed = editor->fateBar()->findChild<QPushButton *>(button);
+        QVERIFY(pressed && pressed->isVisible());
+        MessageBoxAnswers answers({QStringLiteral("overwrite")});
+        pressed->click();
+        QVERIFY(!editor->hasUnsavedChanges());
+        QVERIFY(!editor->fateBar()->isVisible());
+        if (!savedAt.isEmpty())
+            QCOMPARE(QString::fromUtf8(readFile(home(savedAt))), typed);
+        QCOMPARE(answers.texts().size(), change == "garble" ? 1 : 0);
+        QTRY_COMPARE(window->isShowingPlaceholder(), placeholderAfter);
+        if (button == "fateDiscard" && change == "move")
+            QCOMPARE(editor->text().toUtf8(), readFile(home(".claude/skills/renamed/SKILL.md")));
+        if (savedAt.startsWith(".claude/skills/one")) {
+            // Put back where it was, the skill is found again and shown.
+            QTRY_VERIFY(skillNamed("one") && m_app->state().selectedSkill() == skillNamed("one"));
+            QCOMPARE(editor->skill(), skillNamed("one"));
+            QVERIFY(!editor->isOrphaned());
+        }
+    }
+
+    // At the window's least width the metadata bar keeps every part, side by side
+    // and whole, and the path its start and its whole file name.
+    void theMetadataBarKeepsEveryPartAtTheLeastWidth()
+    {
+        writeSkill(home(".claude/skills/a-skill-with-a-rather-long-folder-name/SKILL.md"), "long");
+        ContentView *window = openWindow();
+        QVERIFY(window);
+        m_app->state().setSelectedSkill(skillNamed("long"));
+        window->resize(window->minimumSize());
+        QTRY_COMPARE(window->width(), 900);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        QCoreApplication::processEvents();
+        SkillMetadataBar *bar = window->detailView()->metadataBar();
+        QVERIFY(bar->isVisible());
+        int right = 0;
+        for (const char *name : {"metadataHarnesses", "metadataPath", "metadataSize", "collectionsButton", "metadataDate"}) {
+            auto *part = bar->findChild<QWidget *>(name);
+            QVERIFY2(part && part->isVisible(), name);
+            QVERIFY2(part->x() >= right, name); // after the one before it, not over it
+            QVERIFY2(part->width() >= part->minimumSizeHint().width(), name);
+            right = part->geometry().right();
+        }
+        QVERIFY(right < bar->width());
+        const QString shown = bar->findChild<ClampedLabel *>("metadataPath")->displayedText();
+        QVERIFY2(shown.startsWith(QLatin1String("~/")) && shown.endsWith(QLatin1String("/SKILL.md")), qPrintable(shown));
+        QVERIFY(!bar->findChild<QLabel *>("metadataSize")->text().isEmpty());
     }
 
     // Ctrl+F and Ctrl+S belong to the editor while it has the focus, and only then.

@@ -1,3 +1,4 @@
+#include "library/catalogue/toolsource.h"
 #include "testhome.h"
 
 #include <QImage>
@@ -13,13 +14,14 @@ struct Run {
     QString err;
 };
 
-Run run(const QString &program, const QStringList &arguments, const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
+Run run(const QString &program, const QStringList &arguments,
+        const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(), int timeout = 90000)
 {
     QProcess process;
     process.setProcessEnvironment(environment);
     process.start(program, arguments);
     Run result;
-    if (!process.waitForFinished(90000) || process.exitStatus() != QProcess::NormalExit)
+    if (!process.waitForFinished(timeout) || process.exitStatus() != QProcess::NormalExit)
         return result;
     result.exitCode = process.exitCode();
     result.out = QString::fromUtf8(process.readAllStandardOutput());
@@ -76,8 +78,9 @@ private Q_SLOTS:
         QTest::newRow("the launcher entry") << QStringLiteral("share/applications/app.vesk.Vesk.desktop");
         QTest::newRow("the software-centre description") << QStringLiteral("share/metainfo/app.vesk.Vesk.metainfo.xml");
         QTest::newRow("the scalable icon") << QStringLiteral("share/icons/hicolor/scalable/apps/app.vesk.Vesk.svg");
-        QTest::newRow("the manual page") << QStringLiteral("share/man/man1/vesk.1");
+        QTest::newRow("the manual page, compressed") << QStringLiteral("share/man/man1/vesk.1.gz");
         QTest::newRow("the licence") << QStringLiteral("share/doc/vesk/copyright");
+        QTest::newRow("the Debian changelog, compressed") << QStringLiteral("share/doc/vesk/changelog.Debian.gz");
     }
 
     void theInstallTreeHoldsEveryPiece()
@@ -167,6 +170,68 @@ private Q_SLOTS:
             ++screenshots;
         }
         QVERIFY(screenshots >= 2);
+    }
+
+    // The sidebar values --filter takes are the catalogue's harnesses and the two
+    // fixed rows: the page lists exactly those, in the catalogue's order.
+    void theManualsFilterListIsTheCatalogue()
+    {
+        const QString page = readText(QStringLiteral(VESK_BINARY_DIR "/data/vesk.1"));
+        const qsizetype start = page.indexOf(QLatin1String(".BI \\-\\-filter"));
+        QVERIFY(start >= 0);
+        const QString paragraph = page.mid(start, page.indexOf(QLatin1String("\n.TP"), start) - start);
+        static const QRegularExpression value(QStringLiteral("^\\.[BR]+ (?:\\( )?([a-z]+) *[,)]"),
+                                              QRegularExpression::MultilineOption);
+        QStringList listed;
+        for (const QRegularExpressionMatch &match : value.globalMatch(paragraph))
+            listed.append(match.captured(1));
+        QStringList expected{QStringLiteral("all"), QStringLiteral("favorites")};
+        for (ToolSource tool : Tools::allCases())
+            expected.append(Tools::rawValue(tool));
+        QCOMPARE(listed, expected);
+    }
+
+    // The Debian package as `./build.sh package` makes it: compressed documents, a
+    // changelog, a long description in short lines, and lintian content with it
+    // where lintian is installed.
+    void theDebianPackageFollowsDebiansRules()
+    {
+        const QString dpkgDeb = QStandardPaths::findExecutable(QStringLiteral("dpkg-deb"));
+        if (dpkgDeb.isEmpty())
+            QSKIP("dpkg-deb is not installed (Debian package dpkg)");
+        QTemporaryDir packages;
+        const Run cpack = run(QStringLiteral(VESK_CPACK_COMMAND),
+                              {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("--config"),
+                               QStringLiteral(VESK_BINARY_DIR "/CPackConfig.cmake"), QStringLiteral("-B"), packages.path()},
+                              QProcessEnvironment::systemEnvironment(), 240000);
+        QVERIFY2(cpack.exitCode == 0, qPrintable(cpack.out + cpack.err));
+        const QStringList found = QDir(packages.path()).entryList({QStringLiteral("vesk_*.deb")}, QDir::Files);
+        QCOMPARE(found.size(), 1);
+        const QString deb = packages.filePath(found.first());
+
+        const Run contents = run(dpkgDeb, {QStringLiteral("--contents"), deb});
+        QCOMPARE(contents.exitCode, 0);
+        for (const char *path : {"./usr/share/man/man1/vesk.1.gz", "./usr/share/doc/vesk/changelog.Debian.gz",
+                                 "./usr/share/doc/vesk/copyright"})
+            QVERIFY2(contents.out.contains(QLatin1String(path) + QLatin1Char('\n')), path);
+        QVERIFY(!contents.out.contains(QLatin1String("/vesk.1\n")));
+
+        const Run description = run(dpkgDeb, {QStringLiteral("--field"), deb, QStringLiteral("Description")});
+        QCOMPARE(description.exitCode, 0);
+        const QStringList lines = description.out.trimmed().split(QLatin1Char('\n'));
+        QVERIFY(lines.size() > 2);
+        for (const QString &line : lines)
+            QVERIFY2(line.size() <= 80, qPrintable(line));
+
+        const QString lintian = QStandardPaths::findExecutable(QStringLiteral("lintian"));
+        if (lintian.isEmpty())
+            QSKIP("lintian is not installed (Debian package lintian); the rest was checked");
+        // Vesk is not uploaded to Debian's archive: its changelog closes no
+        // "intent to package" bug, which only an upload there would.
+        const Run review = run(lintian, {QStringLiteral("--fail-on"), QStringLiteral("error,warning"),
+                                         QStringLiteral("--suppress-tags"), QStringLiteral("initial-upload-closes-no-bugs"),
+                                         deb});
+        QVERIFY2(review.exitCode == 0, qPrintable(review.out + review.err));
     }
 
     void manFindsThePageAndItDocumentsEveryOption()

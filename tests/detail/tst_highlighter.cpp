@@ -1,5 +1,6 @@
 #include "common/palettecolors.h"
 #include "detail/highlightedtexteditor.h"
+#include "common/monospacefont.h"
 #include "detail/markdownhighlighter.h"
 #include "detail/markdownstyle.h"
 #include "testhome.h"
@@ -151,12 +152,36 @@ private Q_SLOTS:
         QTest::newRow("dark") << PaletteColors::darkPalette();
     }
 
+    // The fixed font the editor takes is monospaced even where the desktop's is
+    // not: a proportional font named as the fixed one gives way to a known family.
+    void theEditorsFontIsMonospacedWhateverTheSystemNames_data()
+    {
+        QTest::addColumn<QString>("named");
+        QTest::newRow("a monospaced font is kept") << QStringLiteral("DejaVu Sans Mono");
+        QTest::newRow("a proportional font gives way to a monospaced one") << QStringLiteral("DejaVu Sans");
+        QTest::newRow("a family that is not installed gives way too") << QStringLiteral("No Such Family Here");
+    }
+
+    void theEditorsFontIsMonospacedWhateverTheSystemNames()
+    {
+        QFETCH(QString, named);
+        QFont preferred(named);
+        preferred.setPointSizeF(13);
+        const QFont chosen = MonospaceFont::monospacedOr(preferred);
+        QVERIFY2(MonospaceFont::isMonospaced(chosen), qPrintable(QFontInfo(chosen).family()));
+        QCOMPARE(chosen.pointSizeF(), 13.0);
+        if (MonospaceFont::isMonospaced(preferred))
+            QCOMPARE(QFontInfo(chosen).family(), QFontInfo(preferred).family());
+        QVERIFY(!MonospaceFont::isMonospaced(QFont(QStringLiteral("DejaVu Sans"))));
+    }
+
     void themeStandsForTheLooks()
     {
         QFETCH(QPalette, palette);
         const MarkdownTheme theme = MarkdownTheme::forPalette(palette);
         QCOMPARE(theme.base.pointSizeF(), 13.0);
-        QVERIFY(theme.base.fixedPitch() || QFontInfo(theme.base).fixedPitch());
+        // Monospaced as measured: a font may be so without fontconfig's spacing flag.
+        QVERIFY2(MonospaceFont::isMonospaced(theme.base), qPrintable(QFontInfo(theme.base).family()));
         QCOMPARE(theme.base.weight(), QFont::Normal);
 
         const auto fontOf = [&](TextFont font) {

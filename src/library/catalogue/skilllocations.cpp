@@ -129,6 +129,43 @@ ProjectMatch projectLocationsOf(const QString &path)
     return match;
 }
 
+// The project folder `path` lies in below one of `roots` (its first folder
+// there) and the rest of the path; nothing when it lies in none.
+struct RootedPath {
+    QString projectFolder;
+    QStringView relative;
+};
+
+std::optional<RootedPath> rootedPath(const QString &path, const QStringList &roots)
+{
+    for (QString root : roots) {
+        root = QDir::cleanPath(root);
+        if (root.isEmpty() || !path.startsWith(root))
+            continue;
+        qsizetype start = root.size();
+        if (!root.endsWith(u'/')) {
+            if (path.size() <= start || path.at(start) != u'/')
+                continue;
+            ++start;
+        }
+        const qsizetype slash = path.indexOf(u'/', start);
+        if (slash <= start)
+            continue;
+        return RootedPath{path.first(slash), QStringView(path).sliced(slash + 1)};
+    }
+    return std::nullopt;
+}
+
+QList<const SkillLocation *> rootedLocationsOf(const RootedPath &rooted)
+{
+    QList<const SkillLocation *> found;
+    for (const SkillLocation &location : SkillLocations::table()) {
+        if (location.base == LocationBase::Project && holdsRelativePath(location, rooted.relative))
+            found.append(&location);
+    }
+    return found;
+}
+
 } // namespace
 
 namespace SkillLocations {
@@ -191,16 +228,40 @@ SkillReading readingOf(LocationHolds holds)
     return SkillReading::FrontmatterOrHeading;
 }
 
-QList<const SkillLocation *> locationsOf(const QString &path, const QString &home)
+QList<const SkillLocation *> locationsOf(const QString &path, const QString &home, const QStringList &projectRoots)
 {
     const QList<const SkillLocation *> inHome = homeLocationsOf(path, home);
-    return inHome.isEmpty() ? projectLocationsOf(path).locations : inHome;
+    if (!inHome.isEmpty())
+        return inHome;
+    if (const std::optional<RootedPath> rooted = rootedPath(path, projectRoots)) {
+        const QList<const SkillLocation *> found = rootedLocationsOf(*rooted);
+        if (!found.isEmpty())
+            return found;
+    }
+    return projectLocationsOf(path).locations;
 }
 
-std::optional<QString> projectFolderOf(const QString &path, const QString &home)
+std::optional<QString> rootedProjectFolderOf(const QString &path, const QStringList &projectRoots)
+{
+    const std::optional<RootedPath> rooted = rootedPath(path, projectRoots);
+    if (!rooted || rootedLocationsOf(*rooted).isEmpty())
+        return std::nullopt;
+    return rooted->projectFolder;
+}
+
+bool isHomePath(const QString &path, const QString &home)
+{
+    return !homeLocationsOf(path, home).isEmpty();
+}
+
+std::optional<QString> projectFolderOf(const QString &path, const QString &home, const QStringList &projectRoots)
 {
     if (!homeLocationsOf(path, home).isEmpty())
         return std::nullopt;
+    if (const std::optional<RootedPath> rooted = rootedPath(path, projectRoots)) {
+        if (!rootedLocationsOf(*rooted).isEmpty())
+            return rooted->projectFolder;
+    }
     const ProjectMatch match = projectLocationsOf(path);
     if (match.locations.isEmpty())
         return std::nullopt;
@@ -208,21 +269,21 @@ std::optional<QString> projectFolderOf(const QString &path, const QString &home)
     return path.first(path.size() - tail->size() - 1);
 }
 
-ToolSet readersOf(const QStringList &paths, const QString &home)
+ToolSet readersOf(const QStringList &paths, const QString &home, const QStringList &projectRoots)
 {
     ToolSet readers;
     for (const QString &path : paths) {
-        for (const SkillLocation *location : locationsOf(path, home))
+        for (const SkillLocation *location : locationsOf(path, home, projectRoots))
             readers |= location->readers;
     }
     return readers;
 }
 
-QList<LegacyNote> legacyNotes(const QStringList &paths, const QString &home)
+QList<LegacyNote> legacyNotes(const QStringList &paths, const QString &home, const QStringList &projectRoots)
 {
     QList<LegacyNote> notes;
     for (const QString &path : paths) {
-        for (const SkillLocation *location : locationsOf(path, home)) {
+        for (const SkillLocation *location : locationsOf(path, home, projectRoots)) {
             if (!location->isLegacy)
                 continue;
             for (ToolSource tool : location->readers.toList()) {

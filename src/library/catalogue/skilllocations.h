@@ -82,21 +82,28 @@ QList<LocatedFile> filesIn(const PlacedLocation &location);
 SkillReading readingOf(LocationHolds holds);
 
 // The rows an installed path belongs to; empty when none. A path under `home` that
-// home rows account for belongs to those; any other path is matched against the
-// project rows, and the rows that account for most of its trailing folders win, so
-// that ".codex/AGENTS.md" in a project is that row and not the project's AGENTS.md.
-QList<const SkillLocation *> locationsOf(const QString &path, const QString &home);
-
+// home rows account for belongs to those. A path inside one of `projectRoots` (the
+// custom scan directories, each holding projects one level down) belongs to the
+// project rows that hold it relative to its project folder, as a scan found it
+// there, whatever the folders above are named. Any other path is matched against
+// the project rows, and the rows that account for most of its trailing folders
+// win, so that ".codex/AGENTS.md" in a project is that row and not the project's AGENTS.md.
+QList<const SkillLocation *> locationsOf(const QString &path, const QString &home,
+                                         const QStringList &projectRoots = {});
 // The project folder holding `path` when a project row accounts for it (and no home
-// row does): "/code/app" for "/code/app/AGENTS.md".
-std::optional<QString> projectFolderOf(const QString &path, const QString &home);
-
+// row does): "/code/app" for "/code/app/AGENTS.md". Inside one of `projectRoots`,
+// the root's child the path lies in.
+std::optional<QString> projectFolderOf(const QString &path, const QString &home,
+                                       const QStringList &projectRoots = {});
+// The project folder `path` lies in inside one of `projectRoots`, when a project
+// row holds it from there; nothing for any other path.
+std::optional<QString> rootedProjectFolderOf(const QString &path, const QStringList &projectRoots);
+// True when home rows account for `path`: a copy of the skill every project sees.
+bool isHomePath(const QString &path, const QString &home);
 // The harnesses that read `paths`: the union of their rows' readers.
-ToolSet readersOf(const QStringList &paths, const QString &home);
-
+ToolSet readersOf(const QStringList &paths, const QString &home, const QStringList &projectRoots = {});
 // For each of `paths` that lies in a legacy location, what the window says about it.
-QList<LegacyNote> legacyNotes(const QStringList &paths, const QString &home);
-
+QList<LegacyNote> legacyNotes(const QStringList &paths, const QString &home, const QStringList &projectRoots = {});
 // Folders to watch for changes under `home`: the folder of each home row, or the
 // folder holding it for NamedFile rows; each once, in table order.
 QStringList watchedFolders(const QString &home);

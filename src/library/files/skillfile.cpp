@@ -1,5 +1,6 @@
 #include "library/files/skillfile.h"
 
+#include "library/files/lineends.h"
 #include "library/disk/regularfile.h"
 
 #include <QCoreApplication>
@@ -261,30 +262,28 @@ std::optional<QString> decodeSkillText(const QByteArray &bytes, TextLayout *layo
     if (decoder.hasError())
         return std::nullopt;
 
+    LineEnds::Split split = LineEnds::split(text);
     qsizetype crlf = 0;
     qsizetype lf = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text.at(i) == u'\n')
-            ++(i > 0 && text.at(i - 1) == u'\r' ? crlf : lf);
+    for (const QString &end : std::as_const(split.ends)) {
+        if (end == QLatin1String("\r\n"))
+            ++crlf;
+        else if (end == QLatin1String("\n"))
+            ++lf;
     }
     found.crlf = crlf > lf;
-    if (crlf > 0)
-        text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    found.text = split.text;
+    found.lineEnds = std::move(split.ends);
     if (layout)
-        *layout = found;
-    return text;
+        *layout = std::move(found);
+    return std::move(split.text);
 }
 
 QByteArray encodeSkillText(const QString &text, const TextLayout &layout)
 {
     QByteArray bytes = layout.byteOrderMark ? utf8ByteOrderMark : QByteArray();
-    if (layout.crlf) {
-        QString withCrlf = text;
-        withCrlf.replace(u'\n', QLatin1String("\r\n"));
-        bytes += withCrlf.toUtf8();
-    } else {
-        bytes += text.toUtf8();
-    }
+    const QStringView newEnd = layout.crlf ? QStringView(u"\r\n") : QStringView(u"\n");
+    bytes += LineEnds::restore(layout.text, layout.lineEnds, text, newEnd).toUtf8();
     return bytes;
 }
 

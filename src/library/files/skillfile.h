@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -13,16 +14,19 @@
 
 // How a text is laid out in bytes beyond its characters.
 struct TextLayout {
-    bool crlf = false;          // lines end with CR LF (the more common end when mixed)
+    bool crlf = false;          // new lines end with CR LF (the more common end when mixed)
     bool byteOrderMark = false; // the file starts with the UTF-8 byte-order mark
+    QString text;               // the decoded text the line ends below belong to
+    QStringList lineEnds;       // its line ends as the file has them, in order
 
     bool operator==(const TextLayout &) const = default;
 };
 
-// Bytes to the editor's text, whose lines end with "\n" alone. No value when the
-// bytes are not valid UTF-8.
+// Bytes to the editor's text, whose lines end with "\n" alone (CR LF, a lone
+// CR, U+2028 and U+2029 included). No value when the bytes are not valid UTF-8.
 std::optional<QString> decodeSkillText(const QByteArray &bytes, TextLayout *layout);
-// The editor's text back to bytes in `layout`.
+// The editor's text back to bytes in `layout`: each line end kept from the
+// decoded text is written as the file had it, each new one in the common end.
 QByteArray encodeSkillText(const QString &text, const TextLayout &layout);
 
 // The longest line the editor takes for editing, in UTF-16 units. Laying out a

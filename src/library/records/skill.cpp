@@ -2,6 +2,7 @@
 
 #include "library/records/recordowner.h"
 #include "library/records/observedfield.h"
+#include "library/catalogue/settingskeys.h"
 #include "library/catalogue/skilllocations.h"
 
 #include <QDir>
@@ -248,7 +249,11 @@ std::optional<QString> Skill::projectName() const
 {
     if (m_isGlobal)
         return std::nullopt;
-    // The folder just before the first dot-folder (".claude", ".cursor", ...) is the project.
+    // Inside a custom scan directory the project is the folder the scan found it
+    // in, whatever the folders above or below are called.
+    if (const std::optional<QString> folder = SkillLocations::rootedProjectFolderOf(m_filePath, readCustomScanPaths()))
+        return QFileInfo(*folder).fileName();
+    // Elsewhere, the folder just before the first dot-folder (".claude", ".cursor", ...).
     const QStringList components = m_filePath.split(QLatin1Char('/'));
     for (qsizetype i = 1; i < components.size(); ++i) {
         if (components.at(i).startsWith(QLatin1Char('.'))) {

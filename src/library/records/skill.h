@@ -131,6 +131,12 @@ Q_SIGNALS:
     void toolSourcesRawChanged();
     void installedPathsDataChanged();
     void collectionsChanged();
+    // The record is about to leave its context (its file is gone); sent before the
+    // context's own notice, so that whoever holds unsaved text for it hears first.
+    void removing();
+    // A scan found this record's file again under another path, as `successor`;
+    // sent before this record is removed.
+    void movedTo(Skill *successor);
 
 private:
     friend class ModelContext;

@@ -3,6 +3,7 @@
 #include "library/records/artifactcache.h"
 #include "library/disk/fileproblems.h"
 #include "library/records/frontmatter.h"
+#include "library/store/keptmarks.h"
 #include "library/store/modelcontext.h"
 #include "library/disk/regularfile.h"
 #include "library/catalogue/settingskeys.h"
@@ -96,6 +97,8 @@ SkillScanner::SkillScanner(ModelContext &context, ArtifactCache &artifacts)
     , m_artifacts(artifacts)
 {
 }
+
+SkillScanner::~SkillScanner() = default;
 
 void SkillScanner::scanAll()
 {
@@ -241,7 +244,10 @@ Skill *SkillScanner::applyReading(const SkillFileReading &read)
         record->setToolSources(readers);
     m_recordedSincePrune.append(read.resolvedPath);
     Skill *inserted = m_context.insert(std::move(record));
-    takeOverPath(read.filePath, *inserted);
+    if (inserted) {
+        keptMarks().giveBack(*inserted, m_context);
+        takeOverPath(read.filePath, *inserted);
+    }
     return inserted;
 }
 
@@ -250,7 +256,20 @@ void SkillScanner::takeOverPath(const QString &filePath, Skill &owner)
     // A link pointed elsewhere (ln -sfn v2 deploy) now leads to another file: the
     // path leaves the record of the file it used to lead to, and a record left
     // with no path at all is that skill's earlier version, whose marks go along.
-    const QList<Skill *> skills = m_context.skills();
+    if (!m_pathsHeld) {
+        m_pathsHeld.emplace();
+        for (const Skill *skill : m_context.skillsInAnyOrder()) {
+            for (const QString &path : skill->installedPaths()) {
+                if (skill != &owner || path != filePath)
+                    m_pathsHeld->insert(path);
+            }
+        }
+    }
+    if (!m_pathsHeld->contains(filePath)) {
+        m_pathsHeld->insert(filePath);
+        return;
+    }
+    const QList<Skill *> skills = m_context.skillsInAnyOrder();
     for (Skill *previous : skills) {
         if (previous == &owner || !previous->installedPaths().contains(filePath))
             continue;
@@ -264,6 +283,7 @@ void SkillScanner::takeOverPath(const QString &filePath, Skill &owner)
             continue;
         }
         handMarks(*previous, owner);
+        m_context.noteMoved(previous, &owner);
         m_context.remove(previous);
     }
 }
@@ -316,8 +336,14 @@ void SkillScanner::removeMissing(const QList<Skill *> &skills, const std::functi
                 existing.append(path);
         }
         if (existing.isEmpty()) {
-            if (Skill *successor = successorOf(*skill))
+            if (Skill *successor = successorOf(*skill)) {
                 handMarks(*skill, *successor);
+                m_context.noteMoved(skill, successor);
+            } else if (std::any_of(skill->installedPaths().cbegin(), skill->installedPaths().cend(),
+                                   [&roots, &exists](const QString &path) { return !liesUnder(path, roots) && exists(path); })) {
+                // Still there, only no longer looked at: the marks wait for the folder to come back.
+                keptMarks().keep(*skill);
+            }
             m_context.remove(skill);
             continue;
         }
@@ -326,6 +352,13 @@ void SkillScanner::removeMissing(const QList<Skill *> &skills, const std::functi
             skill->setFilePath(existing.constFirst());
         refreshHarnesses(*skill);
     }
+}
+
+KeptMarks &SkillScanner::keptMarks()
+{
+    if (!m_keptMarks)
+        m_keptMarks = std::make_unique<KeptMarks>(m_context.database());
+    return *m_keptMarks;
 }
 
 Skill *SkillScanner::successorOf(const Skill &gone) const
@@ -350,23 +383,32 @@ void SkillScanner::refreshHarnesses(Skill &skill) const
 {
     // A record none of whose paths any row accounts for keeps what it has: there is
     // nothing to recompute it from.
-    const ToolSet readers = readersOf(skill.installedPaths());
-    if (!readers.isEmpty())
-        skill.setToolSources(readers.toList());
+    const QStringList paths = skill.installedPaths();
+    const ToolSet readers = readersOf(paths);
+    if (readers.isEmpty())
+        return;
+    skill.setToolSources(readers.toList());
+    // Global while a home copy is installed; a project skill once only project
+    // copies are left (and its project then follows the file that stays).
+    const QString home = QDir::homePath();
+    skill.setIsGlobal(std::any_of(paths.cbegin(), paths.cend(),
+                                  [&home](const QString &path) { return SkillLocations::isHomePath(path, home); }));
 }
 
 ToolSet SkillScanner::readersOf(const QStringList &paths) const
 {
     const QString home = QDir::homePath();
-    if (home != m_readersHome) {
+    const QStringList roots = readCustomScanPaths();
+    if (home != m_readersHome || roots != m_readersRoots) {
         m_readersByPath.clear();
         m_readersHome = home;
+        m_readersRoots = roots;
     }
     ToolSet readers;
     for (const QString &path : paths) {
         auto found = m_readersByPath.constFind(path);
         if (found == m_readersByPath.cend())
-            found = m_readersByPath.insert(path, SkillLocations::readersOf({path}, home));
+            found = m_readersByPath.insert(path, SkillLocations::readersOf({path}, home, roots));
         readers |= *found;
     }
     return readers;

@@ -5,13 +5,16 @@
 
 #include <QDateTime>
 #include <QHash>
+#include <QSet>
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class ArtifactCache;
 class FileProblems;
+class KeptMarks;
 class ModelContext;
 class Skill;
 
@@ -51,13 +54,15 @@ QString linkLeavesProjectReason();
 // A full scan visits every home location of the location table, then the projects
 // inside each custom scan directory; pruning drops paths and records whose files are
 // gone (the system says so; a path it cannot reach is kept) or lie outside every
-// place a scan starts from. A file found but not read (too large, not a regular
+// place a scan starts from (their marks are kept, and given back when a scan
+// records the same file again). A file found but not read (too large, not a regular
 // file, not UTF-8, a name that is not UTF-8) is skipped and, when a problem list
 // is given, reported there; a full scan starts that list afresh.
 class SkillScanner final
 {
 public:
     SkillScanner(ModelContext &context, ArtifactCache &artifacts);
+    ~SkillScanner();
 
     // Where files found but not read are reported; none by default.
     void setProblems(FileProblems *problems) { m_problems = problems; }
@@ -73,7 +78,11 @@ public:
     void removeMissing(const QList<Skill *> &skills, const std::function<bool(const QString &)> &exists);
     // Ends a prune made of several calls of the above: the records inserted
     // since are no longer successors to hand marks to.
-    void endPrune() { m_recordedSincePrune.clear(); }
+    void endPrune()
+    {
+        m_recordedSincePrune.clear();
+        m_pathsHeld.reset();
+    }
 
     // The steps of a full scan, public so they can be driven one at a time.
     void scanLocation(const PlacedLocation &location, bool isGlobal);
@@ -100,13 +109,20 @@ private:
     void takeOverPath(const QString &filePath, Skill &owner);
     // A favorite, the last opening and the collections of `from` added to `to`.
     static void handMarks(const Skill &from, Skill &to);
+    KeptMarks &keptMarks();
 
     ModelContext &m_context;
     ArtifactCache &m_artifacts;
     FileProblems *m_problems = nullptr;
+    std::unique_ptr<KeptMarks> m_keptMarks; // read from the store when first needed
     // The records inserted since the last prune, by resolved path.
     QStringList m_recordedSincePrune;
-    // Which tools read a path depends on the path and the home folder only.
+    // Every path some record held when the first take-over of this pass looked, and
+    // those taken since: a path not in it belongs to no other record, so the
+    // take-over costs a lookup, not a walk over every record.
+    std::optional<QSet<QString>> m_pathsHeld;
+    // Which tools read a path depends on the path, the home folder and the custom scan directories.
     mutable QHash<QString, ToolSet> m_readersByPath;
     mutable QString m_readersHome;
+    mutable QStringList m_readersRoots;
 };

@@ -171,6 +171,14 @@ void ModelContext::remove(Skill *skill)
     forget(skill);
 }
 
+void ModelContext::noteMoved(Skill *gone, Skill *successor)
+{
+    if (!gone || !successor || gone == successor || gone->m_context != this || successor->m_context != this)
+        return;
+    Q_EMIT gone->movedTo(successor);
+    Q_EMIT skillMoved(gone, successor);
+}
+
 void ModelContext::remove(SkillCollection *collection)
 {
     if (!collection || collection->m_owner != static_cast<RecordOwner *>(this))
@@ -184,6 +192,7 @@ void ModelContext::remove(SkillCollection *collection)
 // drops its memberships along with its row.
 void ModelContext::forget(Skill *skill)
 {
+    Q_EMIT skill->removing();
     Q_EMIT skillAboutToBeRemoved(skill);
     for (SkillCollection *collection : skill->collections()) {
         collection->unlink(skill);

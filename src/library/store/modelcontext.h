@@ -91,6 +91,9 @@ public:
     // the current event has been handled, so listeners can let go of it first.
     void remove(Skill *skill);
     void remove(SkillCollection *collection);
+    // Tells listeners that `successor` holds what `gone` held at another path;
+    // called before `gone` is removed.
+    void noteMoved(Skill *gone, Skill *successor);
 
     bool hasChanges() const;
     // Called by the records when one of their stored fields changed.
@@ -121,6 +124,8 @@ public:
 Q_SIGNALS:
     void skillInserted(Skill *skill);
     void skillAboutToBeRemoved(Skill *skill);
+    // See noteMoved(): sent after the record's own movedTo().
+    void skillMoved(Skill *gone, Skill *successor);
     void skillChanged(Skill *skill);
     void collectionInserted(SkillCollection *collection);
     void collectionAboutToBeRemoved(SkillCollection *collection);

@@ -67,9 +67,12 @@ private Q_SLOTS:
             << QByteArray("\xEF\xBB\xBF---\r\nname: x\r\n") << "---\nname: x\n" << true << true << true;
         QTest::newRow("only the first mark is the file's; a second is text")
             << QByteArray("\xEF\xBB\xBF\xEF\xBB\xBFx") << QStringLiteral("\uFEFFx") << false << true << true;
-        QTest::newRow("mixed ends take the more common one") << QByteArray("a\r\nb\r\nc\nd") << "a\nb\nc\nd" << true
-                                                             << false << false;
-        QTest::newRow("a tie keeps line feeds") << QByteArray("a\r\nb\nc") << "a\nb\nc" << false << false << false;
+        QTest::newRow("mixed ends take the more common one for new lines, and each is kept")
+            << QByteArray("a\r\nb\r\nc\nd") << "a\nb\nc\nd" << true << false << true;
+        QTest::newRow("a tie keeps line feeds") << QByteArray("a\r\nb\nc") << "a\nb\nc" << false << false << true;
+        QTest::newRow("a lone CR, U+2028 and U+2029 are lines in the editor and written back as they were")
+            << QByteArray("a\rb\xE2\x80\xA8" "c\xE2\x80\xA9" "d\r\n\re\n") << "a\nb\nc\nd\n\ne\n" << false << false
+            << true;
         QTest::newRow("no line end at all") << QByteArray("é😀") << "é😀" << false << false << true;
     }
 

@@ -170,6 +170,71 @@ private Q_SLOTS:
         QCOMPARE(named("Amp notes")->projectName(), std::optional<QString>("web"));
     }
 
+    // A file's readers and project come from where the scan found it (the project
+    // folder inside a custom scan directory), not from how its path ends.
+    void whereTheScanFoundAFileDecidesItsReadersAndProject_data()
+    {
+        QTest::addColumn<QString>("root");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QList<ToolSource>>("readers");
+        QTest::addColumn<QString>("project");
+        // In the order records keep them: by raw value.
+        const QList<ToolSource> agents{ToolSource::Codex, ToolSource::Copilot, ToolSource::Cursor,
+                                       ToolSource::OpenCode, ToolSource::Windsurf};
+        const QList<ToolSource> claude{ToolSource::Claude, ToolSource::Copilot, ToolSource::Cursor,
+                                       ToolSource::OpenCode};
+        QTest::newRow("a project's AGENTS.md in a scan directory named .config is not Amp's")
+            << "work/.config" << "work/.config/amp/AGENTS.md" << agents << "amp";
+        QTest::newRow("a project's skill in a scan directory named .config belongs to that project")
+            << "work/.config" << "work/.config/amp/.claude/skills/tidy/SKILL.md" << claude << "amp";
+        QTest::newRow("a project's own .config/amp is Amp's, in that project")
+            << "code" << "code/web/.config/amp/AGENTS.md" << QList<ToolSource>{ToolSource::Amp} << "web";
+    }
+
+    void whereTheScanFoundAFileDecidesItsReadersAndProject()
+    {
+        QFETCH(QString, root);
+        QFETCH(QString, file);
+        QFETCH(QList<ToolSource>, readers);
+        QFETCH(QString, project);
+        writeFile(home(file), skillText("found"));
+        LibraryFixture::setCustomScanPaths({home(root)});
+        scanAndPrune();
+        QCOMPARE(context().skills().size(), 1);
+        const Skill *skill = context().skills().first();
+        QCOMPARE(skill->filePath(), home(file));
+        QCOMPARE(skill->toolSources(), readers);
+        QVERIFY(!skill->isGlobal());
+        QCOMPARE(skill->projectName(), std::optional<QString>(project));
+    }
+
+    // "Global" and the project follow the paths a record keeps: once its home
+    // copy is gone, a skill installed in a project too is that project's.
+    void globalAndProjectFollowTheSurvivingPaths()
+    {
+        writeFile(home("code/app/.claude/skills/shared/SKILL.md"), skillText("shared"));
+        QDir().mkpath(home(".claude/skills"));
+        QVERIFY(QFile::link(home("code/app/.claude/skills/shared"), home(".claude/skills/shared")));
+        LibraryFixture::setCustomScanPaths({home("code")});
+        scanAndPrune();
+        Skill *shared = named("shared");
+        QVERIFY(shared);
+        QCOMPARE(shared->installedPaths().size(), 2);
+        QVERIFY(shared->isGlobal());
+        QCOMPARE(shared->projectName(), std::nullopt);
+
+        QVERIFY(QFile::remove(home(".claude/skills/shared")));
+        scanAndPrune();
+        QCOMPARE(shared->installedPaths(), QStringList{home("code/app/.claude/skills/shared/SKILL.md")});
+        QVERIFY(!shared->isGlobal());
+        QCOMPARE(shared->projectName(), std::optional<QString>("app"));
+
+        // And back: a home copy again makes it global.
+        QVERIFY(QFile::link(home("code/app/.claude/skills/shared"), home(".claude/skills/shared")));
+        scanAndPrune();
+        QVERIFY(shared->isGlobal());
+    }
+
     void customScanDirectoriesAreReadAfreshAndPrunedWhenDropped()
     {
         writeFile(home("one/p/.claude/skills/first/SKILL.md"), skillText("first"));
@@ -356,6 +421,9 @@ private Q_SLOTS:
         QTest::newRow("a link re-pointed from one version to another takes the marks along")
             << ".claude/skills/deploy/SKILL.md" << QByteArray("repoint") << ".claude/skills/deploy/SKILL.md" << true
             << "Version two.";
+        QTest::newRow("a project skill whose scan directory is dropped, then added back after a restart, gets them back")
+            << "work/app/.claude/skills/kept/SKILL.md" << QByteArray("drop") << "work/app/.claude/skills/kept/SKILL.md"
+            << true << "Steps to follow.";
         QTest::newRow("a skill folder deleted takes its record and memberships along")
             << kept << QByteArray("delete") << QString() << false << QString();
     }
@@ -377,6 +445,8 @@ private Q_SLOTS:
         } else {
             writeFile(home(from), text);
         }
+        if (change == "drop")
+            LibraryFixture::setCustomScanPaths({home("work")});
         m_scanner->scanAll();
         Skill *original = named("travels");
         QVERIFY(original);
@@ -402,6 +472,19 @@ private Q_SLOTS:
         } else if (change == "repoint") {
             QVERIFY(QFile::remove(home(".claude/skills/deploy")));
             QVERIFY(QFile::link(home("src/v2/deploy"), home(".claude/skills/deploy")));
+        } else if (change == "drop") {
+            // Out of sight, the record goes and its file stays; the marks wait,
+            // in the store, for the folder to be looked at again.
+            LibraryFixture::setCustomScanPaths({});
+            scanAndPrune();
+            QVERIFY(context().skills().isEmpty());
+            QVERIFY(QFileInfo::exists(home(from)));
+            m_scanner.reset();
+            m_library->openStore();
+            m_scanner = std::make_unique<SkillScanner>(context(), m_library->artifacts());
+            work = context().collectionNamed("Work");
+            QVERIFY(work && work->skills().isEmpty());
+            LibraryFixture::setCustomScanPaths({home("work")});
         } else {
             QVERIFY(QDir(folder).removeRecursively());
         }
