@@ -3,6 +3,7 @@
 #include "library/sqlite.h"
 
 #include <QString>
+#include <QVersionNumber>
 
 #include <memory>
 
@@ -15,7 +16,7 @@ class ModelContext;
 class ModelContainer final
 {
 public:
-    static constexpr char schemaVersion[] = "1.0.0";
+    static constexpr char schemaVersion[] = "1.1.0";
     static constexpr char storeFileName[] = "vesk.sqlite";
 
     ~ModelContainer();
@@ -38,6 +39,9 @@ private:
     bool prepareStore(QString *error);
     bool checkSchema(QString *error, bool *isNew);
     bool prepareSchema(bool isNew, QString *error);
+    bool migrate(QString *error);
+    // The version the store says it has; null when it says none.
+    QVersionNumber storedSchemaVersion();
 
     QString m_path;
     Sqlite::Database m_database;

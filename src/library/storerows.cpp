@@ -61,6 +61,7 @@ SkillRow readSkill(const Sqlite::Statement &select)
     row.isGlobal = select.integer(12) != 0;
     row.toolSourcesRaw = select.text(13);
     row.installedPathsData = select.blob(14);
+    row.hasFrontmatterYamlError = select.integer(15) != 0;
     return row;
 }
 
@@ -91,6 +92,7 @@ void bindSkill(Sqlite::Statement &statement, const SkillRow &row)
     statement.bind(12, row.isGlobal);
     statement.bind(13, row.toolSourcesRaw);
     statement.bind(14, row.installedPathsData);
+    statement.bind(15, row.hasFrontmatterYamlError);
 }
 
 void bindCollection(Sqlite::Statement &statement, const CollectionRow &row)
@@ -119,6 +121,8 @@ SkillRow mergeSkill(const SkillRow &stored, const SkillRow &ours, const SkillRow
     merged.fileModifiedDate = pick(stored.fileModifiedDate, ours.fileModifiedDate, theirs.fileModifiedDate);
     merged.fileSize = pick(stored.fileSize, ours.fileSize, theirs.fileSize);
     merged.isGlobal = pick(stored.isGlobal, ours.isGlobal, theirs.isGlobal);
+    merged.hasFrontmatterYamlError =
+        pick(stored.hasFrontmatterYamlError, ours.hasFrontmatterYamlError, theirs.hasFrontmatterYamlError);
     const bool bothInstalled = ours.installedPathsData != stored.installedPathsData
         && theirs.installedPathsData != stored.installedPathsData;
     merged.installedPathsData = bothInstalled

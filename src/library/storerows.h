@@ -10,7 +10,7 @@ namespace Sqlite {
 class Statement;
 }
 
-// The stored form of one Skill: the fourteen columns of its row and the row id.
+// The stored form of one Skill: the fifteen columns of its row and the row id.
 // Records keep the row they last read or wrote, so that a save can tell which
 // fields this process changed and a row written by another process can be merged
 // field by field.
@@ -32,6 +32,7 @@ struct SkillRow {
     bool isGlobal = false;
     QString toolSourcesRaw;
     std::optional<QByteArray> installedPathsData;
+    bool hasFrontmatterYamlError = false;
 
     bool operator==(const SkillRow &) const = default;
 };
