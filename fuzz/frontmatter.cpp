@@ -207,7 +207,13 @@ int fuzzOne(const uint8_t *data, size_t size)
     } else {
         FUZZ_CHECK(!hasBlankEnds(block->content));
         FUZZ_CHECK(text.contains(block->content));
-        if (const std::optional<YamlStrings> yaml = libraryStrings(*blockText)) {
+        // libfyaml 0.7.12 misreads two doubled quotes in a row inside single quotes
+        // ('x''''y' gives x''' rather than x''y, which other YAML readers agree on);
+        // Vesk's own reading of the common one-line shape gets them right, so such
+        // blocks are left out of the comparison.
+        const bool libraryMisreads = blockText->contains(QStringLiteral("''''"));
+        const std::optional<YamlStrings> yaml = libraryMisreads ? std::nullopt : libraryStrings(*blockText);
+        if (yaml) {
             FUZZ_CHECK(!block->yamlError);
             if (yaml->name)
                 FUZZ_CHECK(block->name == *yaml->name);
