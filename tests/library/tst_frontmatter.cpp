@@ -127,6 +127,8 @@ private Q_SLOTS:
             << "name: &n shared\ndescription: *n" << Fields{{"name", "shared"}, {"description", "shared"}} << true;
         QTest::newRow("a key written as a number or in quotes is its text")
             << "1: one\n'two words': two" << Fields{{"1", "one"}, {"two words", "two"}} << true;
+        QTest::newRow("doubled quotes in a row inside single quotes are one quote each")
+            << "name: 'it''''s'" << Fields{{"name", "it''s"}} << true;
         QTest::newRow("a plain value goes on over indented lines, folded into one")
             << "description: starts here\n  and goes on\n\n  - still"
             << Fields{{"description", "starts here and goes on\n- still"}} << true;
