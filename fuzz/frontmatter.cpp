@@ -19,7 +19,7 @@
 
 #include "harness.h"
 
-#include "library/frontmatter.h"
+#include "library/records/frontmatter.h"
 
 #include <QByteArray>
 
