@@ -201,13 +201,15 @@ QWidget *SkillCardView::buildHeader(QWidget *parent)
     name->setSelectable(true);
     layout->addWidget(name);
 
-    if (!m_skill->skillDescription().isEmpty()) {
+    // A description written as a YAML block ends with a line break; the card does not show it.
+    const QString descriptionText = m_skill->skillDescription().trimmed();
+    if (!descriptionText.isEmpty()) {
         auto *description = new ClampedLabel(header);
         description->setObjectName(QStringLiteral("cardDescription"));
         description->setFont(designFont(13));
         description->setTextColor(PaletteColors::secondaryLabel(palette));
         description->setMaximumLineCount(3);
-        description->setText(m_skill->skillDescription());
+        description->setText(descriptionText);
         layout->addWidget(description);
     }
 

@@ -1,6 +1,7 @@
 #include "library/records/frontmatter.h"
 
 #include "library/disk/regularfile.h"
+#include "library/records/yamlmapping.h"
 
 #include <QCoreApplication>
 #include <QStringDecoder>
@@ -65,33 +66,19 @@ QStringView lineAt(QStringView text, qsizetype begin)
     return text.sliced(begin, (feed < 0 ? text.size() : feed) - begin);
 }
 
-} // namespace
-
-// One pass over the lines, and every character is copied a bounded number of times:
-// lines are views into the text, a value grows in place, and a key's value is stored
-// once, when the next key replaces it or the block ends. Hostile files (a value
-// continued over a million lines) therefore cost time in proportion to their size.
-ParsedSkill parseFrontmatter(const QString &text)
+// A line as written with CR LF ends, read like one with LF.
+QStringView withoutReturn(QStringView line)
 {
-    const QStringView all(text);
-    const QStringView first = lineAt(all, 0);
-    if (trimBlanks(first) != u"---")
-        return plainText(text);
+    return line.endsWith(u'\r') ? line.chopped(1) : line;
+}
 
-    // Find the closing fence first: without one the file has no block, and nothing
-    // inside it needs reading.
-    qsizetype closing = -1;
-    for (qsizetype begin = first.size() + 1; begin <= all.size();) {
-        const QStringView line = lineAt(all, begin);
-        if (trimBlanks(line) == u"---") {
-            closing = begin;
-            break;
-        }
-        begin += line.size() + 1;
-    }
-    if (closing < 0)
-        return plainText(text);
-
+// The line reader, for blocks that are not YAML: one pass over the lines, and every
+// character is copied a bounded number of times: lines are views into the text, a
+// value grows in place, and a key's value is stored once, when the next key replaces
+// it or the block ends. Hostile files (a value continued over a million lines)
+// therefore cost time in proportion to their size.
+QMap<QString, QString> readLines(QStringView all, qsizetype begin, qsizetype end)
+{
     QMap<QString, QString> frontmatter;
     QStringView pendingKey; // empty while no key is pending; a stored key is never empty
     QString pendingValue;
@@ -113,9 +100,10 @@ ParsedSkill parseFrontmatter(const QString &text)
         pendingValue = QString();
     };
 
-    for (qsizetype begin = first.size() + 1; begin < closing;) {
-        const QStringView line = lineAt(all, begin);
-        begin += line.size() + 1;
+    while (begin < end) {
+        const QStringView raw = lineAt(all, begin);
+        begin += raw.size() + 1;
+        const QStringView line = withoutReturn(raw);
         const QStringView trimmed = trimBlanks(line);
         const bool indented = line.startsWith(u' ') || line.startsWith(u'\t');
         if (trimmed.isEmpty()) {
@@ -139,9 +127,50 @@ ParsedSkill parseFrontmatter(const QString &text)
         }
     }
     commit();
+    return frontmatter;
+}
+
+bool isFence(QStringView line)
+{
+    return trimBlanks(withoutReturn(line)) == u"---";
+}
+
+} // namespace
+
+ParsedSkill parseFrontmatter(const QString &text)
+{
+    const QStringView all(text);
+    const QStringView first = lineAt(all, 0);
+    if (!isFence(first))
+        return plainText(text);
+
+    // Find the closing fence first: without one the file has no block, and nothing
+    // inside it needs reading.
+    qsizetype closing = -1;
+    for (qsizetype begin = first.size() + 1; begin <= all.size();) {
+        const QStringView line = lineAt(all, begin);
+        if (isFence(line)) {
+            closing = begin;
+            break;
+        }
+        begin += line.size() + 1;
+    }
+    if (closing < 0)
+        return plainText(text);
 
     ParsedSkill skill;
-    skill.frontmatter = std::move(frontmatter);
+    const qsizetype blockBegin = first.size() + 1;
+    // The tools read the block as YAML, so Vesk does too; a block that is not YAML
+    // still shows what its lines say, and the record remembers why.
+    YamlMapping yaml = readYamlMapping(all.sliced(blockBegin, closing - blockBegin));
+    if (yaml.error) {
+        skill.frontmatter = readLines(all, blockBegin, closing);
+        YamlError error = *yaml.error;
+        error.line += 1; // counted from the opening fence, the file's first line
+        skill.yamlError = std::move(error);
+    } else {
+        skill.frontmatter = std::move(yaml.values);
+    }
     const qsizetype body = closing + lineAt(all, closing).size() + 1;
     if (body <= all.size())
         skill.content = trimBlanksAndNewlines(all.sliced(body)).toString();

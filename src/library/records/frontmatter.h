@@ -2,6 +2,7 @@
 
 #include "library/catalogue/skillreading.h"
 #include "library/catalogue/toolsource.h"
+#include "library/records/yamlmapping.h"
 
 #include <QByteArray>
 #include <QMap>
@@ -9,18 +10,27 @@
 
 #include <optional>
 
+// Changes whenever the same bytes come to be read differently, so that a scan reads
+// again the files whose records an earlier reader made, though they did not change.
+inline constexpr int skillReaderVersion = 2;
+
 // What Vesk reads out of one skill file.
 struct ParsedSkill {
     QMap<QString, QString> frontmatter; // keys and folded values; empty when there is no block
     QString content;                    // the body
     QString name;                       // frontmatter["name"] or ""
     QString description;                // frontmatter["description"] or ""
+    // Set when the block is not YAML and its lines were read one by one instead;
+    // the line counts from the file's first line (the opening "---").
+    std::optional<YamlError> yamlError;
 
     bool operator==(const ParsedSkill &) const = default;
 };
 
-// Reads a leading block of "key: value" lines fenced by "---" lines. Without a
-// complete block the whole text is the content, unchanged.
+// Reads a leading YAML block fenced by "---" lines (LF or CR LF line ends), the way
+// the tools read it (see YamlMapping for how values become strings). A block that is
+// not YAML is read as "key: value" lines, list items and indented continuations
+// instead. Without a complete block the whole text is the content, unchanged.
 ParsedSkill parseFrontmatter(const QString &text);
 
 // Takes the name from the first line that starts with "# "; the whole text is the content.

@@ -48,6 +48,8 @@ SkillRow mergeSkill(const SkillRow &stored, const SkillRow &ours, const SkillRow
     merged.fileModifiedDate = pick(stored.fileModifiedDate, ours.fileModifiedDate, theirs.fileModifiedDate);
     merged.fileSize = pick(stored.fileSize, ours.fileSize, theirs.fileSize);
     merged.isGlobal = pick(stored.isGlobal, ours.isGlobal, theirs.isGlobal);
+    merged.hasFrontmatterYamlError =
+        pick(stored.hasFrontmatterYamlError, ours.hasFrontmatterYamlError, theirs.hasFrontmatterYamlError);
     const bool bothInstalled = ours.installedPathsData != stored.installedPathsData
         && theirs.installedPathsData != stored.installedPathsData;
     merged.installedPathsData = bothInstalled

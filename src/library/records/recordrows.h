@@ -6,7 +6,7 @@
 
 #include <optional>
 
-// The stored form of one Skill: the fourteen columns of its row and the row id.
+// The stored form of one Skill: the fifteen columns of its row and the row id.
 // Records keep the row they last read or wrote, so that a save can tell which
 // fields this process changed and a row written by another process can be merged
 // field by field.
@@ -28,6 +28,7 @@ struct SkillRow {
     bool isGlobal = false;
     QString toolSourcesRaw;
     std::optional<QByteArray> installedPathsData;
+    bool hasFrontmatterYamlError = false;
 
     bool operator==(const SkillRow &) const = default;
 };

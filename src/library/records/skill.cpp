@@ -142,12 +142,17 @@ void Skill::setInstalledPathsData(const std::optional<QByteArray> &value)
     write(m_installedPathsData, value, &Skill::installedPathsDataChanged);
 }
 
+void Skill::setHasFrontmatterYamlError(bool value)
+{
+    write(m_hasFrontmatterYamlError, value, &Skill::hasFrontmatterYamlErrorChanged);
+}
+
 SkillRow Skill::row() const
 {
     return SkillRow{m_persistentId, m_resolvedPath, m_filePath, m_isDirectory, m_name,
                     m_skillDescription, m_content, m_contentResident, m_frontmatterData, m_isFavorite,
                     m_lastOpened, m_fileModifiedDate, m_fileSize, m_isGlobal, m_toolSourcesRaw,
-                    m_installedPathsData};
+                    m_installedPathsData, m_hasFrontmatterYamlError};
 }
 
 void Skill::assign(const SkillRow &row)
@@ -172,6 +177,7 @@ void Skill::assign(const SkillRow &row)
     setIsGlobal(row.isGlobal);
     setToolSourcesRaw(row.toolSourcesRaw);
     setInstalledPathsData(row.installedPathsData);
+    setHasFrontmatterYamlError(row.hasFrontmatterYamlError);
 }
 
 void Skill::assignStored(const SkillRow &row)
@@ -192,6 +198,7 @@ void Skill::assignStored(const SkillRow &row)
     m_isGlobal = row.isGlobal;
     m_toolSourcesRaw = row.toolSourcesRaw;
     m_installedPathsData = row.installedPathsData;
+    m_hasFrontmatterYamlError = row.hasFrontmatterYamlError;
     m_stored = row;
     // Whatever was derived from the fields before is out of date.
     m_installedPathsCache.reset();

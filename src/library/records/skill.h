@@ -37,6 +37,7 @@ class Skill final : public QObject
     Q_PROPERTY(qint64 fileSize READ fileSize WRITE setFileSize NOTIFY fileSizeChanged)
     Q_PROPERTY(bool isGlobal READ isGlobal WRITE setIsGlobal NOTIFY isGlobalChanged)
     Q_PROPERTY(QString toolSourcesRaw READ toolSourcesRaw WRITE setToolSourcesRaw NOTIFY toolSourcesRawChanged)
+    Q_PROPERTY(bool hasFrontmatterYamlError READ hasFrontmatterYamlError WRITE setHasFrontmatterYamlError NOTIFY hasFrontmatterYamlErrorChanged)
 
 public:
     using Frontmatter = QMap<QString, QString>;
@@ -65,6 +66,8 @@ public:
     bool isGlobal() const { return m_isGlobal; }
     QString toolSourcesRaw() const { return m_toolSourcesRaw; }
     std::optional<QByteArray> installedPathsData() const { return m_installedPathsData; }
+    // The file's frontmatter block is not YAML: its values were read line by line.
+    bool hasFrontmatterYamlError() const { return m_hasFrontmatterYamlError; }
 
     void setResolvedPath(const QString &value);
     void setFilePath(const QString &value);
@@ -80,6 +83,7 @@ public:
     void setIsGlobal(bool value);
     void setToolSourcesRaw(const QString &value);
     void setInstalledPathsData(const std::optional<QByteArray> &value);
+    void setHasFrontmatterYamlError(bool value);
 
     // Derived members, computed from the packed fields on every access.
     QList<ToolSource> toolSources() const;
@@ -130,6 +134,7 @@ Q_SIGNALS:
     void isGlobalChanged();
     void toolSourcesRawChanged();
     void installedPathsDataChanged();
+    void hasFrontmatterYamlErrorChanged();
     void collectionsChanged();
     // The record is about to leave its context (its file is gone); sent before the
     // context's own notice, so that whoever holds unsaved text for it hears first.
@@ -172,6 +177,7 @@ private:
     bool m_isGlobal = false;
     QString m_toolSourcesRaw;
     std::optional<QByteArray> m_installedPathsData;
+    bool m_hasFrontmatterYamlError = false;
 
     QList<SkillCollection *> m_collections;
     mutable std::optional<SearchKey> m_searchKey;

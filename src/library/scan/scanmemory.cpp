@@ -16,7 +16,8 @@ CREATE TABLE IF NOT EXISTS scan_file (
     size         INTEGER NOT NULL,
     modifiedNs   INTEGER NOT NULL,
     changedNs    INTEGER NOT NULL,
-    racy         INTEGER NOT NULL
+    racy         INTEGER NOT NULL,
+    reader       INTEGER NOT NULL DEFAULT 0
 ) WITHOUT ROWID;
 CREATE TABLE IF NOT EXISTS scan_text_source (
     resolvedPath TEXT PRIMARY KEY,
@@ -68,10 +69,18 @@ ScanMemory::ScanMemory(Sqlite::Database &database)
 {
     if (!database.exec(createTables))
         return;
+    // Tables made before files remembered their reader: each of their rows then
+    // counts as read by none, so the next scan reads its file again. Another
+    // process may add the column at the same moment; what counts is that it is there.
+    if (!Sqlite::Statement(database, "SELECT reader FROM scan_file LIMIT 0").isValid()) {
+        database.exec("ALTER TABLE scan_file ADD COLUMN reader INTEGER NOT NULL DEFAULT 0");
+        if (!Sqlite::Statement(database, "SELECT reader FROM scan_file LIMIT 0").isValid())
+            return;
+    }
     m_usable = true;
 
-    Sqlite::Statement files(database, "SELECT path, resolvedPath, device, inode, size, modifiedNs, changedNs, racy "
-                                      "FROM scan_file");
+    Sqlite::Statement files(database, "SELECT path, resolvedPath, device, inode, size, modifiedNs, changedNs, racy, "
+                                      "reader FROM scan_file");
     while (files.next()) {
         File file;
         file.resolvedPath = files.text(1);
@@ -81,6 +90,7 @@ ScanMemory::ScanMemory(Sqlite::Database &database)
         file.signature.modifiedNs = files.integer(5);
         file.signature.changedNs = files.integer(6);
         file.signature.racy = files.integer(7) != 0;
+        file.reader = int(files.integer(8));
         m_files.insert(files.text(0), file);
     }
     Sqlite::Statement sources(database, "SELECT resolvedPath, path FROM scan_text_source");
@@ -138,7 +148,7 @@ bool ScanMemory::writePending(Sqlite::Database &database, QString *error) const
         return false;
     };
     Sqlite::Statement putFile(database, "INSERT OR REPLACE INTO scan_file (path, resolvedPath, device, inode, size, "
-                                        "modifiedNs, changedNs, racy) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
+                                        "modifiedNs, changedNs, racy, reader) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
     Sqlite::Statement dropFile(database, "DELETE FROM scan_file WHERE path = ?1");
     for (const QString &path : m_dirtyFiles) {
         const auto found = m_files.constFind(path);
@@ -156,6 +166,7 @@ bool ScanMemory::writePending(Sqlite::Database &database, QString *error) const
         putFile.bind(6, found->signature.modifiedNs);
         putFile.bind(7, found->signature.changedNs);
         putFile.bind(8, found->signature.racy);
+        putFile.bind(9, qint64(found->reader));
         if (!putFile.run())
             return fail(putFile);
     }

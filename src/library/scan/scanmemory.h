@@ -1,6 +1,7 @@
 #pragma once
 
 #include "library/disk/filesignature.h"
+#include "library/records/frontmatter.h"
 #include "library/scan/scanlisting.h"
 
 #include <QHash>
@@ -27,6 +28,8 @@ public:
     struct File {
         QString resolvedPath;
         FileSignature signature;
+        // The reader that read the file (skillReaderVersion then; 0 before there was one).
+        int reader = skillReaderVersion;
     };
 
     // Reads the tables, creating them when missing. A store that cannot hold them

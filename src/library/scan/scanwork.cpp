@@ -134,8 +134,10 @@ ExaminedFile examine(const ScanItem &item, const ScanSnapshot &snapshot)
     const QString resolved = file.resolvedPath.isEmpty() ? file.path : file.resolvedPath;
 
     const auto known = snapshot.files.constFind(file.path);
+    // A file read by an earlier reader is read again: its record may hold other values.
     const bool unchanged = known != snapshot.files.cend() && known->signature.isUnchangedIn(file.signature)
-        && known->resolvedPath == resolved && snapshot.recordedPaths.contains(resolved);
+        && known->reader == skillReaderVersion && known->resolvedPath == resolved
+        && snapshot.recordedPaths.contains(resolved);
     if (unchanged) {
         result.outcome = ExaminedFile::Outcome::Unchanged;
     } else {

@@ -223,6 +223,7 @@ Skill *SkillScanner::applyReading(const SkillFileReading &read)
         skill->setName(read.name);
         skill->setSkillDescription(parsed.description);
         skill->setFrontmatter(parsed.frontmatter);
+        skill->setHasFrontmatterYamlError(parsed.yamlError.has_value());
         skill->setFileModifiedDate(read.modified);
         skill->setFileSize(read.size);
         const QStringList paths = skill->installedPaths();
@@ -242,6 +243,7 @@ Skill *SkillScanner::applyReading(const SkillFileReading &read)
                                          read.isGlobal, read.modified, read.size);
     if (!readers.isEmpty())
         record->setToolSources(readers);
+    record->setHasFrontmatterYamlError(parsed.yamlError.has_value());
     m_recordedSincePrune.append(read.resolvedPath);
     Skill *inserted = m_context.insert(std::move(record));
     if (inserted) {

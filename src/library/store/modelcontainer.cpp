@@ -41,7 +41,8 @@ CREATE TABLE skill (
     fileSize           INTEGER NOT NULL,
     isGlobal           INTEGER NOT NULL,
     toolSourcesRaw     TEXT    NOT NULL,
-    installedPathsData BLOB
+    installedPathsData BLOB,
+    hasFrontmatterYamlError INTEGER NOT NULL DEFAULT 0
 );
 CREATE TABLE skill_collection (
     id        INTEGER PRIMARY KEY,
@@ -71,6 +72,18 @@ CREATE TABLE IF NOT EXISTS vesk_change (
 ) WITHOUT ROWID;
 CREATE INDEX IF NOT EXISTS vesk_change_by_stamp ON vesk_change(stamp);
 )sql";
+
+// What each schema version added to the one before it, applied in order to a store
+// written by an older Vesk. Only additions with defaults: an older row reads as
+// before, and its file is read again by the next scan anyway.
+struct Migration {
+    const char *version;
+    const char *statements;
+};
+
+constexpr Migration migrations[] = {
+    {"1.1.0", "ALTER TABLE skill ADD COLUMN hasFrontmatterYamlError INTEGER NOT NULL DEFAULT 0;"},
+};
 
 struct StampTrigger {
     const char *name;
@@ -237,6 +250,14 @@ bool ModelContainer::prepareStore(QString *error)
     return prepareSchema(isNew, error);
 }
 
+QVersionNumber ModelContainer::storedSchemaVersion()
+{
+    Sqlite::Statement version(m_database, "SELECT value FROM vesk_meta WHERE key = 'schemaVersion'");
+    if (!version.isValid() || !version.next())
+        return {};
+    return QVersionNumber::fromString(version.text(0));
+}
+
 bool ModelContainer::checkSchema(QString *error, bool *isNew)
 {
     Sqlite::Statement tables(m_database,
@@ -328,7 +349,9 @@ bool ModelContainer::prepareSchema(bool isNew, QString *error)
                                    "('skill', 'skill_collection', 'collection_membership'))");
         if (!tracking.next())
             return fail(tracking.error());
-        if (tracking.integer(0) == qint64(std::size(stampTriggers)) + 1)
+        const bool tracked = tracking.integer(0) == qint64(std::size(stampTriggers)) + 1;
+        tracking.reset();
+        if (tracked && storedSchemaVersion() == QVersionNumber::fromString(QLatin1String(schemaVersion)))
             return true;
     }
 
@@ -349,7 +372,36 @@ bool ModelContainer::prepareSchema(bool isNew, QString *error)
                 return fail(version.error());
         }
     }
+    if (!migrate(error))
+        return false;
     if (!m_database.exec(changeTable, error) || !m_database.exec(stampTriggerStatements().constData(), error))
         return false;
     return transaction.commit() || fail(transaction.error());
+}
+
+// Inside the caller's transaction, so two processes never both migrate one store:
+// the second reads the version the first wrote.
+bool ModelContainer::migrate(QString *error)
+{
+    const QVersionNumber stored = storedSchemaVersion();
+    if (stored.isNull())
+        return true; // nothing written yet: a new store, made at the current version
+    bool migrated = false;
+    for (const Migration &migration : migrations) {
+        if (QVersionNumber::compare(stored, QVersionNumber::fromString(QLatin1String(migration.version))) >= 0)
+            continue;
+        if (!m_database.exec(migration.statements, error))
+            return false;
+        migrated = true;
+    }
+    if (!migrated)
+        return true;
+    Sqlite::Statement version(m_database, "UPDATE vesk_meta SET value = ?1 WHERE key = 'schemaVersion'");
+    version.bind(1, QString::fromLatin1(schemaVersion));
+    if (!version.run()) {
+        if (error)
+            *error = version.error();
+        return false;
+    }
+    return true;
 }

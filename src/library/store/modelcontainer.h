@@ -3,6 +3,7 @@
 #include "library/store/sqlite.h"
 
 #include <QString>
+#include <QVersionNumber>
 
 #include <memory>
 
@@ -15,7 +16,7 @@ class ModelContext;
 class ModelContainer final
 {
 public:
-    static constexpr char schemaVersion[] = "1.0.0";
+    static constexpr char schemaVersion[] = "1.1.0";
     static constexpr char storeFileName[] = "vesk.sqlite";
 
     ~ModelContainer();
@@ -39,6 +40,9 @@ private:
     bool checkSchema(QString *error, bool *isNew);
     bool checkIntegrity(QString *error);
     bool prepareSchema(bool isNew, QString *error);
+    bool migrate(QString *error);
+    // The version the store says it has; null when it says none.
+    QVersionNumber storedSchemaVersion();
 
     QString m_path;
     Sqlite::Database m_database;

@@ -237,7 +237,7 @@ bool ModelContext::Writer::updateSkill(Skill *skill, Failure &failure)
 {
     Sqlite::Statement &update = m_context.statement(StoreSql::updateSkill);
     StoreRows::bindSkill(update, skill->row());
-    update.bind(15, skill->persistentId());
+    update.bind(16, skill->persistentId());
     if (!update.run())
         return failed(update, failure);
     if (m_context.m_database.changes() == 0) {

@@ -39,6 +39,7 @@ SkillRow readSkill(const Sqlite::Statement &select)
     row.isGlobal = select.integer(12) != 0;
     row.toolSourcesRaw = select.text(13);
     row.installedPathsData = select.blob(14);
+    row.hasFrontmatterYamlError = select.integer(15) != 0;
     return row;
 }
 
@@ -69,6 +70,7 @@ void bindSkill(Sqlite::Statement &statement, const SkillRow &row)
     statement.bind(12, row.isGlobal);
     statement.bind(13, row.toolSourcesRaw);
     statement.bind(14, row.installedPathsData);
+    statement.bind(15, row.hasFrontmatterYamlError);
 }
 
 void bindCollection(Sqlite::Statement &statement, const CollectionRow &row)

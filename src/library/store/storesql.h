@@ -7,26 +7,26 @@
 #define VESK_SKILL_COLUMNS                                                                         \
     "resolvedPath, filePath, isDirectory, name, skillDescription, content, frontmatterData, "     \
     "isFavorite, lastOpened, fileModifiedDate, fileSize, isGlobal, toolSourcesRaw, "              \
-    "installedPathsData"
+    "installedPathsData, hasFrontmatterYamlError"
 
 namespace StoreSql {
 
 // Every record, the bodies left in the store (NULL in their place).
 inline constexpr char selectSkillsWithoutContent[] =
     "SELECT id, resolvedPath, filePath, isDirectory, name, skillDescription, NULL, frontmatterData, "
-    "isFavorite, lastOpened, fileModifiedDate, fileSize, isGlobal, toolSourcesRaw, installedPathsData "
-    "FROM skill";
+    "isFavorite, lastOpened, fileModifiedDate, fileSize, isGlobal, toolSourcesRaw, installedPathsData, "
+    "hasFrontmatterYamlError FROM skill";
 inline constexpr char selectContent[] = "SELECT content FROM skill WHERE id = ?1";
 inline constexpr char selectSkillById[] = "SELECT id, " VESK_SKILL_COLUMNS " FROM skill WHERE id = ?1";
 inline constexpr char selectSkillByPath[] =
     "SELECT id, " VESK_SKILL_COLUMNS " FROM skill WHERE resolvedPath = ?1";
 inline constexpr char insertSkill[] = "INSERT INTO skill (" VESK_SKILL_COLUMNS
-                                      ") VALUES (?1, ?2, ?3, ?4, ?5, COALESCE(?6, ''), ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14)";
+                                      ") VALUES (?1, ?2, ?3, ?4, ?5, COALESCE(?6, ''), ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15)";
 inline constexpr char updateSkill[] =
     "UPDATE skill SET resolvedPath = ?1, filePath = ?2, isDirectory = ?3, name = ?4, "
     "skillDescription = ?5, content = COALESCE(?6, content), frontmatterData = ?7, isFavorite = ?8, "
     "lastOpened = ?9, fileModifiedDate = ?10, fileSize = ?11, isGlobal = ?12, "
-    "toolSourcesRaw = ?13, installedPathsData = ?14 WHERE id = ?15";
+    "toolSourcesRaw = ?13, installedPathsData = ?14, hasFrontmatterYamlError = ?15 WHERE id = ?16";
 inline constexpr char deleteSkill[] = "DELETE FROM skill WHERE id = ?1";
 
 inline constexpr char selectCollections[] = "SELECT id, name, icon, sortOrder FROM skill_collection";

@@ -1,8 +1,10 @@
 #include "library/disk/fileproblems.h"
 #include "library/scan/scanpipeline.h"
 #include "library/records/skillartifact.h"
+#include "library/records/skillcollection.h"
 #include "library/scan/skillscanner.h"
 #include "libraryfixture.h"
+#include "sidesql.h"
 #include "skillfiles.h"
 #include "testhome.h"
 
@@ -15,6 +17,7 @@
 namespace {
 
 using TestFiles::skillText;
+using TestFiles::sqlOnSide;
 using TestFiles::writeFile;
 
 void link(const QString &target, const QString &path)
@@ -286,6 +289,51 @@ private Q_SLOTS:
         scanPlainly();
         QCOMPARE(describe(m_library->context(), artifacts), describe(*m_plainStore->mainContext(), m_plainArtifacts));
         m_pipeline.reset(); // before the cache it fills
+    }
+
+    // A library whose records an earlier reader made (one that read CR LF files as
+    // having no frontmatter and kept quotes): every file is read once more though
+    // none changed, the records take the values read now, and marks stay.
+    void recordsOfAnEarlierReaderAreReadAgainKeepingMarks()
+    {
+        const QString windows = home(".claude/skills/windows/SKILL.md");
+        writeFile(windows, "---\r\nname: 'win'\r\ndescription: \"Saved on Windows\"\r\n---\r\nBody\r\n");
+        writeFile(home(".claude/skills/colon/SKILL.md"), "---\nname: colon\ndescription: Use when: asked\n---\n");
+        waitOutRacyWindow();
+        scanWithPipeline();
+        const int files = m_pipeline->statistics().filesRead;
+        Skill *skill = m_library->context().skillWithResolvedPath(QFileInfo(windows).canonicalFilePath());
+        QVERIFY(skill);
+        skill->setIsFavorite(true);
+        m_library->context().insert(std::make_unique<SkillCollection>("Work", "hammer", 0))->addSkill(skill);
+        QVERIFY(m_library->context().save());
+        m_pipeline.reset();
+
+        // As the earlier reader left the store: its values, and files noted without a reader.
+        const QString store = m_library->storePath();
+        QCOMPARE(sqlOnSide(store, "UPDATE skill SET name = 'windows', skillDescription = '', "
+                                  "hasFrontmatterYamlError = 0"), QString());
+        QCOMPARE(sqlOnSide(store, "ALTER TABLE scan_file DROP COLUMN reader"), QString());
+        m_library->openStore();
+        m_pipeline = std::make_unique<ScanPipeline>(m_library->context(), m_library->artifacts());
+        scanWithPipeline();
+        QCOMPARE(m_pipeline->statistics().filesRead, files);
+
+        skill = m_library->context().skillWithResolvedPath(QFileInfo(windows).canonicalFilePath());
+        QVERIFY(skill);
+        QCOMPARE(skill->name(), QStringLiteral("win"));
+        QCOMPARE(skill->skillDescription(), QStringLiteral("Saved on Windows"));
+        QVERIFY(!skill->hasFrontmatterYamlError());
+        QVERIFY(skill->isFavorite());
+        QCOMPARE(skill->collections().size(), 1);
+        const Skill *colon = m_library->context().skillWithResolvedPath(
+            QFileInfo(home(".claude/skills/colon/SKILL.md")).canonicalFilePath());
+        QVERIFY(colon);
+        QCOMPARE(colon->skillDescription(), QStringLiteral("Use when: asked"));
+        QVERIFY(colon->hasFrontmatterYamlError());
+
+        scanWithPipeline();
+        QCOMPARE(m_pipeline->statistics().filesRead, 0);
     }
 
     void aRequestWhileScanningJoinsTheScan()

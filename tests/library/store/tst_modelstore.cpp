@@ -57,6 +57,7 @@ private Q_SLOTS:
             skill->addInstallation("/t/alpha.md", ToolSource::Claude);
             skill->setIsFavorite(true);
             skill->setLastOpened(QDateTime::fromMSecsSinceEpoch(5000, Qt::UTC));
+            skill->setHasFrontmatterYamlError(true);
             SkillCollection *work = context->insert(std::make_unique<SkillCollection>("Work", "hammer", 0));
             work->addSkill(skill);
             paths = *skill->installedPathsData();
@@ -77,12 +78,65 @@ private Q_SLOTS:
         QCOMPARE(skill->lastOpened().toMSecsSinceEpoch(), 5000);
         QCOMPARE(skill->fileSize(), 7);
         QVERIFY(skill->isFavorite());
+        QVERIFY(skill->hasFrontmatterYamlError());
         QCOMPARE(skill->collections().size(), 1);
         QCOMPARE(skill->collections().first()->name(), QStringLiteral("Work"));
         QCOMPARE(container->mainContext()->collectionNamed("Work")->skills().size(), 1);
         // The file names its schema's version and keeps a write-ahead log.
-        QCOMPARE(sqlOnSide(path, "SELECT value FROM vesk_meta WHERE key = 'schemaVersion'"), QStringLiteral("1.0.0"));
+        QCOMPARE(sqlOnSide(path, "SELECT value FROM vesk_meta WHERE key = 'schemaVersion'"), QStringLiteral("1.1.0"));
         QCOMPARE(sqlOnSide(path, "PRAGMA journal_mode"), QStringLiteral("wal"));
+    }
+
+    // A library written before records kept whether their frontmatter is YAML opens
+    // with everything in it: the column is added, the version raised, marks kept.
+    void aStoreOfTheFirstSchemaIsMigratedKeepingEverything()
+    {
+        const QString path = storePath("first-schema.sqlite");
+        sqlite3 *db = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
+        const char *firstSchema = R"sql(
+            CREATE TABLE vesk_meta (key TEXT PRIMARY KEY, value TEXT NOT NULL);
+            INSERT INTO vesk_meta VALUES ('schemaVersion', '1.0.0');
+            CREATE TABLE skill (
+                id INTEGER PRIMARY KEY, resolvedPath TEXT NOT NULL UNIQUE, filePath TEXT NOT NULL,
+                isDirectory INTEGER NOT NULL, name TEXT NOT NULL, skillDescription TEXT NOT NULL,
+                content TEXT NOT NULL, frontmatterData BLOB, isFavorite INTEGER NOT NULL,
+                lastOpened INTEGER, fileModifiedDate INTEGER NOT NULL, fileSize INTEGER NOT NULL,
+                isGlobal INTEGER NOT NULL, toolSourcesRaw TEXT NOT NULL, installedPathsData BLOB);
+            CREATE TABLE skill_collection (id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE,
+                icon TEXT NOT NULL, sortOrder INTEGER NOT NULL);
+            CREATE TABLE collection_membership (
+                collection_id INTEGER NOT NULL REFERENCES skill_collection(id) ON DELETE CASCADE,
+                skill_id INTEGER NOT NULL REFERENCES skill(id) ON DELETE CASCADE,
+                PRIMARY KEY (collection_id, skill_id));
+            INSERT INTO skill VALUES (7, '/s/a.md', '/s/a.md', 0, 'alpha', 'd', 'body', NULL, 1,
+                NULL, 1700000000000, 3, 1, 'claude', NULL);
+            INSERT INTO skill_collection VALUES (2, 'Work', 'hammer', 0);
+            INSERT INTO collection_membership VALUES (2, 7);
+        )sql";
+        QCOMPARE(sqlite3_exec(db, firstSchema, nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+
+        {
+            auto container = open(path);
+            QVERIFY(container);
+            const QList<Skill *> skills = container->mainContext()->skills();
+            QCOMPARE(skills.size(), 1);
+            Skill *skill = skills.first();
+            QCOMPARE(skill->name(), QStringLiteral("alpha"));
+            QCOMPARE(skill->content(), QStringLiteral("body"));
+            QVERIFY(skill->isFavorite());
+            QVERIFY(!skill->hasFrontmatterYamlError());
+            QCOMPARE(skill->collections().size(), 1);
+            QCOMPARE(sqlOnSide(path, "SELECT value FROM vesk_meta WHERE key = 'schemaVersion'"), QStringLiteral("1.1.0"));
+            skill->setHasFrontmatterYamlError(true);
+            QString error;
+            QVERIFY2(container->mainContext()->save(&error), qPrintable(error));
+        }
+        auto container = open(path);
+        QVERIFY(container);
+        QVERIFY(container->mainContext()->skills().first()->hasFrontmatterYamlError());
+        QCOMPARE(container->mainContext()->collectionNamed("Work")->skills().size(), 1);
     }
 
     void bodiesStayInTheStoreUntilAskedFor_data()
