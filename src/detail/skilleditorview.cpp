@@ -392,7 +392,7 @@ bool SkillEditorView::confirmWriteOutside()
     // save would write there. A skill of the home folder may link anywhere in it.
     const QString home = QDir::homePath();
     const std::optional<QString> project =
-        m_skill->isGlobal() ? std::nullopt : SkillLocations::projectFolderOf(m_loadedPath, home);
+        (m_skill && m_skill->isGlobal()) ? std::nullopt : SkillLocations::projectFolderOf(m_loadedPath, home);
     const std::optional<QString> target = linkTargetOutside(m_loadedPath, project.value_or(home));
     if (!target || *target == m_confirmedOutside)
         return true;
@@ -408,7 +408,7 @@ bool SkillEditorView::confirmWriteOutside()
     ask.setDefaultButton(QMessageBox::Cancel);
     showAsPlainText(&ask);
     ask.exec();
-    if (!m_skill || ask.clickedButton() != saveThere)
+    if ((!m_skill && !m_orphaned) || ask.clickedButton() != saveThere)
         return false;
     m_confirmedOutside = *target;
     return true;
