@@ -14,6 +14,7 @@
 #include "browse/sidebarview.h"
 #include "browse/skilllistview.h"
 #include "detail/skilldetailview.h"
+#include "detail/skilleditorview.h"
 #include "library/artifactcache.h"
 #include "library/fileproblems.h"
 #include "library/filewatcher.h"
@@ -224,6 +225,13 @@ void ContentView::showSelectedSkill()
     Skill *skill = m_state.selectedSkill();
     m_detail->setSkill(skill);
     m_detailStack->setCurrentWidget(skill ? static_cast<QWidget *>(m_detail) : m_placeholder);
+}
+
+std::optional<SaveAction> ContentView::saveAction() const
+{
+    if (isShowingPlaceholder() || !m_detail->isShowingEditor())
+        return std::nullopt;
+    return m_detail->editor()->saveAction();
 }
 
 bool ContentView::openInEditor(Skill *skill)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/savecommand.h"
+
 #include <QMainWindow>
 
 #include <functional>
@@ -30,7 +32,7 @@ class SkillListView;
 // the search field and "New Skill" in the toolbar. When first shown it starts
 // discovery: one full scan once the window has been drawn, and a watcher over
 // every harness's global folders that rescans and prunes on each change.
-class ContentView final : public QMainWindow
+class ContentView final : public QMainWindow, public SaveActionProvider
 {
     Q_OBJECT
 
@@ -64,6 +66,9 @@ public:
     // Selects `skill` and shows it in the editor with the keyboard focus there.
     // False when the user chose to stay with unsaved text in the current one.
     bool openInEditor(Skill *skill);
+
+    // The editor's unsaved text, wherever the focus is in this window.
+    std::optional<SaveAction> saveAction() const override;
 
     // Scans every folder now and drops the skills whose files are gone.
     void reload();

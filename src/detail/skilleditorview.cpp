@@ -174,11 +174,13 @@ void SkillEditorView::setModified(bool modified)
         m_badge->raise();
     }
     Q_EMIT modifiedChanged(modified);
+    Q_EMIT saveActionChanged();
 }
 
 std::optional<SaveAction> SkillEditorView::saveAction() const
 {
-    if (!m_skill || !m_editable)
+    // Nothing to save is nothing offered: a greyed Save tells the user it is all written.
+    if (!m_skill || !m_editable || !m_hasUnsavedChanges)
         return std::nullopt;
     auto *self = const_cast<SkillEditorView *>(this);
     return SaveAction{[self] { self->save(); }};

@@ -55,7 +55,8 @@ public:
 
 Q_SIGNALS:
     void modifiedChanged(bool modified);
-    // The save action offered to the window changed (another skill, a read-only file).
+    // The save action offered to the window changed (another skill, a read-only file,
+    // text modified or saved).
     void saveActionChanged();
 
 protected:

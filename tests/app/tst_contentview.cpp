@@ -493,39 +493,6 @@ private Q_SLOTS:
         if (alive && !left)
             QCOMPARE(window->detailView()->editor()->text(), QString::fromUtf8(before + "edited"));
     }
-
-    // Ctrl+F and Ctrl+S belong to the editor while it has the focus, and only then.
-    void ctrlFAndCtrlSActOnTheFocusedEditor()
-    {
-        ContentView *window = windowWithAnEdit();
-        QVERIFY(window);
-        window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window));
-        QTRY_VERIFY(window->detailView()->editor()->textEditor()->hasFocus()); // opening it focused it
-        QTest::keySequence(QApplication::focusWidget(), QKeySequence::Find);
-        QVERIFY(window->detailView()->editor()->findBar()->isVisible());
-        QVERIFY(!window->searchField()->hasFocus());
-
-        QAction *save = m_app->saveCommand().action();
-        QCOMPARE(save->shortcut(), QKeySequence(QKeySequence::Save));
-        // With the focus elsewhere there is nothing to save, edit or not.
-        window->searchField()->setFocus();
-        QTRY_VERIFY(!save->isEnabled());
-        save->trigger();
-        QVERIFY(fileOf("one").endsWith("Body.\n"));
-
-        window->detailView()->focusEditor();
-        QTRY_VERIFY(save->isEnabled());
-        QTest::keySequence(window, QKeySequence::Save);
-        QVERIFY(fileOf("one").endsWith("Body.\nedited"));
-        QVERIFY(!window->detailView()->editor()->hasUnsavedChanges());
-        QVERIFY(!window->isWindowModified());
-
-        // In card mode there is no editor to save.
-        m_app->state().setDetailViewMode(DetailViewMode::Card);
-        window->skillList()->listView()->setFocus();
-        QTRY_VERIFY(!save->isEnabled());
-    }
 };
 
 VESK_TEST_MAIN(TestContentView)
