@@ -78,7 +78,7 @@ private Q_SLOTS:
         QVERIFY(!view.hasUnsavedChanges());
         QVERIFY(view.isEditable());
         QVERIFY(!view.textEditor()->isReadOnly());
-        QVERIFY(view.saveAction().has_value());
+        QVERIFY(!view.saveAction().has_value()); // nothing typed, nothing to save
         QVERIFY(view.modifiedBadge()->isHidden());
         QVERIFY(view.findChild<QLabel *>("readOnlyNotice")->isHidden());
 
@@ -87,6 +87,7 @@ private Q_SLOTS:
         view.textEditor()->moveCursor(QTextCursor::End);
         type(view, "x");
         QVERIFY(view.hasUnsavedChanges());
+        QVERIFY(view.saveAction().has_value());
         QVERIFY(view.modifiedBadge()->isVisible());
         QCOMPARE(view.modifiedBadge()->text(), QStringLiteral("Modified"));
         QTest::keyClick(view.textEditor(), Qt::Key_Backspace);
