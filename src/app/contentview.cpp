@@ -12,8 +12,12 @@
 #include "common/symbols.h"
 #include "common/libraryactions.h"
 #include "browse/sidebarview.h"
+#include "browse/skilllistmodel.h"
 #include "browse/skilllistview.h"
 #include "detail/skilldetailview.h"
+#include "detail/findbar.h"
+#include "card/skillcardview.h"
+#include "detail/segmentedcontrol.h"
 #include "detail/skilleditorview.h"
 #include "library/artifactcache.h"
 #include "library/fileproblems.h"
@@ -27,11 +31,13 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QListView>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 ContentView::ContentView(AppState &state, ModelContext &context, ArtifactCache &artifacts,
@@ -83,6 +89,7 @@ ContentView::ContentView(AppState &state, ModelContext &context, ArtifactCache &
     stack->addWidget(m_splitter, 1);
     setCentralWidget(central);
     buildToolbar();
+    createSkillActions();
 
     m_saveNotice->setObjectName(QStringLiteral("saveNotice"));
     m_saveNotice->setActionText(tr("Try Again"));
@@ -138,7 +145,9 @@ ContentView::ContentView(AppState &state, ModelContext &context, ArtifactCache &
     // Whoever changes the selection or leaves the editor, in this window or
     // another, first lets this window's editor rescue unsaved text.
     m_state.addLeaveCheck(this, [this] { return m_detail->confirmLeave(); });
+    connect(m_list, &SkillListView::openRequested, this, &ContentView::openSkill);
     showSelectedSkill();
+    setTabOrder();
 }
 
 ContentView::~ContentView() = default;
@@ -156,6 +165,7 @@ void ContentView::buildToolbar()
     m_search = new SearchField(toolbar);
     m_search->setObjectName(QStringLiteral("searchField"));
     m_search->setPlaceholderText(tr("Search skills…"));
+    m_search->setAccessibleName(tr("Search skills"));
     m_search->setClearButtonEnabled(true);
     m_search->addAction(Symbols::icon(QStringLiteral("magnifyingglass"), QPalette::PlaceholderText),
                         QLineEdit::LeadingPosition);
@@ -163,6 +173,15 @@ void ContentView::buildToolbar()
     m_search->setMaximumWidth(360);
     m_search->setText(m_state.searchText());
     connect(m_search, &QLineEdit::textChanged, &m_state, &AppState::setSearchText);
+    // Down walks into the results and Enter opens the one selected, so a search
+    // needs no mouse.
+    connect(static_cast<SearchField *>(m_search), &SearchField::resultsRequested, m_list, &SkillListView::focusResults);
+    connect(m_search, &QLineEdit::returnPressed, this, [this] {
+        if (!m_state.selectedSkill() || m_list->model()->rowOf(m_state.selectedSkill()) < 0)
+            m_list->focusResults();
+        if (Skill *skill = m_state.selectedSkill())
+            openSkill(skill);
+    });
     connect(&m_state, &AppState::searchTextChanged, this, [this] {
         if (m_search->text() != m_state.searchText())
             m_search->setText(m_state.searchText());
@@ -175,13 +194,30 @@ void ContentView::buildToolbar()
     m_newSkill->setEnabled(false);
     connect(m_newSkill, &QAction::triggered, this, [this] { m_state.setShowingNewSkillSheet(true); });
 
-    m_find = new QAction(tr("Find"), this);
+    m_find = new QAction(tr("Find…"), this);
     m_find->setShortcut(QKeySequence::Find);
     connect(m_find, &QAction::triggered, this, [this] {
+        // From the menu while the editor is shown, the find bar over its text;
+        // the editor claims Ctrl+F for itself while it has the focus.
+        if (m_detail->isShowingEditor() && m_detail->skill() && m_detail->editor()->isAncestorOf(focusWidget())) {
+            m_detail->editor()->findBar()->open();
+            return;
+        }
         m_search->setFocus(Qt::ShortcutFocusReason);
         m_search->selectAll();
     });
-    addAction(m_find);
+    m_findNext = new QAction(tr("Find Next"), this);
+    m_findNext->setShortcut(QKeySequence::FindNext);
+    connect(m_findNext, &QAction::triggered, this, [this] {
+        if (!m_detail->isShowingEditor() || !m_detail->skill())
+            return;
+        FindBar *bar = m_detail->editor()->findBar();
+        if (bar->isVisible() && !bar->query().isEmpty())
+            bar->findNext();
+        else
+            bar->open();
+    });
+    addActions({m_find, m_findNext});
 
     auto *spacer = new QWidget(toolbar);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
@@ -189,6 +225,54 @@ void ContentView::buildToolbar()
     toolbar->addWidget(m_search);
     toolbar->addSeparator();
     toolbar->addAction(m_newSkill);
+}
+
+void ContentView::createSkillActions()
+{
+    m_switchMode = new QAction(tr("Show Editor"), this);
+    m_switchMode->setObjectName(QStringLiteral("switchMode"));
+    m_switchMode->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    connect(m_switchMode, &QAction::triggered, this, [this] {
+        if (m_state.selectedSkill())
+            m_detail->toggleMode();
+    });
+    m_favorite = new QAction(tr("Add to Favorites"), this);
+    m_favorite->setObjectName(QStringLiteral("toggleFavorite"));
+    m_favorite->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    connect(m_favorite, &QAction::triggered, this, [this] {
+        if (Skill *skill = m_state.selectedSkill())
+            toggleFavorite(m_context, *skill);
+    });
+    addActions({m_switchMode, m_favorite});
+    connect(&m_state, &AppState::selectedSkillChanged, this, &ContentView::updateSkillActions);
+    connect(&m_state, &AppState::detailViewModeChanged, this, &ContentView::updateSkillActions);
+    updateSkillActions();
+}
+
+void ContentView::updateSkillActions()
+{
+    Skill *skill = m_state.selectedSkill();
+    m_switchMode->setEnabled(skill);
+    m_switchMode->setText(m_detail->isShowingEditor() ? tr("Show Card") : tr("Show Editor"));
+    m_favorite->setEnabled(skill);
+    m_favorite->setText(skill && skill->isFavorite() ? tr("Remove from Favorites") : tr("Add to Favorites"));
+}
+
+void ContentView::setTabOrder()
+{
+    // Left to right, top to bottom: the toolbar, then the three columns. Within a
+    // column the widgets' own order (the detail header before its content) holds.
+    if (auto *button = qobject_cast<QToolButton *>(findChild<QToolBar *>()->widgetForAction(m_newSkill))) {
+        button->setFocusPolicy(Qt::TabFocus);
+        button->setAccessibleName(m_newSkill->text());
+        QWidget::setTabOrder(m_search, button);
+        QWidget::setTabOrder(button, m_sidebar->treeView());
+    }
+    QWidget::setTabOrder(m_sidebar->treeView(), m_list->listView());
+    QWidget::setTabOrder(m_list->listView(), m_detail->modeSwitch());
+    QWidget::setTabOrder(m_detail->modeSwitch(), m_detail->favoriteButton());
+    QWidget::setTabOrder(m_detail->favoriteButton(), m_detail->revealButton());
+    QWidget::setTabOrder(m_detail->revealButton(), m_detail->card());
 }
 
 void ContentView::setNewSkillSheetFactory(SheetFactory factory)
@@ -232,6 +316,14 @@ std::optional<SaveAction> ContentView::saveAction() const
     if (isShowingPlaceholder() || !m_detail->isShowingEditor())
         return std::nullopt;
     return m_detail->editor()->saveAction();
+}
+
+bool ContentView::openSkill(Skill *skill)
+{
+    if (!m_state.requestSelectedSkill(skill))
+        return false;
+    m_detail->focusContent();
+    return true;
 }
 
 bool ContentView::openInEditor(Skill *skill)

@@ -49,6 +49,11 @@ public:
     QSplitter *columns() const { return m_splitter; }
     QAction *newSkillAction() const { return m_newSkill; }
     QAction *findAction() const { return m_find; }
+    // Find and Find Next in the editor while it is shown, the skill search otherwise.
+    QAction *findNextAction() const { return m_findNext; }
+    // The selected skill: card and editor (Ctrl+E), favorite (Ctrl+D).
+    QAction *switchModeAction() const { return m_switchMode; }
+    QAction *favoriteAction() const { return m_favorite; }
     bool isShowingPlaceholder() const;
     SkillDetailView *detailView() const { return m_detail; }
     FileWatcher *fileWatcher() const;
@@ -62,6 +67,13 @@ public:
     NoticeBar *saveNotice() const { return m_saveNotice; }
     // The list of problems, open after the notice's button was clicked.
     QDialog *problemsDialog() const { return m_problemsDialog; }
+
+    // Names the skill actions for the selected skill (Show Card or Show Editor, Add
+    // to or Remove from Favorites), as a menu does before it opens.
+    void updateSkillActions();
+
+    // Selects `skill` and moves the focus to the detail column (card or editor).
+    bool openSkill(Skill *skill);
 
     // Selects `skill` and shows it in the editor with the keyboard focus there.
     // False when the user chose to stay with unsaved text in the current one.
@@ -94,6 +106,8 @@ protected:
 
 private:
     void buildToolbar();
+    void createSkillActions();
+    void setTabOrder();
     void setUpDiscovery();
     void showSelectedSkill();
     void presentNewSkillSheet();
@@ -125,4 +139,7 @@ private:
     QLineEdit *m_search = nullptr;
     QAction *m_newSkill = nullptr;
     QAction *m_find = nullptr;
+    QAction *m_findNext = nullptr;
+    QAction *m_switchMode = nullptr;
+    QAction *m_favorite = nullptr;
 };

@@ -4,8 +4,10 @@
 #include "common/appstate.h"
 #include "app/aboutbox.h"
 #include "app/contentview.h"
+#include "common/editcommands.h"
 #include "common/savecommand.h"
 #include "app/settingswindow.h"
+#include "app/shortcutsdialog.h"
 #include "app/storeopener.h"
 #include "app/updater.h"
 #include "app/updatercontroller.h"
@@ -53,6 +55,7 @@ std::unique_ptr<VeskApp> VeskApp::create(const QString &storePath, QString *fata
     app->m_searchKeys->start();
     app->m_notifications = new AppNotifications(app.get());
     app->m_saveCommand = new SaveCommand(app.get());
+    app->m_editCommands = new EditCommands(app.get());
     app->m_updaterController = new UpdaterController(app.get());
     app->createActions();
     app->updater().start();
@@ -145,21 +148,43 @@ void VeskApp::installMenus(ContentView *window)
     connect(file, &QMenu::aboutToShow, m_saveCommand, &SaveCommand::refresh);
 
     QMenu *edit = bar->addMenu(tr("&Edit"));
+    const QList<QAction *> editing = m_editCommands->actions();
+    edit->addActions(editing.mid(0, 2)); // Undo, Redo
+    edit->addSeparator();
+    edit->addActions(editing.mid(2)); // Cut, Copy, Paste, Select All
+    edit->addSeparator();
     edit->addAction(window->findAction());
+    edit->addAction(window->findNextAction());
     edit->addSeparator();
     edit->addAction(m_settings);
+    connect(edit, &QMenu::aboutToShow, m_editCommands, &EditCommands::refresh);
 
     QMenu *view = bar->addMenu(tr("&View"));
+    view->addAction(window->switchModeAction());
+    view->addSeparator();
     QAction *reload = view->addAction(tr("Reload"), window, &ContentView::reload);
     reload->setShortcut(QKeySequence(Qt::Key_F5));
     reload->setToolTip(tr("Look for new, changed and removed skills now"));
+    connect(view, &QMenu::aboutToShow, window, &ContentView::updateSkillActions);
+
+    QMenu *skill = bar->addMenu(tr("&Skill"));
+    skill->addAction(window->favoriteAction());
+    connect(skill, &QMenu::aboutToShow, window, &ContentView::updateSkillActions);
 
     QMenu *help = bar->addMenu(tr("&Help"));
+    QAction *shortcuts = help->addAction(tr("Keyboard Shortcuts"));
+    shortcuts->setObjectName(QStringLiteral("keyboardShortcuts"));
+    shortcuts->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Question));
+    connect(shortcuts, &QAction::triggered, window, [window] {
+        createShortcutsDialog(window->menuBar(), window)->show();
+    });
+    help->addSeparator();
     help->addAction(m_about);
     help->addAction(m_checkForUpdates);
 
     // Shortcuts of shared actions work only where the action is added to a widget.
-    window->addActions({m_saveCommand->action(), m_quit, m_settings, m_newWindow});
+    window->addActions({m_saveCommand->action(), m_quit, m_settings, m_newWindow, shortcuts});
+    window->addActions(editing);
 }
 
 void VeskApp::showSettings(QWidget *requester)

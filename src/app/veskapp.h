@@ -10,6 +10,7 @@ class AppNotifications;
 class AppState;
 class ArtifactCache;
 class ContentView;
+class EditCommands;
 class ModelContainer;
 class ModelContext;
 class QAction;
@@ -40,6 +41,7 @@ public:
     ArtifactCache &artifacts() const { return *m_artifacts; }
     AppNotifications &notifications() const { return *m_notifications; }
     SaveCommand &saveCommand() const { return *m_saveCommand; }
+    EditCommands &editCommands() const { return *m_editCommands; }
     UpdaterController &updaterController() const { return *m_updaterController; }
     Updater &updater() const;
     // Enabled exactly while the updater can start a check.
@@ -68,6 +70,7 @@ private:
     AppNotifications *m_notifications = nullptr;
     SearchKeyLoader *m_searchKeys = nullptr;
     SaveCommand *m_saveCommand = nullptr;
+    EditCommands *m_editCommands = nullptr;
     UpdaterController *m_updaterController = nullptr;
     QList<QPointer<ContentView>> m_windows;
     std::unique_ptr<SettingsWindow> m_settingsWindow; // created on first use

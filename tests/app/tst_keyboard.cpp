@@ -1,4 +1,9 @@
 #include "app/contentview.h"
+#include "app/shortcutsdialog.h"
+#include "common/editcommands.h"
+#include "common/libraryactions.h"
+#include "detail/segmentedcontrol.h"
+#include "library/skillcollection.h"
 #include "app/veskapp.h"
 #include "browse/skilllistmodel.h"
 #include "browse/skilllistview.h"
@@ -16,6 +21,7 @@
 #include "testhome.h"
 
 #include <QAction>
+#include <QTreeView>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
@@ -163,6 +169,217 @@ private Q_SLOTS:
         QTRY_VERIFY(!save->isEnabled());
         QTest::keySequence(window, QKeySequence::Save);
         QCOMPARE(fileOf("one"), before);
+    }
+
+    // Each keyboard path through the window, from a window on "alpha", "beta" and
+    // "gamma" where "alpha" and "beta" are in the collection "Team".
+    void keysReachEveryStepOfABrowse_data()
+    {
+        QTest::addColumn<QString>("showing");  // the sidebar's choice: "all" or "collection"
+        QTest::addColumn<QString>("start");    // where the focus starts
+        QTest::addColumn<QStringList>("keys");
+        QTest::addColumn<QString>("selected"); // the skill selected after the keys
+        QTest::addColumn<QString>("focus");    // where the focus ends
+        QTest::addColumn<bool>("editor");
+        QTest::addColumn<bool>("favorite");    // whether "alpha" is a favorite
+        QTest::addColumn<QStringList>("team"); // who is in "Team"
+        const QStringList both{"alpha", "beta"};
+        QTest::addRow("down from the search field selects the first result")
+            << "all" << "search" << QStringList{"Down"} << "alpha" << "skillList" << false << false << both;
+        QTest::addRow("down, down and enter open the second result on its card")
+            << "all" << "search" << QStringList{"Down", "Down", "Return"} << "beta" << "skillCard" << false << false << both;
+        QTest::addRow("enter in the search field opens the first result")
+            << "all" << "search" << QStringList{"Return"} << "alpha" << "skillCard" << false << false << both;
+        QTest::addRow("enter in the list, then ctrl+e, opens the editor with the focus in its text")
+            << "all" << "list" << QStringList{"Down", "Return", "Ctrl+E"} << "alpha" << "skillEditor" << true << false << both;
+        QTest::addRow("ctrl+e twice comes back to the card")
+            << "all" << "list" << QStringList{"Down", "Ctrl+E", "Ctrl+E"} << "alpha" << "skillCard" << false << false << both;
+        QTest::addRow("ctrl+d marks the selected skill a favorite")
+            << "all" << "list" << QStringList{"Down", "Ctrl+D"} << "alpha" << "skillList" << false << true << both;
+        QTest::addRow("ctrl+d twice takes the mark away again")
+            << "all" << "list" << QStringList{"Down", "Ctrl+D", "Ctrl+D"} << "alpha" << "skillList" << false << false << both;
+        QTest::addRow("delete in a collection's list takes the skill out of it")
+            << "collection" << "list" << QStringList{"Down", "Delete"} << "alpha" << "skillList" << false << false
+            << QStringList{"beta"};
+        QTest::addRow("delete in the list of every skill changes no collection")
+            << "all" << "list" << QStringList{"Down", "Delete"} << "alpha" << "skillList" << false << false << both;
+        QTest::addRow("space on the card and editor switch opens the editor")
+            << "all" << "switch" << QStringList{"Space"} << "alpha" << "skillEditor" << true << false << both;
+    }
+
+    void keysReachEveryStepOfABrowse()
+    {
+        QFETCH(QString, showing);
+        QFETCH(QString, start);
+        QFETCH(QStringList, keys);
+        QFETCH(QString, selected);
+        QFETCH(QString, focus);
+        QFETCH(bool, editor);
+        QFETCH(bool, favorite);
+        QFETCH(QStringList, team);
+        for (const char *name : {"alpha", "beta", "gamma"})
+            writeSkill(home(QStringLiteral(".claude/skills/%1/SKILL.md").arg(name)), name);
+        ContentView *window = activeWindow();
+        QVERIFY(window);
+        QString error;
+        SkillCollection *collection = createCollection(m_app->context(), "Team", "folder", &error);
+        QVERIFY2(collection, qPrintable(error));
+        QCOMPARE(addToCollection(m_app->context(), {skillNamed("alpha"), skillNamed("beta")}, *collection), 2);
+        if (showing == "collection")
+            m_app->state().setSidebarFilter(SidebarFilter::collection("Team"));
+        if (start == "switch") {
+            m_app->state().setSelectedSkill(skillNamed("alpha"));
+            window->detailView()->modeSwitch()->setFocus();
+        } else {
+            (start == "search" ? static_cast<QWidget *>(window->searchField()) : window->skillList()->listView())->setFocus();
+        }
+        QTRY_VERIFY(QApplication::focusWidget());
+
+        for (const QString &key : keys) {
+            QWidget *target = QApplication::focusWidget();
+            QVERIFY2(target, qPrintable(key));
+            QTest::keySequence(target, QKeySequence(key));
+        }
+        QCOMPARE(m_app->state().selectedSkill(), skillNamed(selected));
+        QTRY_COMPARE(QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString(), focus);
+        QCOMPARE(window->detailView()->isShowingEditor(), editor);
+        QCOMPARE(skillNamed("alpha")->isFavorite(), favorite);
+        QStringList members;
+        for (const char *name : {"alpha", "beta", "gamma"}) {
+            if (isMember(*skillNamed(name), *collection))
+                members.append(name);
+        }
+        QCOMPARE(members, team);
+    }
+
+    // The Edit menu acts on whichever widget has the focus.
+    void editCommandsActOnTheFocusedWidget()
+    {
+        ContentView *window = windowEditingOne();
+        QVERIFY(window);
+        const auto command = [this](const QString &text) {
+            for (QAction *action : m_app->editCommands().actions()) {
+                if (action->text() == text) {
+                    m_app->editCommands().refresh();
+                    return action;
+                }
+            }
+            return static_cast<QAction *>(nullptr);
+        };
+        QLineEdit *search = window->searchField();
+        search->setFocus();
+        QTRY_VERIFY(search->hasFocus());
+        QTest::keyClicks(search, "alp");
+        command("Select All")->trigger();
+        QCOMPARE(search->selectedText(), QStringLiteral("alp"));
+        QVERIFY(command("Cut")->isEnabled());
+        command("Cut")->trigger();
+        QVERIFY(search->text().isEmpty());
+        command("Paste")->trigger();
+        QCOMPARE(search->text(), QStringLiteral("alp"));
+        search->clear();
+
+        HighlightedTextEditor *editor = window->detailView()->editor()->textEditor();
+        editor->setFocus();
+        QTRY_VERIFY(editor->hasFocus());
+        const QString before = editor->text();
+        QVERIFY(!command("Undo")->isEnabled()); // nothing typed in this file yet
+        editor->moveCursor(QTextCursor::End);
+        QTest::keyClicks(editor, "x");
+        QVERIFY(command("Undo")->isEnabled());
+        command("Undo")->trigger();
+        QCOMPARE(editor->text(), before);
+        QVERIFY(command("Redo")->isEnabled());
+
+        // The list takes no text: nothing to cut, copy or paste there.
+        window->skillList()->listView()->setFocus();
+        QTRY_VERIFY(window->skillList()->listView()->hasFocus());
+        QVERIFY(!command("Cut")->isEnabled());
+        QVERIFY(!command("Paste")->isEnabled());
+    }
+
+    // Find and Find Next open the find bar over the editor's text; elsewhere Find
+    // goes to the skill search.
+    void findGoesToTheEditorOrTheSearch()
+    {
+        ContentView *window = windowEditingOne();
+        QVERIFY(window);
+        FindBar *bar = window->detailView()->editor()->findBar();
+        QTRY_VERIFY(window->detailView()->editor()->textEditor()->hasFocus());
+        QTest::keySequence(QApplication::focusWidget(), QKeySequence::Find);
+        QVERIFY(bar->isVisible());
+        QVERIFY(!window->searchField()->hasFocus());
+        bar->setQuery("o");
+        const int first = bar->currentMatch();
+        window->findNextAction()->trigger();
+        QVERIFY(bar->currentMatch() != first);
+
+        window->skillList()->listView()->setFocus();
+        QTRY_VERIFY(window->skillList()->listView()->hasFocus());
+        window->findAction()->trigger();
+        QTRY_VERIFY(window->searchField()->hasFocus());
+    }
+
+    // Help lists every shortcut the menus give, with its keys.
+    void theShortcutListHoldsEveryMenuShortcut()
+    {
+        ContentView *window = activeWindow();
+        QVERIFY(window);
+        const QList<ShortcutRow> rows = shortcutRows(window->menuBar());
+        QStringList listedKeys;
+        for (const ShortcutRow &row : rows)
+            listedKeys.append(row.keys);
+        QStringList expected;
+        const std::function<void(const QMenu *)> walk = [&](const QMenu *menu) {
+            for (const QAction *action : menu->actions()) {
+                if (action->menu())
+                    walk(action->menu());
+                else if (!action->shortcut().isEmpty())
+                    expected.append(action->shortcut().toString(QKeySequence::NativeText));
+            }
+        };
+        for (const QAction *action : window->menuBar()->actions()) {
+            if (action->menu())
+                walk(action->menu());
+        }
+        QVERIFY(expected.size() >= 15);
+        for (const QString &keys : {QStringLiteral("Ctrl+S"), QStringLiteral("Ctrl+E"), QStringLiteral("Ctrl+D"),
+                                    QStringLiteral("Ctrl+Z"), QStringLiteral("Ctrl+F")})
+            QVERIFY2(expected.contains(keys), qPrintable(keys));
+        for (const QString &keys : std::as_const(expected)) {
+            const bool listed = std::any_of(listedKeys.cbegin(), listedKeys.cend(),
+                                            [&](const QString &row) { return row.split(" or ").contains(keys); });
+            QVERIFY2(listed, qPrintable(keys));
+        }
+        QVERIFY(std::any_of(rows.cbegin(), rows.cend(), [](const ShortcutRow &row) { return row.command == "File ▸ Save"; }));
+    }
+
+    // Tab walks the window left to right: search, New Skill, sidebar, list, the
+    // detail header; every icon-only button there says what it is.
+    void tabWalksTheWindowInReadingOrder()
+    {
+        writeSkill(home(".claude/skills/alpha/SKILL.md"), "alpha");
+        ContentView *window = activeWindow();
+        QVERIFY(window);
+        m_app->state().setSelectedSkill(skillNamed("alpha"));
+        window->searchField()->setFocus();
+        QTRY_VERIFY(window->searchField()->hasFocus());
+        QStringList stops;
+        for (int step = 0; step < 7; ++step) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget *focus = QApplication::focusWidget();
+            stops.append(focus ? (focus->objectName().isEmpty() ? focus->accessibleName() : focus->objectName()) : QString());
+        }
+        QCOMPARE(window->searchField()->accessibleName(), QStringLiteral("Search skills"));
+        QCOMPARE(stops, (QStringList{"New Skill", "sidebarTree", "skillList", "viewMode", "favorite", "reveal", "skillCard"}));
+        for (QAbstractButton *button : window->findChildren<QAbstractButton *>()) {
+            // A line edit's own icons (the magnifier, Qt's clear button) are no stops.
+            if (!button->isVisible() || !button->text().isEmpty() || button->icon().isNull()
+                || qobject_cast<QLineEdit *>(button->parentWidget()))
+                continue;
+            QVERIFY2(!button->toolTip().isEmpty(), qPrintable(button->objectName() + " " + button->metaObject()->className() + " in " + button->parentWidget()->objectName() + " " + button->parentWidget()->metaObject()->className()));
+            QVERIFY2(!button->accessibleName().isEmpty(), qPrintable(button->objectName()));
+        }
     }
 };
 
