@@ -1,5 +1,6 @@
 #include "library/modelcontext.h"
 
+#include "library/naturalorder.h"
 #include "library/skill.h"
 #include "library/skillcollection.h"
 #include "library/sqlite.h"
@@ -25,11 +26,11 @@ Sqlite::Statement &ModelContext::statement(const char *sql)
 
 namespace {
 
-// The order of skills(): equal names fall back to the (unique) resolved path, so
-// the order is stable.
+// The order of skills(): names in natural order; equal names fall back to the
+// (unique) resolved path, so the order is stable.
 bool comesBefore(const Skill *a, const Skill *b)
 {
-    const int byName = QString::compare(a->name(), b->name(), Qt::CaseSensitive);
+    const int byName = compareNaturally(a->name(), b->name());
     return byName != 0 ? byName < 0 : a->resolvedPath() < b->resolvedPath();
 }
 
