@@ -1,6 +1,8 @@
 #include "app/contentview.h"
 
+#include "app/windowtitle.h"
 #include "common/appnotifications.h"
+#include "common/followedskill.h"
 #include "common/appstate.h"
 #include "common/contentunavailableview.h"
 #include "common/filemanager.h"
@@ -59,7 +61,7 @@ ContentView::ContentView(AppState &state, ModelContext &context, ArtifactCache &
     , m_detail(new SkillDetailView(state, context, artifacts, m_detailStack))
 {
     setObjectName(QStringLiteral("contentView"));
-    setWindowTitle(QStringLiteral("Vesk[*]"));
+    setWindowTitle(windowTitleFor(QString()));
     setMinimumSize(900, 500);
     setUnifiedTitleAndToolBarOnMac(true);
 
@@ -304,9 +306,16 @@ bool ContentView::isShowingPlaceholder() const
     return m_detailStack->currentWidget() == m_placeholder;
 }
 
+void ContentView::updateWindowTitle()
+{
+    setWindowTitle(windowTitleFor(m_titledSkill ? m_titledSkill->name() : QString()));
+}
+
 void ContentView::showSelectedSkill()
 {
     Skill *skill = m_state.selectedSkill();
+    if (followSkill(m_titledSkill, skill, this, {&Skill::nameChanged}, &ContentView::updateWindowTitle))
+        updateWindowTitle();
     m_detail->setSkill(skill);
     m_detailStack->setCurrentWidget(skill ? static_cast<QWidget *>(m_detail) : m_placeholder);
 }

@@ -3,6 +3,7 @@
 #include "common/savecommand.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <functional>
 #include <memory>
@@ -108,6 +109,7 @@ private:
     void buildToolbar();
     void createSkillActions();
     void setTabOrder();
+    void updateWindowTitle();
     void setUpDiscovery();
     void showSelectedSkill();
     void presentNewSkillSheet();
@@ -142,4 +144,5 @@ private:
     QAction *m_findNext = nullptr;
     QAction *m_switchMode = nullptr;
     QAction *m_favorite = nullptr;
+    QPointer<Skill> m_titledSkill;
 };

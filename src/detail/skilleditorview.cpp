@@ -4,6 +4,7 @@
 #include "detail/findbar.h"
 #include "detail/highlightedtexteditor.h"
 #include "library/frontmatter.h"
+#include "library/homepath.h"
 #include "library/modelcontext.h"
 #include "library/skill.h"
 
@@ -193,7 +194,9 @@ bool SkillEditorView::save()
 
     if (compareWithDisk(m_loadedPath, m_diskBytes) == DiskComparison::Changed) {
         QMessageBox ask(QMessageBox::Warning, tr("Vesk"),
-                        tr("“%1” was changed by another program.").arg(QFileInfo(m_loadedPath).fileName()),
+                        // Named as the list names it, with its folder: many files are "SKILL.md".
+                        tr("“%1” in %2 was changed by another program.")
+                            .arg(m_skill->name(), abbreviateHome(QFileInfo(m_loadedPath).absolutePath())),
                         QMessageBox::Cancel, this);
         ask.setTextFormat(Qt::PlainText); // the file's name is the user's, not markup
         ask.setInformativeText(tr("Overwrite it with your text, or reload it and lose your changes?"));

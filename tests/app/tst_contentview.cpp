@@ -493,6 +493,20 @@ private Q_SLOTS:
         if (alive && !left)
             QCOMPARE(window->detailView()->editor()->text(), QString::fromUtf8(before + "edited"));
     }
+
+    // The title bar says which skill the window shows, and "*" while its text is unsaved.
+    void theWindowTitleNamesTheSelectedSkill()
+    {
+        ContentView *window = windowWithAnEdit();
+        QVERIFY(window);
+        QCOMPARE(window->windowHandle()->title(), QStringLiteral("one* — Vesk"));
+        QVERIFY(window->detailView()->editor()->save());
+        QCOMPARE(window->windowHandle()->title(), QStringLiteral("one — Vesk"));
+        skillNamed("one")->setName("renamed [*] one");
+        QCOMPARE(window->windowHandle()->title(), QStringLiteral("renamed [*] one — Vesk"));
+        m_app->state().setSelectedSkill(nullptr);
+        QCOMPARE(window->windowHandle()->title(), QStringLiteral("Vesk"));
+    }
 };
 
 VESK_TEST_MAIN(TestContentView)

@@ -1,6 +1,7 @@
 #include "detail/findbar.h"
 #include "detail/highlightedtexteditor.h"
 #include "detail/skilleditorview.h"
+#include "library/homepath.h"
 #include "libraryfixture.h"
 #include "messageboxes.h"
 #include "skillfiles.h"
@@ -272,7 +273,8 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("onDisk");
         QTest::addColumn<QString>("inEditor");
         const QByteArray edited = kReview + "x";
-        const QString changed = QStringLiteral("“SKILL.md” was changed by another program.");
+        // FOLDER stands for the skill's folder, which the test's home decides.
+        const QString changed = QStringLiteral("“review” in FOLDER was changed by another program.");
         const QString leave = QStringLiteral("Save changes to “review”?");
         QTest::newRow("saving over another program's change and overwriting writes the editor's text")
             << "save" << "rewritten" << "overwrite" << changed << true << edited << QString::fromUtf8(edited);
@@ -322,6 +324,9 @@ private Q_SLOTS:
         else
             answers.add(answer);
         QCOMPARE(step == "save" ? view.save() : view.confirmLeave(), done);
+        question.replace("FOLDER", abbreviateHome(QFileInfo(skillPath("review")).absolutePath()));
+        if (question.contains("another program"))
+            QVERIFY2(question.contains("~/.claude/skills/review"), qPrintable(question)); // the folder, from the home
         QCOMPARE(answers.texts(), QStringList{question});
         QCOMPARE(TestFiles::readFile(skillPath("review")), onDisk);
         QCOMPARE(view.text(), inEditor);
