@@ -34,6 +34,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTimer>
@@ -258,6 +259,26 @@ void ContentView::updateSkillActions()
     m_switchMode->setText(m_detail->isShowingEditor() ? tr("Show Card") : tr("Show Editor"));
     m_favorite->setEnabled(skill);
     m_favorite->setText(skill && skill->isFavorite() ? tr("Remove from Favorites") : tr("Add to Favorites"));
+}
+
+void ContentView::fillSkillMenu(QMenu *menu)
+{
+    updateSkillActions();
+    menu->clear();
+    delete m_skillMenuActions;
+    m_skillMenuActions = new QObject(this);
+    menu->addAction(m_favorite);
+    Skill *skill = m_state.selectedSkill();
+    if (!skill)
+        return;
+    // The list's own context actions, so the menu and the right click agree; the
+    // first, its favorite toggle, is the one above with its shortcut.
+    const QList<QAction *> actions = m_list->contextActions(skill, m_skillMenuActions);
+    for (qsizetype i = 1; i < actions.size(); ++i) {
+        if (actions.at(i)->menu())
+            actions.at(i)->setText(tr("&Add to Collection"));
+        menu->addAction(actions.at(i));
+    }
 }
 
 void ContentView::setTabOrder()

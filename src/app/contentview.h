@@ -20,6 +20,7 @@ class ModelContext;
 class NoticeBar;
 class QAction;
 class QDialog;
+class QMenu;
 class QLineEdit;
 class QSplitter;
 class QStackedWidget;
@@ -72,6 +73,9 @@ public:
     // Names the skill actions for the selected skill (Show Card or Show Editor, Add
     // to or Remove from Favorites), as a menu does before it opens.
     void updateSkillActions();
+    // Fills the Skill menu for the selected skill, as its menu bar item opens:
+    // favorite, the collections to add it to, show in file manager, open elsewhere.
+    void fillSkillMenu(QMenu *menu);
 
     // Selects `skill` and moves the focus to the detail column (card or editor).
     bool openSkill(Skill *skill);
@@ -145,4 +149,5 @@ private:
     QAction *m_switchMode = nullptr;
     QAction *m_favorite = nullptr;
     QPointer<Skill> m_titledSkill;
+    QObject *m_skillMenuActions = nullptr; // owns the Skill menu's per-skill actions
 };

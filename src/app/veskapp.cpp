@@ -137,7 +137,7 @@ void VeskApp::installMenus(ContentView *window)
     QMenuBar *bar = window->menuBar();
     QMenu *file = bar->addMenu(tr("&File"));
     file->addAction(window->newSkillAction());
-    file->addAction(tr("New Collection…"), window->sidebar(), &SidebarView::openNewCollectionPopover);
+    file->addAction(tr("New &Collection…"), window->sidebar(), &SidebarView::openNewCollectionPopover);
     file->addAction(m_newWindow);
     file->addSeparator();
     file->addAction(m_saveCommand->action());
@@ -168,8 +168,8 @@ void VeskApp::installMenus(ContentView *window)
     connect(view, &QMenu::aboutToShow, window, &ContentView::updateSkillActions);
 
     QMenu *skill = bar->addMenu(tr("&Skill"));
-    skill->addAction(window->favoriteAction());
-    connect(skill, &QMenu::aboutToShow, window, &ContentView::updateSkillActions);
+    window->fillSkillMenu(skill); // so its shortcut is listed before it first opens
+    connect(skill, &QMenu::aboutToShow, window, [window, skill] { window->fillSkillMenu(skill); });
 
     QMenu *help = bar->addMenu(tr("&Help"));
     QAction *shortcuts = help->addAction(tr("Keyboard Shortcuts"));
