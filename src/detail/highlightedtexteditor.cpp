@@ -13,6 +13,16 @@ bool isFindKey(QKeyEvent *event)
         || event->matches(QKeySequence::FindPrevious);
 }
 
+// Keys the window's menus give to the selected skill (switch to the card, toggle
+// the favorite). On X11 a text edit also reads them as Emacs moves (Ctrl+E to the
+// end of the line, Ctrl+D to delete a character), which would leave the user
+// stuck in the editor; the menus win.
+bool isWindowKey(const QKeyEvent *event)
+{
+    const QKeyCombination pressed = event->keyCombination();
+    return pressed == QKeyCombination(Qt::CTRL, Qt::Key_E) || pressed == QKeyCombination(Qt::CTRL, Qt::Key_D);
+}
+
 } // namespace
 
 HighlightedTextEditor::HighlightedTextEditor(QWidget *parent)
@@ -65,6 +75,10 @@ bool HighlightedTextEditor::event(QEvent *event)
     // Claim the find keys before the window's shortcuts see them.
     if (event->type() == QEvent::ShortcutOverride && isFindKey(static_cast<QKeyEvent *>(event))) {
         event->accept();
+        return true;
+    }
+    if (event->type() == QEvent::ShortcutOverride && isWindowKey(static_cast<QKeyEvent *>(event))) {
+        event->ignore();
         return true;
     }
     return QPlainTextEdit::event(event);

@@ -7,7 +7,7 @@ class MarkdownHighlighter;
 // The plain-text editor of a skill file: monospaced, Markdown coloured as you
 // type, its own undo, plain text in and out (pasted rich text arrives as text).
 // Ctrl+F while it has the focus asks for the find bar instead of reaching the
-// window's skill search.
+// window's skill search; Ctrl+E and Ctrl+D reach the window's menus.
 class HighlightedTextEditor final : public QPlainTextEdit
 {
     Q_OBJECT

@@ -194,6 +194,10 @@ private Q_SLOTS:
             << "all" << "list" << QStringList{"Down", "Return", "Ctrl+E"} << "alpha" << "skillEditor" << true << false << both;
         QTest::addRow("ctrl+e twice comes back to the card")
             << "all" << "list" << QStringList{"Down", "Ctrl+E", "Ctrl+E"} << "alpha" << "skillCard" << false << false << both;
+        QTest::addRow("ctrl+d in the editor marks the skill a favorite and leaves the text")
+            << "all" << "editor" << QStringList{"Ctrl+D"} << "alpha" << "skillEditor" << true << true << both;
+        QTest::addRow("ctrl+e in the editor goes back to the card")
+            << "all" << "editor" << QStringList{"Ctrl+E"} << "alpha" << "skillCard" << false << false << both;
         QTest::addRow("ctrl+d marks the selected skill a favorite")
             << "all" << "list" << QStringList{"Down", "Ctrl+D"} << "alpha" << "skillList" << false << true << both;
         QTest::addRow("ctrl+d twice takes the mark away again")
@@ -227,7 +231,17 @@ private Q_SLOTS:
         QCOMPARE(addToCollection(m_app->context(), {skillNamed("alpha"), skillNamed("beta")}, *collection), 2);
         if (showing == "collection")
             m_app->state().setSidebarFilter(SidebarFilter::collection("Team"));
-        if (start == "switch") {
+        if (start == "editor") {
+            QVERIFY(window->openInEditor(skillNamed("alpha")));
+            HighlightedTextEditor *editor = window->detailView()->editor()->textEditor();
+            QTRY_VERIFY(editor->hasFocus());
+            // A text edit on X11 takes these keys as Emacs moves; here the window's menus get them.
+            for (const QKeyCombination keys : {QKeyCombination(Qt::CTRL, Qt::Key_E), QKeyCombination(Qt::CTRL, Qt::Key_D)}) {
+                QKeyEvent override(QEvent::ShortcutOverride, keys.key(), keys.keyboardModifiers());
+                QCoreApplication::sendEvent(editor, &override);
+                QVERIFY(!override.isAccepted());
+            }
+        } else if (start == "switch") {
             m_app->state().setSelectedSkill(skillNamed("alpha"));
             window->detailView()->modeSwitch()->setFocus();
         } else {
@@ -250,6 +264,8 @@ private Q_SLOTS:
                 members.append(name);
         }
         QCOMPARE(members, team);
+        if (start == "editor")
+            QVERIFY(!window->detailView()->editor()->hasUnsavedChanges());
     }
 
     // The Edit menu acts on whichever widget has the focus.
