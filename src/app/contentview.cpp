@@ -220,7 +220,14 @@ void ContentView::buildToolbar()
         else
             bar->open();
     });
-    addActions({m_find, m_findNext});
+    m_replace = new QAction(tr("Replace…"), this);
+    m_replace->setObjectName(QStringLiteral("replace"));
+    m_replace->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    connect(m_replace, &QAction::triggered, this, [this] {
+        if (m_detail->isShowingEditor() && m_detail->skill() && m_detail->editor()->isEditable())
+            m_detail->editor()->findBar()->openReplace();
+    });
+    addActions({m_find, m_findNext, m_replace});
 
     auto *spacer = new QWidget(toolbar);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);

@@ -53,6 +53,8 @@ public:
     QAction *findAction() const { return m_find; }
     // Find and Find Next in the editor while it is shown, the skill search otherwise.
     QAction *findNextAction() const { return m_findNext; }
+    // Replace… (Ctrl+H): the find bar with its replace field, over the editor's text.
+    QAction *replaceAction() const { return m_replace; }
     // The selected skill: card and editor (Ctrl+E), favorite (Ctrl+D).
     QAction *switchModeAction() const { return m_switchMode; }
     QAction *favoriteAction() const { return m_favorite; }
@@ -146,6 +148,7 @@ private:
     QAction *m_newSkill = nullptr;
     QAction *m_find = nullptr;
     QAction *m_findNext = nullptr;
+    QAction *m_replace = nullptr;
     QAction *m_switchMode = nullptr;
     QAction *m_favorite = nullptr;
     QPointer<Skill> m_titledSkill;

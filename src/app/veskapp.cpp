@@ -14,16 +14,20 @@
 #include "common/toolicon.h"
 #include "browse/sidebarview.h"
 #include "detail/newskillsheet.h"
+#include "detail/highlightedtexteditor.h"
 #include "detail/skilldetailview.h"
+#include "detail/skilleditorview.h"
 #include "library/artifactcache.h"
 #include "library/modelcontainer.h"
 #include "library/modelcontext.h"
 #include "library/searchkeyloader.h"
+#include "library/settingskeys.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QSettings>
 
 VeskApp::VeskApp() = default;
 
@@ -101,6 +105,16 @@ void VeskApp::createActions()
     m_quit->setMenuRole(QAction::QuitRole);
     connect(m_quit, &QAction::triggered, qApp, &QApplication::closeAllWindows);
 
+    m_lineNumbers = new QAction(tr("Show &Line Numbers"), this);
+    m_lineNumbers->setObjectName(QStringLiteral("showLineNumbers"));
+    m_lineNumbers->setCheckable(true);
+    m_lineNumbers->setChecked(QSettings().value(QLatin1String(SettingsKeys::showLineNumbers), false).toBool());
+    connect(m_lineNumbers, &QAction::toggled, this, [this](bool shown) {
+        QSettings().setValue(QLatin1String(SettingsKeys::showLineNumbers), shown);
+        for (ContentView *window : windows())
+            window->detailView()->editor()->textEditor()->setLineNumbersShown(shown);
+    });
+
     m_newWindow = new QAction(tr("New Window"), this);
     m_newWindow->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N));
     connect(m_newWindow, &QAction::triggered, this, [this] { newWindow()->show(); });
@@ -114,6 +128,7 @@ ContentView *VeskApp::newWindow()
     window->setNewSkillSheetFactory(
         [this](QWidget *parent) { return new NewSkillSheet(*m_state, context(), parent); });
     installMenus(window);
+    window->detailView()->editor()->textEditor()->setLineNumbersShown(m_lineNumbers->isChecked());
     connect(window->detailView(), &SkillDetailView::saveActionChanged, m_saveCommand, &SaveCommand::refresh);
     m_windows.append(window);
     Q_EMIT windowOpened(window);
@@ -155,12 +170,14 @@ void VeskApp::installMenus(ContentView *window)
     edit->addSeparator();
     edit->addAction(window->findAction());
     edit->addAction(window->findNextAction());
+    edit->addAction(window->replaceAction());
     edit->addSeparator();
     edit->addAction(m_settings);
     connect(edit, &QMenu::aboutToShow, m_editCommands, &EditCommands::refresh);
 
     QMenu *view = bar->addMenu(tr("&View"));
     view->addAction(window->switchModeAction());
+    view->addAction(m_lineNumbers);
     view->addSeparator();
     QAction *reload = view->addAction(tr("Reload"), window, &ContentView::reload);
     reload->setShortcut(QKeySequence(Qt::Key_F5));

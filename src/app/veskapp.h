@@ -48,6 +48,9 @@ public:
     QAction *checkForUpdatesAction() const { return m_checkForUpdates; }
     QAction *settingsAction() const { return m_settings; }
     QAction *quitAction() const { return m_quit; }
+    // View ▸ Show Line Numbers: checked from the settings, stored when toggled,
+    // and followed by the editor of every window.
+    QAction *lineNumbersAction() const { return m_lineNumbers; }
 
     // Opens the one settings window, centred on `requester`'s window the first
     // time it shows, and brings it to the front.
@@ -80,4 +83,5 @@ private:
     QAction *m_settings = nullptr;
     QAction *m_quit = nullptr;
     QAction *m_newWindow = nullptr;
+    QAction *m_lineNumbers = nullptr;
 };

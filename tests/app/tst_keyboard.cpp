@@ -79,6 +79,7 @@ private Q_SLOTS:
         m_home = std::make_unique<QTemporaryDir>();
         qputenv("HOME", QFile::encodeName(m_home->path()));
         QSettings().remove(QLatin1String(SettingsKeys::customScanPaths));
+        QSettings().remove(QLatin1String(SettingsKeys::showLineNumbers));
         QString fatal;
         m_app = VeskApp::create(home("data/vesk.sqlite"), &fatal);
         QVERIFY2(m_app, qPrintable(fatal));
@@ -336,6 +337,34 @@ private Q_SLOTS:
         QTRY_VERIFY(window->searchField()->hasFocus());
     }
 
+    // Ctrl+H opens the replace field over the editor; Replace steps through the
+    // matches and Replace All takes them all as one undo step.
+    void replaceChangesTheMatchesInTheEditor()
+    {
+        ContentView *window = windowEditingOne();
+        QVERIFY(window);
+        HighlightedTextEditor *editor = window->detailView()->editor()->textEditor();
+        QTRY_VERIFY(editor->hasFocus());
+        editor->setPlainText("cat cat\ncat\n");
+        QTest::keySequence(editor, QKeySequence(Qt::CTRL | Qt::Key_H));
+        FindBar *bar = window->detailView()->editor()->findBar();
+        QVERIFY(bar->isReplacing());
+        bar->setQuery("cat");
+        bar->setReplacement("dog cat");
+        QVERIFY(bar->replaceCurrent());
+        QCOMPARE(editor->text(), QStringLiteral("dog cat cat\ncat\n"));
+        QCOMPARE(bar->matches().size(), 3); // the replacement's own "cat" is not replaced next
+        QCOMPARE(bar->matches().at(bar->currentMatch()), 8);
+        bar->setReplacement("dog");
+        QCOMPARE(bar->replaceAll(), 3);
+        QCOMPARE(editor->text(), QStringLiteral("dog dog dog\ndog\n"));
+        QVERIFY(bar->matches().isEmpty());
+        editor->undo();
+        QCOMPARE(editor->text(), QStringLiteral("dog cat cat\ncat\n"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QVERIFY(!bar->isVisible());
+    }
+
     // Help lists every shortcut the menus give, with its keys.
     void theShortcutListHoldsEveryMenuShortcut()
     {
@@ -396,6 +425,38 @@ private Q_SLOTS:
             QVERIFY2(!button->toolTip().isEmpty(), qPrintable(button->objectName() + " " + button->metaObject()->className() + " in " + button->parentWidget()->objectName() + " " + button->parentWidget()->metaObject()->className()));
             QVERIFY2(!button->accessibleName().isEmpty(), qPrintable(button->objectName()));
         }
+    }
+
+    // View ▸ Show Line Numbers is stored, and every window's editor follows it.
+    void lineNumbersAreAStoredSettingEveryEditorFollows()
+    {
+        ContentView *window = windowEditingOne();
+        QVERIFY(window);
+        HighlightedTextEditor *editor = window->detailView()->editor()->textEditor();
+        QAction *lineNumbers = m_app->lineNumbersAction();
+        QVERIFY(!lineNumbers->isChecked()); // off on a fresh home
+        QCOMPARE(editor->gutterWidth(), 0);
+        QCOMPARE(editor->viewport()->x(), 0);
+
+        lineNumbers->trigger();
+        QVERIFY(editor->lineNumbersShown());
+        QVERIFY(editor->gutterWidth() > 0);
+        QCOMPARE(editor->viewport()->x(), editor->gutterWidth()); // the text moves over for it
+        QVERIFY(editor->findChild<QWidget *>("lineNumbers")->isVisible());
+        QVERIFY(!editor->grab().isNull()); // the gutter paints
+        QCOMPARE(QSettings().value(QLatin1String(SettingsKeys::showLineNumbers)).toBool(), true);
+        ContentView *second = m_app->newWindow();
+        QVERIFY(second->detailView()->editor()->textEditor()->lineNumbersShown());
+
+        // A longer file widens the gutter for its numbers.
+        const int narrow = editor->gutterWidth();
+        editor->setPlainText(QString("line\n").repeated(1200));
+        QVERIFY(editor->gutterWidth() > narrow);
+
+        lineNumbers->trigger();
+        QCOMPARE(editor->gutterWidth(), 0);
+        QCOMPARE(QSettings().value(QLatin1String(SettingsKeys::showLineNumbers)).toBool(), false);
+        QSettings().remove(QLatin1String(SettingsKeys::showLineNumbers));
     }
 };
 
