@@ -21,11 +21,11 @@
 #include "card/skillcardview.h"
 #include "detail/segmentedcontrol.h"
 #include "detail/skilleditorview.h"
-#include "library/artifactcache.h"
-#include "library/fileproblems.h"
-#include "library/filewatcher.h"
-#include "library/librarydiscovery.h"
-#include "library/modelcontext.h"
+#include "library/records/artifactcache.h"
+#include "library/disk/fileproblems.h"
+#include "library/watch/filewatcher.h"
+#include "library/watch/librarydiscovery.h"
+#include "library/store/modelcontext.h"
 
 #include <QAction>
 #include <QCloseEvent>

@@ -17,11 +17,11 @@
 #include "detail/highlightedtexteditor.h"
 #include "detail/skilldetailview.h"
 #include "detail/skilleditorview.h"
-#include "library/artifactcache.h"
-#include "library/modelcontainer.h"
-#include "library/modelcontext.h"
-#include "library/searchkeyloader.h"
-#include "library/settingskeys.h"
+#include "library/records/artifactcache.h"
+#include "library/store/modelcontainer.h"
+#include "library/store/modelcontext.h"
+#include "library/store/searchkeyloader.h"
+#include "library/catalogue/settingskeys.h"
 
 #include <QAction>
 #include <QApplication>

@@ -8,9 +8,9 @@
 #include "browse/skillfilter.h"
 #include "browse/skilllistmodel.h"
 #include "browse/skillrowdelegate.h"
-#include "library/modelcontext.h"
-#include "library/skillcollection.h"
-#include "library/skill.h"
+#include "library/store/modelcontext.h"
+#include "library/records/skillcollection.h"
+#include "library/records/skill.h"
 
 #include <QAction>
 #include <QLabel>

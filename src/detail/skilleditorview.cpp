@@ -3,10 +3,10 @@
 #include "common/palettecolors.h"
 #include "detail/findbar.h"
 #include "detail/highlightedtexteditor.h"
-#include "library/frontmatter.h"
-#include "library/homepath.h"
-#include "library/modelcontext.h"
-#include "library/skill.h"
+#include "library/records/frontmatter.h"
+#include "library/catalogue/homepath.h"
+#include "library/store/modelcontext.h"
+#include "library/records/skill.h"
 
 #include <QDateTime>
 #include <QEvent>

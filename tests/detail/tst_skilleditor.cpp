@@ -1,7 +1,7 @@
 #include "detail/findbar.h"
 #include "detail/highlightedtexteditor.h"
 #include "detail/skilleditorview.h"
-#include "library/homepath.h"
+#include "library/catalogue/homepath.h"
 #include "libraryfixture.h"
 #include "messageboxes.h"
 #include "skillfiles.h"
