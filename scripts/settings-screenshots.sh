@@ -68,7 +68,7 @@ for palette in light dark; do
     HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_DATA_HOME=$work/home/.local/share \
         "$vesk" --palette "$palette" >/dev/null 2>&1 &
     app=$!
-    main=$(window '^Vesk$')
+    main=$(window '(^| — )Vesk$')
     sleep 1
     # Keys go through XTEST to the focused window, as a keyboard's would.
     xdotool windowfocus --sync "$main"

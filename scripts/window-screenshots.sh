@@ -36,6 +36,9 @@ shoot() { # shoot FILE SKILL PALETTE SIZE [FILTER]
 shoot vesk-light.png code-review light 1180x680
 shoot vesk-dark.png code-review dark 1180x680 claude
 shoot vesk-shared-folders.png changelog light 1100x620 codex
+# The list's two-line rows and the Projects section, in both palettes.
+shoot list-rows-light.png pr-digest light 1180x680
+shoot list-rows-dark.png pr-digest dark 1180x680
 
 for palette in light dark; do
     shoot "card-skill-folder-$palette.png" pr-digest "$palette" 1280x1240
@@ -58,7 +61,7 @@ click() { xdotool mousemove "$1" "$2" click "${3:-1}"; sleep 0.6; }
 HOME=$home XDG_CONFIG_HOME=$home/.config XDG_DATA_HOME=$home/.local/share "$vesk" --palette light >/dev/null 2>&1 &
 app=$!
 for _ in $(seq 100); do
-    main=$(xdotool search --onlyvisible --name '^Vesk$' 2>/dev/null | head -n1 || true)
+    main=$(xdotool search --onlyvisible --name '(^| — )Vesk$' 2>/dev/null | head -n1 || true)
     [ -n "$main" ] && break
     sleep 0.1
 done

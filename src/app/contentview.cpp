@@ -2,7 +2,9 @@
 
 #include "app/saverecovery.h"
 #include "app/scanpathsettings.h"
+#include "app/windowtitle.h"
 #include "common/appnotifications.h"
+#include "common/followedskill.h"
 #include "common/appstate.h"
 #include "common/contentunavailableview.h"
 #include "common/filemanager.h"
@@ -14,9 +16,14 @@
 #include "common/symbols.h"
 #include "common/libraryactions.h"
 #include "browse/sidebarview.h"
+#include "browse/skilllistmodel.h"
 #include "browse/skilllistview.h"
 #include "browse/welcomeview.h"
 #include "detail/skilldetailview.h"
+#include "detail/findbar.h"
+#include "card/skillcardview.h"
+#include "detail/segmentedcontrol.h"
+#include "detail/skilleditorview.h"
 #include "library/records/artifactcache.h"
 #include "library/disk/fileproblems.h"
 #include "library/watch/filewatcher.h"
@@ -30,11 +37,14 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QListView>
+#include <QMenu>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 ContentView::ContentView(AppState &state, ModelContext &context, ArtifactCache &artifacts,
@@ -57,7 +67,7 @@ ContentView::ContentView(AppState &state, ModelContext &context, ArtifactCache &
     , m_detail(new SkillDetailView(state, context, artifacts, m_detailStack))
 {
     setObjectName(QStringLiteral("contentView"));
-    setWindowTitle(QStringLiteral("Vesk[*]"));
+    setWindowTitle(windowTitleFor(QString()));
     setMinimumSize(900, 500);
     setUnifiedTitleAndToolBarOnMac(true);
 
@@ -88,6 +98,7 @@ ContentView::ContentView(AppState &state, ModelContext &context, ArtifactCache &
     stack->addWidget(m_splitter, 1);
     setCentralWidget(central);
     buildToolbar();
+    createSkillActions();
 
     m_saveNotice->setObjectName(QStringLiteral("saveNotice"));
     m_saveNotice->setActionText(tr("Try Again"));
@@ -170,7 +181,9 @@ ContentView::ContentView(AppState &state, ModelContext &context, ArtifactCache &
         if (!m_state.selectedSkill())
             m_state.setSelectedSkill(skill);
     });
+    connect(m_list, &SkillListView::openRequested, this, &ContentView::openSkill);
     showSelectedSkill();
+    setTabOrder();
 }
 
 ContentView::~ContentView() = default;
@@ -188,6 +201,7 @@ void ContentView::buildToolbar()
     m_search = new SearchField(toolbar);
     m_search->setObjectName(QStringLiteral("searchField"));
     m_search->setPlaceholderText(tr("Search skills…"));
+    m_search->setAccessibleName(tr("Search skills"));
     m_search->setClearButtonEnabled(true);
     m_search->addAction(Symbols::icon(QStringLiteral("magnifyingglass"), QPalette::PlaceholderText),
                         QLineEdit::LeadingPosition);
@@ -195,6 +209,15 @@ void ContentView::buildToolbar()
     m_search->setMaximumWidth(360);
     m_search->setText(m_state.searchText());
     connect(m_search, &QLineEdit::textChanged, &m_state, &AppState::setSearchText);
+    // Down walks into the results and Enter opens the one selected, so a search
+    // needs no mouse.
+    connect(static_cast<SearchField *>(m_search), &SearchField::resultsRequested, m_list, &SkillListView::focusResults);
+    connect(m_search, &QLineEdit::returnPressed, this, [this] {
+        if (!m_state.selectedSkill() || m_list->model()->rowOf(m_state.selectedSkill()) < 0)
+            m_list->focusResults();
+        if (Skill *skill = m_state.selectedSkill())
+            openSkill(skill);
+    });
     connect(&m_state, &AppState::searchTextChanged, this, [this] {
         if (m_search->text() != m_state.searchText())
             m_search->setText(m_state.searchText());
@@ -207,13 +230,37 @@ void ContentView::buildToolbar()
     m_newSkill->setEnabled(false);
     connect(m_newSkill, &QAction::triggered, this, [this] { m_state.setShowingNewSkillSheet(true); });
 
-    m_find = new QAction(tr("Find"), this);
+    m_find = new QAction(tr("Find…"), this);
     m_find->setShortcut(QKeySequence::Find);
     connect(m_find, &QAction::triggered, this, [this] {
+        // From the menu while the editor is shown, the find bar over its text;
+        // the editor claims Ctrl+F for itself while it has the focus.
+        if (m_detail->isShowingEditor() && m_detail->skill() && m_detail->editor()->isAncestorOf(focusWidget())) {
+            m_detail->editor()->findBar()->open();
+            return;
+        }
         m_search->setFocus(Qt::ShortcutFocusReason);
         m_search->selectAll();
     });
-    addAction(m_find);
+    m_findNext = new QAction(tr("Find Next"), this);
+    m_findNext->setShortcut(QKeySequence::FindNext);
+    connect(m_findNext, &QAction::triggered, this, [this] {
+        if (!m_detail->isShowingEditor() || !m_detail->skill())
+            return;
+        FindBar *bar = m_detail->editor()->findBar();
+        if (bar->isVisible() && !bar->query().isEmpty())
+            bar->findNext();
+        else
+            bar->open();
+    });
+    m_replace = new QAction(tr("Replace…"), this);
+    m_replace->setObjectName(QStringLiteral("replace"));
+    m_replace->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    connect(m_replace, &QAction::triggered, this, [this] {
+        if (m_detail->isShowingEditor() && m_detail->skill() && m_detail->editor()->isEditable())
+            m_detail->editor()->findBar()->openReplace();
+    });
+    addActions({m_find, m_findNext, m_replace});
 
     auto *spacer = new QWidget(toolbar);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
@@ -221,6 +268,74 @@ void ContentView::buildToolbar()
     toolbar->addWidget(m_search);
     toolbar->addSeparator();
     toolbar->addAction(m_newSkill);
+}
+
+void ContentView::createSkillActions()
+{
+    m_switchMode = new QAction(tr("Show Editor"), this);
+    m_switchMode->setObjectName(QStringLiteral("switchMode"));
+    m_switchMode->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    connect(m_switchMode, &QAction::triggered, this, [this] {
+        if (m_state.selectedSkill())
+            m_detail->toggleMode();
+    });
+    m_favorite = new QAction(tr("Add to Favorites"), this);
+    m_favorite->setObjectName(QStringLiteral("toggleFavorite"));
+    m_favorite->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    connect(m_favorite, &QAction::triggered, this, [this] {
+        if (Skill *skill = m_state.selectedSkill())
+            toggleFavorite(m_context, *skill);
+    });
+    addActions({m_switchMode, m_favorite});
+    connect(&m_state, &AppState::selectedSkillChanged, this, &ContentView::updateSkillActions);
+    connect(&m_state, &AppState::detailViewModeChanged, this, &ContentView::updateSkillActions);
+    updateSkillActions();
+}
+
+void ContentView::updateSkillActions()
+{
+    Skill *skill = m_state.selectedSkill();
+    m_switchMode->setEnabled(skill);
+    m_switchMode->setText(m_detail->isShowingEditor() ? tr("Show Card") : tr("Show Editor"));
+    m_favorite->setEnabled(skill);
+    m_favorite->setText(skill && skill->isFavorite() ? tr("Remove from Favorites") : tr("Add to Favorites"));
+}
+
+void ContentView::fillSkillMenu(QMenu *menu)
+{
+    updateSkillActions();
+    menu->clear();
+    delete m_skillMenuActions;
+    m_skillMenuActions = new QObject(this);
+    menu->addAction(m_favorite);
+    Skill *skill = m_state.selectedSkill();
+    if (!skill)
+        return;
+    // The list's own context actions, so the menu and the right click agree; the
+    // first, its favorite toggle, is the one above with its shortcut.
+    const QList<QAction *> actions = m_list->contextActions(skill, m_skillMenuActions);
+    for (qsizetype i = 1; i < actions.size(); ++i) {
+        if (actions.at(i)->menu())
+            actions.at(i)->setText(tr("&Add to Collection"));
+        menu->addAction(actions.at(i));
+    }
+}
+
+void ContentView::setTabOrder()
+{
+    // Left to right, top to bottom: the toolbar, then the three columns. Within a
+    // column the widgets' own order (the detail header before its content) holds.
+    if (auto *button = qobject_cast<QToolButton *>(findChild<QToolBar *>()->widgetForAction(m_newSkill))) {
+        button->setFocusPolicy(Qt::TabFocus);
+        button->setAccessibleName(m_newSkill->text());
+        QWidget::setTabOrder(m_search, button);
+        QWidget::setTabOrder(button, m_sidebar->treeView());
+    }
+    QWidget::setTabOrder(m_sidebar->treeView(), m_list->listView());
+    QWidget::setTabOrder(m_list->listView(), m_detail->modeSwitch());
+    QWidget::setTabOrder(m_detail->modeSwitch(), m_detail->favoriteButton());
+    QWidget::setTabOrder(m_detail->favoriteButton(), m_detail->revealButton());
+    QWidget::setTabOrder(m_detail->revealButton(), m_detail->card());
 }
 
 void ContentView::setNewSkillSheetFactory(SheetFactory factory)
@@ -257,9 +372,17 @@ bool ContentView::isShowingWelcome() const
     return m_detailStack->currentWidget() == m_welcome;
 }
 
+void ContentView::updateWindowTitle()
+{
+    setWindowTitle(windowTitleFor(m_titledSkill ? m_titledSkill->name() : QString()));
+}
+
 void ContentView::showSelectedSkill()
 {
-    m_detail->setSkill(m_state.selectedSkill());
+    Skill *skill = m_state.selectedSkill();
+    if (followSkill(m_titledSkill, skill, this, {&Skill::nameChanged}, &ContentView::updateWindowTitle))
+        updateWindowTitle();
+    m_detail->setSkill(skill);
     updateDetailStack();
 }
 
@@ -270,6 +393,21 @@ void ContentView::updateDetailStack()
     if (!m_state.selectedSkill() && !m_detail->hasDocument())
         shown = m_context.skillCount() == 0 ? static_cast<QWidget *>(m_welcome) : m_placeholder;
     m_detailStack->setCurrentWidget(shown);
+}
+
+std::optional<SaveAction> ContentView::saveAction() const
+{
+    if (isShowingPlaceholder() || !m_detail->isShowingEditor())
+        return std::nullopt;
+    return m_detail->editor()->saveAction();
+}
+
+bool ContentView::openSkill(Skill *skill)
+{
+    if (!m_state.requestSelectedSkill(skill))
+        return false;
+    m_detail->focusContent();
+    return true;
 }
 
 bool ContentView::openInEditor(Skill *skill)

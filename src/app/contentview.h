@@ -1,6 +1,9 @@
 #pragma once
 
+#include "common/savecommand.h"
+
 #include <QMainWindow>
+#include <QPointer>
 
 #include <functional>
 #include <memory>
@@ -18,6 +21,7 @@ class ModelContext;
 class NoticeBar;
 class QAction;
 class QDialog;
+class QMenu;
 class QLineEdit;
 class QSplitter;
 class QStackedWidget;
@@ -31,7 +35,7 @@ class SkillListView;
 // the search field and "New Skill" in the toolbar. When first shown it starts
 // discovery: one full scan once the window has been drawn, and a watcher over
 // every harness's global folders that rescans and prunes on each change.
-class ContentView final : public QMainWindow
+class ContentView final : public QMainWindow, public SaveActionProvider
 {
     Q_OBJECT
 
@@ -50,6 +54,13 @@ public:
     QSplitter *columns() const { return m_splitter; }
     QAction *newSkillAction() const { return m_newSkill; }
     QAction *findAction() const { return m_find; }
+    // Find and Find Next in the editor while it is shown, the skill search otherwise.
+    QAction *findNextAction() const { return m_findNext; }
+    // Replace… (Ctrl+H): the find bar with its replace field, over the editor's text.
+    QAction *replaceAction() const { return m_replace; }
+    // The selected skill: card and editor (Ctrl+E), favorite (Ctrl+D).
+    QAction *switchModeAction() const { return m_switchMode; }
+    QAction *favoriteAction() const { return m_favorite; }
     bool isShowingPlaceholder() const;
     // The detail column, while the library holds no skill: where Vesk looks, and the ways on.
     bool isShowingWelcome() const;
@@ -67,9 +78,22 @@ public:
     // The list of problems, open after the notice's button was clicked.
     QDialog *problemsDialog() const { return m_problemsDialog; }
 
+    // Names the skill actions for the selected skill (Show Card or Show Editor, Add
+    // to or Remove from Favorites), as a menu does before it opens.
+    void updateSkillActions();
+    // Fills the Skill menu for the selected skill, as its menu bar item opens:
+    // favorite, the collections to add it to, show in file manager, open elsewhere.
+    void fillSkillMenu(QMenu *menu);
+
+    // Selects `skill` and moves the focus to the detail column (card or editor).
+    bool openSkill(Skill *skill);
+
     // Selects `skill` and shows it in the editor with the keyboard focus there.
     // False when the user chose to stay with unsaved text in the current one.
     bool openInEditor(Skill *skill);
+
+    // The editor's unsaved text, wherever the focus is in this window.
+    std::optional<SaveAction> saveAction() const override;
 
     // Scans every folder now and drops the skills whose files are gone.
     void reload();
@@ -97,6 +121,9 @@ protected:
 
 private:
     void buildToolbar();
+    void createSkillActions();
+    void setTabOrder();
+    void updateWindowTitle();
     void setUpDiscovery();
     void showSelectedSkill();
     void updateDetailStack();
@@ -131,4 +158,10 @@ private:
     QLineEdit *m_search = nullptr;
     QAction *m_newSkill = nullptr;
     QAction *m_find = nullptr;
+    QAction *m_findNext = nullptr;
+    QAction *m_replace = nullptr;
+    QAction *m_switchMode = nullptr;
+    QAction *m_favorite = nullptr;
+    QPointer<Skill> m_titledSkill;
+    QObject *m_skillMenuActions = nullptr; // owns the Skill menu's per-skill actions
 };

@@ -4,24 +4,30 @@
 #include "common/appstate.h"
 #include "app/aboutbox.h"
 #include "app/contentview.h"
+#include "common/editcommands.h"
 #include "common/savecommand.h"
 #include "app/settingswindow.h"
+#include "app/shortcutsdialog.h"
 #include "app/storeopener.h"
 #include "app/updater.h"
 #include "app/updatercontroller.h"
 #include "common/toolicon.h"
 #include "browse/sidebarview.h"
 #include "detail/newskillsheet.h"
+#include "detail/highlightedtexteditor.h"
 #include "detail/skilldetailview.h"
+#include "detail/skilleditorview.h"
 #include "library/records/artifactcache.h"
 #include "library/store/modelcontainer.h"
 #include "library/store/modelcontext.h"
 #include "library/store/searchkeyloader.h"
+#include "library/catalogue/settingskeys.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QSettings>
 
 VeskApp::VeskApp() = default;
 
@@ -55,6 +61,7 @@ std::unique_ptr<VeskApp> VeskApp::create(const QString &storePath, QString *fata
     app->m_searchKeys->start();
     app->m_notifications = new AppNotifications(app.get());
     app->m_saveCommand = new SaveCommand(app.get());
+    app->m_editCommands = new EditCommands(app.get());
     app->m_updaterController = new UpdaterController(app.get());
     app->createActions();
     app->updater().start();
@@ -105,6 +112,16 @@ void VeskApp::createActions()
     m_quit->setMenuRole(QAction::QuitRole);
     connect(m_quit, &QAction::triggered, qApp, &QApplication::closeAllWindows);
 
+    m_lineNumbers = new QAction(tr("Show &Line Numbers"), this);
+    m_lineNumbers->setObjectName(QStringLiteral("showLineNumbers"));
+    m_lineNumbers->setCheckable(true);
+    m_lineNumbers->setChecked(QSettings().value(QLatin1String(SettingsKeys::showLineNumbers), false).toBool());
+    connect(m_lineNumbers, &QAction::toggled, this, [this](bool shown) {
+        QSettings().setValue(QLatin1String(SettingsKeys::showLineNumbers), shown);
+        for (ContentView *window : windows())
+            window->detailView()->editor()->textEditor()->setLineNumbersShown(shown);
+    });
+
     m_newWindow = new QAction(tr("New Window"), this);
     m_newWindow->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N));
     connect(m_newWindow, &QAction::triggered, this, [this] { newWindow()->show(); });
@@ -118,6 +135,7 @@ ContentView *VeskApp::newWindow()
     window->setNewSkillSheetFactory(
         [this](QWidget *parent) { return new NewSkillSheet(*m_state, context(), parent); });
     installMenus(window);
+    window->detailView()->editor()->textEditor()->setLineNumbersShown(m_lineNumbers->isChecked());
     connect(window->detailView(), &SkillDetailView::saveActionChanged, m_saveCommand, &SaveCommand::refresh);
     m_windows.append(window);
     Q_EMIT windowOpened(window);
@@ -141,7 +159,7 @@ void VeskApp::installMenus(ContentView *window)
     QMenuBar *bar = window->menuBar();
     QMenu *file = bar->addMenu(tr("&File"));
     file->addAction(window->newSkillAction());
-    file->addAction(tr("New Collection…"), window->sidebar(), &SidebarView::openNewCollectionPopover);
+    file->addAction(tr("New &Collection…"), window->sidebar(), &SidebarView::openNewCollectionPopover);
     file->addAction(m_newWindow);
     file->addSeparator();
     file->addAction(m_saveCommand->action());
@@ -152,21 +170,45 @@ void VeskApp::installMenus(ContentView *window)
     connect(file, &QMenu::aboutToShow, m_saveCommand, &SaveCommand::refresh);
 
     QMenu *edit = bar->addMenu(tr("&Edit"));
+    const QList<QAction *> editing = m_editCommands->actions();
+    edit->addActions(editing.mid(0, 2)); // Undo, Redo
+    edit->addSeparator();
+    edit->addActions(editing.mid(2)); // Cut, Copy, Paste, Select All
+    edit->addSeparator();
     edit->addAction(window->findAction());
+    edit->addAction(window->findNextAction());
+    edit->addAction(window->replaceAction());
     edit->addSeparator();
     edit->addAction(m_settings);
+    connect(edit, &QMenu::aboutToShow, m_editCommands, &EditCommands::refresh);
 
     QMenu *view = bar->addMenu(tr("&View"));
+    view->addAction(window->switchModeAction());
+    view->addAction(m_lineNumbers);
+    view->addSeparator();
     QAction *reload = view->addAction(tr("Reload"), window, &ContentView::reload);
     reload->setShortcut(QKeySequence(Qt::Key_F5));
     reload->setToolTip(tr("Look for new, changed and removed skills now"));
+    connect(view, &QMenu::aboutToShow, window, &ContentView::updateSkillActions);
+
+    QMenu *skill = bar->addMenu(tr("&Skill"));
+    window->fillSkillMenu(skill); // so its shortcut is listed before it first opens
+    connect(skill, &QMenu::aboutToShow, window, [window, skill] { window->fillSkillMenu(skill); });
 
     QMenu *help = bar->addMenu(tr("&Help"));
+    QAction *shortcuts = help->addAction(tr("Keyboard Shortcuts"));
+    shortcuts->setObjectName(QStringLiteral("keyboardShortcuts"));
+    shortcuts->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Question));
+    connect(shortcuts, &QAction::triggered, window, [window] {
+        createShortcutsDialog(window->menuBar(), window)->show();
+    });
+    help->addSeparator();
     help->addAction(m_about);
     help->addAction(m_checkForUpdates);
 
     // Shortcuts of shared actions work only where the action is added to a widget.
-    window->addActions({m_saveCommand->action(), m_quit, m_settings, m_newWindow});
+    window->addActions({m_saveCommand->action(), m_quit, m_settings, m_newWindow, shortcuts});
+    window->addActions(editing);
 }
 
 void VeskApp::showSettings(QWidget *requester)

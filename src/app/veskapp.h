@@ -10,6 +10,7 @@ class AppNotifications;
 class AppState;
 class ArtifactCache;
 class ContentView;
+class EditCommands;
 class ModelContainer;
 class ModelContext;
 class QAction;
@@ -42,12 +43,16 @@ public:
     ArtifactCache &artifacts() const { return *m_artifacts; }
     AppNotifications &notifications() const { return *m_notifications; }
     SaveCommand &saveCommand() const { return *m_saveCommand; }
+    EditCommands &editCommands() const { return *m_editCommands; }
     UpdaterController &updaterController() const { return *m_updaterController; }
     Updater &updater() const;
     // Enabled exactly while the updater can start a check.
     QAction *checkForUpdatesAction() const { return m_checkForUpdates; }
     QAction *settingsAction() const { return m_settings; }
     QAction *quitAction() const { return m_quit; }
+    // View ▸ Show Line Numbers: checked from the settings, stored when toggled,
+    // and followed by the editor of every window.
+    QAction *lineNumbersAction() const { return m_lineNumbers; }
 
     // Opens the one settings window, centred on `requester`'s window the first
     // time it shows, and brings it to the front.
@@ -70,6 +75,7 @@ private:
     AppNotifications *m_notifications = nullptr;
     SearchKeyLoader *m_searchKeys = nullptr;
     SaveCommand *m_saveCommand = nullptr;
+    EditCommands *m_editCommands = nullptr;
     UpdaterController *m_updaterController = nullptr;
     QList<QPointer<ContentView>> m_windows;
     std::unique_ptr<SettingsWindow> m_settingsWindow; // created on first use
@@ -79,4 +85,5 @@ private:
     QAction *m_settings = nullptr;
     QAction *m_quit = nullptr;
     QAction *m_newWindow = nullptr;
+    QAction *m_lineNumbers = nullptr;
 };

@@ -70,6 +70,7 @@ void WindowSession::restoreState()
 {
     const QSettings settings;
     if (const auto filter = SidebarFilter::fromString(settings.value(key(SettingsKeys::sidebarFilter)).toString())) {
+        // A project comes back with the scan that finds its skills.
         bool exists = filter->kind() != SidebarFilter::Kind::Collection;
         for (const SkillCollection *collection : m_context.collections())
             exists = exists || collection->name() == filter->collectionName();

@@ -4,6 +4,10 @@
 #include "common/libraryactions.h"
 #include "common/plaintext.h"
 #include "library/store/modelcontext.h"
+#include "library/search/naturalorder.h"
+
+#include <QHash>
+#include <algorithm>
 
 #include <QMimeData>
 #include <QTimer>
@@ -33,7 +37,10 @@ QList<SidebarModel::Section> SidebarModel::buildSections() const
     const QList<Skill *> skills = m_context.skillsInAnyOrder(); // counted only
     int favorites = 0;
     QList<int> toolCounts(Tools::allCases().size(), 0);
+    QHash<QString, int> projectCounts;
     for (const Skill *skill : skills) {
+        if (const std::optional<QString> project = skill->projectName(); project && !project->isEmpty())
+            ++projectCounts[*project];
         if (skill->isFavorite())
             ++favorites;
         for (ToolSource tool : Tools::allCases()) {
@@ -56,6 +63,16 @@ QList<SidebarModel::Section> SidebarModel::buildSections() const
                                int(tool), SidebarFilter::tool(tool), toolCounts.at(int(tool)), {}});
     }
 
+    // One row per project that has skills, in the list's natural order.
+    Section projects{tr("Projects"), {}};
+    QStringList projectNames = projectCounts.keys();
+    std::sort(projectNames.begin(), projectNames.end(),
+              [](const QString &a, const QString &b) { return compareNaturally(a, b) < 0; });
+    for (const QString &project : std::as_const(projectNames)) {
+        projects.rows.append({SidebarRowKind::Filter, project, QStringLiteral("folder.fill"), -1,
+                              SidebarFilter::project(project), projectCounts.value(project), {}});
+    }
+
     Section collections{tr("Collections"), {}};
     for (SkillCollection *collection : m_context.collections()) {
         collections.rows.append({SidebarRowKind::Filter, collection->name(), collection->icon(), -1,
@@ -65,10 +82,14 @@ QList<SidebarModel::Section> SidebarModel::buildSections() const
     collections.rows.append({SidebarRowKind::NewCollection, tr("New collection"),
                              QStringLiteral("plus.circle"), -1, SidebarFilter::all(), 0, {}});
 
-    // No tool's skills found yet: no heading with nothing under it.
-    if (harnesses.rows.isEmpty())
-        return {library, collections};
-    return {library, harnesses, collections};
+    // A heading with nothing under it (no tool's skills found yet, no project) is left out.
+    QList<Section> sections{library};
+    if (!harnesses.rows.isEmpty())
+        sections.append(harnesses);
+    if (!projects.rows.isEmpty())
+        sections.append(projects);
+    sections.append(collections);
+    return sections;
 }
 
 bool SidebarModel::sameShape(const QList<Section> &a, const QList<Section> &b)

@@ -12,7 +12,8 @@ class ModelContext;
 class SkillCollection;
 
 // The sidebar's rows: "Library" (all skills, favorites), "Harnesses" (each harness
-// that has skills, in catalogue order) and "Collections" (each collection, then the
+// that has skills, in catalogue order), "Projects" (each project that has skills,
+// shown only when one has) and "Collections" (each collection, then the
 // "New collection" row). Counts follow the store live; a burst of store changes,
 // such as a whole scan, is folded into one update.
 class SidebarModel final : public QAbstractItemModel

@@ -20,6 +20,8 @@ bool matchesSidebarFilter(const Skill &skill, const SidebarFilter &filter)
                 return true;
         }
         return false;
+    case SidebarFilter::Kind::Project:
+        return skill.projectName().value_or(QString()) == filter.projectName();
     }
     return false;
 }
@@ -67,6 +69,8 @@ QString listTitle(const SidebarFilter &filter)
         return Tools::displayName(filter.toolSource());
     case SidebarFilter::Kind::Collection:
         return filter.collectionName();
+    case SidebarFilter::Kind::Project:
+        return filter.projectName();
     }
     return {};
 }

@@ -7,6 +7,8 @@
 #include "browse/skillfilter.h"
 #include "library/store/modelcontext.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSet>
 #include <QTimer>
 
@@ -38,6 +40,14 @@ void SkillListModel::refresh()
     m_refreshScheduled = false;
     const QList<Skill *> filtered = m_search.filter(filterBySidebar(m_context.skills(), m_state.sidebarFilter()),
                                                     m_state.searchText());
+    QSet<QString> seen;
+    m_sharedNames.clear();
+    for (const Skill *skill : filtered) {
+        if (seen.contains(skill->name()))
+            m_sharedNames.insert(skill->name());
+        else
+            seen.insert(skill->name());
+    }
     bool same = filtered.size() == m_skills.size();
     for (qsizetype i = 0; same && i < filtered.size(); ++i)
         same = filtered.at(i) == m_skills.at(i).data();
@@ -167,11 +177,33 @@ QVariant SkillListModel::data(const QModelIndex &index, int role) const
         return QVariant::fromValue(const_cast<Skill *>(skill));
     case ItemRoles::ProjectNameRole:
         return skill->projectName().value_or(QString());
+    case ItemRoles::DescriptionRole:
+        return skill->skillDescription().simplified();
+    case ItemRoles::LocationRole:
+        return locationText(*skill, m_sharedNames.contains(skill->name()));
     case ItemRoles::IsFavoriteRole:
         return skill->isFavorite();
     default:
         return {};
     }
+}
+
+QString SkillListModel::locationText(const Skill &skill, bool withFolder)
+{
+    const std::optional<QString> project = skill.projectName();
+    QString text = project && !project->isEmpty() ? *project : tr("Global");
+    if (!withFolder)
+        return text;
+    // The tool folder is the one holding the skill: its folder's parent for a
+    // skill folder, the file's own folder for a single file. Its last two parts
+    // name it (".claude/skills", ".agents/skills").
+    QDir folder = QFileInfo(skill.filePath()).dir();
+    if (skill.isDirectory())
+        folder.cdUp();
+    const QStringList parts = folder.absolutePath().split(u'/', Qt::SkipEmptyParts);
+    if (!parts.isEmpty())
+        text += QStringLiteral(" · ") + parts.mid(qMax(0, int(parts.size()) - 2)).join(u'/');
+    return text;
 }
 
 Qt::ItemFlags SkillListModel::flags(const QModelIndex &index) const

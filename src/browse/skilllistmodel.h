@@ -4,6 +4,7 @@
 
 #include <QAbstractListModel>
 #include <QList>
+#include <QSet>
 #include <QPointer>
 
 class AppState;
@@ -28,6 +29,11 @@ public:
     QMimeData *mimeData(const QModelIndexList &indexes) const override;
     Qt::DropActions supportedDragActions() const override;
 
+    // Where a row's skill lives, as its second line says: "Global" or the project,
+    // and with `withFolder` the tool folder that holds it (".claude/skills"), to
+    // tell apart rows that share a name.
+    static QString locationText(const Skill &skill, bool withFolder);
+
     Skill *skillAt(int row) const;
     int rowOf(const Skill *skill) const;
 
@@ -44,6 +50,7 @@ private:
     AppState &m_state;
     ModelContext &m_context;
     QList<QPointer<Skill>> m_skills;
+    QSet<QString> m_sharedNames; // names more than one row has
     SkillSearch m_search;
     bool m_refreshScheduled = false;
 };

@@ -9,6 +9,7 @@
 #include "browse/skilllistmodel.h"
 #include "browse/skillrowdelegate.h"
 #include "library/store/modelcontext.h"
+#include "library/records/skillcollection.h"
 #include "library/records/skill.h"
 
 #include <QAction>
@@ -51,6 +52,21 @@ SkillListView::SkillListView(AppState &state, ModelContext &context, QWidget *pa
                                          tr("No skills match the current filter."), this))
 {
     m_list->setObjectName(QStringLiteral("skillList"));
+    m_list->setAccessibleName(tr("Skills"));
+    // Enter opens the row and Delete takes it out of the collection shown; both
+    // only while the list has the focus, so the editor keeps its own keys.
+    auto *open = new QAction(tr("Open"), m_list);
+    open->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    open->setShortcutContext(Qt::WidgetShortcut);
+    connect(open, &QAction::triggered, this, [this] {
+        if (Skill *skill = m_model->skillAt(m_list->currentIndex().row()); skill && m_list->currentIndex().isValid())
+            Q_EMIT openRequested(skill);
+    });
+    auto *remove = new QAction(tr("Remove from Collection"), m_list);
+    remove->setShortcuts(QKeySequence::Delete);
+    remove->setShortcutContext(Qt::WidgetShortcut);
+    connect(remove, &QAction::triggered, this, &SkillListView::removeSelectedFromCollection);
+    m_list->addActions({open, remove});
     // Rows that come and go move the view's current row; that is no choice of the
     // user's. Connected before the view's own handlers, so that those run inside.
     const auto rowsChanging = [this] { m_syncing = true; };
@@ -119,6 +135,28 @@ SkillListView::SkillListView(AppState &state, ModelContext &context, QWidget *pa
 QString SkillListView::title() const
 {
     return m_title->text();
+}
+
+void SkillListView::focusResults()
+{
+    m_list->setFocus(Qt::OtherFocusReason);
+    if (m_model->rowOf(m_state.selectedSkill()) < 0 && m_model->rowCount() > 0)
+        m_state.requestSelectedSkill(m_model->skillAt(0));
+}
+
+bool SkillListView::removeSelectedFromCollection()
+{
+    const SidebarFilter filter = m_state.sidebarFilter();
+    Skill *skill = m_state.selectedSkill();
+    if (filter.kind() != SidebarFilter::Kind::Collection || !skill || m_model->rowOf(skill) < 0)
+        return false;
+    for (SkillCollection *collection : m_context.collections()) {
+        if (collection->name() == filter.collectionName() && isMember(*skill, *collection)) {
+            toggleMembership(m_context, *skill, *collection);
+            return true;
+        }
+    }
+    return false;
 }
 
 bool SkillListView::isShowingEmptyState() const

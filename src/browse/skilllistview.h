@@ -27,6 +27,13 @@ public:
     QListView *listView() const { return m_list; }
     SkillListModel *model() const { return m_model; }
     QString title() const;
+
+    // Puts the keyboard focus on the list, on the selected skill, or on the first
+    // one (selecting it) when none is.
+    void focusResults();
+    // Takes the selected skill out of the collection the list shows; false when
+    // the list shows no collection or nothing is selected.
+    bool removeSelectedFromCollection();
     bool isShowingEmptyState() const;
     // Nothing shows because the library holds no skill at all (and nothing is searched).
     bool isShowingEmptyLibrary() const;
@@ -44,6 +51,8 @@ Q_SIGNALS:
     void toggleFavoriteRequested(Skill *skill);
     void revealRequested(Skill *skill);
     void openInDefaultEditorRequested(Skill *skill);
+    // Enter on a row: show the skill with the focus in the detail column.
+    void openRequested(Skill *skill);
 
 private:
     void updateTitle();

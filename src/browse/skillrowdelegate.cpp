@@ -6,9 +6,24 @@
 
 #include <QPainter>
 
+namespace {
+
+QFont captionFont(const QFont &base)
+{
+    QFont caption = base;
+    caption.setPointSizeF(caption.pointSizeF() * 0.85);
+    return caption;
+}
+
+constexpr int verticalPadding = 6;
+constexpr int lineGap = 1;
+
+} // namespace
+
 QSize SkillRowDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &) const
 {
-    return {0, option.fontMetrics.height() + 4 + 4 + 8};
+    const QFontMetrics caption(captionFont(option.font));
+    return {0, verticalPadding + option.fontMetrics.height() + lineGap + caption.height() + verticalPadding + 2};
 }
 
 void SkillRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
@@ -33,37 +48,50 @@ void SkillRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
         painter->drawRoundedRect(rect, 6, 6);
     }
 
-    const QRect content = rect.adjusted(10, 0, -10, 0);
-    int right = content.right();
+    const QRect content = rect.adjusted(10, verticalPadding - 1, -10, -(verticalPadding - 1));
+    const QFont captionFace = captionFont(option.font);
+    const QFontMetrics captionMetrics(captionFace);
+    const QRect nameLine(content.left(), content.top(), content.width(), option.fontMetrics.height());
+    const QRect captionLine(content.left(), nameLine.bottom() + 1 + lineGap, content.width(), captionMetrics.height());
+    int right = nameLine.right();
     const qreal dpr = painter->device()->devicePixelRatioF();
 
     if (index.data(ItemRoles::IsFavoriteRole).toBool()) {
         const int size = std::max(10, option.fontMetrics.height() * 2 / 3);
-        const QRect star(right - size + 1, content.center().y() - size / 2 + 1, size, size);
+        const QRect star(right - size + 1, nameLine.center().y() - size / 2 + 1, size, size);
         const QColor color = onAccent ? palette.color(QPalette::HighlightedText) : PaletteColors::favoriteStar(palette);
         painter->drawPixmap(star, Symbols::pixmap(QStringLiteral("star.fill"), color, star.size(), dpr));
         right = star.left() - 8;
     }
 
-    const QString project = index.data(ItemRoles::ProjectNameRole).toString();
-    if (!project.isEmpty()) {
-        QFont caption = option.font;
-        caption.setPointSizeF(caption.pointSizeF() * 0.85);
-        painter->setFont(caption);
-        const QFontMetrics metrics = painter->fontMetrics();
-        const int width = std::min(metrics.horizontalAdvance(project) + 1, content.width() / 2);
-        const QRect projectRect(right - width + 1, content.top(), width, content.height());
-        painter->setPen(onAccent ? QColor(255, 255, 255, 190) : PaletteColors::tertiaryLabel(palette));
-        painter->drawText(projectRect, Qt::AlignRight | Qt::AlignVCenter,
-                          metrics.elidedText(project, Qt::ElideRight, width));
-        right = projectRect.left() - 8;
-    }
-
     painter->setFont(option.font);
     painter->setPen(onAccent ? palette.color(QPalette::HighlightedText) : PaletteColors::label(palette));
-    const QRect nameRect(content.left(), content.top(), right - content.left(), content.height());
+    const QRect nameRect(nameLine.left(), nameLine.top(), right - nameLine.left(), nameLine.height());
     painter->drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter,
                       painter->fontMetrics().elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight,
-                                                    nameRect.width()));
+                                                        nameRect.width()));
+
+    // The second line: where the skill lives at the trailing edge (never more than
+    // half the row), the description in the room left, both cut to one line.
+    painter->setFont(captionFace);
+    const QColor faint = onAccent ? QColor(255, 255, 255, 190) : PaletteColors::secondaryLabel(palette);
+    int captionRight = captionLine.right();
+    const QString location = index.data(ItemRoles::LocationRole).toString();
+    if (!location.isEmpty()) {
+        const int width = std::min(captionMetrics.horizontalAdvance(location) + 1, captionLine.width() / 2);
+        const QRect locationRect(captionRight - width + 1, captionLine.top(), width, captionLine.height());
+        painter->setPen(onAccent ? QColor(255, 255, 255, 170) : PaletteColors::tertiaryLabel(palette));
+        painter->drawText(locationRect, Qt::AlignRight | Qt::AlignVCenter,
+                          captionMetrics.elidedText(location, Qt::ElideMiddle, width));
+        captionRight = locationRect.left() - 8;
+    }
+    const QString description = index.data(ItemRoles::DescriptionRole).toString();
+    if (!description.isEmpty() && captionRight > captionLine.left()) {
+        const QRect descriptionRect(captionLine.left(), captionLine.top(), captionRight - captionLine.left(),
+                                    captionLine.height());
+        painter->setPen(faint);
+        painter->drawText(descriptionRect, Qt::AlignLeft | Qt::AlignVCenter,
+                          captionMetrics.elidedText(description, Qt::ElideRight, descriptionRect.width()));
+    }
     painter->restore();
 }

@@ -2,8 +2,9 @@
 
 #include <QStyledItemDelegate>
 
-// Paints one skill row: the name, then at the trailing edge the project name in
-// a small faint font and a yellow star for favorites.
+// Paints one skill row in two lines: the name, with a yellow star at the trailing
+// edge for favorites; below it, small and faint, the description cut to one line
+// and, at the trailing edge, where the skill lives.
 class SkillRowDelegate final : public QStyledItemDelegate
 {
     Q_OBJECT

@@ -15,6 +15,8 @@ enum : int {
     ToolSourceRole,                  // int (ToolSource) for harness rows
     SidebarRowKindRole,              // SidebarRowKind
     CollectionRole,                  // SkillCollection * of a collection row
+    DescriptionRole,                 // QString, a skill row's description on one line
+    LocationRole,                    // QString, where a skill row lives: "Global" or the project
 };
 } // namespace ItemRoles
 

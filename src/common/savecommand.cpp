@@ -14,9 +14,9 @@ SaveCommand::SaveCommand(QObject *parent)
     connect(qApp, &QApplication::focusChanged, this, &SaveCommand::refresh);
 }
 
-std::optional<SaveAction> SaveCommand::focusedSaveAction(QWidget *focus)
+std::optional<SaveAction> SaveCommand::saveActionFor(QWidget *focus, QWidget *activeWindow)
 {
-    for (QWidget *widget = focus; widget; widget = widget->parentWidget()) {
+    for (QWidget *widget = focus ? focus : activeWindow; widget; widget = widget->parentWidget()) {
         if (const auto *provider = dynamic_cast<const SaveActionProvider *>(widget))
             return provider->saveAction();
         if (widget->isWindow())
@@ -27,11 +27,13 @@ std::optional<SaveAction> SaveCommand::focusedSaveAction(QWidget *focus)
 
 void SaveCommand::refresh()
 {
-    m_action->setEnabled(focusedSaveAction(QApplication::focusWidget()).has_value());
+    m_action->setEnabled(saveActionFor(QApplication::focusWidget(), QApplication::activeWindow()).has_value());
 }
 
 void SaveCommand::trigger()
 {
-    if (const auto save = focusedSaveAction(QApplication::focusWidget()); save && save->action)
+    // Asked afresh: the menu that triggered this may have held the focus a moment ago.
+    if (const auto save = saveActionFor(QApplication::focusWidget(), QApplication::activeWindow());
+        save && save->action)
         save->action();
 }

@@ -9,5 +9,10 @@ void SearchField::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
+    if (event->key() == Qt::Key_Down && event->modifiers() == Qt::NoModifier) {
+        Q_EMIT resultsRequested();
+        event->accept();
+        return;
+    }
     QLineEdit::keyPressEvent(event);
 }

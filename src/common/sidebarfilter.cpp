@@ -2,6 +2,7 @@
 
 namespace {
 const QString collectionPrefix = QStringLiteral("collection:");
+const QString projectPrefix = QStringLiteral("project:");
 }
 
 QString SidebarFilter::toString() const
@@ -15,6 +16,8 @@ QString SidebarFilter::toString() const
         return Tools::rawValue(m_tool);
     case Kind::Collection:
         return collectionPrefix + m_name;
+    case Kind::Project:
+        return projectPrefix + m_name;
     }
     return {};
 }
@@ -27,6 +30,8 @@ std::optional<SidebarFilter> SidebarFilter::fromString(const QString &text)
         return favorites();
     if (text.startsWith(collectionPrefix))
         return collection(text.mid(collectionPrefix.size()));
+    if (text.startsWith(projectPrefix))
+        return project(text.mid(projectPrefix.size()));
     if (const auto tool = Tools::fromRawValue(text))
         return SidebarFilter::tool(*tool);
     return std::nullopt;
@@ -39,6 +44,7 @@ size_t qHash(const SidebarFilter &filter, size_t seed)
     case SidebarFilter::Kind::Tool:
         return qHashMulti(seed, int(filter.kind()), Tools::rawValue(filter.toolSource()));
     case SidebarFilter::Kind::Collection:
+    case SidebarFilter::Kind::Project:
         return qHashMulti(seed, int(filter.kind()), filter.collectionName());
     default:
         return qHashMulti(seed, int(filter.kind()));

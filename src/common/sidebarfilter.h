@@ -12,7 +12,7 @@
 class SidebarFilter final
 {
 public:
-    enum class Kind { All, Favorites, Tool, Collection };
+    enum class Kind { All, Favorites, Tool, Collection, Project };
 
     SidebarFilter() = default; // all
     static SidebarFilter all() { return {}; }
@@ -21,10 +21,13 @@ public:
     // A collection is named, not referenced: a filter whose collection was deleted
     // simply matches nothing.
     static SidebarFilter collection(const QString &name) { return SidebarFilter(Kind::Collection, ToolSource::Claude, name); }
+    // The skills of one project, by the project's name as the list shows it.
+    static SidebarFilter project(const QString &name) { return SidebarFilter(Kind::Project, ToolSource::Claude, name); }
 
     Kind kind() const { return m_kind; }
     ToolSource toolSource() const { return m_tool; }        // meaningful for Kind::Tool
     QString collectionName() const { return m_name; }      // meaningful for Kind::Collection
+    QString projectName() const { return m_name; }         // meaningful for Kind::Project
 
     friend bool operator==(const SidebarFilter &a, const SidebarFilter &b)
     {
@@ -32,13 +35,14 @@ public:
             return false;
         if (a.m_kind == Kind::Tool)
             return a.m_tool == b.m_tool;
-        if (a.m_kind == Kind::Collection)
+        if (a.m_kind == Kind::Collection || a.m_kind == Kind::Project)
             return a.m_name == b.m_name;
         return true;
     }
     friend bool operator!=(const SidebarFilter &a, const SidebarFilter &b) { return !(a == b); }
 
-    // Text form used on the command line: all, favorites, claude, collection:NAME.
+    // Text form used on the command line: all, favorites, claude, collection:NAME,
+    // project:NAME.
     QString toString() const;
     static std::optional<SidebarFilter> fromString(const QString &text);
 

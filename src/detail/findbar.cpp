@@ -30,6 +30,9 @@ FindBar::FindBar(QPlainTextEdit *editor, QWidget *parent)
     : QWidget(parent)
     , m_editor(editor)
     , m_field(new QLineEdit(this))
+    , m_replaceField(new QLineEdit(this))
+    , m_replace(new QToolButton(this))
+    , m_replaceAll(new QToolButton(this))
     , m_status(new QLabel(this))
     , m_previous(new QToolButton(this))
     , m_next(new QToolButton(this))
@@ -62,7 +65,23 @@ FindBar::FindBar(QPlainTextEdit *editor, QWidget *parent)
     layout->addWidget(m_status);
     layout->addWidget(m_previous);
     layout->addWidget(m_next);
+    layout->addWidget(m_replaceField, 1);
+    layout->addWidget(m_replace);
+    layout->addWidget(m_replaceAll);
     layout->addWidget(m_done);
+
+    m_replaceField->setObjectName(QStringLiteral("replaceField"));
+    m_replaceField->setPlaceholderText(tr("Replace with"));
+    m_replaceField->setAccessibleName(tr("Replace with"));
+    m_replace->setText(tr("Replace"));
+    m_replaceAll->setText(tr("All"));
+    m_replaceAll->setToolTip(tr("Replace every match"));
+    m_replaceAll->setAccessibleName(tr("Replace All"));
+    for (QWidget *part : std::initializer_list<QWidget *>{m_replaceField, m_replace, m_replaceAll})
+        part->hide();
+    connect(m_replaceField, &QLineEdit::returnPressed, this, &FindBar::replaceCurrent);
+    connect(m_replace, &QToolButton::clicked, this, &FindBar::replaceCurrent);
+    connect(m_replaceAll, &QToolButton::clicked, this, &FindBar::replaceAll);
 
     // Edits to the text move the matches; search again once the edit is done.
     m_researchTimer->setSingleShot(true);
@@ -109,11 +128,68 @@ void FindBar::open()
     m_field->selectAll();
 }
 
+void FindBar::openReplace()
+{
+    for (QWidget *part : std::initializer_list<QWidget *>{m_replaceField, m_replace, m_replaceAll})
+        part->setVisible(!m_editor->isReadOnly());
+    open();
+}
+
+bool FindBar::isReplacing() const
+{
+    return isVisible() && m_replaceField->isVisibleTo(this);
+}
+
+void FindBar::setReplacement(const QString &text)
+{
+    m_replaceField->setText(text);
+}
+
+bool FindBar::replaceCurrent()
+{
+    if (m_editor->isReadOnly() || m_current < 0 || m_current >= m_matches.size())
+        return false;
+    const int at = m_matches.at(m_current);
+    QTextCursor cursor(m_editor->document());
+    cursor.setPosition(at);
+    cursor.setPosition(at + int(m_field->text().size()), QTextCursor::KeepAnchor);
+    cursor.insertText(m_replaceField->text());
+    // On from just after the replacement, so a replacement holding the query is
+    // not found again.
+    m_searchFrom = at + int(m_replaceField->text().size());
+    m_researchTimer->stop();
+    search();
+    return true;
+}
+
+int FindBar::replaceAll()
+{
+    if (m_editor->isReadOnly() || m_matches.isEmpty())
+        return 0;
+    const QList<int> matches = m_matches;
+    const int length = int(m_field->text().size());
+    QTextCursor cursor(m_editor->document());
+    cursor.beginEditBlock();
+    // From the last match back, so the earlier positions still hold.
+    for (auto at = matches.crbegin(); at != matches.crend(); ++at) {
+        cursor.setPosition(*at);
+        cursor.setPosition(*at + length, QTextCursor::KeepAnchor);
+        cursor.insertText(m_replaceField->text());
+    }
+    cursor.endEditBlock();
+    m_researchTimer->stop();
+    search();
+    m_status->setText(matches.size() == 1 ? tr("1 replaced") : tr("%L1 replaced").arg(matches.size()));
+    return int(matches.size());
+}
+
 void FindBar::close()
 {
     if (!isVisible())
         return;
     hide();
+    for (QWidget *part : std::initializer_list<QWidget *>{m_replaceField, m_replace, m_replaceAll})
+        part->hide();
     m_editor->setExtraSelections({});
     m_editor->setFocus(Qt::OtherFocusReason);
 }

@@ -26,6 +26,14 @@ public:
 
     // Shows the bar with the field focused; a one-line selection becomes the query.
     void open();
+    // The same, with the replace field and its buttons shown.
+    void openReplace();
+    bool isReplacing() const;
+    // Replaces the current match and moves to the next; false when there is none.
+    bool replaceCurrent();
+    // Replaces every match as one step of the editor's undo; returns how many.
+    int replaceAll();
+    void setReplacement(const QString &text);
     void close();
     void findNext(bool backwards = false);
 
@@ -48,6 +56,9 @@ private:
 
     QPlainTextEdit *m_editor = nullptr;
     QLineEdit *m_field = nullptr;
+    QLineEdit *m_replaceField = nullptr;
+    QToolButton *m_replace = nullptr;
+    QToolButton *m_replaceAll = nullptr;
     QLabel *m_status = nullptr;
     QToolButton *m_previous = nullptr;
     QToolButton *m_next = nullptr;

@@ -2,7 +2,11 @@
 
 #include "detail/markdownhighlighter.h"
 
+#include "common/palettecolors.h"
+
 #include <QKeyEvent>
+#include <QPainter>
+#include <QTextLayout>
 #include <QTextBlock>
 
 namespace {
@@ -13,7 +17,36 @@ bool isFindKey(QKeyEvent *event)
         || event->matches(QKeySequence::FindPrevious);
 }
 
+// Keys the window's menus give to the selected skill (switch to the card, toggle
+// the favorite) and to Replace…. On X11 a text edit also reads some of them as
+// Emacs moves (Ctrl+E to the end of the line, Ctrl+D to delete a character), which
+// would leave the user stuck in the editor; the menus win.
+bool isWindowKey(const QKeyEvent *event)
+{
+    const QKeyCombination pressed = event->keyCombination();
+    return pressed == QKeyCombination(Qt::CTRL, Qt::Key_E) || pressed == QKeyCombination(Qt::CTRL, Qt::Key_D)
+        || pressed == QKeyCombination(Qt::CTRL, Qt::Key_H);
+}
+
 } // namespace
+
+// The strip left of the text where the line numbers are drawn; the editor paints it.
+class LineNumberGutter final : public QWidget
+{
+public:
+    explicit LineNumberGutter(HighlightedTextEditor *editor)
+        : QWidget(editor)
+        , m_editor(editor)
+    {
+        setObjectName(QStringLiteral("lineNumbers"));
+    }
+
+protected:
+    void paintEvent(QPaintEvent *event) override { m_editor->paintGutter(event); }
+
+private:
+    HighlightedTextEditor *m_editor = nullptr;
+};
 
 HighlightedTextEditor::HighlightedTextEditor(QWidget *parent)
     : QPlainTextEdit(parent)
@@ -26,7 +59,72 @@ HighlightedTextEditor::HighlightedTextEditor(QWidget *parent)
     setUndoRedoEnabled(true);
     // 12 points around the text, as in the rest of the detail column.
     document()->setDocumentMargin(12);
+    m_gutter = new LineNumberGutter(this);
+    m_gutter->hide();
+    connect(this, &QPlainTextEdit::blockCountChanged, this, &HighlightedTextEditor::updateGutter);
+    connect(this, &QPlainTextEdit::updateRequest, this, [this](const QRect &rect, int dy) {
+        if (!m_lineNumbersShown)
+            return;
+        if (dy != 0)
+            m_gutter->scroll(0, dy);
+        else
+            m_gutter->update(0, rect.y(), m_gutter->width(), rect.height());
+    });
     applyPalette();
+}
+
+void HighlightedTextEditor::setLineNumbersShown(bool shown)
+{
+    if (shown == m_lineNumbersShown)
+        return;
+    m_lineNumbersShown = shown;
+    m_gutter->setVisible(shown);
+    updateGutter();
+}
+
+int HighlightedTextEditor::gutterWidth() const
+{
+    if (!m_lineNumbersShown)
+        return 0;
+    const int digits = QString::number(qMax(1, blockCount())).size();
+    return 8 + fontMetrics().horizontalAdvance(QLatin1Char('9')) * qMax(2, digits);
+}
+
+void HighlightedTextEditor::updateGutter()
+{
+    setViewportMargins(gutterWidth(), 0, 0, 0);
+    const QRect area = contentsRect();
+    m_gutter->setGeometry(area.left(), area.top(), gutterWidth(), area.height());
+    m_gutter->update();
+}
+
+void HighlightedTextEditor::resizeEvent(QResizeEvent *event)
+{
+    QPlainTextEdit::resizeEvent(event);
+    if (m_lineNumbersShown)
+        updateGutter();
+}
+
+void HighlightedTextEditor::paintGutter(QPaintEvent *event)
+{
+    QPainter painter(m_gutter);
+    painter.setFont(font());
+    painter.setPen(PaletteColors::tertiaryLabel(palette()));
+    QTextBlock block = firstVisibleBlock();
+    int top = qRound(blockBoundingGeometry(block).translated(contentOffset()).top());
+    const int right = m_gutter->width() - 4;
+    while (block.isValid() && top <= event->rect().bottom()) {
+        const int height = qRound(blockBoundingRect(block).height());
+        if (block.isVisible() && top + height >= event->rect().top()) {
+            // The first line of a block: a wrapped line keeps its one number.
+            const int lineHeight = block.layout() && block.layout()->lineCount() > 0
+                ? qRound(block.layout()->lineAt(0).height()) : fontMetrics().height();
+            painter.drawText(0, top, right, lineHeight, Qt::AlignRight | Qt::AlignVCenter,
+                             QString::number(block.blockNumber() + 1));
+        }
+        top += height;
+        block = block.next();
+    }
 }
 
 QString HighlightedTextEditor::text() const
@@ -65,6 +163,10 @@ bool HighlightedTextEditor::event(QEvent *event)
     // Claim the find keys before the window's shortcuts see them.
     if (event->type() == QEvent::ShortcutOverride && isFindKey(static_cast<QKeyEvent *>(event))) {
         event->accept();
+        return true;
+    }
+    if (event->type() == QEvent::ShortcutOverride && isWindowKey(static_cast<QKeyEvent *>(event))) {
+        event->ignore();
         return true;
     }
     return QPlainTextEdit::event(event);

@@ -116,6 +116,11 @@ void SegmentedControl::leaveEvent(QEvent *event)
 
 void SegmentedControl::keyPressEvent(QKeyEvent *event)
 {
+    // Space steps round the segments, so a two-way switch flips like a toggle button.
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier && count() > 1) {
+        Q_EMIT segmentActivated((m_current + 1) % count());
+        return;
+    }
     const int step = event->key() == Qt::Key_Left ? -1 : event->key() == Qt::Key_Right ? 1 : 0;
     const int target = m_current + step;
     if (step == 0 || target < 0 || target >= count())

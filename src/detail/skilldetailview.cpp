@@ -50,6 +50,8 @@ SkillDetailView::SkillDetailView(AppState &state, ModelContext &context, const A
     m_content->setObjectName(QStringLiteral("detailContent"));
     m_content->addWidget(m_card);
     m_content->addWidget(m_editor);
+    // The card scrolls with the arrow keys once it has the focus (Tab or Enter in the list).
+    m_card->setFocusPolicy(Qt::StrongFocus);
 
     auto *divider = new QFrame(this);
     divider->setFrameShape(QFrame::HLine);
@@ -159,6 +161,21 @@ void SkillDetailView::focusEditor()
 {
     if (isShowingEditor())
         m_editor->textEditor()->setFocus(Qt::OtherFocusReason);
+}
+
+void SkillDetailView::focusContent()
+{
+    if (isShowingEditor())
+        focusEditor();
+    else
+        m_card->setFocus(Qt::OtherFocusReason);
+}
+
+void SkillDetailView::toggleMode()
+{
+    Q_EMIT m_mode->segmentActivated(isShowingEditor() ? cardSegment : editorSegment);
+    if (!isShowingEditor())
+        focusContent(); // the focus was in the editor, which is gone
 }
 
 bool SkillDetailView::confirmLeave()

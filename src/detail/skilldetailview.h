@@ -37,6 +37,11 @@ public:
     bool hasDocument() const;
     // Puts the keyboard focus into the editor (when it is shown).
     void focusEditor();
+    // Puts the keyboard focus on what is shown: the editor's text or the card.
+    void focusContent();
+    // Card to editor and back, as the switch in the header does (the user may stay
+    // with unsaved text); the editor gets the focus.
+    void toggleMode();
     // True when nothing unsaved stands in the way of leaving the skill or the
     // editor; otherwise asks the user, who may save, discard or stay.
     bool confirmLeave();

@@ -345,11 +345,13 @@ void SkillEditorView::setModified(bool modified)
         m_badge->raise();
     }
     Q_EMIT modifiedChanged(modified);
+    Q_EMIT saveActionChanged();
 }
 
 std::optional<SaveAction> SkillEditorView::saveAction() const
 {
-    if ((!m_skill && !m_orphaned) || !m_editable)
+    // Nothing to save is nothing offered: a greyed Save tells the user it is all written.
+    if ((!m_skill && !m_orphaned) || !m_editable || !m_hasUnsavedChanges)
         return std::nullopt;
     auto *self = const_cast<SkillEditorView *>(this);
     return SaveAction{[self] { self->save(); }};
@@ -362,7 +364,9 @@ bool SkillEditorView::save()
 
     if (compareWithDisk(m_loadedPath, m_diskBytes) == DiskComparison::Changed) {
         QMessageBox ask(QMessageBox::Warning, tr("Vesk"),
-                        tr("“%1” was changed by another program.").arg(QFileInfo(m_loadedPath).fileName()),
+                        // Named as the list names it, with its folder: many files are "SKILL.md".
+                        tr("“%1” in %2 was changed by another program.")
+                            .arg(m_skill->name(), abbreviateHome(QFileInfo(m_loadedPath).absolutePath())),
                         QMessageBox::Cancel, this);
         ask.setTextFormat(Qt::PlainText); // the file's name is the user's, not markup
         ask.setInformativeText(tr("Overwrite it with your text, or reload it and lose your changes?"));

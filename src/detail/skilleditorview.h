@@ -85,7 +85,8 @@ public:
 
 Q_SIGNALS:
     void modifiedChanged(bool modified);
-    // The save action offered to the window changed (another skill, a read-only file).
+    // The save action offered to the window changed (another skill, a read-only file,
+    // text modified or saved).
     void saveActionChanged();
     // Orphaned or let go: the column should show what the editor now holds.
     void documentChanged();

@@ -277,6 +277,63 @@ private Q_SLOTS:
         QVERIFY(!solo->isFavorite());
     }
 
+    // Rows tell skills apart: a natural order, a second line with the description and
+    // where each lives (the tool folder too where names repeat), and a Projects
+    // section in the sidebar that filters like a harness.
+    void rowsAndProjectsTellSkillsApart()
+    {
+        writeSkill(home(".claude/skills/skill-10/SKILL.md"), "skill-10");
+        writeSkill(home(".claude/skills/skill-2/SKILL.md"), "skill-2");
+        writeSkill(home(".claude/skills/wordpress/SKILL.md"), "WordPress Development");
+        writeSkill(home(".claude/skills/acquire/SKILL.md"), "acquire-codebase-knowledge");
+        writeSkill(home("code/app/.claude/skills/deploy/SKILL.md"), "deploy");
+        writeSkill(home("code/web-2/.agents/skills/deploy/SKILL.md"), "deploy");
+        writeSkill(home("code/web-10/.claude/skills/lint/SKILL.md"), "lint");
+        QSettings().setValue(QLatin1String(SettingsKeys::customScanPaths), QStringList{home("code")});
+        ContentView *window = openWindow();
+        QVERIFY(window);
+
+        QCOMPARE(listed(window), (QStringList{"acquire-codebase-knowledge", "deploy", "deploy", "lint", "skill-2",
+                                              "skill-10", "WordPress Development"}));
+        SkillListModel *list = window->skillList()->model();
+        QStringList locations;
+        for (int row = 0; row < list->rowCount(); ++row)
+            locations.append(list->index(row).data(ItemRoles::LocationRole).toString());
+        QCOMPARE(locations, (QStringList{"Global", "app · .claude/skills", "web-2 · .agents/skills", "web-10",
+                                         "Global", "Global", "Global"}));
+        QCOMPARE(list->index(0).data(ItemRoles::DescriptionRole).toString(), QStringLiteral("about acquire-codebase-knowledge"));
+
+        SidebarModel *model = window->sidebar()->model();
+        model->refresh();
+        QStringList sections;
+        for (int section = 0; section < model->rowCount(); ++section)
+            sections.append(model->index(section, 0).data().toString());
+        QCOMPARE(sections, (QStringList{"Library", "Harnesses", "Projects", "Collections"}));
+        const QModelIndex projects = model->index(2, 0);
+        QStringList rows;
+        for (int row = 0; row < model->rowCount(projects); ++row)
+            rows.append(model->index(row, 0, projects).data().toString());
+        QCOMPARE(rows, (QStringList{"app", "web-2", "web-10"}));
+        QCOMPARE(badge(window, SidebarFilter::project("web-10")), 1);
+
+        // Chosen in the sidebar, a project filters the list and titles it.
+        QTreeView *tree = window->sidebar()->treeView();
+        tree->selectionModel()->setCurrentIndex(model->indexForFilter(SidebarFilter::project("web-2")),
+                                                QItemSelectionModel::ClearAndSelect);
+        QCOMPARE(m_app->state().sidebarFilter(), SidebarFilter::project("web-2"));
+        QCOMPARE(window->skillList()->title(), QStringLiteral("web-2"));
+        QCOMPARE(listed(window), QStringList{"deploy"});
+        QCOMPARE(list->index(0).data(ItemRoles::LocationRole).toString(), QStringLiteral("web-2"));
+        QCOMPARE(SidebarFilter::fromString(SidebarFilter::project("web-2").toString()), SidebarFilter::project("web-2"));
+
+        // A home with no project has no Projects heading.
+        QSettings().remove(QLatin1String(SettingsKeys::customScanPaths));
+        QVERIFY(QDir(home("code")).removeRecursively());
+        window->reload();
+        QTRY_COMPARE(badge(window, SidebarFilter::project("web-2")), -1);
+        QCOMPARE(model->rowCount(), 3);
+    }
+
     // A collection's life in the window: made in the sidebar's popover, filled from
     // the detail pane's picker, chosen as the list's filter, deleted.
     void aCollectionIsMadeFilledChosenAndDeletedInTheWindow()
@@ -741,37 +798,18 @@ private Q_SLOTS:
         QVERIFY(!bar->findChild<QLabel *>("metadataSize")->text().isEmpty());
     }
 
-    // Ctrl+F and Ctrl+S belong to the editor while it has the focus, and only then.
-    void ctrlFAndCtrlSActOnTheFocusedEditor()
+    // The title bar says which skill the window shows, and "*" while its text is unsaved.
+    void theWindowTitleNamesTheSelectedSkill()
     {
         ContentView *window = windowWithAnEdit();
         QVERIFY(window);
-        window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window));
-        QTRY_VERIFY(window->detailView()->editor()->textEditor()->hasFocus()); // opening it focused it
-        QTest::keySequence(QApplication::focusWidget(), QKeySequence::Find);
-        QVERIFY(window->detailView()->editor()->findBar()->isVisible());
-        QVERIFY(!window->searchField()->hasFocus());
-
-        QAction *save = m_app->saveCommand().action();
-        QCOMPARE(save->shortcut(), QKeySequence(QKeySequence::Save));
-        // With the focus elsewhere there is nothing to save, edit or not.
-        window->searchField()->setFocus();
-        QTRY_VERIFY(!save->isEnabled());
-        save->trigger();
-        QVERIFY(fileOf("one").endsWith("Body.\n"));
-
-        window->detailView()->focusEditor();
-        QTRY_VERIFY(save->isEnabled());
-        QTest::keySequence(window, QKeySequence::Save);
-        QVERIFY(fileOf("one").endsWith("Body.\nedited"));
-        QVERIFY(!window->detailView()->editor()->hasUnsavedChanges());
-        QVERIFY(!window->isWindowModified());
-
-        // In card mode there is no editor to save.
-        m_app->state().setDetailViewMode(DetailViewMode::Card);
-        window->skillList()->listView()->setFocus();
-        QTRY_VERIFY(!save->isEnabled());
+        QCOMPARE(window->windowHandle()->title(), QStringLiteral("one* — Vesk"));
+        QVERIFY(window->detailView()->editor()->save());
+        QCOMPARE(window->windowHandle()->title(), QStringLiteral("one — Vesk"));
+        skillNamed("one")->setName("renamed [*] one");
+        QCOMPARE(window->windowHandle()->title(), QStringLiteral("renamed [*] one — Vesk"));
+        m_app->state().setSelectedSkill(nullptr);
+        QCOMPARE(window->windowHandle()->title(), QStringLiteral("Vesk"));
     }
 };
 

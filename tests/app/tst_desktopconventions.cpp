@@ -137,13 +137,22 @@ private Q_SLOTS:
         QStringList menus;
         for (QAction *menu : m_window->menuBar()->actions())
             menus.append(plain(menu->text()));
-        QCOMPARE(menus, (QStringList{"File", "Edit", "View", "Help"}));
+        QCOMPARE(menus, (QStringList{"File", "Edit", "View", "Skill", "Help"}));
         QCOMPARE(itemsOf(QStringLiteral("File")),
                  (QStringList{"New Skill… Ctrl+N", "New Collection…", "New Window Ctrl+Shift+N", "-", "Save Ctrl+S", "-",
                               "Close Window Ctrl+W", "Quit Ctrl+Q"}));
-        QCOMPARE(itemsOf(QStringLiteral("Edit")), (QStringList{"Find Ctrl+F", "-", "Preferences… Ctrl+,"}));
-        QCOMPARE(itemsOf(QStringLiteral("View")), (QStringList{"Reload F5"}));
-        QCOMPARE(itemsOf(QStringLiteral("Help")), (QStringList{"About Vesk", "Check for Updates…"}));
+        // Redo and Find Next keep the platform's own keys (Ctrl+Y or Ctrl+Shift+Z, F3).
+        const auto standard = [](QKeySequence::StandardKey key) {
+            return QKeySequence(key).toString(QKeySequence::NativeText);
+        };
+        QCOMPARE(itemsOf(QStringLiteral("Edit")),
+                 (QStringList{"Undo Ctrl+Z", "Redo " + standard(QKeySequence::Redo), "-", "Cut Ctrl+X", "Copy Ctrl+C", "Paste Ctrl+V",
+                              "Select All Ctrl+A", "-", "Find… Ctrl+F", "Find Next " + standard(QKeySequence::FindNext), "Replace… Ctrl+H", "-",
+                              "Preferences… Ctrl+,"}));
+        QCOMPARE(itemsOf(QStringLiteral("View")), (QStringList{"Show Editor Ctrl+E", "Show Line Numbers", "-", "Reload F5"}));
+        QCOMPARE(itemsOf(QStringLiteral("Skill")), (QStringList{"Add to Favorites Ctrl+D"}));
+        QCOMPARE(itemsOf(QStringLiteral("Help")),
+                 (QStringList{"Keyboard Shortcuts Ctrl+?", "-", "About Vesk", "Check for Updates…"}));
     }
 
     void f5FindsSkillsNobodyWatchesAndDropsGoneOnes()

@@ -1,6 +1,7 @@
 #include "detail/findbar.h"
 #include "detail/highlightedtexteditor.h"
 #include "detail/skilleditorview.h"
+#include "library/catalogue/homepath.h"
 #include "libraryfixture.h"
 #include "messageboxes.h"
 #include "skillfiles.h"
@@ -140,7 +141,7 @@ private Q_SLOTS:
         QVERIFY(!view.hasUnsavedChanges());
         QVERIFY(view.isEditable());
         QVERIFY(!view.textEditor()->isReadOnly());
-        QVERIFY(view.saveAction().has_value());
+        QVERIFY(!view.saveAction().has_value()); // nothing typed, nothing to save
         QVERIFY(view.modifiedBadge()->isHidden());
         QVERIFY(view.findChild<QLabel *>("readOnlyNotice")->isHidden());
 
@@ -149,6 +150,7 @@ private Q_SLOTS:
         view.textEditor()->moveCursor(QTextCursor::End);
         type(view, "x");
         QVERIFY(view.hasUnsavedChanges());
+        QVERIFY(view.saveAction().has_value());
         QVERIFY(view.modifiedBadge()->isVisible());
         QCOMPARE(view.modifiedBadge()->text(), QStringLiteral("Modified"));
         QTest::keyClick(view.textEditor(), Qt::Key_Backspace);
@@ -333,7 +335,8 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("onDisk");
         QTest::addColumn<QString>("inEditor");
         const QByteArray edited = kReview + "x";
-        const QString changed = QStringLiteral("“SKILL.md” was changed by another program.");
+        // FOLDER stands for the skill's folder, which the test's home decides.
+        const QString changed = QStringLiteral("“review” in FOLDER was changed by another program.");
         const QString leave = QStringLiteral("Save changes to “review”?");
         QTest::newRow("saving over another program's change and overwriting writes the editor's text")
             << "save" << "rewritten" << "overwrite" << changed << true << edited << QString::fromUtf8(edited);
@@ -388,6 +391,9 @@ private Q_SLOTS:
         else if (!answer.isEmpty())
             answers.add(answer);
         QCOMPARE(step == "save" ? view.save() : view.confirmLeave(), done);
+        question.replace("FOLDER", abbreviateHome(QFileInfo(skillPath("review")).absolutePath()));
+        if (question.contains("another program"))
+            QVERIFY2(question.contains("~/.claude/skills/review"), qPrintable(question)); // the folder, from the home
         QCOMPARE(answers.texts(), question.isEmpty() ? QStringList() : QStringList{question.contains("%1") ? question.arg(folder) : question});
         QCOMPARE(TestFiles::readFile(meanwhile == "folder made a file" ? folder : skillPath("review")), onDisk);
         QCOMPARE(view.text(), inEditor);

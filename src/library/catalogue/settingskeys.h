@@ -18,6 +18,9 @@ inline constexpr char splitterSizes[] = "window/splitterSizes";
 inline constexpr char sidebarFilter[] = "window/sidebarFilter";
 inline constexpr char detailViewMode[] = "window/detailViewMode";
 
+// Whether the skill editor shows line numbers in a gutter (off unless turned on).
+inline constexpr char showLineNumbers[] = "editor/showLineNumbers";
+
 // Whether Vesk looks for a new version by itself once a day (off unless the user
 // turns it on), and when it last looked.
 inline constexpr char automaticallyChecksForUpdates[] = "automaticallyChecksForUpdates";

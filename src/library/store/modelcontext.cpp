@@ -1,5 +1,6 @@
 #include "library/store/modelcontext.h"
 
+#include "library/search/naturalorder.h"
 #include "library/records/skill.h"
 #include "library/records/skillcollection.h"
 #include "library/store/sqlite.h"
@@ -30,11 +31,11 @@ Sqlite::Statement &ModelContext::statement(const char *sql)
 
 namespace {
 
-// The order of skills(): equal names fall back to the (unique) resolved path, so
-// the order is stable.
+// The order of skills(): names in natural order; equal names fall back to the
+// (unique) resolved path, so the order is stable.
 bool comesBefore(const Skill *a, const Skill *b)
 {
-    const int byName = QString::compare(a->name(), b->name(), Qt::CaseSensitive);
+    const int byName = compareNaturally(a->name(), b->name());
     return byName != 0 ? byName < 0 : a->resolvedPath() < b->resolvedPath();
 }
 

@@ -1,3 +1,4 @@
+#include "library/search/naturalorder.h"
 #include "library/records/skill.h"
 #include "testhome.h"
 
@@ -22,6 +23,28 @@ class TestSkillRecords final : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void namesSortNaturally_data()
+    {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::newRow("numbers by value: skill-2 before skill-10") << "skill-2" << "skill-10";
+        QTest::newRow("numbers by value inside a name: v9-notes before v10-notes") << "v9-notes" << "v10-notes";
+        QTest::newRow("case does not decide: acquire-… before WordPress …")
+            << "acquire-codebase-knowledge" << "WordPress Development";
+        QTest::newRow("case does not decide: alpha before Beta") << "alpha" << "Beta";
+        QTest::newRow("a shorter name before its longer form") << "review" << "review-pr";
+        QTest::newRow("names equal but for case still have one order") << "Skill" << "skill";
+    }
+
+    void namesSortNaturally()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QVERIFY(compareNaturally(first, second) < 0);
+        QVERIFY(compareNaturally(second, first) > 0);
+        QCOMPARE(compareNaturally(first, first), 0);
+    }
+
     void initializerPacksTheFields()
     {
         const auto skill = makeSkill();

@@ -162,7 +162,7 @@ private Q_SLOTS:
         LibraryFixture::setCustomScanPaths({root, home("missing-folder")});
         m_scanner->scanAll();
 
-        QCOMPARE(names(), (QStringList{"Amp notes", "Copilot rules", "app-skill", "style"}));
+        QCOMPARE(names(), (QStringList{"Amp notes", "app-skill", "Copilot rules", "style"}));
         const Skill *copilot = named("Copilot rules");
         QCOMPARE(copilot->toolSources(), QList<ToolSource>{ToolSource::Copilot});
         QVERIFY(!copilot->isGlobal());

@@ -1,3 +1,4 @@
+#include "library/search/naturalorder.h"
 #include "library/store/backgroundcheckpoints.h"
 #include "library/store/modelcontainer.h"
 #include "library/store/modelcontext.h"
@@ -245,7 +246,7 @@ private Q_SLOTS:
         QCOMPARE(sqlOnSide(path, "SELECT count(*) FROM collection_membership"), QStringLiteral("1"));
     }
 
-    void skillsAreInPlainNameOrder()
+    void skillsAreInNaturalNameOrder()
     {
         auto container = open(storePath("order.sqlite"));
         ModelContext *context = container->mainContext();
@@ -275,7 +276,8 @@ private Q_SLOTS:
             }
             QList<Skill *> sorted = context->skillsInAnyOrder();
             std::sort(sorted.begin(), sorted.end(), [](const Skill *a, const Skill *b) {
-                return a->name() != b->name() ? a->name() < b->name() : a->resolvedPath() < b->resolvedPath();
+                const int byName = compareNaturally(a->name(), b->name());
+                return byName != 0 ? byName < 0 : a->resolvedPath() < b->resolvedPath();
             });
             QCOMPARE(context->skills(), sorted);
         }
