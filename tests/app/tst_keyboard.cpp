@@ -416,7 +416,7 @@ private Q_SLOTS:
             stops.append(focus ? (focus->objectName().isEmpty() ? focus->accessibleName() : focus->objectName()) : QString());
         }
         QCOMPARE(window->searchField()->accessibleName(), QStringLiteral("Search skills"));
-        QCOMPARE(stops, (QStringList{"New Skill", "sidebarTree", "skillList", "viewMode", "favorite", "reveal", "skillCard"}));
+        QCOMPARE(stops, (QStringList{QStringLiteral("New Skill\u2026"), "sidebarTree", "skillList", "viewMode", "favorite", "reveal", "skillCard"}));
         for (QAbstractButton *button : window->findChildren<QAbstractButton *>()) {
             // A line edit's own icons (the magnifier, Qt's clear button) are no stops.
             if (!button->isVisible() || !button->text().isEmpty() || button->icon().isNull()
