@@ -55,7 +55,7 @@ QList<Reference> references(const QString &text)
     static const QRegularExpression markdownLink(QStringLiteral(R"(!?\[[^\]\n]*\]\(([^)\n]+)\))"));
     // A bare path into one of the folders the format names for supporting files.
     static const QRegularExpression barePath(
-        QStringLiteral(R"((?<![\w./-])((?:\./)?(?:scripts|references|assets)/[\w@+-][\w./@+-]*))"));
+        QStringLiteral(R"((?<![\w./-])((?:\./)?(?:scripts|references|assets)/[\w.@+-][\w./@+-]*))"));
     const SkillTextParts parts = splitSkillText(text);
     QList<Reference> found;
     int lineNumber = parts.bodyFirstLine - 1;

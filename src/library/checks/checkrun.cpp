@@ -1,0 +1,91 @@
+#include "library/checks/checkrun.h"
+
+#include "library/checks/clashes.h"
+#include "library/checks/skillchecker.h"
+#include "library/records/skill.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSet>
+
+namespace {
+
+// Bounds on a folder search, against link loops and huge trees.
+constexpr int maxDepth = 8;
+constexpr int maxFiles = 20000;
+
+bool isCheckedFile(const QString &fileName)
+{
+    return fileName.compare(QLatin1String("SKILL.md"), Qt::CaseInsensitive) == 0
+        || fileName.endsWith(QLatin1String(".mdc"), Qt::CaseInsensitive);
+}
+
+void collect(const QString &folder, int depth, QSet<QString> &visited, QStringList &files)
+{
+    const QString canonical = QFileInfo(folder).canonicalFilePath();
+    if (depth > maxDepth || files.size() >= maxFiles || canonical.isEmpty() || visited.contains(canonical))
+        return;
+    visited.insert(canonical);
+    const QDir dir(folder);
+    const QFileInfoList entries = dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QFileInfo &entry : entries) {
+        if (entry.isDir()) {
+            if (entry.fileName() != QLatin1String(".git") && entry.fileName() != QLatin1String("node_modules"))
+                collect(entry.filePath(), depth + 1, visited, files);
+        } else if (entry.isFile() && isCheckedFile(entry.fileName()) && files.size() < maxFiles) {
+            files.append(entry.filePath());
+        }
+    }
+}
+
+} // namespace
+
+QList<CheckedFile> checkRecords(const QList<Skill *> &skills)
+{
+    QList<ClashCandidate> candidates;
+    candidates.reserve(skills.size());
+    for (const Skill *skill : skills)
+        candidates.append(clashCandidate(*skill));
+    const QList<QList<Finding>> clashes = findClashes(candidates);
+    QList<CheckedFile> checked;
+    checked.reserve(skills.size());
+    for (qsizetype i = 0; i < skills.size(); ++i) {
+        // Checked where a tool finds it, so the folder's name is the one the tool sees.
+        CheckedFile file{candidates.at(i).path, checkSkillFile(candidates.at(i).path)};
+        file.findings += clashes.at(i);
+        sortFindings(file.findings);
+        checked.append(std::move(file));
+    }
+    return checked;
+}
+
+QList<CheckedFile> checkPaths(const QStringList &paths, QStringList *missing)
+{
+    QList<CheckedFile> checked;
+    QSet<QString> seen;
+    for (const QString &path : paths) {
+        const QFileInfo info(path);
+        QStringList files;
+        if (info.isFile()) {
+            files.append(path);
+        } else if (info.isDir()) {
+            const QString main = QDir(path).filePath(QStringLiteral("SKILL.md"));
+            if (QFileInfo(main).isFile()) {
+                files.append(main);
+            } else {
+                QSet<QString> visited;
+                collect(path, 0, visited, files);
+            }
+        } else if (missing) {
+            missing->append(path);
+        }
+        for (const QString &file : std::as_const(files)) {
+            const QString key = QFileInfo(file).absoluteFilePath();
+            if (seen.contains(key))
+                continue;
+            seen.insert(key);
+            checked.append({QDir::cleanPath(file), checkSkillFile(file)});
+        }
+    }
+    return checked;
+}
