@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QFileInfo>
 #include <QHash>
 
 namespace {
@@ -19,15 +20,18 @@ ToolSet shared(ToolSet a, ToolSet b)
     return both;
 }
 
-QString toolList(ToolSet tools)
+} // namespace
+
+QString toolNamesInProse(ToolSet tools)
 {
     QStringList names;
     for (ToolSource tool : tools.toList())
         names.append(Tools::displayName(tool));
-    return names.join(QStringLiteral(", "));
+    if (names.size() < 2)
+        return names.join(QString());
+    const QString last = names.takeLast();
+    return QCoreApplication::translate("SkillChecks", "%1 and %2").arg(names.join(QStringLiteral(", ")), last);
 }
-
-} // namespace
 
 QList<QList<Finding>> findClashes(const QList<ClashCandidate> &candidates)
 {
@@ -45,7 +49,8 @@ QList<QList<Finding>> findClashes(const QList<ClashCandidate> &candidates)
                 const ClashCandidate &self = candidates.at(group.at(a));
                 const ClashCandidate &other = candidates.at(group.at(b));
                 const ToolSet tools = shared(self.tools, other.tools);
-                if (tools.isEmpty())
+                const bool together = self.project.isEmpty() || other.project.isEmpty() || self.project == other.project;
+                if (tools.isEmpty() || !together)
                     continue;
                 const bool identical = !self.digest.isEmpty() && self.digest == other.digest;
                 Finding finding;
@@ -55,14 +60,14 @@ QList<QList<Finding>> findClashes(const QList<ClashCandidate> &candidates)
                     finding.level = FindingLevel::Note;
                     finding.message = QCoreApplication::translate("SkillChecks",
                         "%1 reads an identical copy of \"%2\" at %3. Link them so they stay in sync.")
-                                          .arg(toolList(tools), self.name, other.path);
+                                          .arg(toolNamesInProse(tools), self.name, other.path);
                 } else {
                     finding.rule = QStringLiteral("clash/differing-copy");
                     finding.level = FindingLevel::Warning;
                     finding.message = QCoreApplication::translate("SkillChecks",
                         "%1 also reads a different \"%2\" at %3, and loads only one of them: the copies differ. "
                         "Compare them, then keep one or rename the other.")
-                                          .arg(toolList(tools), self.name, other.path);
+                                          .arg(toolNamesInProse(tools), self.name, other.path);
                 }
                 findings[group.at(a)].append(finding);
             }
@@ -76,7 +81,12 @@ ClashCandidate clashCandidate(const Skill &skill)
     ClashCandidate candidate;
     const QStringList installed = skill.installedPaths();
     candidate.path = installed.isEmpty() ? skill.filePath() : installed.first();
-    candidate.name = skill.name();
+    // Only skill folders' main files carry a name the tools list; rule and instruction
+    // files are read whole wherever they are, so two with one heading shadow nothing.
+    if (QFileInfo(candidate.path).fileName().compare(QLatin1String("SKILL.md"), Qt::CaseInsensitive) == 0)
+        candidate.name = skill.name();
+    if (!skill.isGlobal())
+        candidate.project = skill.projectName().value_or(QStringLiteral("?"));
     for (ToolSource tool : skill.toolSources())
         candidate.tools |= ToolSet{tool};
     const RegularFileRead file = readRegularFile(skill.filePath());

@@ -15,6 +15,9 @@ struct ClashCandidate {
     QString name;
     ToolSet tools;     // the tools that read it
     QByteArray digest; // of its bytes; equal digests are identical copies
+    // The project it belongs to; empty for the home folder's, which every project sees.
+    // Two projects' skills are never loaded together.
+    QString project;
 };
 
 // For every tool, two files it reads under one name shadow each other. Each such
@@ -23,6 +26,9 @@ struct ClashCandidate {
 // finding's `path` is the other file.
 QList<QList<Finding>> findClashes(const QList<ClashCandidate> &candidates);
 
-// The candidate for a record; the digest is of the file's bytes as they are now
+// The tools' names as a sentence lists them: "Claude Code, Cursor and Copilot".
+QString toolNamesInProse(ToolSet tools);
+
+// The candidate for a record (only SKILL.md files, by their nature, can clash); the digest is of the file's bytes as they are now
 // (empty when it cannot be read: such files are never called identical).
 ClashCandidate clashCandidate(const Skill &skill);

@@ -1,6 +1,7 @@
 #include "library/checks/skillchecker.h"
 
 #include "library/catalogue/toolsource.h"
+#include "library/checks/clashes.h"
 #include "library/checks/keytable.h"
 #include "library/checks/safety.h"
 #include "library/checks/skilltext.h"
@@ -15,14 +16,6 @@ namespace {
 QString tr(const char *text)
 {
     return QCoreApplication::translate("SkillChecks", text);
-}
-
-QString toolList(ToolSet tools)
-{
-    QStringList names;
-    for (ToolSource tool : tools.toList())
-        names.append(Tools::displayName(tool));
-    return names.join(QStringLiteral(", "));
 }
 
 class TextChecker final
@@ -77,7 +70,7 @@ public:
                 continue;
             if (known)
                 add("keys/tool-specific", FindingLevel::Note,
-                    tr("%1 is read only by %2; other tools ignore it.").arg(entry.key, toolList(known->tools)),
+                    tr("%1 is read only by %2; other tools ignore it.").arg(entry.key, toolNamesInProse(known->tools)),
                     line(entry), entry.column);
             else
                 add("keys/unknown", FindingLevel::Warning,

@@ -1,3 +1,4 @@
+#include "library/checks/checkrun.h"
 #include "library/checks/clashes.h"
 #include "library/checks/contextcost.h"
 #include "library/checks/keytable.h"
@@ -343,22 +344,27 @@ private Q_SLOTS:
         const ToolSet claude{ToolSource::Claude};
         const ToolSet cursor{ToolSource::Cursor};
         QTest::newRow("identical copies one tool reads twice are a note on both")
-            << QList<ClashCandidate>{{"/a/SKILL.md", "git-bisect", claude, "d1"}, {"/b/SKILL.md", "git-bisect", claude | cursor, "d1"}}
+            << QList<ClashCandidate>{{"/a/SKILL.md", "git-bisect", claude, "d1", {}}, {"/b/SKILL.md", "git-bisect", claude | cursor, "d1", {}}}
             << QStringList{"0 clash/identical-copy /b/SKILL.md", "1 clash/identical-copy /a/SKILL.md"};
         QTest::newRow("copies that differ are a warning on both")
-            << QList<ClashCandidate>{{"/a/SKILL.md", "git-bisect", claude, "d1"}, {"/b/SKILL.md", "git-bisect", claude, "d2"}}
+            << QList<ClashCandidate>{{"/a/SKILL.md", "git-bisect", claude, "d1", {}}, {"/b/SKILL.md", "git-bisect", claude, "d2", {}}}
             << QStringList{"0 clash/differing-copy /b/SKILL.md", "1 clash/differing-copy /a/SKILL.md"};
         QTest::newRow("one name read by two different tools is no clash")
-            << QList<ClashCandidate>{{"/a/SKILL.md", "git-bisect", claude, "d1"}, {"/b/SKILL.md", "git-bisect", cursor, "d2"}}
+            << QList<ClashCandidate>{{"/a/SKILL.md", "git-bisect", claude, "d1", {}}, {"/b/SKILL.md", "git-bisect", cursor, "d2", {}}}
             << QStringList();
+        QTest::newRow("one name in two projects is no clash")
+            << QList<ClashCandidate>{{"/p/a", "x", claude, "1", "p"}, {"/q/a", "x", claude, "2", "q"}} << QStringList();
+        QTest::newRow("a project's skill clashes with the home folder's of the same name")
+            << QList<ClashCandidate>{{"/p/a", "x", claude, "1", "p"}, {"/h/a", "x", claude, "2", ""}}
+            << QStringList{"0 clash/differing-copy /h/a", "1 clash/differing-copy /p/a"};
         QTest::newRow("different names are no clash")
-            << QList<ClashCandidate>{{"/a/SKILL.md", "git-bisect", claude, "d1"}, {"/b/SKILL.md", "git-blame", claude, "d1"}}
+            << QList<ClashCandidate>{{"/a/SKILL.md", "git-bisect", claude, "d1", {}}, {"/b/SKILL.md", "git-blame", claude, "d1", {}}}
             << QStringList();
         QTest::newRow("unreadable files are never identical")
-            << QList<ClashCandidate>{{"/a/SKILL.md", "x", claude, {}}, {"/b/SKILL.md", "x", claude, {}}}
+            << QList<ClashCandidate>{{"/a/SKILL.md", "x", claude, {}, {}}, {"/b/SKILL.md", "x", claude, {}, {}}}
             << QStringList{"0 clash/differing-copy /b/SKILL.md", "1 clash/differing-copy /a/SKILL.md"};
         QTest::newRow("three copies give each file two findings")
-            << QList<ClashCandidate>{{"/a", "x", claude, "1"}, {"/b", "x", claude, "1"}, {"/c", "x", claude, "2"}}
+            << QList<ClashCandidate>{{"/a", "x", claude, "1", {}}, {"/b", "x", claude, "1", {}}, {"/c", "x", claude, "2", {}}}
             << QStringList{"0 clash/identical-copy /b", "0 clash/differing-copy /c", "1 clash/identical-copy /a",
                            "1 clash/differing-copy /c", "2 clash/differing-copy /a", "2 clash/differing-copy /b"};
     }
@@ -375,6 +381,37 @@ private Q_SLOTS:
                 actual.append(QStringLiteral("%1 %2 %3").arg(i).arg(finding.rule, finding.path));
                 QVERIFY(finding.message.contains(finding.path));
             }
+        }
+        QCOMPARE(actual, expected);
+    }
+
+    // A folder of skills written the way people write them, good and bad, and the
+    // findings a reviewer agreed with, so any change in what the checker says shows.
+    void corpusGivesTheReviewedFindings()
+    {
+        const QString corpus = QStringLiteral(VESK_SOURCE_DIR "/tests/data/skill-corpus");
+        QStringList missing;
+        const QList<CheckedFile> files = checkPaths({corpus}, &missing);
+        QVERIFY(missing.isEmpty());
+        const qsizetype skills = std::count_if(files.cbegin(), files.cend(), [](const CheckedFile &file) {
+            return file.path.endsWith(QLatin1String("/SKILL.md"));
+        });
+        QVERIFY2(skills >= 30, qPrintable(QString::number(skills)));
+        QStringList actual;
+        for (const CheckedFile &file : files) {
+            for (const Finding &finding : file.findings) {
+                actual.append(QStringLiteral("%1:%2:%3: %4 [%5]")
+                                  .arg(QDir(corpus).relativeFilePath(file.path))
+                                  .arg(qMax(finding.line, 1))
+                                  .arg(qMax(finding.column, 1))
+                                  .arg(FindingLevels::name(finding.level), finding.rule));
+            }
+        }
+        QStringList expected;
+        const QString listed = QString::fromUtf8(TestFiles::readFile(corpus + QStringLiteral("/expected-findings.txt")));
+        for (const QString &line : listed.split(u'\n', Qt::SkipEmptyParts)) {
+            if (!line.startsWith(u'#'))
+                expected.append(line);
         }
         QCOMPARE(actual, expected);
     }
