@@ -59,6 +59,19 @@ QList<CheckedFile> checkRecords(const QList<Skill *> &skills)
     return checked;
 }
 
+QList<Finding> checkRecord(const Skill &skill, const QList<Skill *> &library)
+{
+    QList<ClashCandidate> candidates{clashCandidate(skill)};
+    for (const Skill *other : library) {
+        if (other != &skill && !skill.name().isEmpty() && other->name() == skill.name())
+            candidates.append(clashCandidate(*other));
+    }
+    QList<Finding> findings = checkSkillFile(candidates.first().path);
+    findings += findClashes(candidates).first();
+    sortFindings(findings);
+    return findings;
+}
+
 QList<CheckedFile> checkPaths(const QStringList &paths, QStringList *missing)
 {
     QList<CheckedFile> checked;

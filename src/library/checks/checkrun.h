@@ -18,6 +18,11 @@ struct CheckedFile {
 // them, in the records' order.
 QList<CheckedFile> checkRecords(const QList<Skill *> &skills);
 
+// One record's findings: its file's (at its first installed path), and its clashes
+// with those of `library` that share its name. For one card at a time; the whole
+// library at once is checkRecords' work.
+QList<Finding> checkRecord(const Skill &skill, const QList<Skill *> &library);
+
 // Checks the skills at the given paths, without the library: a SKILL.md or .mdc file,
 // a skill folder, or a folder searched for them (hidden folders included, .git and
 // node_modules left out, symbolic links to folders followed once). Paths as given
