@@ -1,5 +1,6 @@
 #include "library/checks/checkrun.h"
 
+#include "library/checks/checkcache.h"
 #include "library/checks/clashes.h"
 #include "library/checks/skillchecker.h"
 #include "library/records/skill.h"
@@ -40,21 +41,31 @@ void collect(const QString &folder, int depth, QSet<QString> &visited, QStringLi
 
 } // namespace
 
-QList<CheckedFile> checkRecords(const QList<Skill *> &skills)
+QList<CheckedFile> checkRecords(const QList<Skill *> &skills, CheckCache *cache)
 {
     QList<ClashCandidate> candidates;
-    candidates.reserve(skills.size());
-    for (const Skill *skill : skills)
-        candidates.append(clashCandidate(*skill));
-    const QList<QList<Finding>> clashes = findClashes(candidates);
     QList<CheckedFile> checked;
+    candidates.reserve(skills.size());
     checked.reserve(skills.size());
-    for (qsizetype i = 0; i < skills.size(); ++i) {
+    for (const Skill *skill : skills) {
         // Checked where a tool finds it, so the folder's name is the one the tool sees.
-        CheckedFile file{candidates.at(i).path, checkSkillFile(candidates.at(i).path)};
+        const QStringList installed = skill->installedPaths();
+        const QString path = installed.isEmpty() ? skill->filePath() : installed.first();
+        if (cache) {
+            const CheckCache::Entry &entry = cache->entryFor(path);
+            checked.append({path, entry.findings});
+            candidates.append(clashCandidate(*skill, entry.digest));
+        } else {
+            QByteArray digest;
+            checked.append({path, checkSkillFile(path, &digest)});
+            candidates.append(clashCandidate(*skill, digest));
+        }
+    }
+    const QList<QList<Finding>> clashes = findClashes(candidates);
+    for (qsizetype i = 0; i < skills.size(); ++i) {
+        CheckedFile &file = checked[i];
         file.findings += clashes.at(i);
         sortFindings(file.findings);
-        checked.append(std::move(file));
     }
     return checked;
 }

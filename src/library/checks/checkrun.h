@@ -14,9 +14,11 @@ struct CheckedFile {
     QList<Finding> findings;
 };
 
+class CheckCache;
+
 // Checks every record's file (at its first installed path) and the clashes between
-// them, in the records' order.
-QList<CheckedFile> checkRecords(const QList<Skill *> &skills);
+// them, in the records' order. With a cache, files that look unchanged are not read.
+QList<CheckedFile> checkRecords(const QList<Skill *> &skills, CheckCache *cache = nullptr);
 
 // One record's findings: its file's (at its first installed path), and its clashes
 // with those of `library` that share its name. For one card at a time; the whole

@@ -78,6 +78,15 @@ QList<QList<Finding>> findClashes(const QList<ClashCandidate> &candidates)
 
 ClashCandidate clashCandidate(const Skill &skill)
 {
+    ClashCandidate candidate = clashCandidate(skill, QByteArray());
+    const RegularFileRead file = readRegularFile(candidate.path);
+    if (file.status == RegularFileRead::Status::Ok)
+        candidate.digest = QCryptographicHash::hash(file.bytes, QCryptographicHash::Sha256);
+    return candidate;
+}
+
+ClashCandidate clashCandidate(const Skill &skill, const QByteArray &digest)
+{
     ClashCandidate candidate;
     const QStringList installed = skill.installedPaths();
     candidate.path = installed.isEmpty() ? skill.filePath() : installed.first();
@@ -89,8 +98,6 @@ ClashCandidate clashCandidate(const Skill &skill)
         candidate.project = skill.projectName().value_or(QStringLiteral("?"));
     for (ToolSource tool : skill.toolSources())
         candidate.tools |= ToolSet{tool};
-    const RegularFileRead file = readRegularFile(skill.filePath());
-    if (file.status == RegularFileRead::Status::Ok)
-        candidate.digest = QCryptographicHash::hash(file.bytes, QCryptographicHash::Sha256);
+    candidate.digest = digest;
     return candidate;
 }

@@ -32,3 +32,5 @@ QString toolNamesInProse(ToolSet tools);
 // The candidate for a record (only SKILL.md files, by their nature, can clash); the digest is of the file's bytes as they are now
 // (empty when it cannot be read: such files are never called identical).
 ClashCandidate clashCandidate(const Skill &skill);
+// The same with the digest already known (from a CheckCache, say): nothing is read.
+ClashCandidate clashCandidate(const Skill &skill, const QByteArray &digest);

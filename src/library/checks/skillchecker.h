@@ -41,4 +41,5 @@ QList<Finding> checkSkillFolderFiles(const QString &folderPath, const QString &t
 
 // Reads the file at `path` (a regular file of bounded size, UTF-8) and checks it;
 // a SKILL.md also has its folder checked. A file that cannot be read is one error.
-QList<Finding> checkSkillFile(const QString &path);
+// With `digest`, also gives a hash of the bytes read (empty when none were).
+QList<Finding> checkSkillFile(const QString &path, QByteArray *digest = nullptr);

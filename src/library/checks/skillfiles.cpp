@@ -4,6 +4,7 @@
 #include "library/disk/regularfile.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
@@ -136,9 +137,12 @@ QList<Finding> checkSkillFolderFiles(const QString &folderPath, const QString &t
     return findings;
 }
 
-QList<Finding> checkSkillFile(const QString &path)
+QList<Finding> checkSkillFile(const QString &path, QByteArray *digest)
 {
     const RegularFileRead file = readRegularFile(path);
+    if (digest)
+        *digest = file.status == RegularFileRead::Status::Ok ? QCryptographicHash::hash(file.bytes, QCryptographicHash::Sha256)
+                                                             : QByteArray();
     if (file.status != RegularFileRead::Status::Ok)
         return {{QStringLiteral("files/unreadable"), FindingLevel::Error, unreadReason(file), 0, 0, QString()}};
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);

@@ -1,3 +1,4 @@
+#include "library/checks/checkcache.h"
 #include "library/checks/checkrun.h"
 #include "library/checks/clashes.h"
 #include "library/checks/contextcost.h"
@@ -414,6 +415,49 @@ private Q_SLOTS:
                 expected.append(line);
         }
         QCOMPARE(actual, expected);
+    }
+
+    void cacheChecksOnlyWhatChanged_data()
+    {
+        QTest::addColumn<QString>("change"); // what happens between the two checks
+        QTest::addColumn<int>("checked");
+        QTest::addColumn<QStringList>("after");
+        QTest::newRow("an unchanged file is reused") << "nothing" << 1 << QStringList{"warning files/missing-file 5"};
+        QTest::newRow("a rewritten file is checked again")
+            << "rewrite" << 2 << QStringList{"warning keys/unknown 4", "warning files/missing-file 6"};
+        QTest::newRow("a file rewritten to the same size at another time is checked again")
+            << "same size" << 2 << QStringList{"warning files/missing-file 5"};
+        QTest::newRow("a file added to references/ is seen") << "add reference" << 2 << QStringList();
+    }
+
+    void cacheChecksOnlyWhatChanged()
+    {
+        QFETCH(QString, change);
+        QFETCH(int, checked);
+        QFETCH(QStringList, after);
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("git-bisect"));
+        const QString file = folder + QStringLiteral("/SKILL.md");
+        TestFiles::writeFile(file, skill(good, QStringLiteral("See [x](references/x.md).")).toUtf8());
+        TestFiles::writeFile(folder + QStringLiteral("/references/other.md"), "other");
+        CheckCache cache;
+        QCOMPARE(summary(cache.entryFor(file).findings), QStringList{"warning files/missing-file 5"});
+        const QDateTime later = QFileInfo(file).lastModified().addSecs(60);
+        if (change == QLatin1String("rewrite")) {
+            TestFiles::writeFile(file, skill(good + QStringLiteral("author: me\n"), QStringLiteral("See [x](references/x.md).")).toUtf8());
+        } else if (change == QLatin1String("same size")) {
+            TestFiles::writeFile(file, skill(good, QStringLiteral("See [y](references/x.md).")).toUtf8());
+        } else if (change == QLatin1String("add reference")) {
+            TestFiles::writeFile(folder + QStringLiteral("/references/x.md"), "x");
+        }
+        QFile touched(file);
+        QVERIFY(touched.open(QIODevice::ReadWrite));
+        if (change != QLatin1String("nothing"))
+            QVERIFY(touched.setFileTime(later, QFileDevice::FileModificationTime));
+        touched.close();
+        QCOMPARE(summary(cache.entryFor(file).findings), after);
+        QCOMPARE(cache.checked(), checked);
+        QCOMPARE(cache.reused(), 2 - checked);
     }
 
     void contextCostPerTool()
