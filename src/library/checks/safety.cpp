@@ -37,7 +37,7 @@ const QList<SafetyPattern> &patterns()
 {
     static const QList<SafetyPattern> rows{
         {QStringLiteral("safety/pipe-to-shell"),
-         caseless(R"(\b(curl|wget|iwr|invoke-webrequest)\b[^|\n]*\|\s*(sudo\s+)?(ba|z|da|k|fi)?sh\b|\b(curl|wget)\b[^|\n]*\|\s*(sudo\s+)?(python3?|perl|ruby|node)\b)"),
+         caseless(R"(\b(curl|wget|iwr|invoke-webrequest)\b[^|\n]{0,400}\|\s{0,8}(sudo\s{1,8})?(ba|z|da|k|fi)?sh\b|\b(curl|wget)\b[^|\n]{0,400}\|\s{0,8}(sudo\s{1,8})?(python3?|perl|ruby|node)\b)"),
          QRegularExpression(),
          tr("A download is piped straight into a shell (%1): the skill runs whatever that address serves. "
             "Download the script, read it, and run a pinned copy instead.")},
@@ -47,7 +47,7 @@ const QList<SafetyPattern> &patterns()
          tr("A long encoded blob (%1) hides what it says from a reader. Decode it and check it, "
             "or keep it as a file beside the skill.")},
         {QStringLiteral("safety/secret-to-network"),
-         caseless(R"(~/\.ssh|\.ssh/|\bid_(rsa|ed25519|ecdsa)\b|(^|[\s/'"])\.env\b|\.aws/credentials|\.netrc\b|(?-i:\b[A-Z0-9_]*(TOKEN|SECRET|API_KEY|APIKEY|PASSWORD)\b))"),
+         caseless(R"(~/\.ssh|\.ssh/|\bid_(rsa|ed25519|ecdsa)\b|(^|[\s/'"])\.env\b|\.aws/credentials|\.netrc\b|(?-i:(TOKEN|SECRET|API_?KEY|PASSWORD)\b))"),
          caseless(R"(\b(curl|wget|ncat|netcat|nc|scp|invoke-webrequest)\b|https?://|requests\.(post|put)|\bfetch\()"),
          tr("Secrets (%1) are read on the same line as a network address or upload tool. "
             "Make sure the skill never sends keys or tokens anywhere.")},

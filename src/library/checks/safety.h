@@ -11,6 +11,8 @@
 // warning, never an error, since a skill may mean it.
 
 // A pattern that a line matches; with `alsoOnLine`, only lines matching both count.
+// Files are untrusted: every pattern must take time in proportion to the line
+// (bounded repetitions, nothing that rescans the rest of the line from each start).
 struct SafetyPattern {
     QString rule;
     QRegularExpression pattern;

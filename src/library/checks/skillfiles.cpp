@@ -53,7 +53,7 @@ struct Reference {
 
 QList<Reference> references(const QString &text)
 {
-    static const QRegularExpression markdownLink(QStringLiteral(R"(!?\[[^\]\n]*\]\(([^)\n]+)\))"));
+    static const QRegularExpression markdownLink(QStringLiteral(R"(!?\[[^\]\n]{0,500}\]\(([^)\n]{1,1000})\))"));
     // A bare path into one of the folders the format names for supporting files.
     static const QRegularExpression barePath(
         QStringLiteral(R"((?<![\w./-])((?:\./)?(?:scripts|references|assets)/[\w.@+-][\w./@+-]*))"));
