@@ -35,7 +35,9 @@ CommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption size(QStringLiteral("size"), QString(), QStringLiteral("WxH"));
     const QCommandLineOption palette(QStringLiteral("palette"), QString(), QStringLiteral("light|dark"));
     const QCommandLineOption mode(QStringLiteral("mode"), QString(), QStringLiteral("card|editor"));
-    parser.addOptions({help, version, json, edit, screenshot, select, filter, search, size, palette, mode});
+    const QCommandLineOption format(QStringLiteral("format"), QString(), QStringLiteral("plain|json|sarif"));
+    const QCommandLineOption level(QStringLiteral("level"), QString(), QStringLiteral("error|warning|note"));
+    parser.addOptions({help, version, json, edit, screenshot, select, filter, search, size, palette, mode, format, level});
 
     CommandLine result;
     const auto invalid = [&result](const QString &text) {
@@ -67,6 +69,30 @@ CommandLine parseCommandLine(const QStringList &arguments)
     }
 
     const QStringList positional = parser.positionalArguments();
+    if (positional.value(0) == QLatin1String("check")) {
+        result.mode = CommandLine::Mode::Check;
+        result.checkPaths = positional.mid(1);
+        if (parser.isSet(json) && parser.isSet(format))
+            return invalid(QCoreApplication::translate("CommandLine", "Give --json or --format, not both."));
+        if (parser.isSet(json))
+            result.checkFormat = QStringLiteral("json");
+        if (parser.isSet(format))
+            result.checkFormat = parser.value(format);
+        static const QStringList formats{QStringLiteral("plain"), QStringLiteral("json"), QStringLiteral("sarif")};
+        if (!formats.contains(result.checkFormat))
+            return invalid(QCoreApplication::translate("CommandLine", "--format is plain, json or sarif."));
+        if (parser.isSet(level))
+            result.checkLevel = parser.value(level);
+        static const QStringList levels{QStringLiteral("error"), QStringLiteral("warning"), QStringLiteral("note")};
+        if (!levels.contains(result.checkLevel))
+            return invalid(QCoreApplication::translate("CommandLine", "--level is error, warning or note."));
+        if (parser.isSet(screenshot) || parser.isSet(edit))
+            return invalid(QCoreApplication::translate("CommandLine", "%1 does not go with the check command.")
+                               .arg(parser.isSet(edit) ? QStringLiteral("--edit") : QStringLiteral("--screenshot")));
+        return result;
+    }
+    if (parser.isSet(format) || parser.isSet(level))
+        return invalid(QCoreApplication::translate("CommandLine", "--format and --level go with the check command."));
     if (positional.value(0) == QLatin1String("list")) {
         if (positional.size() > 1)
             return invalid(QCoreApplication::translate("CommandLine", "The list command takes no names."));
@@ -116,6 +142,7 @@ QString commandLineHelp()
     return QCoreApplication::translate("CommandLine",
         "Usage: vesk [options] [NAME-OR-PATH]\n"
         "       vesk list [--json]\n"
+        "       vesk check [PATH...] [--json | --format sarif] [--level error|warning|note]\n"
         "\n"
         "Vesk gathers the skills of your AI coding tools in one window. A running Vesk\n"
         "is reused: a second launch brings its window to the front and exits.\n"
@@ -127,6 +154,14 @@ QString commandLineHelp()
         "  list               Scan the skill folders and print every skill, one per line,\n"
         "                     in columns (under a header line in a terminal).\n"
         "  list --json        The same as one JSON array, for scripts.\n"
+        "  check [PATH...]    Check skills as the tools will load them: the given skill\n"
+        "                     files and folders, or with none the whole library. Prints\n"
+        "                     file:line:column: level: message [rule]; exits 1 when\n"
+        "                     anything at or above the level (warning) is found, 2 when\n"
+        "                     a path is not there.\n"
+        "    --json           … as one JSON object\n"
+        "    --format F       … as plain, json or sarif (SARIF 2.1.0, for code scanning)\n"
+        "    --level L        … from this level up: error, warning or note\n"
         "\n"
         "Options:\n"
         "  -h, --help         Show this help and exit.\n"

@@ -7,11 +7,17 @@
 // What the user asked for on the command line. Parsing needs no QCoreApplication,
 // so `vesk --help`, `--version` and `list` run without a display.
 struct CommandLine {
-    enum class Mode { Window, List, Help, Version, Invalid };
+    enum class Mode { Window, List, Check, Help, Version, Invalid };
 
     Mode mode = Mode::Window;
     bool json = false;          // list: print JSON instead of lines
     QString errorText;          // Invalid: what was wrong
+
+    // Check: the files and folders to check (none: the library), the output's form
+    // ("plain", "json" or "sarif") and the lowest level shown and failed on.
+    QStringList checkPaths;
+    QString checkFormat = QStringLiteral("plain");
+    QString checkLevel = QStringLiteral("warning");
 
     // Window: the skill to select, by name or path, and whether in the editor.
     QString skill;

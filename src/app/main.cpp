@@ -2,6 +2,7 @@
 #include "app/contentview.h"
 #include "app/displayguard.h"
 #include "app/instancechannel.h"
+#include "app/checkcommand.h"
 #include "app/listcommand.h"
 #include "app/openrequesthandler.h"
 #include "app/screenshot.h"
@@ -118,6 +119,7 @@ int main(int argc, char **argv)
         err << "vesk: " << commandLine.errorText << "\nTry 'vesk --help'.\n";
         return 2;
     case CommandLine::Mode::List:
+    case CommandLine::Mode::Check:
     case CommandLine::Mode::Window:
         break;
     }
@@ -126,6 +128,23 @@ int main(int argc, char **argv)
     // library at "/", a relative one wherever Vesk happened to start.
     QString homeError;
     const bool homeSettled = settleHome(&homeError);
+
+    if (commandLine.mode == CommandLine::Mode::Check) {
+        if (!homeSettled && commandLine.checkPaths.isEmpty()) {
+            err << "vesk: " << homeError << Qt::endl;
+            return 2;
+        }
+        // Without a display, like the list command: it serves hooks and CI.
+        QCoreApplication app(argc, argv);
+        setApplicationNames();
+        CheckCommandOptions options;
+        options.paths = commandLine.checkPaths;
+        options.format = commandLine.checkFormat == QLatin1String("json")  ? CheckCommandOptions::Format::Json
+            : commandLine.checkFormat == QLatin1String("sarif")            ? CheckCommandOptions::Format::Sarif
+                                                                            : CheckCommandOptions::Format::Plain;
+        options.level = FindingLevels::fromName(commandLine.checkLevel).value_or(FindingLevel::Warning);
+        return runCheckCommand(options, out, err);
+    }
 
     if (commandLine.mode == CommandLine::Mode::List) {
         if (!homeSettled) {

@@ -14,7 +14,9 @@
 #include "common/displayformat.h"
 #include "common/palettecolors.h"
 #include "common/toolicon.h"
+#include "library/checks/checkrun.h"
 #include "library/records/artifactcache.h"
+#include "library/store/modelcontext.h"
 #include "library/catalogue/homepath.h"
 #include "library/catalogue/skilllocations.h"
 #include "library/records/skill.h"
@@ -129,6 +131,10 @@ void SkillCardView::rebuild()
     layout->setSpacing(0);
 
     if (m_skill) {
+        if (QWidget *problems = buildProblems(card)) {
+            layout->addWidget(problems);
+            layout->addWidget(paddedDivider(card));
+        }
         layout->addWidget(buildHeader(card));
         layout->addWidget(paddedDivider(card));
         const QStringList keys = CardPresentation::metadataKeys(m_skill->frontmatter());
@@ -152,6 +158,66 @@ void SkillCardView::rebuild()
     else
         m_clock->stop();
     Q_EMIT rebuilt();
+}
+
+QWidget *SkillCardView::buildProblems(QWidget *parent)
+{
+    // Skill files are small: checked here, each time the card is built, so the list
+    // follows every save and rescan that rebuilds the card.
+    QList<Skill *> library;
+    if (auto *context = dynamic_cast<ModelContext *>(m_skill->owner()))
+        library = context->skills();
+    QList<Finding> findings = checkRecord(*m_skill, library);
+    findings.removeIf([](const Finding &finding) { return finding.level == FindingLevel::Note; });
+    if (findings.isEmpty())
+        return nullptr;
+    // Errors first: they are why a tool does not load the skill.
+    std::stable_sort(findings.begin(), findings.end(),
+                     [](const Finding &a, const Finding &b) { return a.level > b.level; });
+    constexpr qsizetype shownAtMost = 20;
+
+    auto *section = new QWidget(parent);
+    section->setObjectName(QStringLiteral("problemsSection"));
+    QVBoxLayout *layout = sectionLayout(section, 10);
+    layout->addWidget(new SymbolLabel(
+        sectionHeader(tr("Problems"), QStringLiteral("exclamationmark.triangle.fill"), palette()), section));
+    for (const Finding &finding : findings.first(qMin(findings.size(), shownAtMost))) {
+        auto *row = new QWidget(section);
+        row->setObjectName(QStringLiteral("problemRow"));
+        auto *rowLayout = new QHBoxLayout(row);
+        rowLayout->setContentsMargins(0, 0, 0, 0);
+        rowLayout->setSpacing(8);
+        const bool error = finding.level == FindingLevel::Error;
+        SymbolText where;
+        where.symbolName = error ? QStringLiteral("xmark.circle.fill") : QStringLiteral("exclamationmark.triangle.fill");
+        where.text = finding.line > 0 ? tr("Line %1").arg(finding.line) : tr("File");
+        where.font = designFont(11, QFont::DemiBold);
+        where.color = error ? QColor(0xd7, 0x3a, 0x32) : PaletteColors::tint(PaletteColors::Tint::Orange, palette());
+        where.symbolScale = SymbolScale::small;
+        where.spacing = 4;
+        auto *place = new SymbolLabel(where, row);
+        place->setObjectName(QStringLiteral("problemPlace"));
+        place->setToolTip(error ? tr("Error: a tool will not load this skill, or loads it wrongly")
+                                : tr("Warning: likely a mistake"));
+        rowLayout->addWidget(place, 0, Qt::AlignTop);
+        auto *message = new ClampedLabel(row);
+        message->setObjectName(QStringLiteral("problemMessage"));
+        message->setFont(designFont(12));
+        message->setTextColor(PaletteColors::label(palette()));
+        message->setMaximumLineCount(4);
+        message->setSelectable(true);
+        message->setText(finding.message);
+        message->setToolTip(plainToolTip(finding.rule));
+        rowLayout->addWidget(message, 1);
+        layout->addWidget(row);
+    }
+    if (findings.size() > shownAtMost) {
+        auto *more = new ClampedLabel(section);
+        more->setTextColor(PaletteColors::secondaryLabel(palette()));
+        more->setText(tr("%n more; run vesk check for all of them.", nullptr, int(findings.size() - shownAtMost)));
+        layout->addWidget(more);
+    }
+    return section;
 }
 
 QWidget *SkillCardView::buildHeader(QWidget *parent)

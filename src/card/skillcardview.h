@@ -14,7 +14,8 @@ class SymbolLabel;
 class QTimer;
 class QVBoxLayout;
 
-// The read-only card of one skill, top to bottom: its harness and location
+// The read-only card of one skill, top to bottom: what the checks found wrong with
+// it (when anything), its harness and location
 // badges, name, description and file facts; its frontmatter metadata; its
 // supporting files grouped by kind as chips that reveal the file; and the first
 // lines of its instructions with an "Edit" button that opens the editor.
@@ -48,6 +49,8 @@ protected:
 
 private:
     void scheduleRebuild();
+    // Errors and warnings of the skill's file and its clashes; null when there are none.
+    QWidget *buildProblems(QWidget *parent);
     QWidget *buildHeader(QWidget *parent);
     QWidget *buildMetadata(const QStringList &keys, QWidget *parent);
     QWidget *buildResources(QWidget *parent);

@@ -129,6 +129,50 @@ private Q_SLOTS:
         QCOMPARE(card.findChild<SymbolLabel *>("resourceFact")->text(), QStringLiteral("8 resources"));
     }
 
+    void problemsListWhatTheChecksFound_data()
+    {
+        QTest::addColumn<QString>("content");
+        QTest::addColumn<QString>("otherContent"); // a second skill of the same name, if any
+        QTest::addColumn<QStringList>("places");
+        QTest::addColumn<QString>("firstMessagePart");
+        const QString good = QStringLiteral("---\nname: notes\ndescription: Takes notes.\n---\nWrite them down.\n");
+        QTest::newRow("a clean skill has no problems section") << good << QString() << QStringList() << QString();
+        QTest::newRow("notes are not problems")
+            << QStringLiteral("---\nname: notes\ndescription: x\nwhen_to_use: always\n---\nBody\n") << QString()
+            << QStringList() << QString();
+        QTest::newRow("a block that is not YAML is an error at its line")
+            << QStringLiteral("---\nname: notes\ndescription: \"never closes\n---\nBody\n") << QString()
+            << QStringList{"Line 3"} << QStringLiteral("Strict YAML");
+        QTest::newRow("errors come before warnings")
+            << QStringLiteral("---\nname: Notes\n---\nBody\n") << QString()
+            << QStringList{"Line 1", "Line 2", "Line 2"} << QStringLiteral("no description");
+        QTest::newRow("a differing copy of the same name names the other file")
+            << good << QStringLiteral("---\nname: notes\ndescription: Other notes.\n---\nElse.\n")
+            << QStringList{"File"} << QStringLiteral(".agents/skills/notes/SKILL.md");
+    }
+
+    void problemsListWhatTheChecksFound()
+    {
+        QFETCH(QString, content);
+        QFETCH(QString, otherContent);
+        QFETCH(QStringList, places);
+        QFETCH(QString, firstMessagePart);
+        Skill *skill = addSkill(path("home/.claude/skills/notes/SKILL.md"), {{"name", "notes"}}, content, true);
+        if (!otherContent.isEmpty()) {
+            Skill *other = addSkill(path("home/.agents/skills/notes/SKILL.md"), {{"name", "notes"}}, otherContent, true);
+            other->setToolSources({ToolSource::Claude});
+        }
+        SkillCardView card(*m_state, cache());
+        card.setSkill(skill);
+        const QWidget *section = card.findChild<QWidget *>("problemsSection");
+        QCOMPARE(section != nullptr, !places.isEmpty());
+        if (!section)
+            return;
+        QCOMPARE(texts(section->findChildren<SymbolLabel *>("problemPlace")), places);
+        const QList<ClampedLabel *> messages = section->findChildren<ClampedLabel *>("problemMessage");
+        QVERIFY2(messages.first()->text().contains(firstMessagePart), qPrintable(messages.first()->text()));
+    }
+
     void aSingleFileSkillHasNoResourcesAndNoEmptySections()
     {
         Skill *skill = addSkill(path("home/.cursor/rules/style.mdc"), {{"name", "style"}, {"Description", "x"}},

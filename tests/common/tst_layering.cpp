@@ -121,7 +121,8 @@ private:
     static QStringList coreRooms()
     {
         return {QStringLiteral("disk"),  QStringLiteral("catalogue"), QStringLiteral("search"),
-                QStringLiteral("records"), QStringLiteral("store"),   QStringLiteral("scan"),
+                QStringLiteral("records"), QStringLiteral("store"),   QStringLiteral("checks"),
+                QStringLiteral("scan"),
                 QStringLiteral("watch"), QStringLiteral("files")};
     }
 };

@@ -1,0 +1,56 @@
+#include "library/checks/checkcache.h"
+
+#include "library/checks/skillchecker.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <sys/stat.h>
+
+namespace {
+
+qint64 nanoseconds(const timespec &time)
+{
+    return qint64(time.tv_sec) * 1000000000 + time.tv_nsec;
+}
+
+// The change and modification times of `path`, mixed into one number; 0 when absent.
+qint64 times(const QByteArray &path, qint64 *size = nullptr)
+{
+    struct stat status {};
+    if (::stat(path.constData(), &status) != 0)
+        return 0;
+    if (size)
+        *size = status.st_size;
+    return nanoseconds(status.st_mtim) * 31 + nanoseconds(status.st_ctim) + qint64(status.st_ino);
+}
+
+} // namespace
+
+CheckCache::Stamp CheckCache::stampOf(const QString &path)
+{
+    Stamp stamp;
+    stamp.fileTimes = times(QFile::encodeName(path), &stamp.size);
+    if (checkedKindFor(path) == CheckedKind::SkillFile) {
+        const QByteArray folder = QFile::encodeName(QFileInfo(path).path());
+        stamp.folderTimes = times(folder);
+        for (const char *supporting : {"/scripts", "/references", "/assets"})
+            stamp.folderTimes = stamp.folderTimes * 17 + times(folder + supporting);
+    }
+    return stamp;
+}
+
+const CheckCache::Entry &CheckCache::entryFor(const QString &path)
+{
+    const Stamp stamp = stampOf(path);
+    auto it = m_entries.find(path);
+    if (it != m_entries.end() && it->first == stamp && stamp.size >= 0) {
+        ++m_reused;
+        return it->second;
+    }
+    ++m_checked;
+    Entry entry;
+    entry.findings = checkSkillFile(path, &entry.digest);
+    it = m_entries.insert(path, {stamp, std::move(entry)});
+    return it->second;
+}

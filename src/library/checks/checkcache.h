@@ -1,0 +1,43 @@
+#pragma once
+
+#include "library/checks/finding.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QString>
+
+// Remembers each file's findings (clashes aside, which depend on the others) and
+// digest, so that checking a library again after a scan reads only what changed.
+// An entry is reused while the file, its folder and the folder's supporting-file
+// folders (scripts/, references/, assets/) keep their size and change times;
+// a file changed deeper down is seen at the next change of any of those.
+class CheckCache final
+{
+public:
+    struct Entry {
+        QList<Finding> findings;
+        QByteArray digest; // of the file's bytes; empty when it could not be read
+    };
+
+    // The entry for the file at `path`, checked again when it looks changed.
+    const Entry &entryFor(const QString &path);
+
+    qsizetype size() const { return m_entries.size(); }
+    // How many files the last calls checked afresh, and how many they reused.
+    qint64 checked() const { return m_checked; }
+    qint64 reused() const { return m_reused; }
+
+private:
+    struct Stamp {
+        qint64 size = -1;
+        qint64 fileTimes = 0;   // change and modification times of the file, mixed
+        qint64 folderTimes = 0; // of the folder and its supporting-file folders, mixed
+        bool operator==(const Stamp &) const = default;
+    };
+    static Stamp stampOf(const QString &path);
+
+    QHash<QString, std::pair<Stamp, Entry>> m_entries;
+    qint64 m_checked = 0;
+    qint64 m_reused = 0;
+};

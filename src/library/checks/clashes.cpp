@@ -1,0 +1,103 @@
+#include "library/checks/clashes.h"
+
+#include "library/disk/regularfile.h"
+#include "library/records/skill.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QFileInfo>
+#include <QHash>
+
+namespace {
+
+ToolSet shared(ToolSet a, ToolSet b)
+{
+    ToolSet both;
+    for (ToolSource tool : Tools::allCases()) {
+        if (a.contains(tool) && b.contains(tool))
+            both |= ToolSet{tool};
+    }
+    return both;
+}
+
+} // namespace
+
+QString toolNamesInProse(ToolSet tools)
+{
+    QStringList names;
+    for (ToolSource tool : tools.toList())
+        names.append(Tools::displayName(tool));
+    if (names.size() < 2)
+        return names.join(QString());
+    const QString last = names.takeLast();
+    return QCoreApplication::translate("SkillChecks", "%1 and %2").arg(names.join(QStringLiteral(", ")), last);
+}
+
+QList<QList<Finding>> findClashes(const QList<ClashCandidate> &candidates)
+{
+    QList<QList<Finding>> findings(candidates.size());
+    QHash<QString, QList<qsizetype>> byName;
+    for (qsizetype i = 0; i < candidates.size(); ++i) {
+        if (!candidates.at(i).name.isEmpty())
+            byName[candidates.at(i).name].append(i);
+    }
+    for (const QList<qsizetype> &group : std::as_const(byName)) {
+        for (qsizetype a = 0; a < group.size(); ++a) {
+            for (qsizetype b = 0; b < group.size(); ++b) {
+                if (a == b)
+                    continue;
+                const ClashCandidate &self = candidates.at(group.at(a));
+                const ClashCandidate &other = candidates.at(group.at(b));
+                const ToolSet tools = shared(self.tools, other.tools);
+                const bool together = self.project.isEmpty() || other.project.isEmpty() || self.project == other.project;
+                if (tools.isEmpty() || !together)
+                    continue;
+                const bool identical = !self.digest.isEmpty() && self.digest == other.digest;
+                Finding finding;
+                finding.path = other.path;
+                if (identical) {
+                    finding.rule = QStringLiteral("clash/identical-copy");
+                    finding.level = FindingLevel::Note;
+                    finding.message = QCoreApplication::translate("SkillChecks",
+                        "%1 reads an identical copy of \"%2\" at %3. Link them so they stay in sync.")
+                                          .arg(toolNamesInProse(tools), self.name, other.path);
+                } else {
+                    finding.rule = QStringLiteral("clash/differing-copy");
+                    finding.level = FindingLevel::Warning;
+                    finding.message = QCoreApplication::translate("SkillChecks",
+                        "%1 also reads a different \"%2\" at %3, and loads only one of them: the copies differ. "
+                        "Compare them, then keep one or rename the other.")
+                                          .arg(toolNamesInProse(tools), self.name, other.path);
+                }
+                findings[group.at(a)].append(finding);
+            }
+        }
+    }
+    return findings;
+}
+
+ClashCandidate clashCandidate(const Skill &skill)
+{
+    ClashCandidate candidate = clashCandidate(skill, QByteArray());
+    const RegularFileRead file = readRegularFile(candidate.path);
+    if (file.status == RegularFileRead::Status::Ok)
+        candidate.digest = QCryptographicHash::hash(file.bytes, QCryptographicHash::Sha256);
+    return candidate;
+}
+
+ClashCandidate clashCandidate(const Skill &skill, const QByteArray &digest)
+{
+    ClashCandidate candidate;
+    const QStringList installed = skill.installedPaths();
+    candidate.path = installed.isEmpty() ? skill.filePath() : installed.first();
+    // Only skill folders' main files carry a name the tools list; rule and instruction
+    // files are read whole wherever they are, so two with one heading shadow nothing.
+    if (QFileInfo(candidate.path).fileName().compare(QLatin1String("SKILL.md"), Qt::CaseInsensitive) == 0)
+        candidate.name = skill.name();
+    if (!skill.isGlobal())
+        candidate.project = skill.projectName().value_or(QStringLiteral("?"));
+    for (ToolSource tool : skill.toolSources())
+        candidate.tools |= ToolSet{tool};
+    candidate.digest = digest;
+    return candidate;
+}
