@@ -12,10 +12,10 @@
 
 #include "common/appstate.h"
 #include "detail/skilldetailview.h"
-#include "library/artifactcache.h"
-#include "library/modelcontainer.h"
-#include "library/modelcontext.h"
-#include "library/skill.h"
+#include "library/records/artifactcache.h"
+#include "library/store/modelcontainer.h"
+#include "library/store/modelcontext.h"
+#include "library/records/skill.h"
 
 #include "benchhome.h"
 

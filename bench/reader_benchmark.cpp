@@ -10,7 +10,7 @@
 //   cmake -DVESK_BUILD_BENCHMARKS=ON ... && cmake --build . --target reader_benchmark
 //   bench/reader_benchmark --benchmark_counters_tabular=true
 
-#include "library/frontmatter.h"
+#include "library/records/frontmatter.h"
 
 #include <benchmark/benchmark.h>
 

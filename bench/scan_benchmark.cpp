@@ -6,12 +6,12 @@
 // other XDG folders are pointed into it before anything else runs, so neither
 // the real home nor the real settings are ever read or written.
 
-#include "library/artifactcache.h"
-#include "library/modelcontainer.h"
-#include "library/modelcontext.h"
-#include "library/settingskeys.h"
-#include "library/skilllocations.h"
-#include "library/skillscanner.h"
+#include "library/records/artifactcache.h"
+#include "library/store/modelcontainer.h"
+#include "library/store/modelcontext.h"
+#include "library/catalogue/settingskeys.h"
+#include "library/catalogue/skilllocations.h"
+#include "library/scan/skillscanner.h"
 
 #include "benchhome.h"
 

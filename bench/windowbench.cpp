@@ -20,9 +20,9 @@
 #include "benchhome.h"
 #include "browse/skilllistview.h"
 #include "common/appstate.h"
-#include "library/modelcontainer.h"
-#include "library/modelcontext.h"
-#include "library/skill.h"
+#include "library/store/modelcontainer.h"
+#include "library/store/modelcontext.h"
+#include "library/records/skill.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>

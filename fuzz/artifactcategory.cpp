@@ -8,7 +8,7 @@
 
 #include "harness.h"
 
-#include "library/skillartifact.h"
+#include "library/records/skillartifact.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 
 #include "harness.h"
 
-#include "library/frontmatter.h"
+#include "library/records/frontmatter.h"
 
 #include <QByteArray>
 

@@ -6,10 +6,10 @@
 #include "harness.h"
 
 #include "app/listcommand.h"
-#include "library/artifactcache.h"
-#include "library/skill.h"
-#include "library/skillartifact.h"
-#include "library/toolsource.h"
+#include "library/records/artifactcache.h"
+#include "library/records/skill.h"
+#include "library/records/skillartifact.h"
+#include "library/catalogue/toolsource.h"
 
 #include <QDateTime>
 #include <QJsonArray>

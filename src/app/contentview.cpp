@@ -14,11 +14,11 @@
 #include "browse/sidebarview.h"
 #include "browse/skilllistview.h"
 #include "detail/skilldetailview.h"
-#include "library/artifactcache.h"
-#include "library/fileproblems.h"
-#include "library/filewatcher.h"
-#include "library/librarydiscovery.h"
-#include "library/modelcontext.h"
+#include "library/records/artifactcache.h"
+#include "library/disk/fileproblems.h"
+#include "library/watch/filewatcher.h"
+#include "library/watch/librarydiscovery.h"
+#include "library/store/modelcontext.h"
 
 #include <QAction>
 #include <QCloseEvent>

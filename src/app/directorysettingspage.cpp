@@ -4,7 +4,7 @@
 #include "app/settingslabels.h"
 #include "common/palettecolors.h"
 #include "common/symbols.h"
-#include "library/homepath.h"
+#include "library/catalogue/homepath.h"
 
 #include <QDir>
 #include <QFileDialog>

@@ -3,8 +3,8 @@
 #include "app/settingslabels.h"
 #include "app/updater.h"
 #include "common/palettecolors.h"
-#include "library/settingskeys.h"
-#include "library/toolsource.h"
+#include "library/catalogue/settingskeys.h"
+#include "library/catalogue/toolsource.h"
 
 #include <QCheckBox>
 #include <QComboBox>

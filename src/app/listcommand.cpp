@@ -2,15 +2,15 @@
 
 #include "app/storeopener.h"
 #include "app/terminaltext.h"
-#include "library/artifactcache.h"
-#include "library/fileproblems.h"
-#include "library/homepath.h"
-#include "library/modelcontainer.h"
-#include "library/modelcontext.h"
-#include "library/skill.h"
-#include "library/skillartifact.h"
-#include "library/skillcollection.h"
-#include "library/scanpipeline.h"
+#include "library/records/artifactcache.h"
+#include "library/disk/fileproblems.h"
+#include "library/catalogue/homepath.h"
+#include "library/store/modelcontainer.h"
+#include "library/store/modelcontext.h"
+#include "library/records/skill.h"
+#include "library/records/skillartifact.h"
+#include "library/records/skillcollection.h"
+#include "library/scan/scanpipeline.h"
 
 #include <QEventLoop>
 #include <QJsonDocument>

@@ -9,7 +9,7 @@
 #include "app/windowsession.h"
 #include "common/palettecolors.h"
 #include "common/toolicon.h"
-#include "library/modelcontainer.h"
+#include "library/store/modelcontainer.h"
 
 #include <QApplication>
 #include <QDir>

@@ -5,7 +5,7 @@
 #include "app/veskapp.h"
 #include "browse/skillfilter.h"
 #include "common/appstate.h"
-#include "library/modelcontext.h"
+#include "library/store/modelcontext.h"
 
 #include <QApplication>
 #include <QPointer>

@@ -1,7 +1,7 @@
 #include "app/scanpathsettings.h"
 
 #include "common/appnotifications.h"
-#include "library/settingskeys.h"
+#include "library/catalogue/settingskeys.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -6,7 +6,7 @@
 #include "app/veskapp.h"
 #include "browse/skilllistview.h"
 #include "detail/skilldetailview.h"
-#include "library/modelcontext.h"
+#include "library/store/modelcontext.h"
 
 #include <QCoreApplication>
 #include <QApplication>

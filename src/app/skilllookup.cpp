@@ -1,6 +1,6 @@
 #include "app/skilllookup.h"
 
-#include "library/skill.h"
+#include "library/records/skill.h"
 
 #include <QDir>
 #include <QFileInfo>

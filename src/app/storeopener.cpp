@@ -1,6 +1,6 @@
 #include "app/storeopener.h"
 
-#include "library/modelcontainer.h"
+#include "library/store/modelcontainer.h"
 
 std::unique_ptr<ModelContainer> openApplicationStore(QString *fatalMessage)
 {

@@ -1,7 +1,7 @@
 #include "app/updater.h"
 
 #include "app/buildinfo.h"
-#include "library/settingskeys.h"
+#include "library/catalogue/settingskeys.h"
 
 #include <QCoreApplication>
 #include <QNetworkAccessManager>

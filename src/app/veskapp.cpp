@@ -13,10 +13,10 @@
 #include "browse/sidebarview.h"
 #include "detail/newskillsheet.h"
 #include "detail/skilldetailview.h"
-#include "library/artifactcache.h"
-#include "library/modelcontainer.h"
-#include "library/modelcontext.h"
-#include "library/searchkeyloader.h"
+#include "library/records/artifactcache.h"
+#include "library/store/modelcontainer.h"
+#include "library/store/modelcontext.h"
+#include "library/store/searchkeyloader.h"
 
 #include <QAction>
 #include <QApplication>

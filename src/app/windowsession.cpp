@@ -2,9 +2,9 @@
 
 #include "app/contentview.h"
 #include "common/appstate.h"
-#include "library/modelcontext.h"
-#include "library/settingskeys.h"
-#include "library/skillcollection.h"
+#include "library/store/modelcontext.h"
+#include "library/catalogue/settingskeys.h"
+#include "library/records/skillcollection.h"
 
 #include <QEvent>
 #include <QGuiApplication>

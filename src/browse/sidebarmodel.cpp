@@ -3,7 +3,7 @@
 #include "browse/skilldrag.h"
 #include "common/libraryactions.h"
 #include "common/plaintext.h"
-#include "library/modelcontext.h"
+#include "library/store/modelcontext.h"
 
 #include <QMimeData>
 #include <QTimer>

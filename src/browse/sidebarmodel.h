@@ -2,7 +2,7 @@
 
 #include "common/itemroles.h"
 #include "common/sidebarfilter.h"
-#include "library/skillcollection.h"
+#include "library/records/skillcollection.h"
 
 #include <QAbstractItemModel>
 #include <QList>

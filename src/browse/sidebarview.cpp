@@ -10,7 +10,7 @@
 #include "browse/newcollectionpopover.h"
 #include "browse/sidebardelegate.h"
 #include "browse/sidebarmodel.h"
-#include "library/modelcontext.h"
+#include "library/store/modelcontext.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>

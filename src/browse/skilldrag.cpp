@@ -1,6 +1,6 @@
 #include "browse/skilldrag.h"
 
-#include "library/modelcontext.h"
+#include "library/store/modelcontext.h"
 
 #include <QMimeData>
 

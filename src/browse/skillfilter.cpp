@@ -1,7 +1,7 @@
 #include "browse/skillfilter.h"
 
-#include "library/skill.h"
-#include "library/skillcollection.h"
+#include "library/records/skill.h"
+#include "library/records/skillcollection.h"
 
 #include <QCoreApplication>
 

@@ -5,7 +5,7 @@
 #include "common/itemroles.h"
 #include "browse/skilldrag.h"
 #include "browse/skillfilter.h"
-#include "library/modelcontext.h"
+#include "library/store/modelcontext.h"
 
 #include <QSet>
 #include <QTimer>

@@ -8,8 +8,8 @@
 #include "browse/skillfilter.h"
 #include "browse/skilllistmodel.h"
 #include "browse/skillrowdelegate.h"
-#include "library/modelcontext.h"
-#include "library/skill.h"
+#include "library/store/modelcontext.h"
+#include "library/records/skill.h"
 
 #include <QAction>
 #include <QLabel>

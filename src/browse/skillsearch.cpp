@@ -1,8 +1,8 @@
 #include "browse/skillsearch.h"
 
 #include "browse/skillfilter.h"
-#include "library/foldedtext.h"
-#include "library/skill.h"
+#include "library/search/foldedtext.h"
+#include "library/records/skill.h"
 
 QList<Skill *> SkillSearch::filter(const QList<Skill *> &candidates, const QString &text)
 {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "card/symboltext.h"
-#include "library/skillartifact.h"
+#include "library/records/skillartifact.h"
 
 #include <QAbstractButton>
 

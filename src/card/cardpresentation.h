@@ -1,8 +1,8 @@
 #pragma once
 
-#include "library/skill.h"
-#include "library/skillartifact.h"
-#include "library/toolsource.h"
+#include "library/records/skill.h"
+#include "library/records/skillartifact.h"
+#include "library/catalogue/toolsource.h"
 
 #include <QColor>
 #include <QList>

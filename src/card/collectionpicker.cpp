@@ -5,7 +5,7 @@
 #include "common/libraryactions.h"
 #include "common/palettecolors.h"
 #include "common/symbols.h"
-#include "library/modelcontext.h"
+#include "library/store/modelcontext.h"
 
 #include <QAbstractButton>
 #include <QApplication>

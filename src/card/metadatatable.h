@@ -1,6 +1,6 @@
 #pragma once
 
-#include "library/skill.h"
+#include "library/records/skill.h"
 
 #include <QWidget>
 

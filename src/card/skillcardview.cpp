@@ -14,10 +14,10 @@
 #include "common/displayformat.h"
 #include "common/palettecolors.h"
 #include "common/toolicon.h"
-#include "library/artifactcache.h"
-#include "library/homepath.h"
-#include "library/skilllocations.h"
-#include "library/skill.h"
+#include "library/records/artifactcache.h"
+#include "library/catalogue/homepath.h"
+#include "library/catalogue/skilllocations.h"
+#include "library/records/skill.h"
 
 #include <QDir>
 #include <QFileInfo>

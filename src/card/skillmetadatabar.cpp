@@ -10,8 +10,8 @@
 #include "common/displayformat.h"
 #include "common/palettecolors.h"
 #include "common/toolicon.h"
-#include "library/homepath.h"
-#include "library/skill.h"
+#include "library/catalogue/homepath.h"
+#include "library/records/skill.h"
 
 #include <QDir>
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
 #include "common/appstate.h"
 
-#include "library/skill.h"
+#include "library/records/skill.h"
 
 namespace DetailViewModes {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/sidebarfilter.h"
-#include "library/skill.h"
+#include "library/records/skill.h"
 
 #include <QObject>
 #include <QPointer>

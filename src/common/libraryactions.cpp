@@ -1,6 +1,6 @@
 #include "common/libraryactions.h"
 
-#include "library/modelcontext.h"
+#include "library/store/modelcontext.h"
 
 #include <QCoreApplication>
 

@@ -1,7 +1,7 @@
 #include "common/problemslist.h"
 
 #include "common/plaintext.h"
-#include "library/homepath.h"
+#include "library/catalogue/homepath.h"
 
 #include <QHeaderView>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "library/fileproblems.h"
+#include "library/disk/fileproblems.h"
 
 #include <QTreeWidget>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "library/toolsource.h"
+#include "library/catalogue/toolsource.h"
 
 #include <QColor>
 #include <QIcon>

@@ -5,8 +5,8 @@
 #include "common/symbols.h"
 #include "common/toolicon.h"
 #include "common/palettecolors.h"
-#include "library/homepath.h"
-#include "library/settingskeys.h"
+#include "library/catalogue/homepath.h"
+#include "library/catalogue/settingskeys.h"
 
 #include <QComboBox>
 #include <QFormLayout>

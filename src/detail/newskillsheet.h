@@ -1,6 +1,6 @@
 #pragma once
 
-#include "detail/newskill.h"
+#include "library/files/newskill.h"
 
 #include <QDialog>
 

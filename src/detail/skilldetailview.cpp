@@ -11,7 +11,7 @@
 #include "detail/highlightedtexteditor.h"
 #include "detail/segmentedcontrol.h"
 #include "detail/skilleditorview.h"
-#include "library/skill.h"
+#include "library/records/skill.h"
 
 #include <QEvent>
 #include <QFrame>

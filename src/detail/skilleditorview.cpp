@@ -3,9 +3,9 @@
 #include "common/palettecolors.h"
 #include "detail/findbar.h"
 #include "detail/highlightedtexteditor.h"
-#include "library/frontmatter.h"
-#include "library/modelcontext.h"
-#include "library/skill.h"
+#include "library/records/frontmatter.h"
+#include "library/store/modelcontext.h"
+#include "library/records/skill.h"
 
 #include <QDateTime>
 #include <QEvent>
@@ -250,7 +250,7 @@ void SkillEditorView::refreshRecord(const QString &text, const QByteArray &bytes
     m_skill->setFileModifiedDate(modified.isValid() ? modified.toUTC() : QDateTime::currentDateTimeUtc());
     // Saved at once, so a new name survives a quit. A failed store save stays
     // pending for the next one; the file itself is already written.
-    if (ModelContext *context = m_skill->context())
+    if (ModelContext *context = ModelContext::of(m_skill))
         context->save();
 }
 

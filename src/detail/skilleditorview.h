@@ -1,9 +1,9 @@
 #pragma once
 
 #include "common/savecommand.h"
-#include "detail/skillfile.h"
+#include "library/files/skillfile.h"
 
-#include "library/skill.h"
+#include "library/records/skill.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -2,7 +2,7 @@
 #include "app/veskapp.h"
 #include "browse/skilllistview.h"
 #include "common/appstate.h"
-#include "library/settingskeys.h"
+#include "library/catalogue/settingskeys.h"
 #include "appwindow.h"
 #include "privatebus.h"
 #include "skillfiles.h"

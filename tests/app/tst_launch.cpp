@@ -7,7 +7,7 @@
 #include "app/socketinstancechannel.h"
 #include "app/veskapp.h"
 #include "common/appstate.h"
-#include "library/skill.h"
+#include "library/records/skill.h"
 #include "privatebus.h"
 #include "skillfiles.h"
 #include "testhome.h"

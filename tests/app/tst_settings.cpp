@@ -5,8 +5,8 @@
 #include "app/updater.h"
 #include "app/veskapp.h"
 #include "common/appnotifications.h"
-#include "library/settingskeys.h"
-#include "library/toolsource.h"
+#include "library/catalogue/settingskeys.h"
+#include "library/catalogue/toolsource.h"
 #include "testhome.h"
 
 #include <QAbstractButton>

@@ -3,7 +3,7 @@
 #include "app/updater.h"
 #include "app/updatercontroller.h"
 #include "app/veskapp.h"
-#include "library/settingskeys.h"
+#include "library/catalogue/settingskeys.h"
 #include "testhome.h"
 
 #include <QAction>

@@ -3,8 +3,8 @@
 #include "app/windowsession.h"
 #include "common/appstate.h"
 #include "common/libraryactions.h"
-#include "library/modelcontext.h"
-#include "library/settingskeys.h"
+#include "library/store/modelcontext.h"
+#include "library/catalogue/settingskeys.h"
 #include "testhome.h"
 
 #include <QScreen>

@@ -2,8 +2,8 @@
 #include "browse/skillfilter.h"
 #include "browse/skilllistmodel.h"
 #include "browse/skillsearch.h"
-#include "library/modelcontainer.h"
-#include "library/modelcontext.h"
+#include "library/store/modelcontainer.h"
+#include "library/store/modelcontext.h"
 #include "randomtext.h"
 #include "testhome.h"
 

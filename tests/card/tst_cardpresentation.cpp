@@ -1,7 +1,7 @@
 #include "card/cardpresentation.h"
 #include "common/contrast.h"
 #include "common/palettecolors.h"
-#include "library/homepath.h"
+#include "library/catalogue/homepath.h"
 #include "testhome.h"
 
 #include <QApplication>

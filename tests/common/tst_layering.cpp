@@ -65,6 +65,65 @@ private Q_SLOTS:
         QVERIFY(checked > 0);
         QVERIFY2(violations.isEmpty(), qPrintable(violations.join(QLatin1Char('\n'))));
     }
+
+    // The core's rooms, bottom first. A room includes itself and the rooms beneath it.
+    void coreRoomsStackUpward_data()
+    {
+        QTest::addColumn<QString>("room");
+        const QStringList rooms = coreRooms();
+        for (const QString &room : rooms)
+            QTest::newRow(qPrintable(QStringLiteral("the %1 room includes only itself and the rooms beneath it").arg(room)))
+                << room;
+    }
+
+    void coreRoomsStackUpward()
+    {
+        QFETCH(QString, room);
+        static const QRegularExpression coreInclude(
+            QStringLiteral("^\\s*#\\s*include\\s+\"library/([^\"]+)\""),
+            QRegularExpression::MultilineOption);
+        const QStringList rooms = coreRooms();
+        const QStringList allowed = rooms.mid(0, rooms.indexOf(room) + 1);
+        QStringList violations;
+        int checked = 0;
+        QDirIterator files(QStringLiteral(VESK_SOURCE_DIR "/src/library/") + room,
+                           {QStringLiteral("*.h"), QStringLiteral("*.cpp")}, QDir::Files,
+                           QDirIterator::Subdirectories);
+        while (files.hasNext()) {
+            QFile file(files.next());
+            QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
+            auto matches = coreInclude.globalMatch(QString::fromUtf8(file.readAll()));
+            while (matches.hasNext()) {
+                const QString path = matches.next().captured(1);
+                const QString target = path.section(QLatin1Char('/'), 0, 0);
+                if (!path.contains(QLatin1Char('/')) || !allowed.contains(target))
+                    violations.append(file.fileName() + QStringLiteral(" includes library/") + path);
+            }
+            ++checked;
+        }
+        QVERIFY(checked > 0);
+        QVERIFY2(violations.isEmpty(), qPrintable(violations.join(QLatin1Char('\n'))));
+    }
+
+    // Every file of the core lives in a room, so none escapes the check above.
+    void everyCoreFileHasARoom()
+    {
+        const QDir core(QStringLiteral(VESK_SOURCE_DIR "/src/library"));
+        const QStringList loose = core.entryList({QStringLiteral("*.h"), QStringLiteral("*.cpp")}, QDir::Files);
+        QVERIFY2(loose.isEmpty(), qPrintable(loose.join(QLatin1Char(' '))));
+        QStringList unknown = core.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        for (const QString &room : coreRooms())
+            unknown.removeAll(room);
+        QVERIFY2(unknown.isEmpty(), qPrintable(QStringLiteral("rooms missing from the stack: ") + unknown.join(QLatin1Char(' '))));
+    }
+
+private:
+    static QStringList coreRooms()
+    {
+        return {QStringLiteral("disk"),  QStringLiteral("catalogue"), QStringLiteral("search"),
+                QStringLiteral("records"), QStringLiteral("store"),   QStringLiteral("scan"),
+                QStringLiteral("watch"), QStringLiteral("files")};
+    }
 };
 
 VESK_TEST_GUILESS_MAIN(TestLayering)

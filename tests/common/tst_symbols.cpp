@@ -2,7 +2,7 @@
 
 #include "common/symbols.h"
 #include "common/toolicon.h"
-#include "library/toolsource.h"
+#include "library/catalogue/toolsource.h"
 
 #include <QApplication>
 #include <QImage>

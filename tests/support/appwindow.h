@@ -6,8 +6,8 @@
 #include "app/contentview.h"
 #include "browse/skilllistmodel.h"
 #include "browse/skilllistview.h"
-#include "library/modelcontext.h"
-#include "library/skill.h"
+#include "library/store/modelcontext.h"
+#include "library/records/skill.h"
 
 #include <QStringList>
 #include <QtTest/QtTest>

@@ -5,11 +5,11 @@
 // artifact cache. Made in init() and dropped in cleanup(), it gives every test a
 // library nothing else has touched.
 
-#include "library/artifactcache.h"
-#include "library/modelcontainer.h"
-#include "library/modelcontext.h"
-#include "library/settingskeys.h"
-#include "library/skill.h"
+#include "library/records/artifactcache.h"
+#include "library/store/modelcontainer.h"
+#include "library/store/modelcontext.h"
+#include "library/catalogue/settingskeys.h"
+#include "library/records/skill.h"
 
 #include <QSettings>
 #include <QTemporaryDir>

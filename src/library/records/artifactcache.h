@@ -1,0 +1,24 @@
+#pragma once
+
+#include "library/records/skillartifact.h"
+
+#include <QHash>
+#include <QList>
+#include <QMutex>
+#include <QString>
+
+// Remembers the artifact listing of each skill file so the detail view does not walk
+// the skill folder again every time a skill is selected. In memory only; safe to use
+// from the scanner threads and the GUI thread at once.
+class ArtifactCache final
+{
+public:
+    // A copy of the stored listing; empty if nothing was stored for this skill file.
+    QList<SkillArtifact> artifacts(const QString &skillFilePath) const;
+    // Replaces whatever was stored for this skill file.
+    void setArtifacts(const QList<SkillArtifact> &list, const QString &skillFilePath);
+
+private:
+    mutable QMutex m_mutex;
+    QHash<QString, QList<SkillArtifact>> m_cache;
+};

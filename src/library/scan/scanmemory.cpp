@@ -1,0 +1,192 @@
+#include "library/scan/scanmemory.h"
+
+#include "library/store/sqlite.h"
+
+#include <QDataStream>
+#include <QIODevice>
+
+namespace {
+
+constexpr char createTables[] = R"sql(
+CREATE TABLE IF NOT EXISTS scan_file (
+    path         TEXT PRIMARY KEY,
+    resolvedPath TEXT NOT NULL,
+    device       INTEGER NOT NULL,
+    inode        INTEGER NOT NULL,
+    size         INTEGER NOT NULL,
+    modifiedNs   INTEGER NOT NULL,
+    changedNs    INTEGER NOT NULL,
+    racy         INTEGER NOT NULL
+) WITHOUT ROWID;
+CREATE TABLE IF NOT EXISTS scan_text_source (
+    resolvedPath TEXT PRIMARY KEY,
+    path         TEXT NOT NULL
+) WITHOUT ROWID;
+CREATE TABLE IF NOT EXISTS scan_folder (
+    skillFile TEXT PRIMARY KEY,
+    walk      BLOB NOT NULL
+) WITHOUT ROWID;
+)sql";
+
+// The walk blob: a version, whether it may be reused, the folder stamps, the files.
+constexpr qint32 walkFormat = 1;
+
+QByteArray encodeWalk(const ScanListing::ArtifactWalk &walk)
+{
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out << walkFormat << walk.reusable << qint32(walk.folders.size());
+    for (const ScanListing::FolderStamp &stamp : walk.folders)
+        out << stamp.relativePath << stamp.device << stamp.inode << stamp.modifiedNs << stamp.changedNs;
+    out << walk.files;
+    return bytes;
+}
+
+} // namespace
+
+std::optional<ScanListing::ArtifactWalk> ScanMemory::decodeWalk(const QByteArray &bytes)
+{
+    QDataStream in(bytes);
+    qint32 format = 0;
+    qint32 count = 0;
+    ScanListing::ArtifactWalk walk;
+    in >> format >> walk.reusable >> count;
+    if (format != walkFormat || count < 0 || in.status() != QDataStream::Ok)
+        return std::nullopt;
+    for (qint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
+        ScanListing::FolderStamp stamp;
+        in >> stamp.relativePath >> stamp.device >> stamp.inode >> stamp.modifiedNs >> stamp.changedNs;
+        walk.folders.append(stamp);
+    }
+    in >> walk.files;
+    if (in.status() != QDataStream::Ok)
+        return std::nullopt;
+    return walk;
+}
+
+ScanMemory::ScanMemory(Sqlite::Database &database)
+{
+    if (!database.exec(createTables))
+        return;
+    m_usable = true;
+
+    Sqlite::Statement files(database, "SELECT path, resolvedPath, device, inode, size, modifiedNs, changedNs, racy "
+                                      "FROM scan_file");
+    while (files.next()) {
+        File file;
+        file.resolvedPath = files.text(1);
+        file.signature.device = quint64(files.integer(2));
+        file.signature.inode = quint64(files.integer(3));
+        file.signature.size = files.integer(4);
+        file.signature.modifiedNs = files.integer(5);
+        file.signature.changedNs = files.integer(6);
+        file.signature.racy = files.integer(7) != 0;
+        m_files.insert(files.text(0), file);
+    }
+    Sqlite::Statement sources(database, "SELECT resolvedPath, path FROM scan_text_source");
+    while (sources.next())
+        m_textSources.insert(sources.text(0), sources.text(1));
+    Sqlite::Statement walks(database, "SELECT skillFile, walk FROM scan_folder");
+    while (walks.next())
+        m_walks.insert(walks.text(0), walks.blob(1).value_or(QByteArray()));
+}
+
+void ScanMemory::rememberFile(const QString &path, const File &file)
+{
+    m_files.insert(path, file);
+    m_dirtyFiles.insert(path);
+}
+
+void ScanMemory::forgetFile(const QString &path)
+{
+    if (m_files.remove(path))
+        m_dirtyFiles.insert(path);
+}
+
+void ScanMemory::rememberWalk(const QString &skillFile, const ScanListing::ArtifactWalk &walk)
+{
+    m_walks.insert(skillFile, encodeWalk(walk));
+    m_dirtyWalks.insert(skillFile);
+}
+
+void ScanMemory::forgetWalk(const QString &skillFile)
+{
+    if (m_walks.remove(skillFile))
+        m_dirtyWalks.insert(skillFile);
+}
+
+void ScanMemory::setTextSource(const QString &resolvedPath, const QString &path)
+{
+    if (m_textSources.value(resolvedPath) == path)
+        return;
+    m_textSources.insert(resolvedPath, path);
+    m_dirtyTextSources.insert(resolvedPath);
+}
+
+bool ScanMemory::hasPendingWrites() const
+{
+    return m_usable && (!m_dirtyFiles.isEmpty() || !m_dirtyWalks.isEmpty() || !m_dirtyTextSources.isEmpty());
+}
+
+bool ScanMemory::writePending(Sqlite::Database &database, QString *error) const
+{
+    if (!m_usable)
+        return true;
+    const auto fail = [&](const Sqlite::Statement &statement) {
+        if (error)
+            *error = statement.error();
+        return false;
+    };
+    Sqlite::Statement putFile(database, "INSERT OR REPLACE INTO scan_file (path, resolvedPath, device, inode, size, "
+                                        "modifiedNs, changedNs, racy) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
+    Sqlite::Statement dropFile(database, "DELETE FROM scan_file WHERE path = ?1");
+    for (const QString &path : m_dirtyFiles) {
+        const auto found = m_files.constFind(path);
+        if (found == m_files.cend()) {
+            dropFile.bind(1, path);
+            if (!dropFile.run())
+                return fail(dropFile);
+            continue;
+        }
+        putFile.bind(1, path);
+        putFile.bind(2, found->resolvedPath);
+        putFile.bind(3, qint64(found->signature.device));
+        putFile.bind(4, qint64(found->signature.inode));
+        putFile.bind(5, found->signature.size);
+        putFile.bind(6, found->signature.modifiedNs);
+        putFile.bind(7, found->signature.changedNs);
+        putFile.bind(8, found->signature.racy);
+        if (!putFile.run())
+            return fail(putFile);
+    }
+    Sqlite::Statement putSource(database, "INSERT OR REPLACE INTO scan_text_source (resolvedPath, path) VALUES (?1, ?2)");
+    for (const QString &resolved : m_dirtyTextSources) {
+        putSource.bind(1, resolved);
+        putSource.bind(2, m_textSources.value(resolved));
+        if (!putSource.run())
+            return fail(putSource);
+    }
+    Sqlite::Statement putWalk(database, "INSERT OR REPLACE INTO scan_folder (skillFile, walk) VALUES (?1, ?2)");
+    Sqlite::Statement dropWalk(database, "DELETE FROM scan_folder WHERE skillFile = ?1");
+    for (const QString &skillFile : m_dirtyWalks) {
+        const auto found = m_walks.constFind(skillFile);
+        if (found == m_walks.cend()) {
+            dropWalk.bind(1, skillFile);
+            if (!dropWalk.run())
+                return fail(dropWalk);
+            continue;
+        }
+        putWalk.bind(1, skillFile);
+        putWalk.bind(2, std::optional<QByteArray>(*found));
+        if (!putWalk.run())
+            return fail(putWalk);
+    }
+    return true;
+}
+
+void ScanMemory::committed()
+{
+    m_dirtyFiles.clear();
+    m_dirtyWalks.clear();
+    m_dirtyTextSources.clear();
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "library/disk/filesignature.h"
+#include "library/scan/scanlisting.h"
+
+#include <QHash>
+#include <QSet>
+#include <QString>
+
+#include <optional>
+
+namespace Sqlite {
+class Database;
+}
+
+// What earlier scans learnt about the files they read, kept in the store next to
+// the records so that a later scan (in this run or the next) reads only what
+// changed: each skill file's signature and resolved path, the path whose reading
+// a record's texts come from, and each skill folder's artifact walk.
+//
+// These tables are a cache: losing them costs one full reading, nothing else. They
+// are written in the same transaction as the records they describe, so a record
+// is never older than the signature that lets a scan skip its file.
+class ScanMemory final
+{
+public:
+    struct File {
+        QString resolvedPath;
+        FileSignature signature;
+    };
+
+    // Reads the tables, creating them when missing. A store that cannot hold them
+    // (read-only, say) leaves the memory empty: every file is then read.
+    explicit ScanMemory(Sqlite::Database &database);
+
+    const QHash<QString, File> &files() const { return m_files; }
+    // Each skill folder's last walk, encoded: decoding is left to whoever needs
+    // one (a worker), so that loading the memory stays cheap.
+    const QHash<QString, QByteArray> &walks() const { return m_walks; }
+    static std::optional<ScanListing::ArtifactWalk> decodeWalk(const QByteArray &bytes);
+    // The path as found whose reading a record's texts hold; empty when unknown.
+    QString textSource(const QString &resolvedPath) const { return m_textSources.value(resolvedPath); }
+
+    void rememberFile(const QString &path, const File &file);
+    void forgetFile(const QString &path);
+    void rememberWalk(const QString &skillFile, const ScanListing::ArtifactWalk &walk);
+    void forgetWalk(const QString &skillFile);
+    void setTextSource(const QString &resolvedPath, const QString &path);
+
+    bool hasPendingWrites() const;
+    // Writes what changed since the last successful call, inside the caller's
+    // transaction; the changes stay pending until committed() is called.
+    bool writePending(Sqlite::Database &database, QString *error) const;
+    void committed();
+
+private:
+    bool m_usable = false;
+    QHash<QString, File> m_files;
+    QHash<QString, QByteArray> m_walks;
+    QHash<QString, QString> m_textSources;
+    QSet<QString> m_dirtyFiles;
+    QSet<QString> m_dirtyWalks;
+    QSet<QString> m_dirtyTextSources;
+};

@@ -1,0 +1,316 @@
+#include "library/scan/scanpipeline.h"
+#include "library/scan/scanpipelinerun.h"
+
+#include "library/records/artifactcache.h"
+#include "library/disk/fileproblems.h"
+#include "library/store/modelcontext.h"
+#include "library/disk/regularfile.h"
+#include "library/scan/scanmemory.h"
+#include "library/catalogue/settingskeys.h"
+#include "library/records/skill.h"
+#include "library/records/skillartifact.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QPointer>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace {
+
+// Files per unit of work handed to a worker: small enough that results come back
+// steadily and memory stays bounded, large enough that handing out costs nothing.
+constexpr int chunkSize = 32;
+
+} // namespace
+
+ScanPipeline::ScanPipeline(ModelContext &context, ArtifactCache &artifacts, QObject *parent)
+    : QObject(parent)
+    , m_context(context)
+    , m_artifacts(artifacts)
+    , m_scanner(context, artifacts)
+    , m_memory(std::make_unique<ScanMemory>(context.database()))
+    , m_cancelled(std::make_shared<std::atomic<bool>>(false))
+{
+    m_pool.setMaxThreadCount(qBound(2, QThread::idealThreadCount(), 4));
+}
+
+void ScanPipeline::recallFindings()
+{
+    const QHash<QString, QByteArray> walks = m_memory->walks();
+    const auto cancelled = m_cancelled;
+    m_pool.start([this, walks, cancelled] {
+        // What earlier runs walked: the skill folders and the folders inside them.
+        QStringList entryFolders;
+        QStringList skillFolders;
+        for (auto it = walks.cbegin(); it != walks.cend() && !*cancelled; ++it) {
+            const QString folder = it.key().left(it.key().lastIndexOf(u'/'));
+            entryFolders.append(folder);
+            if (const auto walk = ScanMemory::decodeWalk(it.value())) {
+                for (const ScanListing::FolderStamp &stamp : walk->folders) {
+                    if (!stamp.relativePath.isEmpty())
+                        skillFolders.append(folder + u'/' + stamp.relativePath);
+                }
+            }
+        }
+        QMetaObject::invokeMethod(this, [this, entryFolders, skillFolders] {
+            for (const QString &folder : entryFolders)
+                m_findings.entryFolders.insert(folder);
+            for (const QString &folder : skillFolders)
+                m_findings.skillFolders.insert(folder);
+            Q_EMIT findingsRecalled();
+        }, Qt::QueuedConnection);
+    });
+}
+
+ScanPipeline::~ScanPipeline()
+{
+    *m_cancelled = true;
+    m_pool.waitForDone();
+}
+
+std::shared_ptr<const ScanSnapshot> ScanPipeline::takeSnapshot() const
+{
+    auto snapshot = std::make_shared<ScanSnapshot>();
+    snapshot->home = QDir::homePath();
+    snapshot->customRoots = readCustomScanPaths();
+    snapshot->files = m_memory->files();
+    snapshot->walks = m_memory->walks();
+    snapshot->recordedPaths = m_context.resolvedPathIndex();
+    snapshot->nowNs = fileSystemNowNs();
+    return snapshot;
+}
+
+void ScanPipeline::request(const ScanRequest &request)
+{
+    if (request.isEmpty())
+        return;
+    if (m_run && m_run->finishing) {
+        // Too late to join: the scan is pruning. One more scan follows at once.
+        m_pending.merge(request);
+        return;
+    }
+    if (!m_run) {
+        m_run = std::make_unique<Run>();
+        m_run->generation = ++m_generation;
+        m_done = 0;
+        m_total = 0;
+        Q_EMIT started();
+        Q_EMIT progressChanged(0, 0);
+    }
+    // A scan that runs takes the request in: what it asks is listed on top of
+    // what is listed already, and applied after it.
+    m_run->request.merge(request);
+    m_run->snapshot = takeSnapshot();
+    ++m_run->listingsInFlight;
+    const quint64 generation = m_run->generation;
+    const std::shared_ptr<const ScanSnapshot> snapshot = m_run->snapshot;
+    const auto cancelled = m_cancelled;
+    m_pool.start([this, generation, request, snapshot, cancelled] {
+        if (*cancelled)
+            return;
+        ScanListingResult result = listRequest(request, *snapshot);
+        QMetaObject::invokeMethod(this, [this, generation, result = std::move(result)]() mutable {
+            listed(generation, std::move(result));
+        }, Qt::QueuedConnection);
+    });
+}
+
+void ScanPipeline::listed(quint64 generation, ScanListingResult result)
+{
+    if (!m_run || m_run->generation != generation)
+        return;
+    --m_run->listingsInFlight;
+    for (const ScanItem &item : std::as_const(result.items))
+        m_run->listedPaths.insert(item.file.path);
+    m_run->items.append(result.items);
+    m_total = int(m_run->items.size());
+    m_run->scopeFolders.append(result.locationFolders);
+    m_run->scopeFolders.append(result.projects);
+    for (const QString &folder : std::as_const(result.locationFolders))
+        noteFinding(&Findings::locationFolders, folder);
+    for (const QString &folder : std::as_const(result.entryFolders))
+        noteFinding(&Findings::entryFolders, folder);
+    for (const QString &project : std::as_const(result.projects))
+        noteFinding(&Findings::projects, project);
+    for (const QString &folder : std::as_const(result.rowFolders))
+        noteFinding(&Findings::rowFolders, folder);
+    for (const QString &path : std::as_const(result.undecodable))
+        report(path, undecodableNameReason());
+    Q_EMIT progressChanged(m_done, m_total);
+    submitChunks();
+    scheduleApply();
+}
+
+void ScanPipeline::noteFinding(QSet<QString> Findings::*group, const QString &folder)
+{
+    QSet<QString> &known = m_findings.*group;
+    if (known.contains(folder))
+        return;
+    known.insert(folder);
+    (m_newFindings.*group).insert(folder);
+}
+
+void ScanPipeline::submitChunks()
+{
+    // A few chunks ahead of the one being applied keep every worker busy; more
+    // would only hold parsed bodies in memory.
+    const int ahead = 2 * m_pool.maxThreadCount() + 2;
+    const int chunks = int((m_run->items.size() + chunkSize - 1) / chunkSize);
+    while (m_run->submitted < chunks && m_run->submitted - m_run->nextToApply < ahead) {
+        const int chunk = m_run->submitted++;
+        // A chunk is cut only once complete, or when no more listing can extend it.
+        const qsizetype begin = qsizetype(chunk) * chunkSize;
+        const qsizetype end = qMin<qsizetype>(begin + chunkSize, m_run->items.size());
+        if (end - begin < chunkSize && m_run->listingsInFlight > 0) {
+            --m_run->submitted;
+            break;
+        }
+        const QList<ScanItem> items = m_run->items.mid(begin, end - begin);
+        const std::shared_ptr<const ScanSnapshot> snapshot = m_run->snapshot;
+        const quint64 generation = m_run->generation;
+        const auto cancelled = m_cancelled;
+        m_pool.start([this, generation, chunk, items, snapshot, cancelled] {
+            QList<ExaminedFile> files;
+            files.reserve(items.size());
+            for (const ScanItem &item : items) {
+                if (*cancelled)
+                    return;
+                files.append(examine(item, *snapshot));
+            }
+            QMetaObject::invokeMethod(this, [this, generation, chunk, files = std::move(files)]() mutable {
+                examined(generation, chunk, std::move(files));
+            }, Qt::QueuedConnection);
+        });
+    }
+}
+
+void ScanPipeline::examined(quint64 generation, int chunk, QList<ExaminedFile> files)
+{
+    if (!m_run || m_run->generation != generation)
+        return;
+    m_run->ready.insert(chunk, std::move(files));
+    scheduleApply();
+}
+
+void ScanPipeline::scheduleApply()
+{
+    if (m_applyScheduled)
+        return;
+    m_applyScheduled = true;
+    QTimer::singleShot(sliceGap, this, &ScanPipeline::applySlice);
+}
+
+void ScanPipeline::applySlice()
+{
+    m_applyScheduled = false;
+    if (!m_run || m_run->finishing)
+        return;
+    QElapsedTimer clock;
+    clock.start();
+    const bool limited = m_sliceBudget.count() > 0;
+    const double budgetMs = double(m_sliceBudget.count());
+    int applied = 0;
+    bool outOfTime = false;
+    while (!outOfTime) {
+        const auto found = m_run->ready.find(m_run->nextToApply);
+        if (found == m_run->ready.end())
+            break;
+        QList<ExaminedFile> &chunk = *found;
+        while (m_run->applyIndex < chunk.size()) {
+            applyFile(chunk[m_run->applyIndex++]);
+            ++m_done;
+            ++applied;
+            // The slice's save counts too: it grows with what was applied.
+            if (limited && clock.nsecsElapsed() / 1e6 + applied * m_saveMsPerFile >= budgetMs) {
+                outOfTime = true;
+                break;
+            }
+        }
+        if (m_run->applyIndex == chunk.size()) {
+            m_run->ready.erase(found);
+            ++m_run->nextToApply;
+            m_run->applyIndex = 0;
+            submitChunks();
+        }
+    }
+    if (applied > 0) {
+        const qint64 saveStarted = clock.nsecsElapsed();
+        save();
+        const double perFile = (clock.nsecsElapsed() - saveStarted) / 1e6 / applied;
+        // Quick to rise, slow to fall: a slice that saves longer than foreseen is
+        // a stall, one that saves less is only one more slice.
+        m_saveMsPerFile = std::max(perFile, 0.95 * m_saveMsPerFile);
+        Q_EMIT progressChanged(m_done, m_total);
+    }
+    const auto allDone = [this] {
+        const int chunks = int((m_run->items.size() + chunkSize - 1) / chunkSize);
+        return m_run->listingsInFlight == 0 && m_run->nextToApply >= chunks;
+    };
+    if (m_run->ready.contains(m_run->nextToApply)) {
+        scheduleApply();
+    } else if (allDone()) {
+        const quint64 generation = m_run->generation;
+        Q_EMIT allApplied(); // whoever listens may still add to this scan
+        if (m_run && m_run->generation == generation && allDone())
+            finishRun();
+    } else {
+        submitChunks(); // a partial last chunk may be due now that listing is over
+    }
+}
+
+void ScanPipeline::applyFile(ExaminedFile &file)
+{
+    Run &run = *m_run;
+    const ScanListing::ListedFile &listed = file.item.file;
+    const QString &path = listed.path;
+    const QString resolved = listed.resolvedPath.isEmpty() ? path : listed.resolvedPath;
+
+    if (file.outcome == ExaminedFile::Outcome::Unchanged && !m_scanner.applyUnchanged(path, resolved)) {
+        // Its record went away since the workers looked: read it here, now, so
+        // the order of this scan stays the order of a plain one.
+        file.reading = readSkillForRecord(path, resolved, file.item.reading, listed.isDirectory, file.item.isGlobal,
+                                          std::nullopt, &file.problem);
+        file.outcome = file.reading ? ExaminedFile::Outcome::Read : ExaminedFile::Outcome::Unreadable;
+        if (file.reading)
+            file.key = SearchKey::make(file.reading->name, file.reading->parsed.description,
+                                       file.reading->parsed.content);
+    }
+    switch (file.outcome) {
+    case ExaminedFile::Outcome::Unreadable:
+        m_memory->forgetFile(path);
+        if (!file.problem.isEmpty())
+            report(path, file.problem);
+        return; // a file that cannot be read changes no record, nor its artifacts
+    case ExaminedFile::Outcome::Read:
+        if (Skill *skill = m_scanner.applyReading(*file.reading))
+            skill->setSearchKey(std::move(file.key));
+        m_memory->rememberFile(path, {resolved, listed.signature});
+        m_memory->setTextSource(resolved, path);
+        ++run.statistics.filesRead;
+        break;
+    case ExaminedFile::Outcome::Unchanged:
+        ++run.statistics.filesSkipped;
+        break;
+    }
+    run.lastReached.insert(resolved, file.item);
+
+    if (listed.isDirectory && file.walk) {
+        m_artifacts.setArtifacts(artifactsFromFiles(path, file.walk->files), path);
+        const QString folder = path.left(path.lastIndexOf(u'/'));
+        for (const QString &relative : std::as_const(file.walk->undecodable))
+            report(folder + u'/' + relative, undecodableNameReason());
+        for (const QString &relative : std::as_const(file.walk->special))
+            report(folder + u'/' + relative, notRegularFileReason());
+        for (const ScanListing::FolderStamp &stamp : std::as_const(file.walk->folders))
+            noteFinding(&Findings::skillFolders, stamp.relativePath.isEmpty() ? folder : folder + u'/' + stamp.relativePath);
+        if (file.walked) {
+            ++run.statistics.foldersWalked;
+            if (file.walk->reusable)
+                m_memory->rememberWalk(path, *file.walk);
+            else
+                m_memory->forgetWalk(path);
+        }
+    }
+}

@@ -1,0 +1,166 @@
+#include "library/scan/scanwork.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+QString parentOf(const QString &path)
+{
+    return path.left(path.lastIndexOf(u'/'));
+}
+
+// The requested entries, by the folder that holds them, and every folder above one.
+struct EntryIndex {
+    QHash<QString, QSet<QString>> namesByFolder;
+    QSet<QString> ancestors;
+
+    explicit EntryIndex(const QSet<QString> &entries)
+    {
+        for (const QString &entry : entries) {
+            QString folder = parentOf(entry);
+            namesByFolder[folder].insert(entry.mid(folder.size() + 1));
+            while (!folder.isEmpty() && !ancestors.contains(folder)) {
+                ancestors.insert(folder);
+                folder = parentOf(folder);
+            }
+        }
+    }
+};
+
+void listPlaced(const PlacedLocation &placed, bool isGlobal, bool whole, const ScanRequest &request,
+                const EntryIndex &entries, const ScanSnapshot &snapshot, ScanListingResult &out)
+{
+    const SkillLocation &location = *placed.location;
+    const SkillReading reading = SkillLocations::readingOf(location.holds);
+    if (location.holds == LocationHolds::NamedFile) {
+        if (!whole && !request.entries.contains(placed.path))
+            return;
+        out.locationFolders.append(parentOf(placed.path));
+        for (const ScanListing::ListedFile &file : ScanListing::filesIn(placed, snapshot.nowNs).files)
+            out.items.append({file, reading, isGlobal});
+        return;
+    }
+    QSet<QString> names;
+    if (!whole) {
+        names = entries.namesByFolder.value(placed.path);
+        if (names.isEmpty())
+            return;
+    }
+    out.locationFolders.append(placed.path);
+    const ScanListing::LocationListing listing = ScanListing::filesIn(placed, snapshot.nowNs, whole ? nullptr : &names);
+    for (const ScanListing::ListedFile &file : listing.files)
+        out.items.append({file, reading, isGlobal});
+    out.entryFolders.append(listing.folders);
+    out.undecodable.append(listing.undecodable);
+}
+
+qint64 floorDiv(qint64 value, qint64 divisor)
+{
+    const qint64 quotient = value / divisor;
+    return quotient * divisor > value ? quotient - 1 : quotient;
+}
+
+} // namespace
+
+ScanRequest ScanRequest::full(bool prune)
+{
+    ScanRequest request;
+    request.everything = true;
+    request.prune = prune;
+    return request;
+}
+
+bool ScanRequest::isEmpty() const
+{
+    return !everything && homeLocations.isEmpty() && customRoots.isEmpty() && projects.isEmpty()
+        && entries.isEmpty();
+}
+
+void ScanRequest::merge(const ScanRequest &other)
+{
+    everything = everything || other.everything;
+    prune = prune || other.prune;
+    homeLocations.unite(other.homeLocations);
+    customRoots.unite(other.customRoots);
+    projects.unite(other.projects);
+    entries.unite(other.entries);
+    if (everything) {
+        homeLocations.clear();
+        customRoots.clear();
+        projects.clear();
+        entries.clear();
+    }
+}
+
+ScanListingResult listRequest(const ScanRequest &request, const ScanSnapshot &snapshot)
+{
+    ScanListingResult out;
+    const EntryIndex entries(request.entries);
+    // Home locations first, in table order, then the projects of each custom scan
+    // directory: the order of a full scan, whatever part of it is asked for.
+    const bool wholeHome = request.everything || !request.homeLocations.isEmpty();
+    for (const PlacedLocation &placed : ScanListing::existingLocations(LocationBase::Home, snapshot.home)) {
+        const bool whole = request.everything || request.homeLocations.contains(placed.path);
+        listPlaced(placed, true, whole, request, entries, snapshot, out);
+    }
+    if (wholeHome)
+        out.rowFolders.append(ScanListing::rowFolders(LocationBase::Home, snapshot.home));
+    for (const QString &root : snapshot.customRoots) {
+        const bool wholeRoot = request.everything || request.customRoots.contains(root)
+            || request.customRoots.contains(QDir(root).path());
+        if (!wholeRoot && request.projects.isEmpty() && request.entries.isEmpty())
+            continue;
+        for (const QString &project : ScanListing::projects(root, wholeRoot ? &out.undecodable : nullptr)) {
+            const bool whole = wholeRoot || request.projects.contains(project);
+            if (!whole && !entries.ancestors.contains(project))
+                continue;
+            if (whole) {
+                out.projects.append(project);
+                out.rowFolders.append(ScanListing::rowFolders(LocationBase::Project, project));
+            }
+            for (const PlacedLocation &placed : ScanListing::existingLocations(LocationBase::Project, project))
+                listPlaced(placed, false, whole, request, entries, snapshot, out);
+        }
+    }
+    return out;
+}
+
+ExaminedFile examine(const ScanItem &item, const ScanSnapshot &snapshot)
+{
+    ExaminedFile result;
+    result.item = item;
+    const ScanListing::ListedFile &file = item.file;
+    const QString resolved = file.resolvedPath.isEmpty() ? file.path : file.resolvedPath;
+
+    const auto known = snapshot.files.constFind(file.path);
+    const bool unchanged = known != snapshot.files.cend() && known->signature.isUnchangedIn(file.signature)
+        && known->resolvedPath == resolved && snapshot.recordedPaths.contains(resolved);
+    if (unchanged) {
+        result.outcome = ExaminedFile::Outcome::Unchanged;
+    } else {
+        // The time as QFileInfo gives it: whole milliseconds, rounded down.
+        const qint64 seconds = floorDiv(file.signature.modifiedNs, 1'000'000'000);
+        const qint64 nanoseconds = file.signature.modifiedNs - seconds * 1'000'000'000;
+        const KnownAttributes attributes{seconds * 1000 + nanoseconds / 1'000'000, file.signature.size};
+        result.reading = readSkillForRecord(file.path, resolved, item.reading, file.isDirectory, item.isGlobal,
+                                            attributes, &result.problem);
+        if (!result.reading)
+            return result; // unreadable: nothing changes, not even the artifacts
+        result.outcome = ExaminedFile::Outcome::Read;
+        result.key = SearchKey::make(result.reading->name, result.reading->parsed.description,
+                                     result.reading->parsed.content);
+    }
+
+    if (file.isDirectory) {
+        const auto stored = snapshot.walks.constFind(file.path);
+        const auto earlier = stored != snapshot.walks.cend() ? ScanMemory::decodeWalk(*stored) : std::nullopt;
+        if (earlier && ScanListing::isWalkCurrent(file.path, *earlier)) {
+            result.walk = *earlier;
+        } else {
+            result.walk = ScanListing::walkArtifacts(file.path);
+            result.walked = true;
+        }
+    }
+    return result;
+}

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "library/records/frontmatter.h"
+#include "library/catalogue/skilllocations.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class ArtifactCache;
+class FileProblems;
+class ModelContext;
+class Skill;
+
+// What reading one skill file gives, before it touches any record; built on any thread.
+struct SkillFileReading {
+    QString filePath;     // as found
+    QString resolvedPath; // links resolved, or filePath when that failed
+    bool isDirectory = false;
+    bool isGlobal = false;
+    ParsedSkill parsed;
+    QString name;         // the parsed name, or else the folder's or the file's own
+    QDateTime modified;
+    qint64 size = 0;
+};
+
+// The file's facts as a scan that already looked at it knows them.
+struct KnownAttributes {
+    qint64 modifiedMs = 0;
+    qint64 size = 0;
+};
+
+// Reads `filePath` the way a scan records it; no value when it cannot be read,
+// and then, in `problem`, why in words for the user (empty for a file that is
+// simply not there any more). `resolvedPath` empty means "resolve it here";
+// `attributes` empty means "ask the file system after reading", as a plain scan does.
+std::optional<SkillFileReading> readSkillForRecord(const QString &filePath, QString resolvedPath,
+                                                   SkillReading reading, bool isDirectory, bool isGlobal,
+                                                   std::optional<KnownAttributes> attributes = std::nullopt,
+                                                   QString *problem = nullptr);
+
+// Keeps the store's Skill records in step with the skill files on disk.
+// A full scan visits every home location of the location table, then the projects
+// inside each custom scan directory; pruning drops paths and records whose files are
+// gone (the system says so; a path it cannot reach is kept) or lie outside every
+// place a scan starts from. A file found but not read (too large, not a regular
+// file, not UTF-8, a name that is not UTF-8) is skipped and, when a problem list
+// is given, reported there; a full scan starts that list afresh.
+class SkillScanner final
+{
+public:
+    SkillScanner(ModelContext &context, ArtifactCache &artifacts);
+
+    // Where files found but not read are reported; none by default.
+    void setProblems(FileProblems *problems) { m_problems = problems; }
+    FileProblems *problems() const { return m_problems; }
+
+    void scanAll();
+    void removeMissing();
+    // Pruning of the given records only, with existence answered by `exists`
+    // (links followed; false only for what the system says is gone), so that the
+    // file system can be asked elsewhere beforehand. A pruned record hands its
+    // favorite and collections to a record inserted since the last prune that
+    // holds the same file contents, so renaming or moving a skill folder keeps them.
+    void removeMissing(const QList<Skill *> &skills, const std::function<bool(const QString &)> &exists);
+    // Ends a prune made of several calls of the above: the records inserted
+    // since are no longer successors to hand marks to.
+    void endPrune() { m_recordedSincePrune.clear(); }
+
+    // The steps of a full scan, public so they can be driven one at a time.
+    void scanLocation(const PlacedLocation &location, bool isGlobal);
+    void scanProjects(const QString &root);
+    void recordSkill(const QString &filePath, SkillReading reading, bool isDirectory, bool isGlobal);
+
+    // The record-keeping half of recordSkill, for readings made elsewhere: refreshes
+    // or inserts the record (no artifacts, no save) and takes back a problem the
+    // file had. Returns the record.
+    Skill *applyReading(const SkillFileReading &reading);
+    // A file found again unchanged: only its installation is noted. False when no
+    // record holds the file (it must be read then).
+    bool applyUnchanged(const QString &filePath, const QString &resolvedPath);
+
+    // A record's harnesses are the tools that read the places it is installed at.
+    void refreshHarnesses(Skill &skill) const;
+
+private:
+    ToolSet readersOf(const QStringList &paths) const;
+    void report(const QString &path, const QString &reason) const;
+    // A record inserted since the last prune whose file holds what `gone`'s held, if any.
+    Skill *successorOf(const Skill &gone) const;
+
+    ModelContext &m_context;
+    ArtifactCache &m_artifacts;
+    FileProblems *m_problems = nullptr;
+    // The records inserted since the last prune, by resolved path.
+    QStringList m_recordedSincePrune;
+    // Which tools read a path depends on the path and the home folder only.
+    mutable QHash<QString, ToolSet> m_readersByPath;
+    mutable QString m_readersHome;
+};

@@ -1,0 +1,314 @@
+#include "library/store/modelcontext.h"
+
+#include "library/records/skill.h"
+#include "library/records/skillcollection.h"
+#include "library/store/sqlite.h"
+#include "library/store/storesql.h"
+
+#include <algorithm>
+
+ModelContext::ModelContext(Sqlite::Database &database, QObject *parent)
+    : QObject(parent)
+    , m_database(database)
+{
+}
+
+ModelContext::~ModelContext() = default;
+
+ModelContext *ModelContext::of(const Skill *skill)
+{
+    return skill ? dynamic_cast<ModelContext *>(skill->owner()) : nullptr;
+}
+
+Sqlite::Statement &ModelContext::statement(const char *sql)
+{
+    std::unique_ptr<Sqlite::Statement> &cached = m_statements[sql];
+    if (!cached || !cached->isValid())
+        cached = std::make_unique<Sqlite::Statement>(m_database, sql);
+    return *cached;
+}
+
+namespace {
+
+// The order of skills(): equal names fall back to the (unique) resolved path, so
+// the order is stable.
+bool comesBefore(const Skill *a, const Skill *b)
+{
+    const int byName = QString::compare(a->name(), b->name(), Qt::CaseSensitive);
+    return byName != 0 ? byName < 0 : a->resolvedPath() < b->resolvedPath();
+}
+
+} // namespace
+
+void ModelContext::adopt(Skill *skill)
+{
+    skill->setParent(this);
+    skill->m_owner = this;
+    m_skills.insert(skill);
+    m_skillsByResolvedPath.insert(skill->resolvedPath(), skill);
+    if (skill->m_persistentId != 0)
+        m_skillsById.insert(skill->m_persistentId, skill);
+    // Kept in order as records come, rather than sorted again: a scan adds
+    // thousands, and the list asks for the order after every few.
+    if (m_sortedSkillsValid) {
+        const auto at = std::lower_bound(m_sortedSkills.cbegin(), m_sortedSkills.cend(), skill, comesBefore);
+        m_sortedSkills.insert(at - m_sortedSkills.cbegin(), skill);
+    }
+}
+
+void ModelContext::setSkillId(Skill *skill, qint64 id)
+{
+    if (skill->m_persistentId != 0 && m_skillsById.value(skill->m_persistentId) == skill)
+        m_skillsById.remove(skill->m_persistentId);
+    skill->m_persistentId = id;
+    if (id != 0)
+        m_skillsById.insert(id, skill);
+}
+
+void ModelContext::adopt(SkillCollection *collection)
+{
+    collection->setParent(this);
+    collection->m_owner = this;
+    m_collections.append(collection);
+}
+
+QList<Skill *> ModelContext::skills() const
+{
+    if (!m_sortedSkillsValid) {
+        m_sortedSkills = m_skills.values();
+        std::sort(m_sortedSkills.begin(), m_sortedSkills.end(), comesBefore);
+        m_sortedSkillsValid = true;
+    }
+    return m_sortedSkills;
+}
+
+QList<SkillCollection *> ModelContext::collections() const
+{
+    QList<SkillCollection *> sorted = m_collections;
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const SkillCollection *a, const SkillCollection *b) {
+                         return a->sortOrder() < b->sortOrder();
+                     });
+    return sorted;
+}
+
+Skill *ModelContext::skillWithResolvedPath(const QString &resolvedPath) const
+{
+    return m_skillsByResolvedPath.value(resolvedPath);
+}
+
+SkillCollection *ModelContext::collectionNamed(const QString &name) const
+{
+    for (SkillCollection *collection : m_collections) {
+        if (collection->name() == name)
+            return collection;
+    }
+    return nullptr;
+}
+
+Skill *ModelContext::insert(std::unique_ptr<Skill> skill, QString *error)
+{
+    if (!skill)
+        return nullptr;
+    if (skillWithResolvedPath(skill->resolvedPath())) {
+        if (error)
+            *error = tr("A skill for the file \"%1\" is already in the library.").arg(skill->resolvedPath());
+        return nullptr;
+    }
+    Skill *record = skill.release();
+    adopt(record);
+    m_insertedSkills.append(record);
+    m_insertedSkillSet.insert(record);
+    Q_EMIT skillInserted(record);
+    Q_EMIT changed();
+    return record;
+}
+
+SkillCollection *ModelContext::insert(std::unique_ptr<SkillCollection> collection, QString *error)
+{
+    if (!collection)
+        return nullptr;
+    if (collectionNamed(collection->name())) {
+        if (error)
+            *error = duplicateCollectionMessage(collection->name());
+        return nullptr;
+    }
+    SkillCollection *record = collection.release();
+    adopt(record);
+    m_insertedCollections.append(record);
+    Q_EMIT collectionInserted(record);
+    Q_EMIT changed();
+    return record;
+}
+
+QString ModelContext::duplicateCollectionMessage(const QString &name)
+{
+    return tr("A collection named \"%1\" already exists.").arg(name);
+}
+
+bool ModelContext::rename(SkillCollection *collection, const QString &name, QString *error)
+{
+    if (!collection || collection->m_owner != static_cast<RecordOwner *>(this))
+        return false;
+    const SkillCollection *holder = collectionNamed(name);
+    if (holder && holder != collection) {
+        if (error)
+            *error = duplicateCollectionMessage(name);
+        return false;
+    }
+    collection->setName(name);
+    return true;
+}
+
+void ModelContext::remove(Skill *skill)
+{
+    if (!skill || skill->m_owner != static_cast<RecordOwner *>(this))
+        return;
+    if (m_insertedSkillSet.remove(skill))
+        m_insertedSkills.removeOne(skill);
+    else
+        m_removedSkillIds.append(skill->persistentId());
+    forget(skill);
+}
+
+void ModelContext::remove(SkillCollection *collection)
+{
+    if (!collection || collection->m_owner != static_cast<RecordOwner *>(this))
+        return;
+    if (!m_insertedCollections.removeOne(collection))
+        m_removedCollectionIds.append(collection->persistentId());
+    forget(collection);
+}
+
+// Takes the record out of memory, with everything pending about it; the store
+// drops its memberships along with its row.
+void ModelContext::forget(Skill *skill)
+{
+    Q_EMIT skillAboutToBeRemoved(skill);
+    for (SkillCollection *collection : skill->collections()) {
+        collection->unlink(skill);
+        m_addedMemberships.remove({collection, skill});
+        Q_EMIT collectionChanged(collection);
+    }
+    m_removedMemberships.removeIf([skill](const Membership &m) { return m.second == skill; });
+    m_skills.remove(skill);
+    if (m_skillsByResolvedPath.value(skill->resolvedPath()) == skill)
+        m_skillsByResolvedPath.remove(skill->resolvedPath());
+    if (m_skillsById.value(skill->persistentId()) == skill)
+        m_skillsById.remove(skill->persistentId());
+    if (m_sortedSkillsValid)
+        m_sortedSkills.removeOne(skill);
+    m_changedSkills.remove(skill);
+    if (m_insertedSkillSet.remove(skill))
+        m_insertedSkills.removeOne(skill);
+    skill->m_owner = nullptr;
+    skill->deleteLater();
+    Q_EMIT changed();
+}
+
+void ModelContext::forget(SkillCollection *collection)
+{
+    Q_EMIT collectionAboutToBeRemoved(collection);
+    for (Skill *skill : collection->skills()) {
+        collection->unlink(skill);
+        Q_EMIT skillChanged(skill);
+    }
+    m_addedMemberships.removeIf([collection](const Membership &m) { return m.first == collection; });
+    m_removedMemberships.removeIf([collection](const Membership &m) { return m.first == collection; });
+    m_collections.removeOne(collection);
+    m_changedCollections.remove(collection);
+    m_insertedCollections.removeOne(collection);
+    collection->m_owner = nullptr;
+    collection->deleteLater();
+    Q_EMIT changed();
+}
+
+void ModelContext::noteChanged(Skill *skill)
+{
+    if (m_skillsByResolvedPath.value(skill->resolvedPath()) != skill) {
+        // The resolved path itself changed: re-key the index.
+        m_skillsByResolvedPath.remove(m_skillsByResolvedPath.key(skill));
+        m_skillsByResolvedPath.insert(skill->resolvedPath(), skill);
+    }
+    if (!m_applyingStoredRows && !m_insertedSkillSet.contains(skill))
+        m_changedSkills.insert(skill);
+    Q_EMIT skillChanged(skill);
+    Q_EMIT changed();
+}
+
+void ModelContext::noteChanged(SkillCollection *collection)
+{
+    if (!m_applyingStoredRows && !m_insertedCollections.contains(collection))
+        m_changedCollections.insert(collection);
+    Q_EMIT collectionChanged(collection);
+    Q_EMIT changed();
+}
+
+void ModelContext::noteMembershipChanged(SkillCollection *collection, Skill *skill, bool added)
+{
+    if (!m_applyingStoredRows) {
+        // Adding back what was removed since the last save (or the reverse) cancels out.
+        const Membership membership{collection, skill};
+        QSet<Membership> &opposite = added ? m_removedMemberships : m_addedMemberships;
+        if (!opposite.remove(membership))
+            (added ? m_addedMemberships : m_removedMemberships).insert(membership);
+    }
+    Q_EMIT collectionChanged(collection);
+    Q_EMIT skillChanged(skill);
+    Q_EMIT changed();
+}
+
+bool ModelContext::hasChanges() const
+{
+    return !m_insertedSkills.isEmpty() || !m_changedSkills.isEmpty() || !m_removedSkillIds.isEmpty()
+        || !m_insertedCollections.isEmpty() || !m_changedCollections.isEmpty()
+        || !m_removedCollectionIds.isEmpty() || !m_addedMemberships.isEmpty()
+        || !m_removedMemberships.isEmpty();
+}
+
+bool ModelContext::isDirty(const Skill *skill) const
+{
+    const auto involves = [skill](const Membership &m) { return m.second == skill; };
+    return m_insertedSkillSet.contains(const_cast<Skill *>(skill))
+        || m_changedSkills.contains(const_cast<Skill *>(skill))
+        || std::any_of(m_addedMemberships.cbegin(), m_addedMemberships.cend(), involves)
+        || std::any_of(m_removedMemberships.cbegin(), m_removedMemberships.cend(), involves);
+}
+
+bool ModelContext::isDirty(const SkillCollection *collection) const
+{
+    const auto involves = [collection](const Membership &m) { return m.first == collection; };
+    return m_insertedCollections.contains(const_cast<SkillCollection *>(collection))
+        || m_changedCollections.contains(const_cast<SkillCollection *>(collection))
+        || std::any_of(m_addedMemberships.cbegin(), m_addedMemberships.cend(), involves)
+        || std::any_of(m_removedMemberships.cbegin(), m_removedMemberships.cend(), involves);
+}
+
+void ModelContext::clearPending()
+{
+    m_insertedSkills.clear();
+    m_insertedSkillSet.clear();
+    m_changedSkills.clear();
+    m_removedSkillIds.clear();
+    m_insertedCollections.clear();
+    m_changedCollections.clear();
+    m_removedCollectionIds.clear();
+    m_addedMemberships.clear();
+    m_removedMemberships.clear();
+}
+
+QString ModelContext::databasePath() const
+{
+    return m_database.path();
+}
+
+QString ModelContext::storedContent(qint64 id) const
+{
+    Sqlite::Statement &select = const_cast<ModelContext *>(this)->statement(StoreSql::selectContent);
+    select.bind(1, id);
+    QString content;
+    if (select.next())
+        content = select.text(0);
+    select.reset();
+    return content;
+}

@@ -1,0 +1,234 @@
+#include "library/watch/librarydiscovery.h"
+
+#include "library/catalogue/settingskeys.h"
+#include "library/catalogue/skilllocations.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+
+namespace {
+
+// How long a scan stands in for watching when not every folder can be watched.
+constexpr std::chrono::seconds fallbackPeriod(60);
+// Adding a watch costs the kernel a little; a few hundred per turn of the event
+// loop keep the window responsive while thousands are added.
+constexpr qint64 watchSliceMs = 4;
+
+QString parentOf(const QString &path)
+{
+    return path.left(qMax<qsizetype>(0, path.lastIndexOf(u'/')));
+}
+
+// Whether `path` is `folder` or lies below it.
+bool isAtOrBelow(const QString &path, const QString &folder)
+{
+    return path == folder
+        || (path.startsWith(folder) && path.size() > folder.size() && path.at(folder.size()) == u'/');
+}
+
+QStringList customRoots()
+{
+    QStringList roots;
+    for (const QString &root : readCustomScanPaths())
+        roots.append(QDir(root).path()); // as the scan spells its projects: no trailing slash
+    return roots;
+}
+
+} // namespace
+
+LibraryDiscovery::LibraryDiscovery(ModelContext &context, ArtifactCache &artifacts, QObject *parent)
+    : QObject(parent)
+    , m_context(context)
+    , m_pipeline(context, artifacts)
+    , m_watcher([this](const FileWatcher::Event &event) { folderChanged(event); })
+{
+    connect(&m_coalescer, &ChangeCoalescer::due, this, [this] {
+        ScanRequest request;
+        std::swap(request, m_due);
+        m_pipeline.request(request);
+    });
+    // New folders found by a scan are watched before it ends, and what changed in
+    // them meanwhile joins the same scan.
+    connect(&m_pipeline, &ScanPipeline::allApplied, this, &LibraryDiscovery::watchNewFolders);
+    connect(&m_pipeline, &ScanPipeline::finished, this, [this] {
+        if (m_firstScanRequested && !m_firstScanDone) {
+            m_firstScanDone = true;
+            Q_EMIT firstScanFinished();
+        }
+    });
+    m_fallback.setInterval(fallbackPeriod);
+    connect(&m_fallback, &QTimer::timeout, this, [this] { m_pipeline.request(ScanRequest::full(true)); });
+    m_watchSlices.setInterval(0);
+    connect(&m_watchSlices, &QTimer::timeout, this, &LibraryDiscovery::addPendingWatches);
+}
+
+void LibraryDiscovery::start()
+{
+    // What earlier runs found is watched first, so that nothing changing while
+    // the first scan runs goes unseen; that scan then looks at everything.
+    connect(&m_pipeline, &ScanPipeline::findingsRecalled, this, [this] {
+        rewatchEverything();
+        m_firstScanDue = true;
+        addPendingWatches(); // starts the first scan once every watch is in place
+    }, Qt::SingleShotConnection);
+    m_pipeline.recallFindings();
+}
+
+void LibraryDiscovery::rescanEverything()
+{
+    rewatchEverything();
+    m_pipeline.request(ScanRequest::full(true));
+}
+
+void LibraryDiscovery::rewatchEverything()
+{
+    const ScanPipeline::Findings &findings = m_pipeline.findings();
+    QStringList folders;
+    // The locations of home (or the folders above those not made yet) come first:
+    // should the watches run out, they matter most.
+    folders.append(ScanListing::rowFolders(LocationBase::Home, QDir::homePath()));
+    for (const QString &root : customRoots()) {
+        QString folder = root;
+        while (!folder.isEmpty() && !QFileInfo(folder).isDir())
+            folder = parentOf(folder);
+        folders.append(folder.isEmpty() ? QStringLiteral("/") : folder);
+    }
+    for (const QSet<QString> *group : {&findings.projects, &findings.rowFolders, &findings.locationFolders,
+                                       &findings.entryFolders, &findings.skillFolders}) {
+        QStringList sorted = group->values();
+        sorted.sort();
+        folders.append(sorted);
+    }
+    const QSet<QString> wanted(folders.cbegin(), folders.cend());
+    for (const QString &path : m_watcher.watchedPaths()) {
+        if (!wanted.contains(path))
+            m_watcher.remove(path);
+    }
+    m_pendingWatches.clear();
+    m_followUpWatches.clear();
+    queueWatches(folders, false);
+}
+
+void LibraryDiscovery::watchNewFolders()
+{
+    const ScanPipeline::Findings fresh = m_pipeline.takeNewFindings();
+    QStringList folders;
+    for (const QSet<QString> *group : {&fresh.projects, &fresh.rowFolders, &fresh.locationFolders,
+                                       &fresh.entryFolders, &fresh.skillFolders})
+        folders.append(group->values());
+    queueWatches(folders, true);
+}
+
+void LibraryDiscovery::queueWatches(const QStringList &folders, bool followUp)
+{
+    for (const QString &path : folders) {
+        if (path.isEmpty() || m_watcher.isWatching(path))
+            continue;
+        m_pendingWatches.append(path);
+        if (followUp)
+            m_followUpWatches.insert(path);
+    }
+    if (!m_pendingWatches.isEmpty())
+        addPendingWatches();
+}
+
+void LibraryDiscovery::addPendingWatches()
+{
+    QElapsedTimer clock;
+    clock.start();
+    ScanRequest followUp;
+    while (!m_pendingWatches.isEmpty() && clock.elapsed() < watchSliceMs) {
+        const QString path = m_pendingWatches.takeFirst();
+        if (m_watcher.isWatching(path))
+            continue;
+        const bool wasFollowUp = m_followUpWatches.remove(path);
+        if (m_watcher.add(path)) {
+            // The folder may have changed between the scan that found it and now:
+            // look once more at what it holds.
+            if (wasFollowUp)
+                requestFor(path, QString());
+            continue;
+        }
+        if (m_watcher.limitReached()) {
+            m_pendingWatches.clear();
+            m_followUpWatches.clear();
+            if (!m_limitAnnounced) {
+                m_limitAnnounced = true;
+                m_fallback.start();
+                Q_EMIT watchLimitReached();
+            }
+            break;
+        }
+    }
+    if (m_pendingWatches.isEmpty())
+        m_watchSlices.stop();
+    else if (!m_watchSlices.isActive())
+        m_watchSlices.start();
+    if (m_firstScanDue && m_pendingWatches.isEmpty()) {
+        m_firstScanDue = false;
+        m_firstScanRequested = true;
+        m_pipeline.takeNewFindings();
+        m_pipeline.request(ScanRequest::full(false));
+    }
+    if (!m_due.isEmpty())
+        m_pipeline.request(std::exchange(m_due, {})); // joins the scan that found these folders
+}
+
+void LibraryDiscovery::folderChanged(const FileWatcher::Event &event)
+{
+    if (event.lost) {
+        m_due.merge(ScanRequest::full(true));
+    } else {
+        requestFor(event.path, event.name);
+    }
+    m_coalescer.note();
+}
+
+void LibraryDiscovery::requestFor(const QString &folder, const QString &name)
+{
+    const ScanPipeline::Findings &findings = m_pipeline.findings();
+    const QString changed = name.isEmpty() ? folder : folder + u'/' + name;
+    ScanRequest request;
+    request.prune = true;
+
+    // Inside a location: the entry holding the change (the change itself, when
+    // it is an entry of the location), or the whole location when it went away.
+    QString location = folder;
+    while (!location.isEmpty() && !findings.locationFolders.contains(location))
+        location = parentOf(location);
+    if (!location.isEmpty()) {
+        if (changed == location) {
+            request.merge([&] {
+                ScanRequest whole;
+                whole.homeLocations.insert(location);
+                return whole;
+            }());
+        } else {
+            const qsizetype slash = changed.indexOf(u'/', location.size() + 1);
+            request.entries.insert(slash < 0 ? changed : changed.left(slash));
+        }
+    }
+
+    // A location of home that is (or is about to be) made at or below the change.
+    const QString home = QDir::homePath();
+    for (const SkillLocation &row : SkillLocations::table()) {
+        if (row.base != LocationBase::Home)
+            continue;
+        const QString placed = home + u'/' + row.path;
+        if (isAtOrBelow(placed, changed))
+            request.homeLocations.insert(placed);
+    }
+
+    // A project, or a custom scan directory whose projects came or went.
+    for (const QString &project : findings.projects) {
+        if (isAtOrBelow(changed, project) && (location.isEmpty() || isAtOrBelow(project, location) || changed == location))
+            request.projects.insert(project);
+    }
+    for (const QString &root : customRoots()) {
+        if (isAtOrBelow(root, changed))
+            request.customRoots.insert(root);
+        else if (folder == root && !name.isEmpty())
+            request.projects.insert(changed);
+    }
+    m_due.merge(request);
+}

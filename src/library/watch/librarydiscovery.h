@@ -1,0 +1,81 @@
+#pragma once
+
+#include "library/watch/changecoalescer.h"
+#include "library/watch/filewatcher.h"
+#include "library/scan/scanpipeline.h"
+
+#include <QObject>
+#include <QSet>
+#include <QStringList>
+#include <QTimer>
+
+#include <chrono>
+
+class ArtifactCache;
+class ModelContext;
+
+// Keeps the library in step with the disk for one window: the first scan, then
+// watching, and for each change a scan of the place that changed only.
+//
+// Watched are the folder of every home location (or, while it does not exist,
+// the nearest folder above it that does, so that a tool installed later is seen),
+// every custom scan directory and each of its projects with their locations, every
+// folder inside a location (a skill folder, or one that may become one: a skill
+// made by mkdir and then a write shows up), and the folders of each skill's
+// artifacts. Changes are coalesced; each burst becomes one scan request for just
+// the entries, locations or projects it touched. When the system's limit on
+// watches is reached this says so once and scans everything periodically instead.
+class LibraryDiscovery final : public QObject
+{
+    Q_OBJECT
+
+public:
+    LibraryDiscovery(ModelContext &context, ArtifactCache &artifacts, QObject *parent = nullptr);
+
+    // Watches what earlier scans found, then runs the first scan.
+    void start();
+    // Everything again, pruning what is gone or no longer under a scanned folder
+    // (the custom scan directories changed, or the user asked to reload).
+    void rescanEverything();
+
+    ScanPipeline &pipeline() { return m_pipeline; }
+    FileWatcher &watcher() { return m_watcher; }
+    bool hasFinishedFirstScan() const { return m_firstScanDone; }
+    // Whether changes are waiting to be scanned or folders to be watched.
+    bool isBusy() const { return m_coalescer.isPending() || !m_due.isEmpty() || !m_pendingWatches.isEmpty(); }
+    bool isWatchLimitReached() const { return m_limitAnnounced; }
+
+    // For tests: the system's limit, and the period of the scans that stand in for watching.
+    void setWatchLimitForTesting(int limit) { m_watcher.setWatchLimitForTesting(limit); }
+    void setFallbackPeriod(std::chrono::milliseconds period) { m_fallback.setInterval(period); }
+
+Q_SIGNALS:
+    void firstScanFinished();
+    // Once, when not every folder could be watched.
+    void watchLimitReached();
+
+private:
+    void folderChanged(const FileWatcher::Event &event);
+    void requestFor(const QString &folder, const QString &name);
+    // Everything that should be watched, in order of importance, from scratch.
+    void rewatchEverything();
+    // The folders the last scan found for the first time; what changed in them
+    // since it looked is scanned once they are watched.
+    void watchNewFolders();
+    void queueWatches(const QStringList &folders, bool followUp);
+    void addPendingWatches();
+
+    ModelContext &m_context;
+    ScanPipeline m_pipeline;
+    FileWatcher m_watcher;
+    ChangeCoalescer m_coalescer;
+    ScanRequest m_due;
+    QTimer m_fallback;
+    QTimer m_watchSlices;
+    QStringList m_pendingWatches;    // to add, in order, a few per turn of the event loop
+    QSet<QString> m_followUpWatches; // of those, the ones whose scope is scanned once added
+    bool m_firstScanDue = false;
+    bool m_firstScanRequested = false;
+    bool m_firstScanDone = false;
+    bool m_limitAnnounced = false;
+};

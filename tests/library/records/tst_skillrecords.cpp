@@ -1,0 +1,150 @@
+#include "library/records/skill.h"
+#include "testhome.h"
+
+#include <QSignalSpy>
+#include <QtTest/QtTest>
+
+namespace {
+
+std::unique_ptr<Skill> makeSkill(const QString &filePath = QStringLiteral("/h/.claude/skills/a/SKILL.md"),
+                                 bool isGlobal = true)
+{
+    return std::make_unique<Skill>(filePath, QString(), QStringLiteral("a"), QStringLiteral("desc"),
+                                   QStringLiteral("body"), Skill::Frontmatter{{"name", "a"}},
+                                   ToolSource::Claude, true, isGlobal,
+                                   QDateTime::fromSecsSinceEpoch(1000, Qt::UTC), 42);
+}
+
+} // namespace
+
+class TestSkillRecords final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initializerPacksTheFields()
+    {
+        const auto skill = makeSkill();
+        QCOMPARE(skill->resolvedPath(), skill->filePath()); // empty resolution falls back
+        QCOMPARE(skill->toolSourcesRaw(), QStringLiteral("claude"));
+        QCOMPARE(skill->installedPathsData(), std::optional<QByteArray>(R"(["/h/.claude/skills/a/SKILL.md"])"));
+        QCOMPARE(skill->frontmatterData(), std::optional<QByteArray>(R"({"name":"a"})"));
+        QVERIFY(!skill->isFavorite());
+        QVERIFY(!skill->lastOpened().isValid());
+        QVERIFY(skill->collections().isEmpty());
+    }
+
+    void toolSourcesRead_data()
+    {
+        QTest::addColumn<QString>("raw");
+        QTest::addColumn<QList<ToolSource>>("expected");
+        QTest::newRow("empty pieces and unknown names are skipped, order kept")
+            << "cursor,,claude,vim" << QList<ToolSource>{ToolSource::Cursor, ToolSource::Claude};
+        QTest::newRow("an empty text is no harness") << "" << QList<ToolSource>{};
+        QTest::newRow("raw values are case-sensitive") << "Claude,amp" << QList<ToolSource>{ToolSource::Amp};
+    }
+    void toolSourcesRead()
+    {
+        QFETCH(QString, raw);
+        QFETCH(QList<ToolSource>, expected);
+        const auto skill = makeSkill();
+        skill->setToolSourcesRaw(raw);
+        QCOMPARE(skill->toolSources(), expected);
+    }
+
+    void installedPathsFallBackToFilePath_data()
+    {
+        QTest::addColumn<std::optional<QByteArray>>("data");
+        QTest::newRow("no data at all") << std::optional<QByteArray>();
+        QTest::newRow("bytes that are not JSON") << std::optional<QByteArray>("not json");
+        QTest::newRow("a JSON array holding a number") << std::optional<QByteArray>(R"(["/a", 3])");
+        QTest::newRow("a JSON object instead of an array") << std::optional<QByteArray>(R"({"a":"b"})");
+    }
+    void installedPathsFallBackToFilePath()
+    {
+        QFETCH(std::optional<QByteArray>, data);
+        const auto skill = makeSkill();
+        skill->setInstalledPathsData(data);
+        QCOMPARE(skill->installedPaths(), QStringList{skill->filePath()});
+        skill->addInstallation("/h/.cursor/skills/a/SKILL.md", ToolSource::Cursor);
+        QCOMPARE(skill->installedPaths(), (QStringList{skill->filePath(), "/h/.cursor/skills/a/SKILL.md"}));
+        QCOMPARE(skill->toolSourcesRaw(), QStringLiteral("claude,cursor"));
+    }
+
+    void writesAreSortedAndDistinctAndAKnownInstallationChangesNothing()
+    {
+        const auto skill = makeSkill();
+        skill->setToolSources({ToolSource::Cursor, ToolSource::Claude, ToolSource::Cursor});
+        QCOMPARE(skill->toolSourcesRaw(), QStringLiteral("claude,cursor"));
+        skill->setInstalledPaths({"/b", "/a", "/b"});
+        QCOMPARE(skill->installedPaths(), (QStringList{"/b", "/a"}));
+
+        QSignalSpy paths(skill.get(), &Skill::installedPathsDataChanged);
+        QSignalSpy tools(skill.get(), &Skill::toolSourcesRawChanged);
+        skill->addInstallation("/a", ToolSource::Claude);
+        QCOMPARE(paths.count(), 0);
+        QCOMPARE(tools.count(), 0);
+    }
+
+    void frontmatterDecoding_data()
+    {
+        QTest::addColumn<std::optional<QByteArray>>("data");
+        QTest::addColumn<Skill::Frontmatter>("expected");
+        QTest::newRow("an object of strings reads back")
+            << std::optional<QByteArray>(R"({"name":"x","tags":"a\nb"})") << Skill::Frontmatter{{"name", "x"}, {"tags", "a\nb"}};
+        QTest::newRow("an object with a number reads as empty")
+            << std::optional<QByteArray>(R"({"name":"x","n":1})") << Skill::Frontmatter{};
+        QTest::newRow("an array reads as empty") << std::optional<QByteArray>(R"(["x"])") << Skill::Frontmatter{};
+        QTest::newRow("no data reads as empty") << std::optional<QByteArray>() << Skill::Frontmatter{};
+    }
+    void frontmatterDecoding()
+    {
+        QFETCH(std::optional<QByteArray>, data);
+        QFETCH(Skill::Frontmatter, expected);
+        const auto skill = makeSkill();
+        skill->setFrontmatterData(data);
+        QCOMPARE(skill->frontmatter(), expected);
+    }
+
+    void projectName_data()
+    {
+        QTest::addColumn<QString>("filePath");
+        QTest::addColumn<bool>("isGlobal");
+        QTest::addColumn<QString>("expected"); // "<none>" for no value
+        QTest::newRow("the folder before .claude names the project")
+            << "/Users/a/code/app/.claude/skills/x/SKILL.md" << false << "app";
+        QTest::newRow("the first dot-folder decides")
+            << "/Users/a/.hidden/app/.cursor/rules/r.mdc" << false << "a";
+        QTest::newRow("a global skill has no project") << "/Users/a/code/app/.claude/skills/x/SKILL.md" << true << "<none>";
+        QTest::newRow("a path without a dot-folder has no project") << "/Users/a/code/app/skill.md" << false << "<none>";
+        QTest::newRow("a dot-folder right under the root has no project") << "/.claude/x.md" << false << "<none>";
+    }
+    void projectName()
+    {
+        QFETCH(QString, filePath);
+        QFETCH(bool, isGlobal);
+        QFETCH(QString, expected);
+        const auto skill = makeSkill(filePath, isGlobal);
+        QCOMPARE(skill->projectName().value_or(QStringLiteral("<none>")), expected);
+    }
+
+    void equalWritesNotifyNobody()
+    {
+        const auto skill = makeSkill();
+        QSignalSpy name(skill.get(), &Skill::nameChanged);
+        QSignalSpy favorite(skill.get(), &Skill::isFavoriteChanged);
+        QSignalSpy date(skill.get(), &Skill::fileModifiedDateChanged);
+        skill->setName(skill->name());
+        skill->setIsFavorite(false);
+        skill->setFileModifiedDate(QDateTime::fromSecsSinceEpoch(1000, Qt::UTC).toLocalTime());
+        skill->setFrontmatter(skill->frontmatter());
+        QCOMPARE(name.count() + favorite.count() + date.count(), 0);
+        skill->setName(QStringLiteral("b"));
+        skill->setIsFavorite(true);
+        QCOMPARE(name.count(), 1);
+        QCOMPARE(favorite.count(), 1);
+    }
+};
+
+VESK_TEST_GUILESS_MAIN(TestSkillRecords)
+#include "tst_skillrecords.moc"

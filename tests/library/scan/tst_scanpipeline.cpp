@@ -1,0 +1,307 @@
+#include "library/disk/fileproblems.h"
+#include "library/scan/scanpipeline.h"
+#include "library/records/skillartifact.h"
+#include "library/scan/skillscanner.h"
+#include "libraryfixture.h"
+#include "skillfiles.h"
+#include "testhome.h"
+
+#include <QtTest/QtTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using TestFiles::skillText;
+using TestFiles::writeFile;
+
+void link(const QString &target, const QString &path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QVERIFY2(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(path).constData()) == 0,
+             qPrintable(path));
+}
+
+// Everything a record holds, and the artifacts of its folder, as one comparable text.
+QStringList describe(ModelContext &context, const ArtifactCache &artifacts)
+{
+    QList<Skill *> skills = context.skills();
+    std::sort(skills.begin(), skills.end(), [](const Skill *a, const Skill *b) {
+        return a->resolvedPath() < b->resolvedPath();
+    });
+    QStringList lines;
+    for (const Skill *skill : skills) {
+        lines << QStringLiteral("%1 | %2 | dir %3 | global %4 | %5 | %6 | tools %7 | size %8 | %9")
+                     .arg(skill->resolvedPath(), skill->filePath())
+                     .arg(skill->isDirectory())
+                     .arg(skill->isGlobal())
+                     .arg(skill->name(), skill->skillDescription(), skill->toolSourcesRaw())
+                     .arg(skill->fileSize())
+                     .arg(skill->fileModifiedDate().toMSecsSinceEpoch());
+        lines << QStringLiteral("  paths %1").arg(skill->installedPaths().join(u';'));
+        lines << QStringLiteral("  frontmatter %1").arg(QString::fromUtf8(skill->frontmatterData().value_or("none")));
+        lines << QStringLiteral("  content %1").arg(skill->content());
+        for (const SkillArtifact &artifact : artifacts.artifacts(skill->filePath())) {
+            lines << QStringLiteral("  artifact %1 %2 %3 %4 %5")
+                         .arg(artifact.relativePath, artifact.name, artifact.path,
+                              ArtifactCategories::title(artifact.category), artifact.fileExtension);
+        }
+    }
+    return lines;
+}
+
+} // namespace
+
+// The pipeline against the plain sequential scanner, each on its own store, over
+// one home full of awkward cases, and what the pipeline skips on a second look.
+class TestScanPipeline final : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<LibraryFixture> m_library; // the home, and the pipeline's store
+    std::unique_ptr<ModelContainer> m_plainStore;
+    ArtifactCache m_plainArtifacts;
+    FileProblems m_plainProblems;
+    FileProblems m_pipelineProblems;
+    std::unique_ptr<ScanPipeline> m_pipeline;
+
+    QString home(const QString &relative) const { return m_library->home(relative); }
+    static QList<QByteArray> oddNames()
+    {
+        return {".claude/skills/caf\xe9.md", ".claude/skills/alpha/r\xe8gle.txt", "code/proj\xe9/"};
+    }
+
+    void scanPlainly()
+    {
+        SkillScanner scanner(*m_plainStore->mainContext(), m_plainArtifacts);
+        scanner.setProblems(&m_plainProblems);
+        scanner.scanAll();
+        scanner.removeMissing();
+    }
+
+    void scanWithPipeline()
+    {
+        QSignalSpy finished(m_pipeline.get(), &ScanPipeline::finished);
+        m_pipeline->request(ScanRequest::full(true));
+        QVERIFY(finished.wait(60000));
+    }
+
+    void compare()
+    {
+        scanPlainly();
+        scanWithPipeline();
+        const QStringList plain = describe(*m_plainStore->mainContext(), m_plainArtifacts);
+        const QStringList piped = describe(m_library->context(), m_library->artifacts());
+        if (plain != piped) {
+            for (qsizetype i = 0; i < qMax(plain.size(), piped.size()); ++i) {
+                if (plain.value(i) != piped.value(i)) {
+                    qWarning().noquote() << "plain:   " << plain.value(i) << "\npipeline:" << piped.value(i);
+                    break;
+                }
+            }
+        }
+        QCOMPARE(piped, plain);
+        QCOMPARE(m_pipelineProblems.all(), m_plainProblems.all());
+    }
+
+    // Files written a moment ago are not trusted to be unchanged (their times may
+    // still be shared with a write to come); let that moment pass.
+    static void waitOutRacyWindow() { QTest::qWait(150); }
+
+    void buildHome()
+    {
+        // Skill folders: main files, the AGENTS.md fallback, both, neither; artifacts
+        // in nested, hidden and linked places.
+        writeFile(home(".claude/skills/alpha/SKILL.md"), skillText("alpha"));
+        writeFile(home(".claude/skills/alpha/scripts/run.py"), "print(1)\n");
+        writeFile(home(".claude/skills/alpha/references/api.md"), "# API\n");
+        writeFile(home(".claude/skills/alpha/.hidden/notes.txt"), "x");
+        writeFile(home(".claude/skills/alpha/.dotfile"), "x");
+        writeFile(home(".claude/skills/alpha/config.json"), "{}");
+        link(home(".claude/skills/alpha/config.json"), home(".claude/skills/alpha/linked.json"));
+        link(home("nowhere"), home(".claude/skills/alpha/dangling.md"));
+        QVERIFY(::mkfifo(QFile::encodeName(home(".claude/skills/alpha/pipe")).constData(), 0600) == 0);
+        writeFile(home(".claude/skills/beta/AGENTS.md"), "# Beta heading\n\nBody.\n");
+        writeFile(home(".claude/skills/both/SKILL.md"), skillText("both"));
+        writeFile(home(".claude/skills/both/AGENTS.md"), "# Other\n");
+        QDir().mkpath(home(".claude/skills/empty-folder/sub"));
+        writeFile(home(".claude/skills/nameless/SKILL.md"), "---\ndescription: no name\n---\nBody\n");
+        writeFile(home(".claude/skills/single.md"), skillText("single"));
+        writeFile(home(".claude/skills/cursorish.mdc"), "---\ndescription: rule\n---\n# Heading\n");
+        writeFile(home(".claude/skills/ignored.MD"), skillText("capital"));
+        writeFile(home(".claude/skills/ignored.txt"), "text");
+        writeFile(home(".claude/skills/.hidden-skill/SKILL.md"), skillText("hidden"));
+        writeFile(home(".claude/skills/.hidden.md"), skillText("hidden file"));
+        writeFile(home(".claude/skills/bad-utf8.md"), QByteArray("---\nname: bad\n---\n\xff\xfe\n"));
+        writeFile(home(".claude/skills/ünïcode/SKILL.md"), skillText("ünïcode", "Grüße, 東京"));
+        writeFile(home(".claude/skills/Zeta/SKILL.md"), skillText("Zeta"));
+        writeFile(home(".claude/skills/zeta-lower/SKILL.md"), skillText("zeta"));
+        writeFile(home(".claude/CLAUDE.md"), "# Claude memory\n");
+        QVERIFY(::mkfifo(QFile::encodeName(home(".claude/skills/fifo.md")).constData(), 0600) == 0);
+
+        // The same folder under a second location, and a link to a link.
+        link(home(".claude/skills/alpha"), home(".cursor/skills/alpha-link"));
+        link(home(".cursor/skills/alpha-link"), home(".agents/skills/alpha-link-link"));
+        link(home("missing-folder"), home(".agents/skills/dangling-folder"));
+        writeFile(home(".agents/skills/shared/SKILL.md"), skillText("shared"));
+        writeFile(home(".cursor/rules/rule.mdc"), "---\ndescription: cursor rule\nglobs: '*'\n---\nRule body\n");
+        writeFile(home(".windsurf/rules/wind.md"), "---\ntrigger: always_on\n---\n# Wind\n");
+        writeFile(home(".codex/AGENTS.md"), "# Codex instructions\n");
+        writeFile(home(".codex/task/AGENTS.md"), "# Task\n");
+        writeFile(home(".codex/skills/cx/SKILL.md"), skillText("cx"));
+        writeFile(home(".config/amp/AGENTS.md"), "# Amp\n");
+        writeFile(home(".config/amp/helper/AGENTS.md"), "# Helper\n");
+
+        // Projects in two custom scan directories, one given with a trailing slash.
+        writeFile(home("code/app/.claude/skills/proj/SKILL.md"), skillText("proj"));
+        writeFile(home("code/app/.claude/skills/proj/scripts/a.sh"), "echo\n");
+        writeFile(home("code/app/AGENTS.md"), "# App agents\n");
+        writeFile(home("code/app/CLAUDE.md"), "# App memory\n");
+        writeFile(home("code/app/.cursor/rules/style.mdc"), "---\ndescription: style\n---\nUse tabs.\n");
+        writeFile(home("code/app/.github/copilot-instructions.md"), "# Copilot\n");
+        writeFile(home("code/app/.github/instructions/test.instructions.md"), "---\napplyTo: '**'\n---\n# Tests\n");
+        writeFile(home("code/app/.agents/skills/agentic/SKILL.md"), skillText("agentic"));
+        // A project rule that is the global Cursor rule: one file, two readings.
+        link(home(".cursor/rules/rule.mdc"), home("code/app/.claude/rules/shared-rule.md"));
+        link(home(".claude/skills/alpha"), home("code/app/.claude/skills/alpha"));
+        writeFile(home("code/.hidden-project/.claude/skills/h/SKILL.md"), skillText("h"));
+        writeFile(home("code/not-a-project.md"), "x");
+        link(home("code/app"), home("code/app-link"));
+        writeFile(home("more/lib/.cursor/skills/lib-skill/SKILL.md"), skillText("lib-skill"));
+        writeFile(home("more/lib/.codex/AGENTS.md"), "# Legacy project codex\n");
+        LibraryFixture::setCustomScanPaths({home("code"), home("more") + '/', home("absent")});
+        // Names that are not UTF-8 ("\xe9" is Latin-1): a skill file, a supporting
+        // file, a project. Qt cannot spell them, so they are made and removed by bytes.
+        for (const QByteArray &name : oddNames()) {
+            const QByteArray path = QFile::encodeName(m_library->home()) + '/' + name;
+            QVERIFY2(name.endsWith('/') ? ::mkdir(path.constData(), 0700) == 0
+                                        : ::close(::creat(path.constData(), 0600)) == 0, path.constData());
+        }
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_library = std::make_unique<LibraryFixture>();
+        QString error;
+        m_plainStore = ModelContainer::open(home("store/plain.sqlite"), &error);
+        QVERIFY2(m_plainStore, qPrintable(error));
+        m_pipeline = std::make_unique<ScanPipeline>(m_library->context(), m_library->artifacts());
+        m_pipeline->setSliceBudget(std::chrono::milliseconds(1)); // many small slices
+        m_pipeline->setProblems(&m_pipelineProblems);
+        buildHome();
+        waitOutRacyWindow();
+    }
+
+    void cleanup()
+    {
+        for (const QByteArray &name : oddNames()) {
+            const QByteArray path = QFile::encodeName(m_library->home()) + '/' + name;
+            name.endsWith('/') ? ::rmdir(path.constData()) : ::unlink(path.constData());
+        }
+        m_pipeline.reset();
+        m_plainStore.reset();
+        m_library.reset();
+    }
+
+    void firstScanEqualsThePlainScan()
+    {
+        compare();
+        QStringList reported;
+        for (const FileProblem &problem : m_pipelineProblems.all())
+            reported.append(problem.path);
+        const QString odd = QString(u'\ufffd');
+        for (const QString &expected : {home(".claude/skills/fifo.md"), home(".claude/skills/alpha/pipe"),
+                                        home(".claude/skills/bad-utf8.md"), home(".claude/skills/caf" + odd + ".md"),
+                                        home(".claude/skills/alpha/r" + odd + "gle.txt"), home("code/proj" + odd)})
+            QVERIFY2(reported.contains(expected), qPrintable(expected));
+        QVERIFY(m_library->context().skills().size() > 25);
+        QCOMPARE(m_pipeline->statistics().filesSkipped, 0);
+    }
+
+    void laterScansFollowEveryChangeReadingOnlyWhatChanged()
+    {
+        compare();
+        compare();
+        const ScanPipeline::Statistics unchanged = m_pipeline->statistics();
+        QCOMPARE(unchanged.filesRead, 0);
+        QVERIFY(unchanged.filesSkipped > 25);
+        // Only alpha's folder is walked again: it holds links, whose targets can
+        // change unseen. It is reached through five paths (two links, a project
+        // link, a linked project).
+        QCOMPARE(unchanged.foldersWalked, 5);
+
+        // Same size, same inode: only the times tell.
+        QFile zeta(home(".claude/skills/Zeta/SKILL.md"));
+        QVERIFY(zeta.open(QIODevice::ReadWrite));
+        const QByteArray before = zeta.readAll();
+        QByteArray after = before;
+        after.replace("Body.", "Bodz.");
+        QCOMPARE(after.size(), before.size());
+        QVERIFY(zeta.seek(0));
+        QCOMPARE(zeta.write(after), after.size());
+        zeta.close();
+        waitOutRacyWindow();
+        compare();
+        QCOMPARE(m_pipeline->statistics().filesRead, 1);
+
+        // A script added to a skill folder is found without reading the skill again.
+        writeFile(home(".claude/skills/alpha/scripts/added.py"), "print(2)\n");
+        compare();
+        QCOMPARE(m_pipeline->statistics().filesRead, 0);
+        QVERIFY(m_pipeline->statistics().foldersWalked >= 1);
+
+        // Edits, additions, removals and renames of files, folders and links.
+        writeFile(home(".claude/skills/alpha/SKILL.md"), skillText("alpha", "A longer body than before."));
+        writeFile(home(".claude/skills/alpha/scripts/new.sh"), "echo\n");
+        QVERIFY(QFile::remove(home(".claude/skills/alpha/references/api.md")));
+        QVERIFY(QDir(home(".claude/skills/beta")).removeRecursively());
+        QVERIFY(QFile::rename(home(".claude/skills/single.md"), home(".claude/skills/renamed.md")));
+        writeFile(home(".claude/skills/empty-folder/SKILL.md"), skillText("now a skill"));
+        QVERIFY(QFile::remove(home(".cursor/skills/alpha-link")));
+        writeFile(home("code/app/.claude/skills/proj/references/r.md"), "ref\n");
+        writeFile(home("code/fresh/.claude/skills/new/SKILL.md"), skillText("new"));
+        QVERIFY(QFile::remove(home(".cursor/rules/rule.mdc"))); // the link in the project dangles now
+        writeFile(home(".cursor/rules/rule.mdc"), "---\ndescription: recreated\n---\nNew rule body\n");
+        waitOutRacyWindow();
+        compare();
+        QVERIFY(m_pipeline->statistics().filesRead >= 4);
+        compare();
+        QCOMPARE(m_pipeline->statistics().filesRead, 0);
+    }
+
+    void whatAScanLearntSurvivesTheProcess()
+    {
+        scanWithPipeline();
+        m_pipeline.reset();
+        m_library->openStore();
+        ArtifactCache artifacts; // a new process starts with an empty cache
+        m_pipeline = std::make_unique<ScanPipeline>(m_library->context(), artifacts);
+        scanWithPipeline();
+        QCOMPARE(m_pipeline->statistics().filesRead, 0);
+        scanPlainly();
+        QCOMPARE(describe(m_library->context(), artifacts), describe(*m_plainStore->mainContext(), m_plainArtifacts));
+        m_pipeline.reset(); // before the cache it fills
+    }
+
+    void aRequestWhileScanningJoinsTheScan()
+    {
+        QSignalSpy started(m_pipeline.get(), &ScanPipeline::started);
+        QSignalSpy finished(m_pipeline.get(), &ScanPipeline::finished);
+        m_pipeline->request(ScanRequest::full(false));
+        ScanRequest more;
+        more.entries = {home(".claude/skills/alpha")};
+        m_pipeline->request(more);
+        m_pipeline->request(more);
+        QVERIFY(finished.wait(60000));
+        QTest::qWait(50);
+        QCOMPARE(started.count(), 1);
+        QCOMPARE(finished.count(), 1);
+        QVERIFY(!m_pipeline->isRunning());
+    }
+};
+
+VESK_TEST_GUILESS_MAIN(TestScanPipeline)
+#include "tst_scanpipeline.moc"
