@@ -35,7 +35,12 @@ CommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption size(QStringLiteral("size"), QString(), QStringLiteral("WxH"));
     const QCommandLineOption palette(QStringLiteral("palette"), QString(), QStringLiteral("light|dark"));
     const QCommandLineOption mode(QStringLiteral("mode"), QString(), QStringLiteral("card|editor"));
-    parser.addOptions({help, version, json, edit, screenshot, select, filter, search, size, palette, mode});
+    const QCommandLineOption in(QStringLiteral("in"), QString(), QStringLiteral("tool"));
+    const QCommandLineOption to(QStringLiteral("to"), QString(), QStringLiteral("scope"));
+    const QCommandLineOption copy(QStringLiteral("copy"), QString());
+    const QCommandLineOption dryRun(QStringLiteral("dry-run"), QString());
+    parser.addOptions({help, version, json, edit, screenshot, select, filter, search, size, palette, mode,
+                       in, to, copy, dryRun});
 
     CommandLine result;
     const auto invalid = [&result](const QString &text) {
@@ -67,6 +72,24 @@ CommandLine parseCommandLine(const QStringList &arguments)
     }
 
     const QStringList positional = parser.positionalArguments();
+    if (isManageVerb(positional.value(0))) {
+        for (const QCommandLineOption *other : {&json, &edit, &screenshot, &select, &filter, &search, &size, &mode}) {
+            if (parser.isSet(*other))
+                return invalid(QCoreApplication::translate("CommandLine", "--%1 does not go with %2.")
+                                   .arg(other->names().constLast(), positional.constFirst()));
+        }
+        const QString problem = parseManageCommand(positional, parser.value(in), parser.value(to), parser.isSet(copy),
+                                                   parser.isSet(dryRun), &result.manage);
+        if (!problem.isEmpty())
+            return invalid(problem);
+        result.mode = CommandLine::Mode::Manage;
+        return result;
+    }
+    for (const QCommandLineOption *manageOnly : {&in, &to, &copy, &dryRun}) {
+        if (parser.isSet(*manageOnly))
+            return invalid(QCoreApplication::translate("CommandLine", "--%1 goes with use, unuse, off, on, mv, rename "
+                                                                      "and trash.").arg(manageOnly->names().constFirst()));
+    }
     if (positional.value(0) == QLatin1String("list")) {
         if (positional.size() > 1)
             return invalid(QCoreApplication::translate("CommandLine", "The list command takes no names."));
@@ -116,6 +139,7 @@ QString commandLineHelp()
     return QCoreApplication::translate("CommandLine",
         "Usage: vesk [options] [NAME-OR-PATH]\n"
         "       vesk list [--json]\n"
+        "       vesk use|unuse|off|on|mv|rename|trash NAME ... [--dry-run]\n"
         "\n"
         "Vesk gathers the skills of your AI coding tools in one window. A running Vesk\n"
         "is reused: a second launch brings its window to the front and exits.\n"
@@ -126,6 +150,15 @@ QString commandLineHelp()
         "  --edit NAME-OR-PATH  The same, in the editor.\n"
         "  list               Scan the skill folders and print every skill, one per line.\n"
         "  list --json        The same as one JSON array, for scripts.\n"
+        "  use NAME --in TOOL [--copy]  Place the skill in TOOL's folder too, as a link\n"
+        "                     (or a copy); --in shared is the folder every tool reads.\n"
+        "  unuse NAME --in TOOL  Remove that link, or a copy identical to the skill.\n"
+        "  off NAME, on NAME  Turn the skill off (no tool reads it; Vesk keeps it) and on.\n"
+        "  mv NAME --to home|PROJECT  Move the skill to the home folder or a project.\n"
+        "  rename NAME NEW    Rename the skill's folder and its name field together.\n"
+        "  trash NAME         Move the skill to the trash.\n"
+        "  --dry-run          With the above: print what would change, change nothing.\n"
+        "                     Exit status 0 done, 1 not done, 2 a wrong command line.\n"
         "\n"
         "Options:\n"
         "  -h, --help         Show this help and exit.\n"

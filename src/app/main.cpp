@@ -3,6 +3,7 @@
 #include "app/displayguard.h"
 #include "app/instancechannel.h"
 #include "app/listcommand.h"
+#include "app/managecommand.h"
 #include "app/openrequesthandler.h"
 #include "app/screenshot.h"
 #include "app/veskapp.h"
@@ -116,6 +117,11 @@ int main(int argc, char **argv)
         QCoreApplication app(argc, argv);
         setApplicationNames();
         return runListCommand(commandLine.json, out, err);
+    }
+    case CommandLine::Mode::Manage: {
+        QCoreApplication app(argc, argv);
+        setApplicationNames();
+        return runManageCommand(commandLine.manage, QDir::currentPath(), out, err);
     }
     case CommandLine::Mode::Window:
         break;

@@ -144,7 +144,7 @@ SkillOperationResult moveUnderNote(ModelContext &context, JournalEntry note, con
     closeJournal(journal);
     SkillOperationResult result;
     result.ok = true;
-    result.changes.append(QObject::tr("Moved “%1” to “%2”").arg(shown(note.from), shown(note.to)));
+    result.changes.append(QObject::tr("Move “%1” to “%2”").arg(shown(note.from), shown(note.to)));
     return result;
 }
 
@@ -310,7 +310,7 @@ SkillOperationResult turnSkillOff(ModelContext &context, Skill &skill, const Ski
     if (options.dryRun) {
         SkillOperationResult result;
         result.ok = true;
-        result.changes.append(QObject::tr("Move “%1” to Vesk's turned-off skills").arg(shown(entry)));
+        result.changes.append(QObject::tr("Turn off “%1” (Vesk keeps it until it is turned on)").arg(shown(entry)));
         return result;
     }
     const auto prepare = [&holder, &entry](QString *error) {
@@ -326,7 +326,7 @@ SkillOperationResult turnSkillOff(ModelContext &context, Skill &skill, const Ski
             removeEntry(holder, nullptr);
         return result;
     }
-    result.changes = {QObject::tr("Turned off “%1” (kept by Vesk until turned on)").arg(shown(entry))};
+    result.changes = {QObject::tr("Turn off “%1” (Vesk keeps it until it is turned on)").arg(shown(entry))};
     result.undo.kind = SkillUndo::Kind::TurnOff;
     result.undo.entry = target;
     result.undo.previous = entry;
@@ -347,14 +347,14 @@ SkillOperationResult turnSkillOn(ModelContext &context, Skill &skill, const Skil
     if (options.dryRun) {
         SkillOperationResult result;
         result.ok = true;
-        result.changes.append(QObject::tr("Move “%1” back to “%2”").arg(skill.name(), shown(*origin)));
+        result.changes.append(QObject::tr("Turn on “%1”").arg(shown(*origin)));
         return result;
     }
     SkillOperationResult result = moveUnderNote(context, {JournalEntry::Kind::TurnOn, entry, *origin, {}, {}}, options.gate);
     if (!result.ok)
         return result;
     removeEntry(holder, nullptr);
-    result.changes = {QObject::tr("Turned on “%1”").arg(shown(*origin))};
+    result.changes = {QObject::tr("Turn on “%1”").arg(shown(*origin))};
     result.undo.kind = SkillUndo::Kind::TurnOn;
     result.undo.entry = *origin;
     result.undo.previous = entry;
