@@ -5,6 +5,7 @@
 #include "common/itemroles.h"
 #include "browse/skilldrag.h"
 #include "browse/skillfilter.h"
+#include "library/catalogue/turnedoff.h"
 #include "library/store/modelcontext.h"
 
 #include <QSet>
@@ -169,6 +170,8 @@ QVariant SkillListModel::data(const QModelIndex &index, int role) const
         return skill->projectName().value_or(QString());
     case ItemRoles::IsFavoriteRole:
         return skill->isFavorite();
+    case ItemRoles::IsTurnedOffRole:
+        return isTurnedOffPath(skill->resolvedPath());
     default:
         return {};
     }

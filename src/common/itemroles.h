@@ -15,6 +15,7 @@ enum : int {
     ToolSourceRole,                  // int (ToolSource) for harness rows
     SidebarRowKindRole,              // SidebarRowKind
     CollectionRole,                  // SkillCollection * of a collection row
+    IsTurnedOffRole,                 // bool: the skill is turned off (no tool reads it)
 };
 } // namespace ItemRoles
 

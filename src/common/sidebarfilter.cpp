@@ -15,6 +15,8 @@ QString SidebarFilter::toString() const
         return Tools::rawValue(m_tool);
     case Kind::Collection:
         return collectionPrefix + m_name;
+    case Kind::TurnedOff:
+        return QStringLiteral("off");
     }
     return {};
 }
@@ -25,6 +27,8 @@ std::optional<SidebarFilter> SidebarFilter::fromString(const QString &text)
         return all();
     if (text == QLatin1String("favorites"))
         return favorites();
+    if (text == QLatin1String("off"))
+        return turnedOff();
     if (text.startsWith(collectionPrefix))
         return collection(text.mid(collectionPrefix.size()));
     if (const auto tool = Tools::fromRawValue(text))
