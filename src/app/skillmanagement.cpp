@@ -262,6 +262,7 @@ void SkillManagement::run(const QString &verb, const QList<Skill *> &skills, con
         const SkillOperationResult result = operation(*skill);
         if (result.ok) {
             ++done;
+            m_doneName = name;
             if (result.undo.kind != SkillUndo::Kind::None)
                 undo.append(result.undo);
         } else if (!result.error.isEmpty()) {
@@ -273,7 +274,8 @@ void SkillManagement::run(const QString &verb, const QList<Skill *> &skills, con
         m_undo = undo;
         m_undoVerb = verb;
         m_undoBar.setActionText(tr("Undo"));
-        m_undoBar.showNotice(done == 1 ? tr("%1: done.").arg(verb) : tr("%1: done for %2 skills.").arg(verb).arg(done));
+        m_undoBar.showNotice(done == 1 ? verb + tr(": done for “") + m_doneName + tr("”.")
+                                       : tr("%1: done for %2 skills.").arg(verb).arg(done));
     }
     if (!m_lastFailures.isEmpty()) {
         QMessageBox box(QMessageBox::Warning, verb,

@@ -52,5 +52,6 @@ private:
     NoticeBar &m_undoBar;
     QList<SkillUndo> m_undo;
     QString m_undoVerb;
+    QString m_doneName; // the last skill an operation was done for
     QStringList m_lastFailures;
 };

@@ -156,8 +156,13 @@ QList<PlacementTool> toolsNotReading(const Skill &skill)
     if (!folderProblem(skill).isEmpty())
         return tools;
     const QString scope = scopeOf(skill.filePath());
+    const QString shared = placementFolder(std::nullopt, scope);
     for (const PlacementTool &tool : placementTools()) {
-        if (!placementFolder(tool, scope).isEmpty() && !isReadBy(skill, tool))
+        const QString folder = placementFolder(tool, scope);
+        // A tool whose own folder is the shared one is offered as the shared folder.
+        if (folder.isEmpty() || (tool && folder == shared))
+            continue;
+        if (!isReadBy(skill, tool))
             tools.append(tool);
     }
     return tools;
