@@ -165,7 +165,7 @@ QString commandLineHelp()
         "  -v, --version      Show the version and exit.\n"
         "  --screenshot FILE  Open the window, wait for the first scan, save a PNG and exit.\n"
         "    --select NAME    … with the skill of this name selected\n"
-        "    --filter F       … with the sidebar on all, favorites, a harness (claude, cursor, …)\n"
+        "    --filter F       … with the sidebar on all, favorites, off, a harness (claude, …)\n"
         "                     or collection:NAME\n"
         "    --search TEXT    … with this search text\n"
         "    --size WxH       … at this window size\n"

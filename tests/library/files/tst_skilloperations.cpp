@@ -107,8 +107,8 @@ private Q_SLOTS:
             << "home" << "shared" << false << ".agents/skills/demo" << "../../.claude/skills/demo";
         QTest::newRow("a home skill is copied into Windsurf's folder")
             << "home" << "windsurf" << true << ".codeium/windsurf/skills/demo" << "";
-        QTest::newRow("a project skill is linked into the project's Copilot folder")
-            << "project" << "codex" << false << ".agents/skills/demo" << "../../.claude/skills/demo";
+        QTest::newRow("a project skill is linked into the project's shared folder")
+            << "project" << "shared" << false << ".agents/skills/demo" << "../../.claude/skills/demo";
         QTest::newRow("a project skill is copied into the project's Gemini folder")
             << "project" << "gemini" << true << ".gemini/skills/demo" << "";
         QTest::newRow("a tool that reads the skill already through Claude's folder is refused")
