@@ -17,6 +17,7 @@
 #include "library/records/artifactcache.h"
 #include "library/catalogue/homepath.h"
 #include "library/catalogue/skilllocations.h"
+#include "library/catalogue/turnedoff.h"
 #include "library/records/skill.h"
 
 #include <QDir>
@@ -166,7 +167,9 @@ QWidget *SkillCardView::buildHeader(QWidget *parent)
     auto *badges = new QWidget(header);
     badges->setObjectName(QStringLiteral("badgeRow"));
     auto *badgeFlow = new FlowLayout(badges, 6);
-    for (ToolSource tool : m_skill->toolSources()) {
+    // A turned-off skill is read by no tool: its location badge says so instead.
+    const bool turnedOff = isTurnedOffPath(m_skill->resolvedPath());
+    for (ToolSource tool : turnedOff ? QList<ToolSource>() : m_skill->toolSources()) {
         const QColor tint = CardPresentation::harnessTint(tool, palette);
         SymbolText content;
         content.artwork = toolPixmap(tool, 12, dpr, tint);

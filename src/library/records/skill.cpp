@@ -3,6 +3,7 @@
 #include "library/records/recordowner.h"
 #include "library/records/observedfield.h"
 #include "library/catalogue/skilllocations.h"
+#include "library/catalogue/turnedoff.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -246,7 +247,8 @@ void Skill::setFrontmatter(const Frontmatter &map)
 
 std::optional<QString> Skill::projectName() const
 {
-    if (m_isGlobal)
+    // A turned-off skill lies in Vesk's own folder, which names no project.
+    if (m_isGlobal || isTurnedOffPath(m_resolvedPath))
         return std::nullopt;
     // The folder just before the first dot-folder (".claude", ".cursor", ...) is the project.
     const QStringList components = m_filePath.split(QLatin1Char('/'));
