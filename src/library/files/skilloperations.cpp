@@ -261,9 +261,7 @@ SkillOperationResult stopUsingSkillIn(ModelContext &context, Skill &skill, Place
     result.undo.previous = entry;
     QString error;
     if (isSymlink(placement)) {
-        result.undo.linkText = QFile::symLinkTarget(placement).isEmpty()
-            ? QString()
-            : QFile::decodeName(QFile::encodeName(readLinkText(placement)));
+        result.undo.linkText = readLinkText(placement);
         result.changes.append(QObject::tr("Remove the link “%1”").arg(shown(placement)));
         if (!options.dryRun && !QFile::remove(placement))
             return refused(QObject::tr("“%1” could not be removed").arg(shown(placement)));
