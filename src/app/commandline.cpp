@@ -37,7 +37,12 @@ CommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption mode(QStringLiteral("mode"), QString(), QStringLiteral("card|editor"));
     const QCommandLineOption format(QStringLiteral("format"), QString(), QStringLiteral("plain|json|sarif"));
     const QCommandLineOption level(QStringLiteral("level"), QString(), QStringLiteral("error|warning|note"));
-    parser.addOptions({help, version, json, edit, screenshot, select, filter, search, size, palette, mode, format, level});
+    const QCommandLineOption in(QStringLiteral("in"), QString(), QStringLiteral("tool"));
+    const QCommandLineOption to(QStringLiteral("to"), QString(), QStringLiteral("scope"));
+    const QCommandLineOption copy(QStringLiteral("copy"), QString());
+    const QCommandLineOption dryRun(QStringLiteral("dry-run"), QString());
+    parser.addOptions({help, version, json, edit, screenshot, select, filter, search, size, palette, mode, format, level,
+                       in, to, copy, dryRun});
 
     CommandLine result;
     const auto invalid = [&result](const QString &text) {
@@ -69,6 +74,24 @@ CommandLine parseCommandLine(const QStringList &arguments)
     }
 
     const QStringList positional = parser.positionalArguments();
+    if (isManageVerb(positional.value(0))) {
+        for (const QCommandLineOption *other : {&json, &edit, &screenshot, &select, &filter, &search, &size, &mode, &format, &level}) {
+            if (parser.isSet(*other))
+                return invalid(QCoreApplication::translate("CommandLine", "--%1 does not go with %2.")
+                                   .arg(other->names().constLast(), positional.constFirst()));
+        }
+        const QString problem = parseManageCommand(positional, parser.value(in), parser.value(to), parser.isSet(copy),
+                                                   parser.isSet(dryRun), &result.manage);
+        if (!problem.isEmpty())
+            return invalid(problem);
+        result.mode = CommandLine::Mode::Manage;
+        return result;
+    }
+    for (const QCommandLineOption *manageOnly : {&in, &to, &copy, &dryRun}) {
+        if (parser.isSet(*manageOnly))
+            return invalid(QCoreApplication::translate("CommandLine", "--%1 goes with use, unuse, off, on, mv, rename "
+                                                                      "and trash.").arg(manageOnly->names().constFirst()));
+    }
     if (positional.value(0) == QLatin1String("check")) {
         result.mode = CommandLine::Mode::Check;
         result.checkPaths = positional.mid(1);
@@ -143,6 +166,7 @@ QString commandLineHelp()
         "Usage: vesk [options] [NAME-OR-PATH]\n"
         "       vesk list [--json]\n"
         "       vesk check [PATH...] [--json | --format sarif] [--level error|warning|note]\n"
+        "       vesk use|unuse|off|on|mv|rename|trash NAME ... [--dry-run]\n"
         "\n"
         "Vesk gathers the skills of your AI coding tools in one window. A running Vesk\n"
         "is reused: a second launch brings its window to the front and exits.\n"
@@ -162,13 +186,22 @@ QString commandLineHelp()
         "    --json           … as one JSON object\n"
         "    --format F       … as plain, json or sarif (SARIF 2.1.0, for code scanning)\n"
         "    --level L        … from this level up: error, warning or note\n"
+        "  use NAME --in TOOL [--copy]  Place the skill in TOOL's folder too, as a link\n"
+        "                     (or a copy); --in shared is the folder every tool reads.\n"
+        "  unuse NAME --in TOOL  Remove that link, or a copy identical to the skill.\n"
+        "  off NAME, on NAME  Turn the skill off (no tool reads it; Vesk keeps it) and on.\n"
+        "  mv NAME --to home|PROJECT  Move the skill to the home folder or a project.\n"
+        "  rename NAME NEW    Rename the skill's folder and its name field together.\n"
+        "  trash NAME         Move the skill to the trash.\n"
+        "  --dry-run          With the above: print what would change, change nothing.\n"
+        "                     Exit status 0 done, 1 not done, 2 a wrong command line.\n"
         "\n"
         "Options:\n"
         "  -h, --help         Show this help and exit.\n"
         "  -v, --version      Show the version and exit.\n"
         "  --screenshot FILE  Open the window, wait for the first scan, save a PNG and exit.\n"
         "    --select NAME    … with the skill of this name selected\n"
-        "    --filter F       … with the sidebar on all, favorites, a harness (claude, cursor, …)\n"
+        "    --filter F       … with the sidebar on all, favorites, off, a harness (claude, …)\n"
         "                     or collection:NAME\n"
         "    --search TEXT    … with this search text\n"
         "    --size WxH       … at this window size\n"

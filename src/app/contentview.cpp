@@ -1,3 +1,4 @@
+#include "app/skillmanagement.h"
 #include "app/contentview.h"
 
 #include "app/saverecovery.h"
@@ -95,6 +96,8 @@ ContentView::ContentView(AppState &state, ModelContext &context, ArtifactCache &
     stack->setSpacing(0);
     stack->addWidget(m_saveNotice);
     stack->addWidget(m_problemsNotice);
+    m_undoNotice = new NoticeBar(central);
+    stack->addWidget(m_undoNotice);
     stack->addWidget(m_splitter, 1);
     setCentralWidget(central);
     buildToolbar();
@@ -167,6 +170,13 @@ ContentView::ContentView(AppState &state, ModelContext &context, ArtifactCache &
         QStringList paths = settings.load();
         settings.add(paths, chosen);
     });
+    m_management = new SkillManagement(m_state, m_context, *this, *m_undoNotice);
+    m_list->setExtraContextActions([this](const QList<Skill *> &skills, QObject *owner) {
+        return m_management->actions(skills, owner);
+    });
+    // The card's own header gets the same actions behind one button.
+    if (auto *header = qobject_cast<QBoxLayout *>(m_detail->revealButton()->parentWidget()->layout()))
+        header->addWidget(m_management->makeButton(m_detail->revealButton()->parentWidget()));
     connect(m_list, &SkillListView::openInDefaultEditorRequested, this, &ContentView::openSkillElsewhere);
     connect(m_detail, &SkillDetailView::toggleFavoriteRequested, this,
             [this](Skill *skill) { toggleFavorite(m_context, *skill); });

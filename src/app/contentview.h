@@ -30,6 +30,7 @@ class Skill;
 class SidebarView;
 class SkillDetailView;
 class SkillListView;
+class SkillManagement;
 
 // One main window: sidebar, skill list and detail in three resizable columns,
 // the search field and "New Skill" in the toolbar. When first shown it starts
@@ -75,6 +76,9 @@ public:
     NoticeBar *problemsNotice() const { return m_problemsNotice; }
     // Shown while the library cannot be saved; gone once a save succeeds.
     NoticeBar *saveNotice() const { return m_saveNotice; }
+    // Offers to undo the last operation on skills (Use In, Turn Off, Rename, …).
+    NoticeBar *undoNotice() const { return m_undoNotice; }
+    SkillManagement *skillManagement() const { return m_management; }
     // The list of problems, open after the notice's button was clicked.
     QDialog *problemsDialog() const { return m_problemsDialog; }
 
@@ -147,6 +151,8 @@ private:
     FileProblems *m_problems = nullptr;
     NoticeBar *m_saveNotice = nullptr;
     NoticeBar *m_problemsNotice = nullptr;
+    NoticeBar *m_undoNotice = nullptr;
+    SkillManagement *m_management = nullptr;
     QDialog *m_problemsDialog = nullptr;
     QSplitter *m_splitter = nullptr;
     SidebarView *m_sidebar = nullptr;

@@ -4,6 +4,7 @@
 #include "app/instancechannel.h"
 #include "app/checkcommand.h"
 #include "app/listcommand.h"
+#include "app/managecommand.h"
 #include "app/openrequesthandler.h"
 #include "app/screenshot.h"
 #include "app/startfailure.h"
@@ -120,6 +121,7 @@ int main(int argc, char **argv)
         return 2;
     case CommandLine::Mode::List:
     case CommandLine::Mode::Check:
+    case CommandLine::Mode::Manage:
     case CommandLine::Mode::Window:
         break;
     }
@@ -156,6 +158,16 @@ int main(int argc, char **argv)
         setApplicationNames();
         // Column titles are for people: a pipe or a file gets the lines alone.
         return runListCommand(commandLine.json, out, err, ::isatty(STDOUT_FILENO) == 1);
+    }
+
+    if (commandLine.mode == CommandLine::Mode::Manage) {
+        if (!homeSettled) {
+            err << "vesk: " << homeError << Qt::endl;
+            return 1;
+        }
+        QCoreApplication app(argc, argv);
+        setApplicationNames();
+        return runManageCommand(commandLine.manage, QDir::currentPath(), out, err);
     }
 
     std::optional<QApplication> application;

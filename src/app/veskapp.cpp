@@ -1,5 +1,7 @@
 #include "app/veskapp.h"
 
+#include "library/files/operationjournal.h"
+
 #include "common/appnotifications.h"
 #include "common/appstate.h"
 #include "app/aboutbox.h"
@@ -54,6 +56,9 @@ std::unique_ptr<VeskApp> VeskApp::create(const QString &storePath, QString *fata
             *reason = error;
         return nullptr;
     }
+    // An operation on a skill that an earlier run never finished is finished (or
+    // undone) before anything reads the folders.
+    finishInterruptedOperations(app->context());
     app->m_artifacts = std::make_unique<ArtifactCache>();
     // The bodies stay in the store; their folded search keys are built on a
     // worker while the window draws, so the first search finds them ready.

@@ -3,6 +3,7 @@
 #include "browse/skilldrag.h"
 #include "common/libraryactions.h"
 #include "common/plaintext.h"
+#include "library/catalogue/turnedoff.h"
 #include "library/store/modelcontext.h"
 #include "library/search/naturalorder.h"
 
@@ -36,6 +37,7 @@ QList<SidebarModel::Section> SidebarModel::buildSections() const
 {
     const QList<Skill *> skills = m_context.skillsInAnyOrder(); // counted only
     int favorites = 0;
+    int turnedOff = 0;
     QList<int> toolCounts(Tools::allCases().size(), 0);
     QHash<QString, int> projectCounts;
     for (const Skill *skill : skills) {
@@ -43,6 +45,10 @@ QList<SidebarModel::Section> SidebarModel::buildSections() const
             ++projectCounts[*project];
         if (skill->isFavorite())
             ++favorites;
+        if (isTurnedOffPath(skill->resolvedPath())) {
+            ++turnedOff;
+            continue;
+        }
         for (ToolSource tool : Tools::allCases()) {
             if (skill->hasToolSource(tool))
                 ++toolCounts[int(tool)];
@@ -54,6 +60,10 @@ QList<SidebarModel::Section> SidebarModel::buildSections() const
                          -1, SidebarFilter::all(), int(skills.size()), {}});
     library.rows.append({SidebarRowKind::Filter, tr("Favorites"), QStringLiteral("star.fill"), -1,
                          SidebarFilter::favorites(), favorites, {}});
+    if (turnedOff > 0) {
+        library.rows.append({SidebarRowKind::Filter, tr("Turned Off"), QStringLiteral("minus.circle.fill"), -1,
+                             SidebarFilter::turnedOff(), turnedOff, {}});
+    }
 
     Section harnesses{tr("Harnesses"), {}};
     for (ToolSource tool : Tools::allCases()) {

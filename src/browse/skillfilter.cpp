@@ -1,5 +1,6 @@
 #include "browse/skillfilter.h"
 
+#include "library/catalogue/turnedoff.h"
 #include "library/records/skill.h"
 #include "library/records/skillcollection.h"
 
@@ -13,7 +14,10 @@ bool matchesSidebarFilter(const Skill &skill, const SidebarFilter &filter)
     case SidebarFilter::Kind::Favorites:
         return skill.isFavorite();
     case SidebarFilter::Kind::Tool:
-        return skill.hasToolSource(filter.toolSource());
+        // A turned-off skill is read by no tool, whichever read it before.
+        return skill.hasToolSource(filter.toolSource()) && !isTurnedOffPath(skill.resolvedPath());
+    case SidebarFilter::Kind::TurnedOff:
+        return isTurnedOffPath(skill.resolvedPath());
     case SidebarFilter::Kind::Collection:
         for (const SkillCollection *collection : skill.collections()) {
             if (collection->name() == filter.collectionName())
@@ -71,6 +75,8 @@ QString listTitle(const SidebarFilter &filter)
         return filter.collectionName();
     case SidebarFilter::Kind::Project:
         return filter.projectName();
+    case SidebarFilter::Kind::TurnedOff:
+        return QCoreApplication::translate("SidebarModel", "Turned Off");
     }
     return {};
 }

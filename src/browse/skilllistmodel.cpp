@@ -5,6 +5,7 @@
 #include "common/itemroles.h"
 #include "browse/skilldrag.h"
 #include "browse/skillfilter.h"
+#include "library/catalogue/turnedoff.h"
 #include "library/store/modelcontext.h"
 
 #include <QDir>
@@ -183,6 +184,8 @@ QVariant SkillListModel::data(const QModelIndex &index, int role) const
         return locationText(*skill, m_sharedNames.contains(skill->name()));
     case ItemRoles::IsFavoriteRole:
         return skill->isFavorite();
+    case ItemRoles::IsTurnedOffRole:
+        return isTurnedOffPath(skill->resolvedPath());
     default:
         return {};
     }

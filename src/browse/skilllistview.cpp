@@ -20,6 +20,8 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 // Focusing the list makes no row current by itself, so the first arrow key
@@ -74,7 +76,7 @@ SkillListView::SkillListView(AppState &state, ModelContext &context, QWidget *pa
     connect(m_model, &QAbstractItemModel::rowsAboutToBeInserted, this, rowsChanging);
     m_list->setModel(m_model);
     m_list->setItemDelegate(new SkillRowDelegate(m_list));
-    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_list->setFrameShape(QFrame::NoFrame);
     m_list->setMouseTracking(true);
     m_list->viewport()->setAttribute(Qt::WA_Hover);
@@ -210,7 +212,10 @@ void SkillListView::selectSkillFromState()
         m_list->selectionModel()->clear();
     } else {
         const QModelIndex index = m_model->index(row);
-        m_list->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+        // A row chosen among several selected ones keeps the others selected.
+        const bool inSelection = m_list->selectionModel()->isSelected(index);
+        m_list->selectionModel()->setCurrentIndex(index, inSelection ? QItemSelectionModel::NoUpdate
+                                                                     : QItemSelectionModel::ClearAndSelect);
         m_list->scrollTo(index);
     }
     m_syncing = false;
@@ -227,7 +232,11 @@ void SkillListView::selectionChangedByUser()
         return;
     // The detail column may hold unsaved text the user chooses to keep: the
     // row the user left is then selected again.
-    if (Skill *skill = m_model->skillAt(selected.first().row()); skill && !m_state.requestSelectedSkill(skill))
+    // With several rows selected, the one the user last clicked is shown.
+    const QModelIndex current = m_list->selectionModel()->currentIndex();
+    const int row = current.isValid() && m_list->selectionModel()->isSelected(current) ? current.row()
+                                                                                        : selected.first().row();
+    if (Skill *skill = m_model->skillAt(row); skill && !m_state.requestSelectedSkill(skill))
         selectSkillFromState();
 }
 
@@ -301,5 +310,24 @@ void SkillListView::showContextMenu(const QPoint &position)
         return;
     QMenu menu(this);
     menu.addActions(contextActions(skill, &menu));
+    if (m_extraActions) {
+        QList<Skill *> skills = selectedSkills();
+        if (!skills.contains(skill))
+            skills = {skill};
+        menu.addSeparator();
+        menu.addActions(m_extraActions(skills, &menu));
+    }
     menu.exec(m_list->viewport()->mapToGlobal(position));
+}
+
+QList<Skill *> SkillListView::selectedSkills() const
+{
+    QModelIndexList rows = m_list->selectionModel()->selectedRows();
+    std::sort(rows.begin(), rows.end(), [](const QModelIndex &a, const QModelIndex &b) { return a.row() < b.row(); });
+    QList<Skill *> skills;
+    for (const QModelIndex &index : std::as_const(rows)) {
+        if (Skill *skill = m_model->skillAt(index.row()))
+            skills.append(skill);
+    }
+    return skills;
 }

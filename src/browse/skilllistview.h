@@ -3,6 +3,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
+
 class AppState;
 class ContentUnavailableView;
 class ModelContext;
@@ -44,6 +46,12 @@ public:
     // favorite, "Add to Collection" with one checkable item per collection and
     // "New Collection…", and reveal.
     QList<QAction *> contextActions(Skill *skill, QObject *owner);
+    // The skills of the selected rows, in list order (several with Ctrl or Shift).
+    QList<Skill *> selectedSkills() const;
+    // More actions for the context menu, built for the skills it acts on (the
+    // selected rows when the click was on one of them, else the row clicked).
+    using ExtraActions = std::function<QList<QAction *>(const QList<Skill *> &skills, QObject *owner)>;
+    void setExtraContextActions(ExtraActions extra) { m_extraActions = std::move(extra); }
     // The form "New Collection…" opens; a collection made there holds the skill.
     NewCollectionPopover *newCollectionPopover() const { return m_newCollection; }
 
@@ -74,4 +82,5 @@ private:
     NewCollectionPopover *m_newCollection = nullptr;
     QPointer<Skill> m_newCollectionSkill;
     bool m_syncing = false;
+    ExtraActions m_extraActions;
 };

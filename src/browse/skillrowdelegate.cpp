@@ -4,6 +4,7 @@
 #include "common/palettecolors.h"
 #include "common/symbols.h"
 
+#include <QCoreApplication>
 #include <QPainter>
 
 namespace {
@@ -64,8 +65,31 @@ void SkillRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
         right = star.left() - 8;
     }
 
+    // A turned-off skill: an "Off" capsule, and its name dimmed.
+    const bool turnedOff = index.data(ItemRoles::IsTurnedOffRole).toBool();
+    if (turnedOff) {
+        QFont caption = option.font;
+        caption.setPointSizeF(caption.pointSizeF() * 0.8);
+        caption.setBold(true);
+        painter->setFont(caption);
+        const QFontMetrics metrics = painter->fontMetrics();
+        const QString text = QCoreApplication::translate("SkillRowDelegate", "Off");
+        const int width = metrics.horizontalAdvance(text) + 12;
+        const int height = metrics.height() + 2;
+        const QRect badge(right - width + 1, nameLine.center().y() - height / 2, width, height);
+        const QColor color = onAccent ? palette.color(QPalette::HighlightedText) : PaletteColors::secondaryLabel(palette);
+        painter->setPen(QPen(color, 1));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRoundedRect(QRectF(badge).adjusted(0.5, 0.5, -0.5, -0.5), height / 2.0, height / 2.0);
+        painter->drawText(badge, Qt::AlignCenter, text);
+        right = badge.left() - 8;
+    }
+
     painter->setFont(option.font);
-    painter->setPen(onAccent ? palette.color(QPalette::HighlightedText) : PaletteColors::label(palette));
+    QColor nameColor = onAccent ? palette.color(QPalette::HighlightedText) : PaletteColors::label(palette);
+    if (turnedOff)
+        nameColor.setAlphaF(nameColor.alphaF() * 0.55);
+    painter->setPen(nameColor);
     const QRect nameRect(nameLine.left(), nameLine.top(), right - nameLine.left(), nameLine.height());
     painter->drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter,
                       painter->fontMetrics().elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight,

@@ -2,6 +2,7 @@
 
 #include "common/palettecolors.h"
 #include "library/catalogue/homepath.h"
+#include "library/catalogue/turnedoff.h"
 
 #include <QCoreApplication>
 #include <QSet>
@@ -79,6 +80,9 @@ QString resourceCountText(qsizetype count)
 
 std::optional<LocationBadge> locationBadge(const Skill &skill)
 {
+    if (isTurnedOffPath(skill.resolvedPath()))
+        return LocationBadge{LocationBadge::Kind::Global,
+                             QCoreApplication::translate("SkillCardView", "Turned Off: no tool reads it")};
     if (skill.isGlobal())
         return LocationBadge{LocationBadge::Kind::Global, QCoreApplication::translate("SkillCardView", "Global")};
     if (const std::optional<QString> project = skill.projectName())

@@ -19,6 +19,7 @@
 #include "library/store/modelcontext.h"
 #include "library/catalogue/homepath.h"
 #include "library/catalogue/skilllocations.h"
+#include "library/catalogue/turnedoff.h"
 #include "library/records/skill.h"
 
 #include <QDir>
@@ -232,7 +233,9 @@ QWidget *SkillCardView::buildHeader(QWidget *parent)
     auto *badges = new QWidget(header);
     badges->setObjectName(QStringLiteral("badgeRow"));
     auto *badgeFlow = new FlowLayout(badges, 6);
-    for (ToolSource tool : m_skill->toolSources()) {
+    // A turned-off skill is read by no tool: its location badge says so instead.
+    const bool turnedOff = isTurnedOffPath(m_skill->resolvedPath());
+    for (ToolSource tool : turnedOff ? QList<ToolSource>() : m_skill->toolSources()) {
         const QColor tint = CardPresentation::harnessTint(tool, palette);
         SymbolText content;
         content.artwork = toolPixmap(tool, 12, dpr, tint);

@@ -17,6 +17,7 @@ enum : int {
     CollectionRole,                  // SkillCollection * of a collection row
     DescriptionRole,                 // QString, a skill row's description on one line
     LocationRole,                    // QString, where a skill row lives: "Global" or the project
+    IsTurnedOffRole,                 // bool: the skill is turned off (no tool reads it)
 };
 } // namespace ItemRoles
 

@@ -18,6 +18,8 @@ QString SidebarFilter::toString() const
         return collectionPrefix + m_name;
     case Kind::Project:
         return projectPrefix + m_name;
+    case Kind::TurnedOff:
+        return QStringLiteral("off");
     }
     return {};
 }
@@ -28,6 +30,8 @@ std::optional<SidebarFilter> SidebarFilter::fromString(const QString &text)
         return all();
     if (text == QLatin1String("favorites"))
         return favorites();
+    if (text == QLatin1String("off"))
+        return turnedOff();
     if (text.startsWith(collectionPrefix))
         return collection(text.mid(collectionPrefix.size()));
     if (text.startsWith(projectPrefix))

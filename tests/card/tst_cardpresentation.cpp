@@ -1,6 +1,7 @@
 #include "card/cardpresentation.h"
 #include "common/contrast.h"
 #include "common/palettecolors.h"
+#include "library/catalogue/turnedoff.h"
 #include "library/catalogue/homepath.h"
 #include "testhome.h"
 
@@ -235,6 +236,8 @@ private Q_SLOTS:
             << "/home/ann/code/atlas/.cursor/rules/api.mdc" << false << "atlas";
         QTest::newRow("a non-global skill without a dot folder shows nothing")
             << "/srv/skills/x/SKILL.md" << false << "";
+        QTest::newRow("a turned-off skill says that no tool reads it")
+            << turnedOffFolder() + "/held/x/SKILL.md" << true << "Turned Off: no tool reads it";
     }
 
     void locationBadge()

@@ -7,6 +7,8 @@ namespace SettingsKeys {
 inline constexpr char customScanPaths[] = "customScanPaths";
 // Raw value of the harness a new skill starts with.
 inline constexpr char defaultTool[] = "defaultTool";
+// Whether "Use In" places a copy of the skill rather than a link to it.
+inline constexpr char placeAsCopy[] = "placeAsCopy";
 
 // The main window as it was last closed: its normal (unmaximized) geometry as a
 // QRect, whether it was maximized, and the widths of its three columns.

@@ -4,6 +4,7 @@
 #include "library/records/observedfield.h"
 #include "library/catalogue/settingskeys.h"
 #include "library/catalogue/skilllocations.h"
+#include "library/catalogue/turnedoff.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -254,7 +255,8 @@ void Skill::setFrontmatter(const Frontmatter &map)
 
 std::optional<QString> Skill::projectName() const
 {
-    if (m_isGlobal)
+    // A turned-off skill lies in Vesk's own folder, which names no project.
+    if (m_isGlobal || isTurnedOffPath(m_resolvedPath))
         return std::nullopt;
     // Inside a custom scan directory the project is the folder the scan found it
     // in, whatever the folders above or below are called.

@@ -10,6 +10,7 @@
 #include "library/records/skill.h"
 #include "library/records/skillcollection.h"
 #include "library/records/skillartifact.h"
+#include "library/catalogue/turnedoff.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -40,6 +41,8 @@ QStringList scannedRoots()
             roots.append(home + QLatin1Char('/') + location.path);
     }
     roots.append(readCustomScanPaths());
+    // A turned-off skill is not gone: its record keeps its marks until Turn On.
+    roots.append(turnedOffFolder());
     roots.removeAll(QString());
     for (QString &root : roots)
         root = QDir::cleanPath(root);
