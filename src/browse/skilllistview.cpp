@@ -4,6 +4,7 @@
 #include "common/columntitle.h"
 #include "common/contentunavailableview.h"
 #include "common/libraryactions.h"
+#include "common/plaintext.h"
 #include "browse/newcollectionpopover.h"
 #include "browse/skillfilter.h"
 #include "browse/skilllistmodel.h"
@@ -16,6 +17,8 @@
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QPointer>
 #include <QStackedWidget>
 #include <QVBoxLayout>
@@ -149,16 +152,40 @@ void SkillListView::focusResults()
 bool SkillListView::removeSelectedFromCollection()
 {
     const SidebarFilter filter = m_state.sidebarFilter();
-    Skill *skill = m_state.selectedSkill();
-    if (filter.kind() != SidebarFilter::Kind::Collection || !skill || m_model->rowOf(skill) < 0)
+    if (filter.kind() != SidebarFilter::Kind::Collection)
         return false;
-    for (SkillCollection *collection : m_context.collections()) {
-        if (collection->name() == filter.collectionName() && isMember(*skill, *collection)) {
-            toggleMembership(m_context, *skill, *collection);
-            return true;
-        }
+    SkillCollection *collection = m_context.collectionNamed(filter.collectionName());
+    QList<Skill *> skills = selectedSkills();
+    if (skills.isEmpty() && m_state.selectedSkill())
+        skills = {m_state.selectedSkill()};
+    if (!collection)
+        return false;
+    skills.removeIf([this, collection](Skill *skill) { return m_model->rowOf(skill) < 0 || !isMember(*skill, *collection); });
+    if (skills.isEmpty())
+        return false;
+    if (skills.size() > 1) {
+        // Several rows go at once only when the user says so: a stray Shift+Down
+        // would otherwise empty a collection.
+        QMessageBox question(QMessageBox::Question, tr("Remove from Collection"),
+                             tr("Remove %n skills from “%1”?", nullptr, int(skills.size())).arg(collection->name()),
+                             QMessageBox::Cancel, this);
+        question.setInformativeText(tr("The skills stay in your library."));
+        QPushButton *remove = question.addButton(tr("Remove"), QMessageBox::DestructiveRole);
+        remove->setObjectName(QStringLiteral("confirmRemove"));
+        question.setDefaultButton(QMessageBox::Cancel);
+        showAsPlainText(&question);
+        question.exec();
+        if (question.clickedButton() != remove)
+            return false;
     }
-    return false;
+    QPointer<SkillCollection> guard(collection);
+    for (Skill *skill : std::as_const(skills)) {
+        if (!guard)
+            break;
+        if (isMember(*skill, *guard))
+            toggleMembership(m_context, *skill, *guard);
+    }
+    return true;
 }
 
 bool SkillListView::isShowingEmptyState() const

@@ -49,6 +49,15 @@ void SkillRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
         painter->drawRoundedRect(rect, 6, 6);
     }
 
+    // The row the keyboard is on, while the list has the focus: a ring, so Tab
+    // into the list shows where the keys act even on a selected row.
+    if (option.state & QStyle::State_HasFocus) {
+        const QColor ring = onAccent ? palette.color(QPalette::HighlightedText) : PaletteColors::accent(palette);
+        painter->setPen(QPen(ring, 1.5));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRoundedRect(QRectF(rect).adjusted(1, 1, -1, -1), 5, 5);
+    }
+
     const QRect content = rect.adjusted(10, verticalPadding - 1, -10, -(verticalPadding - 1));
     const QFont captionFace = captionFont(option.font);
     const QFontMetrics captionMetrics(captionFace);

@@ -206,6 +206,9 @@ private Q_SLOTS:
         QTest::addRow("delete in a collection's list takes the skill out of it")
             << "collection" << "list" << QStringList{"Down", "Delete"} << "alpha" << "skillList" << false << false
             << QStringList{"beta"};
+        QTest::addRow("shift+down and delete in a collection's list ask first, then take both out")
+            << "collection" << "list" << QStringList{"Down", "Shift+Down", "Delete"} << "beta" << "skillList" << false
+            << false << QStringList{};
         QTest::addRow("delete in the list of every skill changes no collection")
             << "all" << "list" << QStringList{"Down", "Delete"} << "alpha" << "skillList" << false << false << both;
         QTest::addRow("space on the card and editor switch opens the editor")
@@ -250,6 +253,7 @@ private Q_SLOTS:
         }
         QTRY_VERIFY(QApplication::focusWidget());
 
+        MessageBoxAnswers answers({QStringLiteral("confirmRemove")});
         for (const QString &key : keys) {
             QWidget *target = QApplication::focusWidget();
             QVERIFY2(target, qPrintable(key));
@@ -265,6 +269,8 @@ private Q_SLOTS:
                 members.append(name);
         }
         QCOMPARE(members, team);
+        // Only taking several skills out of a collection asks.
+        QCOMPARE(answers.texts().size(), keys.contains("Shift+Down") ? 1 : 0);
         if (start == "editor")
             QVERIFY(!window->detailView()->editor()->hasUnsavedChanges());
     }
