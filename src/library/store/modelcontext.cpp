@@ -173,7 +173,7 @@ void ModelContext::remove(Skill *skill)
 
 void ModelContext::noteMoved(Skill *gone, Skill *successor)
 {
-    if (!gone || !successor || gone == successor || gone->m_context != this || successor->m_context != this)
+    if (!gone || !successor || gone == successor || gone->m_owner != static_cast<RecordOwner *>(this) || successor->m_owner != static_cast<RecordOwner *>(this))
         return;
     Q_EMIT gone->movedTo(successor);
     Q_EMIT skillMoved(gone, successor);
