@@ -12,12 +12,14 @@
 #include "library/records/skillcollection.h"
 #include "library/scan/scanpipeline.h"
 
+#include <QDir>
 #include <QEventLoop>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTextStream>
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -112,15 +114,27 @@ QStringList plainListing(const QList<Skill *> &skills, bool header)
     const QString toolsTitle = QStringLiteral("TOOLS");
     int nameWidth = header ? displayWidth(nameTitle) : 0;
     int toolsWidth = header ? displayWidth(toolsTitle) : 0;
+    // Each cell made once: the widths and the lines both need them.
+    struct Cells {
+        QString name;
+        QString tools;
+        QString path;
+    };
+    const QString home = QDir::homePath();
+    std::vector<Cells> rows;
+    rows.reserve(size_t(skills.size()));
     for (const Skill *skill : skills) {
-        nameWidth = std::max(nameWidth, displayWidth(terminalSafe(skill->name())));
-        toolsWidth = std::max(toolsWidth, displayWidth(toolNames(*skill)));
+        Cells cells{terminalSafe(skill->name()), toolNames(*skill), terminalSafe(abbreviateHome(skill->filePath(), home))};
+        nameWidth = std::max(nameWidth, displayWidth(cells.name));
+        toolsWidth = std::max(toolsWidth, displayWidth(cells.tools));
+        rows.push_back(std::move(cells));
     }
     QStringList lines;
+    lines.reserve(skills.size() + 1);
     if (header && !skills.isEmpty())
         lines.append(columns(nameTitle, toolsTitle, QStringLiteral("PATH"), nameWidth, toolsWidth));
-    for (const Skill *skill : skills)
-        lines.append(skillToLine(*skill, nameWidth, toolsWidth));
+    for (const Cells &cells : rows)
+        lines.append(columns(cells.name, cells.tools, cells.path, nameWidth, toolsWidth));
     return lines;
 }
 
