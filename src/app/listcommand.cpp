@@ -5,6 +5,7 @@
 #include "library/records/artifactcache.h"
 #include "library/disk/fileproblems.h"
 #include "library/catalogue/homepath.h"
+#include "library/catalogue/settingskeys.h"
 #include "library/store/modelcontainer.h"
 #include "library/store/modelcontext.h"
 #include "library/records/skill.h"
@@ -32,7 +33,7 @@ QJsonObject artifactToJson(const SkillArtifact &artifact)
     };
 }
 
-QJsonObject skillToJson(const Skill &skill, const ArtifactCache &artifacts)
+QJsonObject skillToJson(const Skill &skill, const ArtifactCache &artifacts, const QStringList &customRoots)
 {
     QJsonArray tools;
     for (ToolSource tool : skill.toolSources())
@@ -49,7 +50,7 @@ QJsonObject skillToJson(const Skill &skill, const ArtifactCache &artifacts)
         for (const SkillArtifact &artifact : artifacts.artifacts(skill.filePath()))
             artifactList.append(artifactToJson(artifact));
     }
-    const std::optional<QString> project = skill.projectName();
+    const std::optional<QString> project = skill.projectName(customRoots);
 
     return QJsonObject{
         {QStringLiteral("name"), skill.name()},
@@ -75,8 +76,9 @@ QJsonObject skillToJson(const Skill &skill, const ArtifactCache &artifacts)
 QJsonArray skillsToJson(const QList<Skill *> &skills, const ArtifactCache &artifacts)
 {
     QJsonArray array;
+    const QStringList customRoots = readCustomScanPaths();
     for (const Skill *skill : skills)
-        array.append(skillToJson(*skill, artifacts));
+        array.append(skillToJson(*skill, artifacts, customRoots));
     return array;
 }
 

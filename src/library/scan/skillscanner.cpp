@@ -152,7 +152,8 @@ void SkillScanner::scanLocation(const PlacedLocation &location, bool isGlobal)
 
 std::optional<SkillFileReading> readSkillForRecord(const QString &filePath, QString resolvedPath,
                                                    SkillReading reading, bool isDirectory, bool isGlobal,
-                                                   std::optional<KnownAttributes> attributes, QString *problem)
+                                                   std::optional<KnownAttributes> attributes, QString *problem,
+                                                   const QStringList *customRoots)
 {
     const QFileInfo file(filePath);
     // A file that vanished between listing and here has no canonical path; keying
@@ -165,7 +166,7 @@ std::optional<SkillFileReading> readSkillForRecord(const QString &filePath, QStr
     // A cloned project is someone else's: a link in it to ~/.ssh or /etc would
     // copy the target into the library and onto the card. Home locations keep
     // following links, which people put there on purpose.
-    if (!isGlobal && linkLeavesProject(filePath, resolvedPath, readCustomScanPaths())) {
+    if (!isGlobal && linkLeavesProject(filePath, resolvedPath, customRoots ? *customRoots : readCustomScanPaths())) {
         if (problem)
             *problem = linkLeavesProjectReason();
         return std::nullopt;

@@ -40,10 +40,12 @@ struct KnownAttributes {
 // and then, in `problem`, why in words for the user (empty for a file that is
 // simply not there any more). `resolvedPath` empty means "resolve it here";
 // `attributes` empty means "ask the file system after reading", as a plain scan does.
+// `customRoots` null means "read them from the settings".
 std::optional<SkillFileReading> readSkillForRecord(const QString &filePath, QString resolvedPath,
                                                    SkillReading reading, bool isDirectory, bool isGlobal,
                                                    std::optional<KnownAttributes> attributes = std::nullopt,
-                                                   QString *problem = nullptr);
+                                                   QString *problem = nullptr,
+                                                   const QStringList *customRoots = nullptr);
 
 // Whether `filePath`, found in a project inside one of `customRoots`, resolves
 // (`resolvedPath`, links followed) to somewhere outside that project.
