@@ -343,9 +343,13 @@ void printTable(const std::vector<Design> &designs, const Driver &driver)
 
     std::printf("\n| what a user does | before | now | raw read / reference | ratio now (before) | target | met |\n");
     std::printf("|---|---|---|---|---|---|---|\n");
+    // A figure a run did not measure (negative) has no ratio either.
+    const auto ratioCell = [](double value, double reference) {
+        return value < 0 || reference <= 0 ? QStringLiteral("–") : cell(value / reference) + QStringLiteral("×");
+    };
     const auto ratio = [&](const QString &key, double reference) {
-        const QString nowRatio = cell(now.figure(key) / reference) + QStringLiteral("×");
-        return before ? nowRatio + QStringLiteral(" (") + cell(before->figure(key) / reference) + QStringLiteral("×)") : nowRatio;
+        const QString nowRatio = ratioCell(now.figure(key), reference);
+        return before ? nowRatio + QStringLiteral(" (") + ratioCell(before->figure(key), reference) + u')' : nowRatio;
     };
     // "yes", or "no" with the figure that missed; "not measured" when a run skipped it.
     const auto met = [](double value, double limit, const QString &shown) {
