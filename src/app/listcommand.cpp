@@ -5,6 +5,7 @@
 #include "library/records/artifactcache.h"
 #include "library/disk/fileproblems.h"
 #include "library/catalogue/homepath.h"
+#include "library/catalogue/settingskeys.h"
 #include "library/store/modelcontainer.h"
 #include "library/store/modelcontext.h"
 #include "library/records/skill.h"
@@ -12,12 +13,14 @@
 #include "library/records/skillcollection.h"
 #include "library/scan/scanpipeline.h"
 
+#include <QDir>
 #include <QEventLoop>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTextStream>
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -30,7 +33,7 @@ QJsonObject artifactToJson(const SkillArtifact &artifact)
     };
 }
 
-QJsonObject skillToJson(const Skill &skill, const ArtifactCache &artifacts)
+QJsonObject skillToJson(const Skill &skill, const ArtifactCache &artifacts, const QStringList &customRoots)
 {
     QJsonArray tools;
     for (ToolSource tool : skill.toolSources())
@@ -47,7 +50,7 @@ QJsonObject skillToJson(const Skill &skill, const ArtifactCache &artifacts)
         for (const SkillArtifact &artifact : artifacts.artifacts(skill.filePath()))
             artifactList.append(artifactToJson(artifact));
     }
-    const std::optional<QString> project = skill.projectName();
+    const std::optional<QString> project = skill.projectName(customRoots);
 
     return QJsonObject{
         {QStringLiteral("name"), skill.name()},
@@ -73,8 +76,9 @@ QJsonObject skillToJson(const Skill &skill, const ArtifactCache &artifacts)
 QJsonArray skillsToJson(const QList<Skill *> &skills, const ArtifactCache &artifacts)
 {
     QJsonArray array;
+    const QStringList customRoots = readCustomScanPaths();
     for (const Skill *skill : skills)
-        array.append(skillToJson(*skill, artifacts));
+        array.append(skillToJson(*skill, artifacts, customRoots));
     return array;
 }
 
@@ -112,15 +116,27 @@ QStringList plainListing(const QList<Skill *> &skills, bool header)
     const QString toolsTitle = QStringLiteral("TOOLS");
     int nameWidth = header ? displayWidth(nameTitle) : 0;
     int toolsWidth = header ? displayWidth(toolsTitle) : 0;
+    // Each cell made once: the widths and the lines both need them.
+    struct Cells {
+        QString name;
+        QString tools;
+        QString path;
+    };
+    const QString home = QDir::homePath();
+    std::vector<Cells> rows;
+    rows.reserve(size_t(skills.size()));
     for (const Skill *skill : skills) {
-        nameWidth = std::max(nameWidth, displayWidth(terminalSafe(skill->name())));
-        toolsWidth = std::max(toolsWidth, displayWidth(toolNames(*skill)));
+        Cells cells{terminalSafe(skill->name()), toolNames(*skill), terminalSafe(abbreviateHome(skill->filePath(), home))};
+        nameWidth = std::max(nameWidth, displayWidth(cells.name));
+        toolsWidth = std::max(toolsWidth, displayWidth(cells.tools));
+        rows.push_back(std::move(cells));
     }
     QStringList lines;
+    lines.reserve(skills.size() + 1);
     if (header && !skills.isEmpty())
         lines.append(columns(nameTitle, toolsTitle, QStringLiteral("PATH"), nameWidth, toolsWidth));
-    for (const Skill *skill : skills)
-        lines.append(skillToLine(*skill, nameWidth, toolsWidth));
+    for (const Cells &cells : rows)
+        lines.append(columns(cells.name, cells.tools, cells.path, nameWidth, toolsWidth));
     return lines;
 }
 

@@ -33,10 +33,19 @@ int graphemeWidth(QStringView grapheme)
     return width;
 }
 
+// Printable ASCII only: one column per character, nothing to escape. Most names
+// and paths are, and the general paths below cost far more per character.
+bool isPlainAscii(const QString &text)
+{
+    return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() >= 0x20 && c.unicode() < 0x7F; });
+}
+
 } // namespace
 
 QString terminalSafe(const QString &text)
 {
+    if (isPlainAscii(text))
+        return text;
     QString safe;
     safe.reserve(text.size());
     for (const char32_t c : text.toUcs4()) {
@@ -59,6 +68,8 @@ QString terminalSafe(const QString &text)
 
 int displayWidth(const QString &text)
 {
+    if (isPlainAscii(text))
+        return int(text.size());
     int width = 0;
     QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
     qsizetype start = 0;

@@ -273,6 +273,49 @@ private Q_SLOTS:
         }
     }
 
+    // The second run finds every file unchanged and reads none of them; what it
+    // prints must be what the run that read them all printed, byte for byte.
+    void anUnchangedLibraryListsAsItDidWhenRead_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("withProjects");
+        QTest::newRow("plain lines, home locations only") << QStringList{"list"} << false;
+        QTest::newRow("JSON, home locations only") << QStringList{"list", "--json"} << false;
+        QTest::newRow("plain lines, with a custom directory of projects") << QStringList{"list"} << true;
+        QTest::newRow("JSON, with a custom directory of projects") << QStringList{"list", "--json"} << true;
+    }
+    void anUnchangedLibraryListsAsItDidWhenRead()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, withProjects);
+        writeFile(home("shared/review/SKILL.md"), "---\nname: review\ndescription: Reviews code\n---\nCheck diffs.\n");
+        writeFile(home("shared/review/scripts/lint.sh"), "echo");
+        QDir().mkpath(home(".claude/skills"));
+        QDir().mkpath(home(".cursor/skills"));
+        QVERIFY(QFile::link(home("shared/review"), home(".claude/skills/review")));
+        QVERIFY(QFile::link(home("shared/review"), home(".cursor/skills/review")));
+        writeFile(home(".claude/skills/größe/SKILL.md"), "---\nname: größe 日本\ndescription: Wide\tand odd\n---\nBody.\n");
+        writeFile(home(".claude/skills/plain/SKILL.md"), "---\nname: plain\n---\nBody.\n");
+        writeFile(home(".codex/AGENTS.md"), "# Codex house rules\nBe brief.\n");
+        writeFile(home(".windsurf/rules/style.md"), "---\nname: style\n---\nTabs.\n");
+        writeFile(home(".cursor/rules/tabs.mdc"), "---\ndescription: Tabs\nalwaysApply: true\n---\nTabs.\n");
+        if (withProjects) {
+            writeFile(home("code/app/.claude/skills/deploy/SKILL.md"), "---\nname: deploy\n---\nShip it.\n");
+            writeFile(home("code/app/.cursor/rules/lint.mdc"), "---\ndescription: Lint\n---\nLint.\n");
+            writeFile(home("code/web/.claude/skills/review/SKILL.md"), "---\nname: review\n---\nAnother.\n");
+            writeFile(home(".config/Vesk/Vesk.conf"),
+                      QByteArray("[General]\ncustomScanPaths=") + QFile::encodeName(home("code")) + "\n");
+        }
+
+        const VeskRun read = vesk(arguments);
+        QCOMPARE(read.exitCode, 0);
+        QVERIFY(read.out.count('\n') >= 5);
+        const VeskRun unchanged = vesk(arguments);
+        QCOMPARE(unchanged.exitCode, 0);
+        QCOMPARE(unchanged.out, read.out);
+        QCOMPARE(unchanged.err, read.err);
+    }
+
     void filesLeftOutAreSaidOnStandardError()
     {
         writeFile(home(".claude/skills/fine/SKILL.md"), "---\nname: fine\n---\n");

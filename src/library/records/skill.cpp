@@ -240,6 +240,10 @@ void Skill::setInstalledPaths(const QStringList &paths)
 {
     QStringList unique = paths;
     unique.removeDuplicates(); // keeps the first occurrence, so the order stays stable
+    // A scan sets every record's paths again, mostly to what they were: the
+    // encoding is skipped then, not only the write.
+    if (m_installedPathsData && unique == installedPaths())
+        return;
     setInstalledPathsData(SkillEncoding::encodeStringList(unique));
 }
 
@@ -258,9 +262,16 @@ std::optional<QString> Skill::projectName() const
     // A turned-off skill lies in Vesk's own folder, which names no project.
     if (m_isGlobal || isTurnedOffPath(m_resolvedPath))
         return std::nullopt;
+    return projectName(readCustomScanPaths());
+}
+
+std::optional<QString> Skill::projectName(const QStringList &customRoots) const
+{
+    if (m_isGlobal)
+        return std::nullopt;
     // Inside a custom scan directory the project is the folder the scan found it
     // in, whatever the folders above or below are called.
-    if (const std::optional<QString> folder = SkillLocations::rootedProjectFolderOf(m_filePath, readCustomScanPaths()))
+    if (const std::optional<QString> folder = SkillLocations::rootedProjectFolderOf(m_filePath, customRoots))
         return QFileInfo(*folder).fileName();
     // Elsewhere, the folder just before the first dot-folder (".claude", ".cursor", ...).
     const QStringList components = m_filePath.split(QLatin1Char('/'));

@@ -95,6 +95,8 @@ public:
     Frontmatter frontmatter() const;
     void setFrontmatter(const Frontmatter &map);
     std::optional<QString> projectName() const;
+    // The same with the custom scan directories given, for callers asking of many records.
+    std::optional<QString> projectName(const QStringList &customRoots) const;
 
     // Records that the same file is also installed at `path` for `tool`.
     void addInstallation(const QString &path, ToolSource tool);

@@ -103,6 +103,7 @@ void ScanPipeline::request(const ScanRequest &request)
     // what is listed already, and applied after it.
     m_run->request.merge(request);
     m_run->snapshot = takeSnapshot();
+    m_scanner.pinCustomRoots(m_run->snapshot->customRoots, m_run->snapshot->home);
     ++m_run->listingsInFlight;
     const quint64 generation = m_run->generation;
     const std::shared_ptr<const ScanSnapshot> snapshot = m_run->snapshot;

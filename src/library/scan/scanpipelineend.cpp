@@ -221,6 +221,7 @@ void ScanPipeline::completeRun()
     m_statistics.foldersWalked = m_run->statistics.foldersWalked;
     ++m_statistics.scans;
     m_run.reset();
+    m_scanner.unpinCustomRoots();
     Q_EMIT finished();
     if (!m_pending.isEmpty()) {
         ScanRequest next;

@@ -146,7 +146,7 @@ ExaminedFile examine(const ScanItem &item, const ScanSnapshot &snapshot)
         const qint64 nanoseconds = file.signature.modifiedNs - seconds * 1'000'000'000;
         const KnownAttributes attributes{seconds * 1000 + nanoseconds / 1'000'000, file.signature.size};
         result.reading = readSkillForRecord(file.path, resolved, item.reading, file.isDirectory, item.isGlobal,
-                                            attributes, &result.problem);
+                                            attributes, &result.problem, &snapshot.customRoots);
         if (!result.reading)
             return result; // unreadable: nothing changes, not even the artifacts
         result.outcome = ExaminedFile::Outcome::Read;

@@ -32,7 +32,7 @@ QFileInfoList visibleEntries(const QString &directory)
 // Every place a full scan starts from: each home row of the location table and
 // each custom scan directory, cleaned, since a hand-edited setting may spell a
 // directory differently from the paths found in it.
-QStringList scannedRoots()
+QStringList scannedRootsWith(const QStringList &customRoots)
 {
     QStringList roots;
     const QString home = QDir::homePath();
@@ -40,7 +40,7 @@ QStringList scannedRoots()
         if (location.base == LocationBase::Home)
             roots.append(home + QLatin1Char('/') + location.path);
     }
-    roots.append(readCustomScanPaths());
+    roots.append(customRoots);
     // A turned-off skill is not gone: its record keeps its marks until Turn On.
     roots.append(turnedOffFolder());
     roots.removeAll(QString());
@@ -103,13 +103,23 @@ SkillScanner::SkillScanner(ModelContext &context, ArtifactCache &artifacts)
 
 SkillScanner::~SkillScanner() = default;
 
+QStringList SkillScanner::customRoots() const
+{
+    return m_pinnedRoots ? *m_pinnedRoots : readCustomScanPaths();
+}
+
+QStringList SkillScanner::scannedRoots() const
+{
+    return scannedRootsWith(customRoots());
+}
+
 void SkillScanner::scanAll()
 {
     if (m_problems)
         m_problems->clearAll();
     for (const PlacedLocation &location : SkillLocations::existingLocations(LocationBase::Home, QDir::homePath()))
         scanLocation(location, true);
-    for (const QString &root : readCustomScanPaths())
+    for (const QString &root : customRoots())
         scanProjects(root);
 
     // Records this scan did not reach keep up with the table too, so a change of
@@ -145,7 +155,8 @@ void SkillScanner::scanLocation(const PlacedLocation &location, bool isGlobal)
 
 std::optional<SkillFileReading> readSkillForRecord(const QString &filePath, QString resolvedPath,
                                                    SkillReading reading, bool isDirectory, bool isGlobal,
-                                                   std::optional<KnownAttributes> attributes, QString *problem)
+                                                   std::optional<KnownAttributes> attributes, QString *problem,
+                                                   const QStringList *customRoots)
 {
     const QFileInfo file(filePath);
     // A file that vanished between listing and here has no canonical path; keying
@@ -158,7 +169,7 @@ std::optional<SkillFileReading> readSkillForRecord(const QString &filePath, QStr
     // A cloned project is someone else's: a link in it to ~/.ssh or /etc would
     // copy the target into the library and onto the card. Home locations keep
     // following links, which people put there on purpose.
-    if (!isGlobal && linkLeavesProject(filePath, resolvedPath, readCustomScanPaths())) {
+    if (!isGlobal && linkLeavesProject(filePath, resolvedPath, customRoots ? *customRoots : readCustomScanPaths())) {
         if (problem)
             *problem = linkLeavesProjectReason();
         return std::nullopt;
@@ -389,32 +400,54 @@ void SkillScanner::refreshHarnesses(Skill &skill) const
     // A record none of whose paths any row accounts for keeps what it has: there is
     // nothing to recompute it from.
     const QStringList paths = skill.installedPaths();
+    if (paths.size() == 1) {
+        // The common case, answered from what the path is known to be.
+        const PathFacts &facts = factsOf(paths.constFirst());
+        if (facts.readers.isEmpty())
+            return;
+        skill.setToolSourcesRaw(facts.encodedReaders);
+        skill.setIsGlobal(facts.isHome);
+        return;
+    }
     const ToolSet readers = readersOf(paths);
     if (readers.isEmpty())
         return;
     skill.setToolSources(readers.toList());
     // Global while a home copy is installed; a project skill once only project
     // copies are left (and its project then follows the file that stays).
-    const QString home = QDir::homePath();
     skill.setIsGlobal(std::any_of(paths.cbegin(), paths.cend(),
-                                  [&home](const QString &path) { return SkillLocations::isHomePath(path, home); }));
+                                  [this](const QString &path) { return factsOf(path).isHome; }));
 }
 
 ToolSet SkillScanner::readersOf(const QStringList &paths) const
 {
-    const QString home = QDir::homePath();
-    const QStringList roots = readCustomScanPaths();
-    if (home != m_readersHome || roots != m_readersRoots) {
-        m_readersByPath.clear();
-        m_readersHome = home;
-        m_readersRoots = roots;
-    }
     ToolSet readers;
-    for (const QString &path : paths) {
-        auto found = m_readersByPath.constFind(path);
-        if (found == m_readersByPath.cend())
-            found = m_readersByPath.insert(path, SkillLocations::readersOf({path}, home, roots));
-        readers |= *found;
-    }
+    for (const QString &path : paths)
+        readers |= factsOf(path).readers;
     return readers;
+}
+
+const SkillScanner::PathFacts &SkillScanner::factsOf(const QString &path) const
+{
+    // Which tools read a path depends on the path, the home folder and the custom
+    // scan directories; while a scan has them pinned, they are not asked again.
+    const QString home = m_pinnedRoots ? m_pinnedHome : QDir::homePath();
+    if (!m_pinnedRoots || !m_readersPinned) {
+        const QStringList roots = customRoots();
+        if (home != m_readersHome || roots != m_readersRoots) {
+            m_readersByPath.clear();
+            m_readersHome = home;
+            m_readersRoots = roots;
+        }
+        m_readersPinned = m_pinnedRoots.has_value();
+    }
+    auto found = m_readersByPath.constFind(path);
+    if (found == m_readersByPath.cend()) {
+        PathFacts facts;
+        facts.readers = SkillLocations::readersOf({path}, home, m_readersRoots);
+        facts.encodedReaders = SkillEncoding::encodeToolSources(facts.readers.toList());
+        facts.isHome = SkillLocations::isHomePath(path, home);
+        found = m_readersByPath.insert(path, facts);
+    }
+    return *found;
 }

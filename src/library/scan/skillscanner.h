@@ -40,10 +40,12 @@ struct KnownAttributes {
 // and then, in `problem`, why in words for the user (empty for a file that is
 // simply not there any more). `resolvedPath` empty means "resolve it here";
 // `attributes` empty means "ask the file system after reading", as a plain scan does.
+// `customRoots` null means "read them from the settings".
 std::optional<SkillFileReading> readSkillForRecord(const QString &filePath, QString resolvedPath,
                                                    SkillReading reading, bool isDirectory, bool isGlobal,
                                                    std::optional<KnownAttributes> attributes = std::nullopt,
-                                                   QString *problem = nullptr);
+                                                   QString *problem = nullptr,
+                                                   const QStringList *customRoots = nullptr);
 
 // Whether `filePath`, found in a project inside one of `customRoots`, resolves
 // (`resolvedPath`, links followed) to somewhere outside that project.
@@ -100,8 +102,32 @@ public:
     // A record's harnesses are the tools that read the places it is installed at.
     void refreshHarnesses(Skill &skill) const;
 
+    // The custom scan directories to use until unpinned, instead of reading the
+    // settings again for every file: a scan pins the ones it lists with, so every
+    // step of it agrees, and reading the settings costs more than a record does.
+    // The home folder is pinned along with them.
+    void pinCustomRoots(const QStringList &roots, const QString &home)
+    {
+        m_pinnedRoots = roots;
+        m_pinnedHome = home;
+        m_readersPinned = false;
+    }
+    void unpinCustomRoots()
+    {
+        m_pinnedRoots.reset();
+        m_readersPinned = false;
+    }
+
 private:
+    QStringList customRoots() const;
+    QStringList scannedRoots() const;
+    struct PathFacts {
+        ToolSet readers;
+        QString encodedReaders; // as a record stores them
+        bool isHome = false;    // in a home location
+    };
     ToolSet readersOf(const QStringList &paths) const;
+    const PathFacts &factsOf(const QString &path) const;
     void report(const QString &path, const QString &reason) const;
     // A record inserted since the last prune whose file holds what `gone`'s held, if any.
     Skill *successorOf(const Skill &gone) const;
@@ -122,7 +148,10 @@ private:
     // take-over costs a lookup, not a walk over every record.
     std::optional<QSet<QString>> m_pathsHeld;
     // Which tools read a path depends on the path, the home folder and the custom scan directories.
-    mutable QHash<QString, ToolSet> m_readersByPath;
+    mutable QHash<QString, PathFacts> m_readersByPath;
     mutable QString m_readersHome;
     mutable QStringList m_readersRoots;
+    std::optional<QStringList> m_pinnedRoots;
+    QString m_pinnedHome;
+    mutable bool m_readersPinned = false; // the facts below were made with the pinned values
 };
