@@ -8,6 +8,7 @@
 #include "app/openrequesthandler.h"
 #include "app/screenshot.h"
 #include "app/startfailure.h"
+#include "app/storeopener.h"
 #include "app/terminaltext.h"
 #include "app/veskapp.h"
 #include "app/windowsession.h"
@@ -198,6 +199,12 @@ int main(int argc, char **argv)
     if (!vesk)
         return reportStartFailure(fatal, reason);
     primary = vesk.get();
+    // Found while the window was already up: the same stop as a store that cannot
+    // open, with nothing of this session written to the damaged file.
+    QObject::connect(vesk.get(), &VeskApp::storeDamaged, vesk.get(), [](const QString &message) {
+        reportStartFailure(fatalStoreMessage(message), message);
+        QCoreApplication::exit(1);
+    });
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("app.vesk.Vesk"), applicationIcon()));
     applyAppearance(commandLine.palette);
 

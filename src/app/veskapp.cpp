@@ -23,6 +23,7 @@
 #include "library/store/modelcontainer.h"
 #include "library/store/modelcontext.h"
 #include "library/store/searchkeyloader.h"
+#include "library/store/storeintegrity.h"
 #include "library/catalogue/settingskeys.h"
 
 #include <QAction>
@@ -40,6 +41,7 @@ VeskApp::~VeskApp()
         delete window.data();
     // Its worker must be gone before the store it reads from.
     delete m_searchKeys;
+    delete m_integrityCheck;
 }
 
 std::unique_ptr<VeskApp> VeskApp::create(const QString &storePath, QString *fatalMessage, QString *reason)
@@ -48,13 +50,26 @@ std::unique_ptr<VeskApp> VeskApp::create(const QString &storePath, QString *fata
     app->m_state = new AppState(app.get());
 
     QString error;
-    app->m_container = ModelContainer::open(storePath, &error);
+    // A large library takes a while to read end to end: the window does not wait
+    // for it, but nothing it changes is written until the file checks out.
+    app->m_container = ModelContainer::open(storePath, &error, ModelContainer::IntegrityCheck::Deferred);
     if (!app->m_container) {
         if (fatalMessage)
             *fatalMessage = fatalStoreMessage(error);
         if (reason)
             *reason = error;
         return nullptr;
+    }
+    if (app->m_container->integrityCheckPending()) {
+        app->m_integrityCheck = new StoreIntegrityCheck(app->m_container->path(), app.get());
+        VeskApp *self = app.get();
+        connect(app->m_integrityCheck, &StoreIntegrityCheck::finished, self, [self](const QString &damage) {
+            if (damage.isEmpty())
+                self->m_container->integrityCheckPassed();
+            else
+                Q_EMIT self->storeDamaged(damage);
+        });
+        app->m_integrityCheck->start();
     }
     // An operation on a skill that an earlier run never finished is finished (or
     // undone) before anything reads the folders.

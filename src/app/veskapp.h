@@ -16,6 +16,7 @@ class ModelContext;
 class QAction;
 class SaveCommand;
 class SearchKeyLoader;
+class StoreIntegrityCheck;
 class SettingsWindow;
 class Updater;
 class UpdaterController;
@@ -62,6 +63,10 @@ public:
 Q_SIGNALS:
     // Every main window, before it is first shown.
     void windowOpened(ContentView *window);
+    // The whole-file check, run while the window draws, found the store damaged.
+    // Nothing of this process was written to it, nor will be; `message` says where
+    // the file is and how to move it aside. Whoever runs the app stops it.
+    void storeDamaged(const QString &message);
 
 private:
     VeskApp();
@@ -74,6 +79,7 @@ private:
     std::unique_ptr<ArtifactCache> m_artifacts;
     AppNotifications *m_notifications = nullptr;
     SearchKeyLoader *m_searchKeys = nullptr;
+    StoreIntegrityCheck *m_integrityCheck = nullptr;
     SaveCommand *m_saveCommand = nullptr;
     EditCommands *m_editCommands = nullptr;
     UpdaterController *m_updaterController = nullptr;

@@ -8,6 +8,7 @@
 #include "app/startfailure.h"
 #include "app/veskapp.h"
 #include "common/appstate.h"
+#include "damagedstore.h"
 #include "library/records/skill.h"
 #include "messageboxes.h"
 #include "privatebus.h"
@@ -460,6 +461,29 @@ private Q_SLOTS:
         attacker.flush();
         QTRY_COMPARE_WITH_TIMEOUT(attacker.state(), QLocalSocket::UnconnectedState, 5000);
         QCOMPARE(requests, 0);
+    }
+
+    void aDamagedStoreStopsTheOpenWindowWithoutAWrite()
+    {
+        // The window does not wait for the whole-file check. Meanwhile its scan finds
+        // every stored skill gone and would delete them all; the damage it then finds
+        // stops it with the message, and the file is as it was.
+        QTemporaryDir library;
+        const QString folder = library.filePath(QStringLiteral(".local/share/Vesk/Vesk"));
+        QVERIFY(QDir().mkpath(folder));
+        const QString store = folder + QStringLiteral("/vesk.sqlite");
+        TestFiles::writeStoreWithDamagedIndex(store, true);
+        if (QTest::currentTestFailed())
+            return;
+        const QByteArray before = TestFiles::readFile(store);
+
+        const VeskRun run = launch(QStringLiteral("socket"), {}, library.path());
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains("is damaged") && run.err.contains("move the file aside")
+                     && run.err.contains(QFile::encodeName(store)),
+                 run.err.constData());
+        QCOMPARE(TestFiles::readFile(store), before);
+        QVERIFY(!QFileInfo::exists(store + QStringLiteral("-wal")) || QFileInfo(store + QStringLiteral("-wal")).size() == 0);
     }
 
     void aStartThatFailsIsToldWhereTheUserLooks_data()

@@ -2,6 +2,7 @@
 
 #include "library/store/sqlite.h"
 
+#include <QCoreApplication>
 #include <QDataStream>
 #include <QIODevice>
 
@@ -65,18 +66,31 @@ std::optional<ScanListing::ArtifactWalk> ScanMemory::decodeWalk(const QByteArray
     return walk;
 }
 
-ScanMemory::ScanMemory(Sqlite::Database &database)
+// Tables made before files remembered their reader: each of their rows then
+// counts as read by none, so the next scan reads its file again. Another process
+// may add the column at the same moment; what counts is that it is there.
+bool ScanMemory::makeTables(Sqlite::Database &database)
 {
     if (!database.exec(createTables))
-        return;
-    // Tables made before files remembered their reader: each of their rows then
-    // counts as read by none, so the next scan reads its file again. Another
-    // process may add the column at the same moment; what counts is that it is there.
-    if (!Sqlite::Statement(database, "SELECT reader FROM scan_file LIMIT 0").isValid()) {
+        return false;
+    if (!Sqlite::Statement(database, "SELECT reader FROM scan_file LIMIT 0").isValid())
         database.exec("ALTER TABLE scan_file ADD COLUMN reader INTEGER NOT NULL DEFAULT 0");
-        if (!Sqlite::Statement(database, "SELECT reader FROM scan_file LIMIT 0").isValid())
-            return;
+    return Sqlite::Statement(database, "SELECT reader FROM scan_file LIMIT 0").isValid();
+}
+
+ScanMemory::ScanMemory(Sqlite::Database &database, bool mayWriteNow)
+{
+    // Tables that are all there are read without a write.
+    const bool present = Sqlite::Statement(database, "SELECT reader FROM scan_file LIMIT 0").isValid()
+        && Sqlite::Statement(database, "SELECT resolvedPath FROM scan_text_source LIMIT 0").isValid()
+        && Sqlite::Statement(database, "SELECT skillFile FROM scan_folder LIMIT 0").isValid();
+    if (!present && !mayWriteNow) {
+        m_usable = true; // empty until the first write makes the tables
+        m_tablesMade = false;
+        return;
     }
+    if (!present && !makeTables(database))
+        return;
     m_usable = true;
 
     Sqlite::Statement files(database, "SELECT path, resolvedPath, device, inode, size, modifiedNs, changedNs, racy, "
@@ -142,6 +156,11 @@ bool ScanMemory::writePending(Sqlite::Database &database, QString *error) const
 {
     if (!m_usable)
         return true;
+    if (!m_tablesMade && !makeTables(database)) {
+        if (error)
+            *error = QCoreApplication::translate("ScanMemory", "The scan's memory could not be added to the library.");
+        return false;
+    }
     const auto fail = [&](const Sqlite::Statement &statement) {
         if (error)
             *error = statement.error();
@@ -197,6 +216,7 @@ bool ScanMemory::writePending(Sqlite::Database &database, QString *error) const
 
 void ScanMemory::committed()
 {
+    m_tablesMade = true;
     m_dirtyFiles.clear();
     m_dirtyWalks.clear();
     m_dirtyTextSources.clear();

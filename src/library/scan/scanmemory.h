@@ -33,8 +33,9 @@ public:
     };
 
     // Reads the tables, creating them when missing. A store that cannot hold them
-    // (read-only, say) leaves the memory empty: every file is then read.
-    explicit ScanMemory(Sqlite::Database &database);
+    // (read-only, say) leaves the memory empty: every file is then read. With
+    // `mayWriteNow` false, missing tables are made by the first writePending().
+    explicit ScanMemory(Sqlite::Database &database, bool mayWriteNow = true);
 
     const QHash<QString, File> &files() const { return m_files; }
     // Each skill folder's last walk, encoded: decoding is left to whoever needs
@@ -57,7 +58,10 @@ public:
     void committed();
 
 private:
+    static bool makeTables(Sqlite::Database &database);
+
     bool m_usable = false;
+    bool m_tablesMade = true;
     QHash<QString, File> m_files;
     QHash<QString, QByteArray> m_walks;
     QHash<QString, QString> m_textSources;

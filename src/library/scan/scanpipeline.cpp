@@ -30,7 +30,7 @@ ScanPipeline::ScanPipeline(ModelContext &context, ArtifactCache &artifacts, QObj
     , m_context(context)
     , m_artifacts(artifacts)
     , m_scanner(context, artifacts)
-    , m_memory(std::make_unique<ScanMemory>(context.database()))
+    , m_memory(std::make_unique<ScanMemory>(context.database(), !context.writesHeld()))
     , m_cancelled(std::make_shared<std::atomic<bool>>(false))
 {
     m_pool.setMaxThreadCount(qBound(2, QThread::idealThreadCount(), 4));

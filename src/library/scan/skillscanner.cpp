@@ -373,7 +373,7 @@ void SkillScanner::removeMissing(const QList<Skill *> &skills, const std::functi
 KeptMarks &SkillScanner::keptMarks()
 {
     if (!m_keptMarks)
-        m_keptMarks = std::make_unique<KeptMarks>(m_context.database());
+        m_keptMarks = std::make_unique<KeptMarks>(m_context);
     return *m_keptMarks;
 }
 

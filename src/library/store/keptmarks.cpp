@@ -8,6 +8,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <utility>
+
 namespace {
 
 constexpr char createTable[] = R"sql(
@@ -21,11 +23,17 @@ CREATE TABLE IF NOT EXISTS kept_marks (
 
 } // namespace
 
-KeptMarks::KeptMarks(Sqlite::Database &database)
-    : m_database(database)
+KeptMarks::KeptMarks(ModelContext &context)
+    : m_context(context)
+    , m_database(context.database())
 {
-    if (!m_database.exec(createTable))
+    connect(&context, &ModelContext::writesReleased, this, &KeptMarks::writeHeld);
+    // An existing table is read without a write; a missing one is made only once
+    // the store may be written to, and is empty until then anyway.
+    if (!Sqlite::Statement(m_database, "SELECT resolvedPath FROM kept_marks LIMIT 0").isValid()
+        && (m_context.writesHeld() || !tableReady()))
         return;
+    m_tableChecked = true;
     m_usable = true;
     Sqlite::Statement rows(m_database, "SELECT resolvedPath, favorite, lastOpened, collections FROM kept_marks");
     while (rows.next()) {
@@ -38,6 +46,48 @@ KeptMarks::KeptMarks(Sqlite::Database &database)
     }
 }
 
+bool KeptMarks::tableReady()
+{
+    if (!m_tableChecked) {
+        m_tableChecked = true;
+        m_usable = m_database.exec(createTable);
+    }
+    return m_usable;
+}
+
+void KeptMarks::writeHeld()
+{
+    const QSet<QString> unwritten = std::exchange(m_unwritten, {});
+    for (const QString &resolvedPath : unwritten)
+        write(resolvedPath);
+}
+
+// Puts the marks kept for `resolvedPath` in the store, or takes them out when none
+// are kept any more.
+void KeptMarks::write(const QString &resolvedPath)
+{
+    if (m_context.writesHeld()) {
+        m_unwritten.insert(resolvedPath);
+        return;
+    }
+    if (!tableReady())
+        return;
+    const auto found = m_marks.constFind(resolvedPath);
+    if (found == m_marks.cend()) {
+        Sqlite::Statement drop(m_database, "DELETE FROM kept_marks WHERE resolvedPath = ?1");
+        drop.bind(1, resolvedPath);
+        drop.run();
+        return;
+    }
+    Sqlite::Statement put(m_database, "INSERT OR REPLACE INTO kept_marks (resolvedPath, favorite, lastOpened, "
+                                      "collections) VALUES (?1, ?2, ?3, ?4)");
+    put.bind(1, resolvedPath);
+    put.bind(2, found->favorite);
+    put.bind(3, found->lastOpened.isValid() ? found->lastOpened.toUTC().toString(Qt::ISODateWithMs) : QString());
+    put.bind(4, QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(found->collections)).toJson(QJsonDocument::Compact)));
+    put.run(); // a store that refuses keeps them in memory for this run
+}
+
 void KeptMarks::keep(const Skill &skill)
 {
     Marks marks;
@@ -48,17 +98,9 @@ void KeptMarks::keep(const Skill &skill)
     if (!marks.favorite && !marks.lastOpened.isValid() && marks.collections.isEmpty())
         return;
     m_marks.insert(skill.resolvedPath(), marks);
-    if (!m_usable)
-        return;
     // Written at once: the record's removal is saved later, and marks kept a
     // moment too early cost nothing.
-    Sqlite::Statement put(m_database, "INSERT OR REPLACE INTO kept_marks (resolvedPath, favorite, lastOpened, "
-                                      "collections) VALUES (?1, ?2, ?3, ?4)");
-    put.bind(1, skill.resolvedPath());
-    put.bind(2, marks.favorite);
-    put.bind(3, marks.lastOpened.isValid() ? marks.lastOpened.toUTC().toString(Qt::ISODateWithMs) : QString());
-    put.bind(4, QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(marks.collections)).toJson(QJsonDocument::Compact)));
-    put.run(); // a store that refuses keeps them in memory for this run
+    write(skill.resolvedPath());
 }
 
 void KeptMarks::giveBack(Skill &skill, ModelContext &context)
@@ -75,9 +117,5 @@ void KeptMarks::giveBack(Skill &skill, ModelContext &context)
             collection->addSkill(&skill);
     }
     m_marks.erase(found);
-    if (!m_usable)
-        return;
-    Sqlite::Statement drop(m_database, "DELETE FROM kept_marks WHERE resolvedPath = ?1");
-    drop.bind(1, skill.resolvedPath());
-    drop.run();
+    write(skill.resolvedPath());
 }

@@ -2,6 +2,7 @@
 
 #include "library/store/backgroundcheckpoints.h"
 #include "library/store/modelcontext.h"
+#include "library/store/storeintegrity.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -185,9 +186,10 @@ QString ModelContainer::defaultStorePath()
         + QLatin1String(storeFileName);
 }
 
-std::unique_ptr<ModelContainer> ModelContainer::open(const QString &path, QString *error)
+std::unique_ptr<ModelContainer> ModelContainer::open(const QString &path, QString *error, IntegrityCheck check)
 {
     std::unique_ptr<ModelContainer> container(new ModelContainer);
+    container->m_deferIntegrity = check == IntegrityCheck::Deferred;
     if (!container->openDatabase(path, error))
         return nullptr;
     return container;
@@ -230,6 +232,8 @@ bool ModelContainer::openDatabase(const QString &path, QString *error)
     }
 
     m_context = std::make_unique<ModelContext>(m_database);
+    if (m_integrityPending)
+        m_context->holdWrites();
     return m_context->load(error);
 }
 
@@ -240,7 +244,8 @@ bool ModelContainer::prepareStore(QString *error)
     bool isNew = false;
     if (!checkSchema(error, &isNew))
         return false;
-    if (!isNew && !checkIntegrity(error))
+    m_integrityPending = m_deferIntegrity && !isNew && needsNoWrite();
+    if (!isNew && !m_integrityPending && !checkIntegrity(error))
         return false;
     if (!m_database.exec("PRAGMA journal_mode = WAL", error)
         || !m_database.exec("PRAGMA foreign_keys = ON", error)
@@ -298,34 +303,41 @@ bool ModelContainer::checkSchema(QString *error, bool *isNew)
 // process writes anything. A damaged store is left exactly as it is.
 bool ModelContainer::checkIntegrity(QString *error)
 {
-    Sqlite::Statement check(m_database, "PRAGMA quick_check(5)");
-    QStringList problems;
-    while (check.isValid() && check.next()) {
-        const QString line = check.text(0);
-        if (line != QLatin1String("ok"))
-            problems.append(line);
-    }
-    if (!check.isValid() || !check.error().isEmpty()) {
-        const int primaryCode = m_database.lastErrorCode() & 0xff;
-        if (primaryCode == SQLITE_BUSY || primaryCode == SQLITE_LOCKED) {
-            if (error)
-                *error = check.error(); // another process is writing: tried again
-            return false;
-        }
-        problems.append(check.error());
-    }
+    bool busy = false;
+    const QStringList problems = StoreIntegrity::problems(m_database, &busy);
     if (problems.isEmpty())
         return true;
-    if (error) {
-        const QString path = QDir::toNativeSeparators(QFileInfo(m_path).absoluteFilePath());
-        *error = QCoreApplication::translate(
-                     "ModelContainer",
-                     "The library file %1 is damaged (%2). Vesk has written nothing to it. Quit Vesk, move the "
-                     "file aside (for example: mv \"%1\" \"%1.damaged\") and start Vesk again to build a new "
-                     "library from your skill files.")
-                     .arg(path, problems.join(QLatin1String("; ")));
-    }
+    if (error)
+        *error = busy ? problems.constLast() // another process is writing: tried again
+                      : StoreIntegrity::damagedMessage(m_path, problems);
     return false;
+}
+
+// Whether opening needs to write nothing at all: the store is in WAL mode already
+// and has the current schema with its change tracking. Only then may the check
+// wait, since every write before it would land in a file not yet known sound.
+bool ModelContainer::needsNoWrite()
+{
+    Sqlite::Statement mode(m_database, "PRAGMA journal_mode");
+    if (!mode.next() || mode.text(0).compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
+        return false;
+    mode.reset();
+    return isTrackedAndCurrent();
+}
+
+bool ModelContainer::isTrackedAndCurrent()
+{
+    // Finished before any transaction: a statement left open would hold an old
+    // snapshot, and SQLite refuses to write from one without waiting.
+    Sqlite::Statement tracking(m_database,
+                               "SELECT count(*) FROM sqlite_master WHERE name = 'vesk_change' "
+                               "OR (type = 'trigger' AND tbl_name IN "
+                               "('skill', 'skill_collection', 'collection_membership'))");
+    if (!tracking.next())
+        return false;
+    const bool tracked = tracking.integer(0) == qint64(std::size(stampTriggers)) + 1;
+    tracking.reset();
+    return tracked && storedSchemaVersion() == QVersionNumber::fromString(QLatin1String(schemaVersion));
 }
 
 // Creates the tables of a new store and adds change tracking to an older one. Two
@@ -340,20 +352,8 @@ bool ModelContainer::prepareSchema(bool isNew, QString *error)
     };
     // A store that has everything is not written to, so a read-only one still opens
     // (its saves then fail, visibly).
-    if (!isNew) {
-        // Finished before the transaction below: a statement left open would hold an
-        // old snapshot, and SQLite refuses to write from one without waiting.
-        Sqlite::Statement tracking(m_database,
-                                   "SELECT count(*) FROM sqlite_master WHERE name = 'vesk_change' "
-                                   "OR (type = 'trigger' AND tbl_name IN "
-                                   "('skill', 'skill_collection', 'collection_membership'))");
-        if (!tracking.next())
-            return fail(tracking.error());
-        const bool tracked = tracking.integer(0) == qint64(std::size(stampTriggers)) + 1;
-        tracking.reset();
-        if (tracked && storedSchemaVersion() == QVersionNumber::fromString(QLatin1String(schemaVersion)))
-            return true;
-    }
+    if (!isNew && isTrackedAndCurrent())
+        return true;
 
     Sqlite::Transaction transaction(m_database);
     if (!transaction.isActive())
@@ -404,4 +404,12 @@ bool ModelContainer::migrate(QString *error)
         return false;
     }
     return true;
+}
+
+void ModelContainer::integrityCheckPassed()
+{
+    if (!m_integrityPending)
+        return;
+    m_integrityPending = false;
+    m_context->releaseWrites();
 }

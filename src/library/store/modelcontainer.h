@@ -24,8 +24,22 @@ public:
     // The store file in the per-user application data directory.
     static QString defaultStorePath();
 
+    enum class IntegrityCheck {
+        Now, // before open() returns
+        // Left to the caller (see StoreIntegrityCheck) when opening writes nothing;
+        // until then the context holds every save pending (see integrityCheckPending).
+        Deferred,
+    };
+
     // Opens or creates the store at `path`; nullptr with `error` on failure.
-    static std::unique_ptr<ModelContainer> open(const QString &path, QString *error);
+    static std::unique_ptr<ModelContainer> open(const QString &path, QString *error,
+                                                IntegrityCheck check = IntegrityCheck::Now);
+
+    // True when the whole-file check was left to the caller: nothing this process
+    // writes reaches the store until it calls integrityCheckPassed().
+    bool integrityCheckPending() const { return m_integrityPending; }
+    // Lets the held saves through (written at once).
+    void integrityCheckPassed();
 
     ModelContext *mainContext() const { return m_context.get(); }
     // How long a save waits for another process's write lock (Sqlite::busyTimeoutMs
@@ -39,12 +53,16 @@ private:
     bool prepareStore(QString *error);
     bool checkSchema(QString *error, bool *isNew);
     bool checkIntegrity(QString *error);
+    bool needsNoWrite();
+    bool isTrackedAndCurrent();
     bool prepareSchema(bool isNew, QString *error);
     bool migrate(QString *error);
     // The version the store says it has; null when it says none.
     QVersionNumber storedSchemaVersion();
 
     QString m_path;
+    bool m_deferIntegrity = false;
+    bool m_integrityPending = false;
     Sqlite::Database m_database;
     std::unique_ptr<BackgroundCheckpoints> m_checkpoints; // before the connection closes
     std::unique_ptr<ModelContext> m_context;

@@ -112,6 +112,14 @@ public:
     // records it changed). `alsoWrite` returns false with the error to fail the save.
     bool save(QString *error, const std::function<bool(Sqlite::Database &, QString *)> &alsoWrite);
 
+    // While held, nothing of this process is written: a save keeps every change
+    // pending and reports success, except one that writes rows of its own
+    // (`alsoWrite`), which fails quietly so its caller keeps those rows pending
+    // too. Releasing saves what is pending at once.
+    void holdWrites() { m_writesHeld = true; }
+    void releaseWrites();
+    bool writesHeld() const { return m_writesHeld; }
+
     // Takes in the rows other processes changed since this context last looked.
     // Costs one query when nothing changed. False with `error` when the store
     // cannot be read.
@@ -139,6 +147,9 @@ Q_SIGNALS:
     // One change could not be stored and was dropped (the record shows the stored
     // state again); `message` names it and gives the store's reason.
     void changeSetAside(const QString &message);
+    // Writes were held and may now reach the store; sent before the held changes
+    // are saved, for those that write tables of their own.
+    void writesReleased();
 
 private:
     friend class SkillCollection;
@@ -204,5 +215,6 @@ private:
     // True while rows read from the store are applied: those edits are not changes
     // of this process and must not become pending.
     bool m_applyingStoredRows = false;
+    bool m_writesHeld = false;
     QString m_lastSaveError;
 };

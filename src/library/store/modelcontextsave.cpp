@@ -330,6 +330,13 @@ bool ModelContext::save(QString *error, const std::function<bool(Sqlite::Databas
 {
     if (!hasChanges() && !alsoWrite)
         return true;
+    if (m_writesHeld) {
+        if (!alsoWrite)
+            return true;
+        if (error)
+            *error = tr("The library is still being checked; the changes are kept until it is.");
+        return false;
+    }
 
     const auto failed = [&](const QString &message) {
         m_lastSaveError = message;
@@ -379,4 +386,13 @@ bool ModelContext::save(QString *error, const std::function<bool(Sqlite::Databas
         Q_EMIT saveRecovered();
     }
     return true;
+}
+
+void ModelContext::releaseWrites()
+{
+    if (!m_writesHeld)
+        return;
+    m_writesHeld = false;
+    Q_EMIT writesReleased();
+    save(); // a failure says so itself (saveFailed) and keeps the changes pending
 }

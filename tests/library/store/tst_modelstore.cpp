@@ -5,6 +5,8 @@
 #include "library/records/skill.h"
 #include "library/records/skillcollection.h"
 #include "library/store/sqlite.h"
+#include "library/store/storeintegrity.h"
+#include "damagedstore.h"
 #include "sidesql.h"
 #include "skillfiles.h"
 #include "testhome.h"
@@ -42,6 +44,18 @@ class TestModelStore final : public QObject
         if (!container)
             qWarning() << "open failed:" << error;
         return container;
+    }
+
+    static qint64 storedSkillCount(const QString &path)
+    {
+        sqlite3 *db = nullptr;
+        sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+        sqlite3_stmt *count = nullptr;
+        sqlite3_prepare_v2(db, "SELECT count(*) FROM skill", -1, &count, nullptr);
+        const qint64 result = sqlite3_step(count) == SQLITE_ROW ? sqlite3_column_int64(count, 0) : -1;
+        sqlite3_finalize(count);
+        sqlite3_close(db);
+        return result;
     }
 
 private Q_SLOTS:
@@ -320,6 +334,74 @@ private Q_SLOTS:
         QVERIFY(watcher.isNull());
     }
 
+    void aDeferredCheckHoldsEveryWriteUntilTheStorePasses_data()
+    {
+        QTest::addColumn<bool>("damaged");
+        QTest::newRow("a sound store opens at once and its held change is written once the check passes")
+            << false;
+        QTest::newRow("a store with a damaged index page opens at once, gets no write and says how to move it aside")
+            << true;
+    }
+    void aDeferredCheckHoldsEveryWriteUntilTheStorePasses()
+    {
+        QFETCH(bool, damaged);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("deferred.sqlite");
+        TestFiles::writeStoreWithDamagedIndex(path, true, damaged);
+        if (QTest::currentTestFailed())
+            return;
+        const QByteArray before = TestFiles::readFile(path);
+
+        QString error;
+        auto container = ModelContainer::open(path, &error, ModelContainer::IntegrityCheck::Deferred);
+        QVERIFY2(container, qPrintable(error));
+        QVERIFY(container->integrityCheckPending());
+        ModelContext *context = container->mainContext();
+        QCOMPARE(context->skillCount(), 200);
+        context->insert(makeSkill("new", "/s/new.md"));
+        QVERIFY(context->save());
+        QVERIFY(context->hasChanges());
+        QString held;
+        QVERIFY(!context->save(&held, [](Sqlite::Database &, QString *) { return true; }));
+        QVERIFY(!held.isEmpty());
+        QCOMPARE(storedSkillCount(path), qint64(200));
+
+        StoreIntegrityCheck check(path);
+        QSignalSpy finished(&check, &StoreIntegrityCheck::finished);
+        check.start();
+        QVERIFY(finished.wait(20000));
+        const QString damage = finished.at(0).at(0).toString();
+        if (damaged) {
+            QVERIFY2(damage.contains(QFileInfo(path).absoluteFilePath()) && damage.contains("move the file aside"),
+                     qPrintable(damage));
+            QVERIFY(context->save());
+            container.reset();
+            QCOMPARE(TestFiles::readFile(path), before);
+            QCOMPARE(storedSkillCount(path), qint64(200));
+        } else {
+            QVERIFY2(damage.isEmpty(), qPrintable(damage));
+            container->integrityCheckPassed();
+            QVERIFY(!container->integrityCheckPending());
+            QVERIFY(!context->hasChanges());
+            QCOMPARE(storedSkillCount(path), qint64(201));
+        }
+    }
+
+    void aStoreThatMustBeWrittenToOpenIsCheckedFirst()
+    {
+        // Opening a store in another journal mode writes to it, so the check cannot
+        // wait: the damage is found before, as without deferring.
+        const QString path = storePath("rollback.sqlite");
+        TestFiles::writeStoreWithDamagedIndex(path, false);
+        if (QTest::currentTestFailed())
+            return;
+        const QByteArray before = TestFiles::readFile(path);
+        QString error;
+        QVERIFY(!ModelContainer::open(path, &error, ModelContainer::IntegrityCheck::Deferred));
+        QVERIFY2(error.contains("move the file aside"), qPrintable(error));
+        QCOMPARE(TestFiles::readFile(path), before);
+    }
+
     void unusableStoresAreRefusedAndLeftUntouched_data()
     {
         QTest::addColumn<QByteArray>("kind");
@@ -347,30 +429,9 @@ private Q_SLOTS:
             sqlite3_exec(db, "UPDATE vesk_meta SET value = '2.0.0'; PRAGMA journal_mode = DELETE;", nullptr, nullptr, nullptr);
             sqlite3_close(db);
         } else if (kind == "index") {
-            {
-                auto container = open(path);
-                QVERIFY(container);
-                ModelContext *context = container->mainContext();
-                SkillCollection *work = context->insert(std::make_unique<SkillCollection>("Work", "hammer", 0));
-                for (int i = 0; i < 200; ++i)
-                    work->addSkill(context->insert(makeSkill("s" + QString::number(i), "/s/" + QString::number(i))));
-                QVERIFY(context->save());
-            }
-            sqlite3 *db = nullptr;
-            sqlite3_open(QFile::encodeName(path).constData(), &db);
-            sqlite3_exec(db, "PRAGMA journal_mode = DELETE", nullptr, nullptr, nullptr);
-            sqlite3_stmt *root = nullptr;
-            sqlite3_prepare_v2(db, "SELECT rootpage FROM sqlite_master WHERE name = 'collection_membership_by_skill'",
-                               -1, &root, nullptr);
-            QCOMPARE(sqlite3_step(root), SQLITE_ROW);
-            const qint64 page = sqlite3_column_int64(root, 0);
-            sqlite3_finalize(root);
-            sqlite3_close(db);
-            // Only the index's first page is overwritten: every table still reads.
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::ReadWrite));
-            QVERIFY(file.seek((page - 1) * 4096));
-            file.write(QByteArray(4096, '\xff'));
+            TestFiles::writeStoreWithDamagedIndex(path, false);
+            if (QTest::currentTestFailed())
+                return;
         } else {
             QFile blocker(dir.filePath("blocked"));
             QVERIFY(blocker.open(QIODevice::WriteOnly));
