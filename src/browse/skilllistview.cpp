@@ -175,6 +175,8 @@ bool SkillListView::removeSelectedFromCollection()
         question.setDefaultButton(QMessageBox::Cancel);
         showAsPlainText(&question);
         question.exec();
+        // The keys go on in the list, whatever the answer.
+        m_list->setFocus(Qt::OtherFocusReason);
         if (question.clickedButton() != remove)
             return false;
     }
