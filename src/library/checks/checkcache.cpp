@@ -22,7 +22,10 @@ qint64 times(const QByteArray &path, qint64 *size = nullptr)
         return 0;
     if (size)
         *size = status.st_size;
-    return nanoseconds(status.st_mtim) * 31 + nanoseconds(status.st_ctim) + qint64(status.st_ino);
+    // Mixed in unsigned arithmetic, which wraps where signed arithmetic would overflow.
+    const quint64 mixed = quint64(nanoseconds(status.st_mtim)) * 31u + quint64(nanoseconds(status.st_ctim))
+        + quint64(status.st_ino);
+    return qint64(mixed);
 }
 
 } // namespace
@@ -35,7 +38,7 @@ CheckCache::Stamp CheckCache::stampOf(const QString &path)
         const QByteArray folder = QFile::encodeName(QFileInfo(path).path());
         stamp.folderTimes = times(folder);
         for (const char *supporting : {"/scripts", "/references", "/assets"})
-            stamp.folderTimes = stamp.folderTimes * 17 + times(folder + supporting);
+            stamp.folderTimes = qint64(quint64(stamp.folderTimes) * 17u + quint64(times(folder + supporting)));
     }
     return stamp;
 }
