@@ -1,6 +1,7 @@
 #include "app/skillmanagement.h"
 
 #include "app/contentview.h"
+#include "common/plaintext.h"
 #include "common/appstate.h"
 #include "common/noticebar.h"
 #include "common/symbols.h"
@@ -136,10 +137,10 @@ QList<QAction *> SkillManagement::actions(const QList<Skill *> &chosen, QObject 
                     QMessageBox box(QMessageBox::Warning, tr("Remove a Changed Copy?"),
                                     named(tr("The copy in %1 differs from").arg(placementTitle(tool)), skill),
                                     QMessageBox::Cancel, &m_window);
-                    box.setTextFormat(Qt::PlainText);
                     box.setInformativeText(tr("Moving it to the trash would lose: ")
                                            + result.wouldLose.join(QStringLiteral(", ")));
                     QPushButton *trash = box.addButton(tr("Move Copy to Trash"), QMessageBox::DestructiveRole);
+                    showAsPlainText(&box); // names and paths are the disk's
                     box.exec();
                     if (box.clickedButton() == trash) {
                         SkillOperationOptions options;
@@ -283,8 +284,8 @@ void SkillManagement::run(const QString &verb, const QList<Skill *> &skills, con
                                            : tr("%1 of %2 skills could not be done; the others were.")
                                                  .arg(m_lastFailures.size()).arg(skills.size()),
                         QMessageBox::Ok, &m_window);
-        box.setTextFormat(Qt::PlainText);
         box.setInformativeText(m_lastFailures.join(u'\n'));
+        showAsPlainText(&box); // names and paths are the disk's
         box.exec();
     }
 }
