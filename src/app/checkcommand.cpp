@@ -1,6 +1,7 @@
 #include "app/checkcommand.h"
 
 #include "app/buildinfo.h"
+#include "app/listcommand.h"
 #include "app/storeopener.h"
 #include "app/terminaltext.h"
 #include "library/checks/rules.h"
@@ -202,17 +203,7 @@ int runCheckCommand(const CheckCommandOptions &options, QTextStream &out, QTextS
         ModelContext &context = *container->mainContext();
         ArtifactCache artifacts;
         FileProblems problems;
-        {
-            // The same scan as `vesk list`, so both keep one library up to date.
-            ScanPipeline pipeline(context, artifacts);
-            pipeline.setSliceBudget(std::chrono::milliseconds(0));
-            pipeline.setProblems(&problems);
-            QEventLoop loop;
-            QObject::connect(&pipeline, &ScanPipeline::finished, &loop, &QEventLoop::quit);
-            pipeline.request(ScanRequest::full(true));
-            if (pipeline.isRunning())
-                loop.exec();
-        }
+        scanToEnd(context, artifacts, problems); // as `vesk list` does: one library kept up to date
         QString saveError;
         if (!context.save(&saveError))
             err << "vesk: the library could not be saved: " << saveError << '\n';

@@ -140,6 +140,20 @@ QStringList plainListing(const QList<Skill *> &skills, bool header)
     return lines;
 }
 
+void scanToEnd(ModelContext &context, ArtifactCache &artifacts, FileProblems &problems)
+{
+    // The same scan as the window's, with no window to keep drawn: one slice
+    // takes whatever the workers have ready.
+    ScanPipeline pipeline(context, artifacts);
+    pipeline.setSliceBudget(std::chrono::milliseconds(0));
+    pipeline.setProblems(&problems);
+    QEventLoop loop;
+    QObject::connect(&pipeline, &ScanPipeline::finished, &loop, &QEventLoop::quit);
+    pipeline.request(ScanRequest::full(true));
+    if (pipeline.isRunning())
+        loop.exec();
+}
+
 int runListCommand(bool json, QTextStream &out, QTextStream &err, bool header)
 {
     QString fatal;
@@ -154,18 +168,7 @@ int runListCommand(bool json, QTextStream &out, QTextStream &err, bool header)
                      [&setAside](const QString &message) { setAside.append(message); });
     ArtifactCache artifacts;
     FileProblems problems;
-    {
-        // The same scan as the window's, with no window to keep drawn: one slice
-        // takes whatever the workers have ready.
-        ScanPipeline pipeline(context, artifacts);
-        pipeline.setSliceBudget(std::chrono::milliseconds(0));
-        pipeline.setProblems(&problems);
-        QEventLoop loop;
-        QObject::connect(&pipeline, &ScanPipeline::finished, &loop, &QEventLoop::quit);
-        pipeline.request(ScanRequest::full(true));
-        if (pipeline.isRunning())
-            loop.exec();
-    }
+    scanToEnd(context, artifacts, problems);
     // The pipeline saves as it goes; whatever a failed save left pending is tried
     // once more here, and a failure now is this command's failure.
     QString saveError;

@@ -5,8 +5,14 @@
 #include <QString>
 
 class ArtifactCache;
+class FileProblems;
+class ModelContext;
 class QTextStream;
 class Skill;
+
+// Runs one full scan of the library to its end on this thread, for the commands
+// that answer without a window.
+void scanToEnd(ModelContext &context, ArtifactCache &artifacts, FileProblems &problems);
 
 // `vesk list [--json]`: opens the same store as the window, scans, prunes and
 // prints every skill in name order; the plain form in columns, with a header line
