@@ -54,11 +54,20 @@ GitRun runGit(const QStringList &arguments, const QString &workingDirectory, int
     run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     run.ok = run.exitCode == 0;
     if (!run.ok) {
-        // git's last line says what went wrong ("fatal: repository ... not found").
-        QString last = errorText.section(u'\n', -1).trimmed();
-        if (last.isEmpty())
-            last = QObject::tr("git stopped with status %1").arg(run.exitCode);
-        run.error = last.left(500);
+        // git's first "fatal:" line says what went wrong; advice follows it.
+        QString said;
+        const QStringList lines = errorText.split(u'\n', Qt::SkipEmptyParts);
+        for (const QString &line : lines) {
+            if (line.startsWith(QLatin1String("fatal: ")) || line.startsWith(QLatin1String("error: "))) {
+                said = line.mid(7).trimmed();
+                break;
+            }
+        }
+        if (said.isEmpty() && !lines.isEmpty())
+            said = lines.constLast().trimmed();
+        if (said.isEmpty())
+            said = QObject::tr("git stopped with status %1").arg(run.exitCode);
+        run.error = said.left(500);
     }
     return run;
 }

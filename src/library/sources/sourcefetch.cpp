@@ -142,9 +142,12 @@ FetchedSource fetchSource(const SkillSource &source, const QString &ref, const S
         fetched.error = QObject::tr("“%1” could not be cloned: %2").arg(source.source.left(200), clone.error);
         return fetched;
     }
-    const GitRun head = runGit({QStringLiteral("rev-parse"), QStringLiteral("HEAD")}, partial.path(), 30000);
+    const GitRun head = runGit({QStringLiteral("rev-parse"), QStringLiteral("--verify"), QStringLiteral("-q"),
+                                QStringLiteral("HEAD^{commit}")},
+                               partial.path(), 30000);
     if (!head.ok) {
-        fetched.error = QObject::tr("“%1” could not be read after cloning: %2").arg(source.source.left(200), head.error);
+        fetched.error = QObject::tr("“%1” has no default branch to take skills from; name a branch or tag")
+                            .arg(source.source.left(200));
         return fetched;
     }
     if (options.gate && !options.gate(QStringLiteral("cloned"))) {
