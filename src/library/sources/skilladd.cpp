@@ -193,12 +193,8 @@ RestoreResult restoreSkills(const QString &project, const SourceOptions &options
     // One fetch per source and ref, however many skills come from it.
     QHash<QString, FetchedSource> fetches;
     for (const LockEntry &entry : lock->entries) {
-        bool present = false;
-        for (const PlacementTool &tool : placementTools()) {
-            const QString folder = placementFolder(tool, project);
-            present = present || (!folder.isEmpty() && entryExists(folder + u'/' + entry.name));
-        }
-        if (present)
+        // A link left in a tool's folder is not the skill: it works again once the skill is back.
+        if (!installedFolderFor(entry.name, project).isEmpty())
             continue;
         const auto failed = [&result, &entry](const QString &why) {
             result.failures.append(QStringLiteral("%1: %2").arg(entry.name, why));
