@@ -121,6 +121,55 @@ private Q_SLOTS:
         QCOMPARE(readFile(home(QStringLiteral(".agents/skills/demo/SKILL.md"))), second);
     }
 
+    void listSaysWhereALockFileSaysASkillCameFrom_data()
+    {
+        QTest::addColumn<QString>("skillFolder"); // relative to home
+        QTest::addColumn<QString>("lockFile");    // relative to home; empty: none
+        QTest::addColumn<QString>("source");      // empty: no source object
+
+        QTest::newRow("a skill the installer recorded in the global lock")
+            << QStringLiteral(".agents/skills/pdf") << QStringLiteral(".agents/.skill-lock.json") << QStringLiteral("acme/skills");
+        QTest::newRow("a project's skill named in its skills-lock.json")
+            << QStringLiteral("code/app/.claude/skills/pdf") << QStringLiteral("code/app/skills-lock.json")
+            << QStringLiteral("acme/skills");
+        QTest::newRow("a skill no lock file names has no source")
+            << QStringLiteral(".claude/skills/pdf") << QString() << QString();
+        QTest::newRow("the global lock does not claim a project's skill of the same name")
+            << QStringLiteral("code/app/.claude/skills/pdf") << QStringLiteral(".agents/.skill-lock.json") << QString();
+    }
+
+    void listSaysWhereALockFileSaysASkillCameFrom()
+    {
+        QFETCH(QString, skillFolder);
+        QFETCH(QString, lockFile);
+        QFETCH(QString, source);
+        QDir().mkpath(home(QStringLiteral("code/app/.git")));
+        writeFile(home(QStringLiteral(".config/Vesk/Vesk.conf")),
+                  QByteArray("[General]\ncustomScanPaths=") + QFile::encodeName(home(QStringLiteral("code"))) + "\n");
+        writeFile(home(skillFolder + QStringLiteral("/SKILL.md")), "---\nname: pdf\ndescription: PDFs\n---\nBody\n");
+        // As the installer writes them.
+        if (lockFile.endsWith(QLatin1String(".skill-lock.json")))
+            writeFile(home(lockFile), R"({"version":3,"skills":{"pdf":{"source":"acme/skills","sourceType":"github",)"
+                                      R"("sourceUrl":"https://github.com/acme/skills.git","skillPath":"skills/pdf/SKILL.md",)"
+                                      R"("skillFolderHash":"abc","installedAt":"2026-01-01T00:00:00.000Z",)"
+                                      R"("updatedAt":"2026-01-01T00:00:00.000Z"}}})");
+        else if (!lockFile.isEmpty())
+            writeFile(home(lockFile), R"({"version":1,"skills":{"pdf":{"source":"acme/skills","sourceType":"github",)"
+                                      R"("computedHash":"def"}}})");
+        const VeskRun run = vesk({QStringLiteral("list"), QStringLiteral("--json")});
+        QCOMPARE(run.exitCode, 0);
+        const QJsonArray skills = QJsonDocument::fromJson(run.out).array();
+        QCOMPARE(skills.size(), 1);
+        const QJsonObject skill = skills.at(0).toObject();
+        QCOMPARE(skill.contains(QLatin1String("source")), !source.isEmpty());
+        if (source.isEmpty())
+            return;
+        const QJsonObject origin = skill.value(QLatin1String("source")).toObject();
+        QCOMPARE(origin.value(QLatin1String("source")).toString(), source);
+        QCOMPARE(origin.value(QLatin1String("sourceType")).toString(), QStringLiteral("github"));
+        QCOMPARE(origin.value(QLatin1String("lockFile")).toString(), home(lockFile));
+    }
+
     void aMissingGitIsSaidPlainly()
     {
         QProcess process;
