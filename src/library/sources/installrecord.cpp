@@ -33,9 +33,12 @@ QJsonObject readRecords()
     return QJsonDocument::fromJson(read.bytes).object();
 }
 
+// The same skill reached through a link or through a home that is itself a
+// link is one record.
 QString keyOf(const QString &folder)
 {
-    return QDir::cleanPath(folder);
+    const QString canonical = QFileInfo(folder).canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(folder) : canonical;
 }
 
 bool fail(QString *error, const QString &message)

@@ -44,7 +44,8 @@ std::optional<SkillOrigin> originOf(const QStringList &folders, LockFileCache &c
             origin.entry = *entry;
             origin.kind = lockKindFor(project);
             origin.lockPath = path;
-            origin.folder = folder;
+            const QString real = QFileInfo(folder).canonicalFilePath();
+            origin.folder = real.isEmpty() ? folder : real;
             origin.project = project;
             return origin;
         }

@@ -10,6 +10,7 @@
 #include "library/sources/installrecord.h"
 #include "library/sources/lockfile.h"
 #include "library/sources/skilladd.h"
+#include "library/sources/skillorigin.h"
 #include "library/sources/skillupdate.h"
 
 #include "skillfiles.h"
@@ -485,6 +486,54 @@ private Q_SLOTS:
         QCOMPARE(result.failures.size(), 1);
         QVERIFY(result.restored.isEmpty());
         QVERIFY(!entryExists(project + QStringLiteral("/.agents/skills/secret")));
+    }
+
+    void aSkillKnowsWhereItCameFromAndWhetherItWasEdited_data()
+    {
+        QTest::addColumn<bool>("inProject");
+        QTest::addColumn<QByteArray>("edit"); // empty: none
+        QTest::addColumn<bool>("edited");
+        QTest::newRow("an untouched skill at home is not edited") << false << QByteArray() << false;
+        QTest::newRow("an edited skill at home is, by its git tree id") << false << QByteArray("changed\n") << true;
+        QTest::newRow("an untouched project skill is not edited") << true << QByteArray() << false;
+        QTest::newRow("an edited project skill is, by its content hash") << true << QByteArray("changed\n") << true;
+    }
+
+    void aSkillKnowsWhereItCameFromAndWhetherItWasEdited()
+    {
+        QFETCH(bool, inProject);
+        QFETCH(QByteArray, edit);
+        QFETCH(bool, edited);
+        Upstream upstream;
+        const QString project = inProject ? home(QStringLiteral("code/app")) : QString();
+        if (inProject)
+            QVERIFY(QDir().mkpath(project + QStringLiteral("/.git")));
+        QVERIFY(add(upstream, {QStringLiteral("alpha")}, project, {ToolSource::Claude}).ok);
+        const QString scope = inProject ? project : QDir::homePath();
+        if (!edit.isEmpty())
+            writeFile(scope + QStringLiteral("/.agents/skills/alpha/notes.md"), edit);
+        LockFileCache locks;
+        // Found through the link in Claude's folder as well as at the shared copy.
+        for (const QString &folder : {scope + QStringLiteral("/.claude/skills/alpha"), scope + QStringLiteral("/.agents/skills/alpha")}) {
+            const std::optional<SkillOrigin> origin = originOf({folder}, locks);
+            QVERIFY2(origin, qPrintable(folder));
+            QCOMPARE(origin->entry.source, upstream.url());
+            QCOMPARE(origin->project, project);
+            QCOMPARE(editedSinceInstalled(*origin), std::optional<bool>(edited));
+        }
+        QVERIFY(!originOf({scope + QStringLiteral("/.agents/skills/beta")}, locks));
+    }
+
+    void aForeignHashIsNotTakenForAnEdit()
+    {
+        // Another installer's record of a non-GitHub source: its hash may not be a tree id.
+        writeFile(home(QStringLiteral(".agents/skills/theirs/SKILL.md")), alphaText);
+        writeFile(home(QStringLiteral(".agents/.skill-lock.json")),
+                  "{\"version\":3,\"skills\":{\"theirs\":{\"source\":\"https://example.org/x.git\",\"sourceType\":\"git\",\"skillFolderHash\":\"0000\"}}}");
+        LockFileCache locks;
+        const std::optional<SkillOrigin> origin = originOf({home(QStringLiteral(".agents/skills/theirs"))}, locks);
+        QVERIFY(origin);
+        QVERIFY(!editedSinceInstalled(*origin));
     }
 
     void theSkillsInstallerReadsWhatVeskWrote()
