@@ -68,7 +68,9 @@ FoundSkill describe(const QString &root, const QString &relative, const QString 
     const std::optional<ParsedSkill> parsed =
         readSkillFile(found.folder + QStringLiteral("/SKILL.md"), SkillReading::Frontmatter);
     const QString declared = parsed ? parsed->name.trimmed() : QString();
-    found.name = isSafeSkillName(declared) && !declared.startsWith(u'.') ? declared : fallbackName;
+    // The declared name when it is one the format allows; the folder's otherwise.
+    static const QRegularExpression formatName(QStringLiteral("^[a-z0-9]+(-[a-z0-9]+)*$"));
+    found.name = declared.size() <= 64 && formatName.match(declared).hasMatch() ? declared : fallbackName;
     found.description = parsed ? parsed->description.left(1024) : QString();
     if (!parsed)
         found.problem = QObject::tr("Its SKILL.md could not be read");

@@ -1,0 +1,113 @@
+#include "app/sourcemenu.h"
+
+#include "app/addskillsdialog.h"
+#include "app/contentview.h"
+#include "common/plaintext.h"
+#include "library/sources/skillupdate.h"
+
+#include <QCoreApplication>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QThread>
+
+namespace {
+
+QString tr(const char *text, int n = -1)
+{
+    return QCoreApplication::translate("SourceMenu", text, nullptr, n);
+}
+
+// Runs `work` off the window's thread, then `done` on it, unless the window went.
+template<typename Work, typename Done>
+void inBackground(ContentView *window, Work work, Done done)
+{
+    QThread *worker = QThread::create(work);
+    QObject::connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    QObject::connect(worker, &QThread::finished, window, done);
+    worker->start();
+}
+
+void showUpdates(ContentView *window, const QList<SkillUpdate> &updates)
+{
+    QStringList lines;
+    for (const SkillUpdate &update : updates) {
+        switch (update.state) {
+        case SkillUpdate::State::Updated:
+            lines << tr("%1: updated").arg(update.name);
+            break;
+        case SkillUpdate::State::UpToDate:
+            lines << tr("%1: up to date").arg(update.name);
+            break;
+        case SkillUpdate::State::Edited:
+            lines << tr("%1: kept as it is, edited since it was installed (%2); vesk update --merge merges")
+                         .arg(update.name, update.editedFiles.join(QStringLiteral(", ")));
+            break;
+        case SkillUpdate::State::Merged:
+        case SkillUpdate::State::Conflicts:
+            lines << tr("%1: merged").arg(update.name);
+            break;
+        case SkillUpdate::State::Failed:
+            lines << tr("%1: %2").arg(update.name, update.error);
+            break;
+        }
+    }
+    QMessageBox box(QMessageBox::Information, tr("Skill Updates"), tr("Updates done."), QMessageBox::Ok, window);
+    box.setInformativeText(lines.join(u'\n'));
+    showAsPlainText(&box);
+    box.exec();
+    window->reload();
+}
+
+} // namespace
+
+void addSourceActions(QMenu *file, ContentView *window)
+{
+    QAction *add = file->addAction(tr("Add Skills from &Repository…"), window, [window] {
+        auto *dialog = new AddSkillsDialog(window);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        QObject::connect(dialog, &AddSkillsDialog::skillsInstalled, window, &ContentView::reload);
+        dialog->open();
+    });
+    add->setObjectName(QStringLiteral("addSkillsFromRepository"));
+    QAction *check = file->addAction(tr("Check for Skill &Updates"), window, [window] { checkForSkillUpdates(window); });
+    check->setObjectName(QStringLiteral("checkForSkillUpdates"));
+}
+
+void checkForSkillUpdates(ContentView *window)
+{
+    auto statuses = std::make_shared<QList<SkillSourceStatus>>();
+    inBackground(window, [statuses] { *statuses = checkForUpdates({QString()}); }, [window, statuses] {
+        QStringList outdated;
+        QStringList lines;
+        for (const SkillSourceStatus &status : std::as_const(*statuses)) {
+            if (status.state == SkillSourceStatus::State::Outdated)
+                outdated << status.name;
+            if (status.state == SkillSourceStatus::State::Failed)
+                lines << tr("%1: %2").arg(status.name, status.error);
+            else if (status.state == SkillSourceStatus::State::Outdated)
+                lines << tr("%1: its source moved on").arg(status.name);
+            else if (status.state == SkillSourceStatus::State::Unknown)
+                lines << tr("%1: installed by another tool; its source is at %2").arg(status.name, status.latestCommit.left(12));
+        }
+        QMessageBox box(QMessageBox::Information, tr("Skill Updates"),
+                        statuses->isEmpty() ? tr("No lock file records where any skill came from.")
+                        : outdated.isEmpty() ? tr("Every skill is up to date with its source.")
+                                             : tr("%n skill(s) can be updated.", int(outdated.size())),
+                        QMessageBox::Close, window);
+        box.setInformativeText(lines.join(u'\n'));
+        QPushButton *update = outdated.isEmpty() ? nullptr : box.addButton(tr("Update"), QMessageBox::AcceptRole);
+        showAsPlainText(&box);
+        box.exec();
+        if (!update || box.clickedButton() != update)
+            return;
+        auto updates = std::make_shared<QList<SkillUpdate>>();
+        const QPointer<ContentView> guarded(window);
+        inBackground(window, [updates, outdated] { *updates = updateSkills(QString(), outdated, EditPolicy::Refuse); },
+                     [guarded, updates] {
+                         if (guarded)
+                             showUpdates(guarded, *updates);
+                     });
+    });
+}
