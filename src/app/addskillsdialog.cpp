@@ -162,7 +162,7 @@ void AddSkillsDialog::showFound()
         m_status->setText(m_fetch->error);
         return;
     }
-    m_status->setText(tr("%n skill(s) found. Tick the ones to install.", nullptr, int(m_fetch->found.size())));
+    m_status->setText(tr("%n skill(s) found. Untick the ones not to install.", nullptr, int(m_fetch->found.size())));
     const QSignalBlocker blocker(m_list);
     for (qsizetype i = 0; i < m_fetch->found.size(); ++i) {
         const FoundSkill &skill = m_fetch->found.at(i);
@@ -170,14 +170,18 @@ void AddSkillsDialog::showFound()
         item->setData(skillRole, int(i));
         item->setToolTip(plainToolTip(skill.relative.isEmpty() ? skill.name : skill.relative));
         if (skill.problem.isEmpty()) {
+            // Every skill by default, as `vesk add` without --skill: untick what is not wanted.
             item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-            item->setCheckState(Qt::Unchecked);
+            item->setCheckState(Qt::Checked);
         } else {
             item->setFlags(item->flags() & ~Qt::ItemIsEnabled);
         }
     }
     m_list->setCurrentRow(0);
     showPreview();
+    m_install->setEnabled(true);
+    m_install->setDefault(true);
+    m_list->setFocus(); // Space ticks and unticks, Enter installs
 }
 
 void AddSkillsDialog::showPreview()

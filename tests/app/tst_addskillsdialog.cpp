@@ -69,7 +69,10 @@ private Q_SLOTS:
         QVERIFY2(preview.contains(QLatin1String("error")) || preview.contains(QLatin1String("warning")), qPrintable(preview));
         QVERIFY(preview.contains(QLatin1String("Odd_Name")));
 
-        list->item(0)->setCheckState(Qt::Checked);
+        // All ticked at first, as the command installs every skill; the odd one is unticked.
+        QCOMPARE(list->item(0)->checkState(), Qt::Checked);
+        QCOMPARE(list->item(1)->checkState(), Qt::Checked);
+        list->item(1)->setCheckState(Qt::Unchecked);
         dialog.placeChooser()->setCurrentIndex(dialog.placeChooser()->findData(QStringLiteral("claude")));
         QSignalSpy installed(&dialog, &AddSkillsDialog::skillsInstalled);
         QVERIFY2(dialog.installChosen(), qPrintable(dialog.statusLabel()->text()));
