@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFontDatabase>
@@ -145,7 +146,12 @@ void AddSkillsDialog::findSkills()
         if (fetch->found.isEmpty())
             fetch->error = AddSkillsDialog::tr("No skills there: no folder holds a SKILL.md.");
     });
-    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    // Deleted as soon as it ends, by a queued call rather than deleteLater, which
+    // waits for the event loop level it was asked from.
+    connect(worker, &QThread::finished, QCoreApplication::instance(), [worker] {
+        worker->wait();
+        delete worker;
+    }, Qt::QueuedConnection);
     connect(worker, &QThread::finished, this, [this, fetch] {
         if (fetch != m_fetch)
             return; // an older search

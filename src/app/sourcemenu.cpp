@@ -24,7 +24,10 @@ template<typename Work, typename Done>
 void inBackground(ContentView *window, Work work, Done done)
 {
     QThread *worker = QThread::create(work);
-    QObject::connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    QObject::connect(worker, &QThread::finished, QCoreApplication::instance(), [worker] {
+        worker->wait();
+        delete worker;
+    }, Qt::QueuedConnection);
     QObject::connect(worker, &QThread::finished, window, done);
     worker->start();
 }

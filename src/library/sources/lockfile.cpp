@@ -267,7 +267,8 @@ QByteArray lockFileText(const QJsonObject &root)
 
 bool isSafeSkillName(const QString &name)
 {
-    if (name.isEmpty() || name.size() > 255 || name == QLatin1String(".") || name == QLatin1String(".."))
+    // Hidden names are left to the tools and to Vesk's own half-made copies.
+    if (name.isEmpty() || name.size() > 255 || name.startsWith(u'.'))
         return false;
     return std::none_of(name.cbegin(), name.cend(),
                         [](QChar c) { return c == u'/' || c == u'\\' || c.unicode() < 0x20 || c.unicode() == 0x7f; });

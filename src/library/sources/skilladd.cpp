@@ -34,6 +34,19 @@ struct Target {
 
 } // namespace
 
+bool localSourceAllowed(const SkillSource &source, const QString &project)
+{
+    if (source.kind != SkillSource::Kind::Local || project.isEmpty())
+        return true;
+    const std::optional<QString> inside = insideFolder(project, QDir(project).relativeFilePath(source.source));
+    return inside.has_value() && !QDir(project).relativeFilePath(source.source).startsWith(QLatin1String(".."));
+}
+
+QString localSourceRefusal()
+{
+    return QObject::tr("the project's lock file names a folder outside the project as its source");
+}
+
 QString installedFolderFor(const QString &name, const QString &project)
 {
     if (!isSafeSkillName(name))
@@ -202,6 +215,10 @@ RestoreResult restoreSkills(const QString &project, const SourceOptions &options
         const std::optional<SkillSource> source = sourceOfEntry(entry.source, entry.sourceType, entry.sourceUrl);
         if (!source) {
             failed(QObject::tr("its source “%1” is not one Vesk can fetch").arg(entry.source.left(200)));
+            continue;
+        }
+        if (!localSourceAllowed(*source, project)) {
+            failed(localSourceRefusal());
             continue;
         }
         const std::optional<QString> relative = skillFolderOf(entry.skillPath);

@@ -43,6 +43,12 @@ bool installFoundSkill(const FoundSkill &skill, const SkillSource &source, const
 // real folder (not a link) of that name in the tools' folders, shared first.
 QString installedFolderFor(const QString &name, const QString &project);
 
+// Whether a lock file of `project` may name this source: a project's lock file,
+// which arrives with the project from anywhere, may name a local folder only
+// inside the project; the home folder's own lock may name any.
+bool localSourceAllowed(const SkillSource &source, const QString &project);
+QString localSourceRefusal();
+
 struct RestoreResult {
     bool ok = false;            // everything listed is there now
     QString error;              // the lock file could not be read

@@ -208,9 +208,14 @@ bool mergeSkillFolders(const QString &base, const QString &mine, const QString &
                     *error = merge.error;
                 return false;
             }
-            result = merge.output;
-            if (merge.exitCode > 0)
+            if (merge.output.size() >= maxGitOutputBytes) {
+                result = m; // too large to merge here: the user's stays
                 conflicts->append(relative);
+            } else {
+                result = merge.output;
+                if (merge.exitCode > 0)
+                    conflicts->append(relative);
+            }
         } else {
             // Binary, or removed on one side and changed on the other: the user's stays.
             result = m;
@@ -271,6 +276,10 @@ QList<SkillUpdate> updateSkills(const QString &project, const QStringList &names
         }
         const std::optional<SkillSource> source = sourceOfEntry(entry.source, entry.sourceType, entry.sourceUrl);
         const std::optional<QString> relative = skillFolderOf(entry.skillPath);
+        if (source && !localSourceAllowed(*source, project)) {
+            failed(localSourceRefusal());
+            continue;
+        }
         if (!source || !relative) {
             failed(!source ? QObject::tr("its source is not one Vesk can fetch")
                            : QObject::tr("its skillPath leads outside its source"));
@@ -331,6 +340,7 @@ QList<SkillUpdate> updateSkills(const QString &project, const QStringList &names
             updates.append(update);
             continue;
         }
+        QDir().mkpath(sourcesCacheFolder());
         QTemporaryDir work(sourcesCacheFolder() + QStringLiteral("/.merge-XXXXXX"));
         QString contents = upstream->folder;
         if (edited && policy == EditPolicy::Merge) {

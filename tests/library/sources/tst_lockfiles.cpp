@@ -196,6 +196,9 @@ private Q_SLOTS:
         QTest::newRow("entries whose names would lead out of the skill folder are left out")
             << QByteArray(R"({"version":1,"skills":{"..":{},"a/../../x":{},"/etc":{},".":{},"ok":{}}})") << true << 1
             << QStringList{QStringLiteral("ok")} << 4;
+        QTest::newRow("a hidden name, which a half-made copy could take, is left out")
+            << QByteArray(R"({"version":1,"skills":{".ok.partial":{},"ok":{}}})") << true << 1
+            << QStringList{QStringLiteral("ok")} << 1;
         QTest::newRow("an entry that is not an object is left out")
             << QByteArray(R"({"version":1,"skills":{"text":"nope","ok":{}}})") << true << 1
             << QStringList{QStringLiteral("ok")} << 1;

@@ -455,15 +455,19 @@ private Q_SLOTS:
     void aLockFileCannotLeadOutside_data()
     {
         QTest::addColumn<QString>("skillPath");
-        QTest::newRow("a skillPath that climbs out of the clone") << QStringLiteral("../../../../etc/SKILL.md");
-        QTest::newRow("an absolute skillPath") << QStringLiteral("/etc/SKILL.md");
+        QTest::addColumn<bool>("localSource");
+        QTest::newRow("a skillPath that climbs out of the clone") << QStringLiteral("../../../../etc/SKILL.md") << false;
+        QTest::newRow("an absolute skillPath") << QStringLiteral("/etc/SKILL.md") << false;
         QTest::newRow("a skillPath through a link in the repository that leads outside")
-            << QStringLiteral("skills/escape/SKILL.md");
+            << QStringLiteral("skills/escape/SKILL.md") << false;
+        QTest::newRow("a project's lock naming a local folder outside the project")
+            << QStringLiteral("skills/alpha/SKILL.md") << true;
     }
 
     void aLockFileCannotLeadOutside()
     {
         QFETCH(QString, skillPath);
+        QFETCH(bool, localSource);
         Upstream upstream;
         writeFile(upstream.path(QStringLiteral("secret/SKILL.md")), TestFiles::skillText("secret"));
         QVERIFY(QFile::link(upstream.path(QStringLiteral("secret")), upstream.work() + QStringLiteral("/skills/escape")));
@@ -476,9 +480,9 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(project));
         LockEntry entry;
         entry.name = QStringLiteral("secret");
-        entry.source = upstream.url();
-        entry.sourceType = QStringLiteral("git");
-        entry.sourceUrl = upstream.url();
+        entry.source = localSource ? upstream.work() : upstream.url();
+        entry.sourceType = localSource ? QStringLiteral("local") : QStringLiteral("git");
+        entry.sourceUrl = localSource ? QString() : upstream.url();
         entry.skillPath = skillPath;
         QVERIFY(writeLockEntry(projectLockPath(project), LockKind::Project, entry));
         const RestoreResult result = restoreSkills(project);
