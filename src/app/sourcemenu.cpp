@@ -2,6 +2,7 @@
 
 #include "app/addskillsdialog.h"
 #include "app/contentview.h"
+#include "app/skillupdatesdialog.h"
 #include "common/plaintext.h"
 #include "library/sources/skillupdate.h"
 
@@ -30,37 +31,6 @@ void inBackground(ContentView *window, Work work, Done done)
     }, Qt::QueuedConnection);
     QObject::connect(worker, &QThread::finished, window, done);
     worker->start();
-}
-
-void showUpdates(ContentView *window, const QList<SkillUpdate> &updates)
-{
-    QStringList lines;
-    for (const SkillUpdate &update : updates) {
-        switch (update.state) {
-        case SkillUpdate::State::Updated:
-            lines << tr("%1: updated").arg(update.name);
-            break;
-        case SkillUpdate::State::UpToDate:
-            lines << tr("%1: up to date").arg(update.name);
-            break;
-        case SkillUpdate::State::Edited:
-            lines << tr("%1: kept as it is, edited since it was installed (%2); vesk update --merge merges")
-                         .arg(update.name, update.editedFiles.join(QStringLiteral(", ")));
-            break;
-        case SkillUpdate::State::Merged:
-        case SkillUpdate::State::Conflicts:
-            lines << tr("%1: merged").arg(update.name);
-            break;
-        case SkillUpdate::State::Failed:
-            lines << tr("%1: %2").arg(update.name, update.error);
-            break;
-        }
-    }
-    QMessageBox box(QMessageBox::Information, tr("Skill Updates"), tr("Updates done."), QMessageBox::Ok, window);
-    box.setInformativeText(lines.join(u'\n'));
-    showAsPlainText(&box);
-    box.exec();
-    window->reload();
 }
 
 } // namespace
@@ -100,17 +70,14 @@ void checkForSkillUpdates(ContentView *window)
                                              : tr("%n skill(s) can be updated.", int(outdated.size())),
                         QMessageBox::Close, window);
         box.setInformativeText(lines.join(u'\n'));
-        QPushButton *update = outdated.isEmpty() ? nullptr : box.addButton(tr("Update"), QMessageBox::AcceptRole);
+        QPushButton *review = outdated.isEmpty() ? nullptr : box.addButton(tr("Review Updates…"), QMessageBox::AcceptRole);
         showAsPlainText(&box);
         box.exec();
-        if (!update || box.clickedButton() != update)
+        if (!review || box.clickedButton() != review)
             return;
-        auto updates = std::make_shared<QList<SkillUpdate>>();
-        const QPointer<ContentView> guarded(window);
-        inBackground(window, [updates, outdated] { *updates = updateSkills(QString(), outdated, EditPolicy::Refuse); },
-                     [guarded, updates] {
-                         if (guarded)
-                             showUpdates(guarded, *updates);
-                     });
+        auto *dialog = new SkillUpdatesDialog(outdated, window);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        QObject::connect(dialog, &SkillUpdatesDialog::skillsChanged, window, &ContentView::reload);
+        dialog->open();
     });
 }

@@ -3,6 +3,8 @@
 // source is a bare git repository in a temporary folder.
 
 #include "app/addskillsdialog.h"
+#include "app/skillupdatesdialog.h"
+#include "library/sources/skilladd.h"
 #include "library/sources/lockfile.h"
 
 #include "skillfiles.h"
@@ -15,6 +17,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QSignalSpy>
 
 using TestFiles::readFile;
@@ -28,6 +31,15 @@ class TestAddSkillsDialog final : public QObject
 
     QString url() const { return QStringLiteral("file://") + m_repository.filePath(QStringLiteral("remote.git")); }
 
+    bool git(const QStringList &arguments) const
+    {
+        QProcess process;
+        process.setWorkingDirectory(m_repository.filePath(QStringLiteral("work")));
+        process.start(QStringLiteral("git"), QStringList{QStringLiteral("-c"), QStringLiteral("user.name=T"),
+                                                         QStringLiteral("-c"), QStringLiteral("user.email=t@e")} + arguments);
+        return process.waitForFinished(60000) && process.exitCode() == 0;
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -37,13 +49,7 @@ private Q_SLOTS:
         writeFile(work + QStringLiteral("/skills/good/SKILL.md"), TestFiles::skillText("good"));
         // A name that is not its folder's: a finding the preview shows before anything is installed.
         writeFile(work + QStringLiteral("/skills/odd/SKILL.md"), "---\nname: Odd_Name\ndescription: odd\n---\nBody\n");
-        const auto git = [&work](const QStringList &arguments) {
-            QProcess process;
-            process.setWorkingDirectory(work);
-            process.start(QStringLiteral("git"), QStringList{QStringLiteral("-c"), QStringLiteral("user.name=T"),
-                                                             QStringLiteral("-c"), QStringLiteral("user.email=t@e")} + arguments);
-            return process.waitForFinished(60000) && process.exitCode() == 0;
-        };
+        const auto git = [this](const QStringList &arguments) { return this->git(arguments); };
         QVERIFY(git({QStringLiteral("init"), QStringLiteral("-q")}));
         QVERIFY(git({QStringLiteral("add"), QStringLiteral("-A")}));
         QVERIFY(git({QStringLiteral("commit"), QStringLiteral("-qm"), QStringLiteral("skills")}));
@@ -83,6 +89,50 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(home + QStringLiteral("/.agents/skills/odd")));
         const std::optional<LockFile> lock = readLockFile(globalLockPath(), LockKind::Global);
         QVERIFY(lock && findEntry(*lock, QStringLiteral("good")) && !findEntry(*lock, QStringLiteral("odd")));
+    }
+
+    void anEditedSkillIsShownInThreePanesBeforeItIsMerged_data()
+    {
+        QTest::addColumn<bool>("edited");
+        QTest::newRow("an edited skill offers Keep Mine, Take Theirs and Merge, and merges") << true;
+        QTest::newRow("an unedited skill offers Update, and is replaced") << false;
+    }
+
+    void anEditedSkillIsShownInThreePanesBeforeItIsMerged()
+    {
+        QFETCH(bool, edited);
+        const QString name = edited ? QStringLiteral("lines") : QStringLiteral("plain");
+        const QByteArray first = "---\nname: " + name.toUtf8() + "\ndescription: d\n---\none\ntwo\nthree\nfour\n";
+        const QString upstreamFile = m_repository.filePath(QStringLiteral("work/skills/") + name + QStringLiteral("/SKILL.md"));
+        writeFile(upstreamFile, first);
+        QVERIFY(git({QStringLiteral("add"), QStringLiteral("-A")}));
+        QVERIFY(git({QStringLiteral("commit"), QStringLiteral("-qm"), QStringLiteral("add")}));
+        QVERIFY(git({QStringLiteral("push"), QStringLiteral("-q"), url(), QStringLiteral("HEAD:refs/heads/master")}));
+        AddRequest request;
+        request.source = url();
+        request.workingDirectory = QDir::homePath();
+        request.skills = {name};
+        QVERIFY(addSkills(request).ok);
+        const QString installed = QDir::homePath() + QStringLiteral("/.agents/skills/") + name + QStringLiteral("/SKILL.md");
+        const QByteArray mine = QByteArray(first).replace("one", "ONE mine");
+        if (edited)
+            writeFile(installed, mine);
+        const QByteArray theirs = QByteArray(first).replace("four", "FOUR upstream");
+        writeFile(upstreamFile, theirs);
+        QVERIFY(git({QStringLiteral("commit"), QStringLiteral("-qam"), QStringLiteral("change")}));
+        QVERIFY(git({QStringLiteral("push"), QStringLiteral("-q"), url(), QStringLiteral("HEAD:refs/heads/master")}));
+
+        SkillUpdatesDialog dialog({name});
+        QSignalSpy shown(&dialog, &SkillUpdatesDialog::previewShown);
+        QVERIFY(shown.wait(60000));
+        QCOMPARE(dialog.pane(0)->toPlainText(), QString::fromUtf8(first));
+        QCOMPARE(dialog.pane(1)->toPlainText(), QString::fromUtf8(edited ? mine : first));
+        QCOMPARE(dialog.pane(2)->toPlainText(), QString::fromUtf8(theirs));
+        QSignalSpy applied(&dialog, &SkillUpdatesDialog::applied);
+        dialog.apply(edited ? EditPolicy::Merge : EditPolicy::Refuse);
+        QVERIFY(applied.wait(60000));
+        QCOMPARE(readFile(installed), edited ? QByteArray(theirs).replace("one", "ONE mine") : theirs);
+        QCOMPARE(dialog.skillList()->count(), 0);
     }
 
     void aSourceThatIsNotThereIsSaidInTheDialog()

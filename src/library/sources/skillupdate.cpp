@@ -231,6 +231,51 @@ bool mergeSkillFolders(const QString &base, const QString &mine, const QString &
     return true;
 }
 
+UpdatePreview previewUpdate(const QString &project, const QString &name, const SourceOptions &options)
+{
+    UpdatePreview preview;
+    preview.name = name;
+    const LockKind kind = lockKindFor(project);
+    const std::optional<LockFile> lock = readLockFile(lockPathFor(project), kind, &preview.error);
+    const LockEntry *entry = lock ? findEntry(*lock, name) : nullptr;
+    if (!entry) {
+        if (preview.error.isEmpty())
+            preview.error = QObject::tr("no lock file records where “%1” came from").arg(name.left(80));
+        return preview;
+    }
+    preview.current = installedFolderFor(name, project);
+    const std::optional<SkillSource> source = sourceOfEntry(entry->source, entry->sourceType, entry->sourceUrl);
+    const std::optional<QString> relative = skillFolderOf(entry->skillPath);
+    if (preview.current.isEmpty() || !source || !relative || !localSourceAllowed(*source, project)) {
+        preview.error = preview.current.isEmpty() ? QObject::tr("it is not installed") : QObject::tr("its source cannot be fetched");
+        return preview;
+    }
+    const FetchedSource fetched = fetchSource(*source, entry->ref, options);
+    if (!fetched.error.isEmpty()) {
+        preview.error = fetched.error;
+        return preview;
+    }
+    const std::optional<FoundSkill> upstream = skillAt(fetched.root, *relative, name);
+    if (!upstream || !upstream->problem.isEmpty()) {
+        preview.error = upstream ? upstream->problem : QObject::tr("its source no longer has it");
+        return preview;
+    }
+    preview.upstream = upstream->folder;
+    const QString pristine = pristineFolderFor(preview.current);
+    if (QFileInfo(pristine).isDir())
+        preview.installed = pristine;
+    const std::optional<QString> upstreamHash = hashFor(kind, upstream->folder, &preview.error);
+    const std::optional<QString> currentHash = hashFor(kind, preview.current, &preview.error);
+    if (!upstreamHash || !currentHash)
+        return preview;
+    preview.changedUpstream = *upstreamHash != entry->hash;
+    preview.edited = entry->hash.isEmpty() ? (preview.installed.isEmpty() || !sameEntry(pristine, preview.current))
+                                           : *currentHash != entry->hash;
+    if (preview.edited && !preview.installed.isEmpty())
+        sameEntry(pristine, preview.current, &preview.editedFiles);
+    return preview;
+}
+
 QList<SkillUpdate> updateSkills(const QString &project, const QStringList &names, EditPolicy policy,
                                 const SourceOptions &options)
 {

@@ -51,6 +51,21 @@ struct SkillUpdate {
 QList<SkillUpdate> updateSkills(const QString &project, const QStringList &names, EditPolicy policy,
                                 const SourceOptions &options = {});
 
+// What an update of one skill would meet, for a window to show before it is
+// done: the three versions of the folder (as installed, as it is now, upstream's
+// in the fetched clone) and whether the user edited it.
+struct UpdatePreview {
+    QString name;
+    QString installed; // the pristine copy; empty when Vesk kept none
+    QString current;   // the skill's folder
+    QString upstream;  // upstream's folder, in Vesk's cache
+    bool edited = false;
+    bool changedUpstream = false;
+    QStringList editedFiles;
+    QString error;     // why there is nothing to show
+};
+UpdatePreview previewUpdate(const QString &project, const QString &name, const SourceOptions &options = {});
+
 // Merges three versions of a skill folder into `out` (which must not exist):
 // `base` as installed, `mine` as it is now, `theirs` upstream. The files left
 // with conflicts, or kept as the user's because they cannot be merged, go to `conflicts`.
