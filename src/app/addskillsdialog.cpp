@@ -168,7 +168,9 @@ void AddSkillsDialog::showFound()
         m_status->setText(m_fetch->error);
         return;
     }
-    m_status->setText(tr("%n skill(s) found. Untick the ones not to install.", nullptr, int(m_fetch->found.size())));
+    m_status->setText(m_fetch->found.size() == 1
+                          ? tr("1 skill found.")
+                          : tr("%1 skills found. Untick the ones not to install.").arg(m_fetch->found.size()));
     const QSignalBlocker blocker(m_list);
     for (qsizetype i = 0; i < m_fetch->found.size(); ++i) {
         const FoundSkill &skill = m_fetch->found.at(i);

@@ -77,7 +77,6 @@ SkillUpdatesDialog::SkillUpdatesDialog(const QStringList &names, QWidget *parent
         title->setFont(bold);
         m_panes[i] = new QPlainTextEdit(holder);
         m_panes[i]->setReadOnly(true);
-        m_panes[i]->setLineWrapMode(QPlainTextEdit::NoWrap);
         m_panes[i]->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
         column->addWidget(title);
         column->addWidget(m_panes[i], 1);

@@ -9,15 +9,14 @@
 #include <QCoreApplication>
 #include <QMenu>
 #include <QMessageBox>
-#include <QPointer>
 #include <QPushButton>
 #include <QThread>
 
 namespace {
 
-QString tr(const char *text, int n = -1)
+QString tr(const char *text)
 {
-    return QCoreApplication::translate("SourceMenu", text, nullptr, n);
+    return QCoreApplication::translate("SourceMenu", text);
 }
 
 // Runs `work` off the window's thread, then `done` on it, unless the window went.
@@ -67,7 +66,8 @@ void checkForSkillUpdates(ContentView *window)
         QMessageBox box(QMessageBox::Information, tr("Skill Updates"),
                         statuses->isEmpty() ? tr("No lock file records where any skill came from.")
                         : outdated.isEmpty() ? tr("Every skill is up to date with its source.")
-                                             : tr("%n skill(s) can be updated.", int(outdated.size())),
+                        : outdated.size() == 1 ? tr("1 skill can be updated.")
+                                               : tr("%1 skills can be updated.").arg(outdated.size()),
                         QMessageBox::Close, window);
         box.setInformativeText(lines.join(u'\n'));
         QPushButton *review = outdated.isEmpty() ? nullptr : box.addButton(tr("Review Updates…"), QMessageBox::AcceptRole);
