@@ -193,6 +193,7 @@ std::optional<LockFile> readLockFile(const QString &path, LockKind kind, QString
             lock.problems.append(QObject::tr("The entry “%1” is not an object").arg(it.key()));
             continue;
         }
+        lock.byName.insert(it.key(), lock.entries.size());
         lock.entries.append(entryFrom(it.key(), it.value().toObject(), kind));
     }
     return lock;
@@ -200,6 +201,9 @@ std::optional<LockFile> readLockFile(const QString &path, LockKind kind, QString
 
 const LockEntry *findEntry(const LockFile &lock, const QString &name)
 {
+    if (const auto at = lock.byName.constFind(name); at != lock.byName.cend() && *at < lock.entries.size()
+        && lock.entries.at(*at).name == name)
+        return &lock.entries.at(*at);
     for (const LockEntry &entry : lock.entries) {
         if (entry.name == name)
             return &entry;

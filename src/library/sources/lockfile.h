@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QJsonObject>
 #include <QList>
 #include <QString>
@@ -46,6 +47,7 @@ struct LockFile {
     QJsonObject root;         // the whole file as read
     QList<LockEntry> entries; // in name order
     QStringList problems;     // what was left out, and why
+    QHash<QString, qsizetype> byName; // entries' positions, for lookups by name
 };
 
 // The largest lock file Vesk reads: thousands of entries fit in far less.

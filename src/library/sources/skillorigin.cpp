@@ -23,19 +23,34 @@ const LockFile *LockFileCache::lock(const QString &path, LockKind kind)
     return &m_locks.insert(path, cached)->lock;
 }
 
+const QStringList &LockFileCache::toolFolders(const QString &project)
+{
+    auto it = m_toolFolders.find(project);
+    if (it == m_toolFolders.end()) {
+        QStringList folders;
+        for (const PlacementTool &tool : placementTools())
+            folders.append(placementFolder(tool, project));
+        it = m_toolFolders.insert(project, folders);
+    }
+    return *it;
+}
+
 std::optional<SkillOrigin> originOf(const QStringList &folders, LockFileCache &cache)
 {
+    QStringList seen;
     for (const QString &candidate : folders) {
         const QString folder = QDir::cleanPath(candidate);
-        const QString name = QFileInfo(folder).fileName();
-        const QString parent = QFileInfo(folder).absolutePath();
-        if (!isSafeSkillName(name))
+        if (seen.contains(folder))
+            continue;
+        seen.append(folder);
+        const qsizetype slash = folder.lastIndexOf(u'/');
+        const QString name = folder.mid(slash + 1);
+        const QString parent = folder.left(slash);
+        // Every tool's folder is called "skills": the cheap test first.
+        if (slash <= 0 || !parent.endsWith(QLatin1String("/skills")) || !isSafeSkillName(name))
             continue;
         const QString project = scopeOf(folder + QStringLiteral("/SKILL.md"));
-        bool inToolFolder = false;
-        for (const PlacementTool &tool : placementTools())
-            inToolFolder = inToolFolder || placementFolder(tool, project) == parent;
-        if (!inToolFolder)
+        if (!cache.toolFolders(project).contains(parent))
             continue;
         const QString path = lockPathFor(project);
         const LockFile *lock = cache.lock(path, lockKindFor(project));

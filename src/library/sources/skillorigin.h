@@ -21,8 +21,11 @@ class LockFileCache final
 {
 public:
     const LockFile *lock(const QString &path, LockKind kind);
+    // The tools' skill folders of a scope, worked out once.
+    const QStringList &toolFolders(const QString &project);
 
 private:
+    QHash<QString, QStringList> m_toolFolders;
     struct Cached {
         QDateTime modified;
         qint64 size = -1;
