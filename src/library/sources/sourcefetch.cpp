@@ -1,5 +1,6 @@
 #include "library/sources/sourcefetch.h"
 
+#include "library/files/skilllinks.h"
 #include "library/records/frontmatter.h"
 #include "library/sources/gitprocess.h"
 #include "library/sources/lockfile.h"
@@ -46,10 +47,11 @@ QString linkLeadingOut(const QString &folder)
         for (const QFileInfo &entry : entries) {
             if (entry.isSymLink()) {
                 const QString target = entry.canonicalFilePath();
-                const QString text = entry.symLinkTarget();
-                const bool outside = target.isEmpty()
-                    ? !QDir::cleanPath(text).startsWith(canonicalFolder + u'/')
-                    : target != canonicalFolder && !target.startsWith(canonicalFolder + u'/');
+                // A dangling link is judged by where it would lead.
+                const QString written = QDir::cleanPath(
+                    QDir(QFileInfo(entry.absolutePath()).canonicalFilePath()).absoluteFilePath(readLinkText(entry.absoluteFilePath())));
+                const QString lands = target.isEmpty() ? written : target;
+                const bool outside = lands != canonicalFolder && !lands.startsWith(canonicalFolder + u'/');
                 if (outside)
                     return QDir(folder).relativeFilePath(entry.absoluteFilePath());
             } else if (entry.isDir() && entry.fileName() != QLatin1String(".git")) {

@@ -540,6 +540,43 @@ private Q_SLOTS:
         QVERIFY(!editedSinceInstalled(*origin));
     }
 
+    void aSkillHoldingALinkOutIsNotInstalled_data()
+    {
+        QTest::addColumn<QString>("linkText");
+        QTest::addColumn<bool>("installed");
+        QTest::newRow("a link to a file inside the skill is kept, as a link") << QStringLiteral("SKILL.md") << true;
+        QTest::newRow("a dangling link that stays inside is kept") << QStringLiteral("later/notes.md") << true;
+        QTest::newRow("a link to a file outside the skill is refused") << QStringLiteral("../../secret.txt") << false;
+        QTest::newRow("an absolute link is refused") << QStringLiteral("/etc/hostname") << false;
+        QTest::newRow("a dangling link that would lead outside is refused") << QStringLiteral("../../gone/x") << false;
+    }
+
+    void aSkillHoldingALinkOutIsNotInstalled()
+    {
+        QFETCH(QString, linkText);
+        QFETCH(bool, installed);
+        // A local folder as the source: no git needed for this one.
+        QTemporaryDir source;
+        writeFile(source.filePath(QStringLiteral("secret.txt")), "secret\n");
+        writeFile(source.filePath(QStringLiteral("skills/linky/SKILL.md")), TestFiles::skillText("linky"));
+        QVERIFY(QFile::link(linkText, source.filePath(QStringLiteral("skills/linky/link"))));
+        AddRequest request;
+        request.source = source.path();
+        request.workingDirectory = QDir::homePath();
+        const AddResult result = addSkills(request);
+        QCOMPARE(result.found.size(), 1);
+        QCOMPARE(result.ok, installed);
+        const QString link = home(QStringLiteral(".agents/skills/linky/link"));
+        QCOMPARE(QFileInfo(link).isSymLink(), installed);
+        if (installed) {
+            QCOMPARE(readLinkText(link), linkText);
+            QCOMPARE(lockEntry(QString(), QStringLiteral("linky"))->sourceType, QStringLiteral("local"));
+        } else {
+            QVERIFY2(result.error.contains(QLatin1String("link leading outside")), qPrintable(result.error));
+            QVERIFY(!entryExists(home(QStringLiteral(".agents/skills/linky"))));
+        }
+    }
+
     void theSkillsInstallerReadsWhatVeskWrote()
     {
         const QString installer = QStandardPaths::findExecutable(QStringLiteral("skills"));
