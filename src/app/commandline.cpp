@@ -41,8 +41,13 @@ CommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption to(QStringLiteral("to"), QString(), QStringLiteral("scope"));
     const QCommandLineOption copy(QStringLiteral("copy"), QString());
     const QCommandLineOption dryRun(QStringLiteral("dry-run"), QString());
+    const QCommandLineOption skill(QStringLiteral("skill"), QString(), QStringLiteral("name"));
+    const QCommandLineOption project(QStringLiteral("project"), QString(), QStringLiteral("folder"));
+    const QCommandLineOption ref(QStringLiteral("ref"), QString(), QStringLiteral("ref"));
+    const QCommandLineOption theirs(QStringLiteral("theirs"), QString());
+    const QCommandLineOption merge(QStringLiteral("merge"), QString());
     parser.addOptions({help, version, json, edit, screenshot, select, filter, search, size, palette, mode, format, level,
-                       in, to, copy, dryRun});
+                       in, to, copy, dryRun, skill, project, ref, theirs, merge});
 
     CommandLine result;
     const auto invalid = [&result](const QString &text) {
@@ -74,6 +79,35 @@ CommandLine parseCommandLine(const QStringList &arguments)
     }
 
     const QStringList positional = parser.positionalArguments();
+    if (isSourceVerb(positional.value(0))) {
+        for (const QCommandLineOption *other : {&edit, &screenshot, &select, &filter, &search, &size, &mode, &format, &level, &to, &dryRun}) {
+            if (parser.isSet(*other))
+                return invalid(QCoreApplication::translate("CommandLine", "--%1 does not go with %2.")
+                                   .arg(other->names().constLast(), positional.constFirst()));
+        }
+        SourceArguments arguments;
+        arguments.positional = positional;
+        arguments.skills = parser.values(skill);
+        arguments.tools = parser.values(in);
+        arguments.project = parser.value(project);
+        arguments.hasProject = parser.isSet(project);
+        arguments.ref = parser.value(ref);
+        arguments.hasRef = parser.isSet(ref);
+        arguments.copy = parser.isSet(copy);
+        arguments.json = parser.isSet(json);
+        arguments.theirs = parser.isSet(theirs);
+        arguments.merge = parser.isSet(merge);
+        const QString problem = parseSourceCommand(arguments, &result.sources);
+        if (!problem.isEmpty())
+            return invalid(problem);
+        result.mode = CommandLine::Mode::Sources;
+        return result;
+    }
+    for (const QCommandLineOption *sourceOnly : {&skill, &project, &ref, &theirs, &merge}) {
+        if (parser.isSet(*sourceOnly))
+            return invalid(QCoreApplication::translate("CommandLine", "--%1 goes with add, outdated, update and restore.")
+                               .arg(sourceOnly->names().constFirst()));
+    }
     if (isManageVerb(positional.value(0))) {
         for (const QCommandLineOption *other : {&json, &edit, &screenshot, &select, &filter, &search, &size, &mode, &format, &level}) {
             if (parser.isSet(*other))
@@ -167,6 +201,11 @@ QString commandLineHelp()
         "       vesk list [--json]\n"
         "       vesk check [PATH...] [--json | --format sarif] [--level error|warning|note]\n"
         "       vesk use|unuse|off|on|mv|rename|trash NAME ... [--dry-run]\n"
+        "       vesk add SOURCE [--skill NAME]... [--in TOOL|shared]... [--copy]\n"
+        "                [--project DIR] [--ref REF]\n"
+        "       vesk outdated [--json] [--project DIR]\n"
+        "       vesk update [NAME...] [--theirs | --merge] [--project DIR]\n"
+        "       vesk restore [--project DIR]\n"
         "\n"
         "Vesk gathers the skills of your AI coding tools in one window. A running Vesk\n"
         "is reused: a second launch brings its window to the front and exits.\n"
@@ -195,6 +234,20 @@ QString commandLineHelp()
         "  trash NAME         Move the skill to the trash.\n"
         "  --dry-run          With the above: print what would change, change nothing.\n"
         "                     Exit status 0 done, 1 not done, 2 a wrong command line.\n"
+        "  add SOURCE         Fetch skills with your own git (a shallow clone into Vesk's\n"
+        "                     cache) from owner/repo on GitHub, a git URL or a folder, and\n"
+        "                     install them: one shared copy, linked into each --in TOOL\n"
+        "                     (or --copy: a copy in each). Recorded in the lock file the\n"
+        "                     skills installer reads (~/.agents/.skill-lock.json, or the\n"
+        "                     project's skills-lock.json with --project DIR).\n"
+        "    --skill NAME     … only these skills      --ref REF  … this branch or tag\n"
+        "  outdated           Ask each source (git ls-remote, one call per repository)\n"
+        "                     whether it moved on since its skills were installed.\n"
+        "  update [NAME...]   Replace unedited skills by their source's. An edited skill\n"
+        "                     is refused, naming the edited files, unless --theirs (yours\n"
+        "                     goes to the trash) or --merge (three-way, conflicts marked).\n"
+        "  restore            Install what the lock file lists and is missing.\n"
+        "                     Nothing reaches the network unless one of these is run.\n"
         "\n"
         "Options:\n"
         "  -h, --help         Show this help and exit.\n"

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/managecommand.h"
+#include "app/sourcecommand.h"
 
 #include <QSize>
 #include <QString>
@@ -9,12 +10,13 @@
 // What the user asked for on the command line. Parsing needs no QCoreApplication,
 // so `vesk --help`, `--version` and `list` run without a display.
 struct CommandLine {
-    enum class Mode { Window, List, Check, Manage, Help, Version, Invalid };
+    enum class Mode { Window, List, Check, Manage, Sources, Help, Version, Invalid };
 
     Mode mode = Mode::Window;
     bool json = false;          // list: print JSON instead of lines
     QString errorText;          // Invalid: what was wrong
     ManageCommand manage;       // Manage: the operation on a skill
+    SourceCommand sources;      // Sources: add, outdated, update, restore
 
     // Check: the files and folders to check (none: the library), the output's form
     // ("plain", "json" or "sarif") and the lowest level shown and failed on.

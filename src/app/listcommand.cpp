@@ -12,8 +12,10 @@
 #include "library/records/skillartifact.h"
 #include "library/records/skillcollection.h"
 #include "library/scan/scanpipeline.h"
+#include "library/sources/skillorigin.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QEventLoop>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -33,7 +35,36 @@ QJsonObject artifactToJson(const SkillArtifact &artifact)
     };
 }
 
-QJsonObject skillToJson(const Skill &skill, const ArtifactCache &artifacts, const QStringList &customRoots)
+// Where a lock file says the skill came from; null for a skill none names. No
+// file of the skill is read for it: only the lock files, once each.
+QJsonValue sourceToJson(const Skill &skill, LockFileCache &locks)
+{
+    if (!skill.isDirectory())
+        return QJsonValue(QJsonValue::Null);
+    QStringList folders{QFileInfo(skill.filePath()).absolutePath(), QFileInfo(skill.resolvedPath()).absolutePath()};
+    for (const QString &path : skill.installedPaths())
+        folders.append(QFileInfo(path).absolutePath());
+    const std::optional<SkillOrigin> origin = originOf(folders, locks);
+    if (!origin)
+        return QJsonValue(QJsonValue::Null);
+    QJsonObject object{{QStringLiteral("lockFile"), origin->lockPath}, {QStringLiteral("name"), origin->entry.name}};
+    const auto put = [&object](const char *key, const QString &value) {
+        if (!value.isEmpty())
+            object.insert(QLatin1String(key), value);
+    };
+    put("source", origin->entry.source);
+    put("sourceType", origin->entry.sourceType);
+    put("sourceUrl", origin->entry.sourceUrl);
+    put("ref", origin->entry.ref);
+    put("skillPath", origin->entry.skillPath);
+    put(origin->kind == LockKind::Global ? "skillFolderHash" : "computedHash", origin->entry.hash);
+    put("installedAt", origin->entry.installedAt);
+    put("updatedAt", origin->entry.updatedAt);
+    return object;
+}
+
+QJsonObject skillToJson(const Skill &skill, const ArtifactCache &artifacts, const QStringList &customRoots,
+                        LockFileCache &locks)
 {
     QJsonArray tools;
     for (ToolSource tool : skill.toolSources())
@@ -52,7 +83,7 @@ QJsonObject skillToJson(const Skill &skill, const ArtifactCache &artifacts, cons
     }
     const std::optional<QString> project = skill.projectName(customRoots);
 
-    return QJsonObject{
+    QJsonObject json{
         {QStringLiteral("name"), skill.name()},
         {QStringLiteral("description"), skill.skillDescription()},
         {QStringLiteral("filePath"), skill.filePath()},
@@ -69,6 +100,9 @@ QJsonObject skillToJson(const Skill &skill, const ArtifactCache &artifacts, cons
         {QStringLiteral("collections"), collections},
         {QStringLiteral("artifacts"), artifactList},
     };
+    if (const QJsonValue source = sourceToJson(skill, locks); source.isObject())
+        json.insert(QStringLiteral("source"), source);
+    return json;
 }
 
 } // namespace
@@ -77,8 +111,9 @@ QJsonArray skillsToJson(const QList<Skill *> &skills, const ArtifactCache &artif
 {
     QJsonArray array;
     const QStringList customRoots = readCustomScanPaths();
+    LockFileCache locks;
     for (const Skill *skill : skills)
-        array.append(skillToJson(*skill, artifacts, customRoots));
+        array.append(skillToJson(*skill, artifacts, customRoots, locks));
     return array;
 }
 

@@ -123,6 +123,7 @@ int main(int argc, char **argv)
     case CommandLine::Mode::List:
     case CommandLine::Mode::Check:
     case CommandLine::Mode::Manage:
+    case CommandLine::Mode::Sources:
     case CommandLine::Mode::Window:
         break;
     }
@@ -169,6 +170,16 @@ int main(int argc, char **argv)
         QCoreApplication app(argc, argv);
         setApplicationNames();
         return runManageCommand(commandLine.manage, QDir::currentPath(), out, err);
+    }
+
+    if (commandLine.mode == CommandLine::Mode::Sources) {
+        if (!homeSettled) {
+            err << "vesk: " << homeError << Qt::endl;
+            return 1;
+        }
+        QCoreApplication app(argc, argv);
+        setApplicationNames();
+        return runSourceCommand(commandLine.sources, QDir::currentPath(), out, err);
     }
 
     std::optional<QApplication> application;

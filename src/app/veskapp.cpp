@@ -1,5 +1,7 @@
 #include "app/veskapp.h"
 
+#include "app/sourcemenu.h"
+
 #include "library/files/operationjournal.h"
 
 #include "common/appnotifications.h"
@@ -181,6 +183,8 @@ void VeskApp::installMenus(ContentView *window)
     file->addAction(window->newSkillAction());
     file->addAction(tr("New &Collection…"), window->sidebar(), &SidebarView::openNewCollectionPopover);
     file->addAction(m_newWindow);
+    file->addSeparator();
+    addSourceActions(file, window);
     file->addSeparator();
     file->addAction(m_saveCommand->action());
     file->addSeparator();

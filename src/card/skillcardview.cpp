@@ -9,6 +9,7 @@
 #include "card/divider.h"
 #include "card/flowlayout.h"
 #include "card/metadatatable.h"
+#include "card/skillsourcesection.h"
 #include "card/symboltext.h"
 #include "common/appstate.h"
 #include "common/displayformat.h"
@@ -138,6 +139,10 @@ void SkillCardView::rebuild()
         }
         layout->addWidget(buildHeader(card));
         layout->addWidget(paddedDivider(card));
+        if (QWidget *source = buildSourceSection(*m_skill, palette(), card)) {
+            layout->addWidget(source);
+            layout->addWidget(paddedDivider(card));
+        }
         const QStringList keys = CardPresentation::metadataKeys(m_skill->frontmatter());
         if (!keys.isEmpty()) {
             layout->addWidget(buildMetadata(keys, card));

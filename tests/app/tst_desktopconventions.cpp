@@ -139,7 +139,8 @@ private Q_SLOTS:
             menus.append(plain(menu->text()));
         QCOMPARE(menus, (QStringList{"File", "Edit", "View", "Skill", "Help"}));
         QCOMPARE(itemsOf(QStringLiteral("File")),
-                 (QStringList{"New Skill… Ctrl+N", "New Collection…", "New Window Ctrl+Shift+N", "-", "Save Ctrl+S", "-",
+                 (QStringList{"New Skill… Ctrl+N", "New Collection…", "New Window Ctrl+Shift+N", "-",
+                              "Add Skills from Repository…", "Check for Skill Updates", "-", "Save Ctrl+S", "-",
                               "Close Window Ctrl+W", "Quit Ctrl+Q"}));
         // Redo and Find Next keep the platform's own keys (Ctrl+Y or Ctrl+Shift+Z, F3).
         const auto standard = [](QKeySequence::StandardKey key) {

@@ -123,7 +123,7 @@ private:
         return {QStringLiteral("disk"),  QStringLiteral("catalogue"), QStringLiteral("search"),
                 QStringLiteral("records"), QStringLiteral("store"),   QStringLiteral("checks"),
                 QStringLiteral("scan"),
-                QStringLiteral("watch"), QStringLiteral("files")};
+                QStringLiteral("watch"), QStringLiteral("files"), QStringLiteral("sources")};
     }
 };
 

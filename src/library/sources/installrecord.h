@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+// What Vesk keeps of each skill it installed, beside the installers' lock files
+// (which have no room for it): the commit it came from, so a check for updates
+// needs only one `git ls-remote` per repository, and a pristine copy of the
+// contents as installed, so local edits can be shown and merged later.
+
+struct InstallRecord {
+    QString folder;      // the installed folder, absolute (the key)
+    QString sourceUrl;   // what was cloned
+    QString ref;
+    QString commit;      // the commit installed from; empty for a local folder
+    QString contentHash; // of the contents as installed
+};
+
+std::optional<InstallRecord> installRecordFor(const QString &folder);
+bool saveInstallRecord(const InstallRecord &record, QString *error = nullptr);
+
+// Where the pristine copy of the skill installed at `folder` is kept.
+QString pristineFolderFor(const QString &folder);
+// Keeps a copy of `contents` (".git" left out) as the pristine copy for `folder`,
+// replacing the one kept before.
+bool keepPristine(const QString &folder, const QString &contents, QString *error = nullptr);
+
+// Copies a skill folder to `target` (which must not exist) under a hidden name
+// first, ".git" left out, and renames it into place: `target` is either absent
+// or whole.
+bool placeSkillCopy(const QString &contents, const QString &target, QString *error = nullptr);
+
+// Replaces the folder `target` by a copy of `contents` in one step (the two are
+// exchanged, then the old one removed, or moved to the trash when `trashOld`).
+bool replaceSkillFolder(const QString &target, const QString &contents, bool trashOld, QString *error = nullptr);

@@ -1,0 +1,153 @@
+// File ▸ Add Skills from Repository…, driven as a user would: a source typed in,
+// the skills found listed with their findings, the ticked ones installed. The
+// source is a bare git repository in a temporary folder.
+
+#include "app/addskillsdialog.h"
+#include "app/skillupdatesdialog.h"
+#include "library/sources/skilladd.h"
+#include "library/sources/lockfile.h"
+
+#include "skillfiles.h"
+#include "testhome.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+
+using TestFiles::readFile;
+using TestFiles::writeFile;
+
+class TestAddSkillsDialog final : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_repository;
+
+    QString url() const { return QStringLiteral("file://") + m_repository.filePath(QStringLiteral("remote.git")); }
+
+    bool git(const QStringList &arguments) const
+    {
+        QProcess process;
+        process.setWorkingDirectory(m_repository.filePath(QStringLiteral("work")));
+        process.start(QStringLiteral("git"), QStringList{QStringLiteral("-c"), QStringLiteral("user.name=T"),
+                                                         QStringLiteral("-c"), QStringLiteral("user.email=t@e")} + arguments);
+        return process.waitForFinished(60000) && process.exitCode() == 0;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("git")).isEmpty())
+            QSKIP("git is not installed here");
+        const QString work = m_repository.filePath(QStringLiteral("work"));
+        writeFile(work + QStringLiteral("/skills/good/SKILL.md"), TestFiles::skillText("good"));
+        // A name that is not its folder's: a finding the preview shows before anything is installed.
+        writeFile(work + QStringLiteral("/skills/odd/SKILL.md"), "---\nname: Odd_Name\ndescription: odd\n---\nBody\n");
+        const auto git = [this](const QStringList &arguments) { return this->git(arguments); };
+        QVERIFY(git({QStringLiteral("init"), QStringLiteral("-q")}));
+        QVERIFY(git({QStringLiteral("add"), QStringLiteral("-A")}));
+        QVERIFY(git({QStringLiteral("commit"), QStringLiteral("-qm"), QStringLiteral("skills")}));
+        QVERIFY(git({QStringLiteral("init"), QStringLiteral("-q"), QStringLiteral("--bare"), m_repository.filePath(QStringLiteral("remote.git"))}));
+        QVERIFY(git({QStringLiteral("push"), QStringLiteral("-q"), url(), QStringLiteral("HEAD:refs/heads/master")}));
+        QVERIFY(git({QStringLiteral("--git-dir"), m_repository.filePath(QStringLiteral("remote.git")), QStringLiteral("symbolic-ref"),
+                     QStringLiteral("HEAD"), QStringLiteral("refs/heads/master")}));
+    }
+
+    void findsListsPreviewsAndInstalls()
+    {
+        AddSkillsDialog dialog;
+        QSignalSpy finished(&dialog, &AddSkillsDialog::searchFinished);
+        dialog.sourceField()->setText(url());
+        dialog.findSkills();
+        QVERIFY(finished.wait(60000));
+        QListWidget *list = dialog.skillList();
+        QCOMPARE(list->count(), 2);
+        QCOMPARE(list->item(0)->text(), QStringLiteral("good"));
+        // The odd one's preview shows its findings before anything is installed.
+        list->setCurrentRow(1);
+        const QString preview = dialog.findChild<QPlainTextEdit *>(QStringLiteral("preview"))->toPlainText();
+        QVERIFY2(preview.contains(QLatin1String("error")) || preview.contains(QLatin1String("warning")), qPrintable(preview));
+        QVERIFY(preview.contains(QLatin1String("Odd_Name")));
+
+        // All ticked at first, as the command installs every skill; the odd one is unticked.
+        QCOMPARE(list->item(0)->checkState(), Qt::Checked);
+        QCOMPARE(list->item(1)->checkState(), Qt::Checked);
+        list->item(1)->setCheckState(Qt::Unchecked);
+        dialog.placeChooser()->setCurrentIndex(dialog.placeChooser()->findData(QStringLiteral("claude")));
+        QSignalSpy installed(&dialog, &AddSkillsDialog::skillsInstalled);
+        QVERIFY2(dialog.installChosen(), qPrintable(dialog.statusLabel()->text()));
+        QCOMPARE(installed.count(), 1);
+        const QString home = QDir::homePath();
+        QCOMPARE(readFile(home + QStringLiteral("/.claude/skills/good/SKILL.md")), TestFiles::skillText("good"));
+        QVERIFY(QFileInfo(home + QStringLiteral("/.claude/skills/good")).isSymLink());
+        QVERIFY(!QFileInfo::exists(home + QStringLiteral("/.agents/skills/odd")));
+        const std::optional<LockFile> lock = readLockFile(globalLockPath(), LockKind::Global);
+        QVERIFY(lock && findEntry(*lock, QStringLiteral("good")) && !findEntry(*lock, QStringLiteral("odd")));
+    }
+
+    void anEditedSkillIsShownInThreePanesBeforeItIsMerged_data()
+    {
+        QTest::addColumn<bool>("edited");
+        QTest::newRow("an edited skill offers Keep Mine, Take Theirs and Merge, and merges") << true;
+        QTest::newRow("an unedited skill offers Update, and is replaced") << false;
+    }
+
+    void anEditedSkillIsShownInThreePanesBeforeItIsMerged()
+    {
+        QFETCH(bool, edited);
+        const QString name = edited ? QStringLiteral("lines") : QStringLiteral("plain");
+        const QByteArray first = "---\nname: " + name.toUtf8() + "\ndescription: d\n---\none\ntwo\nthree\nfour\n";
+        const QString upstreamFile = m_repository.filePath(QStringLiteral("work/skills/") + name + QStringLiteral("/SKILL.md"));
+        writeFile(upstreamFile, first);
+        QVERIFY(git({QStringLiteral("add"), QStringLiteral("-A")}));
+        QVERIFY(git({QStringLiteral("commit"), QStringLiteral("-qm"), QStringLiteral("add")}));
+        QVERIFY(git({QStringLiteral("push"), QStringLiteral("-q"), url(), QStringLiteral("HEAD:refs/heads/master")}));
+        AddRequest request;
+        request.source = url();
+        request.workingDirectory = QDir::homePath();
+        request.skills = {name};
+        QVERIFY(addSkills(request).ok);
+        const QString installed = QDir::homePath() + QStringLiteral("/.agents/skills/") + name + QStringLiteral("/SKILL.md");
+        const QByteArray mine = QByteArray(first).replace("one", "ONE mine");
+        if (edited)
+            writeFile(installed, mine);
+        const QByteArray theirs = QByteArray(first).replace("four", "FOUR upstream");
+        writeFile(upstreamFile, theirs);
+        QVERIFY(git({QStringLiteral("commit"), QStringLiteral("-qam"), QStringLiteral("change")}));
+        QVERIFY(git({QStringLiteral("push"), QStringLiteral("-q"), url(), QStringLiteral("HEAD:refs/heads/master")}));
+
+        SkillUpdatesDialog dialog({name});
+        QSignalSpy shown(&dialog, &SkillUpdatesDialog::previewShown);
+        QVERIFY(shown.wait(60000));
+        QCOMPARE(dialog.pane(0)->toPlainText(), QString::fromUtf8(first));
+        QCOMPARE(dialog.pane(1)->toPlainText(), QString::fromUtf8(edited ? mine : first));
+        QCOMPARE(dialog.pane(2)->toPlainText(), QString::fromUtf8(theirs));
+        QSignalSpy applied(&dialog, &SkillUpdatesDialog::applied);
+        dialog.apply(edited ? EditPolicy::Merge : EditPolicy::Refuse);
+        QVERIFY(applied.wait(60000));
+        QCOMPARE(readFile(installed), edited ? QByteArray(theirs).replace("one", "ONE mine") : theirs);
+        QCOMPARE(dialog.skillList()->count(), 0);
+    }
+
+    void aSourceThatIsNotThereIsSaidInTheDialog()
+    {
+        AddSkillsDialog dialog;
+        QSignalSpy finished(&dialog, &AddSkillsDialog::searchFinished);
+        dialog.sourceField()->setText(QStringLiteral("file:///nonexistent/repository.git"));
+        dialog.findSkills();
+        QVERIFY(finished.wait(60000));
+        QCOMPARE(dialog.skillList()->count(), 0);
+        QVERIFY2(dialog.statusLabel()->text().contains(QLatin1String("could not be cloned")),
+                 qPrintable(dialog.statusLabel()->text()));
+        QVERIFY(!dialog.installChosen());
+    }
+};
+
+VESK_TEST_MAIN(TestAddSkillsDialog)
+#include "tst_addskillsdialog.moc"
