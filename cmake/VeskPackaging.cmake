@@ -30,7 +30,9 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 # through the desktop's handlers; xdg-utils provides them outside a full desktop.
 # qt6-wayland lets the window run natively in a Wayland session (most GNOME and KDE
 # desktops) instead of through XWayland; recommended rather than required, since
-# an X11 desktop and `vesk list` over SSH do without it.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, xdg-utils")
+# an X11 desktop and `vesk list` over SSH do without it. Adding skills from a
+# repository and checking them for updates run the user's own git; everything else
+# works without it.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, xdg-utils, git")
 
 include(CPack)
