@@ -58,6 +58,8 @@ public:
     // Whether a round has delivered its findings since start().
     bool hasResults() const { return m_hasResults; }
     bool isChecking() const { return m_inFlight; }
+    // Results are in, and no round runs or waits for the records to settle.
+    bool isSettled() const { return m_hasResults && !m_inFlight && !m_settle.isActive(); }
 
     // Rule ids whose findings are left out.
     QSet<QString> disabledRules() const { return m_disabled; }
