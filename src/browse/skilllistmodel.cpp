@@ -41,8 +41,8 @@ void SkillListModel::setHealth(LibraryHealth *health)
 
 QString SkillListModel::healthSummary(int errors, int warnings)
 {
-    const QString errorText = tr("%n error(s)", nullptr, errors);
-    const QString warningText = tr("%n warning(s)", nullptr, warnings);
+    const QString errorText = errors == 1 ? tr("1 error") : tr("%L1 errors").arg(errors);
+    const QString warningText = warnings == 1 ? tr("1 warning") : tr("%L1 warnings").arg(warnings);
     if (errors > 0 && warnings > 0)
         return tr("%1, %2").arg(errorText, warningText);
     if (errors > 0)
