@@ -45,6 +45,9 @@ for palette in light dark; do
     shoot "card-cursor-rule-$palette.png" api-design "$palette" 1280x720
     shoot "card-three-harnesses-$palette.png" seed-data "$palette" 1280x860
 done
+# Needs Attention: its count in the sidebar, the marked rows, a card with an error.
+shoot needs-attention-light.png lint-fix light 1180x680 attention
+shoot needs-attention-dark.png lint-fix dark 1180x680 attention
 # The window's minimum width: the card's column is at its narrowest.
 shoot card-narrow-light.png pr-digest light 900x1240
 
@@ -66,13 +69,13 @@ for _ in $(seq 100); do
     sleep 0.1
 done
 sleep 1.5
-click 82 441                                  # "New collection"
+click 82 469                                  # "New collection"
 xdotool type --delay 20 'Release work'; xdotool key Return; sleep 0.6
 click 62 129                                  # All skills
-click 82 469                                  # "New collection", now one row lower
+click 82 497                                  # "New collection", now one row lower
 xdotool type --delay 20 'Reading list'; xdotool key Return; sleep 0.6
 click 62 129
-click 262 400                                 # pr-digest
+click 262 439                                 # pr-digest
 click 996 701                                 # the collections button in the bar
 click 1069 639                                # "Release work": the skill joins it
 sleep 0.4

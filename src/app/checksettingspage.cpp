@@ -59,7 +59,7 @@ CheckSettingsPage::CheckSettingsPage(AppNotifications &notifications, QWidget *p
         item->setData(0, ruleIdRole, rule.id);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
         // The id is what vesk check prints after each finding.
-        item->setToolTip(0, rule.id);
+        item->setToolTip(0, rule.summary + u'\n' + rule.id);
         item->setData(0, Qt::AccessibleDescriptionRole, tr("%1, %2").arg(levelText(rule.level), rule.id));
     }
     m_rules->setCurrentItem(m_rules->topLevelItem(0));
