@@ -69,13 +69,13 @@ for _ in $(seq 100); do
     sleep 0.1
 done
 sleep 1.5
-click 82 469                                  # "New collection"
+click 82 441                                  # "New collection"
 xdotool type --delay 20 'Release work'; xdotool key Return; sleep 0.6
 click 62 129                                  # All skills
-click 82 497                                  # "New collection", now one row lower
+click 82 469                                  # "New collection", now one row lower
 xdotool type --delay 20 'Reading list'; xdotool key Return; sleep 0.6
 click 62 129
-click 262 439                                 # pr-digest
+click 262 400                                 # pr-digest
 click 996 701                                 # the collections button in the bar
 click 1069 639                                # "Release work": the skill joins it
 sleep 0.4
