@@ -32,6 +32,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QSettings>
+#include <QTimer>
 
 VeskApp::VeskApp() = default;
 
@@ -92,7 +93,9 @@ std::unique_ptr<VeskApp> VeskApp::create(const QString &storePath, QString *fata
     };
     readRules();
     connect(app->m_notifications, &AppNotifications::checkRulesChanged, health, readRules);
-    health->start();
+    // Once the event loop runs: describing a large library's records for the worker
+    // takes a moment that the window's first frame should not wait for.
+    QTimer::singleShot(0, health, &LibraryHealth::start);
     app->m_saveCommand = new SaveCommand(app.get());
     app->m_editCommands = new EditCommands(app.get());
     app->m_updaterController = new UpdaterController(app.get());

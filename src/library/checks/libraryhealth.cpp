@@ -99,6 +99,9 @@ void LibraryHealth::start()
     if (m_started)
         return;
     m_started = true;
+    connect(&m_context, &ModelContext::skillInserted, this, &LibraryHealth::forgetDescription);
+    connect(&m_context, &ModelContext::skillChanged, this, &LibraryHealth::forgetDescription);
+    connect(&m_context, &ModelContext::skillAboutToBeRemoved, this, &LibraryHealth::forgetDescription);
     // A burst of changes (a scan applies its files in slices) settles into one round.
     connect(&m_context, &ModelContext::changed, &m_settle, qOverload<>(&QTimer::start));
     // Rows checked while the store was held are written by the next round.
@@ -124,8 +127,17 @@ void LibraryHealth::startRound()
     round->candidates.reserve(skills.size());
     round->keys.reserve(skills.size());
     for (const Skill *skill : skills) {
-        round->candidates.append(clashCandidate(*skill, QByteArray()));
-        round->keys.append(skill->resolvedPath());
+        // Kept only while the records' changes are followed (after start()).
+        if (!m_started) {
+            round->candidates.append(clashCandidate(*skill, QByteArray()));
+            round->keys.append(skill->resolvedPath());
+            continue;
+        }
+        auto described = m_described.constFind(skill);
+        if (described == m_described.cend())
+            described = m_described.insert(skill, {clashCandidate(*skill, QByteArray()), skill->resolvedPath()});
+        round->candidates.append(described->candidate);
+        round->keys.append(described->key);
     }
     round->mayWrite = !m_context.writesHeld();
     std::shared_ptr<Worker> worker = m_worker;

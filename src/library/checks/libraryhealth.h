@@ -1,5 +1,6 @@
 #pragma once
 
+#include "library/checks/clashes.h"
 #include "library/checks/finding.h"
 
 #include <QHash>
@@ -85,12 +86,21 @@ private:
     void startRound();
     void delivered(const Round &round);
     void recount();
+    void forgetDescription(const Skill *skill) { m_described.remove(skill); }
     QList<Finding> visible(const QList<Finding> &findings) const;
 
     ModelContext &m_context;
     QTimer m_settle;
     QThreadPool m_pool;
     std::shared_ptr<Worker> m_worker;
+    // Each record as the worker needs it, kept until the record changes: describing
+    // every record afresh would cost the window's thread tens of milliseconds a round
+    // in a large library.
+    struct Described {
+        ClashCandidate candidate;
+        QString key; // the record's resolved path
+    };
+    QHash<const Skill *, Described> m_described;
     QHash<QString, QList<Finding>> m_findings; // by resolved path, every rule's
     QHash<QString, Tally> m_tallies;           // by resolved path, turned-off rules left out
     QSet<QString> m_disabled;

@@ -203,6 +203,17 @@ private Q_SLOTS:
         QVERIFY(settled(health));
         QCOMPARE(health.needingAttention(), 0);
         QCOMPARE(health.lastChecked(), 1);
+        for (Skill *skill : m_library->context().skills())
+            QCOMPARE(rulesOf(health.findings(*skill)), QStringList{"clash/identical-copy"});
+
+        // A record whose name changes is described to the worker afresh: the clash goes.
+        Skill *renamed = m_library->context().skills().constFirst();
+        QSignalSpy again(&health, &LibraryHealth::roundFinished);
+        renamed->setName(QStringLiteral("epsilon"));
+        QVERIFY(again.wait(20000));
+        QVERIFY(settled(health));
+        for (Skill *skill : m_library->context().skills())
+            QVERIFY(!rulesOf(health.findings(*skill)).contains(QStringLiteral("clash/identical-copy")));
     }
 };
 
