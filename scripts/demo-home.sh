@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Fills a folder with a small, realistic skill library (sixteen skills in the
+# Fills a folder with a small, realistic skill library (seventeen skills in the
 # tools' own folders, the shared ~/.agents/skills and two projects) for screenshots and manual testing:
 #   scripts/demo-home.sh /tmp/demo && HOME=/tmp/demo build/src/vesk
 set -euo pipefail
@@ -53,6 +53,15 @@ skill "$home/.agents/skills/sql-tuning/SKILL.md" sql-tuning \
 skill "$home/.agents/skills/changelog/SKILL.md" changelog \
     "Drafts the changelog entry for a release from merged pull requests." \
     "Group entries under Added, Changed and Fixed."
+# A skill no strict parser accepts: its description opens a quote it never closes.
+mkdir -p "$home/.claude/skills/lint-fix"
+cat > "$home/.claude/skills/lint-fix/SKILL.md" <<'SKILL'
+---
+name: lint-fix
+description: "Fixes what the linter reports in the files you changed
+---
+Run the linter on the changed files, fix what it reports, then run it again.
+SKILL
 # A skill folder with supporting files of every kind and metadata beyond name and description.
 notes="$home/.claude/skills/pr-digest"
 mkdir -p "$notes/scripts" "$notes/references" "$notes/rules" "$notes/examples"

@@ -45,6 +45,9 @@ for palette in light dark; do
     shoot "card-cursor-rule-$palette.png" api-design "$palette" 1280x720
     shoot "card-three-harnesses-$palette.png" seed-data "$palette" 1280x860
 done
+# Needs Attention: its count in the sidebar, the marked rows, a card with an error.
+shoot needs-attention-light.png lint-fix light 1180x680 attention
+shoot needs-attention-dark.png lint-fix dark 1180x680 attention
 # The window's minimum width: the card's column is at its narrowest.
 shoot card-narrow-light.png pr-digest light 900x1240
 

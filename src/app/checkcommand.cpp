@@ -4,6 +4,9 @@
 #include "app/listcommand.h"
 #include "app/storeopener.h"
 #include "app/terminaltext.h"
+#include "library/catalogue/settingskeys.h"
+#include "library/checks/checkcache.h"
+#include "library/checks/healthstore.h"
 #include "library/checks/rules.h"
 #include "library/disk/fileproblems.h"
 #include "library/records/artifactcache.h"
@@ -208,8 +211,18 @@ int runCheckCommand(const CheckCommandOptions &options, QTextStream &out, QTextS
         if (!context.save(&saveError))
             err << "vesk: the library could not be saved: " << saveError << '\n';
         const QList<Skill *> skills = context.skills();
-        files = checkRecords(skills);
+        // What the window (or an earlier check) stored is reused where a file's
+        // stamp still matches; what is checked afresh is stored in its turn.
+        CheckCache cache;
+        HealthStore::restore(context.database(), cache);
+        files = checkRecords(skills, &cache);
+        HealthStore::write(context.database(), cache, cache.takeFresh(), {});
         cost = costOf(skills);
+        if (!options.allRules) {
+            const QStringList disabled = readDisabledCheckRules();
+            for (CheckedFile &file : files)
+                file.findings.removeIf([&disabled](const Finding &finding) { return disabled.contains(finding.rule); });
+        }
     } else {
         QStringList missing;
         files = checkPaths(options.paths, &missing);

@@ -15,6 +15,10 @@ struct CheckCommandOptions {
     Format format = Format::Plain;
     FindingLevel level = FindingLevel::Warning; // shown, and failed on, from this level up
     QStringList paths;                          // none: the library
+    // The library leaves out the rules turned off in the settings unless this is
+    // set; paths are always checked by every rule, so a hook or CI step gives the
+    // same answer on every machine.
+    bool allRules = false;
 };
 
 // `vesk check`: checks the given skill files and folders, or with none the library

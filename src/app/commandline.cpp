@@ -37,6 +37,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption mode(QStringLiteral("mode"), QString(), QStringLiteral("card|editor"));
     const QCommandLineOption format(QStringLiteral("format"), QString(), QStringLiteral("plain|json|sarif"));
     const QCommandLineOption level(QStringLiteral("level"), QString(), QStringLiteral("error|warning|note"));
+    const QCommandLineOption allRules(QStringLiteral("all-rules"), QString());
     const QCommandLineOption in(QStringLiteral("in"), QString(), QStringLiteral("tool"));
     const QCommandLineOption to(QStringLiteral("to"), QString(), QStringLiteral("scope"));
     const QCommandLineOption copy(QStringLiteral("copy"), QString());
@@ -47,7 +48,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption theirs(QStringLiteral("theirs"), QString());
     const QCommandLineOption merge(QStringLiteral("merge"), QString());
     parser.addOptions({help, version, json, edit, screenshot, select, filter, search, size, palette, mode, format, level,
-                       in, to, copy, dryRun, skill, project, ref, theirs, merge});
+                       allRules, in, to, copy, dryRun, skill, project, ref, theirs, merge});
 
     CommandLine result;
     const auto invalid = [&result](const QString &text) {
@@ -80,7 +81,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
 
     const QStringList positional = parser.positionalArguments();
     if (isSourceVerb(positional.value(0))) {
-        for (const QCommandLineOption *other : {&edit, &screenshot, &select, &filter, &search, &size, &mode, &format, &level, &to, &dryRun}) {
+        for (const QCommandLineOption *other : {&edit, &screenshot, &select, &filter, &search, &size, &mode, &format, &level, &to, &dryRun, &allRules}) {
             if (parser.isSet(*other))
                 return invalid(QCoreApplication::translate("CommandLine", "--%1 does not go with %2.")
                                    .arg(other->names().constLast(), positional.constFirst()));
@@ -109,7 +110,7 @@ CommandLine parseCommandLine(const QStringList &arguments)
                                .arg(sourceOnly->names().constFirst()));
     }
     if (isManageVerb(positional.value(0))) {
-        for (const QCommandLineOption *other : {&json, &edit, &screenshot, &select, &filter, &search, &size, &mode, &format, &level}) {
+        for (const QCommandLineOption *other : {&json, &edit, &screenshot, &select, &filter, &search, &size, &mode, &format, &level, &allRules}) {
             if (parser.isSet(*other))
                 return invalid(QCoreApplication::translate("CommandLine", "--%1 does not go with %2.")
                                    .arg(other->names().constLast(), positional.constFirst()));
@@ -143,13 +144,14 @@ CommandLine parseCommandLine(const QStringList &arguments)
         static const QStringList levels{QStringLiteral("error"), QStringLiteral("warning"), QStringLiteral("note")};
         if (!levels.contains(result.checkLevel))
             return invalid(QCoreApplication::translate("CommandLine", "--level is error, warning or note."));
+        result.checkAllRules = parser.isSet(allRules);
         if (parser.isSet(screenshot) || parser.isSet(edit))
             return invalid(QCoreApplication::translate("CommandLine", "%1 does not go with the check command.")
                                .arg(parser.isSet(edit) ? QStringLiteral("--edit") : QStringLiteral("--screenshot")));
         return result;
     }
-    if (parser.isSet(format) || parser.isSet(level))
-        return invalid(QCoreApplication::translate("CommandLine", "--format and --level go with the check command."));
+    if (parser.isSet(format) || parser.isSet(level) || parser.isSet(allRules))
+        return invalid(QCoreApplication::translate("CommandLine", "--format, --level and --all-rules go with the check command."));
     if (positional.value(0) == QLatin1String("list")) {
         if (positional.size() > 1)
             return invalid(QCoreApplication::translate("CommandLine", "The list command takes no names."));
@@ -199,7 +201,7 @@ QString commandLineHelp()
     return QCoreApplication::translate("CommandLine",
         "Usage: vesk [options] [NAME-OR-PATH]\n"
         "       vesk list [--json]\n"
-        "       vesk check [PATH...] [--json | --format sarif] [--level error|warning|note]\n"
+        "       vesk check [PATH...] [--json | --format sarif] [--level error|warning|note] [--all-rules]\n"
         "       vesk use|unuse|off|on|mv|rename|trash NAME ... [--dry-run]\n"
         "       vesk add SOURCE [--skill NAME]... [--in TOOL|shared]... [--copy]\n"
         "                [--project DIR] [--ref REF]\n"
@@ -221,10 +223,13 @@ QString commandLineHelp()
         "                     files and folders, or with none the whole library. Prints\n"
         "                     file:line:column: level: message [rule]; exits 1 when\n"
         "                     anything at or above the level (warning) is found, 2 when\n"
-        "                     a path is not there.\n"
+        "                     a path is not there. The library leaves out the checks\n"
+        "                     turned off in Settings; given paths are checked by every\n"
+        "                     rule, the same on every machine.\n"
         "    --json           … as one JSON object\n"
         "    --format F       … as plain, json or sarif (SARIF 2.1.0, for code scanning)\n"
         "    --level L        … from this level up: error, warning or note\n"
+        "    --all-rules      … the library by every rule, the ones turned off too\n"
         "  use NAME --in TOOL [--copy]  Place the skill in TOOL's folder too, as a link\n"
         "                     (or a copy); --in shared is the folder every tool reads.\n"
         "  unuse NAME --in TOOL  Remove that link, or a copy identical to the skill.\n"
@@ -254,8 +259,8 @@ QString commandLineHelp()
         "  -v, --version      Show the version and exit.\n"
         "  --screenshot FILE  Open the window, wait for the first scan, save a PNG and exit.\n"
         "    --select NAME    … with the skill of this name selected\n"
-        "    --filter F       … with the sidebar on all, favorites, off, a harness (claude, …)\n"
-        "                     or collection:NAME\n"
+        "    --filter F       … with the sidebar on all, favorites, off, attention, a harness\n"
+        "                     (claude, …) or collection:NAME\n"
         "    --search TEXT    … with this search text\n"
         "    --size WxH       … at this window size\n"
         "    --mode M         … with the selected skill shown as its card or in the editor\n"

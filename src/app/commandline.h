@@ -23,6 +23,7 @@ struct CommandLine {
     QStringList checkPaths;
     QString checkFormat = QStringLiteral("plain");
     QString checkLevel = QStringLiteral("warning");
+    bool checkAllRules = false; // the library by every rule, those turned off in the settings too
 
     // Window: the skill to select, by name or path, and whether in the editor.
     QString skill;

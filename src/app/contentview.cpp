@@ -25,6 +25,8 @@
 #include "card/skillcardview.h"
 #include "detail/segmentedcontrol.h"
 #include "detail/skilleditorview.h"
+#include "browse/sidebarmodel.h"
+#include "library/checks/libraryhealth.h"
 #include "library/records/artifactcache.h"
 #include "library/disk/fileproblems.h"
 #include "library/watch/filewatcher.h"
@@ -197,6 +199,19 @@ ContentView::ContentView(AppState &state, ModelContext &context, ArtifactCache &
 }
 
 ContentView::~ContentView() = default;
+
+void ContentView::setLibraryHealth(LibraryHealth *health)
+{
+    m_health = health;
+    m_sidebar->model()->setHealth(health);
+    m_list->model()->setHealth(health);
+    m_detail->card()->setHealth(health);
+}
+
+LibraryHealth *ContentView::libraryHealth() const
+{
+    return m_health;
+}
 
 void ContentView::buildToolbar()
 {

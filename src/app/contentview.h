@@ -15,6 +15,7 @@ class ContentUnavailableView;
 class WelcomeView;
 class FileProblems;
 class FileWatcher;
+class LibraryHealth;
 class LibraryDiscovery;
 class ScanStatusView;
 class ModelContext;
@@ -107,6 +108,11 @@ public:
     void revealPath(const QString &path);
     void openSkillElsewhere(Skill *skill);
 
+    // Where the sidebar's "Needs Attention", the rows' marks and the card's problems
+    // come from; without it the window shows no marks.
+    void setLibraryHealth(LibraryHealth *health);
+    LibraryHealth *libraryHealth() const;
+
     // How the new-skill sheet is made; without one, "New Skill" stays disabled.
     void setNewSkillSheetFactory(SheetFactory factory);
     // How "Add Projects Folder…" on the welcome asks for the folder (tests answer it).
@@ -138,6 +144,7 @@ private:
     AppState &m_state;
     ModelContext &m_context;
     ArtifactCache &m_artifacts;
+    QPointer<LibraryHealth> m_health;
     LibraryDiscovery *m_discovery = nullptr;
     ScanStatusView *m_scanStatus = nullptr;
     bool m_painted = false;

@@ -147,6 +147,7 @@ int main(int argc, char **argv)
             : commandLine.checkFormat == QLatin1String("sarif")            ? CheckCommandOptions::Format::Sarif
                                                                             : CheckCommandOptions::Format::Plain;
         options.level = FindingLevels::fromName(commandLine.checkLevel).value_or(FindingLevel::Warning);
+        options.allRules = commandLine.checkAllRules;
         return runCheckCommand(options, out, err);
     }
 

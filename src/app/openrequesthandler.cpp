@@ -53,7 +53,7 @@ bool showSkill(ContentView &window, AppState &state, Skill *skill, bool edit)
                             : state.requestSelectedSkill(skill) && state.requestDetailViewMode(DetailViewMode::Card);
     if (!shown)
         return false;
-    if (!matchesSidebarFilter(*skill, state.sidebarFilter()))
+    if (!matchesSidebarFilter(*skill, state.sidebarFilter(), window.libraryHealth()))
         state.setSidebarFilter(SidebarFilter::all());
     if (!matchesSearch(*skill, state.searchText()))
         state.setSearchText(QString());

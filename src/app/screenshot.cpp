@@ -6,6 +6,7 @@
 #include "app/veskapp.h"
 #include "browse/skilllistview.h"
 #include "detail/skilldetailview.h"
+#include "library/checks/libraryhealth.h"
 #include "library/store/modelcontext.h"
 
 #include <QCoreApplication>
@@ -74,15 +75,24 @@ void takeScreenshot(VeskApp &app, const CommandLine &commandLine)
             window->detailView()->focusEditor();
         else if (app.state().selectedSkill())
             window->skillList()->listView()->setFocus();
-        // Let the models fold the scan's changes and the window lay itself out.
-        QTimer::singleShot(250, window, [window, commandLine] {
-            const QPixmap image = window->grab();
-            if (!image.save(commandLine.screenshotFile, "PNG")) {
-                finish(1, QCoreApplication::translate("Screenshot", "Could not write \"%1\".").arg(commandLine.screenshotFile));
+        // Let the models fold the scan's changes, the checks catch up with them and
+        // the window lay itself out.
+        auto *settling = new QTimer(window);
+        settling->setInterval(50);
+        QObject::connect(settling, &QTimer::timeout, window, [&app, settling, window, commandLine] {
+            if (!app.health().isSettled())
                 return;
-            }
-            finish(0);
+            settling->stop();
+            QTimer::singleShot(250, window, [window, commandLine] {
+                const QPixmap image = window->grab();
+                if (!image.save(commandLine.screenshotFile, "PNG")) {
+                    finish(1, QCoreApplication::translate("Screenshot", "Could not write \"%1\".").arg(commandLine.screenshotFile));
+                    return;
+                }
+                finish(0);
+            });
         });
+        settling->start();
     });
     window->show();
 }

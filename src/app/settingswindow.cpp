@@ -1,6 +1,7 @@
 #include "app/settingswindow.h"
 
 #include "app/aboutsettingspage.h"
+#include "app/checksettingspage.h"
 #include "app/generalsettingspage.h"
 #include "common/symbols.h"
 #include "common/toolicon.h"
@@ -16,6 +17,7 @@ SettingsWindow::SettingsWindow(AppNotifications &notifications, Updater &updater
     : QWidget(parent, Qt::Window)
     , m_tabs(new QTabWidget)
     , m_directories(new DirectorySettingsPage(notifications))
+    , m_checks(new CheckSettingsPage(notifications))
 {
     setObjectName(QStringLiteral("settingsWindow"));
     setWindowTitle(tr("Settings"));
@@ -24,6 +26,7 @@ SettingsWindow::SettingsWindow(AppNotifications &notifications, Updater &updater
     m_tabs->addTab(new GeneralSettingsPage(updater), Symbols::icon(QStringLiteral("gearshape.fill")),
                    tr("General"));
     m_tabs->addTab(m_directories, Symbols::icon(QStringLiteral("folder.fill")), tr("Directories"));
+    m_tabs->addTab(m_checks, Symbols::icon(QStringLiteral("checklist")), tr("Checks"));
     m_tabs->addTab(new AboutSettingsPage(updater), Symbols::icon(QStringLiteral("info.circle.fill")),
                    tr("About"));
 
@@ -73,6 +76,7 @@ void SettingsWindow::showEvent(QShowEvent *event)
 {
     // Another window may have changed the list since this one was last open.
     m_directories->reload();
+    m_checks->reload();
     QWidget::showEvent(event);
 }
 

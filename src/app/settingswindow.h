@@ -5,10 +5,11 @@
 #include <QWidget>
 
 class AppNotifications;
+class CheckSettingsPage;
 class QTabWidget;
 class Updater;
 
-// The non-modal settings window: General, Directories and About. One instance
+// The non-modal settings window: General, Directories, Checks and About. One instance
 // serves every main window; it opens centred on the window that asked for it,
 // and Escape, Ctrl+W or its Close button close it.
 class SettingsWindow final : public QWidget
@@ -33,6 +34,7 @@ protected:
 private:
     QTabWidget *m_tabs = nullptr;
     DirectorySettingsPage *m_directories = nullptr;
+    CheckSettingsPage *m_checks = nullptr;
 };
 
 // Where a window of `size` goes to sit centred on `anchor` while staying inside

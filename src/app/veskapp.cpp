@@ -21,6 +21,7 @@
 #include "detail/highlightedtexteditor.h"
 #include "detail/skilldetailview.h"
 #include "detail/skilleditorview.h"
+#include "library/checks/libraryhealth.h"
 #include "library/records/artifactcache.h"
 #include "library/store/modelcontainer.h"
 #include "library/store/modelcontext.h"
@@ -33,6 +34,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QSettings>
+#include <QTimer>
 
 VeskApp::VeskApp() = default;
 
@@ -41,8 +43,9 @@ VeskApp::~VeskApp()
     // Windows hold references to the store and state: close them first.
     for (const QPointer<ContentView> &window : std::as_const(m_windows))
         delete window.data();
-    // Its worker must be gone before the store it reads from.
+    // Their workers must be gone before the store they read from.
     delete m_searchKeys;
+    delete m_health;
     delete m_integrityCheck;
 }
 
@@ -82,6 +85,19 @@ std::unique_ptr<VeskApp> VeskApp::create(const QString &storePath, QString *fata
     app->m_searchKeys = new SearchKeyLoader(app->context(), app.get());
     app->m_searchKeys->start();
     app->m_notifications = new AppNotifications(app.get());
+    // Every skill's findings: what the store kept shows at once, and a worker checks
+    // again what changed since, then whatever changes.
+    app->m_health = new LibraryHealth(app->context(), app.get());
+    LibraryHealth *health = app->m_health;
+    const auto readRules = [health] {
+        const QStringList rules = readDisabledCheckRules();
+        health->setDisabledRules(QSet<QString>(rules.cbegin(), rules.cend()));
+    };
+    readRules();
+    connect(app->m_notifications, &AppNotifications::checkRulesChanged, health, readRules);
+    // Once the event loop runs: describing a large library's records for the worker
+    // takes a moment that the window's first frame should not wait for.
+    QTimer::singleShot(0, health, &LibraryHealth::start);
     app->m_saveCommand = new SaveCommand(app.get());
     app->m_editCommands = new EditCommands(app.get());
     app->m_updaterController = new UpdaterController(app.get());
@@ -154,6 +170,7 @@ ContentView *VeskApp::newWindow()
     auto *window = new ContentView(*m_state, context(), *m_artifacts, *m_notifications);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowIcon(applicationIcon());
+    window->setLibraryHealth(m_health);
     window->setNewSkillSheetFactory(
         [this](QWidget *parent) { return new NewSkillSheet(*m_state, context(), parent); });
     installMenus(window);

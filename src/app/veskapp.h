@@ -11,6 +11,7 @@ class AppState;
 class ArtifactCache;
 class ContentView;
 class EditCommands;
+class LibraryHealth;
 class ModelContainer;
 class ModelContext;
 class QAction;
@@ -42,6 +43,8 @@ public:
     ModelContext &context() const;
     ModelContainer &container() const { return *m_container; }
     ArtifactCache &artifacts() const { return *m_artifacts; }
+    // Every skill's findings, shared by the windows.
+    LibraryHealth &health() const { return *m_health; }
     AppNotifications &notifications() const { return *m_notifications; }
     SaveCommand &saveCommand() const { return *m_saveCommand; }
     EditCommands &editCommands() const { return *m_editCommands; }
@@ -79,6 +82,7 @@ private:
     std::unique_ptr<ArtifactCache> m_artifacts;
     AppNotifications *m_notifications = nullptr;
     SearchKeyLoader *m_searchKeys = nullptr;
+    LibraryHealth *m_health = nullptr;
     StoreIntegrityCheck *m_integrityCheck = nullptr;
     SaveCommand *m_saveCommand = nullptr;
     EditCommands *m_editCommands = nullptr;

@@ -4,6 +4,7 @@
 #include "common/libraryactions.h"
 #include "common/plaintext.h"
 #include "library/catalogue/turnedoff.h"
+#include "library/checks/libraryhealth.h"
 #include "library/store/modelcontext.h"
 #include "library/search/naturalorder.h"
 
@@ -23,6 +24,16 @@ SidebarModel::SidebarModel(ModelContext &context, QObject *parent)
 {
     m_sections = buildSections();
     connect(&m_context, &ModelContext::changed, this, &SidebarModel::scheduleRefresh);
+}
+
+void SidebarModel::setHealth(LibraryHealth *health)
+{
+    if (m_health)
+        disconnect(m_health, nullptr, this, nullptr);
+    m_health = health;
+    if (health)
+        connect(health, &LibraryHealth::changed, this, &SidebarModel::scheduleRefresh);
+    refresh();
 }
 
 void SidebarModel::scheduleRefresh()
@@ -60,6 +71,10 @@ QList<SidebarModel::Section> SidebarModel::buildSections() const
                          -1, SidebarFilter::all(), int(skills.size()), {}});
     library.rows.append({SidebarRowKind::Filter, tr("Favorites"), QStringLiteral("star.fill"), -1,
                          SidebarFilter::favorites(), favorites, {}});
+    if (m_health) {
+        library.rows.append({SidebarRowKind::Filter, tr("Needs Attention"), QStringLiteral("exclamationmark.triangle.fill"),
+                             -1, SidebarFilter::needsAttention(), m_health->needingAttention(), {}});
+    }
     if (turnedOff > 0) {
         library.rows.append({SidebarRowKind::Filter, tr("Turned Off"), QStringLiteral("minus.circle.fill"), -1,
                              SidebarFilter::turnedOff(), turnedOff, {}});

@@ -8,10 +8,12 @@
 #include <QList>
 #include <QPointer>
 
+class LibraryHealth;
 class ModelContext;
 class SkillCollection;
 
-// The sidebar's rows: "Library" (all skills, favorites), "Harnesses" (each harness
+// The sidebar's rows: "Library" (all skills, favorites, the skills that need
+// attention once the library's health is known, those turned off), "Harnesses" (each harness
 // that has skills, in catalogue order), "Projects" (each project that has skills,
 // shown only when one has) and "Collections" (each collection, then the
 // "New collection" row). Counts follow the store live; a burst of store changes,
@@ -46,6 +48,9 @@ public:
     // Brings the rows up to date now instead of on the next turn of the event loop.
     void refresh();
 
+    // Adds "Needs Attention", counting the skills whose checks found errors or warnings.
+    void setHealth(LibraryHealth *health);
+
 private:
     struct Row {
         SidebarRowKind kind = SidebarRowKind::Filter;
@@ -68,6 +73,7 @@ private:
     SkillCollection *dropTarget(const QMimeData *data, int row, const QModelIndex &parent) const;
 
     ModelContext &m_context;
+    QPointer<LibraryHealth> m_health;
     QList<Section> m_sections;
     bool m_refreshScheduled = false;
 };

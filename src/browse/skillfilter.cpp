@@ -1,12 +1,13 @@
 #include "browse/skillfilter.h"
 
 #include "library/catalogue/turnedoff.h"
+#include "library/checks/libraryhealth.h"
 #include "library/records/skill.h"
 #include "library/records/skillcollection.h"
 
 #include <QCoreApplication>
 
-bool matchesSidebarFilter(const Skill &skill, const SidebarFilter &filter)
+bool matchesSidebarFilter(const Skill &skill, const SidebarFilter &filter, const LibraryHealth *health)
 {
     switch (filter.kind()) {
     case SidebarFilter::Kind::All:
@@ -18,6 +19,8 @@ bool matchesSidebarFilter(const Skill &skill, const SidebarFilter &filter)
         return skill.hasToolSource(filter.toolSource()) && !isTurnedOffPath(skill.resolvedPath());
     case SidebarFilter::Kind::TurnedOff:
         return isTurnedOffPath(skill.resolvedPath());
+    case SidebarFilter::Kind::NeedsAttention:
+        return health && health->tally(skill).needsAttention();
     case SidebarFilter::Kind::Collection:
         for (const SkillCollection *collection : skill.collections()) {
             if (collection->name() == filter.collectionName())
@@ -39,13 +42,13 @@ bool matchesSearch(const Skill &skill, const QString &searchText)
         || skill.content().contains(searchText, Qt::CaseInsensitive);
 }
 
-QList<Skill *> filterBySidebar(const QList<Skill *> &skills, const SidebarFilter &filter)
+QList<Skill *> filterBySidebar(const QList<Skill *> &skills, const SidebarFilter &filter, const LibraryHealth *health)
 {
     if (filter.kind() == SidebarFilter::Kind::All)
         return skills;
     QList<Skill *> result;
     for (Skill *skill : skills) {
-        if (matchesSidebarFilter(*skill, filter))
+        if (matchesSidebarFilter(*skill, filter, health))
             result.append(skill);
     }
     return result;
@@ -77,6 +80,8 @@ QString listTitle(const SidebarFilter &filter)
         return filter.projectName();
     case SidebarFilter::Kind::TurnedOff:
         return QCoreApplication::translate("SidebarModel", "Turned Off");
+    case SidebarFilter::Kind::NeedsAttention:
+        return QCoreApplication::translate("SidebarModel", "Needs Attention");
     }
     return {};
 }

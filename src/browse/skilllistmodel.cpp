@@ -6,6 +6,7 @@
 #include "browse/skilldrag.h"
 #include "browse/skillfilter.h"
 #include "library/catalogue/turnedoff.h"
+#include "library/checks/libraryhealth.h"
 #include "library/store/modelcontext.h"
 
 #include <QDir>
@@ -28,6 +29,27 @@ SkillListModel::SkillListModel(AppState &state, ModelContext &context, QObject *
     refresh();
 }
 
+void SkillListModel::setHealth(LibraryHealth *health)
+{
+    if (m_health)
+        disconnect(m_health, nullptr, this, nullptr);
+    m_health = health;
+    if (health)
+        connect(health, &LibraryHealth::changed, this, &SkillListModel::scheduleRefresh);
+    scheduleRefresh();
+}
+
+QString SkillListModel::healthSummary(int errors, int warnings)
+{
+    const QString errorText = errors == 1 ? tr("1 error") : tr("%L1 errors").arg(errors);
+    const QString warningText = warnings == 1 ? tr("1 warning") : tr("%L1 warnings").arg(warnings);
+    if (errors > 0 && warnings > 0)
+        return tr("%1, %2").arg(errorText, warningText);
+    if (errors > 0)
+        return errorText;
+    return warnings > 0 ? warningText : QString();
+}
+
 void SkillListModel::scheduleRefresh()
 {
     if (m_refreshScheduled)
@@ -39,7 +61,7 @@ void SkillListModel::scheduleRefresh()
 void SkillListModel::refresh()
 {
     m_refreshScheduled = false;
-    const QList<Skill *> filtered = m_search.filter(filterBySidebar(m_context.skills(), m_state.sidebarFilter()),
+    const QList<Skill *> filtered = m_search.filter(filterBySidebar(m_context.skills(), m_state.sidebarFilter(), m_health),
                                                     m_state.searchText());
     QSet<QString> seen;
     m_sharedNames.clear();
@@ -172,8 +194,20 @@ QVariant SkillListModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         return skill->name();
-    case Qt::ToolTipRole:
-        return plainToolTip(skill->skillDescription().isEmpty() ? skill->name() : skill->skillDescription());
+    case Qt::ToolTipRole: {
+        const QString about = skill->skillDescription().isEmpty() ? skill->name() : skill->skillDescription();
+        const QString health = data(index, ItemRoles::HealthSummaryRole).toString();
+        return plainToolTip(health.isEmpty() ? about : about + u'\n' + health);
+    }
+    case Qt::AccessibleDescriptionRole:
+    case ItemRoles::HealthSummaryRole: {
+        const LibraryHealth::Tally tally = m_health ? m_health->tally(*skill) : LibraryHealth::Tally();
+        return healthSummary(tally.errors, tally.warnings);
+    }
+    case ItemRoles::HealthLevelRole: {
+        const LibraryHealth::Tally tally = m_health ? m_health->tally(*skill) : LibraryHealth::Tally();
+        return int(tally.errors > 0 ? HealthLevel::Error : tally.warnings > 0 ? HealthLevel::Warning : HealthLevel::None);
+    }
     case ItemRoles::SkillRole:
         return QVariant::fromValue(const_cast<Skill *>(skill));
     case ItemRoles::ProjectNameRole:

@@ -8,6 +8,7 @@
 #include <QPointer>
 
 class AppState;
+class LibraryHealth;
 class ModelContext;
 class Skill;
 
@@ -34,6 +35,11 @@ public:
     // tell apart rows that share a name.
     static QString locationText(const Skill &skill, bool withFolder);
 
+    // Marks the rows with errors or warnings, and makes "Needs Attention" list them.
+    void setHealth(LibraryHealth *health);
+    // "2 errors, 1 warning": what a row's mark says.
+    static QString healthSummary(int errors, int warnings);
+
     Skill *skillAt(int row) const;
     int rowOf(const Skill *skill) const;
 
@@ -52,5 +58,6 @@ private:
     QList<QPointer<Skill>> m_skills;
     QSet<QString> m_sharedNames; // names more than one row has
     SkillSearch m_search;
+    QPointer<LibraryHealth> m_health;
     bool m_refreshScheduled = false;
 };

@@ -225,6 +225,9 @@ void SkillListView::updateEmptyState()
                             tr("“%1” holds no skills yet. Drag skills onto it in the sidebar, or right-click a "
                                "skill and choose Add to Collection.")
                                 .arg(filter.collectionName()));
+    } else if (filter.kind() == SidebarFilter::Kind::NeedsAttention) {
+        m_empty->setContent(tr("Nothing Needs Attention"),
+                            tr("No skill has errors or warnings. Vesk checks every skill again as it changes."));
     } else if (filter.kind() == SidebarFilter::Kind::Favorites) {
         m_empty->setContent(tr("No Favorites"), tr("Right-click a skill and choose Favorite to list it here."));
     } else {

@@ -16,6 +16,16 @@ QFont captionFont(const QFont &base)
     return caption;
 }
 
+// The mark of a row whose checks found errors (red) or warnings (orange), deep on
+// a light background and bright on a dark one, so it keeps its contrast in both.
+QColor markColor(HealthLevel level, const QPalette &palette)
+{
+    const bool dark = PaletteColors::isDark(palette);
+    if (level == HealthLevel::Error)
+        return dark ? QColor(0xff, 0x6b, 0x61) : QColor(0xc4, 0x2b, 0x1c);
+    return dark ? QColor(0xff, 0xa9, 0x4d) : QColor(0xb3, 0x5c, 0x00);
+}
+
 constexpr int verticalPadding = 6;
 constexpr int lineGap = 1;
 
@@ -65,6 +75,17 @@ void SkillRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
     const QRect captionLine(content.left(), nameLine.bottom() + 1 + lineGap, content.width(), captionMetrics.height());
     int right = nameLine.right();
     const qreal dpr = painter->device()->devicePixelRatioF();
+
+    const auto health = HealthLevel(index.data(ItemRoles::HealthLevelRole).toInt());
+    if (health != HealthLevel::None) {
+        const int size = std::max(11, option.fontMetrics.height() * 5 / 6);
+        const QRect mark(right - size + 1, nameLine.center().y() - size / 2 + 1, size, size);
+        const QColor color = onAccent ? palette.color(QPalette::HighlightedText) : markColor(health, palette);
+        const QString symbol = health == HealthLevel::Error ? QStringLiteral("xmark.circle.fill")
+                                                            : QStringLiteral("exclamationmark.triangle.fill");
+        painter->drawPixmap(mark, Symbols::pixmap(symbol, color, mark.size(), dpr));
+        right = mark.left() - 6;
+    }
 
     if (index.data(ItemRoles::IsFavoriteRole).toBool()) {
         const int size = std::max(10, option.fontMetrics.height() * 2 / 3);

@@ -16,6 +16,7 @@
 #include "common/palettecolors.h"
 #include "common/toolicon.h"
 #include "library/checks/checkrun.h"
+#include "library/checks/libraryhealth.h"
 #include "library/records/artifactcache.h"
 #include "library/store/modelcontext.h"
 #include "library/catalogue/homepath.h"
@@ -166,14 +167,38 @@ void SkillCardView::rebuild()
     Q_EMIT rebuilt();
 }
 
+void SkillCardView::setHealth(LibraryHealth *health)
+{
+    if (m_health)
+        disconnect(m_health, nullptr, this, nullptr);
+    m_health = health;
+    if (health) {
+        connect(health, &LibraryHealth::changed, this, [this] {
+            if (m_skill && m_health && m_health->findings(*m_skill).value_or(m_shownFindings) != m_shownFindings)
+                scheduleRebuild();
+        });
+    }
+    scheduleRebuild();
+}
+
 QWidget *SkillCardView::buildProblems(QWidget *parent)
 {
-    // Skill files are small: checked here, each time the card is built, so the list
-    // follows every save and rescan that rebuilds the card.
-    QList<Skill *> library;
-    if (auto *context = dynamic_cast<ModelContext *>(m_skill->owner()))
-        library = context->skills();
-    QList<Finding> findings = checkRecord(*m_skill, library);
+    // The library's health has every skill's findings, worked out off this thread;
+    // a skill it has not reached yet is checked here (skill files are small).
+    QList<Finding> findings;
+    if (const std::optional<QList<Finding>> kept = m_health ? m_health->findings(*m_skill) : std::nullopt) {
+        findings = *kept;
+    } else {
+        QList<Skill *> library;
+        if (auto *context = dynamic_cast<ModelContext *>(m_skill->owner()))
+            library = context->skills();
+        findings = checkRecord(*m_skill, library);
+        if (m_health) {
+            const QSet<QString> disabled = m_health->disabledRules();
+            findings.removeIf([&disabled](const Finding &finding) { return disabled.contains(finding.rule); });
+        }
+    }
+    m_shownFindings = findings;
     findings.removeIf([](const Finding &finding) { return finding.level == FindingLevel::Note; });
     if (findings.isEmpty())
         return nullptr;

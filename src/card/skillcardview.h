@@ -1,5 +1,7 @@
 #pragma once
 
+#include "library/checks/finding.h"
+
 #include <QPalette>
 #include <QPointer>
 #include <QScrollArea>
@@ -8,6 +10,7 @@
 class AppState;
 class ArtifactCache;
 class ClampedLabel;
+class LibraryHealth;
 class Skill;
 class SymbolButton;
 class SymbolLabel;
@@ -31,6 +34,9 @@ public:
     ~SkillCardView() override;
 
     void setSkill(Skill *skill);
+    // Where the Problems section reads the skill's findings from; without it, or
+    // before its first round, the card checks the skill itself.
+    void setHealth(LibraryHealth *health);
     Skill *skill() const { return m_skill.data(); }
 
     // Reads the record and the artifact cache again; done by itself after a change.
@@ -61,6 +67,8 @@ private:
     AppState &m_state;
     const ArtifactCache &m_artifacts;
     QPointer<Skill> m_skill;
+    QPointer<LibraryHealth> m_health;
+    QList<Finding> m_shownFindings; // what the Problems section was built from
     bool m_rebuildScheduled = false;
     QPalette m_builtWith;
     SymbolLabel *m_dateLabel = nullptr;

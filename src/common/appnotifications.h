@@ -13,4 +13,6 @@ public:
 Q_SIGNALS:
     // The custom scan directories were changed in the settings.
     void customScanPathsChanged();
+    // Check rules were turned on or off in the settings.
+    void checkRulesChanged();
 };

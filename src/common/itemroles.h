@@ -18,7 +18,12 @@ enum : int {
     DescriptionRole,                 // QString, a skill row's description on one line
     LocationRole,                    // QString, where a skill row lives: "Global" or the project
     IsTurnedOffRole,                 // bool: the skill is turned off (no tool reads it)
+    HealthLevelRole,                 // int (HealthLevel): the worst finding that needs attention
+    HealthSummaryRole,               // QString: "2 errors, 1 warning", empty when none
 };
 } // namespace ItemRoles
 
 enum class SidebarRowKind { Section, Filter, NewCollection };
+
+// What a skill row's mark says: nothing, a warning, an error.
+enum class HealthLevel { None, Warning, Error };

@@ -20,6 +20,8 @@ QString SidebarFilter::toString() const
         return projectPrefix + m_name;
     case Kind::TurnedOff:
         return QStringLiteral("off");
+    case Kind::NeedsAttention:
+        return QStringLiteral("attention");
     }
     return {};
 }
@@ -32,6 +34,8 @@ std::optional<SidebarFilter> SidebarFilter::fromString(const QString &text)
         return favorites();
     if (text == QLatin1String("off"))
         return turnedOff();
+    if (text == QLatin1String("attention"))
+        return needsAttention();
     if (text.startsWith(collectionPrefix))
         return collection(text.mid(collectionPrefix.size()));
     if (text.startsWith(projectPrefix))

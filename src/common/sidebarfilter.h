@@ -12,13 +12,15 @@
 class SidebarFilter final
 {
 public:
-    enum class Kind { All, Favorites, Tool, Collection, Project, TurnedOff };
+    enum class Kind { All, Favorites, Tool, Collection, Project, TurnedOff, NeedsAttention };
 
     SidebarFilter() = default; // all
     static SidebarFilter all() { return {}; }
     static SidebarFilter favorites() { return SidebarFilter(Kind::Favorites, ToolSource::Claude, {}); }
     // The skills the user turned off: no tool reads them, Vesk keeps them.
     static SidebarFilter turnedOff() { return SidebarFilter(Kind::TurnedOff, ToolSource::Claude, {}); }
+    // The skills whose checks found errors or warnings.
+    static SidebarFilter needsAttention() { return SidebarFilter(Kind::NeedsAttention, ToolSource::Claude, {}); }
     static SidebarFilter tool(ToolSource tool) { return SidebarFilter(Kind::Tool, tool, {}); }
     // A collection is named, not referenced: a filter whose collection was deleted
     // simply matches nothing.
@@ -43,8 +45,8 @@ public:
     }
     friend bool operator!=(const SidebarFilter &a, const SidebarFilter &b) { return !(a == b); }
 
-    // Text form used on the command line: all, favorites, off, claude, collection:NAME,
-    // project:NAME.
+    // Text form used on the command line: all, favorites, off, attention, claude,
+    // collection:NAME, project:NAME.
     QString toString() const;
     static std::optional<SidebarFilter> fromString(const QString &text);
 

@@ -1,5 +1,6 @@
 #include "app/checkcommand.h"
 
+#include "sidesql.h"
 #include "skillfiles.h"
 #include "testhome.h"
 #include "veskprocess.h"
@@ -68,6 +69,7 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("arguments");
         QTest::newRow("--level goes with check only") << QStringList{"list", "--level", "note"};
         QTest::newRow("--format goes with check only") << QStringList{"--format", "json"};
+        QTest::newRow("--all-rules goes with check only") << QStringList{"list", "--all-rules"};
     }
 
     void usageErrorsOutsideCheck()
@@ -197,6 +199,42 @@ private Q_SLOTS:
             }
         }
         QVERIFY(claudeCounted);
+    }
+
+    void turnedOffRulesLeaveTheLibrarysReport_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // after "check"; "HOME/" is the test's home
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QStringList>("rules");
+        QTest::newRow("the library leaves out the rules turned off in the settings")
+            << QStringList() << 0 << QStringList();
+        QTest::newRow("--all-rules checks the library by every rule")
+            << QStringList{"--all-rules"} << 1 << QStringList{"clash/differing-copy", "clash/differing-copy", "keys/unknown"};
+        QTest::newRow("given paths are checked by every rule, the same on every machine")
+            << QStringList{"HOME/.claude/skills/git-bisect"} << 1 << QStringList{"keys/unknown"};
+    }
+
+    void turnedOffRulesLeaveTheLibrarysReport()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QStringList, rules);
+        writeFile(home(".claude/skills/git-bisect/SKILL.md"),
+                  skill("name: git-bisect\ndescription: Find a bad commit.\ncolour: red\n"));
+        writeFile(home(".agents/skills/git-bisect/SKILL.md"), skill("name: git-bisect\ndescription: Find the bad commit.\n"));
+        writeFile(home(".config/Vesk/Vesk.conf"), "[checks]\ndisabledRules=clash/differing-copy, keys/unknown\n");
+        arguments.replaceInStrings(QStringLiteral("HOME/"), m_home->path() + u'/');
+        const VeskRun run = vesk(QStringList{"check", "--json"} + arguments);
+        QVERIFY2(run.exitCode == status, run.out + run.err);
+        QStringList found;
+        for (const QJsonValue &value : QJsonDocument::fromJson(run.out).object().value("findings").toArray())
+            found.append(value["rule"].toString());
+        found.sort();
+        QCOMPARE(found, rules);
+        // A library check stores what it checked, for the window and the next check to reuse.
+        const QString store = home(".local/share/Vesk/Vesk/vesk.sqlite");
+        if (arguments.isEmpty() || arguments.first().startsWith(u'-'))
+            QCOMPARE(TestFiles::sqlOnSide(store, "SELECT count(*) FROM check_result"), QStringLiteral("2"));
     }
 };
 

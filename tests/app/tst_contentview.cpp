@@ -604,11 +604,13 @@ private Q_SLOTS:
         QTreeView *tree = window->sidebar()->treeView();
         window->sidebar()->model()->refresh();
         tree->setFocus();
-        m_app->state().setSidebarFilter(SidebarFilter::favorites());
+        m_app->state().setSidebarFilter(SidebarFilter::needsAttention());
         QTest::keyClick(tree, Qt::Key_Down);
         QCOMPARE(m_app->state().sidebarFilter(), SidebarFilter::tool(ToolSource::Cursor));
         QTest::keyClick(tree, Qt::Key_Down); // only the collections heading and its button follow
         QCOMPARE(m_app->state().sidebarFilter(), SidebarFilter::tool(ToolSource::Cursor));
+        QTest::keyClick(tree, Qt::Key_Up);
+        QCOMPARE(m_app->state().sidebarFilter(), SidebarFilter::needsAttention());
         QTest::keyClick(tree, Qt::Key_Up);
         QTest::keyClick(tree, Qt::Key_Up);
         QCOMPARE(m_app->state().sidebarFilter(), SidebarFilter::all());

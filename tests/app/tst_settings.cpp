@@ -1,5 +1,6 @@
 #include "app/aboutbox.h"
 #include "app/buildinfo.h"
+#include "app/checksettingspage.h"
 #include "app/scanpathsettings.h"
 #include "app/settingswindow.h"
 #include "app/updater.h"
@@ -7,6 +8,7 @@
 #include "common/appnotifications.h"
 #include "library/catalogue/settingskeys.h"
 #include "library/catalogue/toolsource.h"
+#include "library/checks/libraryhealth.h"
 #include "testhome.h"
 
 #include <QAbstractButton>
@@ -31,7 +33,7 @@ void storePaths(const QStringList &paths)
 QStringList listedPaths(const SettingsWindow &window)
 {
     QStringList paths;
-    const QTreeWidget *list = window.findChild<QTreeWidget *>();
+    const QTreeWidget *list = window.findChild<QTreeWidget *>(QStringLiteral("scanDirectories"));
     for (int i = 0; list && i < list->topLevelItemCount(); ++i)
         paths << list->topLevelItem(i)->data(0, Qt::UserRole).toString();
     return paths;
@@ -196,6 +198,58 @@ private Q_SLOTS:
         QCOMPARE(window->tabs()->currentIndex(), 2);
     }
 
+    void checksAreTurnedOffFromTheKeyboard_data()
+    {
+        QTest::addColumn<QList<int>>("keys");
+        QTest::addColumn<QStringList>("disabled"); // stored afterwards
+        QTest::newRow("space turns off the rule the keyboard is on")
+            << QList<int>{Qt::Key_Space} << QStringList{"format/no-frontmatter"};
+        QTest::newRow("space again turns it back on") << QList<int>{Qt::Key_Space, Qt::Key_Space} << QStringList();
+        QTest::newRow("the arrows move to the next rule")
+            << QList<int>{Qt::Key_Down, Qt::Key_Space} << QStringList{"format/unclosed-frontmatter"};
+        QTest::newRow("two rules turned off are both stored")
+            << QList<int>{Qt::Key_Space, Qt::Key_Down, Qt::Key_Space}
+            << QStringList{"format/no-frontmatter", "format/unclosed-frontmatter"};
+    }
+
+    void checksAreTurnedOffFromTheKeyboard()
+    {
+        QFETCH(QList<int>, keys);
+        QFETCH(QStringList, disabled);
+        // A rule a later version wrote stays turned off, whatever this one changes.
+        QSettings().setValue(QLatin1String(SettingsKeys::disabledCheckRules), QStringList{"future/rule"});
+        QTemporaryDir data;
+        QString fatal;
+        const std::unique_ptr<VeskApp> app = VeskApp::create(data.filePath("vesk.sqlite"), &fatal);
+        QVERIFY2(app, qPrintable(fatal));
+        QCOMPARE(app->health().disabledRules(), QSet<QString>{"future/rule"});
+        app->showSettings(nullptr);
+        SettingsWindow *window = app->settingsWindow();
+        auto *page = window->findChild<CheckSettingsPage *>();
+        QVERIFY(page);
+        window->tabs()->setCurrentWidget(page);
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QTreeWidget *rules = page->rules();
+        // Every rule is listed with its level, all of them on.
+        QCOMPARE(rules->topLevelItemCount(), 36);
+        QCOMPARE(rules->topLevelItem(0)->text(1), QStringLiteral("Error"));
+        QVERIFY(page->turnAllOnButton()->isEnabled());
+        rules->setFocus();
+        QSignalSpy posted(&app->notifications(), &AppNotifications::checkRulesChanged);
+        for (int key : keys)
+            QTest::keyClick(rules, Qt::Key(key));
+        QCOMPARE(posted.size(), keys.count(Qt::Key_Space));
+        QCOMPARE(QSettings().value(QLatin1String(SettingsKeys::disabledCheckRules)).toStringList(),
+                 QStringList{"future/rule"} + disabled);
+        // The window's health follows at once.
+        QCOMPARE(app->health().disabledRules(), QSet<QString>(disabled.cbegin(), disabled.cend()) + QSet<QString>{"future/rule"});
+
+        page->turnAllOnButton()->click();
+        QCOMPARE(QSettings().value(QLatin1String(SettingsKeys::disabledCheckRules)).toStringList(), QStringList{"future/rule"});
+        QCOMPARE(rules->topLevelItem(0)->checkState(0), Qt::Checked);
+        QCOMPARE(rules->topLevelItem(1)->checkState(0), Qt::Checked);
+    }
+
     void aWindowNeverOpensOffTheScreen_data()
     {
         QTest::addColumn<QRect>("anchor");
@@ -227,7 +281,7 @@ private Q_SLOTS:
             return chosen;
         });
         window.show();
-        auto *list = window.findChild<QTreeWidget *>();
+        auto *list = window.findChild<QTreeWidget *>(QStringLiteral("scanDirectories"));
         QVERIFY(list);
         QCOMPARE(list->topLevelItem(0)->text(0), QStringLiteral("~/Development"));
         QCOMPARE(list->topLevelItem(0)->toolTip(0), inside);

@@ -7,6 +7,7 @@
 #include "card/symboltext.h"
 #include "common/appstate.h"
 #include "common/libraryactions.h"
+#include "library/checks/libraryhealth.h"
 #include "libraryfixture.h"
 #include "skillfiles.h"
 #include "testhome.h"
@@ -171,6 +172,40 @@ private Q_SLOTS:
         QCOMPARE(texts(section->findChildren<SymbolLabel *>("problemPlace")), places);
         const QList<ClampedLabel *> messages = section->findChildren<ClampedLabel *>("problemMessage");
         QVERIFY2(messages.first()->text().contains(firstMessagePart), qPrintable(messages.first()->text()));
+    }
+
+    void problemsFollowTheLibraryHealth_data()
+    {
+        QTest::addColumn<QStringList>("disabled");
+        QTest::addColumn<QStringList>("places"); // after the rules are turned off
+        QTest::newRow("the health's findings show as they are") << QStringList() << QStringList{"Line 1", "Line 2", "Line 2"};
+        QTest::newRow("a rule turned off leaves the card at once")
+            << QStringList{"format/description-missing"} << QStringList{"Line 2", "Line 2"};
+        QTest::newRow("with every problem's rule off the section goes")
+            << QStringList{"format/description-missing", "format/name-characters", "format/name-folder"} << QStringList();
+    }
+
+    void problemsFollowTheLibraryHealth()
+    {
+        QFETCH(QStringList, disabled);
+        QFETCH(QStringList, places);
+        Skill *skill = addSkill(path("home/.claude/skills/notes/SKILL.md"), {{"name", "notes"}},
+                                QStringLiteral("---\nname: Notes\n---\nBody\n"), true);
+        LibraryHealth health(context());
+        QSignalSpy finished(&health, &LibraryHealth::roundFinished);
+        health.start();
+        QVERIFY(finished.wait(20000));
+        SkillCardView card(*m_state, cache());
+        card.setHealth(&health);
+        card.setSkill(skill);
+        QCOMPARE(texts(card.findChild<QWidget *>("problemsSection")->findChildren<SymbolLabel *>("problemPlace")),
+                 (QStringList{"Line 1", "Line 2", "Line 2"}));
+        QSignalSpy rebuilt(&card, &SkillCardView::rebuilt);
+        health.setDisabledRules(QSet<QString>(disabled.cbegin(), disabled.cend()));
+        if (!disabled.isEmpty())
+            QVERIFY(rebuilt.wait(5000));
+        const QWidget *section = card.findChild<QWidget *>("problemsSection");
+        QCOMPARE(section ? texts(section->findChildren<SymbolLabel *>("problemPlace")) : QStringList(), places);
     }
 
     void aSingleFileSkillHasNoResourcesAndNoEmptySections()

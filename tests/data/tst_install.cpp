@@ -172,7 +172,7 @@ private Q_SLOTS:
         QVERIFY(screenshots >= 2);
     }
 
-    // The sidebar values --filter takes are the catalogue's harnesses and the three
+    // The sidebar values --filter takes are the catalogue's harnesses and the four
     // fixed rows: the page lists exactly those, in the catalogue's order.
     void theManualsFilterListIsTheCatalogue()
     {
@@ -185,7 +185,8 @@ private Q_SLOTS:
         QStringList listed;
         for (const QRegularExpressionMatch &match : value.globalMatch(paragraph))
             listed.append(match.captured(1));
-        QStringList expected{QStringLiteral("all"), QStringLiteral("favorites"), QStringLiteral("off")};
+        QStringList expected{QStringLiteral("all"), QStringLiteral("favorites"), QStringLiteral("off"),
+                             QStringLiteral("attention")};
         for (ToolSource tool : Tools::allCases())
             expected.append(Tools::rawValue(tool));
         QCOMPARE(listed, expected);

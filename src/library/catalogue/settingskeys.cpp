@@ -2,10 +2,12 @@
 
 #include <QSettings>
 
-QStringList readCustomScanPaths()
+namespace {
+
+QStringList readStringList(const char *key)
 {
     const QSettings settings;
-    const QVariant value = settings.value(QLatin1String(SettingsKeys::customScanPaths));
+    const QVariant value = settings.value(QLatin1String(key));
     if (value.typeId() == QMetaType::QStringList || value.typeId() == QMetaType::QString)
         return value.toStringList();
     if (value.typeId() == QMetaType::QVariantList) {
@@ -18,4 +20,16 @@ QStringList readCustomScanPaths()
         return paths;
     }
     return {};
+}
+
+} // namespace
+
+QStringList readCustomScanPaths()
+{
+    return readStringList(SettingsKeys::customScanPaths);
+}
+
+QStringList readDisabledCheckRules()
+{
+    return readStringList(SettingsKeys::disabledCheckRules);
 }

@@ -20,6 +20,10 @@ inline constexpr char splitterSizes[] = "window/splitterSizes";
 inline constexpr char sidebarFilter[] = "window/sidebarFilter";
 inline constexpr char detailViewMode[] = "window/detailViewMode";
 
+// The ids of the check rules the user turned off (a string list); their findings
+// show nowhere in the window, nor in `vesk check` of the whole library.
+inline constexpr char disabledCheckRules[] = "checks/disabledRules";
+
 // Whether the skill editor shows line numbers in a gutter (off unless turned on).
 inline constexpr char showLineNumbers[] = "editor/showLineNumbers";
 
@@ -34,3 +38,5 @@ inline constexpr char updateFeedUrl[] = "updateFeedURL";
 // The custom scan directories, read afresh from the settings. A missing or
 // malformed value reads as an empty list.
 QStringList readCustomScanPaths();
+// The check rules turned off, read afresh; a malformed value reads as none.
+QStringList readDisabledCheckRules();

@@ -55,5 +55,32 @@ const CheckCache::Entry &CheckCache::entryFor(const QString &path)
     Entry entry;
     entry.findings = checkSkillFile(path, &entry.digest);
     it = m_entries.insert(path, {stamp, std::move(entry)});
+    m_fresh.insert(path);
     return it->second;
+}
+
+void CheckCache::restore(const QString &path, const Stamp &stamp, Entry entry)
+{
+    m_entries.insert(path, {stamp, std::move(entry)});
+}
+
+const std::pair<CheckCache::Stamp, CheckCache::Entry> *CheckCache::find(const QString &path) const
+{
+    const auto it = m_entries.constFind(path);
+    return it == m_entries.cend() ? nullptr : &*it;
+}
+
+QStringList CheckCache::keepOnly(const QSet<QString> &keep)
+{
+    QStringList forgotten;
+    for (auto it = m_entries.begin(); it != m_entries.end();) {
+        if (keep.contains(it.key())) {
+            ++it;
+            continue;
+        }
+        forgotten.append(it.key());
+        m_fresh.remove(it.key());
+        it = m_entries.erase(it);
+    }
+    return forgotten;
 }

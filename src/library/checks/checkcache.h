@@ -5,7 +5,11 @@
 #include <QByteArray>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
+#include <QStringList>
+
+#include <utility>
 
 // Remembers each file's findings (clashes aside, which depend on the others) and
 // digest, so that checking a library again after a scan reads only what changed.
@@ -20,15 +24,9 @@ public:
         QByteArray digest; // of the file's bytes; empty when it could not be read
     };
 
-    // The entry for the file at `path`, checked again when it looks changed.
-    const Entry &entryFor(const QString &path);
-
-    qsizetype size() const { return m_entries.size(); }
-    // How many files the last calls checked afresh, and how many they reused.
-    qint64 checked() const { return m_checked; }
-    qint64 reused() const { return m_reused; }
-
-private:
+    // What says a file is unchanged: its size and the change times of the file,
+    // its folder and the folder's supporting-file folders. Kept with the entry
+    // wherever the entry is stored.
     struct Stamp {
         qint64 size = -1;
         qint64 fileTimes = 0;   // change and modification times of the file, mixed
@@ -37,7 +35,27 @@ private:
     };
     static Stamp stampOf(const QString &path);
 
+    // The entry for the file at `path`, checked again when it looks changed.
+    const Entry &entryFor(const QString &path);
+
+    // Takes in an entry checked earlier (by another run, read back from a store);
+    // it is reused while the file still has `stamp`.
+    void restore(const QString &path, const Stamp &stamp, Entry entry);
+    // The stamp and entry kept for `path`, or null.
+    const std::pair<Stamp, Entry> *find(const QString &path) const;
+    // The files checked afresh since the last call.
+    QSet<QString> takeFresh() { return std::exchange(m_fresh, {}); }
+    // Forgets every file not in `keep`; gives the paths forgotten.
+    QStringList keepOnly(const QSet<QString> &keep);
+
+    qsizetype size() const { return m_entries.size(); }
+    // How many files the last calls checked afresh, and how many they reused.
+    qint64 checked() const { return m_checked; }
+    qint64 reused() const { return m_reused; }
+
+private:
     QHash<QString, std::pair<Stamp, Entry>> m_entries;
     qint64 m_checked = 0;
     qint64 m_reused = 0;
+    QSet<QString> m_fresh;
 };

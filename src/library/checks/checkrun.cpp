@@ -41,6 +41,27 @@ void collect(const QString &folder, int depth, QSet<QString> &visited, QStringLi
 
 } // namespace
 
+QList<CheckedFile> checkCandidates(QList<ClashCandidate> candidates, CheckCache &cache,
+                                   const std::atomic<bool> *stop)
+{
+    QList<CheckedFile> checked;
+    checked.reserve(candidates.size());
+    for (ClashCandidate &candidate : candidates) {
+        if (stop && stop->load(std::memory_order_relaxed))
+            return {};
+        const CheckCache::Entry &entry = cache.entryFor(candidate.path);
+        checked.append({candidate.path, entry.findings});
+        candidate.digest = entry.digest;
+    }
+    const QList<QList<Finding>> clashes = findClashes(candidates);
+    for (qsizetype i = 0; i < checked.size(); ++i) {
+        CheckedFile &file = checked[i];
+        file.findings += clashes.at(i);
+        sortFindings(file.findings);
+    }
+    return checked;
+}
+
 QList<CheckedFile> checkRecords(const QList<Skill *> &skills, CheckCache *cache)
 {
     QList<ClashCandidate> candidates;

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
+
 class Skill;
 
 // The findings of one checked file.
@@ -15,10 +17,17 @@ struct CheckedFile {
 };
 
 class CheckCache;
+struct ClashCandidate;
 
 // Checks every record's file (at its first installed path) and the clashes between
 // them, in the records' order. With a cache, files that look unchanged are not read.
 QList<CheckedFile> checkRecords(const QList<Skill *> &skills, CheckCache *cache = nullptr);
+
+// The same for files described by their clash candidates (the digests are filled
+// from the cache), so that a worker can check what the owning thread described.
+// Gives up with an empty list once `stop` is set.
+QList<CheckedFile> checkCandidates(QList<ClashCandidate> candidates, CheckCache &cache,
+                                   const std::atomic<bool> *stop = nullptr);
 
 // One record's findings: its file's (at its first installed path), and its clashes
 // with those of `library` that share its name. For one card at a time; the whole

@@ -1,0 +1,225 @@
+#include "library/checks/libraryhealth.h"
+
+#include "library/checks/checkcache.h"
+#include "library/checks/checkrun.h"
+#include "library/checks/clashes.h"
+#include "library/checks/healthstore.h"
+#include "library/records/skill.h"
+#include "library/store/modelcontext.h"
+#include "library/store/sqlite.h"
+
+namespace {
+constexpr int defaultSettleMs = 500;
+}
+
+// What one round takes to the worker and brings back.
+struct LibraryHealth::Round {
+    QList<ClashCandidate> candidates;
+    QStringList keys; // each candidate's record, by resolved path
+    bool mayWrite = false;
+    bool completed = false;
+    QHash<QString, QList<Finding>> findings;
+    qint64 checked = 0;
+    qint64 reused = 0;
+};
+
+// The worker's side: its own connection and what it remembers between rounds.
+// Rounds never overlap, so only one thread at a time touches it.
+struct LibraryHealth::Worker {
+    QString databasePath;
+    std::atomic<bool> stop{false};
+    Sqlite::Database database;
+    bool opened = false;
+    bool usable = false;
+    CheckCache cache;
+    QSet<QString> unwritten;  // checked afresh, not yet in the store
+    QSet<QString> unwrittenGone; // no longer in the library, still in the store
+
+    void run(Round &round)
+    {
+        if (!opened) {
+            opened = true;
+            usable = !databasePath.isEmpty() && database.open(databasePath, nullptr);
+            if (usable)
+                HealthStore::restore(database, cache);
+        }
+        const qint64 checkedBefore = cache.checked();
+        const qint64 reusedBefore = cache.reused();
+        const QList<CheckedFile> files = checkCandidates(round.candidates, cache, &stop);
+        if (stop || files.size() != round.keys.size())
+            return;
+        round.findings.reserve(files.size());
+        QSet<QString> paths;
+        paths.reserve(files.size());
+        for (qsizetype i = 0; i < files.size(); ++i) {
+            // Two records installed at one path are one file: the first one's findings hold.
+            round.findings.insert(round.keys.at(i), files.at(i).findings);
+            paths.insert(files.at(i).path);
+        }
+        round.checked = cache.checked() - checkedBefore;
+        round.reused = cache.reused() - reusedBefore;
+        round.completed = true;
+
+        unwritten += cache.takeFresh();
+        for (const QString &gone : cache.keepOnly(paths)) {
+            unwritten.remove(gone);
+            unwrittenGone.insert(gone);
+        }
+        if (!usable || !round.mayWrite || (unwritten.isEmpty() && unwrittenGone.isEmpty()))
+            return;
+        // A store that cannot be written now keeps everything pending for the next round.
+        if (HealthStore::write(database, cache, unwritten, unwrittenGone.values())) {
+            unwritten.clear();
+            unwrittenGone.clear();
+        }
+    }
+};
+
+LibraryHealth::LibraryHealth(ModelContext &context, QObject *parent)
+    : QObject(parent)
+    , m_context(context)
+    , m_worker(std::make_shared<Worker>())
+{
+    m_worker->databasePath = context.databasePath();
+    m_pool.setMaxThreadCount(1);
+    m_pool.setThreadPriority(QThread::LowPriority);
+    m_settle.setSingleShot(true);
+    m_settle.setInterval(defaultSettleMs);
+    connect(&m_settle, &QTimer::timeout, this, &LibraryHealth::startRound);
+}
+
+LibraryHealth::~LibraryHealth()
+{
+    m_worker->stop = true;
+    m_pool.waitForDone();
+}
+
+void LibraryHealth::start()
+{
+    if (m_started)
+        return;
+    m_started = true;
+    connect(&m_context, &ModelContext::skillInserted, this, &LibraryHealth::forgetDescription);
+    connect(&m_context, &ModelContext::skillChanged, this, &LibraryHealth::forgetDescription);
+    connect(&m_context, &ModelContext::skillAboutToBeRemoved, this, &LibraryHealth::forgetDescription);
+    // A burst of changes (a scan applies its files in slices) settles into one round.
+    connect(&m_context, &ModelContext::changed, &m_settle, qOverload<>(&QTimer::start));
+    // Rows checked while the store was held are written by the next round.
+    connect(&m_context, &ModelContext::writesReleased, this, &LibraryHealth::recheck);
+    startRound();
+}
+
+void LibraryHealth::recheck()
+{
+    m_settle.stop();
+    startRound();
+}
+
+void LibraryHealth::startRound()
+{
+    if (m_inFlight) {
+        m_again = true;
+        return;
+    }
+    m_inFlight = true;
+    auto round = std::make_shared<Round>();
+    const QList<Skill *> skills = m_context.skillsInAnyOrder();
+    round->candidates.reserve(skills.size());
+    round->keys.reserve(skills.size());
+    for (const Skill *skill : skills) {
+        // Kept only while the records' changes are followed (after start()).
+        if (!m_started) {
+            round->candidates.append(clashCandidate(*skill, QByteArray()));
+            round->keys.append(skill->resolvedPath());
+            continue;
+        }
+        auto described = m_described.constFind(skill);
+        if (described == m_described.cend())
+            described = m_described.insert(skill, {clashCandidate(*skill, QByteArray()), skill->resolvedPath()});
+        round->candidates.append(described->candidate);
+        round->keys.append(described->key);
+    }
+    round->mayWrite = !m_context.writesHeld();
+    std::shared_ptr<Worker> worker = m_worker;
+    m_pool.start([this, worker, round] {
+        worker->run(*round);
+        if (worker->stop)
+            return;
+        // Queued to this object's thread; dropped with the object if it is gone by then.
+        QMetaObject::invokeMethod(this, [this, round] { delivered(*round); }, Qt::QueuedConnection);
+    });
+}
+
+void LibraryHealth::delivered(const Round &round)
+{
+    m_inFlight = false;
+    if (round.completed) {
+        m_lastChecked = round.checked;
+        m_lastReused = round.reused;
+        const bool first = !m_hasResults;
+        m_hasResults = true;
+        if (first || m_findings != round.findings) {
+            m_findings = round.findings;
+            recount();
+            Q_EMIT changed();
+        }
+    }
+    Q_EMIT roundFinished();
+    if (std::exchange(m_again, false))
+        startRound();
+}
+
+QList<Finding> LibraryHealth::visible(const QList<Finding> &findings) const
+{
+    if (m_disabled.isEmpty())
+        return findings;
+    QList<Finding> kept;
+    for (const Finding &finding : findings) {
+        if (!m_disabled.contains(finding.rule))
+            kept.append(finding);
+    }
+    return kept;
+}
+
+void LibraryHealth::recount()
+{
+    m_tallies.clear();
+    m_needingAttention = 0;
+    for (auto it = m_findings.cbegin(); it != m_findings.cend(); ++it) {
+        Tally tally;
+        for (const Finding &finding : it.value()) {
+            if (m_disabled.contains(finding.rule))
+                continue;
+            if (finding.level == FindingLevel::Error)
+                ++tally.errors;
+            else if (finding.level == FindingLevel::Warning)
+                ++tally.warnings;
+        }
+        if (tally.needsAttention()) {
+            m_tallies.insert(it.key(), tally);
+            ++m_needingAttention;
+        }
+    }
+}
+
+std::optional<QList<Finding>> LibraryHealth::findings(const Skill &skill) const
+{
+    const auto found = m_findings.constFind(skill.resolvedPath());
+    if (found == m_findings.cend())
+        return std::nullopt;
+    return visible(*found);
+}
+
+LibraryHealth::Tally LibraryHealth::tally(const Skill &skill) const
+{
+    return m_tallies.value(skill.resolvedPath());
+}
+
+void LibraryHealth::setDisabledRules(const QSet<QString> &rules)
+{
+    if (rules == m_disabled)
+        return;
+    m_disabled = rules;
+    recount();
+    Q_EMIT changed();
+}
