@@ -18,6 +18,8 @@ enum : int {
     DescriptionRole,                 // QString, a skill row's description on one line
     LocationRole,                    // QString, where a skill row lives: "Global" or the project
     IsTurnedOffRole,                 // bool: the skill is turned off (no tool reads it)
+    FindingLineRole,                 // int, a finding's line from 1; 0 for the whole file
+    FindingLevelRole,                // int (FindingLevel)
 };
 } // namespace ItemRoles
 

@@ -3,9 +3,13 @@
 #include "detail/markdownhighlighter.h"
 
 #include "common/palettecolors.h"
+#include "common/plaintext.h"
 
 #include <QKeyEvent>
+#include <QHelpEvent>
 #include <QPainter>
+#include <QPainterPath>
+#include <QToolTip>
 #include <QTextLayout>
 #include <QTextBlock>
 
@@ -207,4 +211,110 @@ void HighlightedTextEditor::applyPalette()
         return;
     }
     m_highlighter->setTheme(theme);
+}
+
+void HighlightedTextEditor::setLineMarks(const QList<LineMark> &marks)
+{
+    m_lineMarks = marks;
+    std::stable_sort(m_lineMarks.begin(), m_lineMarks.end(),
+                     [](const LineMark &a, const LineMark &b) { return a.line < b.line; });
+    viewport()->update();
+}
+
+const LineMark *HighlightedTextEditor::markAt(int line) const
+{
+    const auto it = std::lower_bound(m_lineMarks.cbegin(), m_lineMarks.cend(), line,
+                                     [](const LineMark &mark, int wanted) { return mark.line < wanted; });
+    if (it == m_lineMarks.cend() || it->line != line)
+        return nullptr;
+    // An error outweighs a warning on the same line.
+    for (auto next = it; next != m_lineMarks.cend() && next->line == line; ++next) {
+        if (next->error)
+            return &*next;
+    }
+    return &*it;
+}
+
+void HighlightedTextEditor::goToLine(int line)
+{
+    const QTextBlock block = document()->findBlockByNumber(qBound(1, line, blockCount()) - 1);
+    QTextCursor cursor(block);
+    setTextCursor(cursor);
+    centerCursor();
+}
+
+void HighlightedTextEditor::paintEvent(QPaintEvent *event)
+{
+    QPlainTextEdit::paintEvent(event);
+    if (!m_lineMarks.isEmpty())
+        paintLineMarks(event);
+}
+
+void HighlightedTextEditor::paintLineMarks(QPaintEvent *event)
+{
+    QPainter painter(viewport());
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QColor error = PaletteColors::errorRed(palette());
+    const QColor warning = PaletteColors::tint(PaletteColors::Tint::Orange, palette());
+    const qreal minimumWidth = 2 * fontMetrics().horizontalAdvance(QLatin1Char('x'));
+    const QPointF offset = contentOffset();
+    // Only the blocks in view are looked at: a keystroke's repaint stays as cheap
+    // in a file of 10,000 lines as in one of ten.
+    for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
+        const QRectF bounds = blockBoundingGeometry(block).translated(offset);
+        if (bounds.top() > event->rect().bottom())
+            break;
+        const LineMark *mark = block.isVisible() ? markAt(block.blockNumber() + 1) : nullptr;
+        if (!mark || bounds.bottom() < event->rect().top())
+            continue;
+        const QColor color = mark->error ? error : warning;
+        // A bar in the margin, seen even on an empty line.
+        painter.fillRect(QRectF(2, bounds.top() + 1, 3, bounds.height() - 2), color);
+        // A wavy underline under the text of each of the line's rows.
+        const QTextLayout *layout = block.layout();
+        const QString text = block.text();
+        qsizetype firstCharacter = 0;
+        while (firstCharacter < text.size() && text.at(firstCharacter).isSpace())
+            ++firstCharacter;
+        QPen pen(color, 1.2);
+        painter.setPen(pen);
+        for (int i = 0; layout && i < layout->lineCount(); ++i) {
+            const QTextLine row = layout->lineAt(i);
+            qreal start = row.x();
+            if (firstCharacter >= row.textStart() && firstCharacter < row.textStart() + row.textLength())
+                start = row.cursorToX(int(firstCharacter));
+            else if (firstCharacter >= row.textStart() + row.textLength())
+                continue; // a row of nothing but spaces before the text
+            const qreal end = qMax(row.x() + row.naturalTextWidth(), start + minimumWidth);
+            const qreal y = bounds.top() + layout->position().y() + row.y() + row.ascent() + row.descent() - 1.5;
+            QPainterPath wave;
+            wave.moveTo(start + bounds.left() + layout->position().x(), y);
+            const qreal left = bounds.left() + layout->position().x();
+            bool up = true;
+            for (qreal x = start + 2; x <= end + 2; x += 2) {
+                wave.lineTo(left + x, y + (up ? -1.5 : 0));
+                up = !up;
+            }
+            painter.drawPath(wave);
+        }
+    }
+}
+
+bool HighlightedTextEditor::viewportEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip && !m_lineMarks.isEmpty()) {
+        auto *help = static_cast<QHelpEvent *>(event);
+        const QTextBlock block = cursorForPosition(help->pos()).block();
+        QStringList messages;
+        const auto first = std::lower_bound(m_lineMarks.cbegin(), m_lineMarks.cend(), block.blockNumber() + 1,
+                                            [](const LineMark &mark, int wanted) { return mark.line < wanted; });
+        for (auto it = first; it != m_lineMarks.cend() && it->line == block.blockNumber() + 1; ++it)
+            messages.append(it->message);
+        if (!messages.isEmpty()) {
+            QToolTip::showText(help->globalPos(), plainToolTip(messages.join(u'\n')), viewport());
+            return true;
+        }
+        QToolTip::hideText();
+    }
+    return QPlainTextEdit::viewportEvent(event);
 }
