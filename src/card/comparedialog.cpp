@@ -146,7 +146,6 @@ void CompareDialog::tint()
     const QPalette colors = palette();
     const QColor removed = PaletteColors::faded(PaletteColors::errorRed(colors), 0.22);
     const QColor added = PaletteColors::faded(PaletteColors::tint(PaletteColors::Tint::Green, colors), 0.24);
-    const QColor changed = PaletteColors::faded(PaletteColors::tint(PaletteColors::Tint::Orange, colors), 0.24);
     const QColor missing = PaletteColors::faded(PaletteColors::label(colors), 0.06);
     const auto marks = [&](QPlainTextEdit *view, bool leftSide) {
         QList<QTextEdit::ExtraSelection> selections;
@@ -159,7 +158,8 @@ void CompareDialog::tint()
             case DiffRow::Kind::Same:
                 break;
             case DiffRow::Kind::Changed:
-                fill = changed;
+                // What the left had and the right has instead.
+                fill = leftSide ? removed : added;
                 break;
             case DiffRow::Kind::Removed:
                 fill = leftSide ? removed : missing;

@@ -23,6 +23,8 @@ FindingStrip::FindingStrip(QWidget *parent)
     setModel(m_model);
     m_model->setPalette(palette());
     setFrameShape(QFrame::NoFrame);
+    // On the editor's own background.
+    viewport()->setBackgroundRole(QPalette::Window);
     setFocusPolicy(Qt::StrongFocus);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -32,6 +34,8 @@ FindingStrip::FindingStrip(QWidget *parent)
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setIconSize(QSize(14, 14));
     setSpacing(1);
+    // The rows' text lines up with the editor's, 12 points in.
+    setViewportMargins(8, 4, 8, 4);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     connect(this, &QListView::clicked, this, &FindingStrip::activate);
     connect(this, &QListView::activated, this, &FindingStrip::activate);
@@ -54,7 +58,7 @@ QSize FindingStrip::sizeHint() const
 {
     const int rows = qBound(1, int(m_model->findings().size()), shownRows);
     const int row = qMax(fontMetrics().lineSpacing(), iconSize().height()) + 2 * spacing() + 4;
-    return {QListView::sizeHint().width(), rows * row + 2 * frameWidth() + 4};
+    return {QListView::sizeHint().width(), rows * row + 2 * frameWidth() + 4 + 8};
 }
 
 void FindingStrip::activate(const QModelIndex &index)

@@ -19,6 +19,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <QFrame>
 #include <QFutureWatcher>
 #include <QtConcurrent/QtConcurrentRun>
 #include <QLabel>
@@ -68,6 +69,14 @@ SkillEditorView::SkillEditorView(QWidget *parent)
     layout->addWidget(m_notice);
     layout->addWidget(m_findBar);
     layout->addWidget(m_editor, 1);
+    // A hairline between the text and the strip, shown with the strip.
+    m_stripLine = new QFrame(this);
+    m_stripLine->setObjectName(QStringLiteral("findingStripLine"));
+    m_stripLine->setFrameShape(QFrame::HLine);
+    m_stripLine->setFrameShadow(QFrame::Plain);
+    m_stripLine->setForegroundRole(QPalette::Mid);
+    m_stripLine->hide();
+    layout->addWidget(m_stripLine);
     layout->addWidget(m_strip);
 
     m_editor->installEventFilter(this);
@@ -656,6 +665,7 @@ void SkillEditorView::showFindings(const QList<Finding> &findings)
 {
     m_findings = findings;
     m_strip->setFindings(findings);
+    m_stripLine->setVisible(!findings.isEmpty());
     QList<LineMark> marks;
     for (const Finding &finding : findings) {
         if (finding.line > 0 && finding.level != FindingLevel::Note)

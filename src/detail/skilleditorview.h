@@ -21,6 +21,7 @@ class NoticeBar;
 class QPushButton;
 class HighlightedTextEditor;
 class QFileSystemWatcher;
+class QFrame;
 class QLabel;
 
 // The editor mode of the detail column: the whole skill file, frontmatter and
@@ -166,6 +167,7 @@ private:
     TextLayout m_layout;
 
     FindingStrip *m_strip = nullptr;
+    QFrame *m_stripLine = nullptr;
     QTimer *m_checkTimer = nullptr;
     QFutureWatcher<QList<Finding>> *m_checkWatcher = nullptr;
     QList<Finding> m_findings;
