@@ -186,6 +186,12 @@ void HighlightedTextEditor::keyPressEvent(QKeyEvent *event)
         Q_EMIT findNextRequested(event->matches(QKeySequence::FindPrevious));
         return;
     }
+    // Tab is typed into the text; Ctrl+Tab leaves it for the next control (and
+    // Ctrl+Shift+Tab for the previous), which a text edit would otherwise refuse.
+    if ((event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab) && (event->modifiers() & Qt::ControlModifier)) {
+        QWidget::focusNextPrevChild(event->key() == Qt::Key_Tab && !(event->modifiers() & Qt::ShiftModifier));
+        return;
+    }
     QPlainTextEdit::keyPressEvent(event);
 }
 

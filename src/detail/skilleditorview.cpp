@@ -13,6 +13,7 @@
 #include "library/records/skill.h"
 #include "library/catalogue/skilllocations.h"
 
+#include <QAction>
 #include <QDateTime>
 #include <QDir>
 #include <QEvent>
@@ -89,6 +90,14 @@ SkillEditorView::SkillEditorView(QWidget *parent)
     connect(m_strip, &FindingStrip::lineActivated, this, &SkillEditorView::showLine);
     // From the text, Ctrl+Tab leads on to the strip (Tab itself is typed).
     setTabOrder(m_editor, m_strip);
+    for (const bool backwards : {false, true}) {
+        auto *step = new QAction(backwards ? tr("Previous Problem") : tr("Next Problem"), this);
+        step->setObjectName(backwards ? QStringLiteral("previousProblem") : QStringLiteral("nextProblem"));
+        step->setShortcut(backwards ? QKeySequence(Qt::SHIFT | Qt::Key_F8) : QKeySequence(Qt::Key_F8));
+        step->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        connect(step, &QAction::triggered, this, [this, backwards] { stepToProblem(backwards); });
+        addAction(step);
+    }
     connect(m_editor, &HighlightedTextEditor::findRequested, m_findBar, &FindBar::open);
     connect(m_editor, &HighlightedTextEditor::findNextRequested, m_findBar, [this](bool backwards) {
         if (m_findBar->isVisible())
@@ -679,4 +688,31 @@ void SkillEditorView::showLine(int line)
 {
     m_editor->goToLine(line);
     m_editor->setFocus(Qt::OtherFocusReason);
+}
+
+void SkillEditorView::stepToProblem(bool backwards)
+{
+    const int here = m_editor->textCursor().blockNumber() + 1;
+    int target = -1; // index into m_findings
+    for (qsizetype i = 0; i < m_findings.size(); ++i) {
+        const int line = m_findings.at(i).line;
+        if (line <= 0)
+            continue;
+        const bool beyond = backwards ? line < here : line > here;
+        const bool closer = target < 0 || (backwards ? line > m_findings.at(target).line : line < m_findings.at(target).line);
+        if (beyond && closer)
+            target = int(i);
+    }
+    if (target < 0) {
+        // Round to the first (or last) line with a finding.
+        for (qsizetype i = 0; i < m_findings.size(); ++i) {
+            const int line = m_findings.at(i).line;
+            if (line > 0 && (target < 0 || (backwards ? line > m_findings.at(target).line : line < m_findings.at(target).line)))
+                target = int(i);
+        }
+    }
+    if (target < 0)
+        return;
+    m_strip->setCurrentIndex(m_strip->model()->index(target, 0));
+    showLine(m_findings.at(target).line);
 }

@@ -88,6 +88,9 @@ public:
 
     // Puts the cursor on line `line` (from 1) of the text and the focus in it.
     void showLine(int line);
+    // F8 and Shift+F8: the cursor to the next or previous line with a finding
+    // (wrapping round), that finding chosen in the strip.
+    void stepToProblem(bool backwards);
 
     // The checks run on the text as typed, after a pause in the typing, as the file
     // it will be saved as. A text of at least backgroundCheckSize() characters is

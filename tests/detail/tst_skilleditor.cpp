@@ -1,4 +1,5 @@
 #include "detail/findbar.h"
+#include "common/itemroles.h"
 #include "detail/findingstrip.h"
 #include "detail/highlightedtexteditor.h"
 #include "detail/skilleditorview.h"
@@ -641,6 +642,45 @@ private Q_SLOTS:
         QCOMPARE(cursor.blockNumber() + 1, expectedLine);
         QCOMPARE(cursor.positionInBlock(), 0);
         QVERIFY(view.textEditor()->hasFocus());
+    }
+
+    // F8 and Shift+F8 step through the lines with problems, round from the last
+    // to the first; Ctrl+Tab leads from the text to the strip.
+    void theKeyboardStepsThroughTheProblems_data()
+    {
+        QTest::addColumn<int>("startLine");
+        QTest::addColumn<bool>("backwards");
+        QTest::addColumn<int>("expectedLine");
+        QTest::newRow("F8 from the top goes to the first problem's line") << 1 << false << 4;
+        QTest::newRow("F8 on a problem's line goes on to the next") << 4 << false << 9;
+        QTest::newRow("F8 past the last problem goes round to the first") << 10 << false << 4;
+        QTest::newRow("Shift+F8 goes back to the previous problem") << 9 << true << 4;
+        QTest::newRow("Shift+F8 before the first problem goes round to the last") << 2 << true << 9;
+    }
+
+    void theKeyboardStepsThroughTheProblems()
+    {
+        QFETCH(int, startLine);
+        QFETCH(bool, backwards);
+        QFETCH(int, expectedLine);
+        Skill *skill = addSkill("review", "---\nname: review\ndescription: Reviews diffs\nfavourite: yes\n---\n"
+                                          "One.\nTwo.\nThree.\nRun scripts/missing.sh first.\nFour.\n");
+        SkillEditorView view;
+        view.resize(600, 500);
+        view.setSkill(skill);
+        view.show();
+        QApplication::setActiveWindow(&view);
+        QVERIFY(QTest::qWaitForWindowActive(&view));
+        view.textEditor()->goToLine(startLine);
+        view.textEditor()->setFocus();
+        QTest::keyClick(view.textEditor(), Qt::Key_F8, backwards ? Qt::ShiftModifier : Qt::NoModifier);
+        QCOMPARE(view.textEditor()->textCursor().blockNumber() + 1, expectedLine);
+        // The finding is chosen in the strip, which Ctrl+Tab reaches from the text.
+        QCOMPARE(view.findingStrip()->currentIndex().data(ItemRoles::FindingLineRole).toInt(), expectedLine);
+        QVERIFY(view.textEditor()->hasFocus());
+        QTest::keyClick(view.textEditor(), Qt::Key_Tab, Qt::ControlModifier);
+        QVERIFY(view.findingStrip()->hasFocus());
+        QCOMPARE(view.text().count(u'\t'), 0);
     }
 
     // What a check on a worker finds for a text since changed, or for another file
