@@ -644,9 +644,11 @@ void SkillEditorView::checkNow()
         return;
     }
     const QString text = m_editor->text();
-    const QString path = m_loadedPath;
+    // Checked where a tool finds it (as the card checks it), so the folder's name is the one the tool sees.
+    const QStringList installed = m_skill && m_skill->filePath() == m_loadedPath ? m_skill->installedPaths() : QStringList();
+    const QString path = installed.isEmpty() ? m_loadedPath : installed.first();
     m_checkingRevision = m_textRevision;
-    m_checkingPath = path;
+    m_checkingFile = m_loadedPath;
     if (text.size() < m_backgroundCheckSize) {
         showFindings(checkSkillTextAs(text, path));
         return;
@@ -659,7 +661,7 @@ void SkillEditorView::checkNow()
 void SkillEditorView::checkFinished()
 {
     m_checkRunning = false;
-    const bool current = m_checkingRevision == m_textRevision && m_checkingPath == m_loadedPath && !m_checkAgain;
+    const bool current = m_checkingRevision == m_textRevision && m_checkingFile == m_loadedPath && !m_checkAgain;
     const bool again = m_checkAgain;
     m_checkAgain = false;
     if (current)

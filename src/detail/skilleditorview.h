@@ -176,7 +176,7 @@ private:
     QList<Finding> m_findings;
     quint64 m_textRevision = 0;    // counts the text's changes
     quint64 m_checkingRevision = 0; // the text's revision the running check reads
-    QString m_checkingPath;         // and the file it checks it as
+    QString m_checkingFile;         // and the file the text was loaded from
     bool m_checkAgain = false;      // the text changed again while a check ran
     bool m_checkRunning = false;    // a check's result is still to come
     qsizetype m_backgroundCheckSize = 200 * 1000;

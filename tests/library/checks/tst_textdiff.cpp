@@ -74,9 +74,13 @@ private Q_SLOTS:
         QTest::addColumn<int>("lineLength");
         QTest::addColumn<int>("expectedRows");
         QTest::addColumn<bool>("expectedCut");
-        QTest::newRow("a text within the limits is compared whole") << 100 << 10 << 100 << false;
-        QTest::newRow("a very long file is compared only up to the line limit") << 50000 << 10 << DiffLimits::lines << true;
-        QTest::newRow("a very long line is cut at the length limit") << 3 << 100000 << 3 << true;
+        QTest::addColumn<bool>("nothingShared");
+        QTest::newRow("a text within the limits is compared whole") << 100 << 10 << 100 << false << false;
+        QTest::newRow("a very long file is compared only up to the line limit")
+            << 50000 << 10 << DiffLimits::lines << true << false;
+        QTest::newRow("a very long line is cut at the length limit") << 3 << 100000 << 3 << true << false;
+        QTest::newRow("two files of the most lines with no line in common pair every line")
+            << DiffLimits::lines << 10 << DiffLimits::lines << false << true;
     }
 
     void limits()
@@ -85,12 +89,13 @@ private Q_SLOTS:
         QFETCH(int, lineLength);
         QFETCH(int, expectedRows);
         QFETCH(bool, expectedCut);
+        QFETCH(bool, nothingShared);
         QString left;
         QString right;
         for (int i = 0; i < lines; ++i) {
             const QString line = QString::number(i).leftJustified(lineLength, u'x') + u'\n';
             left += line;
-            right += i % 7 == 3 ? QStringLiteral("changed\n") : line;
+            right += nothingShared ? QStringLiteral("other %1\n").arg(i) : i % 7 == 3 ? QStringLiteral("changed\n") : line;
         }
         const TextDiff diff = sideBySideDiff(left, right);
         QCOMPARE(diff.rows.size(), expectedRows);
@@ -99,9 +104,9 @@ private Q_SLOTS:
             QVERIFY(row.left.size() <= DiffLimits::lineLength + 1);
             QVERIFY(row.right.size() <= DiffLimits::lineLength + 1);
         }
-        // Every seventh line from the fourth differs; the rest are shared.
+        // Every seventh line from the fourth differs and the rest are shared, or none is.
         for (qsizetype i = 0; i < diff.rows.size(); ++i)
-            QCOMPARE(diff.rows.at(i).kind, i % 7 == 3 ? DiffRow::Kind::Changed : DiffRow::Kind::Same);
+            QCOMPARE(diff.rows.at(i).kind, nothingShared || i % 7 == 3 ? DiffRow::Kind::Changed : DiffRow::Kind::Same);
     }
 };
 
