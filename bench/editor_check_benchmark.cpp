@@ -36,8 +36,9 @@ namespace {
 
 constexpr int skillLines = 10000;
 
-// A long skill with a few things for the checks to find: an unknown key, a
-// link to a file the folder lacks, and, by its length alone, a note.
+// A long skill with a few things for the checks to find: an unknown key, two
+// paths to files the folder lacks (one in the middle, where the typing is), and,
+// by its length alone, a note.
 QString skillText()
 {
     const QStringList section{
@@ -61,6 +62,8 @@ QString skillText()
             text.append(line.contains(QLatin1String("%1")) ? line.arg(i) : line);
     }
     text.resize(skillLines);
+    // And one where the typing happens, so its mark is repainted with each keystroke.
+    text[skillLines / 2 + 3] = QStringLiteral("Run scripts/missing.sh before the next step.");
     return text.join(u'\n') + u'\n';
 }
 

@@ -8,7 +8,6 @@
 #include <QKeyEvent>
 #include <QHelpEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QToolTip>
 #include <QTextLayout>
 #include <QTextBlock>
@@ -256,12 +255,31 @@ void HighlightedTextEditor::paintEvent(QPaintEvent *event)
         paintLineMarks(event);
 }
 
+namespace {
+
+// One period of the wavy underline, tiled along the line: drawing a tile costs
+// the same however long the line, where stroking a wave point by point does not.
+QPixmap waveTile(const QColor &color, qreal devicePixelRatio)
+{
+    QPixmap tile(QSize(4, 3) * devicePixelRatio);
+    tile.setDevicePixelRatio(devicePixelRatio);
+    tile.fill(Qt::transparent);
+    QPainter painter(&tile);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(color, 1.0));
+    painter.drawPolyline(QPolygonF{{0, 2.5}, {2, 0.5}, {4, 2.5}});
+    return tile;
+}
+
+} // namespace
+
 void HighlightedTextEditor::paintLineMarks(QPaintEvent *event)
 {
     QPainter painter(viewport());
-    painter.setRenderHint(QPainter::Antialiasing);
     const QColor error = PaletteColors::errorRed(palette());
     const QColor warning = PaletteColors::tint(PaletteColors::Tint::Orange, palette());
+    QPixmap errorWave;
+    QPixmap warningWave;
     const qreal minimumWidth = 2 * fontMetrics().horizontalAdvance(QLatin1Char('x'));
     const QPointF offset = contentOffset();
     // Only the blocks in view are looked at: a keystroke's repaint stays as cheap
@@ -273,35 +291,28 @@ void HighlightedTextEditor::paintLineMarks(QPaintEvent *event)
         const LineMark *mark = block.isVisible() ? markAt(block.blockNumber() + 1) : nullptr;
         if (!mark || bounds.bottom() < event->rect().top())
             continue;
-        const QColor color = mark->error ? error : warning;
         // A bar in the margin, seen even on an empty line.
-        painter.fillRect(QRectF(2, bounds.top() + 1, 3, bounds.height() - 2), color);
+        painter.fillRect(QRectF(2, bounds.top() + 1, 3, bounds.height() - 2), mark->error ? error : warning);
+        QPixmap &wave = mark->error ? errorWave : warningWave;
+        if (wave.isNull())
+            wave = waveTile(mark->error ? error : warning, devicePixelRatioF());
         // A wavy underline under the text of each of the line's rows.
         const QTextLayout *layout = block.layout();
         const QString text = block.text();
         qsizetype firstCharacter = 0;
         while (firstCharacter < text.size() && text.at(firstCharacter).isSpace())
             ++firstCharacter;
-        QPen pen(color, 1.2);
-        painter.setPen(pen);
+        const QPointF origin = bounds.topLeft() + (layout ? layout->position() : QPointF());
         for (int i = 0; layout && i < layout->lineCount(); ++i) {
             const QTextLine row = layout->lineAt(i);
-            qreal start = row.x();
-            if (firstCharacter >= row.textStart() && firstCharacter < row.textStart() + row.textLength())
-                start = row.cursorToX(int(firstCharacter));
-            else if (firstCharacter >= row.textStart() + row.textLength())
+            if (firstCharacter >= row.textStart() + row.textLength() && i + 1 < layout->lineCount())
                 continue; // a row of nothing but spaces before the text
+            const qreal start = firstCharacter > row.textStart() && firstCharacter < row.textStart() + row.textLength()
+                ? row.cursorToX(int(firstCharacter))
+                : row.x();
             const qreal end = qMax(row.x() + row.naturalTextWidth(), start + minimumWidth);
-            const qreal y = bounds.top() + layout->position().y() + row.y() + row.ascent() + row.descent() - 1.5;
-            QPainterPath wave;
-            wave.moveTo(start + bounds.left() + layout->position().x(), y);
-            const qreal left = bounds.left() + layout->position().x();
-            bool up = true;
-            for (qreal x = start + 2; x <= end + 2; x += 2) {
-                wave.lineTo(left + x, y + (up ? -1.5 : 0));
-                up = !up;
-            }
-            painter.drawPath(wave);
+            const qreal bottom = origin.y() + row.y() + row.ascent() + row.descent();
+            painter.drawTiledPixmap(QRectF(origin.x() + start, bottom - 3, end - start, 3), wave);
         }
     }
 }
