@@ -644,6 +644,21 @@ private Q_SLOTS:
         QVERIFY(view.textEditor()->hasFocus());
     }
 
+    // A skill installed through a linked folder is checked under the name of the
+    // folder the tools find it in, as its card checks it.
+    void theTextIsCheckedWhereTheToolsFindIt()
+    {
+        Skill *skill = addSkill("review", kReview);
+        const QString linked = m_library->home(".agents/skills/code-review");
+        QVERIFY(QDir().mkpath(QFileInfo(linked).absolutePath()));
+        QVERIFY(QFile::link(QFileInfo(skillPath("review")).absolutePath(), linked));
+        skill->setInstalledPaths({linked + "/SKILL.md"});
+        SkillEditorView view;
+        view.setSkill(skill);
+        QCOMPARE(shown(view.findings()), QStringList{"format/name-folder 2"});
+        QVERIFY(view.findings().first().message.contains(QLatin1String("code-review")));
+    }
+
     // F8 and Shift+F8 step through the lines with problems, round from the last
     // to the first; Ctrl+Tab leads from the text to the strip.
     void theKeyboardStepsThroughTheProblems_data()
