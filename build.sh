@@ -16,7 +16,7 @@ action=${1:-run}
 shift || true
 
 packages=(cmake g++ make qt6-base-dev qt6-svg-dev qt6-qpa-plugins qt6-wayland
-          libsqlite3-dev libfyaml-dev pkg-config libutf8proc-dev libgl-dev fonts-dejavu-core xvfb xauth
+          libsqlite3-dev libfyaml-dev libdtl-dev pkg-config libutf8proc-dev libgl-dev fonts-dejavu-core xvfb xauth
           desktop-file-utils appstream man-db dpkg-dev fakeroot git)
 
 install_missing() {

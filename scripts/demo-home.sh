@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Fills a folder with a small, realistic skill library (seventeen skills in the
+# Fills a folder with a small, realistic skill library (twenty skills in the
 # tools' own folders, the shared ~/.agents/skills and two projects) for screenshots and manual testing:
 #   scripts/demo-home.sh /tmp/demo && HOME=/tmp/demo build/src/vesk
 set -euo pipefail
@@ -183,6 +183,35 @@ ln -sfn ../../.cursor/skills/seed-data "$home/Projects/beacon/.gemini/skills/see
 mkdir -p "$home/Projects/beacon/.github"
 printf '# Beacon Copilot instructions\n\nUse the repository layer for all queries.\n' \
     > "$home/Projects/beacon/.github/copilot-instructions.md"
+
+# Two things for the checks to find: a skill whose metadata nests a list (strict
+# tools drop it) and whose body names files it lacks, and a skill Cursor reads
+# twice under one name, the two copies drifted apart.
+mkdir -p "$home/.claude/skills/api-client"
+cat > "$home/.claude/skills/api-client/SKILL.md" <<'SKILL'
+---
+name: api-client
+description: Calls the internal billing API with retries and backoff.
+retries: 3
+metadata:
+  owner: platform
+  tags:
+    - billing
+---
+# API client
+
+Read [the endpoints](references/endpoints.md) before calling anything.
+
+1. Run scripts/call.py with the endpoint's name.
+2. Retry on 502 and 503 only, doubling the wait each time.
+3. Never log the request's Authorization header.
+SKILL
+skill "$home/.claude/skills/git-bisect/SKILL.md" git-bisect \
+    "Finds the commit that broke a test with git bisect." \
+    "# Git bisect\n\n1. Mark the current commit bad.\n2. Mark the last release good.\n3. Run the failing test at each step.\n4. Reset when done."
+skill "$home/.agents/skills/git-bisect/SKILL.md" git-bisect \
+    "Finds the commit that broke a test with git bisect." \
+    "# Git bisect\n\n1. Mark the current commit bad.\n2. Mark the last tag good.\n3. Run the failing test at each step; skip commits that do not build.\n4. Reset when done."
 
 mkdir -p "$home/.config/Vesk"
 printf '[General]\ncustomScanPaths=%s\n' "$home/Projects" > "$home/.config/Vesk/Vesk.conf"

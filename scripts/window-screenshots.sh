@@ -4,8 +4,9 @@
 # in the light and the dark palette, of a skill folder with supporting files of
 # every kind and metadata, of a one-file Cursor rule of a project and of a project
 # skill that three harnesses read; and one more at the window's minimum width,
-# where badges and chips wrap. Last, the collections popover, with a skill being
-# added to a collection.
+# where badges and chips wrap. The checks: a card with a clash, the editor with
+# its problems, and two copies compared. Last, the collections popover, with a
+# skill being added to a collection.
 #   scripts/window-screenshots.sh [OUTPUT_FOLDER]   (default: docs)
 # Needs a built build/src/vesk; all but the popover are taken offscreen, the
 # popover under Xvfb with xdotool and imagemagick.
@@ -50,6 +51,21 @@ shoot needs-attention-light.png lint-fix light 1180x680 attention
 shoot needs-attention-dark.png lint-fix dark 1180x680 attention
 # The window's minimum width: the card's column is at its narrowest.
 shoot card-narrow-light.png pr-digest light 900x1240
+
+# The checks: a clash on the card, with the other copy and Compare; the editor with
+# the strip of what it found as typed and the marked lines; the two copies compared.
+touch -d '4 hours ago' "$home/.claude/skills/api-client/SKILL.md" \
+    "$home/.claude/skills/git-bisect/SKILL.md" "$home/.agents/skills/git-bisect/SKILL.md"
+shoot_as() { # shoot_as FILE SKILL PALETTE SIZE MODE
+    HOME=$home XDG_CONFIG_HOME=$home/.config XDG_DATA_HOME=$home/.local/share QT_QPA_PLATFORM=offscreen \
+        "$vesk" --screenshot "$out/$1" --select "$2" --mode "$5" --palette "$3" --size "$4" 2>/dev/null
+    echo "$out/$1"
+}
+for palette in light dark; do
+    shoot "card-clash-$palette.png" git-bisect "$palette" 1180x680
+    shoot_as "editor-problems-$palette.png" api-client "$palette" 1180x680 editor
+    shoot_as "compare-$palette.png" git-bisect "$palette" 1180x680 compare
+done
 
 # The collections popover is a window of its own, so this one is taken from a
 # real display: Xvfb, driven with xdotool as a user would (needs xvfb, xdotool

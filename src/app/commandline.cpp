@@ -185,8 +185,9 @@ CommandLine parseCommandLine(const QStringList &arguments)
     if (!result.palette.isEmpty() && result.palette != QLatin1String("light") && result.palette != QLatin1String("dark"))
         return invalid(QCoreApplication::translate("CommandLine", "--palette is light or dark."));
     result.detailMode = parser.value(mode);
-    if (parser.isSet(mode) && result.detailMode != QLatin1String("card") && result.detailMode != QLatin1String("editor"))
-        return invalid(QCoreApplication::translate("CommandLine", "--mode is card or editor."));
+    if (parser.isSet(mode) && result.detailMode != QLatin1String("card") && result.detailMode != QLatin1String("editor")
+        && result.detailMode != QLatin1String("compare"))
+        return invalid(QCoreApplication::translate("CommandLine", "--mode is card, editor or compare."));
     const bool screenshotOnly = parser.isSet(select) || parser.isSet(filter) || parser.isSet(search)
         || parser.isSet(size) || parser.isSet(mode);
     if (screenshotOnly && result.screenshotFile.isEmpty())
@@ -263,7 +264,8 @@ QString commandLineHelp()
         "                     (claude, …) or collection:NAME\n"
         "    --search TEXT    … with this search text\n"
         "    --size WxH       … at this window size\n"
-        "    --mode M         … with the selected skill shown as its card or in the editor\n"
+        "    --mode M         … with the selected skill shown as its card or in the editor,\n"
+        "                     or (compare) its first clash's two copies side by side\n"
         "  --palette P        Use Vesk's own light or dark colours instead of the desktop's.\n");
 }
 

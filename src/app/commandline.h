@@ -36,7 +36,7 @@ struct CommandLine {
     QString search;
     bool hasSearch = false;
     QSize size;
-    QString detailMode;         // "card", "editor" or empty for the default
+    QString detailMode;         // "card", "editor", "compare" or empty for the default
     QString palette;            // "light", "dark" or empty for the desktop's own
 };
 

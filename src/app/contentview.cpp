@@ -3,6 +3,8 @@
 
 #include "app/saverecovery.h"
 #include "app/scanpathsettings.h"
+#include "app/skilllookup.h"
+#include "card/comparedialog.h"
 #include "app/windowtitle.h"
 #include "common/appnotifications.h"
 #include "common/followedskill.h"
@@ -184,6 +186,9 @@ ContentView::ContentView(AppState &state, ModelContext &context, ArtifactCache &
             [this](Skill *skill) { toggleFavorite(m_context, *skill); });
     connect(m_detail, &SkillDetailView::revealRequested, this, &ContentView::revealSkill);
     connect(m_detail, &SkillDetailView::revealFileRequested, this, &ContentView::revealPath);
+    connect(m_detail, &SkillDetailView::showLineRequested, this, &ContentView::showLine);
+    connect(m_detail, &SkillDetailView::otherSkillRequested, this, &ContentView::showSkillAt);
+    connect(m_detail, &SkillDetailView::compareRequested, this, &ContentView::compareFiles);
     connect(m_detail, &SkillDetailView::modifiedChanged, this, &QWidget::setWindowModified);
     // Whoever changes the selection or leaves the editor, in this window or
     // another, first lets this window's editor rescue unsaved text.
@@ -442,6 +447,30 @@ bool ContentView::openInEditor(Skill *skill)
     m_state.setDetailViewMode(DetailViewMode::Editor);
     m_detail->focusEditor();
     return true;
+}
+
+bool ContentView::showLine(Skill *skill, int line)
+{
+    if (!openInEditor(skill))
+        return false;
+    m_detail->editor()->showLine(line);
+    return true;
+}
+
+bool ContentView::showSkillAt(const QString &path)
+{
+    // Only a path names the other copy: its name is the one both share.
+    Skill *skill = QDir::isAbsolutePath(path) ? findSkill(m_context.skills(), path, QDir::rootPath()) : nullptr;
+    return skill && openSkill(skill);
+}
+
+void ContentView::compareFiles(const QString &path, const QString &otherPath)
+{
+    delete m_compareDialog;
+    auto *dialog = new CompareDialog(path, otherPath, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    m_compareDialog = dialog;
+    dialog->open();
 }
 
 void ContentView::closeEvent(QCloseEvent *event)

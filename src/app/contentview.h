@@ -2,6 +2,7 @@
 
 #include "common/savecommand.h"
 
+#include <QDialog>
 #include <QMainWindow>
 #include <QPointer>
 
@@ -82,6 +83,16 @@ public:
     SkillManagement *skillManagement() const { return m_management; }
     // The list of problems, open after the notice's button was clicked.
     QDialog *problemsDialog() const { return m_problemsDialog; }
+    // The side-by-side view of two copies, while it is open.
+    QDialog *compareDialog() const { return m_compareDialog.data(); }
+
+    // Shows `skill` in the editor with the cursor on `line`; false when the user
+    // chose to stay with unsaved text in the current one.
+    bool showLine(Skill *skill, int line);
+    // Selects the skill whose file is at `path`; false when none is.
+    bool showSkillAt(const QString &path);
+    // Opens the two files side by side, read-only.
+    void compareFiles(const QString &path, const QString &otherPath);
 
     // Names the skill actions for the selected skill (Show Card or Show Editor, Add
     // to or Remove from Favorites), as a menu does before it opens.
@@ -161,6 +172,7 @@ private:
     NoticeBar *m_undoNotice = nullptr;
     SkillManagement *m_management = nullptr;
     QDialog *m_problemsDialog = nullptr;
+    QPointer<QDialog> m_compareDialog;
     QSplitter *m_splitter = nullptr;
     SidebarView *m_sidebar = nullptr;
     SkillListView *m_list = nullptr;

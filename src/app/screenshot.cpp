@@ -5,12 +5,15 @@
 #include "app/contentview.h"
 #include "app/veskapp.h"
 #include "browse/skilllistview.h"
+#include "card/skillcardview.h"
 #include "detail/skilldetailview.h"
 #include "library/checks/libraryhealth.h"
 #include "library/store/modelcontext.h"
 
 #include <QCoreApplication>
+#include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
 #include <QListView>
 #include <QTextStream>
 #include <QTimer>
@@ -38,7 +41,8 @@ bool applyOptions(VeskApp &app, const CommandLine &commandLine, QString *error)
     }
     if (commandLine.hasSearch)
         state.setSearchText(commandLine.search);
-    if (const auto mode = DetailViewModes::fromRawValue(commandLine.detailMode))
+    const bool compare = commandLine.detailMode == QLatin1String("compare"); // shown from the card
+    if (const auto mode = DetailViewModes::fromRawValue(compare ? QStringLiteral("card") : commandLine.detailMode))
         state.setDetailViewMode(*mode);
     if (!commandLine.selectSkill.isEmpty()) {
         Skill *match = nullptr;
@@ -76,15 +80,26 @@ void takeScreenshot(VeskApp &app, const CommandLine &commandLine)
         else if (app.state().selectedSkill())
             window->skillList()->listView()->setFocus();
         // Let the models fold the scan's changes, the checks catch up with them and
-        // the window lay itself out.
+        // the window lay itself out. "compare" shows the card and opens its first
+        // clash's Compare.
         auto *settling = new QTimer(window);
         settling->setInterval(50);
         QObject::connect(settling, &QTimer::timeout, window, [&app, settling, window, commandLine] {
             if (!app.health().isSettled())
                 return;
             settling->stop();
-            QTimer::singleShot(250, window, [window, commandLine] {
-                const QPixmap image = window->grab();
+            const bool compare = commandLine.detailMode == QLatin1String("compare");
+            if (compare) {
+                auto *button = window->detailView()->card()->findChild<QAbstractButton *>(QStringLiteral("compareButton"));
+                if (!button) {
+                    finish(1, QCoreApplication::translate("Screenshot", "The selected skill has no copy to compare."));
+                    return;
+                }
+                button->click();
+            }
+            QTimer::singleShot(250, window, [window, commandLine, compare] {
+                QWidget *shown = compare && window->compareDialog() ? static_cast<QWidget *>(window->compareDialog()) : window;
+                const QPixmap image = shown->grab();
                 if (!image.save(commandLine.screenshotFile, "PNG")) {
                     finish(1, QCoreApplication::translate("Screenshot", "Could not write \"%1\".").arg(commandLine.screenshotFile));
                     return;

@@ -53,6 +53,8 @@ QList<ShortcutRow> shortcutRows(const QMenuBar *bar)
     rows.append({tr("Collection's list: remove the skill from the collection"), native(QKeySequence(QKeySequence::Delete))});
     rows.append({tr("Card and editor switch: flip it"), native(QKeySequence(Qt::Key_Space))});
     rows.append({tr("Editor: find in the text"), native(QKeySequence(QKeySequence::Find))});
+    rows.append({tr("Editor: next or previous line with a problem"), native(QKeySequence(Qt::Key_F8)) + tr(" or ") + native(QKeySequence(Qt::SHIFT | Qt::Key_F8))});
+    rows.append({tr("Editor: move to its list of problems"), native(QKeySequence(Qt::CTRL | Qt::Key_Tab))});
     rows.append({tr("Find bar: next or previous match"), native(QKeySequence(Qt::Key_Return)) + tr(" or ") + native(QKeySequence(Qt::SHIFT | Qt::Key_Return))});
     rows.append({tr("Find bar: close it"), native(QKeySequence(Qt::Key_Escape))});
     rows.append({tr("Move to the next or previous control"), native(QKeySequence(Qt::Key_Tab)) + tr(" or ") + native(QKeySequence(Qt::SHIFT | Qt::Key_Tab))});

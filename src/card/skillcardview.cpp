@@ -239,7 +239,13 @@ QWidget *SkillCardView::buildProblems(QWidget *parent)
         message->setSelectable(true);
         message->setText(finding.message);
         message->setToolTip(plainToolTip(finding.rule));
-        rowLayout->addWidget(message, 1);
+        // Under the message, what can be done about it.
+        auto *column = new QVBoxLayout;
+        column->setSpacing(4);
+        column->addWidget(message);
+        if (QWidget *actions = buildProblemActions(finding, row))
+            column->addWidget(actions);
+        rowLayout->addLayout(column, 1);
         layout->addWidget(row);
     }
     if (findings.size() > shownAtMost) {
@@ -249,6 +255,57 @@ QWidget *SkillCardView::buildProblems(QWidget *parent)
         layout->addWidget(more);
     }
     return section;
+}
+
+QWidget *SkillCardView::buildProblemActions(const Finding &finding, QWidget *parent)
+{
+    const bool clash = !finding.path.isEmpty();
+    if (!clash && finding.line <= 0)
+        return nullptr;
+    auto *actions = new QWidget(parent);
+    actions->setObjectName(QStringLiteral("problemActions"));
+    auto *layout = new QHBoxLayout(actions);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(12);
+    const auto button = [this, actions](const QString &symbol, const QString &text, const QString &name) {
+        SymbolText content;
+        content.symbolName = symbol;
+        content.text = text;
+        content.font = designFont(11, QFont::Medium);
+        content.color = PaletteColors::lime(palette());
+        content.symbolScale = SymbolScale::small;
+        auto *made = new SymbolButton(content, actions);
+        made->setObjectName(name);
+        return made;
+    };
+    if (clash) {
+        // The other file's path is the skill's own text: drawn as plain text, shortened in the middle.
+        const QString shown = abbreviateHome(finding.path);
+        const QFont font = designFont(11, QFont::Medium);
+        const QString elided = QFontMetrics(font).elidedText(shown, Qt::ElideMiddle, 360);
+        SymbolButton *other = button(QStringLiteral("link"), elided, QStringLiteral("otherSkillLink"));
+        other->setToolTip(plainToolTip(tr("Show the skill at %1").arg(shown)));
+        other->setAccessibleName(tr("Show the other skill"));
+        other->setAccessibleDescription(shown);
+        const QString otherPath = finding.path;
+        connect(other, &SymbolButton::clicked, this, [this, otherPath] { Q_EMIT otherSkillRequested(otherPath); });
+        layout->addWidget(other);
+        SymbolButton *compare = button(QStringLiteral("doc.on.doc"), tr("Compare"), QStringLiteral("compareButton"));
+        compare->setToolTip(tr("Show the two files side by side"));
+        const QStringList installed = m_skill->installedPaths();
+        const QString ownPath = installed.isEmpty() ? m_skill->filePath() : installed.first();
+        connect(compare, &SymbolButton::clicked, this,
+                [this, ownPath, otherPath] { Q_EMIT compareRequested(ownPath, otherPath); });
+        layout->addWidget(compare);
+    } else {
+        SymbolButton *show = button(QStringLiteral("pencil"), tr("Show Line"), QStringLiteral("showLineButton"));
+        show->setToolTip(tr("Open the editor at line %1").arg(finding.line));
+        const int line = finding.line;
+        connect(show, &SymbolButton::clicked, this, [this, line] { Q_EMIT showLineRequested(line); });
+        layout->addWidget(show);
+    }
+    layout->addStretch(1);
+    return actions;
 }
 
 QWidget *SkillCardView::buildHeader(QWidget *parent)

@@ -7,6 +7,7 @@
 #include <QScrollArea>
 #include <QStringList>
 
+struct Finding;
 class AppState;
 class ArtifactCache;
 class ClampedLabel;
@@ -47,6 +48,12 @@ Q_SIGNALS:
     void revealRequested(const QString &path);
     // "Edit" switched the pane to the editor.
     void editorOpened();
+    // A problem's "Show Line": the skill's file should open in the editor at `line`.
+    void showLineRequested(int line);
+    // A clash's other file was activated: the skill at `path` should be selected.
+    void otherSkillRequested(const QString &path);
+    // A clash's "Compare": the skill's file and the other one side by side.
+    void compareRequested(const QString &path, const QString &otherPath);
     // Emitted after each rebuild (tests wait for it).
     void rebuilt();
 
@@ -57,6 +64,8 @@ private:
     void scheduleRebuild();
     // Errors and warnings of the skill's file and its clashes; null when there are none.
     QWidget *buildProblems(QWidget *parent);
+    // The buttons under a problem: its line in the editor, or the other file of a clash.
+    QWidget *buildProblemActions(const Finding &finding, QWidget *parent);
     QWidget *buildHeader(QWidget *parent);
     QWidget *buildMetadata(const QStringList &keys, QWidget *parent);
     QWidget *buildResources(QWidget *parent);

@@ -20,6 +20,8 @@ enum : int {
     IsTurnedOffRole,                 // bool: the skill is turned off (no tool reads it)
     HealthLevelRole,                 // int (HealthLevel): the worst finding that needs attention
     HealthSummaryRole,               // QString: "2 errors, 1 warning", empty when none
+    FindingLineRole,                 // int, a finding's line from 1; 0 for the whole file
+    FindingLevelRole,                // int (FindingLevel)
 };
 } // namespace ItemRoles
 

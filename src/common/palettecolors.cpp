@@ -72,6 +72,11 @@ QColor tint(Tint tint, const QPalette &palette)
     return QColor(isDark(palette) ? pair.dark : pair.light);
 }
 
+QColor errorRed(const QPalette &palette)
+{
+    return isDark(palette) ? QColor(255, 105, 97) : QColor(0xd7, 0x3a, 0x32);
+}
+
 QColor label(const QPalette &palette)
 {
     return palette.color(QPalette::WindowText);

@@ -51,6 +51,9 @@ QColor lime(const QPalette &palette);
 enum class Tint { Orange, Blue, Teal, Green, Purple, Yellow, Pink, Gray, Cyan, Indigo, Brown };
 QColor tint(Tint tint, const QPalette &palette);
 
+// The red that marks an error: deep on a light background, lighter on a dark one.
+QColor errorRed(const QPalette &palette);
+
 QPalette lightPalette();
 QPalette darkPalette();
 } // namespace PaletteColors

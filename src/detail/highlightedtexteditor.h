@@ -1,8 +1,16 @@
 #pragma once
 
+#include <QList>
 #include <QPlainTextEdit>
 
 class MarkdownHighlighter;
+
+// A line the checks found something wrong with, marked in the text.
+struct LineMark {
+    int line = 0;       // from 1
+    bool error = false; // an error (red); otherwise a warning (orange)
+    QString message;    // shown as a tooltip over the line, as plain text
+};
 
 // The plain-text editor of a skill file: monospaced, Markdown coloured as you
 // type, its own undo, plain text in and out (pasted rich text arrives as text).
@@ -36,6 +44,14 @@ public:
     void setColouring(bool on);
     bool isColouring() const;
 
+    // Marks lines with a wavy underline and a bar in the margin. Drawn apart from
+    // the extra selections, which belong to the find bar.
+    void setLineMarks(const QList<LineMark> &marks);
+    const QList<LineMark> &lineMarks() const { return m_lineMarks; }
+    // Puts the cursor at the start of line `line` (from 1, clamped to the text)
+    // and scrolls it into the middle of the view.
+    void goToLine(int line);
+
 Q_SIGNALS:
     void findRequested();
     void findNextRequested(bool backwards);
@@ -45,14 +61,19 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
 
 private:
     friend class LineNumberGutter;
     void applyPalette();
     void updateGutter();
     void paintGutter(QPaintEvent *event);
+    void paintLineMarks(QPaintEvent *event);
+    const LineMark *markAt(int line) const;
 
     MarkdownHighlighter *m_highlighter = nullptr;
     QWidget *m_gutter = nullptr;
     bool m_lineNumbersShown = false;
+    QList<LineMark> m_lineMarks; // in line order
 };

@@ -74,6 +74,12 @@ SkillDetailView::SkillDetailView(AppState &state, ModelContext &context, const A
     connect(&m_state, &AppState::detailViewModeChanged, this, &SkillDetailView::showMode);
     connect(m_card, &SkillCardView::revealRequested, this, &SkillDetailView::revealFileRequested);
     connect(m_card, &SkillCardView::editorOpened, this, &SkillDetailView::focusEditor);
+    connect(m_card, &SkillCardView::showLineRequested, this, [this](int line) {
+        if (m_skill)
+            Q_EMIT showLineRequested(m_skill, line);
+    });
+    connect(m_card, &SkillCardView::otherSkillRequested, this, &SkillDetailView::otherSkillRequested);
+    connect(m_card, &SkillCardView::compareRequested, this, &SkillDetailView::compareRequested);
     connect(m_editor, &SkillEditorView::saveActionChanged, this, &SkillDetailView::saveActionChanged);
     connect(m_editor, &SkillEditorView::modifiedChanged, this, &SkillDetailView::modifiedChanged);
     connect(m_editor, &SkillEditorView::documentChanged, this, [this] {

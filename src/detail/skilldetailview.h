@@ -58,6 +58,12 @@ Q_SIGNALS:
     void revealRequested(Skill *skill);
     // A supporting file's chip on the card was clicked.
     void revealFileRequested(const QString &path);
+    // A problem on the card asks for its line of `skill`'s file in the editor.
+    void showLineRequested(Skill *skill, int line);
+    // A clash on the card names another skill's file: that skill should be shown.
+    void otherSkillRequested(const QString &path);
+    // A clash on the card asks to see the two files side by side.
+    void compareRequested(const QString &path, const QString &otherPath);
     void saveActionChanged();
     void modifiedChanged(bool modified);
     // The editor took up or let go of text whose record went away: the window

@@ -4,23 +4,30 @@
 #include "common/palettecolors.h"
 #include "common/plaintext.h"
 #include "detail/findbar.h"
+#include "detail/findingstrip.h"
 #include "detail/highlightedtexteditor.h"
+#include "library/checks/skillchecker.h"
 #include "library/records/frontmatter.h"
 #include "library/catalogue/homepath.h"
 #include "library/store/modelcontext.h"
 #include "library/records/skill.h"
 #include "library/catalogue/skilllocations.h"
 
+#include <QAction>
 #include <QDateTime>
 #include <QDir>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <QFrame>
+#include <QFutureWatcher>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
 SkillEditorView::SkillEditorView(QWidget *parent)
@@ -31,6 +38,9 @@ SkillEditorView::SkillEditorView(QWidget *parent)
     , m_fateBar(new NoticeBar(this))
     , m_badge(new QLabel(tr("Modified"), this))
     , m_watcher(new QFileSystemWatcher(this))
+    , m_strip(new FindingStrip(this))
+    , m_checkTimer(new QTimer(this))
+    , m_checkWatcher(new QFutureWatcher<QList<Finding>>(this))
 {
     setObjectName(QStringLiteral("skillEditorView"));
     m_notice->setObjectName(QStringLiteral("readOnlyNotice"));
@@ -60,9 +70,34 @@ SkillEditorView::SkillEditorView(QWidget *parent)
     layout->addWidget(m_notice);
     layout->addWidget(m_findBar);
     layout->addWidget(m_editor, 1);
+    // A hairline between the text and the strip, shown with the strip.
+    m_stripLine = new QFrame(this);
+    m_stripLine->setObjectName(QStringLiteral("findingStripLine"));
+    m_stripLine->setFrameShape(QFrame::HLine);
+    m_stripLine->setFrameShadow(QFrame::Plain);
+    m_stripLine->setForegroundRole(QPalette::Mid);
+    m_stripLine->hide();
+    layout->addWidget(m_stripLine);
+    layout->addWidget(m_strip);
 
     m_editor->installEventFilter(this);
     connect(m_editor->document(), &QTextDocument::contentsChanged, this, &SkillEditorView::updateModified);
+    connect(m_editor->document(), &QTextDocument::contentsChanged, this, &SkillEditorView::textEdited);
+    m_checkTimer->setSingleShot(true);
+    m_checkTimer->setInterval(checkPauseMs);
+    connect(m_checkTimer, &QTimer::timeout, this, &SkillEditorView::checkNow);
+    connect(m_checkWatcher, &QFutureWatcher<QList<Finding>>::finished, this, &SkillEditorView::checkFinished);
+    connect(m_strip, &FindingStrip::lineActivated, this, &SkillEditorView::showLine);
+    // From the text, Ctrl+Tab leads on to the strip (Tab itself is typed).
+    setTabOrder(m_editor, m_strip);
+    for (const bool backwards : {false, true}) {
+        auto *step = new QAction(backwards ? tr("Previous Problem") : tr("Next Problem"), this);
+        step->setObjectName(backwards ? QStringLiteral("previousProblem") : QStringLiteral("nextProblem"));
+        step->setShortcut(backwards ? QKeySequence(Qt::SHIFT | Qt::Key_F8) : QKeySequence(Qt::Key_F8));
+        step->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        connect(step, &QAction::triggered, this, [this, backwards] { stepToProblem(backwards); });
+        addAction(step);
+    }
     connect(m_editor, &HighlightedTextEditor::findRequested, m_findBar, &FindBar::open);
     connect(m_editor, &HighlightedTextEditor::findNextRequested, m_findBar, [this](bool backwards) {
         if (m_findBar->isVisible())
@@ -74,6 +109,12 @@ SkillEditorView::SkillEditorView(QWidget *parent)
     // The folder too: a file replaced by a folder, or put back, is seen there.
     connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &SkillEditorView::fileChangedOnDisk);
     load();
+}
+
+SkillEditorView::~SkillEditorView()
+{
+    // A check still running reads only its own copies; waiting keeps its end tidy.
+    m_checkWatcher->waitForFinished();
 }
 
 QString SkillEditorView::text() const
@@ -322,6 +363,9 @@ void SkillEditorView::load()
     setModified(false);
     showFate(FileFate::Present);
     watchFile();
+    // A file just opened is checked at once; typing waits for a pause.
+    m_checkTimer->stop();
+    checkNow();
     Q_EMIT saveActionChanged();
 }
 
@@ -572,4 +616,105 @@ void SkillEditorView::styleBadge()
                                .arg(height / 2));
     m_badge->adjustSize();
     placeBadge();
+}
+
+void SkillEditorView::textEdited()
+{
+    // A keystroke only counts and restarts the pause: the check itself waits.
+    ++m_textRevision;
+    m_checkTimer->start();
+}
+
+bool SkillEditorView::isChecking() const
+{
+    // Until its result is taken in, not only while the worker runs.
+    return m_checkRunning;
+}
+
+void SkillEditorView::checkNow()
+{
+    m_checkTimer->stop();
+    // A read-only text (cut to be shown, or kept by the store) is not what a save writes.
+    if (m_loadedPath.isEmpty() || !m_editable) {
+        showFindings({});
+        return;
+    }
+    if (isChecking()) {
+        m_checkAgain = true; // once the running check is in
+        return;
+    }
+    const QString text = m_editor->text();
+    // Checked where a tool finds it (as the card checks it), so the folder's name is the one the tool sees.
+    const QStringList installed = m_skill && m_skill->filePath() == m_loadedPath ? m_skill->installedPaths() : QStringList();
+    const QString path = installed.isEmpty() ? m_loadedPath : installed.first();
+    m_checkingRevision = m_textRevision;
+    m_checkingFile = m_loadedPath;
+    if (text.size() < m_backgroundCheckSize) {
+        showFindings(checkSkillTextAs(text, path));
+        return;
+    }
+    // Plain values go to the worker, which touches no record and no widget.
+    m_checkRunning = true;
+    m_checkWatcher->setFuture(QtConcurrent::run([text, path] { return checkSkillTextAs(text, path); }));
+}
+
+void SkillEditorView::checkFinished()
+{
+    m_checkRunning = false;
+    const bool current = m_checkingRevision == m_textRevision && m_checkingFile == m_loadedPath && !m_checkAgain;
+    const bool again = m_checkAgain;
+    m_checkAgain = false;
+    if (current)
+        showFindings(m_checkWatcher->result());
+    else if (again && !m_checkTimer->isActive())
+        checkNow();
+    // Otherwise the findings were for a text since changed: the pause running
+    // now checks the new one.
+}
+
+void SkillEditorView::showFindings(const QList<Finding> &findings)
+{
+    m_findings = findings;
+    m_strip->setFindings(findings);
+    m_stripLine->setVisible(!findings.isEmpty());
+    QList<LineMark> marks;
+    for (const Finding &finding : findings) {
+        if (finding.line > 0 && finding.level != FindingLevel::Note)
+            marks.append({finding.line, finding.level == FindingLevel::Error, finding.message});
+    }
+    m_editor->setLineMarks(marks);
+    Q_EMIT findingsChanged();
+}
+
+void SkillEditorView::showLine(int line)
+{
+    m_editor->goToLine(line);
+    m_editor->setFocus(Qt::OtherFocusReason);
+}
+
+void SkillEditorView::stepToProblem(bool backwards)
+{
+    const int here = m_editor->textCursor().blockNumber() + 1;
+    int target = -1; // index into m_findings
+    for (qsizetype i = 0; i < m_findings.size(); ++i) {
+        const int line = m_findings.at(i).line;
+        if (line <= 0)
+            continue;
+        const bool beyond = backwards ? line < here : line > here;
+        const bool closer = target < 0 || (backwards ? line > m_findings.at(target).line : line < m_findings.at(target).line);
+        if (beyond && closer)
+            target = int(i);
+    }
+    if (target < 0) {
+        // Round to the first (or last) line with a finding.
+        for (qsizetype i = 0; i < m_findings.size(); ++i) {
+            const int line = m_findings.at(i).line;
+            if (line > 0 && (target < 0 || (backwards ? line > m_findings.at(target).line : line < m_findings.at(target).line)))
+                target = int(i);
+        }
+    }
+    if (target < 0)
+        return;
+    m_strip->setCurrentIndex(m_strip->model()->index(target, 0));
+    showLine(m_findings.at(target).line);
 }

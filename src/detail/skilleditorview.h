@@ -3,6 +3,7 @@
 #include "common/savecommand.h"
 #include "library/files/skillfile.h"
 
+#include "library/checks/finding.h"
 #include "library/records/skill.h"
 
 #include <QPointer>
@@ -12,10 +13,15 @@
 #include <optional>
 
 class FindBar;
+class FindingStrip;
+template <typename T>
+class QFutureWatcher;
+class QTimer;
 class NoticeBar;
 class QPushButton;
 class HighlightedTextEditor;
 class QFileSystemWatcher;
+class QFrame;
 class QLabel;
 
 // The editor mode of the detail column: the whole skill file, frontmatter and
@@ -36,6 +42,7 @@ public:
     enum class FileFate { Present, Deleted, Moved, Folder, Unreadable };
 
     explicit SkillEditorView(QWidget *parent = nullptr);
+    ~SkillEditorView() override;
 
     // Shows `skill`'s file; the same skill again keeps the text as it is. While
     // the record that went away left unsaved text here, no skill keeps the text,
@@ -79,6 +86,24 @@ public:
 
     std::optional<SaveAction> saveAction() const override;
 
+    // Puts the cursor on line `line` (from 1) of the text and the focus in it.
+    void showLine(int line);
+    // F8 and Shift+F8: the cursor to the next or previous line with a finding
+    // (wrapping round), that finding chosen in the strip.
+    void stepToProblem(bool backwards);
+
+    // The checks run on the text as typed, after a pause in the typing, as the file
+    // it will be saved as. A text of at least backgroundCheckSize() characters is
+    // checked on a worker thread; what it finds for a text since changed is dropped.
+    static constexpr int checkPauseMs = 400;
+    const QList<Finding> &findings() const { return m_findings; }
+    // Checks the text now rather than after the pause.
+    void checkNow();
+    bool isChecking() const;
+    qsizetype backgroundCheckSize() const { return m_backgroundCheckSize; }
+    void setBackgroundCheckSize(qsizetype characters) { m_backgroundCheckSize = characters; }
+    FindingStrip *findingStrip() const { return m_strip; }
+
     HighlightedTextEditor *textEditor() const { return m_editor; }
     FindBar *findBar() const { return m_findBar; }
     QLabel *modifiedBadge() const { return m_badge; }
@@ -90,6 +115,8 @@ Q_SIGNALS:
     void saveActionChanged();
     // Orphaned or let go: the column should show what the editor now holds.
     void documentChanged();
+    // The checks' findings for the text changed (or were found again unchanged).
+    void findingsChanged();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -116,6 +143,9 @@ private:
     void refreshRecord(const QString &text, const QByteArray &bytes);
     void placeBadge();
     void styleBadge();
+    void textEdited();
+    void checkFinished();
+    void showFindings(const QList<Finding> &findings);
 
     QPointer<Skill> m_skill;
     QString m_loadedPath;
@@ -138,4 +168,16 @@ private:
     QString m_baseline;                    // the editor's text as loaded or last saved
     std::optional<QByteArray> m_diskBytes; // the file as loaded or last written; none when there was no file
     TextLayout m_layout;
+
+    FindingStrip *m_strip = nullptr;
+    QFrame *m_stripLine = nullptr;
+    QTimer *m_checkTimer = nullptr;
+    QFutureWatcher<QList<Finding>> *m_checkWatcher = nullptr;
+    QList<Finding> m_findings;
+    quint64 m_textRevision = 0;    // counts the text's changes
+    quint64 m_checkingRevision = 0; // the text's revision the running check reads
+    QString m_checkingFile;         // and the file the text was loaded from
+    bool m_checkAgain = false;      // the text changed again while a check ran
+    bool m_checkRunning = false;    // a check's result is still to come
+    qsizetype m_backgroundCheckSize = 200 * 1000;
 };

@@ -10,6 +10,8 @@
 #include "browse/skilllistmodel.h"
 #include "browse/skilllistview.h"
 #include "card/clampedlabel.h"
+#include "card/comparedialog.h"
+#include "card/skillcardview.h"
 #include "browse/welcomeview.h"
 #include "common/contentunavailableview.h"
 #include "common/libraryactions.h"
@@ -38,6 +40,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QListView>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QToolButton>
 #include <QTreeView>
@@ -801,6 +804,55 @@ private Q_SLOTS:
     }
 
     // The title bar says which skill the window shows, and "*" while its text is unsaved.
+    // The card's problems lead on: to the line in the editor, to the other copy of
+    // a clash, and to the two copies side by side.
+    void theCardsProblemsLeadToTheLineTheOtherCopyAndTheComparison_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::newRow("Show Line opens the editor with the cursor on the line") << QStringLiteral("showLineButton");
+        QTest::newRow("the other copy's path selects that skill") << QStringLiteral("otherSkillLink");
+        QTest::newRow("Compare shows both files side by side until Escape") << QStringLiteral("compareButton");
+    }
+
+    void theCardsProblemsLeadToTheLineTheOtherCopyAndTheComparison()
+    {
+        QFETCH(QString, button);
+        // Claude Code and Cursor read both folders: two different skills named "notes".
+        TestFiles::writeFile(home(".claude/skills/notes/SKILL.md"),
+                  "---\nname: notes\ndescription: Takes notes.\nfavourite: yes\n---\nWrite them down.\n");
+        TestFiles::writeFile(home(".agents/skills/notes/SKILL.md"), "---\nname: notes\ndescription: Other notes.\n---\nElse.\n");
+        ContentView *window = openWindow();
+        QVERIFY(window);
+        Skill *mine = nullptr;
+        Skill *other = nullptr;
+        for (Skill *skill : m_app->context().skills())
+            (skill->filePath().contains(QLatin1String(".claude")) ? mine : other) = skill;
+        QVERIFY(mine && other);
+        QVERIFY(window->openSkill(mine));
+        SkillCardView *card = window->detailView()->card();
+        auto *pressed = card->findChild<QAbstractButton *>(button);
+        QVERIFY(pressed);
+        pressed->click();
+
+        if (button == QLatin1String("showLineButton")) {
+            QVERIFY(window->detailView()->isShowingEditor());
+            const QTextCursor cursor = window->detailView()->editor()->textEditor()->textCursor();
+            QCOMPARE(cursor.blockNumber() + 1, 4);
+        } else if (button == QLatin1String("otherSkillLink")) {
+            QCOMPARE(m_app->state().selectedSkill(), other);
+        } else {
+            auto *dialog = qobject_cast<CompareDialog *>(window->compareDialog());
+            QVERIFY(dialog);
+            QTRY_VERIFY(dialog->isVisible());
+            QCOMPARE(dialog->leftView()->toPlainText().split(u'\n').value(2), QStringLiteral("3  description: Takes notes."));
+            QCOMPARE(dialog->rightView()->toPlainText().split(u'\n').value(2), QStringLiteral("3  description: Other notes."));
+            QVERIFY(dialog->leftView()->isReadOnly() && dialog->rightView()->isReadOnly());
+            QCOMPARE(dialog->summaryLabel()->text(), QStringLiteral("3 lines differ."));
+            QTest::keyClick(dialog, Qt::Key_Escape);
+            QTRY_VERIFY(!window->compareDialog());
+        }
+    }
+
     void theWindowTitleNamesTheSelectedSkill()
     {
         ContentView *window = windowWithAnEdit();

@@ -208,6 +208,67 @@ private Q_SLOTS:
         QCOMPARE(section ? texts(section->findChildren<SymbolLabel *>("problemPlace")) : QStringList(), places);
     }
 
+    // Each problem offers what can be done about it: its line in the editor, or
+    // for a clash the other skill and the two files side by side.
+    void problemsOfferWhatCanBeDoneAboutThem_data()
+    {
+        QTest::addColumn<QString>("content");
+        QTest::addColumn<QString>("otherContent"); // a second skill of the same name, if any
+        QTest::addColumn<QStringList>("buttons");
+        QTest::addColumn<QString>("clicked");
+        QTest::addColumn<QString>("expectedRequest");
+        const QString good = QStringLiteral("---\nname: notes\ndescription: Takes notes.\n---\nWrite them down.\n");
+        QTest::newRow("a problem on a line offers Show Line, which asks for that line")
+            << QStringLiteral("---\nname: notes\ndescription: x\nfavourite: yes\n---\nBody\n") << QString()
+            << QStringList{"showLineButton"} << QStringLiteral("showLineButton") << QStringLiteral("line 4");
+        QTest::newRow("a clash names the other skill, which it asks to show")
+            << good << QStringLiteral("---\nname: notes\ndescription: Other notes.\n---\nElse.\n")
+            << QStringList{"otherSkillLink", "compareButton"} << QStringLiteral("otherSkillLink")
+            << QStringLiteral("other home/.agents/skills/notes/SKILL.md");
+        QTest::newRow("a clash's Compare asks for this file beside the other")
+            << good << QStringLiteral("---\nname: notes\ndescription: Other notes.\n---\nElse.\n")
+            << QStringList{"otherSkillLink", "compareButton"} << QStringLiteral("compareButton")
+            << QStringLiteral("compare home/.claude/skills/notes/SKILL.md home/.agents/skills/notes/SKILL.md");
+    }
+
+    void problemsOfferWhatCanBeDoneAboutThem()
+    {
+        QFETCH(QString, content);
+        QFETCH(QString, otherContent);
+        QFETCH(QStringList, buttons);
+        QFETCH(QString, clicked);
+        QFETCH(QString, expectedRequest);
+        Skill *skill = addSkill(path("home/.claude/skills/notes/SKILL.md"), {{"name", "notes"}}, content, true);
+        if (!otherContent.isEmpty()) {
+            Skill *other = addSkill(path("home/.agents/skills/notes/SKILL.md"), {{"name", "notes"}}, otherContent, true);
+            other->setToolSources({ToolSource::Claude});
+        }
+        SkillCardView card(*m_state, cache());
+        card.resize(700, 900);
+        card.setSkill(skill);
+        QStringList requests;
+        const auto relative = [this](const QString &file) { return QDir(path(QString())).relativeFilePath(file); };
+        connect(&card, &SkillCardView::showLineRequested, this,
+                [&](int line) { requests.append(QStringLiteral("line %1").arg(line)); });
+        connect(&card, &SkillCardView::otherSkillRequested, this,
+                [&](const QString &other) { requests.append(QStringLiteral("other ") + relative(other)); });
+        connect(&card, &SkillCardView::compareRequested, this, [&](const QString &own, const QString &other) {
+            requests.append(QStringLiteral("compare %1 %2").arg(relative(own), relative(other)));
+        });
+        const QWidget *section = card.findChild<QWidget *>("problemsSection");
+        QVERIFY(section);
+        QStringList found;
+        for (const QAbstractButton *button : section->findChildren<QAbstractButton *>())
+            found.append(button->objectName());
+        QCOMPARE(found, buttons);
+        auto *button = section->findChild<QAbstractButton *>(clicked);
+        // Reached from the keyboard, and pressed with it.
+        QVERIFY(button->focusPolicy() & Qt::TabFocus);
+        button->setFocus();
+        QTest::keyClick(button, Qt::Key_Space);
+        QCOMPARE(requests, QStringList{expectedRequest});
+    }
+
     void aSingleFileSkillHasNoResourcesAndNoEmptySections()
     {
         Skill *skill = addSkill(path("home/.cursor/rules/style.mdc"), {{"name", "style"}, {"Description", "x"}},

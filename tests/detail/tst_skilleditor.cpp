@@ -1,4 +1,6 @@
 #include "detail/findbar.h"
+#include "common/itemroles.h"
+#include "detail/findingstrip.h"
 #include "detail/highlightedtexteditor.h"
 #include "detail/skilleditorview.h"
 #include "library/catalogue/homepath.h"
@@ -18,6 +20,34 @@
 namespace {
 
 using TestFiles::writeBytes;
+
+// "rule line" for each finding the editor shows, errors and warnings only.
+QStringList shown(const QList<Finding> &findings)
+{
+    QStringList rows;
+    for (const Finding &finding : findings) {
+        if (finding.level != FindingLevel::Note)
+            rows.append(QStringLiteral("%1 %2").arg(finding.rule).arg(finding.line));
+    }
+    return rows;
+}
+
+// "error line" or "warning line" for each line marked in the text.
+QStringList marked(const HighlightedTextEditor *editor)
+{
+    QStringList lines;
+    for (const LineMark &mark : editor->lineMarks())
+        lines.append(QStringLiteral("%1 %2").arg(mark.error ? "error" : "warning").arg(mark.line));
+    return lines;
+}
+
+// Replaces the whole text as one edit, as a paste over a selection would.
+void replaceText(SkillEditorView &view, const QString &text)
+{
+    QTextCursor cursor(view.textEditor()->document());
+    cursor.select(QTextCursor::Document);
+    cursor.insertText(text);
+}
 
 // Changes the file the way another editor saves: a new file renamed over it.
 bool replaceBytes(const QString &path, const QByteArray &bytes)
@@ -510,6 +540,205 @@ private Q_SLOTS:
         QTest::keyClick(field, Qt::Key_Escape);
         QVERIFY(bar->isHidden());
         QTRY_VERIFY(view.textEditor()->hasFocus());
+    }
+
+    // The text is checked as typed, after a pause, as the file it will be saved as;
+    // the file on disk is not what is checked, and is left as it was.
+    void theTypedTextIsCheckedAfterAPause_data()
+    {
+        QTest::addColumn<QByteArray>("onDisk");
+        QTest::addColumn<QStringList>("expectedOnOpen");
+        QTest::addColumn<QString>("typed"); // replaces the whole text
+        QTest::addColumn<QStringList>("expectedFindings");
+        QTest::addColumn<QStringList>("expectedMarks");
+
+        QTest::newRow("a good file shows nothing, and a typed unknown key is a warning on its line")
+            << kReview << QStringList()
+            << QStringLiteral("---\nname: review\ndescription: Reviews diffs\nfavourite: yes\n---\nRead it.\n")
+            << QStringList{"keys/unknown 4"} << QStringList{"warning 4"};
+        QTest::newRow("a file without a block lists an error on line one until a block is typed")
+            << QByteArray("# Review\n\nRead it.\n") << QStringList{"format/no-frontmatter 1"}
+            << QString::fromUtf8(kReview) << QStringList() << QStringList();
+        QTest::newRow("an unclosed block typed over a good file is an error")
+            << kReview << QStringList() << QStringLiteral("---\nname: review\ndescription: Reviews diffs\nRead it.\n")
+            << QStringList{"format/unclosed-frontmatter 1"} << QStringList{"error 1"};
+        QTest::newRow("a name typed unlike the folder is a warning, as the saved file would be")
+            << kReview << QStringList() << QStringLiteral("---\nname: reviews\ndescription: Reviews diffs\n---\nRead it.\n")
+            << QStringList{"format/name-folder 2"} << QStringList{"warning 2"};
+        QTest::newRow("a typed link to a file the folder lacks is a warning at its line")
+            << kReview << QStringList()
+            << QStringLiteral("---\nname: review\ndescription: Reviews diffs\n---\n\nSee [the guide](references/guide.md).\n")
+            << QStringList{"files/missing-file 6"} << QStringList{"warning 6"};
+    }
+
+    void theTypedTextIsCheckedAfterAPause()
+    {
+        QFETCH(QByteArray, onDisk);
+        QFETCH(QStringList, expectedOnOpen);
+        QFETCH(QString, typed);
+        QFETCH(QStringList, expectedFindings);
+        QFETCH(QStringList, expectedMarks);
+        Skill *skill = addSkill("review", onDisk);
+        QVERIFY(skill);
+        SkillEditorView view;
+        view.resize(600, 500);
+        view.setSkill(skill);
+        view.show();
+        // A file just opened is checked at once.
+        QCOMPARE(shown(view.findings()), expectedOnOpen);
+        QCOMPARE(view.findingStrip()->isVisibleTo(&view), !view.findings().isEmpty());
+
+        QSignalSpy checked(&view, &SkillEditorView::findingsChanged);
+        replaceText(view, typed);
+        // Typing does not check: the pause does.
+        QCOMPARE(checked.size(), 0);
+        QCOMPARE(shown(view.findings()), expectedOnOpen);
+        QVERIFY(checked.wait(5000));
+        QCOMPARE(shown(view.findings()), expectedFindings);
+        QCOMPARE(marked(view.textEditor()), expectedMarks);
+        QCOMPARE(view.findingStrip()->findings(), view.findings());
+        QCOMPARE(view.findingStrip()->isVisibleTo(&view), !view.findings().isEmpty());
+        QCOMPARE(TestFiles::readFile(skillPath("review")), onDisk);
+    }
+
+    // A finding in the strip, chosen with the mouse or the keyboard, puts the
+    // cursor at the start of its line and the focus in the text.
+    void theStripsFindingMovesTheCursorToItsLine_data()
+    {
+        QTest::addColumn<int>("way"); // 0 a click, 1 Enter, 2 Space
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("expectedLine");
+        QTest::newRow("a click on the first finding goes to its line") << 0 << 0 << 4;
+        QTest::newRow("Enter on the second finding goes to its line") << 1 << 1 << 9;
+        QTest::newRow("Space on the second finding goes to its line") << 2 << 1 << 9;
+    }
+
+    void theStripsFindingMovesTheCursorToItsLine()
+    {
+        QFETCH(int, way);
+        QFETCH(int, row);
+        QFETCH(int, expectedLine);
+        Skill *skill = addSkill("review", "---\nname: review\ndescription: Reviews diffs\nfavourite: yes\n---\n"
+                                          "One.\nTwo.\nThree.\nRun scripts/missing.sh first.\nFour.\n");
+        SkillEditorView view;
+        view.resize(600, 500);
+        view.setSkill(skill);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        FindingStrip *strip = view.findingStrip();
+        QCOMPARE(shown(strip->findings()), (QStringList{"keys/unknown 4", "files/missing-file 9"}));
+        view.textEditor()->moveCursor(QTextCursor::End);
+        const QModelIndex index = strip->model()->index(row, 0);
+        QSignalSpy jumped(strip, &FindingStrip::lineActivated);
+        if (way == 0) {
+            QTest::mouseClick(strip->viewport(), Qt::LeftButton, {}, strip->visualRect(index).center());
+        } else {
+            strip->setFocus();
+            strip->setCurrentIndex(index);
+            QTest::keyClick(strip, way == 1 ? Qt::Key_Return : Qt::Key_Space);
+        }
+        QVERIFY(!jumped.isEmpty());
+        const QTextCursor cursor = view.textEditor()->textCursor();
+        QCOMPARE(cursor.blockNumber() + 1, expectedLine);
+        QCOMPARE(cursor.positionInBlock(), 0);
+        QVERIFY(view.textEditor()->hasFocus());
+    }
+
+    // A skill installed through a linked folder is checked under the name of the
+    // folder the tools find it in, as its card checks it.
+    void theTextIsCheckedWhereTheToolsFindIt()
+    {
+        Skill *skill = addSkill("review", kReview);
+        const QString linked = m_library->home(".agents/skills/code-review");
+        QVERIFY(QDir().mkpath(QFileInfo(linked).absolutePath()));
+        QVERIFY(QFile::link(QFileInfo(skillPath("review")).absolutePath(), linked));
+        skill->setInstalledPaths({linked + "/SKILL.md"});
+        SkillEditorView view;
+        view.setSkill(skill);
+        QCOMPARE(shown(view.findings()), QStringList{"format/name-folder 2"});
+        QVERIFY(view.findings().first().message.contains(QLatin1String("code-review")));
+    }
+
+    // F8 and Shift+F8 step through the lines with problems, round from the last
+    // to the first; Ctrl+Tab leads from the text to the strip.
+    void theKeyboardStepsThroughTheProblems_data()
+    {
+        QTest::addColumn<int>("startLine");
+        QTest::addColumn<bool>("backwards");
+        QTest::addColumn<int>("expectedLine");
+        QTest::newRow("F8 from the top goes to the first problem's line") << 1 << false << 4;
+        QTest::newRow("F8 on a problem's line goes on to the next") << 4 << false << 9;
+        QTest::newRow("F8 past the last problem goes round to the first") << 10 << false << 4;
+        QTest::newRow("Shift+F8 goes back to the previous problem") << 9 << true << 4;
+        QTest::newRow("Shift+F8 before the first problem goes round to the last") << 2 << true << 9;
+    }
+
+    void theKeyboardStepsThroughTheProblems()
+    {
+        QFETCH(int, startLine);
+        QFETCH(bool, backwards);
+        QFETCH(int, expectedLine);
+        Skill *skill = addSkill("review", "---\nname: review\ndescription: Reviews diffs\nfavourite: yes\n---\n"
+                                          "One.\nTwo.\nThree.\nRun scripts/missing.sh first.\nFour.\n");
+        SkillEditorView view;
+        view.resize(600, 500);
+        view.setSkill(skill);
+        view.show();
+        QApplication::setActiveWindow(&view);
+        QVERIFY(QTest::qWaitForWindowActive(&view));
+        view.textEditor()->goToLine(startLine);
+        view.textEditor()->setFocus();
+        QTest::keyClick(view.textEditor(), Qt::Key_F8, backwards ? Qt::ShiftModifier : Qt::NoModifier);
+        QCOMPARE(view.textEditor()->textCursor().blockNumber() + 1, expectedLine);
+        // The finding is chosen in the strip, which Ctrl+Tab reaches from the text.
+        QCOMPARE(view.findingStrip()->currentIndex().data(ItemRoles::FindingLineRole).toInt(), expectedLine);
+        QVERIFY(view.textEditor()->hasFocus());
+        QTest::keyClick(view.textEditor(), Qt::Key_Tab, Qt::ControlModifier);
+        QVERIFY(view.findingStrip()->hasFocus());
+        QCOMPARE(view.text().count(u'\t'), 0);
+    }
+
+    // What a check on a worker finds for a text since changed, or for another file
+    // since opened, never reaches the strip: the newer text is checked instead.
+    void aCheckOfAnOlderTextIsDropped_data()
+    {
+        QTest::addColumn<bool>("openAnother");
+        QTest::newRow("the text changed while the check ran") << false;
+        QTest::newRow("another file was opened while the check ran") << true;
+    }
+
+    void aCheckOfAnOlderTextIsDropped()
+    {
+        QFETCH(bool, openAnother);
+        Skill *broken = addSkill("broken", "# No block here\n\nRead it.\n");
+        Skill *review = addSkill("review", kReview);
+        SkillEditorView view;
+        view.setBackgroundCheckSize(0); // every text on the worker
+        QStringList seen;
+        connect(&view, &SkillEditorView::findingsChanged, &view,
+                [&] { seen.append(shown(view.findings()).join(u',')); });
+        view.setSkill(broken);
+        QVERIFY(view.isChecking()); // the broken text is being checked, its result not yet in
+        if (openAnother)
+            view.setSkill(review);
+        else
+            replaceText(view, QStringLiteral("---\nname: broken\ndescription: Fixed now\n---\nRead it.\n"));
+        QTRY_VERIFY_WITH_TIMEOUT(!seen.isEmpty(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!view.isChecking(), 5000);
+        QCOMPARE(seen, QStringList{QString()});
+        QVERIFY(view.findings().isEmpty());
+        QVERIFY(view.findingStrip()->isHidden());
+    }
+
+    // A text the editor shows read-only is not what a save writes: it is not checked.
+    void aReadOnlyTextIsNotChecked()
+    {
+        Skill *skill = addSkill("review", "---\nname: review\n---\n" + kLongLine + "\n");
+        SkillEditorView view;
+        view.setSkill(skill);
+        QVERIFY(!view.isEditable());
+        QVERIFY(view.findings().isEmpty());
+        QVERIFY(view.textEditor()->lineMarks().isEmpty());
     }
 };
 

@@ -39,6 +39,11 @@ QList<Finding> checkSkillText(const QString &text, CheckedKind kind, const QStri
 // text names a file inside `folderPath`, and no symbolic link in it dangles.
 QList<Finding> checkSkillFolderFiles(const QString &folderPath, const QString &text);
 
+// Checks `text` as the file at `path` will be once it is saved there: the rules of its
+// kind, its folder's name and, for a SKILL.md, the links it makes into its folder as
+// the folder is now. The file itself is not read: the editor checks what is typed.
+QList<Finding> checkSkillTextAs(const QString &text, const QString &path);
+
 // Reads the file at `path` (a regular file of bounded size, UTF-8) and checks it;
 // a SKILL.md also has its folder checked. A file that cannot be read is one error.
 // With `digest`, also gives a hash of the bytes read (empty when none were).

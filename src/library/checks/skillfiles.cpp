@@ -150,6 +150,11 @@ QList<Finding> checkSkillFile(const QString &path, QByteArray *digest)
     if (decoder.hasError())
         return {{QStringLiteral("files/not-utf8"), FindingLevel::Error,
                  tr("The file is not UTF-8 text; tools cannot read it. Save it as UTF-8."), 0, 0, QString()}};
+    return checkSkillTextAs(text, path);
+}
+
+QList<Finding> checkSkillTextAs(const QString &text, const QString &path)
+{
     const CheckedKind kind = checkedKindFor(path);
     const QFileInfo info(path);
     QList<Finding> findings = checkSkillText(text, kind, kind == CheckedKind::SkillFile ? info.dir().dirName() : QString());
