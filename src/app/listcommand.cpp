@@ -197,9 +197,12 @@ int runListCommand(bool json, QTextStream &out, QTextStream &err, bool header)
     if (!json) {
         if (const auto unchanged = UnchangedLibrary::read(ModelContainer::defaultStorePath(), QDir::homePath(),
                                                           readCustomScanPaths())) {
-            for (const QString &line : plainListing(*unchanged, header))
+            for (const QString &line : plainListing(unchanged->skills, header))
                 out << line << '\n';
             out.flush();
+            for (const FileProblem &problem : unchanged->problems)
+                err << "vesk: " << terminalSafe(abbreviateHome(problem.path)) << ": " << problem.reason << '\n';
+            err.flush();
             return 0;
         }
     }

@@ -320,6 +320,9 @@ private Q_SLOTS:
         writeFile(home("code/app/.cursor/rules/lint.mdc"), "---\ndescription: Lint\n---\nLint.\n");
         writeFile(home("code/web/.claude/skills/review/SKILL.md"), "---\nname: review\n---\nAnother.\n");
         bool projects = withProjects;
+        // A file a scan never reads: said on standard error by every run.
+        QDir().mkpath(home("code/app/.claude/skills/outside"));
+        QVERIFY(QFile::link(home("shared/audit/SKILL.md"), home("code/app/.claude/skills/outside/SKILL.md")));
         const auto useProjects = [this, &projects] {
             projects = true;
             writeFile(home(".config/Vesk/Vesk.conf"),
@@ -339,9 +342,12 @@ private Q_SLOTS:
         QTest::qWait(150);
         const VeskRun settled = vesk(arguments);
         QCOMPARE(settled.out, read.out);
+        QCOMPARE(settled.err, read.err);
+        QCOMPARE(read.err.contains("/outside/SKILL.md: Links outside the project"), withProjects);
         const auto stored = unchanged();
         QVERIFY(stored.has_value());
-        QCOMPARE(stored->size(), withProjects ? 9 : 6);
+        QCOMPARE(stored->skills.size(), withProjects ? 9 : 6);
+        QCOMPARE(stored->problems.size(), withProjects ? 1 : 0);
 
         switch (Change(change)) {
         case Change::None: {

@@ -57,7 +57,7 @@ bool walkIsSettled(const QString &skillFile, const QHash<QString, QByteArray> &w
 
 } // namespace
 
-std::optional<QList<ListedSkill>> read(const QString &storePath, const QString &home, const QStringList &customRoots)
+std::optional<Listing> read(const QString &storePath, const QString &home, const QStringList &customRoots)
 {
     if (!storeFilesArePrivate(storePath))
         return std::nullopt;
@@ -83,10 +83,16 @@ std::optional<QList<ListedSkill>> read(const QString &storePath, const QString &
     const QHash<QString, ScanMemory::File> &files = memory.files();
     QHash<QString, Reached> reached;
     reached.reserve(listing.items.size());
+    Listing result;
     for (const ScanItem &item : listing.items) {
         const ScanListing::ListedFile &file = item.file;
         const QString resolved = file.resolvedPath.isEmpty() ? file.path : file.resolvedPath;
         const auto known = files.constFind(file.path);
+        // A file a scan never reads, whatever it holds: said again, nothing else.
+        if (known == files.cend() && !item.isGlobal && linkLeavesProject(file.path, resolved, customRoots)) {
+            result.problems.append({file.path, linkLeavesProjectReason()});
+            continue;
+        }
         if (known == files.cend() || !known->signature.isUnchangedIn(file.signature)
             || known->reader != skillReaderVersion || known->resolvedPath != resolved)
             return std::nullopt;
@@ -99,7 +105,7 @@ std::optional<QList<ListedSkill>> read(const QString &storePath, const QString &
                                      "FROM skill");
     if (!rows.isValid())
         return std::nullopt;
-    QList<ListedSkill> skills;
+    QList<ListedSkill> &skills = result.skills;
     skills.reserve(reached.size());
     while (rows.next()) {
         ListedSkill skill{rows.text(2), rows.text(0), rows.text(1), rows.text(3)};
@@ -135,7 +141,9 @@ std::optional<QList<ListedSkill>> read(const QString &storePath, const QString &
         const int byName = compareNaturally(a.name, b.name);
         return byName != 0 ? byName < 0 : a.resolvedPath < b.resolvedPath;
     });
-    return skills;
+    std::sort(result.problems.begin(), result.problems.end(),
+              [](const FileProblem &a, const FileProblem &b) { return a.path < b.path; });
+    return result;
 }
 
 } // namespace UnchangedLibrary

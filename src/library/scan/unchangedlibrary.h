@@ -1,5 +1,7 @@
 #pragma once
 
+#include "library/disk/fileproblems.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -29,9 +31,17 @@ struct ListedSkill {
     QString toolSourcesRaw;
 };
 
-// The records in the listing's order (names in natural order, then resolved
-// paths), or no value when a full scan of `home` and `customRoots` would change
-// anything, or the store at `storePath` cannot say.
-std::optional<QList<ListedSkill>> read(const QString &storePath, const QString &home, const QStringList &customRoots);
+struct Listing {
+    // In the listing's order: names in natural order, then resolved paths.
+    QList<ListedSkill> skills;
+    // What a full scan would report, sorted by path: files in a project that
+    // link out of it (known without reading them; any other problem needs the
+    // file read, and then there is no answer).
+    QList<FileProblem> problems;
+};
+
+// The listing, or no value when a full scan of `home` and `customRoots` would
+// change anything, or the store at `storePath` cannot say.
+std::optional<Listing> read(const QString &storePath, const QString &home, const QStringList &customRoots);
 
 } // namespace UnchangedLibrary
