@@ -13,6 +13,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,7 +49,7 @@ bool walkIsSettled(const QString &skillFile, const QHash<QString, QByteArray> &w
 {
     const auto stored = walks.constFind(skillFile);
     if (stored != walks.cend()) {
-        const auto walk = ScanMemory::decodeWalk(*stored);
+        const auto walk = ScanMemory::decodeWalk(*stored, false);
         return walk && ScanListing::isWalkCurrent(skillFile, *walk);
     }
     const ScanListing::ArtifactWalk walk = ScanListing::walkArtifacts(skillFile);
@@ -137,10 +138,20 @@ std::optional<Listing> read(const QString &storePath, const QString &home, const
         return std::nullopt; // a damaged row, or a file found with no record: it would be read
     database.exec("COMMIT");
 
-    std::sort(skills.begin(), skills.end(), [](const ListedSkill &a, const ListedSkill &b) {
-        const int byName = compareNaturally(a.name, b.name);
-        return byName != 0 ? byName < 0 : a.resolvedPath < b.resolvedPath;
+    // The order of the records' list: each name's key made once, then compared.
+    std::vector<std::pair<NaturalKey, qsizetype>> order;
+    order.reserve(size_t(skills.size()));
+    for (qsizetype i = 0; i < skills.size(); ++i)
+        order.emplace_back(naturalKey(skills.at(i).name), i);
+    std::sort(order.begin(), order.end(), [&skills](const auto &a, const auto &b) {
+        const int byName = compareNaturally(a.first, b.first);
+        return byName != 0 ? byName < 0 : skills.at(a.second).resolvedPath < skills.at(b.second).resolvedPath;
     });
+    QList<ListedSkill> sorted;
+    sorted.reserve(skills.size());
+    for (const auto &[key, index] : order)
+        sorted.append(std::move(skills[index]));
+    skills = std::move(sorted);
     std::sort(result.problems.begin(), result.problems.end(),
               [](const FileProblem &a, const FileProblem &b) { return a.path < b.path; });
     return result;
