@@ -13,6 +13,8 @@
 #include <QHash>
 
 #include <algorithm>
+#include <future>
+#include <thread>
 #include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -62,30 +64,94 @@ std::optional<Listing> read(const QString &storePath, const QString &home, const
 {
     if (!storeFilesArePrivate(storePath))
         return std::nullopt;
-    Sqlite::Database database;
-    if (!database.open(storePath, nullptr, Sqlite::Database::Access::ReadOnly))
-        return std::nullopt;
-    if (!ModelContainer::opensWithoutWrites(database))
-        return std::nullopt;
-    // One snapshot for the scan memory and the records alike, whatever another
-    // process commits meanwhile.
-    if (!database.exec("BEGIN"))
-        return std::nullopt;
-    const ScanMemory memory(database, false);
 
+    // Two halves that need nothing of each other run side by side: the listing
+    // and the walks' checks (the file system) beside the store's rows.
     ScanSnapshot snapshot;
     snapshot.home = home;
     snapshot.customRoots = customRoots;
     snapshot.nowNs = fileSystemNowNs();
-    const ScanListingResult listing = listRequest(ScanRequest::full(true), snapshot);
-    if (!listing.undecodable.isEmpty())
+    ScanListingResult listing;
+    std::promise<const ScanMemory *> memoryLoaded;
+    bool walksSettled = false;
+    std::jthread lister([&snapshot, &listing, &walksSettled, loaded = memoryLoaded.get_future()]() mutable {
+        listing = listRequest(ScanRequest::full(true), snapshot);
+        const ScanMemory *memory = loaded.get();
+        if (!memory)
+            return; // no answer anyway
+        // Files never read have no walk to check: they are said, or they stop the answer.
+        walksSettled = std::all_of(listing.items.cbegin(), listing.items.cend(), [memory](const ScanItem &item) {
+            return !item.file.isDirectory || !memory->files().contains(item.file.path)
+                || walkIsSettled(item.file.path, memory->walks());
+        });
+    });
+    // However this ends, the lister is not left waiting.
+    bool memoryGiven = false;
+    const auto giveMemory = [&](const ScanMemory *memory) {
+        if (!memoryGiven)
+            memoryLoaded.set_value(memory);
+        memoryGiven = true;
+    };
+    const auto noAnswer = [&]() -> std::optional<Listing> {
+        giveMemory(nullptr);
+        return std::nullopt;
+    };
+
+    Sqlite::Database database;
+    if (!database.open(storePath, nullptr, Sqlite::Database::Access::ReadOnly))
+        return noAnswer();
+    if (!ModelContainer::opensWithoutWrites(database))
+        return noAnswer();
+    // The rows are read once, front to back, bodies included (the columns after
+    // them are needed): mapped, they are not copied page by page.
+    database.exec("PRAGMA mmap_size = 1073741824");
+    // One snapshot for the scan memory and the records alike, whatever another
+    // process commits meanwhile.
+    if (!database.exec("BEGIN"))
+        return noAnswer();
+    const ScanMemory memory(database, false);
+    giveMemory(&memory);
+
+    struct Stored {
+        ListedSkill skill;
+        QStringList installed;
+        NaturalKey key;
+    };
+    std::vector<Stored> stored;
+    Sqlite::Statement rows(database, "SELECT resolvedPath, filePath, name, toolSourcesRaw, installedPathsData, isGlobal "
+                                     "FROM skill");
+    if (!rows.isValid())
+        return noAnswer();
+    while (rows.next()) {
+        ListedSkill skill{rows.text(2), rows.text(0), rows.text(1), rows.text(3)};
+        std::optional<QStringList> installed = SkillEncoding::decodeStringList(rows.blob(4));
+        if (!installed || !installed->contains(skill.filePath))
+            return noAnswer();
+        // A scan brings each record's tools and global flag up to the location table.
+        const ToolSet readers = SkillLocations::readersOf(*installed, home, customRoots);
+        if (!readers.isEmpty()) {
+            const bool isGlobal = std::any_of(installed->cbegin(), installed->cend(),
+                                              [&home](const QString &path) { return SkillLocations::isHomePath(path, home); });
+            if (SkillEncoding::encodeToolSources(readers.toList()) != skill.toolSourcesRaw
+                || isGlobal != (rows.integer(5) != 0))
+                return noAnswer();
+        }
+        NaturalKey key = naturalKey(skill.name);
+        stored.push_back({std::move(skill), std::move(*installed), std::move(key)});
+    }
+    if (!rows.error().isEmpty())
+        return noAnswer(); // a damaged row
+    database.exec("COMMIT");
+
+    lister.join();
+    if (!listing.undecodable.isEmpty() || !walksSettled)
         return std::nullopt;
 
     const QHash<QString, ScanMemory::File> &files = memory.files();
     QHash<QString, Reached> reached;
     reached.reserve(listing.items.size());
     Listing result;
-    for (const ScanItem &item : listing.items) {
+    for (const ScanItem &item : std::as_const(listing.items)) {
         const ScanListing::ListedFile &file = item.file;
         const QString resolved = file.resolvedPath.isEmpty() ? file.path : file.resolvedPath;
         const auto known = files.constFind(file.path);
@@ -97,61 +163,35 @@ std::optional<Listing> read(const QString &storePath, const QString &home, const
         if (known == files.cend() || !known->signature.isUnchangedIn(file.signature)
             || known->reader != skillReaderVersion || known->resolvedPath != resolved)
             return std::nullopt;
-        if (file.isDirectory && !walkIsSettled(file.path, memory.walks()))
-            return std::nullopt;
         reached[resolved].paths.append(file.path);
     }
 
-    Sqlite::Statement rows(database, "SELECT resolvedPath, filePath, name, toolSourcesRaw, installedPathsData, isGlobal "
-                                     "FROM skill");
-    if (!rows.isValid())
-        return std::nullopt;
-    QList<ListedSkill> &skills = result.skills;
-    skills.reserve(reached.size());
-    while (rows.next()) {
-        ListedSkill skill{rows.text(2), rows.text(0), rows.text(1), rows.text(3)};
-        const auto found = reached.find(skill.resolvedPath);
+    for (const Stored &row : stored) {
+        const auto found = reached.find(row.skill.resolvedPath);
         if (found == reached.end())
             return std::nullopt; // a record no path reaches: the prune would act on it
+        // Exactly the paths found (as sets: neither list holds one twice).
         const QStringList &paths = found->paths;
-        const std::optional<QStringList> installed = SkillEncoding::decodeStringList(rows.blob(4));
-        // Each path once (QStringList equality as sets: both are free of duplicates).
-        if (!installed || installed->size() != paths.size() || !installed->contains(skill.filePath)
-            || !std::all_of(paths.cbegin(), paths.cend(), [&installed](const QString &path) { return installed->contains(path); }))
+        if (row.installed.size() != paths.size()
+            || !std::all_of(paths.cbegin(), paths.cend(), [&row](const QString &path) { return row.installed.contains(path); }))
             return std::nullopt;
         // The texts come from the last path in scan order; a record that holds
         // another's reading would be read once more.
-        if (memory.textSource(skill.resolvedPath) != paths.constLast())
+        if (memory.textSource(row.skill.resolvedPath) != paths.constLast())
             return std::nullopt;
-        const ToolSet readers = SkillLocations::readersOf(*installed, home, customRoots);
-        if (!readers.isEmpty()) {
-            const bool isGlobal = std::any_of(installed->cbegin(), installed->cend(),
-                                              [&home](const QString &path) { return SkillLocations::isHomePath(path, home); });
-            if (SkillEncoding::encodeToolSources(readers.toList()) != skill.toolSourcesRaw
-                || isGlobal != (rows.integer(5) != 0))
-                return std::nullopt;
-        }
         reached.erase(found);
-        skills.append(std::move(skill));
     }
-    if (!rows.error().isEmpty() || !reached.isEmpty())
-        return std::nullopt; // a damaged row, or a file found with no record: it would be read
-    database.exec("COMMIT");
+    if (!reached.isEmpty())
+        return std::nullopt; // a file found with no record: it would be read
 
-    // The order of the records' list: each name's key made once, then compared.
-    std::vector<std::pair<NaturalKey, qsizetype>> order;
-    order.reserve(size_t(skills.size()));
-    for (qsizetype i = 0; i < skills.size(); ++i)
-        order.emplace_back(naturalKey(skills.at(i).name), i);
-    std::sort(order.begin(), order.end(), [&skills](const auto &a, const auto &b) {
-        const int byName = compareNaturally(a.first, b.first);
-        return byName != 0 ? byName < 0 : skills.at(a.second).resolvedPath < skills.at(b.second).resolvedPath;
+    // The order of the records' list: names by their keys, then resolved paths.
+    std::sort(stored.begin(), stored.end(), [](const Stored &a, const Stored &b) {
+        const int byName = compareNaturally(a.key, b.key);
+        return byName != 0 ? byName < 0 : a.skill.resolvedPath < b.skill.resolvedPath;
     });
-    QList<ListedSkill> sorted;
-    sorted.reserve(skills.size());
-    for (const auto &[key, index] : order)
-        sorted.append(std::move(skills[index]));
-    skills = std::move(sorted);
+    result.skills.reserve(qsizetype(stored.size()));
+    for (Stored &row : stored)
+        result.skills.append(std::move(row.skill));
     std::sort(result.problems.begin(), result.problems.end(),
               [](const FileProblem &a, const FileProblem &b) { return a.path < b.path; });
     return result;
