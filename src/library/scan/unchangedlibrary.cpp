@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <future>
+#include <numeric>
 #include <thread>
 #include <vector>
 #include <sys/stat.h>
@@ -118,6 +119,16 @@ std::optional<Listing> read(const QString &storePath, const QString &home, const
         NaturalKey key;
     };
     std::vector<Stored> stored;
+    // Few distinct sets of tools: each encoded once.
+    std::vector<std::pair<ToolSet, QString>> encodings;
+    const auto encoded = [&encodings](ToolSet tools) -> const QString & {
+        for (const auto &[set, text] : encodings) {
+            if (set == tools)
+                return text;
+        }
+        encodings.emplace_back(tools, SkillEncoding::encodeToolSources(tools.toList()));
+        return encodings.back().second;
+    };
     Sqlite::Statement rows(database, "SELECT resolvedPath, filePath, name, toolSourcesRaw, installedPathsData, isGlobal "
                                      "FROM skill");
     if (!rows.isValid())
@@ -132,8 +143,7 @@ std::optional<Listing> read(const QString &storePath, const QString &home, const
         if (!readers.isEmpty()) {
             const bool isGlobal = std::any_of(installed->cbegin(), installed->cend(),
                                               [&home](const QString &path) { return SkillLocations::isHomePath(path, home); });
-            if (SkillEncoding::encodeToolSources(readers.toList()) != skill.toolSourcesRaw
-                || isGlobal != (rows.integer(5) != 0))
+            if (encoded(readers) != skill.toolSourcesRaw || isGlobal != (rows.integer(5) != 0))
                 return noAnswer();
         }
         NaturalKey key = naturalKey(skill.name);
@@ -185,13 +195,15 @@ std::optional<Listing> read(const QString &storePath, const QString &home, const
         return std::nullopt; // a file found with no record: it would be read
 
     // The order of the records' list: names by their keys, then resolved paths.
-    std::sort(stored.begin(), stored.end(), [](const Stored &a, const Stored &b) {
-        const int byName = compareNaturally(a.key, b.key);
-        return byName != 0 ? byName < 0 : a.skill.resolvedPath < b.skill.resolvedPath;
+    std::vector<size_t> order(stored.size());
+    std::iota(order.begin(), order.end(), size_t(0));
+    std::sort(order.begin(), order.end(), [&stored](size_t a, size_t b) {
+        const int byName = compareNaturally(stored[a].key, stored[b].key);
+        return byName != 0 ? byName < 0 : stored[a].skill.resolvedPath < stored[b].skill.resolvedPath;
     });
     result.skills.reserve(qsizetype(stored.size()));
-    for (Stored &row : stored)
-        result.skills.append(std::move(row.skill));
+    for (size_t index : order)
+        result.skills.append(std::move(stored[index].skill));
     std::sort(result.problems.begin(), result.problems.end(),
               [](const FileProblem &a, const FileProblem &b) { return a.path < b.path; });
     return result;
