@@ -93,8 +93,11 @@ std::optional<Listing> read(const QString &storePath, const QString &home, const
             memoryLoaded.set_value(memory);
         memoryGiven = true;
     };
+    // Joined before anything it reads (the memory) goes away.
     const auto noAnswer = [&]() -> std::optional<Listing> {
         giveMemory(nullptr);
+        if (lister.joinable())
+            lister.join();
         return std::nullopt;
     };
 
