@@ -13,6 +13,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <atomic>
 #include <future>
 #include <numeric>
 #include <thread>
@@ -72,19 +73,39 @@ std::optional<Listing> read(const QString &storePath, const QString &home, const
     snapshot.home = home;
     snapshot.customRoots = customRoots;
     snapshot.nowNs = fileSystemNowNs();
-    ScanListingResult listing;
     std::promise<const ScanMemory *> memoryLoaded;
-    bool walksSettled = false;
-    std::jthread lister([&snapshot, &listing, &walksSettled, loaded = memoryLoaded.get_future()]() mutable {
-        listing = listRequest(ScanRequest::full(true), snapshot);
+    // What the lister finds: every file's paths by the file they lead to, and
+    // what a scan would say; `settled` false when a scan would change anything.
+    QHash<QString, Reached> reached;
+    QList<FileProblem> problems;
+    const auto settle = [&](const ScanListingResult &listing, const ScanMemory &memory) {
+        const QHash<QString, ScanMemory::File> &files = memory.files();
+        reached.reserve(listing.items.size());
+        for (const ScanItem &item : listing.items) {
+            const ScanListing::ListedFile &file = item.file;
+            const QString resolved = file.resolvedPath.isEmpty() ? file.path : file.resolvedPath;
+            const auto known = files.constFind(file.path);
+            // A file a scan never reads, whatever it holds: said again, nothing else.
+            if (known == files.cend() && !item.isGlobal && linkLeavesProject(file.path, resolved, customRoots)) {
+                problems.append({file.path, linkLeavesProjectReason()});
+                continue;
+            }
+            if (known == files.cend() || !known->signature.isUnchangedIn(file.signature)
+                || known->reader != skillReaderVersion || known->resolvedPath != resolved)
+                return false;
+            if (file.isDirectory && !walkIsSettled(file.path, memory.walks()))
+                return false;
+            reached[resolved].paths.append(file.path);
+        }
+        return true;
+    };
+    bool settled = false;
+    std::atomic<bool> unsettled = false; // known early: the reading stops too
+    std::jthread lister([&, loaded = memoryLoaded.get_future()]() mutable {
+        const ScanListingResult listing = listRequest(ScanRequest::full(true), snapshot);
         const ScanMemory *memory = loaded.get();
-        if (!memory)
-            return; // no answer anyway
-        // Files never read have no walk to check: they are said, or they stop the answer.
-        walksSettled = std::all_of(listing.items.cbegin(), listing.items.cend(), [memory](const ScanItem &item) {
-            return !item.file.isDirectory || !memory->files().contains(item.file.path)
-                || walkIsSettled(item.file.path, memory->walks());
-        });
+        settled = memory && listing.undecodable.isEmpty() && settle(listing, *memory);
+        unsettled = !settled;
     });
     // However this ends, the lister is not left waiting.
     bool memoryGiven = false;
@@ -137,6 +158,8 @@ std::optional<Listing> read(const QString &storePath, const QString &home, const
     if (!rows.isValid())
         return noAnswer();
     while (rows.next()) {
+        if (unsettled)
+            return noAnswer();
         ListedSkill skill{rows.text(2), rows.text(0), rows.text(1), rows.text(3)};
         std::optional<QStringList> installed = SkillEncoding::decodeStringList(rows.blob(4));
         if (!installed || !installed->contains(skill.filePath))
@@ -156,29 +179,17 @@ std::optional<Listing> read(const QString &storePath, const QString &home, const
         return noAnswer(); // a damaged row
     database.exec("COMMIT");
 
+    // The order of the records' list: names by their keys, then resolved paths.
+    std::vector<size_t> order(stored.size());
+    std::iota(order.begin(), order.end(), size_t(0));
+    std::sort(order.begin(), order.end(), [&stored](size_t a, size_t b) {
+        const int byName = compareNaturally(stored[a].key, stored[b].key);
+        return byName != 0 ? byName < 0 : stored[a].skill.resolvedPath < stored[b].skill.resolvedPath;
+    });
+
     lister.join();
-    if (!listing.undecodable.isEmpty() || !walksSettled)
+    if (!settled)
         return std::nullopt;
-
-    const QHash<QString, ScanMemory::File> &files = memory.files();
-    QHash<QString, Reached> reached;
-    reached.reserve(listing.items.size());
-    Listing result;
-    for (const ScanItem &item : std::as_const(listing.items)) {
-        const ScanListing::ListedFile &file = item.file;
-        const QString resolved = file.resolvedPath.isEmpty() ? file.path : file.resolvedPath;
-        const auto known = files.constFind(file.path);
-        // A file a scan never reads, whatever it holds: said again, nothing else.
-        if (known == files.cend() && !item.isGlobal && linkLeavesProject(file.path, resolved, customRoots)) {
-            result.problems.append({file.path, linkLeavesProjectReason()});
-            continue;
-        }
-        if (known == files.cend() || !known->signature.isUnchangedIn(file.signature)
-            || known->reader != skillReaderVersion || known->resolvedPath != resolved)
-            return std::nullopt;
-        reached[resolved].paths.append(file.path);
-    }
-
     for (const Stored &row : stored) {
         const auto found = reached.find(row.skill.resolvedPath);
         if (found == reached.end())
@@ -197,16 +208,11 @@ std::optional<Listing> read(const QString &storePath, const QString &home, const
     if (!reached.isEmpty())
         return std::nullopt; // a file found with no record: it would be read
 
-    // The order of the records' list: names by their keys, then resolved paths.
-    std::vector<size_t> order(stored.size());
-    std::iota(order.begin(), order.end(), size_t(0));
-    std::sort(order.begin(), order.end(), [&stored](size_t a, size_t b) {
-        const int byName = compareNaturally(stored[a].key, stored[b].key);
-        return byName != 0 ? byName < 0 : stored[a].skill.resolvedPath < stored[b].skill.resolvedPath;
-    });
+    Listing result;
     result.skills.reserve(qsizetype(stored.size()));
     for (size_t index : order)
         result.skills.append(std::move(stored[index].skill));
+    result.problems = std::move(problems);
     std::sort(result.problems.begin(), result.problems.end(),
               [](const FileProblem &a, const FileProblem &b) { return a.path < b.path; });
     return result;
