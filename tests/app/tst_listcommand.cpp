@@ -21,7 +21,7 @@
 using TestFiles::writeFile;
 
 // What a test changes between a run that read everything and the next one.
-enum class Change { None, Rewritten, Added, Removed, Unlinked, Relinked, ProjectsAdded };
+enum class Change { None, Rewritten, Added, Removed, Unlinked, Relinked, ProjectsAdded, StoreFolderOpened };
 
 // Drives the real `vesk` executable, each run with its own home folder and
 // a platform plugin that does not exist, so anything that needs a display fails.
@@ -298,6 +298,7 @@ private Q_SLOTS:
         QTest::newRow("a skill left in one folder of two lists that one") << json << false << int(Change::Unlinked);
         QTest::newRow("a link pointed at another skill lists that one") << plain << false << int(Change::Relinked);
         QTest::newRow("a custom directory added lists its projects") << plain << false << int(Change::ProjectsAdded);
+        QTest::newRow("a library folder others can read is closed again") << plain << false << int(Change::StoreFolderOpened);
     }
     void anUnchangedLibraryListsAsItDidWhenRead()
     {
@@ -376,10 +377,22 @@ private Q_SLOTS:
         case Change::ProjectsAdded:
             useProjects();
             break;
+        case Change::StoreFolderOpened:
+            QVERIFY(QFile::setPermissions(QFileInfo(storePath()).path(), QFile::ReadOwner | QFile::WriteOwner
+                                              | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup));
+            break;
         }
         QVERIFY(!unchanged().has_value());
         const VeskRun changed = vesk(arguments);
         QCOMPARE(changed.exitCode, 0);
+        if (Change(change) == Change::StoreFolderOpened) {
+            QCOMPARE(changed.out, read.out);
+            struct stat folder {};
+            QCOMPARE(::stat(QFile::encodeName(QFileInfo(storePath()).path()).constData(), &folder), 0);
+            QCOMPARE(folder.st_mode & 0777, mode_t(0700));
+            QVERIFY(unchanged().has_value());
+            return;
+        }
         QVERIFY(changed.out != read.out);
         for (const char *suffix : {"", "-wal", "-shm"})
             QFile::remove(storePath() + suffix);

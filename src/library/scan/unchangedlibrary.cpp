@@ -25,10 +25,15 @@ namespace UnchangedLibrary {
 
 namespace {
 
-// Opening the store the full way takes away group and other bits from the files
-// this user owns; a store that still has them is left to that path.
+// Opening the store the full way takes away group and other bits from its folder
+// and the files this user owns; a store that still has them is left to that path.
 bool storeFilesArePrivate(const QString &storePath)
 {
+    struct stat folder {};
+    const QString folderPath = storePath.left(storePath.lastIndexOf(u'/'));
+    if (::stat(QFile::encodeName(folderPath.isEmpty() ? QStringLiteral("/") : folderPath).constData(), &folder) != 0
+        || (folder.st_uid == ::geteuid() && (folder.st_mode & 0077) != 0))
+        return false;
     for (const char *suffix : {"", "-wal", "-shm", "-journal"}) {
         struct stat info {};
         if (::lstat(QFile::encodeName(storePath + QLatin1String(suffix)).constData(), &info) != 0) {
