@@ -12,12 +12,14 @@
 #include "library/records/skillartifact.h"
 #include "library/records/skillcollection.h"
 #include "library/scan/scanpipeline.h"
+#include "library/scan/unchangedlibrary.h"
 #include "library/sources/skillorigin.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QEventLoop>
 #include <QJsonDocument>
+#include <QHash>
 #include <QJsonObject>
 #include <QTextStream>
 
@@ -145,34 +147,68 @@ QString skillToLine(const Skill &skill, int nameWidth, int toolsWidth)
                    nameWidth, toolsWidth);
 }
 
-QStringList plainListing(const QList<Skill *> &skills, bool header)
+namespace {
+
+// Each cell made once: the widths and the lines both need them.
+struct Cells {
+    QString name;
+    QString tools;
+    QString path;
+};
+
+QStringList linesOf(const std::vector<Cells> &rows, bool header)
 {
     const QString nameTitle = QStringLiteral("NAME");
     const QString toolsTitle = QStringLiteral("TOOLS");
     int nameWidth = header ? displayWidth(nameTitle) : 0;
     int toolsWidth = header ? displayWidth(toolsTitle) : 0;
-    // Each cell made once: the widths and the lines both need them.
-    struct Cells {
-        QString name;
-        QString tools;
-        QString path;
-    };
-    const QString home = QDir::homePath();
-    std::vector<Cells> rows;
-    rows.reserve(size_t(skills.size()));
-    for (const Skill *skill : skills) {
-        Cells cells{terminalSafe(skill->name()), toolNames(*skill), terminalSafe(abbreviateHome(skill->filePath(), home))};
+    for (const Cells &cells : rows) {
         nameWidth = std::max(nameWidth, displayWidth(cells.name));
         toolsWidth = std::max(toolsWidth, displayWidth(cells.tools));
-        rows.push_back(std::move(cells));
     }
     QStringList lines;
-    lines.reserve(skills.size() + 1);
-    if (header && !skills.isEmpty())
+    lines.reserve(qsizetype(rows.size()) + 1);
+    if (header && !rows.empty())
         lines.append(columns(nameTitle, toolsTitle, QStringLiteral("PATH"), nameWidth, toolsWidth));
     for (const Cells &cells : rows)
         lines.append(columns(cells.name, cells.tools, cells.path, nameWidth, toolsWidth));
     return lines;
+}
+
+QString toolNames(const QList<ToolSource> &tools)
+{
+    QStringList names;
+    for (ToolSource tool : tools)
+        names.append(Tools::displayName(tool));
+    return names.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+QStringList plainListing(const QList<Skill *> &skills, bool header)
+{
+    const QString home = QDir::homePath();
+    std::vector<Cells> rows;
+    rows.reserve(size_t(skills.size()));
+    for (const Skill *skill : skills)
+        rows.push_back({terminalSafe(skill->name()), toolNames(*skill), terminalSafe(abbreviateHome(skill->filePath(), home))});
+    return linesOf(rows, header);
+}
+
+QStringList plainListing(const QList<UnchangedLibrary::ListedSkill> &skills, bool header)
+{
+    const QString home = QDir::homePath();
+    // Few distinct sets of tools: each named once.
+    QHash<QString, QString> toolsByRaw;
+    std::vector<Cells> rows;
+    rows.reserve(size_t(skills.size()));
+    for (const UnchangedLibrary::ListedSkill &skill : skills) {
+        auto tools = toolsByRaw.constFind(skill.toolSourcesRaw);
+        if (tools == toolsByRaw.cend())
+            tools = toolsByRaw.insert(skill.toolSourcesRaw, toolNames(SkillEncoding::decodeToolSources(skill.toolSourcesRaw)));
+        rows.push_back({terminalSafe(skill.name), *tools, terminalSafe(abbreviateHome(skill.filePath, home))});
+    }
+    return linesOf(rows, header);
 }
 
 void scanToEnd(ModelContext &context, ArtifactCache &artifacts, FileProblems &problems)
@@ -191,6 +227,20 @@ void scanToEnd(ModelContext &context, ArtifactCache &artifacts, FileProblems &pr
 
 int runListCommand(bool json, QTextStream &out, QTextStream &err, bool header)
 {
+    // Nothing changed since the last scan: the stored rows are the listing, and
+    // nothing needs opening the full way, scanning or saving.
+    if (!json) {
+        if (const auto unchanged = UnchangedLibrary::read(ModelContainer::defaultStorePath(), QDir::homePath(),
+                                                          readCustomScanPaths())) {
+            for (const QString &line : plainListing(unchanged->skills, header))
+                out << line << '\n';
+            out.flush();
+            for (const FileProblem &problem : unchanged->problems)
+                err << "vesk: " << terminalSafe(abbreviateHome(problem.path)) << ": " << problem.reason << '\n';
+            err.flush();
+            return 0;
+        }
+    }
     QString fatal;
     const std::unique_ptr<ModelContainer> container = openApplicationStore(&fatal);
     if (!container) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "library/scan/unchangedlibrary.h"
+
 #include <QJsonArray>
 #include <QList>
 #include <QString>
@@ -26,3 +28,5 @@ QString toolNames(const Skill &skill);
 // The plain listing: one line per skill, the name and tools columns padded to the
 // widest entry by display width, and the header line first when asked for.
 QStringList plainListing(const QList<Skill *> &skills, bool header);
+// The same, for records read straight from an unchanged library.
+QStringList plainListing(const QList<UnchangedLibrary::ListedSkill> &skills, bool header);

@@ -3,6 +3,7 @@
 #include "library/catalogue/homepath.h"
 #include "app/listcommand.h"
 #include "app/terminaltext.h"
+#include "library/scan/unchangedlibrary.h"
 #include "library/records/skill.h"
 #include "skillfiles.h"
 #include "testhome.h"
@@ -18,6 +19,9 @@
 #include <sys/stat.h>
 
 using TestFiles::writeFile;
+
+// What a test changes between a run that read everything and the next one.
+enum class Change { None, Rewritten, Added, Removed, Unlinked, Relinked, ProjectsAdded, StoreFolderOpened };
 
 // Drives the real `vesk` executable, each run with its own home folder and
 // a platform plugin that does not exist, so anything that needs a display fails.
@@ -273,23 +277,37 @@ private Q_SLOTS:
         }
     }
 
-    // The second run finds every file unchanged and reads none of them; what it
-    // prints must be what the run that read them all printed, byte for byte.
+    // Once every file was read, a later run reads none of them: the plain listing
+    // then comes straight from the stored rows. What it prints must be what the
+    // run that read them all printed, byte for byte; and the moment anything
+    // differs, the full path answers, as a run on a fresh store would.
     void anUnchangedLibraryListsAsItDidWhenRead_data()
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<bool>("withProjects");
-        QTest::newRow("plain lines, home locations only") << QStringList{"list"} << false;
-        QTest::newRow("JSON, home locations only") << QStringList{"list", "--json"} << false;
-        QTest::newRow("plain lines, with a custom directory of projects") << QStringList{"list"} << true;
-        QTest::newRow("JSON, with a custom directory of projects") << QStringList{"list", "--json"} << true;
+        QTest::addColumn<int>("change");
+        const QStringList plain{"list"};
+        const QStringList json{"list", "--json"};
+        QTest::newRow("plain lines, home locations only") << plain << false << int(Change::None);
+        QTest::newRow("JSON, home locations only") << json << false << int(Change::None);
+        QTest::newRow("plain lines, with a custom directory of projects") << plain << true << int(Change::None);
+        QTest::newRow("JSON, with a custom directory of projects") << json << true << int(Change::None);
+        QTest::newRow("a skill rewritten is listed as read again") << plain << true << int(Change::Rewritten);
+        QTest::newRow("a skill added is listed") << plain << true << int(Change::Added);
+        QTest::newRow("a skill removed is no longer listed") << plain << false << int(Change::Removed);
+        QTest::newRow("a skill left in one folder of two lists that one") << json << false << int(Change::Unlinked);
+        QTest::newRow("a link pointed at another skill lists that one") << plain << false << int(Change::Relinked);
+        QTest::newRow("a custom directory added lists its projects") << plain << false << int(Change::ProjectsAdded);
+        QTest::newRow("a library folder others can read is closed again") << plain << false << int(Change::StoreFolderOpened);
     }
     void anUnchangedLibraryListsAsItDidWhenRead()
     {
         QFETCH(QStringList, arguments);
         QFETCH(bool, withProjects);
+        QFETCH(int, change);
         writeFile(home("shared/review/SKILL.md"), "---\nname: review\ndescription: Reviews code\n---\nCheck diffs.\n");
         writeFile(home("shared/review/scripts/lint.sh"), "echo");
+        writeFile(home("shared/audit/SKILL.md"), "---\nname: audit\n---\nAudit.\n");
         QDir().mkpath(home(".claude/skills"));
         QDir().mkpath(home(".cursor/skills"));
         QVERIFY(QFile::link(home("shared/review"), home(".claude/skills/review")));
@@ -299,21 +317,88 @@ private Q_SLOTS:
         writeFile(home(".codex/AGENTS.md"), "# Codex house rules\nBe brief.\n");
         writeFile(home(".windsurf/rules/style.md"), "---\nname: style\n---\nTabs.\n");
         writeFile(home(".cursor/rules/tabs.mdc"), "---\ndescription: Tabs\nalwaysApply: true\n---\nTabs.\n");
-        if (withProjects) {
-            writeFile(home("code/app/.claude/skills/deploy/SKILL.md"), "---\nname: deploy\n---\nShip it.\n");
-            writeFile(home("code/app/.cursor/rules/lint.mdc"), "---\ndescription: Lint\n---\nLint.\n");
-            writeFile(home("code/web/.claude/skills/review/SKILL.md"), "---\nname: review\n---\nAnother.\n");
+        writeFile(home("code/app/.claude/skills/deploy/SKILL.md"), "---\nname: deploy\n---\nShip it.\n");
+        writeFile(home("code/app/.cursor/rules/lint.mdc"), "---\ndescription: Lint\n---\nLint.\n");
+        writeFile(home("code/web/.claude/skills/review/SKILL.md"), "---\nname: review\n---\nAnother.\n");
+        bool projects = withProjects;
+        // A file a scan never reads: said on standard error by every run.
+        QDir().mkpath(home("code/app/.claude/skills/outside"));
+        QVERIFY(QFile::link(home("shared/audit/SKILL.md"), home("code/app/.claude/skills/outside/SKILL.md")));
+        const auto useProjects = [this, &projects] {
+            projects = true;
             writeFile(home(".config/Vesk/Vesk.conf"),
                       QByteArray("[General]\ncustomScanPaths=") + QFile::encodeName(home("code")) + "\n");
-        }
+        };
+        if (withProjects)
+            useProjects();
+        const auto unchanged = [&] {
+            return UnchangedLibrary::read(storePath(), m_home->path(), projects ? QStringList{home("code")} : QStringList{});
+        };
 
         const VeskRun read = vesk(arguments);
         QCOMPARE(read.exitCode, 0);
         QVERIFY(read.out.count('\n') >= 5);
-        const VeskRun unchanged = vesk(arguments);
-        QCOMPARE(unchanged.exitCode, 0);
-        QCOMPARE(unchanged.out, read.out);
-        QCOMPARE(unchanged.err, read.err);
+        // Files written a moment before a scan are read again by the next one
+        // (their signatures cannot be trusted yet); after that, nothing is.
+        QTest::qWait(150);
+        const VeskRun settled = vesk(arguments);
+        QCOMPARE(settled.out, read.out);
+        QCOMPARE(settled.err, read.err);
+        QCOMPARE(read.err.contains("/outside/SKILL.md: Links outside the project"), withProjects);
+        const auto stored = unchanged();
+        QVERIFY(stored.has_value());
+        QCOMPARE(stored->skills.size(), withProjects ? 9 : 6);
+        QCOMPARE(stored->problems.size(), withProjects ? 1 : 0);
+
+        switch (Change(change)) {
+        case Change::None: {
+            const VeskRun again = vesk(arguments);
+            QCOMPARE(again.exitCode, 0);
+            QCOMPARE(again.out, read.out);
+            QCOMPARE(again.err, read.err);
+            return;
+        }
+        case Change::Rewritten:
+            writeFile(home("code/app/.claude/skills/deploy/SKILL.md"), "---\nname: ship\n---\nShip it.\n");
+            break;
+        case Change::Added:
+            writeFile(home(".claude/skills/new/SKILL.md"), "---\nname: new\n---\nNew.\n");
+            break;
+        case Change::Removed:
+            QVERIFY(QFile::remove(home(".claude/skills/plain/SKILL.md")));
+            break;
+        case Change::Unlinked:
+            QVERIFY(QFile::remove(home(".cursor/skills/review")));
+            break;
+        case Change::Relinked:
+            QVERIFY(QFile::remove(home(".cursor/skills/review")));
+            QVERIFY(QFile::link(home("shared/audit"), home(".cursor/skills/review")));
+            break;
+        case Change::ProjectsAdded:
+            useProjects();
+            break;
+        case Change::StoreFolderOpened:
+            QVERIFY(QFile::setPermissions(QFileInfo(storePath()).path(), QFile::ReadOwner | QFile::WriteOwner
+                                              | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup));
+            break;
+        }
+        QVERIFY(!unchanged().has_value());
+        const VeskRun changed = vesk(arguments);
+        QCOMPARE(changed.exitCode, 0);
+        if (Change(change) == Change::StoreFolderOpened) {
+            QCOMPARE(changed.out, read.out);
+            struct stat folder {};
+            QCOMPARE(::stat(QFile::encodeName(QFileInfo(storePath()).path()).constData(), &folder), 0);
+            QCOMPARE(folder.st_mode & 0777, mode_t(0700));
+            QVERIFY(unchanged().has_value());
+            return;
+        }
+        QVERIFY(changed.out != read.out);
+        for (const char *suffix : {"", "-wal", "-shm"})
+            QFile::remove(storePath() + suffix);
+        const VeskRun fresh = vesk(arguments);
+        QCOMPARE(changed.out, fresh.out);
+        QCOMPARE(changed.err, fresh.err);
     }
 
     void filesLeftOutAreSaidOnStandardError()

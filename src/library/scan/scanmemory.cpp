@@ -46,7 +46,7 @@ QByteArray encodeWalk(const ScanListing::ArtifactWalk &walk)
 
 } // namespace
 
-std::optional<ScanListing::ArtifactWalk> ScanMemory::decodeWalk(const QByteArray &bytes)
+std::optional<ScanListing::ArtifactWalk> ScanMemory::decodeWalk(const QByteArray &bytes, bool withFiles)
 {
     QDataStream in(bytes);
     qint32 format = 0;
@@ -60,7 +60,8 @@ std::optional<ScanListing::ArtifactWalk> ScanMemory::decodeWalk(const QByteArray
         in >> stamp.relativePath >> stamp.device >> stamp.inode >> stamp.modifiedNs >> stamp.changedNs;
         walk.folders.append(stamp);
     }
-    in >> walk.files;
+    if (withFiles)
+        in >> walk.files;
     if (in.status() != QDataStream::Ok)
         return std::nullopt;
     return walk;

@@ -41,7 +41,8 @@ public:
     // Each skill folder's last walk, encoded: decoding is left to whoever needs
     // one (a worker), so that loading the memory stays cheap.
     const QHash<QString, QByteArray> &walks() const { return m_walks; }
-    static std::optional<ScanListing::ArtifactWalk> decodeWalk(const QByteArray &bytes);
+    // Without `withFiles`, the walk's folders alone: enough to tell whether it is current.
+    static std::optional<ScanListing::ArtifactWalk> decodeWalk(const QByteArray &bytes, bool withFiles = true);
     // The path as found whose reading a record's texts hold; empty when unknown.
     QString textSource(const QString &resolvedPath) const { return m_textSources.value(resolvedPath); }
 

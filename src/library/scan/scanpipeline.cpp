@@ -236,15 +236,21 @@ void ScanPipeline::applySlice()
             submitChunks();
         }
     }
-    if (applied > 0) {
+    // With no window to keep drawn, a save every few slices: each commit writes
+    // the pages it touched again, and the end of the run saves what is left.
+    m_unsaved += applied;
+    constexpr int filesPerUnlimitedSave = 2048;
+    if (applied > 0 && (limited || m_unsaved >= filesPerUnlimitedSave)) {
+        m_unsaved = 0;
         const qint64 saveStarted = clock.nsecsElapsed();
         save();
         const double perFile = (clock.nsecsElapsed() - saveStarted) / 1e6 / applied;
         // Quick to rise, slow to fall: a slice that saves longer than foreseen is
         // a stall, one that saves less is only one more slice.
         m_saveMsPerFile = std::max(perFile, 0.95 * m_saveMsPerFile);
-        Q_EMIT progressChanged(m_done, m_total);
     }
+    if (applied > 0)
+        Q_EMIT progressChanged(m_done, m_total);
     const auto allDone = [this] {
         const int chunks = int((m_run->items.size() + chunkSize - 1) / chunkSize);
         return m_run->listingsInFlight == 0 && m_run->nextToApply >= chunks;

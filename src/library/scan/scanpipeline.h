@@ -116,6 +116,7 @@ private:
     std::chrono::milliseconds m_sliceBudget{10};
     double m_saveMsPerFile = 0.25; // learnt from each slice's save
     bool m_applyScheduled = false;
+    int m_unsaved = 0; // files applied since the last save, with no slice budget
     int m_done = 0;
     int m_total = 0;
     Statistics m_statistics;

@@ -19,13 +19,29 @@ QCollator makeCollator()
     return collator;
 }
 
+// Made once: building a collator costs far more than a comparison.
+const QCollator &naturalCollator()
+{
+    static const QCollator collator = makeCollator();
+    return collator;
+}
+
 } // namespace
 
 int compareNaturally(const QString &a, const QString &b)
 {
-    // Made once: building a collator costs far more than a comparison.
-    static const QCollator collator = makeCollator();
-    const int order = collator.compare(a, b);
+    const int order = naturalCollator().compare(a, b);
     // Names the collator counts equal ("Skill" and "skill") still need one order.
     return order != 0 ? order : QString::compare(a, b, Qt::CaseSensitive);
+}
+
+NaturalKey naturalKey(const QString &text)
+{
+    return {naturalCollator().sortKey(text), text};
+}
+
+int compareNaturally(const NaturalKey &a, const NaturalKey &b)
+{
+    const int order = a.key.compare(b.key);
+    return order != 0 ? order : QString::compare(a.text, b.text, Qt::CaseSensitive);
 }

@@ -257,7 +257,12 @@ bool ModelContainer::prepareStore(QString *error)
 
 QVersionNumber ModelContainer::storedSchemaVersion()
 {
-    Sqlite::Statement version(m_database, "SELECT value FROM vesk_meta WHERE key = 'schemaVersion'");
+    return storedSchemaVersion(m_database);
+}
+
+QVersionNumber ModelContainer::storedSchemaVersion(Sqlite::Database &database)
+{
+    Sqlite::Statement version(database, "SELECT value FROM vesk_meta WHERE key = 'schemaVersion'");
     if (!version.isValid() || !version.next())
         return {};
     return QVersionNumber::fromString(version.text(0));
@@ -318,18 +323,28 @@ bool ModelContainer::checkIntegrity(QString *error)
 // wait, since every write before it would land in a file not yet known sound.
 bool ModelContainer::needsNoWrite()
 {
-    Sqlite::Statement mode(m_database, "PRAGMA journal_mode");
+    return opensWithoutWrites(m_database);
+}
+
+bool ModelContainer::opensWithoutWrites(Sqlite::Database &database)
+{
+    Sqlite::Statement mode(database, "PRAGMA journal_mode");
     if (!mode.next() || mode.text(0).compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
         return false;
     mode.reset();
-    return isTrackedAndCurrent();
+    return isTrackedAndCurrent(database);
 }
 
 bool ModelContainer::isTrackedAndCurrent()
 {
+    return isTrackedAndCurrent(m_database);
+}
+
+bool ModelContainer::isTrackedAndCurrent(Sqlite::Database &database)
+{
     // Finished before any transaction: a statement left open would hold an old
     // snapshot, and SQLite refuses to write from one without waiting.
-    Sqlite::Statement tracking(m_database,
+    Sqlite::Statement tracking(database,
                                "SELECT count(*) FROM sqlite_master WHERE name = 'vesk_change' "
                                "OR (type = 'trigger' AND tbl_name IN "
                                "('skill', 'skill_collection', 'collection_membership'))");
@@ -337,7 +352,7 @@ bool ModelContainer::isTrackedAndCurrent()
         return false;
     const bool tracked = tracking.integer(0) == qint64(std::size(stampTriggers)) + 1;
     tracking.reset();
-    return tracked && storedSchemaVersion() == QVersionNumber::fromString(QLatin1String(schemaVersion));
+    return tracked && storedSchemaVersion(database) == QVersionNumber::fromString(QLatin1String(schemaVersion));
 }
 
 // Creates the tables of a new store and adds change tracking to an older one. Two

@@ -41,6 +41,10 @@ public:
     // Lets the held saves through (written at once).
     void integrityCheckPassed();
 
+    // Whether the store open on `database` is one this version opens without
+    // writing anything: in WAL mode, at the current schema, with change tracking.
+    static bool opensWithoutWrites(Sqlite::Database &database);
+
     ModelContext *mainContext() const { return m_context.get(); }
     // How long a save waits for another process's write lock (Sqlite::busyTimeoutMs
     // unless changed); tests shorten it to see a lock fail quickly.
@@ -55,10 +59,12 @@ private:
     bool checkIntegrity(QString *error);
     bool needsNoWrite();
     bool isTrackedAndCurrent();
+    static bool isTrackedAndCurrent(Sqlite::Database &database);
     bool prepareSchema(bool isNew, QString *error);
     bool migrate(QString *error);
     // The version the store says it has; null when it says none.
     QVersionNumber storedSchemaVersion();
+    static QVersionNumber storedSchemaVersion(Sqlite::Database &database);
 
     QString m_path;
     bool m_deferIntegrity = false;

@@ -43,6 +43,12 @@ private Q_SLOTS:
         QVERIFY(compareNaturally(first, second) < 0);
         QVERIFY(compareNaturally(second, first) > 0);
         QCOMPARE(compareNaturally(first, first), 0);
+        // Keys made once for sorting many names give the same order.
+        const NaturalKey a = naturalKey(first);
+        const NaturalKey b = naturalKey(second);
+        QVERIFY(compareNaturally(a, b) < 0);
+        QVERIFY(compareNaturally(b, a) > 0);
+        QCOMPARE(compareNaturally(a, naturalKey(first)), 0);
     }
 
     void initializerPacksTheFields()
