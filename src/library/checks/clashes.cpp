@@ -59,13 +59,13 @@ QList<QList<Finding>> findClashes(const QList<ClashCandidate> &candidates)
                     finding.rule = QStringLiteral("clash/identical-copy");
                     finding.level = FindingLevel::Note;
                     finding.message = QCoreApplication::translate("SkillChecks",
-                        "%1 reads an identical copy of \"%2\" at %3. Link them so they stay in sync.")
+                        "An identical copy of \"%2\" at %3 is read by %1 as well. Link them so they stay in sync.")
                                           .arg(toolNamesInProse(tools), self.name, other.path);
                 } else {
                     finding.rule = QStringLiteral("clash/differing-copy");
                     finding.level = FindingLevel::Warning;
                     finding.message = QCoreApplication::translate("SkillChecks",
-                        "%1 also reads a different \"%2\" at %3, and loads only one of them: the copies differ. "
+                        "A different \"%2\" at %3 is read by %1 as well, and only one of them is loaded: the copies differ. "
                         "Compare them, then keep one or rename the other.")
                                           .arg(toolNamesInProse(tools), self.name, other.path);
                 }
