@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDialogButtonBox>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -30,17 +31,21 @@ void inBackground(QObject *context, Work work, Done done)
     worker->start();
 }
 
-// The file the panes show: the first one the user edited, else SKILL.md.
-QString shownFile(const UpdatePreview &preview)
+// The files the panes can show: each one the user edited, else SKILL.md.
+QStringList shownFiles(const UpdatePreview &preview)
 {
-    return preview.editedFiles.isEmpty() ? QStringLiteral("SKILL.md") : preview.editedFiles.constFirst();
+    return preview.editedFiles.isEmpty() ? QStringList{QStringLiteral("SKILL.md")} : preview.editedFiles;
 }
 
 QString textOf(const QString &folder, const QString &file)
 {
     if (folder.isEmpty())
         return QCoreApplication::translate("SkillUpdatesDialog", "(Vesk kept no copy of what was installed)");
-    const RegularFileRead read = readRegularFile(folder + u'/' + file, 512 * 1024);
+    // A link in a skill (or in a repository) could lead anywhere: it is not followed.
+    const QString path = folder + u'/' + file;
+    if (file.split(u'/').contains(QStringLiteral("..")) || QFileInfo(path).isSymLink())
+        return QCoreApplication::translate("SkillUpdatesDialog", "(a link, not shown)");
+    const RegularFileRead read = readRegularFile(path, 512 * 1024);
     return read.status == RegularFileRead::Status::Ok
         ? QString::fromUtf8(read.bytes)
         : QCoreApplication::translate("SkillUpdatesDialog", "(not there)");
@@ -60,6 +65,12 @@ SkillUpdatesDialog::SkillUpdatesDialog(const QStringList &names, QWidget *parent
     m_list->setObjectName(QStringLiteral("outdatedSkills"));
     m_list->addItems(names);
     m_list->setMaximumWidth(220);
+    m_list->setAccessibleName(tr("Skills to update"));
+    m_files = new QListWidget(this);
+    m_files->setObjectName(QStringLiteral("shownFiles"));
+    m_files->setMaximumWidth(220);
+    m_files->setAccessibleName(tr("Files"));
+    m_files->setToolTip(tr("The file the three panes show"));
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("status"));
     m_status->setTextFormat(Qt::PlainText);
@@ -86,8 +97,18 @@ SkillUpdatesDialog::SkillUpdatesDialog(const QStringList &names, QWidget *parent
     auto *right = new QVBoxLayout;
     right->addWidget(m_status);
     right->addWidget(panes, 1);
+    auto *left = new QVBoxLayout;
+    const auto heading = [this](const QString &text, QWidget *buddy) {
+        auto *label = new QLabel(text, this);
+        label->setBuddy(buddy);
+        return label;
+    };
+    left->addWidget(heading(tr("&Skills"), m_list));
+    left->addWidget(m_list, 2);
+    left->addWidget(heading(tr("&Files"), m_files));
+    left->addWidget(m_files, 1);
     auto *top = new QHBoxLayout;
-    top->addWidget(m_list);
+    top->addLayout(left);
     top->addLayout(right, 1);
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
@@ -105,6 +126,7 @@ SkillUpdatesDialog::SkillUpdatesDialog(const QStringList &names, QWidget *parent
     connect(m_merge, &QPushButton::clicked, this, [this] { apply(EditPolicy::Merge); });
     connect(m_update, &QPushButton::clicked, this, [this] { apply(EditPolicy::Refuse); });
     connect(m_list, &QListWidget::currentRowChanged, this, &SkillUpdatesDialog::loadPreview);
+    connect(m_files, &QListWidget::currentRowChanged, this, &SkillUpdatesDialog::showFile);
     setBusy(true);
     m_list->setCurrentRow(0);
 }
@@ -127,6 +149,8 @@ void SkillUpdatesDialog::loadPreview()
     m_status->setText(tr("Fetching “%1”…").arg(item->text()));
     for (QPlainTextEdit *pane : m_panes)
         pane->clear();
+    m_preview = UpdatePreview();
+    m_files->clear();
     const quint64 request = ++m_request;
     auto preview = std::make_shared<UpdatePreview>();
     const QString name = item->text();
@@ -146,17 +170,24 @@ void SkillUpdatesDialog::showPreview(const UpdatePreview &preview)
         Q_EMIT previewShown();
         return;
     }
-    const QString file = shownFile(preview);
-    m_panes[0]->setPlainText(textOf(preview.installed, file));
-    m_panes[1]->setPlainText(textOf(preview.current, file));
-    m_panes[2]->setPlainText(textOf(preview.upstream, file));
+    m_preview = preview;
+    {
+        const QSignalBlocker quiet(m_files);
+        m_files->clear();
+        m_files->addItems(shownFiles(preview));
+    }
+    m_files->setCurrentRow(0);
+    showFile();
     if (!preview.changedUpstream)
         m_status->setText(tr("“%1” is the same upstream as when it was installed.").arg(preview.name));
     else if (preview.edited)
         m_status->setText(preview.editedFiles.isEmpty()
                               ? tr("You edited “%1” since it was installed. Choose how to update it.").arg(preview.name)
-                              : tr("You edited “%1” since it was installed (%2). Choose how to update it; shown: %3.")
-                                    .arg(preview.name, preview.editedFiles.join(QStringLiteral(", ")), file));
+                              : preview.editedFiles.size() == 1
+                              ? tr("You edited a file of “%1” since it was installed. Choose how to update it.").arg(preview.name)
+                              : tr("You edited %1 files of “%2” since it was installed. Choose how to update it.")
+                                    .arg(preview.editedFiles.size())
+                                    .arg(preview.name));
     else
         m_status->setText(tr("“%1” was not edited since it was installed: Update replaces it with upstream's.").arg(preview.name));
     m_keep->setVisible(preview.edited);
@@ -166,6 +197,17 @@ void SkillUpdatesDialog::showPreview(const UpdatePreview &preview)
     m_update->setVisible(!preview.edited);
     m_update->setEnabled(preview.changedUpstream);
     Q_EMIT previewShown();
+}
+
+void SkillUpdatesDialog::showFile()
+{
+    const QListWidgetItem *item = m_files->currentItem();
+    if (!item)
+        return;
+    const QString file = item->text();
+    m_panes[0]->setPlainText(textOf(m_preview.installed, file));
+    m_panes[1]->setPlainText(textOf(m_preview.current, file));
+    m_panes[2]->setPlainText(textOf(m_preview.upstream, file));
 }
 
 void SkillUpdatesDialog::keepMine()

@@ -135,6 +135,84 @@ private Q_SLOTS:
         QCOMPARE(dialog.skillList()->count(), 0);
     }
 
+    // Every file the user edited can be picked beside the panes, which then show
+    // that file as installed, as it is now and upstream.
+    void everyEditedFileCanBeShownInThePanes_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("edits");
+        QTest::addColumn<bool>("localLink"); // the installed notes.md becomes a link to a file outside
+        QTest::addColumn<QStringList>("files");
+        QTest::newRow("each edited file is listed, and picking one shows it in all three panes")
+            << "twofiles" << QStringList{"SKILL.md", "notes.md"} << false << QStringList{"SKILL.md", "notes.md"};
+        QTest::newRow("an unedited skill shows its SKILL.md")
+            << "untouched" << QStringList() << false << QStringList{"SKILL.md"};
+        QTest::newRow("a file of yours turned into a link is not followed into the pane")
+            << "linked" << QStringList() << true << QStringList{"notes.md"};
+    }
+
+    void everyEditedFileCanBeShownInThePanes()
+    {
+        QFETCH(QString, name);
+        QFETCH(QStringList, edits);
+        QFETCH(bool, localLink);
+        QFETCH(QStringList, files);
+        const QString upstream = m_repository.filePath(QStringLiteral("work/skills/") + name);
+        const QByteArray skill = "---\nname: " + name.toUtf8() + "\ndescription: d\n---\none\n";
+        writeFile(upstream + QStringLiteral("/SKILL.md"), skill);
+        writeFile(upstream + QStringLiteral("/notes.md"), "notes\n");
+        const auto push = [this](const char *message) {
+            return git({QStringLiteral("add"), QStringLiteral("-A")})
+                && git({QStringLiteral("commit"), QStringLiteral("-qm"), QString::fromLatin1(message)})
+                && git({QStringLiteral("push"), QStringLiteral("-q"), url(), QStringLiteral("HEAD:refs/heads/master")});
+        };
+        QVERIFY(push("add"));
+        AddRequest request;
+        request.source = url();
+        request.workingDirectory = QDir::homePath();
+        request.skills = {name};
+        QVERIFY(addSkills(request).ok);
+        const QString installed = QDir::homePath() + QStringLiteral("/.agents/skills/") + name;
+        for (const QString &file : edits)
+            writeFile(installed + u'/' + file, "mine: " + file.toUtf8() + "\n");
+        writeFile(upstream + QStringLiteral("/SKILL.md"), skill + "two upstream\n");
+        const QString secret = m_repository.filePath(QStringLiteral("secret.txt"));
+        writeFile(secret, "a secret\n");
+        if (localLink) {
+            QVERIFY(QFile::remove(installed + QStringLiteral("/notes.md")));
+            QVERIFY(QFile::link(secret, installed + QStringLiteral("/notes.md")));
+        }
+        QVERIFY(push("change"));
+
+        SkillUpdatesDialog dialog({name});
+        QSignalSpy shown(&dialog, &SkillUpdatesDialog::previewShown);
+        QVERIFY(shown.wait(60000));
+        QStringList listed;
+        for (int row = 0; row < dialog.fileList()->count(); ++row)
+            listed.append(dialog.fileList()->item(row)->text());
+        QCOMPARE(listed, files);
+        for (int row = 0; row < files.size(); ++row) {
+            dialog.fileList()->setFocus();
+            dialog.fileList()->setCurrentRow(row);
+            const QString file = files.at(row);
+            const bool edited = edits.contains(file);
+            QCOMPARE(dialog.pane(0)->toPlainText(), file == QLatin1String("SKILL.md") ? QString::fromUtf8(skill) : QStringLiteral("notes\n"));
+            const QString mine = dialog.pane(1)->toPlainText();
+            if (localLink)
+                QVERIFY2(!mine.contains(QLatin1String("secret")), qPrintable(mine));
+            else
+                QCOMPARE(mine, edited ? QStringLiteral("mine: ") + file + u'\n' : QString::fromUtf8(readFile(installed + u'/' + file)));
+            QCOMPARE(dialog.pane(2)->toPlainText(),
+                     file == QLatin1String("SKILL.md") ? QString::fromUtf8(skill + "two upstream\n") : QStringLiteral("notes\n"));
+        }
+        // Picked from the keyboard as well: Down moves to the next file.
+        if (files.size() > 1) {
+            dialog.fileList()->setCurrentRow(0);
+            QTest::keyClick(dialog.fileList(), Qt::Key_Down);
+            QCOMPARE(dialog.pane(1)->toPlainText(), QStringLiteral("mine: ") + files.at(1) + u'\n');
+        }
+    }
+
     void aSourceThatIsNotThereIsSaidInTheDialog()
     {
         AddSkillsDialog dialog;
