@@ -1,5 +1,7 @@
 #include "app/skillupdatesdialog.h"
 
+#include "common/plaintext.h"
+#include "library/catalogue/homepath.h"
 #include "library/disk/regularfile.h"
 
 #include <QCoreApplication>
@@ -53,7 +55,28 @@ QString textOf(const QString &folder, const QString &file)
 
 } // namespace
 
+namespace {
+
+// Where an item of the skill list keeps what it stands for.
+constexpr int projectRole = Qt::UserRole;
+constexpr int nameRole = Qt::UserRole + 1;
+
+QList<SkillUpdatesDialog::Outdated> atHome(const QStringList &names)
+{
+    QList<SkillUpdatesDialog::Outdated> skills;
+    for (const QString &name : names)
+        skills.append({QString(), name});
+    return skills;
+}
+
+} // namespace
+
 SkillUpdatesDialog::SkillUpdatesDialog(const QStringList &names, QWidget *parent)
+    : SkillUpdatesDialog(atHome(names), parent)
+{
+}
+
+SkillUpdatesDialog::SkillUpdatesDialog(const QList<Outdated> &skills, QWidget *parent)
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("skillUpdatesDialog"));
@@ -63,7 +86,17 @@ SkillUpdatesDialog::SkillUpdatesDialog(const QStringList &names, QWidget *parent
 
     m_list = new QListWidget(this);
     m_list->setObjectName(QStringLiteral("outdatedSkills"));
-    m_list->addItems(names);
+    for (const Outdated &skill : skills) {
+        // A project's skill says which project: two may share a name.
+        auto *item = new QListWidgetItem(skill.project.isEmpty()
+                                             ? skill.name
+                                             : tr("%1 (%2)").arg(skill.name, QFileInfo(skill.project).fileName()),
+                                         m_list);
+        item->setData(projectRole, skill.project);
+        item->setData(nameRole, skill.name);
+        if (!skill.project.isEmpty())
+            item->setToolTip(plainToolTip(abbreviateHome(skill.project)));
+    }
     m_list->setMaximumWidth(220);
     m_list->setAccessibleName(tr("Skills to update"));
     m_files = new QListWidget(this);
@@ -140,21 +173,30 @@ void SkillUpdatesDialog::setBusy(bool busy)
         button->setEnabled(!busy);
 }
 
-void SkillUpdatesDialog::loadPreview()
+std::optional<SkillUpdatesDialog::Outdated> SkillUpdatesDialog::current() const
 {
     const QListWidgetItem *item = m_list->currentItem();
     if (!item)
+        return std::nullopt;
+    return Outdated{item->data(projectRole).toString(), item->data(nameRole).toString()};
+}
+
+void SkillUpdatesDialog::loadPreview()
+{
+    const std::optional<Outdated> skill = current();
+    if (!skill)
         return;
     setBusy(true);
-    m_status->setText(tr("Fetching “%1”…").arg(item->text()));
+    m_status->setText(tr("Fetching “%1”…").arg(skill->name));
     for (QPlainTextEdit *pane : m_panes)
         pane->clear();
     m_preview = UpdatePreview();
     m_files->clear();
     const quint64 request = ++m_request;
     auto preview = std::make_shared<UpdatePreview>();
-    const QString name = item->text();
-    inBackground(this, [preview, name] { *preview = previewUpdate(QString(), name); }, [this, preview, request] {
+    const QString project = skill->project;
+    const QString name = skill->name;
+    inBackground(this, [preview, project, name] { *preview = previewUpdate(project, name); }, [this, preview, request] {
         if (request == m_request)
             showPreview(*preview);
     });
@@ -213,21 +255,22 @@ void SkillUpdatesDialog::showFile()
 void SkillUpdatesDialog::keepMine()
 {
     if (QListWidgetItem *item = m_list->currentItem()) {
-        m_status->setText(tr("“%1” is kept as it is.").arg(item->text()));
+        m_status->setText(tr("“%1” is kept as it is.").arg(item->data(nameRole).toString()));
         delete m_list->takeItem(m_list->row(item));
     }
 }
 
 void SkillUpdatesDialog::apply(EditPolicy policy)
 {
-    const QListWidgetItem *item = m_list->currentItem();
-    if (!item || m_busy)
+    const std::optional<Outdated> skill = current();
+    if (!skill || m_busy)
         return;
     setBusy(true);
-    const QString name = item->text();
+    const QString project = skill->project;
+    const QString name = skill->name;
     auto updates = std::make_shared<QList<SkillUpdate>>();
-    inBackground(this, [updates, name, policy] { *updates = updateSkills(QString(), {name}, policy); },
-                 [this, updates, name] {
+    inBackground(this, [updates, project, name, policy] { *updates = updateSkills(project, {name}, policy); },
+                 [this, updates, project, name] {
                      setBusy(false);
                      const SkillUpdate update = updates->value(0);
                      switch (update.state) {
@@ -246,7 +289,8 @@ void SkillUpdatesDialog::apply(EditPolicy policy)
                          Q_EMIT applied();
                          return;
                      }
-                     if (QListWidgetItem *done = m_list->currentItem(); done && done->text() == name)
+                     if (QListWidgetItem *done = m_list->currentItem(); done && done->data(nameRole).toString() == name
+                         && done->data(projectRole).toString() == project)
                          delete m_list->takeItem(m_list->row(done));
                      Q_EMIT skillsChanged();
                      Q_EMIT applied();

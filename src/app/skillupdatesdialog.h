@@ -4,6 +4,8 @@
 
 #include <QDialog>
 
+#include <optional>
+
 class QLabel;
 class QListWidget;
 class QPlainTextEdit;
@@ -19,6 +21,12 @@ class SkillUpdatesDialog final : public QDialog
     Q_OBJECT
 
 public:
+    struct Outdated {
+        QString project; // empty: the home folder
+        QString name;
+    };
+    explicit SkillUpdatesDialog(const QList<Outdated> &skills, QWidget *parent = nullptr);
+    // Skills of the home folder's lock.
     explicit SkillUpdatesDialog(const QStringList &names, QWidget *parent = nullptr);
     ~SkillUpdatesDialog() override;
 
@@ -41,6 +49,8 @@ private:
     void showPreview(const UpdatePreview &preview);
     void showFile();
     void setBusy(bool busy);
+    // The selected skill; none when the list is empty.
+    std::optional<Outdated> current() const;
 
     QListWidget *m_list = nullptr;
     QListWidget *m_files = nullptr;

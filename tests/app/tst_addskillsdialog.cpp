@@ -94,14 +94,20 @@ private Q_SLOTS:
     void anEditedSkillIsShownInThreePanesBeforeItIsMerged_data()
     {
         QTest::addColumn<bool>("edited");
-        QTest::newRow("an edited skill offers Keep Mine, Take Theirs and Merge, and merges") << true;
-        QTest::newRow("an unedited skill offers Update, and is replaced") << false;
+        QTest::addColumn<bool>("inProject");
+        QTest::newRow("an edited skill offers Keep Mine, Take Theirs and Merge, and merges") << true << false;
+        QTest::newRow("an unedited skill offers Update, and is replaced") << false << false;
+        QTest::newRow("a project's edited skill is read and merged through the project's lock") << true << true;
     }
 
     void anEditedSkillIsShownInThreePanesBeforeItIsMerged()
     {
         QFETCH(bool, edited);
-        const QString name = edited ? QStringLiteral("lines") : QStringLiteral("plain");
+        QFETCH(bool, inProject);
+        const QString name = inProject ? QStringLiteral("projectlines") : edited ? QStringLiteral("lines") : QStringLiteral("plain");
+        const QString project = inProject ? QDir::homePath() + QStringLiteral("/code/app") : QString();
+        if (inProject)
+            QVERIFY(QDir().mkpath(project + QStringLiteral("/.git")));
         const QByteArray first = "---\nname: " + name.toUtf8() + "\ndescription: d\n---\none\ntwo\nthree\nfour\n";
         const QString upstreamFile = m_repository.filePath(QStringLiteral("work/skills/") + name + QStringLiteral("/SKILL.md"));
         writeFile(upstreamFile, first);
@@ -112,8 +118,10 @@ private Q_SLOTS:
         request.source = url();
         request.workingDirectory = QDir::homePath();
         request.skills = {name};
+        request.project = project;
         QVERIFY(addSkills(request).ok);
-        const QString installed = QDir::homePath() + QStringLiteral("/.agents/skills/") + name + QStringLiteral("/SKILL.md");
+        const QString installed = (inProject ? project : QDir::homePath()) + QStringLiteral("/.agents/skills/") + name
+            + QStringLiteral("/SKILL.md");
         const QByteArray mine = QByteArray(first).replace("one", "ONE mine");
         if (edited)
             writeFile(installed, mine);
@@ -122,7 +130,9 @@ private Q_SLOTS:
         QVERIFY(git({QStringLiteral("commit"), QStringLiteral("-qam"), QStringLiteral("change")}));
         QVERIFY(git({QStringLiteral("push"), QStringLiteral("-q"), url(), QStringLiteral("HEAD:refs/heads/master")}));
 
-        SkillUpdatesDialog dialog({name});
+        SkillUpdatesDialog dialog(QList<SkillUpdatesDialog::Outdated>{{project, name}});
+        // A project's skill says which project it is in.
+        QCOMPARE(dialog.skillList()->item(0)->text(), inProject ? name + QStringLiteral(" (app)") : name);
         QSignalSpy shown(&dialog, &SkillUpdatesDialog::previewShown);
         QVERIFY(shown.wait(60000));
         QCOMPARE(dialog.pane(0)->toPlainText(), QString::fromUtf8(first));
