@@ -40,6 +40,7 @@ void addSourceActions(QMenu *file, ContentView *window)
 {
     QAction *add = file->addAction(tr("Add Skills from &Repository…"), window, [window] {
         auto *dialog = new AddSkillsDialog(window);
+        dialog->setProjects(window->skillManagement()->projects());
         dialog->setAttribute(Qt::WA_DeleteOnClose);
         QObject::connect(dialog, &AddSkillsDialog::skillsInstalled, window, &ContentView::reload);
         dialog->open();

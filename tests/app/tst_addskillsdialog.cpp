@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDirIterator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -221,6 +222,84 @@ private Q_SLOTS:
             QTest::keyClick(dialog.fileList(), Qt::Key_Down);
             QCOMPARE(dialog.pane(1)->toPlainText(), QStringLiteral("mine: ") + files.at(1) + u'\n');
         }
+    }
+
+    // The skills go where the user chose: the home folder or a project folder
+    // (one the library knows, or another one picked), into the shared folder
+    // alone or linked into one tool's folder there too.
+    void theChosenPlaceIsWhereSkillsGo_data()
+    {
+        QTest::addColumn<QString>("project");     // below the home folder
+        QTest::addColumn<bool>("known");          // offered in the list rather than picked
+        QTest::addColumn<QString>("place");
+        QTest::addColumn<QStringList>("expected"); // entries below the project afterwards
+        QTest::newRow("a project the library knows, into its shared folder only")
+            << "code/one" << true << "shared" << QStringList{".agents/skills/good/SKILL.md", "skills-lock.json"};
+        QTest::newRow("another project folder picked, linked into Claude's folder there")
+            << "code/two" << false << "claude"
+            << QStringList{".agents/skills/good/SKILL.md", ".claude/skills/good -> link", "skills-lock.json"};
+        QTest::newRow("a project folder that went away is refused and nothing is made")
+            << "code/gone" << false << "shared" << QStringList();
+    }
+
+    void theChosenPlaceIsWhereSkillsGo()
+    {
+        QFETCH(QString, project);
+        QFETCH(bool, known);
+        QFETCH(QString, place);
+        QFETCH(QStringList, expected);
+        const QString folder = QDir::homePath() + u'/' + project;
+        if (!expected.isEmpty())
+            QVERIFY(QDir().mkpath(folder + QStringLiteral("/.git")));
+        AddSkillsDialog dialog;
+        if (known) {
+            dialog.setProjects({folder});
+            QComboBox *scope = dialog.scopeChooser();
+            const int index = scope->findData(folder);
+            QCOMPARE(index, 1); // after the home folder
+            QCOMPARE(scope->itemText(index), QStringLiteral("~/") + project);
+            // Chosen from the keyboard, as a user would.
+            QTest::keyClick(scope, Qt::Key_Down);
+        } else {
+            dialog.setProjectFolder(folder);
+        }
+        QCOMPARE(dialog.scopeChooser()->currentData().toString(), folder);
+        QSignalSpy finished(&dialog, &AddSkillsDialog::searchFinished);
+        dialog.sourceField()->setText(url());
+        dialog.findSkills();
+        QVERIFY(finished.wait(60000));
+        QListWidget *list = dialog.skillList();
+        for (int row = 0; row < list->count(); ++row)
+            list->item(row)->setCheckState(list->item(row)->text() == QLatin1String("good") ? Qt::Checked : Qt::Unchecked);
+        const int placeIndex = dialog.placeChooser()->findData(place);
+        QVERIFY(placeIndex >= 0);
+        dialog.placeChooser()->setCurrentIndex(placeIndex);
+        const QByteArray homeLock = readFile(globalLockPath());
+        QCOMPARE(dialog.installChosen(), !expected.isEmpty());
+
+        QStringList found;
+        QDirIterator entries(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                             QDirIterator::Subdirectories);
+        while (entries.hasNext()) {
+            const QString path = entries.next();
+            const QFileInfo info = entries.fileInfo();
+            const QString relative = QDir(folder).relativeFilePath(path);
+            if (info.isSymLink())
+                found.append(relative + QStringLiteral(" -> link"));
+            else if (info.isFile())
+                found.append(relative);
+        }
+        found.sort();
+        QCOMPARE(found, expected);
+        if (!expected.isEmpty()) {
+            const std::optional<LockFile> lock = readLockFile(projectLockPath(folder), LockKind::Project);
+            QVERIFY(lock && findEntry(*lock, QStringLiteral("good")));
+        } else {
+            QVERIFY2(dialog.statusLabel()->text().contains(QLatin1String("not a folder")),
+                     qPrintable(dialog.statusLabel()->text()));
+        }
+        // The home folder's lock is not the one a project install writes.
+        QCOMPARE(readFile(globalLockPath()), homeLock);
     }
 
     void aSourceThatIsNotThereIsSaidInTheDialog()
