@@ -59,7 +59,7 @@ QWidget *editedFilesList(const QList<EditedFile> &files, const QPalette &palette
             layout->addWidget(button);
             continue;
         }
-        content.symbolName = QStringLiteral("doc");
+        content.symbolName = QStringLiteral("doc.text");
         content.color = PaletteColors::tertiaryLabel(palette);
         switch (file.change) {
         case EditedFile::Change::Added:
