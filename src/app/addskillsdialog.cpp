@@ -12,6 +12,8 @@
 #include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -69,15 +71,17 @@ AddSkillsDialog::AddSkillsDialog(QWidget *parent)
     splitter->addWidget(m_preview);
     splitter->setStretchFactor(1, 2);
 
+    m_scope = new QComboBox(this);
+    m_scope->setObjectName(QStringLiteral("scope"));
+    m_scope->addItem(tr("Home folder"), QString());
+    m_scope->addItem(tr("Other Project Folder…"), QVariant());
     m_place = new QComboBox(this);
     m_place->setObjectName(QStringLiteral("place"));
-    for (const PlacementTool &tool : placementTools()) {
-        if (!tool || placementFolder(tool, QString()) != placementFolder(std::nullopt, QString()))
-            m_place->addItem(placementTitle(tool), placementKey(tool));
-    }
-    m_copy = new QCheckBox(tr("Copy instead of linking to the shared folder"), this);
+    fillPlaces();
+    m_copy = new QCheckBox(tr("&Copy instead of linking to the shared folder"), this);
     auto *placeRow = new QFormLayout;
-    placeRow->addRow(tr("Install for:"), m_place);
+    placeRow->addRow(tr("Install &in:"), m_scope);
+    placeRow->addRow(tr("Install &for:"), m_place);
     placeRow->addRow(QString(), m_copy);
 
     m_buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
@@ -95,6 +99,13 @@ AddSkillsDialog::AddSkillsDialog(QWidget *parent)
     connect(m_find, &QPushButton::clicked, this, &AddSkillsDialog::findSkills);
     connect(m_source, &QLineEdit::returnPressed, this, &AddSkillsDialog::findSkills);
     connect(m_list, &QListWidget::currentRowChanged, this, &AddSkillsDialog::showPreview);
+    connect(m_scope, &QComboBox::activated, this, [this](int index) {
+        // The last entry asks for a folder; the others are places already.
+        if (!m_scope->itemData(index).isValid())
+            chooseProjectFolder();
+        else
+            fillPlaces();
+    });
     connect(m_list, &QListWidget::itemChanged, this, [this] {
         bool any = false;
         for (int row = 0; row < m_list->count(); ++row)
@@ -216,10 +227,59 @@ void AddSkillsDialog::showPreview()
     m_preview->setPlainText(lines.join(u'\n'));
 }
 
+void AddSkillsDialog::setProjects(const QStringList &projects)
+{
+    for (const QString &project : projects) {
+        if (QDir::isAbsolutePath(project) && m_scope->findData(project) < 0)
+            m_scope->insertItem(m_scope->count() - 1, abbreviateHome(project), project);
+    }
+}
+
+void AddSkillsDialog::setProjectFolder(const QString &folder)
+{
+    const QString clean = QDir::cleanPath(folder);
+    if (clean.isEmpty() || !QDir::isAbsolutePath(clean))
+        return;
+    setProjects({clean});
+    m_scope->setCurrentIndex(m_scope->findData(clean));
+    fillPlaces();
+}
+
+void AddSkillsDialog::chooseProjectFolder()
+{
+    const QString folder = QFileDialog::getExistingDirectory(this, tr("Install in Project Folder"), QDir::homePath());
+    if (folder.isEmpty()) {
+        // Cancelled: back to the home folder rather than to a choice not made.
+        m_scope->setCurrentIndex(0);
+        fillPlaces();
+        return;
+    }
+    setProjectFolder(folder);
+}
+
+void AddSkillsDialog::fillPlaces()
+{
+    const QString project = m_scope->currentData().toString();
+    const QString chosen = m_place->currentData().toString();
+    m_place->clear();
+    for (const PlacementTool &tool : placementTools()) {
+        // A tool that reads the shared folder itself needs no place of its own.
+        const QString folder = placementFolder(tool, project);
+        if (!tool || (!folder.isEmpty() && folder != placementFolder(std::nullopt, project)))
+            m_place->addItem(placementTitle(tool), placementKey(tool));
+    }
+    m_place->setCurrentIndex(qMax(0, m_place->findData(chosen)));
+}
+
 bool AddSkillsDialog::installChosen()
 {
     if (!m_fetch || !m_fetch->source)
         return false;
+    const QString project = m_scope->currentData().toString();
+    if (!project.isEmpty() && !QFileInfo(project).isDir()) {
+        m_status->setText(tr("“%1” is not a folder that can be installed into.").arg(abbreviateHome(project)));
+        return false;
+    }
     const std::optional<PlacementTool> place = placementFromKey(m_place->currentData().toString());
     QList<PlacementTool> tools;
     if (place)
@@ -233,7 +293,7 @@ bool AddSkillsDialog::installChosen()
             continue;
         const FoundSkill &skill = m_fetch->found.at(item->data(skillRole).toInt());
         QString error;
-        if (installFoundSkill(skill, *m_fetch->source, m_fetch->fetched, m_fetch->ref, QString(), tools,
+        if (installFoundSkill(skill, *m_fetch->source, m_fetch->fetched, m_fetch->ref, project, tools,
                               m_copy->isChecked(), QString(), &changes, &error))
             ++installed;
         else

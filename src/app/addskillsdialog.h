@@ -34,6 +34,12 @@ public:
     QLineEdit *sourceField() const { return m_source; }
     QListWidget *skillList() const { return m_list; }
     QComboBox *placeChooser() const { return m_place; }
+    // Where the skills go: the home folder (empty data) or a project folder.
+    QComboBox *scopeChooser() const { return m_scope; }
+    // The projects offered beside the home folder (the ones the library knows).
+    void setProjects(const QStringList &projects);
+    // Installs into `folder` from now on, offering it among the projects.
+    void setProjectFolder(const QString &folder);
     QLabel *statusLabel() const { return m_status; }
 
 Q_SIGNALS:
@@ -46,6 +52,9 @@ private:
     void showFound();
     void showPreview();
     void setBusy(bool busy);
+    // The tools that read their own folder in the chosen scope, shared folder first.
+    void fillPlaces();
+    void chooseProjectFolder();
 
     QLineEdit *m_source = nullptr;
     QLineEdit *m_ref = nullptr;
@@ -53,6 +62,7 @@ private:
     QLabel *m_status = nullptr;
     QListWidget *m_list = nullptr;
     QPlainTextEdit *m_preview = nullptr;
+    QComboBox *m_scope = nullptr;
     QComboBox *m_place = nullptr;
     QCheckBox *m_copy = nullptr;
     QDialogButtonBox *m_buttons = nullptr;

@@ -5,6 +5,7 @@
 #include "app/scanpathsettings.h"
 #include "app/skilllookup.h"
 #include "card/comparedialog.h"
+#include "library/catalogue/homepath.h"
 #include "app/windowtitle.h"
 #include "common/appnotifications.h"
 #include "common/followedskill.h"
@@ -189,6 +190,7 @@ ContentView::ContentView(AppState &state, ModelContext &context, ArtifactCache &
     connect(m_detail, &SkillDetailView::showLineRequested, this, &ContentView::showLine);
     connect(m_detail, &SkillDetailView::otherSkillRequested, this, &ContentView::showSkillAt);
     connect(m_detail, &SkillDetailView::compareRequested, this, &ContentView::compareFiles);
+    connect(m_detail, &SkillDetailView::installedCompareRequested, this, &ContentView::compareWithInstalled);
     connect(m_detail, &SkillDetailView::modifiedChanged, this, &QWidget::setWindowModified);
     // Whoever changes the selection or leaves the editor, in this window or
     // another, first lets this window's editor rescue unsaved text.
@@ -469,6 +471,18 @@ void ContentView::compareFiles(const QString &path, const QString &otherPath)
     delete m_compareDialog;
     auto *dialog = new CompareDialog(path, otherPath, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    m_compareDialog = dialog;
+    dialog->open();
+}
+
+void ContentView::compareWithInstalled(const QString &installed, const QString &current)
+{
+    delete m_compareDialog;
+    auto *dialog = new CompareDialog(installed, current, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    // The installed copy lives in Vesk's cache: its path would say nothing useful.
+    dialog->setWindowTitle(tr("Compare with Installed Copy"));
+    dialog->setSideNames(tr("As installed"), tr("Yours: %1").arg(abbreviateHome(current)));
     m_compareDialog = dialog;
     dialog->open();
 }

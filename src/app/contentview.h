@@ -93,6 +93,7 @@ public:
     bool showSkillAt(const QString &path);
     // Opens the two files side by side, read-only.
     void compareFiles(const QString &path, const QString &otherPath);
+    void compareWithInstalled(const QString &installed, const QString &current);
 
     // Names the skill actions for the selected skill (Show Card or Show Editor, Add
     // to or Remove from Favorites), as a menu does before it opens.

@@ -38,13 +38,15 @@ public:
     void run(const QString &verb, const QList<Skill *> &skills, const Operation &operation);
     void undoLast();
 
+    // The project folders the library's skills are in, sorted.
+    QStringList projects() const;
+
     // The problems of the last run, one line per skill that failed.
     QStringList lastFailures() const { return m_lastFailures; }
 
 private:
     bool mayChange(const QList<Skill *> &skills);
     void rename(Skill *skill);
-    QStringList projects() const;
 
     AppState &m_state;
     ModelContext &m_context;

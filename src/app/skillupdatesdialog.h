@@ -4,6 +4,8 @@
 
 #include <QDialog>
 
+#include <optional>
+
 class QLabel;
 class QListWidget;
 class QPlainTextEdit;
@@ -19,10 +21,18 @@ class SkillUpdatesDialog final : public QDialog
     Q_OBJECT
 
 public:
+    struct Outdated {
+        QString project; // empty: the home folder
+        QString name;
+    };
+    explicit SkillUpdatesDialog(const QList<Outdated> &skills, QWidget *parent = nullptr);
+    // Skills of the home folder's lock.
     explicit SkillUpdatesDialog(const QStringList &names, QWidget *parent = nullptr);
     ~SkillUpdatesDialog() override;
 
     QListWidget *skillList() const { return m_list; }
+    // The files the panes can show: each one the user edited, else SKILL.md.
+    QListWidget *fileList() const { return m_files; }
     QPlainTextEdit *pane(int index) const { return m_panes[index]; } // 0 installed, 1 yours, 2 upstream
     QLabel *statusLabel() const { return m_status; }
     // Runs the chosen way for the selected skill.
@@ -37,9 +47,14 @@ Q_SIGNALS:
 private:
     void loadPreview();
     void showPreview(const UpdatePreview &preview);
+    void showFile();
     void setBusy(bool busy);
+    // The selected skill; none when the list is empty.
+    std::optional<Outdated> current() const;
 
     QListWidget *m_list = nullptr;
+    QListWidget *m_files = nullptr;
+    UpdatePreview m_preview; // the one the panes show
     QLabel *m_status = nullptr;
     QPlainTextEdit *m_panes[3] = {nullptr, nullptr, nullptr};
     QPushButton *m_keep = nullptr;

@@ -2,8 +2,10 @@
 
 #include "app/addskillsdialog.h"
 #include "app/contentview.h"
+#include "app/skillmanagement.h"
 #include "app/skillupdatesdialog.h"
 #include "common/plaintext.h"
+#include "library/catalogue/homepath.h"
 #include "library/sources/skillupdate.h"
 
 #include <QCoreApplication>
@@ -38,6 +40,7 @@ void addSourceActions(QMenu *file, ContentView *window)
 {
     QAction *add = file->addAction(tr("Add Skills from &Repository…"), window, [window] {
         auto *dialog = new AddSkillsDialog(window);
+        dialog->setProjects(window->skillManagement()->projects());
         dialog->setAttribute(Qt::WA_DeleteOnClose);
         QObject::connect(dialog, &AddSkillsDialog::skillsInstalled, window, &ContentView::reload);
         dialog->open();
@@ -49,19 +52,24 @@ void addSourceActions(QMenu *file, ContentView *window)
 
 void checkForSkillUpdates(ContentView *window)
 {
+    // The home folder's lock and the lock of each project the library has skills in.
+    const QStringList projects = window->skillManagement()->projects();
     auto statuses = std::make_shared<QList<SkillSourceStatus>>();
-    inBackground(window, [statuses] { *statuses = checkForUpdates({QString()}); }, [window, statuses] {
-        QStringList outdated;
+    inBackground(window, [statuses, projects] { *statuses = checkForUpdates(scopesWithLocks(projects)); }, [window, statuses] {
+        QList<SkillUpdatesDialog::Outdated> outdated;
         QStringList lines;
         for (const SkillSourceStatus &status : std::as_const(*statuses)) {
             if (status.state == SkillSourceStatus::State::Outdated)
-                outdated << status.name;
+                outdated.append({status.project, status.name});
+            const QString name = status.project.isEmpty()
+                ? status.name
+                : tr("%1 in %2").arg(status.name.isEmpty() ? tr("The lock file") : status.name, abbreviateHome(status.project));
             if (status.state == SkillSourceStatus::State::Failed)
-                lines << tr("%1: %2").arg(status.name, status.error);
+                lines << tr("%1: %2").arg(name, status.error);
             else if (status.state == SkillSourceStatus::State::Outdated)
-                lines << tr("%1: its source moved on").arg(status.name);
+                lines << tr("%1: its source moved on").arg(name);
             else if (status.state == SkillSourceStatus::State::Unknown)
-                lines << tr("%1: installed by another tool; its source is at %2").arg(status.name, status.latestCommit.left(12));
+                lines << tr("%1: installed by another tool; its source is at %2").arg(name, status.latestCommit.left(12));
         }
         QMessageBox box(QMessageBox::Information, tr("Skill Updates"),
                         statuses->isEmpty() ? tr("No lock file records where any skill came from.")

@@ -75,8 +75,10 @@ CompareDialog::CompareDialog(const QString &leftPath, const QString &rightPath, 
 
     auto *sides = new QGridLayout;
     sides->setHorizontalSpacing(8);
-    sides->addWidget(pathLabel(leftPath, this), 0, 0);
-    sides->addWidget(pathLabel(rightPath, this), 0, 1);
+    m_leftName = pathLabel(leftPath, this);
+    m_rightName = pathLabel(rightPath, this);
+    sides->addWidget(m_leftName, 0, 0);
+    sides->addWidget(m_rightName, 0, 1);
     sides->addWidget(m_left, 1, 0);
     sides->addWidget(m_right, 1, 1);
     sides->setRowStretch(1, 1);
@@ -100,6 +102,14 @@ CompareDialog::CompareDialog(const QString &leftPath, const QString &rightPath, 
     tint();
     resize(980, 620);
     buttons->button(QDialogButtonBox::Close)->setFocus();
+}
+
+void CompareDialog::setSideNames(const QString &left, const QString &right)
+{
+    m_leftName->setText(left);
+    m_rightName->setText(right);
+    m_left->setAccessibleName(left);
+    m_right->setAccessibleName(right);
 }
 
 void CompareDialog::fill()

@@ -18,6 +18,10 @@ class CompareDialog final : public QDialog
 public:
     CompareDialog(const QString &leftPath, const QString &rightPath, QWidget *parent = nullptr);
 
+    // What each side is called, in place of its path above it and as its
+    // accessible name ("As installed", "Yours").
+    void setSideNames(const QString &left, const QString &right);
+
     const TextDiff &diff() const { return m_diff; }
     QPlainTextEdit *leftView() const { return m_left; }
     QPlainTextEdit *rightView() const { return m_right; }
@@ -38,4 +42,6 @@ private:
     QPlainTextEdit *m_left = nullptr;
     QPlainTextEdit *m_right = nullptr;
     QLabel *m_summary = nullptr;
+    QLabel *m_leftName = nullptr;
+    QLabel *m_rightName = nullptr;
 };

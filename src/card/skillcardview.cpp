@@ -140,7 +140,10 @@ void SkillCardView::rebuild()
         }
         layout->addWidget(buildHeader(card));
         layout->addWidget(paddedDivider(card));
-        if (QWidget *source = buildSourceSection(*m_skill, palette(), card)) {
+        const auto compareWithInstalled = [this](const QString &installed, const QString &current) {
+            Q_EMIT installedCompareRequested(installed, current);
+        };
+        if (QWidget *source = buildSourceSection(*m_skill, palette(), card, compareWithInstalled)) {
             layout->addWidget(source);
             layout->addWidget(paddedDivider(card));
         }

@@ -54,6 +54,8 @@ Q_SIGNALS:
     void otherSkillRequested(const QString &path);
     // A clash's "Compare": the skill's file and the other one side by side.
     void compareRequested(const QString &path, const QString &otherPath);
+    // A file edited since the skill was installed: its installed copy beside it.
+    void installedCompareRequested(const QString &installed, const QString &current);
     // Emitted after each rebuild (tests wait for it).
     void rebuilt();
 

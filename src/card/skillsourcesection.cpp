@@ -5,13 +5,13 @@
 #include "common/displayformat.h"
 #include "common/palettecolors.h"
 #include "common/plaintext.h"
-#include "library/files/safemove.h"
 #include "library/records/skill.h"
 #include "library/sources/installrecord.h"
 #include "library/sources/skillorigin.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QVBoxLayout>
 
 namespace {
@@ -19,6 +19,72 @@ namespace {
 QString tr(const char *text)
 {
     return QCoreApplication::translate("SkillSourceSection", text);
+}
+
+// How many changed files are named before "and N more".
+constexpr int shownFiles = 8;
+
+// One line per changed file: a button that compares it with the installed copy,
+// or its name and why there is nothing to compare. Null when there are none.
+QWidget *editedFilesList(const QList<EditedFile> &files, const QPalette &palette, QWidget *parent,
+                         const CompareWithInstalled &compare)
+{
+    if (files.isEmpty())
+        return nullptr;
+    auto *list = new QWidget(parent);
+    list->setObjectName(QStringLiteral("editedFiles"));
+    auto *layout = new QVBoxLayout(list);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(4);
+    const QFont font = designFont(11);
+    for (const EditedFile &file : files.mid(0, shownFiles)) {
+        // A file's name is the skill's own text: drawn as plain text, shortened in the middle.
+        const QString name = QFontMetrics(font).elidedText(file.relativePath, Qt::ElideMiddle, 360);
+        SymbolText content;
+        content.font = font;
+        content.symbolScale = SymbolScale::small;
+        content.spacing = 6;
+        if (compare && !file.installed.isEmpty() && !file.current.isEmpty()) {
+            content.symbolName = QStringLiteral("doc.on.doc");
+            content.text = name;
+            content.color = PaletteColors::lime(palette);
+            auto *button = new SymbolButton(content, list);
+            button->setObjectName(QStringLiteral("editedFileCompare"));
+            button->setAccessibleName(tr("Compare with the installed copy"));
+            button->setAccessibleDescription(file.relativePath.left(500));
+            button->setToolTip(plainToolTip(tr("Compare %1 as installed with yours").arg(file.relativePath.left(500))));
+            const QString installed = file.installed;
+            const QString current = file.current;
+            QObject::connect(button, &SymbolButton::clicked, list, [compare, installed, current] { compare(installed, current); });
+            layout->addWidget(button);
+            continue;
+        }
+        content.symbolName = QStringLiteral("doc.text");
+        content.color = PaletteColors::tertiaryLabel(palette);
+        switch (file.change) {
+        case EditedFile::Change::Added:
+            content.text = tr("%1 (added)").arg(name);
+            break;
+        case EditedFile::Change::Removed:
+            content.text = tr("%1 (removed)").arg(name);
+            break;
+        case EditedFile::Change::Edited:
+            content.text = tr("%1 (changed)").arg(name);
+            break;
+        }
+        auto *label = new SymbolLabel(content, list);
+        label->setObjectName(QStringLiteral("editedFileOnly"));
+        layout->addWidget(label);
+    }
+    if (files.size() > shownFiles) {
+        auto *more = new ClampedLabel(list);
+        more->setObjectName(QStringLiteral("editedFilesMore"));
+        more->setFont(font);
+        more->setTextColor(PaletteColors::tertiaryLabel(palette));
+        more->setText(tr("and %1 more").arg(files.size() - shownFiles));
+        layout->addWidget(more);
+    }
+    return list;
 }
 
 } // namespace
@@ -36,7 +102,8 @@ QString sourceSummary(const SkillOrigin &origin, const QDateTime &now)
     return parts.join(QStringLiteral(", "));
 }
 
-QWidget *buildSourceSection(const Skill &skill, const QPalette &palette, QWidget *parent)
+QWidget *buildSourceSection(const Skill &skill, const QPalette &palette, QWidget *parent,
+                            const CompareWithInstalled &compare)
 {
     if (!skill.isDirectory())
         return nullptr;
@@ -81,17 +148,8 @@ QWidget *buildSourceSection(const Skill &skill, const QPalette &palette, QWidget
         label->setObjectName(QStringLiteral("editedSinceInstalled"));
         layout->addWidget(label);
         // The files that differ from the copy kept at install, when Vesk installed it.
-        const QString pristine = pristineFolderFor(origin->folder);
-        QStringList changed;
-        if (QFileInfo(pristine).isDir() && !sameEntry(pristine, origin->folder, &changed) && !changed.isEmpty()) {
-            auto *files = new ClampedLabel(section);
-            files->setObjectName(QStringLiteral("editedFiles"));
-            files->setFont(designFont(11));
-            files->setTextColor(PaletteColors::tertiaryLabel(palette));
-            files->setMaximumLineCount(3);
-            files->setText(tr("Changed: %1").arg(changed.join(QStringLiteral(", "))));
+        if (QWidget *files = editedFilesList(filesEditedSinceInstalled(origin->folder), palette, section, compare))
             layout->addWidget(files);
-        }
     }
     return section;
 }

@@ -80,6 +80,7 @@ SkillDetailView::SkillDetailView(AppState &state, ModelContext &context, const A
     });
     connect(m_card, &SkillCardView::otherSkillRequested, this, &SkillDetailView::otherSkillRequested);
     connect(m_card, &SkillCardView::compareRequested, this, &SkillDetailView::compareRequested);
+    connect(m_card, &SkillCardView::installedCompareRequested, this, &SkillDetailView::installedCompareRequested);
     connect(m_editor, &SkillEditorView::saveActionChanged, this, &SkillDetailView::saveActionChanged);
     connect(m_editor, &SkillEditorView::modifiedChanged, this, &SkillDetailView::modifiedChanged);
     connect(m_editor, &SkillEditorView::documentChanged, this, [this] {

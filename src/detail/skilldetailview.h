@@ -64,6 +64,7 @@ Q_SIGNALS:
     void otherSkillRequested(const QString &path);
     // A clash on the card asks to see the two files side by side.
     void compareRequested(const QString &path, const QString &otherPath);
+    void installedCompareRequested(const QString &installed, const QString &current);
     void saveActionChanged();
     void modifiedChanged(bool modified);
     // The editor took up or let go of text whose record went away: the window

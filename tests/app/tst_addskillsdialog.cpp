@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDirIterator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -94,14 +95,20 @@ private Q_SLOTS:
     void anEditedSkillIsShownInThreePanesBeforeItIsMerged_data()
     {
         QTest::addColumn<bool>("edited");
-        QTest::newRow("an edited skill offers Keep Mine, Take Theirs and Merge, and merges") << true;
-        QTest::newRow("an unedited skill offers Update, and is replaced") << false;
+        QTest::addColumn<bool>("inProject");
+        QTest::newRow("an edited skill offers Keep Mine, Take Theirs and Merge, and merges") << true << false;
+        QTest::newRow("an unedited skill offers Update, and is replaced") << false << false;
+        QTest::newRow("a project's edited skill is read and merged through the project's lock") << true << true;
     }
 
     void anEditedSkillIsShownInThreePanesBeforeItIsMerged()
     {
         QFETCH(bool, edited);
-        const QString name = edited ? QStringLiteral("lines") : QStringLiteral("plain");
+        QFETCH(bool, inProject);
+        const QString name = inProject ? QStringLiteral("projectlines") : edited ? QStringLiteral("lines") : QStringLiteral("plain");
+        const QString project = inProject ? QDir::homePath() + QStringLiteral("/code/app") : QString();
+        if (inProject)
+            QVERIFY(QDir().mkpath(project + QStringLiteral("/.git")));
         const QByteArray first = "---\nname: " + name.toUtf8() + "\ndescription: d\n---\none\ntwo\nthree\nfour\n";
         const QString upstreamFile = m_repository.filePath(QStringLiteral("work/skills/") + name + QStringLiteral("/SKILL.md"));
         writeFile(upstreamFile, first);
@@ -112,8 +119,10 @@ private Q_SLOTS:
         request.source = url();
         request.workingDirectory = QDir::homePath();
         request.skills = {name};
+        request.project = project;
         QVERIFY(addSkills(request).ok);
-        const QString installed = QDir::homePath() + QStringLiteral("/.agents/skills/") + name + QStringLiteral("/SKILL.md");
+        const QString installed = (inProject ? project : QDir::homePath()) + QStringLiteral("/.agents/skills/") + name
+            + QStringLiteral("/SKILL.md");
         const QByteArray mine = QByteArray(first).replace("one", "ONE mine");
         if (edited)
             writeFile(installed, mine);
@@ -122,7 +131,9 @@ private Q_SLOTS:
         QVERIFY(git({QStringLiteral("commit"), QStringLiteral("-qam"), QStringLiteral("change")}));
         QVERIFY(git({QStringLiteral("push"), QStringLiteral("-q"), url(), QStringLiteral("HEAD:refs/heads/master")}));
 
-        SkillUpdatesDialog dialog({name});
+        SkillUpdatesDialog dialog(QList<SkillUpdatesDialog::Outdated>{{project, name}});
+        // A project's skill says which project it is in.
+        QCOMPARE(dialog.skillList()->item(0)->text(), inProject ? name + QStringLiteral(" (app)") : name);
         QSignalSpy shown(&dialog, &SkillUpdatesDialog::previewShown);
         QVERIFY(shown.wait(60000));
         QCOMPARE(dialog.pane(0)->toPlainText(), QString::fromUtf8(first));
@@ -133,6 +144,162 @@ private Q_SLOTS:
         QVERIFY(applied.wait(60000));
         QCOMPARE(readFile(installed), edited ? QByteArray(theirs).replace("one", "ONE mine") : theirs);
         QCOMPARE(dialog.skillList()->count(), 0);
+    }
+
+    // Every file the user edited can be picked beside the panes, which then show
+    // that file as installed, as it is now and upstream.
+    void everyEditedFileCanBeShownInThePanes_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("edits");
+        QTest::addColumn<bool>("localLink"); // the installed notes.md becomes a link to a file outside
+        QTest::addColumn<QStringList>("files");
+        QTest::newRow("each edited file is listed, and picking one shows it in all three panes")
+            << "twofiles" << QStringList{"SKILL.md", "notes.md"} << false << QStringList{"SKILL.md", "notes.md"};
+        QTest::newRow("an unedited skill shows its SKILL.md")
+            << "untouched" << QStringList() << false << QStringList{"SKILL.md"};
+        QTest::newRow("a file of yours turned into a link is not followed into the pane")
+            << "linked" << QStringList() << true << QStringList{"notes.md"};
+    }
+
+    void everyEditedFileCanBeShownInThePanes()
+    {
+        QFETCH(QString, name);
+        QFETCH(QStringList, edits);
+        QFETCH(bool, localLink);
+        QFETCH(QStringList, files);
+        const QString upstream = m_repository.filePath(QStringLiteral("work/skills/") + name);
+        const QByteArray skill = "---\nname: " + name.toUtf8() + "\ndescription: d\n---\none\n";
+        writeFile(upstream + QStringLiteral("/SKILL.md"), skill);
+        writeFile(upstream + QStringLiteral("/notes.md"), "notes\n");
+        const auto push = [this](const char *message) {
+            return git({QStringLiteral("add"), QStringLiteral("-A")})
+                && git({QStringLiteral("commit"), QStringLiteral("-qm"), QString::fromLatin1(message)})
+                && git({QStringLiteral("push"), QStringLiteral("-q"), url(), QStringLiteral("HEAD:refs/heads/master")});
+        };
+        QVERIFY(push("add"));
+        AddRequest request;
+        request.source = url();
+        request.workingDirectory = QDir::homePath();
+        request.skills = {name};
+        QVERIFY(addSkills(request).ok);
+        const QString installed = QDir::homePath() + QStringLiteral("/.agents/skills/") + name;
+        for (const QString &file : edits)
+            writeFile(installed + u'/' + file, "mine: " + file.toUtf8() + "\n");
+        writeFile(upstream + QStringLiteral("/SKILL.md"), skill + "two upstream\n");
+        const QString secret = m_repository.filePath(QStringLiteral("secret.txt"));
+        writeFile(secret, "a secret\n");
+        if (localLink) {
+            QVERIFY(QFile::remove(installed + QStringLiteral("/notes.md")));
+            QVERIFY(QFile::link(secret, installed + QStringLiteral("/notes.md")));
+        }
+        QVERIFY(push("change"));
+
+        SkillUpdatesDialog dialog({name});
+        QSignalSpy shown(&dialog, &SkillUpdatesDialog::previewShown);
+        QVERIFY(shown.wait(60000));
+        QStringList listed;
+        for (int row = 0; row < dialog.fileList()->count(); ++row)
+            listed.append(dialog.fileList()->item(row)->text());
+        QCOMPARE(listed, files);
+        for (int row = 0; row < files.size(); ++row) {
+            dialog.fileList()->setFocus();
+            dialog.fileList()->setCurrentRow(row);
+            const QString file = files.at(row);
+            const bool edited = edits.contains(file);
+            QCOMPARE(dialog.pane(0)->toPlainText(), file == QLatin1String("SKILL.md") ? QString::fromUtf8(skill) : QStringLiteral("notes\n"));
+            const QString mine = dialog.pane(1)->toPlainText();
+            if (localLink)
+                QVERIFY2(!mine.contains(QLatin1String("secret")), qPrintable(mine));
+            else
+                QCOMPARE(mine, edited ? QStringLiteral("mine: ") + file + u'\n' : QString::fromUtf8(readFile(installed + u'/' + file)));
+            QCOMPARE(dialog.pane(2)->toPlainText(),
+                     file == QLatin1String("SKILL.md") ? QString::fromUtf8(skill + "two upstream\n") : QStringLiteral("notes\n"));
+        }
+        // Picked from the keyboard as well: Down moves to the next file.
+        if (files.size() > 1) {
+            dialog.fileList()->setCurrentRow(0);
+            QTest::keyClick(dialog.fileList(), Qt::Key_Down);
+            QCOMPARE(dialog.pane(1)->toPlainText(), QStringLiteral("mine: ") + files.at(1) + u'\n');
+        }
+    }
+
+    // The skills go where the user chose: the home folder or a project folder
+    // (one the library knows, or another one picked), into the shared folder
+    // alone or linked into one tool's folder there too.
+    void theChosenPlaceIsWhereSkillsGo_data()
+    {
+        QTest::addColumn<QString>("project");     // below the home folder
+        QTest::addColumn<bool>("known");          // offered in the list rather than picked
+        QTest::addColumn<QString>("place");
+        QTest::addColumn<QStringList>("expected"); // entries below the project afterwards
+        QTest::newRow("a project the library knows, into its shared folder only")
+            << "code/one" << true << "shared" << QStringList{".agents/skills/good/SKILL.md", "skills-lock.json"};
+        QTest::newRow("another project folder picked, linked into Claude's folder there")
+            << "code/two" << false << "claude"
+            << QStringList{".agents/skills/good/SKILL.md", ".claude/skills/good -> link", "skills-lock.json"};
+        QTest::newRow("a project folder that went away is refused and nothing is made")
+            << "code/gone" << false << "shared" << QStringList();
+    }
+
+    void theChosenPlaceIsWhereSkillsGo()
+    {
+        QFETCH(QString, project);
+        QFETCH(bool, known);
+        QFETCH(QString, place);
+        QFETCH(QStringList, expected);
+        const QString folder = QDir::homePath() + u'/' + project;
+        if (!expected.isEmpty())
+            QVERIFY(QDir().mkpath(folder + QStringLiteral("/.git")));
+        AddSkillsDialog dialog;
+        if (known) {
+            dialog.setProjects({folder});
+            QComboBox *scope = dialog.scopeChooser();
+            const int index = scope->findData(folder);
+            QCOMPARE(index, 1); // after the home folder
+            QCOMPARE(scope->itemText(index), QStringLiteral("~/") + project);
+            // Chosen from the keyboard, as a user would.
+            QTest::keyClick(scope, Qt::Key_Down);
+        } else {
+            dialog.setProjectFolder(folder);
+        }
+        QCOMPARE(dialog.scopeChooser()->currentData().toString(), folder);
+        QSignalSpy finished(&dialog, &AddSkillsDialog::searchFinished);
+        dialog.sourceField()->setText(url());
+        dialog.findSkills();
+        QVERIFY(finished.wait(60000));
+        QListWidget *list = dialog.skillList();
+        for (int row = 0; row < list->count(); ++row)
+            list->item(row)->setCheckState(list->item(row)->text() == QLatin1String("good") ? Qt::Checked : Qt::Unchecked);
+        const int placeIndex = dialog.placeChooser()->findData(place);
+        QVERIFY(placeIndex >= 0);
+        dialog.placeChooser()->setCurrentIndex(placeIndex);
+        const QByteArray homeLock = readFile(globalLockPath());
+        QCOMPARE(dialog.installChosen(), !expected.isEmpty());
+
+        QStringList found;
+        QDirIterator entries(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                             QDirIterator::Subdirectories);
+        while (entries.hasNext()) {
+            const QString path = entries.next();
+            const QFileInfo info = entries.fileInfo();
+            const QString relative = QDir(folder).relativeFilePath(path);
+            if (info.isSymLink())
+                found.append(relative + QStringLiteral(" -> link"));
+            else if (info.isFile())
+                found.append(relative);
+        }
+        found.sort();
+        QCOMPARE(found, expected);
+        if (!expected.isEmpty()) {
+            const std::optional<LockFile> lock = readLockFile(projectLockPath(folder), LockKind::Project);
+            QVERIFY(lock && findEntry(*lock, QStringLiteral("good")));
+        } else {
+            QVERIFY2(dialog.statusLabel()->text().contains(QLatin1String("not a folder")),
+                     qPrintable(dialog.statusLabel()->text()));
+        }
+        // The home folder's lock is not the one a project install writes.
+        QCOMPARE(readFile(globalLockPath()), homeLock);
     }
 
     void aSourceThatIsNotThereIsSaidInTheDialog()

@@ -1,6 +1,7 @@
 #include "card/artifactbadge.h"
 #include "card/clampedlabel.h"
 #include "card/collectionpicker.h"
+#include "card/comparedialog.h"
 #include "card/metadatatable.h"
 #include "card/skillcardview.h"
 #include "card/skillmetadatabar.h"
@@ -8,6 +9,9 @@
 #include "common/appstate.h"
 #include "common/libraryactions.h"
 #include "library/checks/libraryhealth.h"
+#include "library/sources/folderhash.h"
+#include "library/sources/installrecord.h"
+#include "library/sources/lockfile.h"
 #include "libraryfixture.h"
 #include "skillfiles.h"
 #include "testhome.h"
@@ -267,6 +271,97 @@ private Q_SLOTS:
         button->setFocus();
         QTest::keyClick(button, Qt::Key_Space);
         QCOMPARE(requests, QStringList{expectedRequest});
+    }
+
+    // A skill installed from a repository and edited since: each changed file
+    // that is a file on both sides compares the copy kept at install with the
+    // user's; the others are named with what happened to them.
+    void editedFilesCompareWithTheInstalledCopy_data()
+    {
+        QTest::addColumn<QString>("edit");
+        QTest::addColumn<bool>("copyKept");
+        QTest::addColumn<QStringList>("buttons");
+        QTest::addColumn<QStringList>("labels");
+        QTest::newRow("an edited file is a button that compares the installed copy with yours")
+            << "edit SKILL.md" << true << QStringList{"SKILL.md"} << QStringList();
+        QTest::newRow("every edited file has its own button, in folder order")
+            << "edit both" << true << QStringList{"SKILL.md", "references/guide.md"} << QStringList();
+        QTest::newRow("a file added since is named but has nothing to compare")
+            << "add notes.md" << true << QStringList() << QStringList{"notes.md (added)"};
+        QTest::newRow("a file removed since is named but has nothing to compare")
+            << "remove references/guide.md" << true << QStringList() << QStringList{"references/guide.md (removed)"};
+        QTest::newRow("a file turned into a link to elsewhere is not read through it")
+            << "link SKILL.md" << true << QStringList() << QStringList{"SKILL.md (changed)"};
+        QTest::newRow("without a kept copy the edit is said but no file is offered")
+            << "edit SKILL.md" << false << QStringList() << QStringList();
+        QTest::newRow("an untouched skill offers nothing") << "" << true << QStringList() << QStringList();
+    }
+
+    void editedFilesCompareWithTheInstalledCopy()
+    {
+        QFETCH(QString, edit);
+        QFETCH(bool, copyKept);
+        QFETCH(QStringList, buttons);
+        QFETCH(QStringList, labels);
+        const QString folder = path(QStringLiteral(".agents/skills/alpha"));
+        const QByteArray skillText = "---\nname: alpha\ndescription: x\n---\none\ntwo\n";
+        writeFile(folder + QStringLiteral("/references/guide.md"), "guide\n");
+        Skill *skill = addSkill(folder + QStringLiteral("/SKILL.md"), {{"name", "alpha"}}, QString::fromUtf8(skillText), true);
+        LockEntry entry;
+        entry.name = QStringLiteral("alpha");
+        entry.source = QStringLiteral("acme/skills");
+        entry.sourceType = QStringLiteral("github");
+        entry.hash = gitTreeId(folder).value_or(QString());
+        QVERIFY(!entry.hash.isEmpty());
+        QVERIFY(writeLockEntry(globalLockPath(), LockKind::Global, entry));
+        if (copyKept)
+            QVERIFY(keepPristine(folder, folder));
+
+        const QString secret = path(QStringLiteral("secret.txt"));
+        writeFile(secret, "not the skill's\n");
+        if (edit == QLatin1String("edit SKILL.md") || edit == QLatin1String("edit both"))
+            writeFile(folder + QStringLiteral("/SKILL.md"), skillText + "three\n");
+        if (edit == QLatin1String("edit both"))
+            writeFile(folder + QStringLiteral("/references/guide.md"), "guide, edited\n");
+        if (edit == QLatin1String("add notes.md"))
+            writeFile(folder + QStringLiteral("/notes.md"), "mine\n");
+        if (edit == QLatin1String("remove references/guide.md"))
+            QVERIFY(QFile::remove(folder + QStringLiteral("/references/guide.md")));
+        if (edit == QLatin1String("link SKILL.md")) {
+            QVERIFY(QFile::remove(folder + QStringLiteral("/SKILL.md")));
+            QVERIFY(QFile::link(secret, folder + QStringLiteral("/SKILL.md")));
+        }
+
+        SkillCardView card(*m_state, cache());
+        card.resize(700, 900);
+        card.setSkill(skill);
+        QVERIFY(card.findChild<QWidget *>("sourceSection"));
+        QCOMPARE(bool(card.findChild<QWidget *>("editedSinceInstalled")), !edit.isEmpty());
+        QStringList foundButtons;
+        QStringList foundLabels;
+        for (const SymbolButton *button : card.findChildren<SymbolButton *>("editedFileCompare"))
+            foundButtons.append(button->content().text);
+        for (const SymbolLabel *label : card.findChildren<SymbolLabel *>("editedFileOnly"))
+            foundLabels.append(label->text());
+        QCOMPARE(foundButtons, buttons);
+        QCOMPARE(foundLabels, labels);
+
+        QStringList requests;
+        connect(&card, &SkillCardView::installedCompareRequested, this,
+                [&](const QString &installed, const QString &current) { requests = {installed, current}; });
+        for (SymbolButton *button : card.findChildren<SymbolButton *>("editedFileCompare")) {
+            // Reached from the keyboard, and pressed with it.
+            QVERIFY(button->focusPolicy() & Qt::TabFocus);
+            button->setFocus();
+            QTest::keyClick(button, Qt::Key_Space);
+            const QString relative = button->content().text;
+            QCOMPARE(requests, (QStringList{pristineFolderFor(folder) + u'/' + relative, folder + u'/' + relative}));
+            // The kept copy is the file as installed: the two differ where the edit is.
+            const CompareDialog dialog(requests.at(0), requests.at(1));
+            QVERIFY(dialog.diff().rows.size() >= 1);
+            QVERIFY(std::any_of(dialog.diff().rows.cbegin(), dialog.diff().rows.cend(),
+                                [](const DiffRow &row) { return row.kind != DiffRow::Kind::Same; }));
+        }
     }
 
     void aSingleFileSkillHasNoResourcesAndNoEmptySections()

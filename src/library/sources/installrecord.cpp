@@ -102,6 +102,49 @@ QString pristineFolderFor(const QString &folder)
         + QString::fromLatin1(key);
 }
 
+namespace {
+
+// The path of `relative` under `root` when it is a regular file there: never a
+// link, so nothing outside the folder is reached through one.
+QString regularFileUnder(const QString &root, const QString &relative)
+{
+    if (relative.isEmpty() || QDir::isAbsolutePath(relative) || relative.split(u'/').contains(QStringLiteral("..")))
+        return QString();
+    const QString path = root + u'/' + relative;
+    const QFileInfo info(path);
+    return info.isFile() && !info.isSymLink() ? path : QString();
+}
+
+} // namespace
+
+QList<EditedFile> filesEditedSinceInstalled(const QString &folder)
+{
+    const QString pristine = pristineFolderFor(folder);
+    const QFileInfo pristineInfo(pristine);
+    if (!pristineInfo.isDir() || pristineInfo.isSymLink())
+        return {};
+    // A skill reached through a link is compared where its files really are.
+    const QString canonical = QFileInfo(folder).canonicalFilePath();
+    if (canonical.isEmpty() || !QFileInfo(canonical).isDir())
+        return {};
+    QStringList differences;
+    if (sameEntry(pristine, canonical, &differences))
+        return {};
+    QList<EditedFile> files;
+    for (const QString &relative : std::as_const(differences)) {
+        EditedFile file;
+        file.relativePath = relative;
+        file.installed = regularFileUnder(pristine, relative);
+        file.current = regularFileUnder(canonical, relative);
+        if (!entryExists(pristine + u'/' + relative))
+            file.change = EditedFile::Change::Added;
+        else if (!entryExists(canonical + u'/' + relative))
+            file.change = EditedFile::Change::Removed;
+        files.append(file);
+    }
+    return files;
+}
+
 bool keepPristine(const QString &folder, const QString &contents, QString *error)
 {
     const QString pristine = pristineFolderFor(folder);

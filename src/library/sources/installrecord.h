@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -22,6 +23,20 @@ bool saveInstallRecord(const InstallRecord &record, QString *error = nullptr);
 
 // Where the pristine copy of the skill installed at `folder` is kept.
 QString pristineFolderFor(const QString &folder);
+// A file of an installed skill that differs from its pristine copy. Each side is
+// the path of a regular file, or empty when that side has none under this name
+// (the file was added or removed, or a link or folder stands there instead).
+struct EditedFile {
+    enum class Change { Edited, Added, Removed };
+    QString relativePath; // inside the skill's folder, with "/" between folders
+    Change change = Change::Edited; // Edited: there on both sides, as a file or not
+    QString installed;    // in the pristine copy
+    QString current;      // in the skill's folder
+};
+// The files of the skill at `folder` that differ from the pristine copy kept for
+// it (at most a few dozen are named); none when no copy is kept or nothing differs.
+QList<EditedFile> filesEditedSinceInstalled(const QString &folder);
+
 // Keeps a copy of `contents` (".git" left out) as the pristine copy for `folder`,
 // replacing the one kept before.
 bool keepPristine(const QString &folder, const QString &contents, QString *error = nullptr);

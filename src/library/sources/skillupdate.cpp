@@ -101,6 +101,17 @@ QString stateKey(SkillSourceStatus::State state)
     return QString();
 }
 
+QStringList scopesWithLocks(const QStringList &projects)
+{
+    QStringList scopes{QString()};
+    for (const QString &project : projects) {
+        if (!project.isEmpty() && QDir::isAbsolutePath(project) && !scopes.contains(project)
+            && entryExists(projectLockPath(project)))
+            scopes.append(project);
+    }
+    return scopes;
+}
+
 QList<SkillSourceStatus> checkForUpdates(const QStringList &scopes, const SourceOptions &options)
 {
     QList<SkillSourceStatus> statuses;

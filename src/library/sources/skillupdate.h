@@ -35,6 +35,9 @@ struct SkillSourceStatus {
 // with one `git ls-remote` per repository and ref.
 QList<SkillSourceStatus> checkForUpdates(const QStringList &scopes, const SourceOptions &options = {});
 QString stateKey(SkillSourceStatus::State state);
+// The scopes a check looks at: the home folder (an empty string), then each of
+// `projects` that has a lock file of its own, once each, in the order given.
+QStringList scopesWithLocks(const QStringList &projects);
 
 enum class EditPolicy { Refuse, Theirs, Merge };
 

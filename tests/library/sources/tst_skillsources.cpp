@@ -356,6 +356,49 @@ private Q_SLOTS:
                                                   {QStringLiteral("foreign"), QStringLiteral("unknown ") + second}}));
     }
 
+    // A check looks at the home folder's lock and at the lock of each project
+    // the library knows that has one: each scope once, home first.
+    void aCheckLooksAtHomeAndEachKnownProjectsLock_data()
+    {
+        QTest::addColumn<QStringList>("projects"); // below the home folder
+        QTest::addColumn<QStringList>("outdated"); // name@scope, "~" for the home folder
+        QTest::newRow("with no projects known only the home lock is looked at")
+            << QStringList() << QStringList{"alpha@~"};
+        QTest::newRow("a known project's skills-lock.json is looked at too")
+            << QStringList{"code/app"} << QStringList{"alpha@~", "beta@code/app"};
+        QTest::newRow("a project named twice is looked at once, one with no lock not at all")
+            << QStringList{"code/app", "code/plain", "code/app"} << QStringList{"alpha@~", "beta@code/app"};
+        QTest::newRow("a relative path is not taken for a project")
+            << QStringList{"relative:code/app"} << QStringList{"alpha@~"};
+    }
+
+    void aCheckLooksAtHomeAndEachKnownProjectsLock()
+    {
+        QFETCH(QStringList, projects);
+        QFETCH(QStringList, outdated);
+        Upstream upstream;
+        const QString app = home(QStringLiteral("code/app"));
+        QVERIFY(QDir().mkpath(app + QStringLiteral("/.git")));
+        QVERIFY(QDir().mkpath(home(QStringLiteral("code/plain/.git"))));
+        QVERIFY(add(upstream, {QStringLiteral("alpha")}).ok);
+        QVERIFY(add(upstream, {QStringLiteral("beta")}, app).ok);
+        writeFile(upstream.work() + QStringLiteral("/skills/alpha/SKILL.md"), alphaText + "six\n");
+        upstream.commit();
+
+        QStringList known;
+        for (const QString &project : std::as_const(projects))
+            known.append(project.startsWith(QLatin1String("relative:")) ? project.mid(9) : home(project));
+        QStringList found;
+        for (const SkillSourceStatus &status : checkForUpdates(scopesWithLocks(known))) {
+            if (status.state == SkillSourceStatus::State::Outdated)
+                found.append(status.name + u'@'
+                             + (status.project.isEmpty() ? QStringLiteral("~") : QDir::home().relativeFilePath(status.project)));
+            else
+                QVERIFY2(status.state == SkillSourceStatus::State::UpToDate, qPrintable(status.name + u' ' + status.error));
+        }
+        QCOMPARE(found, outdated);
+    }
+
     void updatesNeverLoseALocalEdit_data()
     {
         QTest::addColumn<QByteArray>("upstreamText"); // empty: upstream unchanged
