@@ -52,9 +52,62 @@ void ModelContext::adopt(Skill *skill)
     // Kept in order as records come, rather than sorted again: a scan adds
     // thousands, and the list asks for the order after every few.
     if (m_sortedSkillsValid) {
-        const auto at = std::lower_bound(m_sortedSkills.cbegin(), m_sortedSkills.cend(), skill, comesBefore);
-        m_sortedSkills.insert(at - m_sortedSkills.cbegin(), skill);
+        if (m_unsortedRemovals.contains(skill))
+            invalidateOrder(); // a new record at the address of one still in the order
+        else
+            m_unsortedSkills.insert(skill);
     }
+}
+
+void ModelContext::invalidateOrder()
+{
+    m_sortedSkillsValid = false;
+    m_unsortedSkills.clear();
+    m_unsortedRemovals.clear();
+}
+
+void ModelContext::mergeSortedSkills() const
+{
+    if (!m_unsortedRemovals.isEmpty()) {
+        m_sortedSkills.removeIf([this](Skill *skill) { return m_unsortedRemovals.contains(skill); });
+        m_unsortedRemovals.clear();
+    }
+    if (!m_unsortedSkills.isEmpty()) {
+        QList<Skill *> added = m_unsortedSkills.values();
+        std::sort(added.begin(), added.end(), comesBefore);
+        const qsizetype middle = m_sortedSkills.size();
+        m_sortedSkills.append(added);
+        std::inplace_merge(m_sortedSkills.begin(), m_sortedSkills.begin() + middle, m_sortedSkills.end(), comesBefore);
+        m_unsortedSkills.clear();
+    }
+}
+
+void ModelContext::noteInserted(Skill *skill)
+{
+    if (m_insertedSkillSet.contains(skill))
+        return;
+    const quint64 number = ++m_insertionNumber;
+    m_insertedSkills.emplace(number, skill);
+    m_insertedSkillSet.insert(skill, number);
+}
+
+bool ModelContext::dropInserted(Skill *skill)
+{
+    const auto found = m_insertedSkillSet.constFind(skill);
+    if (found == m_insertedSkillSet.cend())
+        return false;
+    m_insertedSkills.erase(found.value());
+    m_insertedSkillSet.erase(found);
+    return true;
+}
+
+QList<Skill *> ModelContext::insertedSkills() const
+{
+    QList<Skill *> inOrder;
+    inOrder.reserve(qsizetype(m_insertedSkills.size()));
+    for (const auto &[number, skill] : m_insertedSkills)
+        inOrder.append(skill);
+    return inOrder;
 }
 
 void ModelContext::setSkillId(Skill *skill, qint64 id)
@@ -78,7 +131,11 @@ QList<Skill *> ModelContext::skills() const
     if (!m_sortedSkillsValid) {
         m_sortedSkills = m_skills.values();
         std::sort(m_sortedSkills.begin(), m_sortedSkills.end(), comesBefore);
+        m_unsortedSkills.clear();
+        m_unsortedRemovals.clear();
         m_sortedSkillsValid = true;
+    } else {
+        mergeSortedSkills();
     }
     return m_sortedSkills;
 }
@@ -118,8 +175,7 @@ Skill *ModelContext::insert(std::unique_ptr<Skill> skill, QString *error)
     }
     Skill *record = skill.release();
     adopt(record);
-    m_insertedSkills.append(record);
-    m_insertedSkillSet.insert(record);
+    noteInserted(record);
     Q_EMIT skillInserted(record);
     Q_EMIT changed();
     return record;
@@ -165,9 +221,7 @@ void ModelContext::remove(Skill *skill)
 {
     if (!skill || skill->m_owner != static_cast<RecordOwner *>(this))
         return;
-    if (m_insertedSkillSet.remove(skill))
-        m_insertedSkills.removeOne(skill);
-    else
+    if (!dropInserted(skill))
         m_removedSkillIds.append(skill->persistentId());
     forget(skill);
 }
@@ -206,11 +260,10 @@ void ModelContext::forget(Skill *skill)
         m_skillsByResolvedPath.remove(skill->resolvedPath());
     if (m_skillsById.value(skill->persistentId()) == skill)
         m_skillsById.remove(skill->persistentId());
-    if (m_sortedSkillsValid)
-        m_sortedSkills.removeOne(skill);
+    if (m_sortedSkillsValid && !m_unsortedSkills.remove(skill))
+        m_unsortedRemovals.insert(skill);
     m_changedSkills.remove(skill);
-    if (m_insertedSkillSet.remove(skill))
-        m_insertedSkills.removeOne(skill);
+    dropInserted(skill);
     skill->m_owner = nullptr;
     skill->deleteLater();
     Q_EMIT changed();
@@ -270,7 +323,7 @@ void ModelContext::noteMembershipChanged(SkillCollection *collection, Skill *ski
 
 bool ModelContext::hasChanges() const
 {
-    return !m_insertedSkills.isEmpty() || !m_changedSkills.isEmpty() || !m_removedSkillIds.isEmpty()
+    return !m_insertedSkillSet.isEmpty() || !m_changedSkills.isEmpty() || !m_removedSkillIds.isEmpty()
         || !m_insertedCollections.isEmpty() || !m_changedCollections.isEmpty()
         || !m_removedCollectionIds.isEmpty() || !m_addedMemberships.isEmpty()
         || !m_removedMemberships.isEmpty();
