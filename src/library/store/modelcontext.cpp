@@ -43,7 +43,16 @@ bool comesBefore(const Skill *a, const Skill *b)
 
 void ModelContext::adopt(Skill *skill)
 {
-    skill->setParent(this);
+    // Held in groups rather than as children of the context itself: a child
+    // leaving its parent is looked for in the parent's list of children, and a
+    // scan removes records by the thousand.
+    constexpr int recordsPerHolder = 512;
+    if (!m_recordHolder || m_recordsInHolder == recordsPerHolder) {
+        m_recordHolder = new QObject(this);
+        m_recordsInHolder = 0;
+    }
+    skill->setParent(m_recordHolder);
+    ++m_recordsInHolder;
     skill->m_owner = this;
     m_skills.insert(skill);
     m_skillsByResolvedPath.insert(skill->resolvedPath(), skill);
@@ -75,9 +84,19 @@ void ModelContext::mergeSortedSkills() const
     if (!m_unsortedSkills.isEmpty()) {
         QList<Skill *> added = m_unsortedSkills.values();
         std::sort(added.begin(), added.end(), comesBefore);
-        const qsizetype middle = m_sortedSkills.size();
-        m_sortedSkills.append(added);
-        std::inplace_merge(m_sortedSkills.begin(), m_sortedSkills.begin() + middle, m_sortedSkills.end(), comesBefore);
+        // Each added record's place found by a binary search from the one before:
+        // a few comparisons per record, and the records in order copied once.
+        QList<Skill *> merged;
+        merged.reserve(m_sortedSkills.size() + added.size());
+        auto from = m_sortedSkills.cbegin();
+        for (Skill *skill : std::as_const(added)) {
+            const auto at = std::lower_bound(from, m_sortedSkills.cend(), skill, comesBefore);
+            merged.append(from, at);
+            merged.append(skill);
+            from = at;
+        }
+        merged.append(from, m_sortedSkills.cend());
+        m_sortedSkills = std::move(merged);
         m_unsortedSkills.clear();
     }
 }

@@ -194,6 +194,8 @@ private:
     void clearPending();
 
     Sqlite::Database &m_database;
+    QObject *m_recordHolder = nullptr;
+    int m_recordsInHolder = 0;
     std::unordered_map<const char *, std::unique_ptr<Sqlite::Statement>> m_statements;
 
     QSet<Skill *> m_skills;
