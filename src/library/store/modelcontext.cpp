@@ -43,7 +43,16 @@ bool comesBefore(const Skill *a, const Skill *b)
 
 void ModelContext::adopt(Skill *skill)
 {
-    skill->setParent(this);
+    // Held in groups rather than as children of the context itself: a child
+    // leaving its parent is looked for in the parent's list of children, and a
+    // scan removes records by the thousand.
+    constexpr int recordsPerHolder = 512;
+    if (!m_recordHolder || m_recordsInHolder == recordsPerHolder) {
+        m_recordHolder = new QObject(this);
+        m_recordsInHolder = 0;
+    }
+    skill->setParent(m_recordHolder);
+    ++m_recordsInHolder;
     skill->m_owner = this;
     m_skills.insert(skill);
     m_skillsByResolvedPath.insert(skill->resolvedPath(), skill);
@@ -52,9 +61,72 @@ void ModelContext::adopt(Skill *skill)
     // Kept in order as records come, rather than sorted again: a scan adds
     // thousands, and the list asks for the order after every few.
     if (m_sortedSkillsValid) {
-        const auto at = std::lower_bound(m_sortedSkills.cbegin(), m_sortedSkills.cend(), skill, comesBefore);
-        m_sortedSkills.insert(at - m_sortedSkills.cbegin(), skill);
+        if (m_unsortedRemovals.contains(skill))
+            invalidateOrder(); // a new record at the address of one still in the order
+        else
+            m_unsortedSkills.insert(skill);
     }
+}
+
+void ModelContext::invalidateOrder()
+{
+    m_sortedSkillsValid = false;
+    m_unsortedSkills.clear();
+    m_unsortedRemovals.clear();
+}
+
+void ModelContext::mergeSortedSkills() const
+{
+    if (!m_unsortedRemovals.isEmpty()) {
+        m_sortedSkills.removeIf([this](Skill *skill) { return m_unsortedRemovals.contains(skill); });
+        m_unsortedRemovals.clear();
+    }
+    if (!m_unsortedSkills.isEmpty()) {
+        QList<Skill *> added = m_unsortedSkills.values();
+        std::sort(added.begin(), added.end(), comesBefore);
+        // Each added record's place found by a binary search from the one before:
+        // a few comparisons per record, and the records in order copied once.
+        QList<Skill *> merged;
+        merged.reserve(m_sortedSkills.size() + added.size());
+        auto from = m_sortedSkills.cbegin();
+        for (Skill *skill : std::as_const(added)) {
+            const auto at = std::lower_bound(from, m_sortedSkills.cend(), skill, comesBefore);
+            merged.append(from, at);
+            merged.append(skill);
+            from = at;
+        }
+        merged.append(from, m_sortedSkills.cend());
+        m_sortedSkills = std::move(merged);
+        m_unsortedSkills.clear();
+    }
+}
+
+void ModelContext::noteInserted(Skill *skill)
+{
+    if (m_insertedSkillSet.contains(skill))
+        return;
+    const quint64 number = ++m_insertionNumber;
+    m_insertedSkills.emplace(number, skill);
+    m_insertedSkillSet.insert(skill, number);
+}
+
+bool ModelContext::dropInserted(Skill *skill)
+{
+    const auto found = m_insertedSkillSet.constFind(skill);
+    if (found == m_insertedSkillSet.cend())
+        return false;
+    m_insertedSkills.erase(found.value());
+    m_insertedSkillSet.erase(found);
+    return true;
+}
+
+QList<Skill *> ModelContext::insertedSkills() const
+{
+    QList<Skill *> inOrder;
+    inOrder.reserve(qsizetype(m_insertedSkills.size()));
+    for (const auto &[number, skill] : m_insertedSkills)
+        inOrder.append(skill);
+    return inOrder;
 }
 
 void ModelContext::setSkillId(Skill *skill, qint64 id)
@@ -78,7 +150,11 @@ QList<Skill *> ModelContext::skills() const
     if (!m_sortedSkillsValid) {
         m_sortedSkills = m_skills.values();
         std::sort(m_sortedSkills.begin(), m_sortedSkills.end(), comesBefore);
+        m_unsortedSkills.clear();
+        m_unsortedRemovals.clear();
         m_sortedSkillsValid = true;
+    } else {
+        mergeSortedSkills();
     }
     return m_sortedSkills;
 }
@@ -118,8 +194,7 @@ Skill *ModelContext::insert(std::unique_ptr<Skill> skill, QString *error)
     }
     Skill *record = skill.release();
     adopt(record);
-    m_insertedSkills.append(record);
-    m_insertedSkillSet.insert(record);
+    noteInserted(record);
     Q_EMIT skillInserted(record);
     Q_EMIT changed();
     return record;
@@ -165,9 +240,7 @@ void ModelContext::remove(Skill *skill)
 {
     if (!skill || skill->m_owner != static_cast<RecordOwner *>(this))
         return;
-    if (m_insertedSkillSet.remove(skill))
-        m_insertedSkills.removeOne(skill);
-    else
+    if (!dropInserted(skill))
         m_removedSkillIds.append(skill->persistentId());
     forget(skill);
 }
@@ -206,11 +279,10 @@ void ModelContext::forget(Skill *skill)
         m_skillsByResolvedPath.remove(skill->resolvedPath());
     if (m_skillsById.value(skill->persistentId()) == skill)
         m_skillsById.remove(skill->persistentId());
-    if (m_sortedSkillsValid)
-        m_sortedSkills.removeOne(skill);
+    if (m_sortedSkillsValid && !m_unsortedSkills.remove(skill))
+        m_unsortedRemovals.insert(skill);
     m_changedSkills.remove(skill);
-    if (m_insertedSkillSet.remove(skill))
-        m_insertedSkills.removeOne(skill);
+    dropInserted(skill);
     skill->m_owner = nullptr;
     skill->deleteLater();
     Q_EMIT changed();
@@ -270,7 +342,7 @@ void ModelContext::noteMembershipChanged(SkillCollection *collection, Skill *ski
 
 bool ModelContext::hasChanges() const
 {
-    return !m_insertedSkills.isEmpty() || !m_changedSkills.isEmpty() || !m_removedSkillIds.isEmpty()
+    return !m_insertedSkillSet.isEmpty() || !m_changedSkills.isEmpty() || !m_removedSkillIds.isEmpty()
         || !m_insertedCollections.isEmpty() || !m_changedCollections.isEmpty()
         || !m_removedCollectionIds.isEmpty() || !m_addedMemberships.isEmpty()
         || !m_removedMemberships.isEmpty();

@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <unordered_map>
 #include <utility>
@@ -100,7 +101,7 @@ public:
     void noteChanged(Skill *skill) override;
     // Called by a record just before its name or resolved path (the keys of the
     // skills() order) changes.
-    void noteSortKeyChanging() override { m_sortedSkillsValid = false; }
+    void noteSortKeyChanging() override { invalidateOrder(); }
     void noteChanged(SkillCollection *collection) override;
 
     // Writes every pending change in one transaction, after taking in what other
@@ -162,6 +163,11 @@ private:
     void adopt(Skill *skill);
     void adopt(SkillCollection *collection);
     void setSkillId(Skill *skill, qint64 id);
+    void noteInserted(Skill *skill);
+    void invalidateOrder();
+    bool dropInserted(Skill *skill);
+    QList<Skill *> insertedSkills() const;
+    void mergeSortedSkills() const;
     SkillCollection *collectionWithId(qint64 id) const;
 
     // Prepared once per context and reused: the scanner saves after every file.
@@ -188,6 +194,8 @@ private:
     void clearPending();
 
     Sqlite::Database &m_database;
+    QObject *m_recordHolder = nullptr;
+    int m_recordsInHolder = 0;
     std::unordered_map<const char *, std::unique_ptr<Sqlite::Statement>> m_statements;
 
     QSet<Skill *> m_skills;
@@ -196,10 +204,18 @@ private:
     QHash<qint64, Skill *> m_skillsById;
     mutable QList<Skill *> m_sortedSkills;
     mutable bool m_sortedSkillsValid = false;
+    // While the order is valid, records added and removed since it was last
+    // brought up to date: merged in once when the order is next asked for, so a
+    // scan adding thousands costs one sort of what it added, not a shift per record.
+    mutable QSet<Skill *> m_unsortedSkills;
+    mutable QSet<Skill *> m_unsortedRemovals;
 
     // Pending changes, kept until a save succeeds.
-    QList<Skill *> m_insertedSkills; // in insertion order, so row ids follow it
-    QSet<Skill *> m_insertedSkillSet;
+    // Records not yet stored, by a running number so row ids follow the order of
+    // insertion; looked up and removed by record without walking a list.
+    std::map<quint64, Skill *> m_insertedSkills;
+    QHash<Skill *, quint64> m_insertedSkillSet;
+    quint64 m_insertionNumber = 0;
     QSet<Skill *> m_changedSkills;
     QList<qint64> m_removedSkillIds;
     QList<SkillCollection *> m_insertedCollections;

@@ -118,7 +118,7 @@ ModelContext::Writer::Outcome ModelContext::Writer::write(bool isolate)
             return m_outcome;
     }
 
-    for (Skill *skill : QList<Skill *>(c.m_insertedSkills)) {
+    for (Skill *skill : c.insertedSkills()) {
         const Work work = [this, skill](Failure &failure) { return insertSkill(skill, failure); };
         if (!run(work, skill->name(), [&c, skill] { c.forget(skill); }))
             return m_outcome;

@@ -214,8 +214,7 @@ void ModelContext::mergeIntoInserted(Skill *skill, const SkillRow &theirs)
 {
     QScopedValueRollback applying(m_applyingStoredRows, true);
     const SkillRow merged = RecordRows::mergeInsertedSkill(skill->row(), theirs);
-    if (m_insertedSkillSet.remove(skill))
-        m_insertedSkills.removeOne(skill);
+    dropInserted(skill);
     setSkillId(skill, theirs.id);
     skill->m_stored = theirs;
     skill->assign(merged);
@@ -254,8 +253,7 @@ void ModelContext::takeInMissingSkill(qint64 id)
     setSkillId(skill, 0);
     skill->m_stored = SkillRow{};
     m_changedSkills.remove(skill);
-    m_insertedSkills.append(skill);
-    m_insertedSkillSet.insert(skill);
+    noteInserted(skill);
     for (SkillCollection *collection : skill->collections()) {
         m_removedMemberships.remove({collection, skill});
         m_addedMemberships.insert({collection, skill});
