@@ -270,6 +270,8 @@ public:
             design.add(QStringLiteral("store-open-s"), sinceStart(stored, "t-store-open") / 1000);
             design.add(QStringLiteral("rescan-stall-ms"), stored.values.value(QStringLiteral("stall-first-scan-ms")));
             design.add(QStringLiteral("rss-startup-mib"), stored.values.value(QStringLiteral("rss-peak-kib")) / 1024);
+            if (stored.values.contains(QStringLiteral("rss-rest-kib")))
+                design.add(QStringLiteral("rss-rest-mib"), stored.values.value(QStringLiteral("rss-rest-kib")) / 1024);
 
             removeStore(design);
             const ProcessRun first = window(design, {QStringLiteral("startup")});
@@ -450,6 +452,14 @@ void printTable(const std::vector<Design> &designs, const Driver &driver)
                       + cell(now.figure(QStringLiteral("rss-search-mib")), 0) + u')',
                   QString(), QString(), QStringLiteral("≤ 120 MiB"),
                   met(peak(now), 120, cell(peak(now), 0) + QStringLiteral(" MiB"))});
+        const auto resting = [](const Design &design) {
+            return design.samples.contains(QStringLiteral("rss-rest-mib"))
+                ? cell(design.figure(QStringLiteral("rss-rest-mib")), 0) + QStringLiteral(" MiB")
+                : QStringLiteral("not measured");
+        };
+        printRow(QStringLiteral("memory of the window at rest after start-up (VmRSS)"),
+                 {before ? resting(*before) : QStringLiteral("not run"), resting(now), QString(), QString(), QString(),
+                  QString()});
     }
     std::printf("\nRaw read: %.0f files, %.1f MB, median %.3f s. Records listed: before %s, now %s. Store: before %s MB, now %s MB.\n",
                 driver.rawFiles(), driver.rawBytes() / 1e6, raw,

@@ -36,6 +36,8 @@
 #include <QSettings>
 #include <QTimer>
 
+#include <malloc.h>
+
 VeskApp::VeskApp() = default;
 
 VeskApp::~VeskApp()
@@ -81,9 +83,11 @@ std::unique_ptr<VeskApp> VeskApp::create(const QString &storePath, QString *fata
     finishInterruptedOperations(app->context());
     app->m_artifacts = std::make_unique<ArtifactCache>();
     // The bodies stay in the store; their folded search keys are built on a
-    // worker while the window draws, so the first search finds them ready.
+    // worker once a window's first scan is over (see newWindow()). Built while
+    // that scan runs, the keys (about the size of every body together) would sit
+    // on top of the scan's own working set and set the window's peak memory; a
+    // search typed before then folds what it looks at itself, same results.
     app->m_searchKeys = new SearchKeyLoader(app->context(), app.get());
-    app->m_searchKeys->start();
     app->m_notifications = new AppNotifications(app.get());
     // Every skill's findings: what the store kept shows at once, and a worker checks
     // again what changed since, then whatever changes.
@@ -176,6 +180,15 @@ ContentView *VeskApp::newWindow()
     installMenus(window);
     window->detailView()->editor()->textEditor()->setLineNumbersShown(m_lineNumbers->isChecked());
     connect(window->detailView(), &SkillDetailView::saveActionChanged, m_saveCommand, &SaveCommand::refresh);
+    // Only the first window's scan matters: starting again does nothing.
+    connect(window, &ContentView::initialScanFinished, m_searchKeys, [this] {
+        if (m_searchKeys->isStarted())
+            return;
+        // The scan's working set is free now but still held by the allocator;
+        // handing it back first keeps the keys from stacking on top of it.
+        malloc_trim(0);
+        m_searchKeys->start();
+    });
     m_windows.append(window);
     Q_EMIT windowOpened(window);
     return window;

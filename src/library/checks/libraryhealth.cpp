@@ -40,6 +40,10 @@ struct LibraryHealth::Worker {
         if (!opened) {
             opened = true;
             usable = !databasePath.isEmpty() && database.open(databasePath, nullptr);
+            // Reads its table once, then writes a few rows a round: the default
+            // 2 MiB page cache would only hold pages it never reads again.
+            if (usable)
+                database.exec("PRAGMA cache_size = -256");
             if (usable)
                 HealthStore::restore(database, cache);
         }

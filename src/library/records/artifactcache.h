@@ -19,6 +19,18 @@ public:
     void setArtifacts(const QList<SkillArtifact> &list, const QString &skillFilePath);
 
 private:
+    // A large library keeps tens of thousands of artifacts here. A listing whose
+    // artifacts all follow from their relative paths (as every walk's do) keeps
+    // only those paths and ids, and is spelt out again when asked for; any other
+    // listing is kept whole.
+    struct Compact {
+        QUuid id;
+        QString relativePath;
+    };
+    struct Listing {
+        QList<Compact> compact;
+        QList<SkillArtifact> whole;
+    };
     mutable QMutex m_mutex;
-    QHash<QString, QList<SkillArtifact>> m_cache;
+    QHash<QString, Listing> m_cache;
 };

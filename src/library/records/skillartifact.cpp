@@ -147,6 +147,18 @@ QList<SkillArtifact> listArtifacts(const QString &skillFilePath, QList<FileProbl
     return artifactsFromFiles(skillFilePath, files);
 }
 
+SkillArtifact artifactAt(const QString &directory, const QString &relativePath)
+{
+    SkillArtifact artifact;
+    // A file right in the folder is its own name: one string serves both.
+    artifact.name = relativePath.contains(u'/') ? lastComponent(relativePath) : relativePath;
+    artifact.path = directory + u'/' + relativePath;
+    artifact.relativePath = relativePath;
+    artifact.category = categorize(relativePath);
+    artifact.fileExtension = extensionOf(artifact.name);
+    return artifact;
+}
+
 QList<SkillArtifact> artifactsFromFiles(const QString &skillFilePath, const QStringList &relativeFiles)
 {
     const qsizetype slash = skillFilePath.lastIndexOf(u'/');
@@ -162,14 +174,9 @@ QList<SkillArtifact> artifactsFromFiles(const QString &skillFilePath, const QStr
         const QString name = lastComponent(relative);
         if (name.startsWith(u'.'))
             continue;
-        SkillArtifact artifact;
+        SkillArtifact artifact = artifactAt(directory, relative);
         artifact.id = QUuid::createUuid();
-        artifact.name = name;
-        artifact.path = directory + u'/' + relative;
-        artifact.relativePath = relative;
-        artifact.category = categorize(relative);
-        artifact.fileExtension = extensionOf(name);
-        artifacts.append(artifact);
+        artifacts.append(std::move(artifact));
     }
 
     std::stable_sort(artifacts.begin(), artifacts.end(),

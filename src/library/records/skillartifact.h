@@ -55,6 +55,10 @@ SkillArtifact::Category categorize(const QString &relativePath);
 // the reason.
 QList<SkillArtifact> listArtifacts(const QString &skillFilePath, QList<FileProblem> *leftOut = nullptr);
 
+// The artifact at `relativePath` inside `directory`, every field but the id
+// worked out from those two.
+SkillArtifact artifactAt(const QString &directory, const QString &relativePath);
+
 // The same list built from what a walk of the skill's folder found: the paths,
 // relative to the folder and in walk order, of every entry that exists and is not
 // a regular file (links followed).

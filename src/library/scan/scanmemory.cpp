@@ -117,11 +117,18 @@ ScanMemory::ScanMemory(Sqlite::Database &database, bool mayWriteNow)
         file.signature.changedNs = files.integer(6);
         file.signature.racy = files.integer(7) != 0;
         file.reader = int(files.integer(8));
-        m_files.insert(files.text(0), file);
+        // A file that is no link resolves to itself: the key shares the string.
+        QString path = files.text(0);
+        if (path == file.resolvedPath)
+            path = file.resolvedPath;
+        m_files.insert(path, file);
     }
     Sqlite::Statement sources(database, "SELECT resolvedPath, path FROM scan_text_source");
-    while (sources.next())
-        m_textSources.insert(sources.text(0), sources.text(1));
+    while (sources.next()) {
+        const QString resolved = sources.text(0);
+        const QString path = sources.text(1);
+        m_textSources.insert(resolved, path == resolved ? resolved : path);
+    }
     Sqlite::Statement walks(database, "SELECT skillFile, walk FROM scan_folder");
     while (walks.next())
         m_walks.insert(walks.text(0), walks.blob(1).value_or(QByteArray()));

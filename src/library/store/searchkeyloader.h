@@ -29,6 +29,7 @@ public:
 
     void start();
     bool isFinished() const { return m_finished; }
+    bool isStarted() const { return m_thread || m_finished; }
 
 Q_SIGNALS:
     void finished();

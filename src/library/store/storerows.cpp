@@ -26,6 +26,9 @@ SkillRow readSkill(const Sqlite::Statement &select)
     row.id = select.integer(0);
     row.resolvedPath = select.text(1);
     row.filePath = select.text(2);
+    // Most records are found where they live: one shared string then serves both.
+    if (row.filePath == row.resolvedPath)
+        row.filePath = row.resolvedPath;
     row.isDirectory = select.integer(3) != 0;
     row.name = select.text(4);
     row.skillDescription = select.text(5);

@@ -183,6 +183,39 @@ private Q_SLOTS:
         QCOMPARE(listedPaths(dir.filePath(QStringLiteral("SKILL.md"))), QStringList{"open/visible.txt"});
     }
 
+    void cacheGivesBackEachListingExactlyAsStored_data()
+    {
+        QTest::addColumn<QString>("skillFile");
+        QTest::addColumn<QList<SkillArtifact>>("listing");
+
+        const QString skillFile = QStringLiteral("/skills/a/SKILL.md");
+        const QList<SkillArtifact> walked = artifactsFromFiles(
+            skillFile, {"SKILL.md", "scripts/run.py", "references/api.md", "config.json", "notes/Deep/Á b.TXT"});
+        QTest::newRow("a listing from a walk of the skill's folder") << skillFile << walked;
+
+        QList<SkillArtifact> moved = walked;
+        moved[1].path = QStringLiteral("/elsewhere/scripts/run.py");
+        QTest::newRow("a listing with one path outside the skill's folder") << skillFile << moved;
+
+        QList<SkillArtifact> renamed = walked;
+        renamed.last().fileExtension = QStringLiteral("TXT");
+        QTest::newRow("a listing with a field that does not follow from its path") << skillFile << renamed;
+
+        QTest::newRow("a listing of a skill file outside any folder")
+            << QStringLiteral("SKILL.md") << artifactsFromFiles(skillFile, {"run.py"});
+        QTest::newRow("an empty listing") << skillFile << QList<SkillArtifact>{};
+    }
+
+    void cacheGivesBackEachListingExactlyAsStored()
+    {
+        QFETCH(QString, skillFile);
+        QFETCH(QList<SkillArtifact>, listing);
+        ArtifactCache cache;
+        cache.setArtifacts(listing, skillFile);
+        QCOMPARE(cache.artifacts(skillFile), listing);
+        QCOMPARE(cache.artifacts(skillFile), listing); // the ids hold from one call to the next
+    }
+
     void cacheKeepsTheLatestListingOfEachSkillUnderConcurrentUse()
     {
         const QList<SkillArtifact> listing(3);
