@@ -24,6 +24,7 @@
 #include <QTextStream>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -129,14 +130,31 @@ QString toolNames(const Skill &skill)
 
 namespace {
 
-QString columns(const QString &name, const QString &tools, const QString &path, int nameWidth, int toolsWidth)
+// One line, each cell padded out to its column's width from the width it shows
+// as. Pieces joined, not substituted: a name may itself hold "%2". Trailing
+// spaces go. Built in one piece: a listing makes thousands of these.
+QString columns(const QString &name, int nameShown, const QString &tools, int toolsShown, const QString &path,
+                int nameWidth, int toolsWidth)
 {
-    // Pieces joined, not substituted: a name may itself hold "%2". Trailing spaces go.
-    QString line = padToWidth(name, nameWidth) + QLatin1String("  ") + padToWidth(tools, toolsWidth)
-        + QLatin1String("  ") + path;
+    const qsizetype namePad = std::max(0, nameWidth - nameShown);
+    const qsizetype toolsPad = std::max(0, toolsWidth - toolsShown);
+    QString line;
+    line.reserve(name.size() + namePad + tools.size() + toolsPad + path.size() + 4);
+    line += name;
+    line.resize(line.size() + namePad, u' ');
+    line += QLatin1String("  ");
+    line += tools;
+    line.resize(line.size() + toolsPad, u' ');
+    line += QLatin1String("  ");
+    line += path;
     while (line.endsWith(u' '))
         line.chop(1);
     return line;
+}
+
+QString columns(const QString &name, const QString &tools, const QString &path, int nameWidth, int toolsWidth)
+{
+    return columns(name, displayWidth(name), tools, displayWidth(tools), path, nameWidth, toolsWidth);
 }
 
 } // namespace
@@ -149,11 +167,18 @@ QString skillToLine(const Skill &skill, int nameWidth, int toolsWidth)
 
 namespace {
 
-// Each cell made once: the widths and the lines both need them.
+// Each cell made and measured once: the widths and the lines both need them.
 struct Cells {
+    Cells(QString name, QString tools, QString path)
+        : name(std::move(name)), tools(std::move(tools)), path(std::move(path)),
+          nameShown(displayWidth(this->name)), toolsShown(displayWidth(this->tools))
+    {
+    }
     QString name;
     QString tools;
     QString path;
+    int nameShown = 0;
+    int toolsShown = 0;
 };
 
 QStringList linesOf(const std::vector<Cells> &rows, bool header)
@@ -163,15 +188,15 @@ QStringList linesOf(const std::vector<Cells> &rows, bool header)
     int nameWidth = header ? displayWidth(nameTitle) : 0;
     int toolsWidth = header ? displayWidth(toolsTitle) : 0;
     for (const Cells &cells : rows) {
-        nameWidth = std::max(nameWidth, displayWidth(cells.name));
-        toolsWidth = std::max(toolsWidth, displayWidth(cells.tools));
+        nameWidth = std::max(nameWidth, cells.nameShown);
+        toolsWidth = std::max(toolsWidth, cells.toolsShown);
     }
     QStringList lines;
     lines.reserve(qsizetype(rows.size()) + 1);
     if (header && !rows.empty())
         lines.append(columns(nameTitle, toolsTitle, QStringLiteral("PATH"), nameWidth, toolsWidth));
     for (const Cells &cells : rows)
-        lines.append(columns(cells.name, cells.tools, cells.path, nameWidth, toolsWidth));
+        lines.append(columns(cells.name, cells.nameShown, cells.tools, cells.toolsShown, cells.path, nameWidth, toolsWidth));
     return lines;
 }
 
@@ -191,7 +216,7 @@ QStringList plainListing(const QList<Skill *> &skills, bool header)
     std::vector<Cells> rows;
     rows.reserve(size_t(skills.size()));
     for (const Skill *skill : skills)
-        rows.push_back({terminalSafe(skill->name()), toolNames(*skill), terminalSafe(abbreviateHome(skill->filePath(), home))});
+        rows.emplace_back(terminalSafe(skill->name()), toolNames(*skill), terminalSafe(abbreviateHome(skill->filePath(), home)));
     return linesOf(rows, header);
 }
 
@@ -206,7 +231,7 @@ QStringList plainListing(const QList<UnchangedLibrary::ListedSkill> &skills, boo
         auto tools = toolsByRaw.constFind(skill.toolSourcesRaw);
         if (tools == toolsByRaw.cend())
             tools = toolsByRaw.insert(skill.toolSourcesRaw, toolNames(SkillEncoding::decodeToolSources(skill.toolSourcesRaw)));
-        rows.push_back({terminalSafe(skill.name), *tools, terminalSafe(abbreviateHome(skill.filePath, home))});
+        rows.emplace_back(terminalSafe(skill.name), *tools, terminalSafe(abbreviateHome(skill.filePath, home)));
     }
     return linesOf(rows, header);
 }

@@ -228,17 +228,25 @@ SkillReading readingOf(LocationHolds holds)
     return SkillReading::FrontmatterOrHeading;
 }
 
-QList<const SkillLocation *> locationsOf(const QString &path, const QString &home, const QStringList &projectRoots)
+namespace {
+
+// The rows of a path that no home row accounts for.
+QList<const SkillLocation *> projectRowsOf(const QString &path, const QStringList &projectRoots)
 {
-    const QList<const SkillLocation *> inHome = homeLocationsOf(path, home);
-    if (!inHome.isEmpty())
-        return inHome;
     if (const std::optional<RootedPath> rooted = rootedPath(path, projectRoots)) {
         const QList<const SkillLocation *> found = rootedLocationsOf(*rooted);
         if (!found.isEmpty())
             return found;
     }
     return projectLocationsOf(path).locations;
+}
+
+} // namespace
+
+QList<const SkillLocation *> locationsOf(const QString &path, const QString &home, const QStringList &projectRoots)
+{
+    const QList<const SkillLocation *> inHome = homeLocationsOf(path, home);
+    return inHome.isEmpty() ? projectRowsOf(path, projectRoots) : inHome;
 }
 
 std::optional<QString> rootedProjectFolderOf(const QString &path, const QStringList &projectRoots)
@@ -271,10 +279,20 @@ std::optional<QString> projectFolderOf(const QString &path, const QString &home,
 
 ToolSet readersOf(const QStringList &paths, const QString &home, const QStringList &projectRoots)
 {
-    ToolSet readers;
+    return readersAndHomeOf(paths, home, projectRoots).tools;
+}
+
+PathReaders readersAndHomeOf(const QStringList &paths, const QString &home, const QStringList &projectRoots)
+{
+    PathReaders readers;
     for (const QString &path : paths) {
-        for (const SkillLocation *location : locationsOf(path, home, projectRoots))
-            readers |= location->readers;
+        QList<const SkillLocation *> locations = homeLocationsOf(path, home);
+        if (locations.isEmpty())
+            locations = projectRowsOf(path, projectRoots);
+        else
+            readers.anyInHome = true;
+        for (const SkillLocation *location : std::as_const(locations))
+            readers.tools |= location->readers;
     }
     return readers;
 }

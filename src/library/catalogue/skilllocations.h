@@ -102,6 +102,13 @@ std::optional<QString> rootedProjectFolderOf(const QString &path, const QStringL
 bool isHomePath(const QString &path, const QString &home);
 // The harnesses that read `paths`: the union of their rows' readers.
 ToolSet readersOf(const QStringList &paths, const QString &home, const QStringList &projectRoots = {});
+// The same readers, and whether any of `paths` is a home path, from one look at
+// each path: what a listing of thousands of records asks of every record.
+struct PathReaders {
+    ToolSet tools;
+    bool anyInHome = false;
+};
+PathReaders readersAndHomeOf(const QStringList &paths, const QString &home, const QStringList &projectRoots = {});
 // For each of `paths` that lies in a legacy location, what the window says about it.
 QList<LegacyNote> legacyNotes(const QStringList &paths, const QString &home, const QStringList &projectRoots = {});
 // Folders to watch for changes under `home`: the folder of each home row, or the

@@ -327,10 +327,45 @@ std::optional<QByteArray> encodeStringList(const QStringList &list)
     return QJsonDocument(QJsonArray::fromStringList(list)).toJson(QJsonDocument::Compact);
 }
 
+namespace {
+
+// What encodeStringList writes for printable ASCII without a backslash: every
+// quote is then a delimiter, so the strings lie between the "," separators.
+// Anything else (escapes, other bytes, spaces between tokens) is left to the
+// JSON parser; a listing of thousands of records decodes this for each.
+std::optional<QStringList> decodeCompactAscii(const QByteArray &data)
+{
+    if (data == "[]")
+        return QStringList{};
+    if (data.size() < 4 || !data.startsWith("[\"") || !data.endsWith("\"]"))
+        return std::nullopt;
+    const QByteArrayView inside = QByteArrayView(data).sliced(2, data.size() - 4);
+    for (const char c : inside) {
+        if (c < 0x20 || c > 0x7E || c == '\\')
+            return std::nullopt;
+    }
+    QStringList list;
+    qsizetype from = 0;
+    while (true) {
+        const qsizetype separator = inside.indexOf(QByteArrayView("\",\""), from);
+        const QByteArrayView piece = inside.sliced(from, (separator < 0 ? inside.size() : separator) - from);
+        if (piece.contains('"'))
+            return std::nullopt;
+        list.append(QString::fromLatin1(piece));
+        if (separator < 0)
+            return list;
+        from = separator + 3;
+    }
+}
+
+} // namespace
+
 std::optional<QStringList> decodeStringList(const std::optional<QByteArray> &data)
 {
     if (!data)
         return std::nullopt;
+    if (std::optional<QStringList> quick = decodeCompactAscii(*data))
+        return quick;
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(*data, &error);
     if (error.error != QJsonParseError::NoError || !document.isArray())

@@ -148,6 +148,8 @@ std::optional<Listing> read(const QString &storePath, const QString &home, const
         NaturalKey key;
     };
     std::vector<Stored> stored;
+    // Room for a record per remembered file, so the rows are never copied to grow.
+    stored.reserve(size_t(memory.files().size()));
     // Few distinct sets of tools: each encoded once.
     std::vector<std::pair<ToolSet, QString>> encodings;
     const auto encoded = [&encodings](ToolSet tools) -> const QString & {
@@ -170,13 +172,10 @@ std::optional<Listing> read(const QString &storePath, const QString &home, const
         if (!installed || !installed->contains(skill.filePath))
             return noAnswer();
         // A scan brings each record's tools and global flag up to the location table.
-        const ToolSet readers = SkillLocations::readersOf(*installed, home, customRoots);
-        if (!readers.isEmpty()) {
-            const bool isGlobal = std::any_of(installed->cbegin(), installed->cend(),
-                                              [&home](const QString &path) { return SkillLocations::isHomePath(path, home); });
-            if (encoded(readers) != skill.toolSourcesRaw || isGlobal != (rows.integer(5) != 0))
-                return noAnswer();
-        }
+        const SkillLocations::PathReaders readers = SkillLocations::readersAndHomeOf(*installed, home, customRoots);
+        if (!readers.tools.isEmpty()
+            && (encoded(readers.tools) != skill.toolSourcesRaw || readers.anyInHome != (rows.integer(5) != 0)))
+            return noAnswer();
         NaturalKey key = naturalKey(skill.name);
         stored.push_back({std::move(skill), std::move(*installed), std::move(key)});
     }

@@ -228,6 +228,10 @@ private Q_SLOTS:
         project.replace(u'~', home());
         QCOMPARE(readersText(SkillLocations::readersOf({path}, home())), readers);
         QCOMPARE(SkillLocations::projectFolderOf(path, home()).value_or(QString()), project);
+        // The one-look answer a listing uses agrees with the two questions asked apart.
+        const SkillLocations::PathReaders both = SkillLocations::readersAndHomeOf({path}, home());
+        QCOMPARE(readersText(both.tools), readers);
+        QCOMPARE(both.anyInHome, SkillLocations::isHomePath(path, home()));
     }
 
     void severalPathsGiveTheUnionOfReadersAndANoteForEachLegacyOne()
@@ -235,6 +239,9 @@ private Q_SLOTS:
         const QStringList paths{home(".claude/skills/s/SKILL.md"), home(".gemini/skills/s/SKILL.md")};
         QCOMPARE(readersText(SkillLocations::readersOf(paths, home())), QStringLiteral("claude,copilot,cursor,gemini,opencode"));
         QVERIFY(SkillLocations::readersOf({}, home()).isEmpty());
+        const QStringList homeAndProject{QStringLiteral("/code/app/.claude/skills/s/SKILL.md"), home(".gemini/skills/s/SKILL.md")};
+        QVERIFY(SkillLocations::readersAndHomeOf(homeAndProject, home()).anyInHome);
+        QVERIFY(!SkillLocations::readersAndHomeOf(homeAndProject.first(1), home()).anyInHome);
 
         const QStringList someLegacy{home(".cursor/skills/s/SKILL.md"), home(".cursor/rules/r.mdc"),
                                      home(".windsurf/rules/w.md")};

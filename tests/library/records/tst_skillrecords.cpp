@@ -2,8 +2,12 @@
 #include "library/records/skill.h"
 #include "testhome.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QSignalSpy>
 #include <QtTest/QtTest>
+
+#include <algorithm>
 
 namespace {
 
@@ -98,6 +102,43 @@ private Q_SLOTS:
         skill->addInstallation("/h/.cursor/skills/a/SKILL.md", ToolSource::Cursor);
         QCOMPARE(skill->installedPaths(), (QStringList{skill->filePath(), "/h/.cursor/skills/a/SKILL.md"}));
         QCOMPARE(skill->toolSourcesRaw(), QStringLiteral("claude,cursor"));
+    }
+
+    void installedPathsDecodeAsTheJsonParserReadsThem_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::newRow("two plain paths, as written") << QByteArray(R"(["/a/SKILL.md","/b/SKILL.md"])");
+        QTest::newRow("an empty list") << QByteArray("[]");
+        QTest::newRow("one empty string") << QByteArray(R"([""])");
+        QTest::newRow("an empty string after a path") << QByteArray(R"(["/a",""])");
+        QTest::newRow("a lone comma as the whole path") << QByteArray(R"([","])");
+        QTest::newRow("spaces between the tokens") << QByteArray(R"([ "/a" , "/b" ])");
+        QTest::newRow("an escaped quote inside a path") << QByteArray("[\"/a\\\"b/SKILL.md\"]");
+        QTest::newRow("an escaped backslash and a separator lookalike") << QByteArray("[\"/a\\\\\",\"/b\"]");
+        QTest::newRow("a path with an accented letter") << QByteArray("[\"/caf\xC3\xA9/SKILL.md\"]");
+        QTest::newRow("a raw tab inside a path") << QByteArray("[\"/a\tb\"]");
+        QTest::newRow("two strings with no comma between") << QByteArray(R"(["/a""/b"])");
+        QTest::newRow("a quote that never closes") << QByteArray("[\"]");
+        QTest::newRow("an array that never closes") << QByteArray(R"(["/a","/b")");
+        QTest::newRow("a number among the paths") << QByteArray(R"(["/a",3])");
+        QTest::newRow("bytes that are not UTF-8") << QByteArray("[\"/a\xFF\"]");
+    }
+    void installedPathsDecodeAsTheJsonParserReadsThem()
+    {
+        QFETCH(QByteArray, data);
+        std::optional<QStringList> expected;
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(data, &error);
+        if (error.error == QJsonParseError::NoError && document.isArray()) {
+            QStringList list;
+            for (const QJsonValue &value : document.array())
+                list.append(value.toString());
+            const bool allStrings = std::all_of(document.array().begin(), document.array().end(),
+                                                [](const QJsonValue &value) { return value.isString(); });
+            if (allStrings)
+                expected = list;
+        }
+        QCOMPARE(SkillEncoding::decodeStringList(data), expected);
     }
 
     void writesAreSortedAndDistinctAndAKnownInstallationChangesNothing()
