@@ -10,6 +10,9 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <utility>
 
 using namespace std::chrono_literals;
 
@@ -25,23 +28,38 @@ SaveRecovery::SaveRecovery(ModelContext &context, QWidget *window)
     , m_context(context)
     , m_window(window)
 {
+    connect(&m_looking, &QFutureWatcher<QList<SaveBackup>>::finished, this, &SaveRecovery::looked);
 }
 
 void SaveRecovery::check()
 {
+    if (m_looking.isRunning()) {
+        m_lookAgain = true;
+        return;
+    }
     // In-place saves write at the end of a file's links, so both folders count.
     QStringList folders;
     for (const Skill *skill : m_context.skills()) {
         folders.append(QFileInfo(skill->filePath()).absolutePath());
         folders.append(QFileInfo(skill->resolvedPath()).absolutePath());
     }
-    removeStaleSaveTemporaries(folders, staleAfter);
-    for (const SaveBackup &backup : findSaveBackups(folders)) {
+    folders.removeDuplicates();
+    m_looking.setFuture(QtConcurrent::run([folders] {
+        removeStaleSaveTemporaries(folders, staleAfter);
+        return findSaveBackups(folders);
+    }));
+}
+
+void SaveRecovery::looked()
+{
+    for (const SaveBackup &backup : m_looking.result()) {
         if (m_asked.contains(backup.copyPath))
             continue;
         m_asked.insert(backup.copyPath);
         QTimer::singleShot(0, this, [this, backup] { askAbout(backup.copyPath, backup.filePath); });
     }
+    if (std::exchange(m_lookAgain, false))
+        check();
 }
 
 void SaveRecovery::askAbout(const QString &copyPath, const QString &filePath)

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "library/files/savebackups.h"
+
+#include <QFutureWatcher>
 #include <QObject>
 #include <QPointer>
 #include <QSet>
@@ -19,7 +22,9 @@ class SaveRecovery final : public QObject
 public:
     SaveRecovery(ModelContext &context, QWidget *window);
 
-    // Looks now (after a scan); questions are asked once the event loop runs.
+    // Looks now (after a scan), on a worker: a large library has thousands of
+    // folders to list. Questions are asked once the look is over; a check asked
+    // for meanwhile runs when it is.
     void check();
 
 Q_SIGNALS:
@@ -27,9 +32,12 @@ Q_SIGNALS:
     void restored(const QString &filePath);
 
 private:
+    void looked();
     void askAbout(const QString &copyPath, const QString &filePath);
 
     ModelContext &m_context;
     QPointer<QWidget> m_window;
     QSet<QString> m_asked; // copies already asked about by this window
+    QFutureWatcher<QList<SaveBackup>> m_looking;
+    bool m_lookAgain = false;
 };

@@ -3,6 +3,7 @@
 #include "browse/skilldrag.h"
 #include "common/libraryactions.h"
 #include "common/plaintext.h"
+#include "library/catalogue/settingskeys.h"
 #include "library/catalogue/turnedoff.h"
 #include "library/checks/libraryhealth.h"
 #include "library/store/modelcontext.h"
@@ -51,8 +52,9 @@ QList<SidebarModel::Section> SidebarModel::buildSections() const
     int turnedOff = 0;
     QList<int> toolCounts(Tools::allCases().size(), 0);
     QHash<QString, int> projectCounts;
+    const QStringList customRoots = readCustomScanPaths(); // once, not once per record
     for (const Skill *skill : skills) {
-        if (const std::optional<QString> project = skill->projectName(); project && !project->isEmpty())
+        if (const std::optional<QString> project = skill->projectName(customRoots); project && !project->isEmpty())
             ++projectCounts[*project];
         if (skill->isFavorite())
             ++favorites;

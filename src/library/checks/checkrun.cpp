@@ -1,5 +1,6 @@
 #include "library/checks/checkrun.h"
 
+#include "library/catalogue/settingskeys.h"
 #include "library/checks/checkcache.h"
 #include "library/checks/clashes.h"
 #include "library/checks/skillchecker.h"
@@ -68,6 +69,7 @@ QList<CheckedFile> checkRecords(const QList<Skill *> &skills, CheckCache *cache)
     QList<CheckedFile> checked;
     candidates.reserve(skills.size());
     checked.reserve(skills.size());
+    const QStringList customRoots = readCustomScanPaths();
     for (const Skill *skill : skills) {
         // Checked where a tool finds it, so the folder's name is the one the tool sees.
         const QStringList installed = skill->installedPaths();
@@ -75,11 +77,11 @@ QList<CheckedFile> checkRecords(const QList<Skill *> &skills, CheckCache *cache)
         if (cache) {
             const CheckCache::Entry &entry = cache->entryFor(path);
             checked.append({path, entry.findings});
-            candidates.append(clashCandidate(*skill, entry.digest));
+            candidates.append(clashCandidate(*skill, entry.digest, customRoots));
         } else {
             QByteArray digest;
             checked.append({path, checkSkillFile(path, &digest)});
-            candidates.append(clashCandidate(*skill, digest));
+            candidates.append(clashCandidate(*skill, digest, customRoots));
         }
     }
     const QList<QList<Finding>> clashes = findClashes(candidates);

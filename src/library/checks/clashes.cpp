@@ -1,5 +1,6 @@
 #include "library/checks/clashes.h"
 
+#include "library/catalogue/settingskeys.h"
 #include "library/disk/regularfile.h"
 #include "library/records/skill.h"
 
@@ -87,6 +88,11 @@ ClashCandidate clashCandidate(const Skill &skill)
 
 ClashCandidate clashCandidate(const Skill &skill, const QByteArray &digest)
 {
+    return clashCandidate(skill, digest, readCustomScanPaths());
+}
+
+ClashCandidate clashCandidate(const Skill &skill, const QByteArray &digest, const QStringList &customRoots)
+{
     ClashCandidate candidate;
     const QStringList installed = skill.installedPaths();
     candidate.path = installed.isEmpty() ? skill.filePath() : installed.first();
@@ -95,7 +101,7 @@ ClashCandidate clashCandidate(const Skill &skill, const QByteArray &digest)
     if (QFileInfo(candidate.path).fileName().compare(QLatin1String("SKILL.md"), Qt::CaseInsensitive) == 0)
         candidate.name = skill.name();
     if (!skill.isGlobal())
-        candidate.project = skill.projectName().value_or(QStringLiteral("?"));
+        candidate.project = skill.projectName(customRoots).value_or(QStringLiteral("?"));
     for (ToolSource tool : skill.toolSources())
         candidate.tools |= ToolSet{tool};
     candidate.digest = digest;

@@ -1,5 +1,6 @@
 #include "library/checks/libraryhealth.h"
 
+#include "library/catalogue/settingskeys.h"
 #include "library/checks/checkcache.h"
 #include "library/checks/checkrun.h"
 #include "library/checks/clashes.h"
@@ -130,16 +131,17 @@ void LibraryHealth::startRound()
     const QList<Skill *> skills = m_context.skillsInAnyOrder();
     round->candidates.reserve(skills.size());
     round->keys.reserve(skills.size());
+    const QStringList customRoots = readCustomScanPaths();
     for (const Skill *skill : skills) {
         // Kept only while the records' changes are followed (after start()).
         if (!m_started) {
-            round->candidates.append(clashCandidate(*skill, QByteArray()));
+            round->candidates.append(clashCandidate(*skill, QByteArray(), customRoots));
             round->keys.append(skill->resolvedPath());
             continue;
         }
         auto described = m_described.constFind(skill);
         if (described == m_described.cend())
-            described = m_described.insert(skill, {clashCandidate(*skill, QByteArray()), skill->resolvedPath()});
+            described = m_described.insert(skill, {clashCandidate(*skill, QByteArray(), customRoots), skill->resolvedPath()});
         round->candidates.append(described->candidate);
         round->keys.append(described->key);
     }

@@ -259,15 +259,15 @@ void Skill::setFrontmatter(const Frontmatter &map)
 
 std::optional<QString> Skill::projectName() const
 {
-    // A turned-off skill lies in Vesk's own folder, which names no project.
     if (m_isGlobal || isTurnedOffPath(m_resolvedPath))
-        return std::nullopt;
+        return std::nullopt; // asked before the settings are read
     return projectName(readCustomScanPaths());
 }
 
 std::optional<QString> Skill::projectName(const QStringList &customRoots) const
 {
-    if (m_isGlobal)
+    // A turned-off skill lies in Vesk's own folder, which names no project.
+    if (m_isGlobal || isTurnedOffPath(m_resolvedPath))
         return std::nullopt;
     // Inside a custom scan directory the project is the folder the scan found it
     // in, whatever the folders above or below are called.

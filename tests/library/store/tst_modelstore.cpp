@@ -299,6 +299,20 @@ private Q_SLOTS:
             if (step < 300 || random.bounded(6) == 0)
                 QCOMPARE(context->skills(), sorted);
         }
+
+        // A whole library at once (as a load or a first scan brings it) lands in
+        // the same order: names equal but for case, digits, accents, repeats.
+        const QStringList spellings{"skill-%1", "Skill-%1", "skill-0%1", "ébauche %1", "%1", "z"};
+        for (int i = 0; i < 400; ++i) {
+            const QString name = spellings.at(random.bounded(int(spellings.size()))).arg(random.bounded(30));
+            context->insert(makeSkill(name, QStringLiteral("/bulk/%1.md").arg(i)));
+        }
+        QList<Skill *> sorted = context->skillsInAnyOrder();
+        std::sort(sorted.begin(), sorted.end(), [](const Skill *a, const Skill *b) {
+            const int byName = compareNaturally(a->name(), b->name());
+            return byName != 0 ? byName < 0 : a->resolvedPath() < b->resolvedPath();
+        });
+        QCOMPARE(context->skills(), sorted);
     }
 
     void checkpointsRunOffTheWritingThread()
