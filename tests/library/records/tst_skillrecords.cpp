@@ -1,4 +1,5 @@
 #include "library/search/naturalorder.h"
+#include "library/catalogue/turnedoff.h"
 #include "library/records/skill.h"
 #include "testhome.h"
 
@@ -188,14 +189,18 @@ private Q_SLOTS:
         QTest::newRow("a global skill has no project") << "/Users/a/code/app/.claude/skills/x/SKILL.md" << true << "<none>";
         QTest::newRow("a path without a dot-folder has no project") << "/Users/a/code/app/skill.md" << false << "<none>";
         QTest::newRow("a dot-folder right under the root has no project") << "/.claude/x.md" << false << "<none>";
+        QTest::newRow("a turned-off skill has no project") << "<off>/app-x/SKILL.md" << false << "<none>";
     }
     void projectName()
     {
         QFETCH(QString, filePath);
         QFETCH(bool, isGlobal);
         QFETCH(QString, expected);
+        filePath.replace(QStringLiteral("<off>"), turnedOffFolder());
         const auto skill = makeSkill(filePath, isGlobal);
         QCOMPARE(skill->projectName().value_or(QStringLiteral("<none>")), expected);
+        // Callers going over the whole library pass the custom folders in: same answer.
+        QCOMPARE(skill->projectName(QStringList()).value_or(QStringLiteral("<none>")), expected);
     }
 
     void equalWritesNotifyNobody()
