@@ -98,12 +98,17 @@ ClashCandidate clashCandidate(const Skill &skill, const QByteArray &digest, cons
     candidate.path = installed.isEmpty() ? skill.filePath() : installed.first();
     // Only skill folders' main files carry a name the tools list; rule and instruction
     // files are read whole wherever they are, so two with one heading shadow nothing.
-    if (QFileInfo(candidate.path).fileName().compare(QLatin1String("SKILL.md"), Qt::CaseInsensitive) == 0)
+    // Asked of every record at once after a scan: plain string work and the
+    // record's own tool mask, nothing decoded or looked up on disk.
+    const QStringView fileName = QStringView(candidate.path).sliced(candidate.path.lastIndexOf(u'/') + 1);
+    if (fileName.compare(QLatin1String("SKILL.md"), Qt::CaseInsensitive) == 0)
         candidate.name = skill.name();
     if (!skill.isGlobal())
         candidate.project = skill.projectName(customRoots).value_or(QStringLiteral("?"));
-    for (ToolSource tool : skill.toolSources())
-        candidate.tools |= ToolSet{tool};
+    for (ToolSource tool : Tools::allCases()) {
+        if (skill.hasToolSource(tool))
+            candidate.tools |= ToolSet{tool};
+    }
     candidate.digest = digest;
     return candidate;
 }
