@@ -6,7 +6,6 @@
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
-#include <QFileInfo>
 #include <QHash>
 
 namespace {
