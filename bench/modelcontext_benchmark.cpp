@@ -10,6 +10,7 @@
 #include "library/records/skill.h"
 #include "library/store/modelcontainer.h"
 #include "library/store/modelcontext.h"
+#include "threadtime.h"
 
 #include <benchmark/benchmark.h>
 
@@ -52,20 +53,6 @@ std::vector<int> scrambled(int count)
     for (int i = count - 1; i > 0; --i)
         std::swap(numbers[size_t(i)], numbers[size_t(random.bounded(i + 1))]);
     return numbers;
-}
-
-double threadSeconds()
-{
-    timespec now {};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
-}
-
-double secondsOf(const std::function<void()> &work)
-{
-    const double start = threadSeconds();
-    work();
-    return threadSeconds() - start;
 }
 
 void recordsComeAndGo(benchmark::State &state)

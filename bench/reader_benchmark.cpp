@@ -11,6 +11,7 @@
 //   bench/reader_benchmark --benchmark_counters_tabular=true
 
 #include "library/records/frontmatter.h"
+#include "threadtime.h"
 
 #include <benchmark/benchmark.h>
 
@@ -88,22 +89,6 @@ qsizetype baseline(const QString &text)
     for (const QStringView line : QStringView(text).tokenize(u'\n'))
         total += line.toString().size();
     return total;
-}
-
-// CPU time of this thread: the machine is shared, and waiting for a core is not the
-// reader's cost.
-double threadSeconds()
-{
-    timespec now {};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
-}
-
-double secondsOf(const std::function<void()> &work)
-{
-    const double start = threadSeconds();
-    work();
-    return threadSeconds() - start;
 }
 
 void readerBenchmark(benchmark::State &state, Shape shape, bool heading)
