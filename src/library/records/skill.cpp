@@ -62,6 +62,7 @@ void Skill::setName(const QString &value)
     noteTextChanged();
     if (m_owner)
         m_owner->noteSortKeyChanging();
+    m_nameKey.reset();
     write(m_name, value, &Skill::nameChanged);
 }
 
@@ -203,8 +204,16 @@ void Skill::assignStored(const SkillRow &row)
     m_stored = row;
     // Whatever was derived from the fields before is out of date.
     m_installedPathsCache.reset();
+    m_nameKey.reset();
     m_toolMask = -1;
     noteTextChanged();
+}
+
+const NaturalKey &Skill::nameKey() const
+{
+    if (!m_nameKey)
+        m_nameKey = naturalKey(m_name);
+    return *m_nameKey;
 }
 
 QList<ToolSource> Skill::toolSources() const

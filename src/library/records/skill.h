@@ -1,6 +1,7 @@
 #pragma once
 
 #include "library/records/recordrows.h"
+#include "library/search/naturalorder.h"
 #include "library/search/searchkey.h"
 #include "library/catalogue/toolsource.h"
 
@@ -107,6 +108,9 @@ public:
     // The folded name, description and body that search scans. Built on first
     // use and rebuilt after any of the three changes.
     const SearchKey &searchKey() const;
+    // The name's place in the natural order, worked out once per name: the list
+    // keeps thousands of records in that order and compares them often.
+    const NaturalKey &nameKey() const;
     bool hasSearchKey() const { return m_searchKey.has_value(); }
     // Takes a key built elsewhere (off the window's thread) from exactly this
     // record's current name, description and body.
@@ -183,6 +187,7 @@ private:
 
     QList<SkillCollection *> m_collections;
     mutable std::optional<SearchKey> m_searchKey;
+    mutable std::optional<NaturalKey> m_nameKey;
     mutable int m_toolMask = -1; // bit per ToolSource; -1 until computed
     mutable std::optional<QStringList> m_installedPathsCache; // decoded installedPathsData
     quint32 m_textRevision = 0;

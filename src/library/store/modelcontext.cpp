@@ -7,8 +7,6 @@
 #include "library/store/storesql.h"
 
 #include <algorithm>
-#include <utility>
-#include <vector>
 
 ModelContext::ModelContext(Sqlite::Database &database, QObject *parent)
     : QObject(parent)
@@ -37,30 +35,8 @@ namespace {
 // (unique) resolved path, so the order is stable.
 bool comesBefore(const Skill *a, const Skill *b)
 {
-    const int byName = compareNaturally(a->name(), b->name());
+    const int byName = compareNaturally(a->nameKey(), b->nameKey());
     return byName != 0 ? byName < 0 : a->resolvedPath() < b->resolvedPath();
-}
-
-// Many records (a whole library loaded or scanned in) are sorted by their
-// names' keys, each worked out once: the collator compares two names far more
-// slowly than two keys, and a sort compares each name many times.
-void sortInOrder(QList<Skill *> &skills)
-{
-    constexpr qsizetype fewEnoughToCompareNames = 64;
-    if (skills.size() <= fewEnoughToCompareNames) {
-        std::sort(skills.begin(), skills.end(), comesBefore);
-        return;
-    }
-    std::vector<std::pair<NaturalKey, Skill *>> keyed;
-    keyed.reserve(size_t(skills.size()));
-    for (Skill *skill : std::as_const(skills))
-        keyed.emplace_back(naturalKey(skill->name()), skill);
-    std::sort(keyed.begin(), keyed.end(), [](const auto &a, const auto &b) {
-        const int byName = compareNaturally(a.first, b.first);
-        return byName != 0 ? byName < 0 : a.second->resolvedPath() < b.second->resolvedPath();
-    });
-    for (size_t i = 0; i < keyed.size(); ++i)
-        skills[qsizetype(i)] = keyed[i].second;
 }
 
 } // namespace
@@ -107,7 +83,7 @@ void ModelContext::mergeSortedSkills() const
     }
     if (!m_unsortedSkills.isEmpty()) {
         QList<Skill *> added = m_unsortedSkills.values();
-        sortInOrder(added);
+        std::sort(added.begin(), added.end(), comesBefore);
         // Each added record's place found by a binary search from the one before:
         // a few comparisons per record, and the records in order copied once.
         QList<Skill *> merged;
@@ -173,7 +149,7 @@ QList<Skill *> ModelContext::skills() const
 {
     if (!m_sortedSkillsValid) {
         m_sortedSkills = m_skills.values();
-        sortInOrder(m_sortedSkills);
+        std::sort(m_sortedSkills.begin(), m_sortedSkills.end(), comesBefore);
         m_unsortedSkills.clear();
         m_unsortedRemovals.clear();
         m_sortedSkillsValid = true;
