@@ -268,8 +268,8 @@ void Skill::setFrontmatter(const Frontmatter &map)
 
 std::optional<QString> Skill::projectName() const
 {
-    if (m_isGlobal || isTurnedOffPath(m_resolvedPath))
-        return std::nullopt; // asked before the settings are read
+    if (m_isGlobal)
+        return std::nullopt; // no need to read the settings
     return projectName(readCustomScanPaths());
 }
 
