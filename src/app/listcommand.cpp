@@ -242,6 +242,7 @@ void scanToEnd(ModelContext &context, ArtifactCache &artifacts, FileProblems &pr
     // takes whatever the workers have ready.
     ScanPipeline pipeline(context, artifacts);
     pipeline.setSliceBudget(std::chrono::milliseconds(0));
+    pipeline.setMakesSearchKeys(false);
     pipeline.setProblems(&problems);
     QEventLoop loop;
     QObject::connect(&pipeline, &ScanPipeline::finished, &loop, &QEventLoop::quit);

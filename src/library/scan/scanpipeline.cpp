@@ -79,6 +79,7 @@ std::shared_ptr<const ScanSnapshot> ScanPipeline::takeSnapshot() const
     snapshot->walks = m_memory->walks();
     snapshot->recordedPaths = m_context.resolvedPathIndex();
     snapshot->nowNs = fileSystemNowNs();
+    snapshot->makesSearchKeys = m_makesSearchKeys;
     return snapshot;
 }
 
@@ -280,7 +281,7 @@ void ScanPipeline::applyFile(ExaminedFile &file)
         file.reading = readSkillForRecord(path, resolved, file.item.reading, listed.isDirectory, file.item.isGlobal,
                                           std::nullopt, &file.problem);
         file.outcome = file.reading ? ExaminedFile::Outcome::Read : ExaminedFile::Outcome::Unreadable;
-        if (file.reading)
+        if (file.reading && m_makesSearchKeys)
             file.key = SearchKey::make(file.reading->name, file.reading->parsed.description,
                                        file.reading->parsed.content);
     }
@@ -291,8 +292,8 @@ void ScanPipeline::applyFile(ExaminedFile &file)
             report(path, file.problem);
         return; // a file that cannot be read changes no record, nor its artifacts
     case ExaminedFile::Outcome::Read:
-        if (Skill *skill = m_scanner.applyReading(*file.reading))
-            skill->setSearchKey(std::move(file.key));
+        if (Skill *skill = m_scanner.applyReading(*file.reading); skill && file.key)
+            skill->setSearchKey(std::move(*file.key));
         m_memory->rememberFile(path, {resolved, listed.signature});
         m_memory->setTextSource(resolved, path);
         ++run.statistics.filesRead;

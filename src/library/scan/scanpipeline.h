@@ -45,6 +45,10 @@ public:
 
     // How long one slice of applying and saving may keep the thread; zero: no limit.
     void setSliceBudget(std::chrono::milliseconds budget) { m_sliceBudget = budget; }
+    // Whether records read now get their search keys at once, made beside the
+    // reading. Off where nothing will be searched (a command that lists and
+    // ends): a record makes its key when first asked instead.
+    void setMakesSearchKeys(bool makes) { m_makesSearchKeys = makes; }
 
     // Files of the running (or last) scan applied so far, and found in all.
     int filesDone() const { return m_done; }
@@ -114,6 +118,7 @@ private:
     ScanRequest m_pending;
     quint64 m_generation = 0;
     std::chrono::milliseconds m_sliceBudget{10};
+    bool m_makesSearchKeys = true;
     double m_saveMsPerFile = 0.25; // learnt from each slice's save
     bool m_applyScheduled = false;
     int m_unsaved = 0; // files applied since the last save, with no slice budget

@@ -150,7 +150,8 @@ ExaminedFile examine(const ScanItem &item, const ScanSnapshot &snapshot)
         if (!result.reading)
             return result; // unreadable: nothing changes, not even the artifacts
         result.outcome = ExaminedFile::Outcome::Read;
-        result.key = SearchKey::make(result.reading->name, result.reading->parsed.description,
+        if (snapshot.makesSearchKeys)
+            result.key = SearchKey::make(result.reading->name, result.reading->parsed.description,
                                      result.reading->parsed.content);
     }
 

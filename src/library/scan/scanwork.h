@@ -41,6 +41,7 @@ struct ScanSnapshot {
     // records are touched on their own thread alone.
     QHash<QString, class Skill *> recordedPaths;
     qint64 nowNs = 0;
+    bool makesSearchKeys = true;
 };
 
 // One skill file found, with what its location says about reading it.
@@ -73,7 +74,7 @@ struct ExaminedFile {
     Outcome outcome = Outcome::Unreadable;
     std::optional<SkillFileReading> reading;
     QString problem;                             // why an unreadable file was not read
-    SearchKey key;                               // with a reading
+    std::optional<SearchKey> key;                // with a reading, when keys are made
     std::optional<ScanListing::ArtifactWalk> walk; // for skill folders
     bool walked = false;                         // the walk was made now, not reused
 };

@@ -24,22 +24,25 @@ bool isCased(char32_t codePoint)
     }
 }
 
-void appendUtf8(char32_t codePoint, QByteArray &out)
+// Writes `codePoint` as UTF-8 at `out`; returns the byte after it.
+char *writeUtf8(char32_t codePoint, char *out)
 {
     if (codePoint < 0x80) {
-        out.append(char(codePoint));
+        *out++ = char(codePoint);
     } else if (codePoint < 0x800) {
-        const char bytes[] = {char(0xc0 | (codePoint >> 6)), char(0x80 | (codePoint & 0x3f))};
-        out.append(bytes, 2);
+        *out++ = char(0xc0 | (codePoint >> 6));
+        *out++ = char(0x80 | (codePoint & 0x3f));
     } else if (codePoint < 0x10000) {
-        const char bytes[] = {char(0xe0 | (codePoint >> 12)), char(0x80 | ((codePoint >> 6) & 0x3f)),
-                              char(0x80 | (codePoint & 0x3f))};
-        out.append(bytes, 3);
+        *out++ = char(0xe0 | (codePoint >> 12));
+        *out++ = char(0x80 | ((codePoint >> 6) & 0x3f));
+        *out++ = char(0x80 | (codePoint & 0x3f));
     } else {
-        const char bytes[] = {char(0xf0 | (codePoint >> 18)), char(0x80 | ((codePoint >> 12) & 0x3f)),
-                              char(0x80 | ((codePoint >> 6) & 0x3f)), char(0x80 | (codePoint & 0x3f))};
-        out.append(bytes, 4);
+        *out++ = char(0xf0 | (codePoint >> 18));
+        *out++ = char(0x80 | ((codePoint >> 12) & 0x3f));
+        *out++ = char(0x80 | ((codePoint >> 6) & 0x3f));
+        *out++ = char(0x80 | (codePoint & 0x3f));
     }
+    return out;
 }
 
 // Whether `needle` (at least two bytes) occurs in `haystack`. Compares the first
@@ -83,11 +86,25 @@ bool appendFolded(QStringView text, QByteArray &out)
 {
     const char16_t *units = text.utf16();
     const qsizetype size = text.size();
+    const qsizetype start = out.size();
+    // Room for one byte a unit, which is all most texts (ASCII) need; grown to
+    // the most any rest can take (three bytes a unit) at the first unit beyond.
+    out.resize(start + size);
+    char *begin = out.data();
+    char *at = begin + start;
+    bool roomForAll = false;
     for (qsizetype i = 0; i < size; ++i) {
         const char16_t unit = units[i];
         if (unit < 0x80) {
-            out.append(char(unit >= u'A' && unit <= u'Z' ? unit + 32 : unit));
+            *at++ = char(unit >= u'A' && unit <= u'Z' ? unit + 32 : unit);
             continue;
+        }
+        if (!roomForAll) {
+            const qsizetype written = at - begin;
+            out.resize(written + (size - i) * 3);
+            begin = out.data();
+            at = begin + written;
+            roomForAll = true;
         }
         if (QChar::isHighSurrogate(unit)) {
             if (i + 1 == size || !QChar::isLowSurrogate(units[i + 1]))
@@ -95,14 +112,15 @@ bool appendFolded(QStringView text, QByteArray &out)
             const char32_t codePoint = QChar::surrogateToUcs4(unit, units[i + 1]);
             if (isCased(codePoint))
                 return false;
-            appendUtf8(codePoint, out);
+            at = writeUtf8(codePoint, at); // four bytes for the pair's six
             ++i;
             continue;
         }
         if (QChar::isLowSurrogate(unit))
             return false;
-        appendUtf8(QChar::toCaseFolded(char32_t(unit)), out);
+        at = writeUtf8(QChar::toCaseFolded(char32_t(unit)), at);
     }
+    out.truncate(at - begin);
     return true;
 }
 
