@@ -11,9 +11,14 @@ class Skill;
 // scanned with a byte search, and when the text only grew since the last search
 // over the same records, only the previous matches are looked at again.
 // Records or search texts that cannot be folded exactly take the plain rule.
+// A search through megabytes of keys is split between two threads.
 class SkillSearch final
 {
 public:
+    // Keys of fewer bytes than this are scanned by one thread sooner than two start.
+    static constexpr qsizetype defaultBytesForTwoThreads = 2 * 1024 * 1024;
+    void setBytesForTwoThreads(qsizetype bytes) { m_bytesForTwoThreads = bytes; }
+
     // The skills of `candidates` that match `text`, in the order given.
     QList<Skill *> filter(const QList<Skill *> &candidates, const QString &text);
 
@@ -25,4 +30,5 @@ private:
     QList<Skill *> m_lastResult;
     QString m_lastText;
     bool m_hasLast = false;
+    qsizetype m_bytesForTwoThreads = defaultBytesForTwoThreads;
 };

@@ -98,8 +98,16 @@ private Q_SLOTS:
     // Typing, deleting and retyping over random records, some saved (their
     // bodies then come from the store), some with texts that cannot be folded,
     // some edited in between: every keystroke gives the plain rule's matches.
+    void fastSearchMatchesThePlainRule_data()
+    {
+        QTest::addColumn<qsizetype>("twoThreadsFrom");
+        QTest::newRow("a small library is searched on one thread") << SkillSearch::defaultBytesForTwoThreads;
+        QTest::newRow("split between two threads, matches come back in order") << qsizetype(0);
+    }
+
     void fastSearchMatchesThePlainRule()
     {
+        QFETCH(qsizetype, twoThreadsFrom);
         QTemporaryDir dir;
         QString error;
         auto container = ModelContainer::open(dir.filePath("random.sqlite"), &error);
@@ -119,6 +127,7 @@ private Q_SLOTS:
         const QList<Skill *> skills = store.skills();
 
         SkillSearch search;
+        search.setBytesForTwoThreads(twoThreadsFrom);
         QString text;
         int nonEmptyResults = 0;
         for (int step = 0; step < 1200; ++step) {
