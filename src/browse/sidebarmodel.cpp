@@ -53,12 +53,14 @@ QList<SidebarModel::Section> SidebarModel::buildSections() const
     QList<int> toolCounts(Tools::allCases().size(), 0);
     QHash<QString, int> projectCounts;
     const QStringList customRoots = readCustomScanPaths(); // once, not once per record
+    const QString turnedOffFolder = ::turnedOffFolder();
     for (const Skill *skill : skills) {
-        if (const std::optional<QString> project = skill->projectName(customRoots); project && !project->isEmpty())
+        if (const std::optional<QString> project = skill->projectName(customRoots, turnedOffFolder);
+            project && !project->isEmpty())
             ++projectCounts[*project];
         if (skill->isFavorite())
             ++favorites;
-        if (isTurnedOffPath(skill->resolvedPath())) {
+        if (isTurnedOffPath(skill->resolvedPath(), turnedOffFolder)) {
             ++turnedOff;
             continue;
         }

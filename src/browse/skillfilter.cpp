@@ -1,5 +1,6 @@
 #include "browse/skillfilter.h"
 
+#include "library/catalogue/settingskeys.h"
 #include "library/catalogue/turnedoff.h"
 #include "library/checks/libraryhealth.h"
 #include "library/records/skill.h"
@@ -7,7 +8,24 @@
 
 #include <QCoreApplication>
 
-bool matchesSidebarFilter(const Skill &skill, const SidebarFilter &filter, const LibraryHealth *health)
+namespace {
+
+// What a filter needs beyond the record, looked up once for a pass over many.
+struct FilterPlaces {
+    explicit FilterPlaces(const SidebarFilter &filter)
+    {
+        if (filter.kind() == SidebarFilter::Kind::Tool || filter.kind() == SidebarFilter::Kind::TurnedOff)
+            turnedOff = turnedOffFolder();
+        if (filter.kind() == SidebarFilter::Kind::Project) {
+            turnedOff = turnedOffFolder();
+            customRoots = readCustomScanPaths();
+        }
+    }
+    QString turnedOff;
+    QStringList customRoots;
+};
+
+bool matches(const Skill &skill, const SidebarFilter &filter, const LibraryHealth *health, const FilterPlaces &places)
 {
     switch (filter.kind()) {
     case SidebarFilter::Kind::All:
@@ -16,9 +34,9 @@ bool matchesSidebarFilter(const Skill &skill, const SidebarFilter &filter, const
         return skill.isFavorite();
     case SidebarFilter::Kind::Tool:
         // A turned-off skill is read by no tool, whichever read it before.
-        return skill.hasToolSource(filter.toolSource()) && !isTurnedOffPath(skill.resolvedPath());
+        return skill.hasToolSource(filter.toolSource()) && !isTurnedOffPath(skill.resolvedPath(), places.turnedOff);
     case SidebarFilter::Kind::TurnedOff:
-        return isTurnedOffPath(skill.resolvedPath());
+        return isTurnedOffPath(skill.resolvedPath(), places.turnedOff);
     case SidebarFilter::Kind::NeedsAttention:
         return health && health->tally(skill).needsAttention();
     case SidebarFilter::Kind::Collection:
@@ -28,9 +46,16 @@ bool matchesSidebarFilter(const Skill &skill, const SidebarFilter &filter, const
         }
         return false;
     case SidebarFilter::Kind::Project:
-        return skill.projectName().value_or(QString()) == filter.projectName();
+        return skill.projectName(places.customRoots, places.turnedOff).value_or(QString()) == filter.projectName();
     }
     return false;
+}
+
+} // namespace
+
+bool matchesSidebarFilter(const Skill &skill, const SidebarFilter &filter, const LibraryHealth *health)
+{
+    return matches(skill, filter, health, FilterPlaces(filter));
 }
 
 bool matchesSearch(const Skill &skill, const QString &searchText)
@@ -46,9 +71,10 @@ QList<Skill *> filterBySidebar(const QList<Skill *> &skills, const SidebarFilter
 {
     if (filter.kind() == SidebarFilter::Kind::All)
         return skills;
+    const FilterPlaces places(filter);
     QList<Skill *> result;
     for (Skill *skill : skills) {
-        if (matchesSidebarFilter(*skill, filter, health))
+        if (matches(*skill, filter, health, places))
             result.append(skill);
     }
     return result;
@@ -57,9 +83,10 @@ QList<Skill *> filterBySidebar(const QList<Skill *> &skills, const SidebarFilter
 QList<Skill *> filterSkills(const QList<Skill *> &skills, const SidebarFilter &filter,
                             const QString &searchText)
 {
+    const FilterPlaces places(filter);
     QList<Skill *> result;
     for (Skill *skill : skills) {
-        if (matchesSidebarFilter(*skill, filter) && matchesSearch(*skill, searchText))
+        if (matches(*skill, filter, nullptr, places) && matchesSearch(*skill, searchText))
             result.append(skill);
     }
     return result;

@@ -11,7 +11,11 @@ QString turnedOffFolder()
 
 bool isTurnedOffPath(const QString &path)
 {
-    const QString folder = turnedOffFolder();
+    return isTurnedOffPath(path, turnedOffFolder());
+}
+
+bool isTurnedOffPath(const QString &path, const QString &folder)
+{
     const QString cleaned = QDir::cleanPath(path);
     return cleaned.startsWith(folder) && cleaned.size() > folder.size() && cleaned.at(folder.size()) == u'/';
 }

@@ -12,3 +12,6 @@ QString turnedOffFolder();
 
 // Whether `path` lies inside the turned-off folder.
 bool isTurnedOffPath(const QString &path);
+// The same with the folder looked up once for many paths: finding it reads the
+// environment and the application's names each time.
+bool isTurnedOffPath(const QString &path, const QString &turnedOffFolder);

@@ -3,6 +3,7 @@
 #include "library/catalogue/settingskeys.h"
 #include "library/checks/checkcache.h"
 #include "library/checks/clashes.h"
+#include "library/catalogue/turnedoff.h"
 #include "library/checks/skillchecker.h"
 #include "library/records/skill.h"
 
@@ -70,6 +71,7 @@ QList<CheckedFile> checkRecords(const QList<Skill *> &skills, CheckCache *cache)
     candidates.reserve(skills.size());
     checked.reserve(skills.size());
     const QStringList customRoots = readCustomScanPaths();
+    const QString turnedOff = turnedOffFolder();
     for (const Skill *skill : skills) {
         // Checked where a tool finds it, so the folder's name is the one the tool sees.
         const QStringList installed = skill->installedPaths();
@@ -77,11 +79,11 @@ QList<CheckedFile> checkRecords(const QList<Skill *> &skills, CheckCache *cache)
         if (cache) {
             const CheckCache::Entry &entry = cache->entryFor(path);
             checked.append({path, entry.findings});
-            candidates.append(clashCandidate(*skill, entry.digest, customRoots));
+            candidates.append(clashCandidate(*skill, entry.digest, customRoots, turnedOff));
         } else {
             QByteArray digest;
             checked.append({path, checkSkillFile(path, &digest)});
-            candidates.append(clashCandidate(*skill, digest, customRoots));
+            candidates.append(clashCandidate(*skill, digest, customRoots, turnedOff));
         }
     }
     const QList<QList<Finding>> clashes = findClashes(candidates);

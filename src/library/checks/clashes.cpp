@@ -1,5 +1,7 @@
 #include "library/checks/clashes.h"
 
+#include "library/catalogue/turnedoff.h"
+
 #include "library/catalogue/settingskeys.h"
 #include "library/disk/regularfile.h"
 #include "library/records/skill.h"
@@ -87,10 +89,11 @@ ClashCandidate clashCandidate(const Skill &skill)
 
 ClashCandidate clashCandidate(const Skill &skill, const QByteArray &digest)
 {
-    return clashCandidate(skill, digest, readCustomScanPaths());
+    return clashCandidate(skill, digest, readCustomScanPaths(), turnedOffFolder());
 }
 
-ClashCandidate clashCandidate(const Skill &skill, const QByteArray &digest, const QStringList &customRoots)
+ClashCandidate clashCandidate(const Skill &skill, const QByteArray &digest, const QStringList &customRoots,
+                              const QString &turnedOffFolder)
 {
     ClashCandidate candidate;
     const QStringList installed = skill.installedPaths();
@@ -103,7 +106,7 @@ ClashCandidate clashCandidate(const Skill &skill, const QByteArray &digest, cons
     if (fileName.compare(QLatin1String("SKILL.md"), Qt::CaseInsensitive) == 0)
         candidate.name = skill.name();
     if (!skill.isGlobal())
-        candidate.project = skill.projectName(customRoots).value_or(QStringLiteral("?"));
+        candidate.project = skill.projectName(customRoots, turnedOffFolder).value_or(QStringLiteral("?"));
     for (ToolSource tool : Tools::allCases()) {
         if (skill.hasToolSource(tool))
             candidate.tools |= ToolSet{tool};

@@ -34,6 +34,8 @@ QString toolNamesInProse(ToolSet tools);
 ClashCandidate clashCandidate(const Skill &skill);
 // The same with the digest already known (from a CheckCache, say): nothing is read.
 ClashCandidate clashCandidate(const Skill &skill, const QByteArray &digest);
-// The same again with the custom scan folders given: for a caller going over the
-// whole library, which would otherwise read the settings once per record.
-ClashCandidate clashCandidate(const Skill &skill, const QByteArray &digest, const QStringList &customRoots);
+// The same again with the custom scan folders and the turned-off folder given: for
+// a caller going over the whole library, which would otherwise read the settings
+// and look the folder up once per record.
+ClashCandidate clashCandidate(const Skill &skill, const QByteArray &digest, const QStringList &customRoots,
+                              const QString &turnedOffFolder);

@@ -4,6 +4,7 @@
 #include "library/checks/checkcache.h"
 #include "library/checks/checkrun.h"
 #include "library/checks/clashes.h"
+#include "library/catalogue/turnedoff.h"
 #include "library/checks/healthstore.h"
 #include "library/records/skill.h"
 #include "library/store/modelcontext.h"
@@ -132,16 +133,17 @@ void LibraryHealth::startRound()
     round->candidates.reserve(skills.size());
     round->keys.reserve(skills.size());
     const QStringList customRoots = readCustomScanPaths();
+    const QString turnedOff = turnedOffFolder();
     for (const Skill *skill : skills) {
         // Kept only while the records' changes are followed (after start()).
         if (!m_started) {
-            round->candidates.append(clashCandidate(*skill, QByteArray(), customRoots));
+            round->candidates.append(clashCandidate(*skill, QByteArray(), customRoots, turnedOff));
             round->keys.append(skill->resolvedPath());
             continue;
         }
         auto described = m_described.constFind(skill);
         if (described == m_described.cend())
-            described = m_described.insert(skill, {clashCandidate(*skill, QByteArray(), customRoots), skill->resolvedPath()});
+            described = m_described.insert(skill, {clashCandidate(*skill, QByteArray(), customRoots, turnedOff), skill->resolvedPath()});
         round->candidates.append(described->candidate);
         round->keys.append(described->key);
     }

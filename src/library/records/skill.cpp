@@ -275,8 +275,15 @@ std::optional<QString> Skill::projectName() const
 
 std::optional<QString> Skill::projectName(const QStringList &customRoots) const
 {
+    if (m_isGlobal)
+        return std::nullopt;
+    return projectName(customRoots, turnedOffFolder());
+}
+
+std::optional<QString> Skill::projectName(const QStringList &customRoots, const QString &turnedOffFolder) const
+{
     // A turned-off skill lies in Vesk's own folder, which names no project.
-    if (m_isGlobal || isTurnedOffPath(m_resolvedPath))
+    if (m_isGlobal || isTurnedOffPath(m_resolvedPath, turnedOffFolder))
         return std::nullopt;
     // Inside a custom scan directory the project is the folder the scan found it
     // in, whatever the folders above or below are called.

@@ -98,6 +98,8 @@ public:
     std::optional<QString> projectName() const;
     // The same with the custom scan directories given, for callers asking of many records.
     std::optional<QString> projectName(const QStringList &customRoots) const;
+    // ... and the turned-off folder (turnedOffFolder()) too.
+    std::optional<QString> projectName(const QStringList &customRoots, const QString &turnedOffFolder) const;
 
     // Records that the same file is also installed at `path` for `tool`.
     void addInstallation(const QString &path, ToolSource tool);

@@ -1,4 +1,5 @@
 #include "library/catalogue/skilllocations.h"
+#include "library/catalogue/turnedoff.h"
 #include "library/scan/skillscanner.h"
 #include "libraryfixture.h"
 #include "skillfiles.h"
@@ -331,6 +332,28 @@ private Q_SLOTS:
                 qInfo("%s", qPrintable(line));
         }
         QCOMPARE(tables, expected);
+    }
+
+    void turnedOffPathsAreThoseInsideTheFolder_data()
+    {
+        QTest::addColumn<QString>("relative"); // to the turned-off folder
+        QTest::addColumn<bool>("inside");
+        QTest::newRow("a skill folder's file inside it is turned off") << "/abc/skill/SKILL.md" << true;
+        QTest::newRow("the folder itself is not") << "" << false;
+        QTest::newRow("the folder with a trailing slash is not") << "/" << false;
+        QTest::newRow("a sibling sharing its name's start is not") << "-kept/skill/SKILL.md" << false;
+        QTest::newRow("a path that climbs back out is not") << "/abc/../../elsewhere/SKILL.md" << false;
+        QTest::newRow("a path that climbs out and back in is") << "/../turned-off/abc/SKILL.md" << true;
+    }
+
+    void turnedOffPathsAreThoseInsideTheFolder()
+    {
+        QFETCH(QString, relative);
+        QFETCH(bool, inside);
+        const QString folder = turnedOffFolder();
+        QVERIFY(folder.startsWith(home()));
+        QCOMPARE(isTurnedOffPath(folder + relative), inside);
+        QCOMPARE(isTurnedOffPath(folder + relative, folder), inside);
     }
 };
 
