@@ -527,6 +527,7 @@ void ContentView::setUpDiscovery()
         return;
     m_discoveryStarted = true;
     m_discovery->start();
+    Q_EMIT settledIn();
 }
 
 void ContentView::updateProblemsNotice()

@@ -131,6 +131,9 @@ public:
     void setProjectsFolderChooser(FolderChooser chooser) { m_chooseProjectsFolder = std::move(chooser); }
 
 Q_SIGNALS:
+    // Once, right after the first frame showed what the store holds (or half a
+    // second after showing, if it never paints): the library's own work may begin.
+    void settledIn();
     void initialScanFinished();
     // Around every scan of the library, whatever started it.
     void scanStarted();

@@ -36,6 +36,8 @@
 #include <QSettings>
 #include <QTimer>
 
+#include <chrono>
+
 #include <malloc.h>
 
 VeskApp::VeskApp() = default;
@@ -99,9 +101,10 @@ std::unique_ptr<VeskApp> VeskApp::create(const QString &storePath, QString *fata
     };
     readRules();
     connect(app->m_notifications, &AppNotifications::checkRulesChanged, health, readRules);
-    // Once the event loop runs: describing a large library's records for the worker
-    // takes a moment that the window's first frame should not wait for.
-    QTimer::singleShot(0, health, &LibraryHealth::start);
+    // After the first window's first frame (see newWindow): describing a large
+    // library's records for the worker takes a moment that frame should not wait
+    // for. Without a window, a little later anyway.
+    QTimer::singleShot(std::chrono::seconds(1), health, &LibraryHealth::start);
     app->m_saveCommand = new SaveCommand(app.get());
     app->m_editCommands = new EditCommands(app.get());
     app->m_updaterController = new UpdaterController(app.get());
@@ -175,6 +178,9 @@ ContentView *VeskApp::newWindow()
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowIcon(applicationIcon());
     window->setLibraryHealth(m_health);
+    connect(window, &ContentView::settledIn, m_health, [health = m_health] {
+        QTimer::singleShot(0, health, &LibraryHealth::start); // an event of its own
+    });
     window->setNewSkillSheetFactory(
         [this](QWidget *parent) { return new NewSkillSheet(*m_state, context(), parent); });
     installMenus(window);

@@ -37,6 +37,10 @@ public:
     // `mayWriteNow` false, missing tables are made by the first writePending().
     explicit ScanMemory(Sqlite::Database &database, bool mayWriteNow = true);
 
+    // Whether the tables were there to read (with `mayWriteNow` false, missing
+    // or outdated ones leave the memory empty until the first write).
+    bool wasRead() const { return m_tablesMade; }
+
     const QHash<QString, File> &files() const { return m_files; }
     // Each skill folder's last walk, encoded: decoding is left to whoever needs
     // one (a worker), so that loading the memory stays cheap.

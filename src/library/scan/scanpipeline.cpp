@@ -7,6 +7,7 @@
 #include "library/disk/regularfile.h"
 #include "library/scan/scanmemory.h"
 #include "library/catalogue/settingskeys.h"
+#include "library/store/sqlite.h"
 #include "library/records/skill.h"
 #include "library/records/skillartifact.h"
 
@@ -30,15 +31,39 @@ ScanPipeline::ScanPipeline(ModelContext &context, ArtifactCache &artifacts, QObj
     , m_context(context)
     , m_artifacts(artifacts)
     , m_scanner(context, artifacts)
-    , m_memory(std::make_unique<ScanMemory>(context.database(), !context.writesHeld()))
     , m_cancelled(std::make_shared<std::atomic<bool>>(false))
 {
     m_pool.setMaxThreadCount(qBound(2, QThread::idealThreadCount(), 4));
+    // What earlier scans saw is read on a worker, through a read-only connection of
+    // its own, while the window builds and paints what the store holds (tens of
+    // thousands of rows: a moment the first frame should not wait for).
+    auto read = std::make_shared<std::promise<std::unique_ptr<ScanMemory>>>();
+    m_memoryRead = read->get_future();
+    m_pool.start([read, path = context.database().path()] {
+        std::unique_ptr<ScanMemory> memory;
+        Sqlite::Database connection;
+        if (!path.isEmpty() && connection.open(path, nullptr, Sqlite::Database::Access::ReadOnly))
+            memory = std::make_unique<ScanMemory>(connection, false);
+        read->set_value(std::move(memory));
+    });
+}
+
+ScanMemory &ScanPipeline::memory() const
+{
+    if (!m_memory) {
+        if (m_memoryRead.valid())
+            m_memory = m_memoryRead.get(); // waits for the worker if need be
+        // No tables to read there (a new or older store): made or brought up to date
+        // here, through the connection that writes them.
+        if (!m_memory || !m_memory->wasRead())
+            m_memory = std::make_unique<ScanMemory>(m_context.database(), !m_context.writesHeld());
+    }
+    return *m_memory;
 }
 
 void ScanPipeline::recallFindings()
 {
-    const QHash<QString, QByteArray> walks = m_memory->walks();
+    const QHash<QString, QByteArray> walks = memory().walks();
     const auto cancelled = m_cancelled;
     m_pool.start([this, walks, cancelled] {
         // What earlier runs walked: the skill folders and the folders inside them.
@@ -75,8 +100,8 @@ std::shared_ptr<const ScanSnapshot> ScanPipeline::takeSnapshot() const
     auto snapshot = std::make_shared<ScanSnapshot>();
     snapshot->home = QDir::homePath();
     snapshot->customRoots = readCustomScanPaths();
-    snapshot->files = m_memory->files();
-    snapshot->walks = m_memory->walks();
+    snapshot->files = memory().files();
+    snapshot->walks = memory().walks();
     snapshot->recordedPaths = m_context.resolvedPathIndex();
     snapshot->nowNs = fileSystemNowNs();
     snapshot->makesSearchKeys = m_makesSearchKeys;
@@ -287,15 +312,15 @@ void ScanPipeline::applyFile(ExaminedFile &file)
     }
     switch (file.outcome) {
     case ExaminedFile::Outcome::Unreadable:
-        m_memory->forgetFile(path);
+        memory().forgetFile(path);
         if (!file.problem.isEmpty())
             report(path, file.problem);
         return; // a file that cannot be read changes no record, nor its artifacts
     case ExaminedFile::Outcome::Read:
         if (Skill *skill = m_scanner.applyReading(*file.reading); skill && file.key)
             skill->setSearchKey(std::move(*file.key));
-        m_memory->rememberFile(path, {resolved, listed.signature});
-        m_memory->setTextSource(resolved, path);
+        memory().rememberFile(path, {resolved, listed.signature});
+        memory().setTextSource(resolved, path);
         ++run.statistics.filesRead;
         break;
     case ExaminedFile::Outcome::Unchanged:
@@ -316,9 +341,9 @@ void ScanPipeline::applyFile(ExaminedFile &file)
         if (file.walked) {
             ++run.statistics.foldersWalked;
             if (file.walk->reusable)
-                m_memory->rememberWalk(path, *file.walk);
+                memory().rememberWalk(path, *file.walk);
             else
-                m_memory->forgetWalk(path);
+                memory().forgetWalk(path);
         }
     }
 }

@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <memory>
 
 class ArtifactCache;
@@ -107,11 +108,13 @@ private:
     void pruneSlice();
     void completeRun();
     bool save();
+    ScanMemory &memory() const;
 
     ModelContext &m_context;
     ArtifactCache &m_artifacts;
     SkillScanner m_scanner;
-    std::unique_ptr<ScanMemory> m_memory;
+    mutable std::unique_ptr<ScanMemory> m_memory; // see memory()
+    mutable std::future<std::unique_ptr<ScanMemory>> m_memoryRead;
     QThreadPool m_pool;
     std::shared_ptr<std::atomic<bool>> m_cancelled;
     std::unique_ptr<Run> m_run;

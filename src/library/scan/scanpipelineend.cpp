@@ -51,13 +51,13 @@ void ScanPipeline::finishSlice()
     while (run.finishIndex < run.rereadQueue.size()) {
         const QString &resolved = run.rereadQueue.at(run.finishIndex++);
         const ScanItem &item = run.lastReached.value(resolved);
-        if (m_memory->textSource(resolved) != item.file.path) {
+        if (memory().textSource(resolved) != item.file.path) {
             if (const auto reading = readSkillForRecord(item.file.path, resolved, item.reading,
                                                         item.file.isDirectory, item.isGlobal)) {
                 if (Skill *skill = m_scanner.applyReading(*reading))
                     skill->setSearchKey(SearchKey::make(reading->name, reading->parsed.description,
                                                         reading->parsed.content));
-                m_memory->setTextSource(resolved, item.file.path);
+                memory().setTextSource(resolved, item.file.path);
             }
         }
         if (sliceIsOver(clock)) {
@@ -141,8 +141,8 @@ void ScanPipeline::pruneChecked(quint64 generation, QHash<QString, bool> existen
     // What the memory knew about vanished files goes with them.
     for (auto it = existence.cbegin(); it != existence.cend(); ++it) {
         if (!it.value()) {
-            m_memory->forgetFile(it.key());
-            m_memory->forgetWalk(it.key());
+            memory().forgetFile(it.key());
+            memory().forgetWalk(it.key());
         }
     }
     m_run->existence = std::move(existence);
@@ -232,13 +232,13 @@ void ScanPipeline::completeRun()
 
 bool ScanPipeline::save()
 {
-    if (!m_context.hasChanges() && !m_memory->hasPendingWrites())
+    if (!m_context.hasChanges() && !memory().hasPendingWrites())
         return true;
     const bool saved = m_context.save(nullptr, [this](Sqlite::Database &database, QString *error) {
-        return m_memory->writePending(database, error);
+        return memory().writePending(database, error);
     });
     // A failed save keeps both the record changes and these rows pending.
     if (saved)
-        m_memory->committed();
+        memory().committed();
     return saved;
 }
