@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QSet>
 
 #include <algorithm>
@@ -56,6 +57,23 @@ QString symbolName(Category category)
 } // namespace ArtifactCategories
 
 namespace {
+
+// A random (version 4) id for an artifact: unique, not secret. QUuid::createUuid
+// asks the system generator, which on many virtual machines takes microseconds a
+// call through the processor's own; a scan makes tens of thousands of these.
+QUuid newArtifactId()
+{
+    quint32 words[4];
+    QRandomGenerator::global()->fillRange(words);
+    QUuid id;
+    id.data1 = words[0];
+    id.data2 = quint16(words[1]);
+    id.data3 = quint16((words[1] >> 16 & 0x0fff) | 0x4000); // version 4
+    id.data4[0] = uchar((words[2] & 0x3f) | 0x80);          // the variant of RFC 4122
+    for (int i = 1; i < 8; ++i)
+        id.data4[i] = uchar(i < 4 ? words[2] >> (8 * i) : words[3] >> (8 * (i - 4)));
+    return id;
+}
 
 QString lastComponent(const QString &path)
 {
@@ -175,7 +193,7 @@ QList<SkillArtifact> artifactsFromFiles(const QString &skillFilePath, const QStr
         if (name.startsWith(u'.'))
             continue;
         SkillArtifact artifact = artifactAt(directory, relative);
-        artifact.id = QUuid::createUuid();
+        artifact.id = newArtifactId();
         artifacts.append(std::move(artifact));
     }
 

@@ -183,6 +183,20 @@ private Q_SLOTS:
         QCOMPARE(listedPaths(dir.filePath(QStringLiteral("SKILL.md"))), QStringList{"open/visible.txt"});
     }
 
+    void eachArtifactOfAWalkHasADistinctRandomId()
+    {
+        QStringList files;
+        for (int i = 0; i < 2000; ++i)
+            files.append(QStringLiteral("scripts/f%1.py").arg(i));
+        QSet<QUuid> ids;
+        for (const SkillArtifact &artifact : artifactsFromFiles(QStringLiteral("/skills/a/SKILL.md"), files)) {
+            QCOMPARE(artifact.id.version(), QUuid::Random);
+            QCOMPARE(artifact.id.variant(), QUuid::DCE);
+            ids.insert(artifact.id);
+        }
+        QCOMPARE(ids.size(), files.size());
+    }
+
     void cacheGivesBackEachListingExactlyAsStored_data()
     {
         QTest::addColumn<QString>("skillFile");
