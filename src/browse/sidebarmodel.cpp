@@ -13,7 +13,6 @@
 #include <algorithm>
 
 #include <QMimeData>
-#include <QTimer>
 
 namespace {
 constexpr quintptr sectionId = 0; // internal id of section rows; children use section + 1
@@ -37,13 +36,6 @@ void SidebarModel::setHealth(LibraryHealth *health)
     refresh();
 }
 
-void SidebarModel::scheduleRefresh()
-{
-    if (m_refreshScheduled)
-        return;
-    m_refreshScheduled = true;
-    QTimer::singleShot(0, this, &SidebarModel::refresh);
-}
 
 QList<SidebarModel::Section> SidebarModel::buildSections() const
 {
@@ -140,7 +132,11 @@ bool SidebarModel::sameShape(const QList<Section> &a, const QList<Section> &b)
 
 void SidebarModel::refresh()
 {
-    m_refreshScheduled = false;
+    m_pacing.runNow();
+}
+
+void SidebarModel::rebuild()
+{
     QList<Section> sections = buildSections();
     if (sameShape(m_sections, sections)) {
         m_sections = std::move(sections);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/itemroles.h"
+#include "common/pacedrefresh.h"
 #include "common/sidebarfilter.h"
 #include "library/records/skillcollection.h"
 
@@ -66,7 +67,8 @@ private:
         QList<Row> rows;
     };
 
-    void scheduleRefresh();
+    void scheduleRefresh() { m_pacing.schedule(); }
+    void rebuild();
     QList<Section> buildSections() const;
     static bool sameShape(const QList<Section> &a, const QList<Section> &b);
     const Row *rowAt(const QModelIndex &index) const;
@@ -75,5 +77,5 @@ private:
     ModelContext &m_context;
     QPointer<LibraryHealth> m_health;
     QList<Section> m_sections;
-    bool m_refreshScheduled = false;
+    PacedRefresh m_pacing{[this] { rebuild(); }};
 };

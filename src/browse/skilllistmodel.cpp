@@ -12,7 +12,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
-#include <QTimer>
 
 SkillListModel::SkillListModel(AppState &state, ModelContext &context, QObject *parent)
     : QAbstractListModel(parent)
@@ -50,17 +49,14 @@ QString SkillListModel::healthSummary(int errors, int warnings)
     return warnings > 0 ? warningText : QString();
 }
 
-void SkillListModel::scheduleRefresh()
-{
-    if (m_refreshScheduled)
-        return;
-    m_refreshScheduled = true;
-    QTimer::singleShot(0, this, &SkillListModel::refresh);
-}
 
 void SkillListModel::refresh()
 {
-    m_refreshScheduled = false;
+    m_pacing.runNow();
+}
+
+void SkillListModel::rebuild()
+{
     const QList<Skill *> filtered = m_search.filter(filterBySidebar(m_context.skills(), m_state.sidebarFilter(), m_health),
                                                     m_state.searchText());
     QSet<QString> seen;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "browse/skillsearch.h"
+#include "common/pacedrefresh.h"
 
 #include <QAbstractListModel>
 #include <QList>
@@ -47,7 +48,8 @@ public:
     void refresh();
 
 private:
-    void scheduleRefresh();
+    void scheduleRefresh() { m_pacing.schedule(); }
+    void rebuild();
     void dropSkill(Skill *skill);
     // Brings the rows to `wanted` by removing and inserting rows; false, with
     // nothing changed, when the rows that stay would change order.
@@ -59,5 +61,5 @@ private:
     QSet<QString> m_sharedNames; // names more than one row has
     SkillSearch m_search;
     QPointer<LibraryHealth> m_health;
-    bool m_refreshScheduled = false;
+    PacedRefresh m_pacing{[this] { rebuild(); }};
 };
