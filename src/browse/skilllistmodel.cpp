@@ -5,6 +5,7 @@
 #include "common/itemroles.h"
 #include "browse/skilldrag.h"
 #include "browse/skillfilter.h"
+#include "library/catalogue/settingskeys.h"
 #include "library/catalogue/turnedoff.h"
 #include "library/checks/libraryhealth.h"
 #include "library/store/modelcontext.h"
@@ -57,6 +58,8 @@ void SkillListModel::refresh()
 
 void SkillListModel::rebuild()
 {
+    m_customRoots = readCustomScanPaths();
+    m_turnedOffFolder = turnedOffFolder();
     const QList<Skill *> filtered = m_search.filter(filterBySidebar(m_context.skills(), m_state.sidebarFilter(), m_health),
                                                     m_state.searchText());
     QSet<QString> seen;
@@ -207,23 +210,23 @@ QVariant SkillListModel::data(const QModelIndex &index, int role) const
     case ItemRoles::SkillRole:
         return QVariant::fromValue(const_cast<Skill *>(skill));
     case ItemRoles::ProjectNameRole:
-        return skill->projectName().value_or(QString());
+        return skill->projectName(m_customRoots, m_turnedOffFolder).value_or(QString());
     case ItemRoles::DescriptionRole:
         return skill->skillDescription().simplified();
     case ItemRoles::LocationRole:
-        return locationText(*skill, m_sharedNames.contains(skill->name()));
+        return locationText(*skill, skill->projectName(m_customRoots, m_turnedOffFolder),
+                            m_sharedNames.contains(skill->name()));
     case ItemRoles::IsFavoriteRole:
         return skill->isFavorite();
     case ItemRoles::IsTurnedOffRole:
-        return isTurnedOffPath(skill->resolvedPath());
+        return isTurnedOffPath(skill->resolvedPath(), m_turnedOffFolder);
     default:
         return {};
     }
 }
 
-QString SkillListModel::locationText(const Skill &skill, bool withFolder)
+QString SkillListModel::locationText(const Skill &skill, const std::optional<QString> &project, bool withFolder)
 {
-    const std::optional<QString> project = skill.projectName();
     QString text = project && !project->isEmpty() ? *project : tr("Global");
     if (!withFolder)
         return text;

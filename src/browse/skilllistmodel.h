@@ -7,6 +7,9 @@
 #include <QList>
 #include <QSet>
 #include <QPointer>
+#include <QStringList>
+
+#include <optional>
 
 class AppState;
 class LibraryHealth;
@@ -34,7 +37,7 @@ public:
     // Where a row's skill lives, as its second line says: "Global" or the project,
     // and with `withFolder` the tool folder that holds it (".claude/skills"), to
     // tell apart rows that share a name.
-    static QString locationText(const Skill &skill, bool withFolder);
+    static QString locationText(const Skill &skill, const std::optional<QString> &project, bool withFolder);
 
     // Marks the rows with errors or warnings, and makes "Needs Attention" list them.
     void setHealth(LibraryHealth *health);
@@ -59,6 +62,9 @@ private:
     ModelContext &m_context;
     QList<QPointer<Skill>> m_skills;
     QSet<QString> m_sharedNames; // names more than one row has
+    // Read once per refresh, not once per row painted (a settings file, the environment).
+    QStringList m_customRoots;
+    QString m_turnedOffFolder;
     SkillSearch m_search;
     QPointer<LibraryHealth> m_health;
     PacedRefresh m_pacing{[this] { rebuild(); }};

@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 
+#include <optional>
+
 namespace {
 
 // How long a scan stands in for watching when not every folder can be watched.
@@ -136,6 +138,7 @@ void LibraryDiscovery::addPendingWatches()
 {
     QElapsedTimer clock;
     clock.start();
+    std::optional<QStringList> roots; // read at the first follow-up, once a slice
     ScanRequest followUp;
     while (!m_pendingWatches.isEmpty() && clock.elapsed() < watchSliceMs) {
         const QString path = m_pendingWatches.takeFirst();
@@ -145,8 +148,11 @@ void LibraryDiscovery::addPendingWatches()
         if (m_watcher.add(path)) {
             // The folder may have changed between the scan that found it and now:
             // look once more at what it holds.
-            if (wasFollowUp)
-                requestFor(path, QString());
+            if (wasFollowUp) {
+                if (!roots)
+                    roots = customRoots();
+                requestFor(path, QString(), *roots);
+            }
             continue;
         }
         if (m_watcher.limitReached()) {
@@ -179,12 +185,12 @@ void LibraryDiscovery::folderChanged(const FileWatcher::Event &event)
     if (event.lost) {
         m_due.merge(ScanRequest::full(true));
     } else {
-        requestFor(event.path, event.name);
+        requestFor(event.path, event.name, customRoots());
     }
     m_coalescer.note();
 }
 
-void LibraryDiscovery::requestFor(const QString &folder, const QString &name)
+void LibraryDiscovery::requestFor(const QString &folder, const QString &name, const QStringList &roots)
 {
     const ScanPipeline::Findings &findings = m_pipeline.findings();
     const QString changed = name.isEmpty() ? folder : folder + u'/' + name;
@@ -224,7 +230,7 @@ void LibraryDiscovery::requestFor(const QString &folder, const QString &name)
         if (isAtOrBelow(changed, project) && (location.isEmpty() || isAtOrBelow(project, location) || changed == location))
             request.projects.insert(project);
     }
-    for (const QString &root : customRoots()) {
+    for (const QString &root : roots) {
         if (isAtOrBelow(root, changed))
             request.customRoots.insert(root);
         else if (folder == root && !name.isEmpty())

@@ -56,7 +56,8 @@ Q_SIGNALS:
 
 private:
     void folderChanged(const FileWatcher::Event &event);
-    void requestFor(const QString &folder, const QString &name);
+    // `roots`: the custom scan directories, read once by a caller with many changes.
+    void requestFor(const QString &folder, const QString &name, const QStringList &roots);
     // Everything that should be watched, in order of importance, from scratch.
     void rewatchEverything();
     // The folders the last scan found for the first time; what changed in them
