@@ -290,14 +290,21 @@ std::optional<QString> Skill::projectName(const QStringList &customRoots, const 
     if (const std::optional<QString> folder = SkillLocations::rootedProjectFolderOf(m_filePath, customRoots))
         return QFileInfo(*folder).fileName();
     // Elsewhere, the folder just before the first dot-folder (".claude", ".cursor", ...).
-    const QStringList components = m_filePath.split(QLatin1Char('/'));
-    for (qsizetype i = 1; i < components.size(); ++i) {
-        if (components.at(i).startsWith(QLatin1Char('.'))) {
-            const QString project = components.at(i - 1);
-            if (project.isEmpty())
+    // Walked in place: asked of every record on each pass over the library.
+    const QStringView path(m_filePath);
+    QStringView previous;
+    for (qsizetype from = 0, index = 0;; ++index) {
+        const qsizetype slash = path.indexOf(u'/', from);
+        const QStringView component = path.sliced(from, (slash < 0 ? path.size() : slash) - from);
+        if (index > 0 && component.startsWith(u'.')) {
+            if (previous.isEmpty())
                 return std::nullopt;
-            return project;
+            return previous.toString();
         }
+        if (slash < 0)
+            break;
+        previous = component;
+        from = slash + 1;
     }
     // Instruction files at a project's top ("AGENTS.md", "CLAUDE.md") have no
     // dot-folder in their path; the location table knows where their project starts.

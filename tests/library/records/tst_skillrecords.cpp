@@ -189,6 +189,9 @@ private Q_SLOTS:
         QTest::newRow("a global skill has no project") << "/Users/a/code/app/.claude/skills/x/SKILL.md" << true << "<none>";
         QTest::newRow("a path without a dot-folder has no project") << "/Users/a/code/app/skill.md" << false << "<none>";
         QTest::newRow("a dot-folder right under the root has no project") << "/.claude/x.md" << false << "<none>";
+        QTest::newRow("a dot-file names its folder's project") << "/Users/a/code/app/.windsurfrules" << false << "app";
+        QTest::newRow("an empty folder name before the dot-folder is no project")
+            << "/Users/a//.claude/skills/x/SKILL.md" << false << "<none>";
         QTest::newRow("a turned-off skill has no project") << "<off>/app-x/SKILL.md" << false << "<none>";
     }
     void projectName()
