@@ -6,6 +6,7 @@
 #include "library/disk/fileproblems.h"
 #include "library/catalogue/homepath.h"
 #include "library/catalogue/settingskeys.h"
+#include "library/catalogue/turnedoff.h"
 #include "library/store/modelcontainer.h"
 #include "library/store/modelcontext.h"
 #include "library/records/skill.h"
@@ -67,7 +68,7 @@ QJsonValue sourceToJson(const Skill &skill, LockFileCache &locks)
 }
 
 QJsonObject skillToJson(const Skill &skill, const ArtifactCache &artifacts, const QStringList &customRoots,
-                        LockFileCache &locks)
+                        const QString &turnedOffFolder, LockFileCache &locks)
 {
     QJsonArray tools;
     for (ToolSource tool : skill.toolSources())
@@ -84,7 +85,7 @@ QJsonObject skillToJson(const Skill &skill, const ArtifactCache &artifacts, cons
         for (const SkillArtifact &artifact : artifacts.artifacts(skill.filePath()))
             artifactList.append(artifactToJson(artifact));
     }
-    const std::optional<QString> project = skill.projectName(customRoots);
+    const std::optional<QString> project = skill.projectName(customRoots, turnedOffFolder);
 
     QJsonObject json{
         {QStringLiteral("name"), skill.name()},
@@ -114,9 +115,10 @@ QJsonArray skillsToJson(const QList<Skill *> &skills, const ArtifactCache &artif
 {
     QJsonArray array;
     const QStringList customRoots = readCustomScanPaths();
+    const QString turnedOff = turnedOffFolder();
     LockFileCache locks;
     for (const Skill *skill : skills)
-        array.append(skillToJson(*skill, artifacts, customRoots, locks));
+        array.append(skillToJson(*skill, artifacts, customRoots, turnedOff, locks));
     return array;
 }
 

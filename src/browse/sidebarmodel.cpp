@@ -36,7 +36,6 @@ void SidebarModel::setHealth(LibraryHealth *health)
     refresh();
 }
 
-
 QList<SidebarModel::Section> SidebarModel::buildSections() const
 {
     const QList<Skill *> skills = m_context.skillsInAnyOrder(); // counted only

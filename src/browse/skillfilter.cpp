@@ -14,12 +14,11 @@ namespace {
 struct FilterPlaces {
     explicit FilterPlaces(const SidebarFilter &filter)
     {
-        if (filter.kind() == SidebarFilter::Kind::Tool || filter.kind() == SidebarFilter::Kind::TurnedOff)
+        const SidebarFilter::Kind kind = filter.kind();
+        if (kind == SidebarFilter::Kind::Tool || kind == SidebarFilter::Kind::TurnedOff || kind == SidebarFilter::Kind::Project)
             turnedOff = turnedOffFolder();
-        if (filter.kind() == SidebarFilter::Kind::Project) {
-            turnedOff = turnedOffFolder();
+        if (kind == SidebarFilter::Kind::Project)
             customRoots = readCustomScanPaths();
-        }
     }
     QString turnedOff;
     QStringList customRoots;

@@ -50,7 +50,6 @@ QString SkillListModel::healthSummary(int errors, int warnings)
     return warnings > 0 ? warningText : QString();
 }
 
-
 void SkillListModel::refresh()
 {
     m_pacing.runNow();

@@ -1,9 +1,9 @@
 #include "library/checks/checkrun.h"
 
 #include "library/catalogue/settingskeys.h"
+#include "library/catalogue/turnedoff.h"
 #include "library/checks/checkcache.h"
 #include "library/checks/clashes.h"
-#include "library/catalogue/turnedoff.h"
 #include "library/checks/skillchecker.h"
 #include "library/records/skill.h"
 

@@ -1,8 +1,7 @@
 #include "library/checks/clashes.h"
 
-#include "library/catalogue/turnedoff.h"
-
 #include "library/catalogue/settingskeys.h"
+#include "library/catalogue/turnedoff.h"
 #include "library/disk/regularfile.h"
 #include "library/records/skill.h"
 

@@ -1,10 +1,10 @@
 #include "library/checks/libraryhealth.h"
 
 #include "library/catalogue/settingskeys.h"
+#include "library/catalogue/turnedoff.h"
 #include "library/checks/checkcache.h"
 #include "library/checks/checkrun.h"
 #include "library/checks/clashes.h"
-#include "library/catalogue/turnedoff.h"
 #include "library/checks/healthstore.h"
 #include "library/records/skill.h"
 #include "library/store/modelcontext.h"

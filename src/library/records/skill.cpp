@@ -270,14 +270,7 @@ std::optional<QString> Skill::projectName() const
 {
     if (m_isGlobal)
         return std::nullopt; // no need to read the settings
-    return projectName(readCustomScanPaths());
-}
-
-std::optional<QString> Skill::projectName(const QStringList &customRoots) const
-{
-    if (m_isGlobal)
-        return std::nullopt;
-    return projectName(customRoots, turnedOffFolder());
+    return projectName(readCustomScanPaths(), turnedOffFolder());
 }
 
 std::optional<QString> Skill::projectName(const QStringList &customRoots, const QString &turnedOffFolder) const

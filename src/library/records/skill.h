@@ -96,9 +96,8 @@ public:
     Frontmatter frontmatter() const;
     void setFrontmatter(const Frontmatter &map);
     std::optional<QString> projectName() const;
-    // The same with the custom scan directories given, for callers asking of many records.
-    std::optional<QString> projectName(const QStringList &customRoots) const;
-    // ... and the turned-off folder (turnedOffFolder()) too.
+    // The same with the custom scan directories and the turned-off folder
+    // (turnedOffFolder()) given, for callers asking of many records.
     std::optional<QString> projectName(const QStringList &customRoots, const QString &turnedOffFolder) const;
 
     // Records that the same file is also installed at `path` for `tool`.

@@ -202,8 +202,8 @@ private Q_SLOTS:
         filePath.replace(QStringLiteral("<off>"), turnedOffFolder());
         const auto skill = makeSkill(filePath, isGlobal);
         QCOMPARE(skill->projectName().value_or(QStringLiteral("<none>")), expected);
-        // Callers going over the whole library pass the custom folders in: same answer.
-        QCOMPARE(skill->projectName(QStringList()).value_or(QStringLiteral("<none>")), expected);
+        // Callers going over the whole library pass the folders in: same answer.
+        QCOMPARE(skill->projectName(QStringList(), turnedOffFolder()).value_or(QStringLiteral("<none>")), expected);
     }
 
     void equalWritesNotifyNobody()
