@@ -21,6 +21,11 @@ namespace {
 // A save takes milliseconds; a temporary this old belongs to no running save.
 constexpr std::chrono::seconds staleAfter = 10min;
 
+QString folderOf(const QString &filePath)
+{
+    return QFileInfo(filePath).absolutePath();
+}
+
 } // namespace
 
 SaveRecovery::SaveRecovery(ModelContext &context, QWidget *window)
@@ -28,7 +33,18 @@ SaveRecovery::SaveRecovery(ModelContext &context, QWidget *window)
     , m_context(context)
     , m_window(window)
 {
-    connect(&m_looking, &QFutureWatcher<QList<SaveBackup>>::finished, this, &SaveRecovery::looked);
+    connect(&m_looking, &QFutureWatcher<SaveLeftovers>::finished, this, &SaveRecovery::looked);
+    connect(&m_context, &ModelContext::skillInserted, this, &SaveRecovery::noteFolders);
+    connect(&m_context, &ModelContext::skillChanged, this, &SaveRecovery::noteFolders);
+}
+
+void SaveRecovery::noteFolders(const Skill *skill)
+{
+    if (!m_lookedEverywhere)
+        return; // the first look takes in every record anyway
+    // In-place saves write at the end of a file's links, so both folders count.
+    m_pending.insert(folderOf(skill->filePath()));
+    m_pending.insert(folderOf(skill->resolvedPath()));
 }
 
 void SaveRecovery::check()
@@ -37,22 +53,28 @@ void SaveRecovery::check()
         m_lookAgain = true;
         return;
     }
-    // In-place saves write at the end of a file's links, so both folders count.
+    // The first look covers every folder: a save may have been cut short by a
+    // Vesk that is no longer running. Later ones cover what changed since: a save
+    // cut short changes its file (or, for an ordinary save, leaves only a
+    // temporary that the next start sweeps away).
     QStringList folders;
-    for (const Skill *skill : m_context.skills()) {
-        folders.append(QFileInfo(skill->filePath()).absolutePath());
-        folders.append(QFileInfo(skill->resolvedPath()).absolutePath());
+    if (!std::exchange(m_lookedEverywhere, true)) {
+        for (const Skill *skill : m_context.skills()) {
+            folders.append(folderOf(skill->filePath()));
+            folders.append(folderOf(skill->resolvedPath()));
+        }
+    } else {
+        folders = QStringList(m_pending.cbegin(), m_pending.cend());
     }
-    folders.removeDuplicates();
-    m_looking.setFuture(QtConcurrent::run([folders] {
-        removeStaleSaveTemporaries(folders, staleAfter);
-        return findSaveBackups(folders);
-    }));
+    m_pending.clear();
+    if (folders.isEmpty())
+        return;
+    m_looking.setFuture(QtConcurrent::run([folders] { return sweepSaveLeftovers(folders, staleAfter); }));
 }
 
 void SaveRecovery::looked()
 {
-    for (const SaveBackup &backup : m_looking.result()) {
+    for (const SaveBackup &backup : m_looking.result().backups) {
         if (m_asked.contains(backup.copyPath))
             continue;
         m_asked.insert(backup.copyPath);

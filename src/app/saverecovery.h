@@ -9,6 +9,7 @@
 #include <QString>
 
 class ModelContext;
+class Skill;
 class QWidget;
 
 // Looks beside the library's skill files for what an interrupted save left:
@@ -22,9 +23,10 @@ class SaveRecovery final : public QObject
 public:
     SaveRecovery(ModelContext &context, QWidget *window);
 
-    // Looks now (after a scan), on a worker: a large library has thousands of
-    // folders to list. Questions are asked once the look is over; a check asked
-    // for meanwhile runs when it is.
+    // Looks now (after a scan), on a worker: the first time in every record's
+    // folders (a large library has thousands to list), later only in those of
+    // records added or changed since. Questions are asked once the look is over;
+    // a check asked for meanwhile runs when it is.
     void check();
 
 Q_SIGNALS:
@@ -32,12 +34,15 @@ Q_SIGNALS:
     void restored(const QString &filePath);
 
 private:
+    void noteFolders(const Skill *skill);
     void looked();
     void askAbout(const QString &copyPath, const QString &filePath);
 
     ModelContext &m_context;
     QPointer<QWidget> m_window;
     QSet<QString> m_asked; // copies already asked about by this window
-    QFutureWatcher<QList<SaveBackup>> m_looking;
+    QFutureWatcher<SaveLeftovers> m_looking;
+    QSet<QString> m_pending; // folders of records added or changed since the last look
+    bool m_lookedEverywhere = false;
     bool m_lookAgain = false;
 };

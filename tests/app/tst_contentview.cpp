@@ -184,12 +184,26 @@ private Q_SLOTS:
                 && stale.setFileTime(QDateTime::currentDateTimeUtc().addDays(-1), QFileDevice::FileModificationTime));
         stale.close();
 
-        MessageBoxAnswers answers({QStringLiteral("restoreCopy")});
+        writeSkill(home(".claude/skills/later/SKILL.md"), "later");
+        writeSkill(home(".claude/skills/quiet/SKILL.md"), "quiet");
+
+        MessageBoxAnswers answers({QStringLiteral("restoreCopy"), QStringLiteral("discardCopy")});
         QVERIFY(openWindow());
         QTRY_COMPARE(TestFiles::readFile(file), before);
         QVERIFY(!QFileInfo::exists(copy));
         QVERIFY(!QFileInfo::exists(home(".claude/skills/cut/.SKILL.md.vesk-save-y2")));
         QCOMPARE(answers.texts(), QStringList{"A save of “SKILL.md” was interrupted."});
+
+        // Later another Vesk is killed while saving: the copy beside the file it
+        // changed is offered too. A copy beside an unchanged file waits for the next start.
+        const QString quietCopy = home(".claude/skills/quiet/.SKILL.md.vesk-backup-q1");
+        TestFiles::writeFile(quietCopy, "old quiet");
+        const QString laterCopy = home(".claude/skills/later/.SKILL.md.vesk-backup-l1");
+        TestFiles::writeFile(laterCopy, TestFiles::readFile(home(".claude/skills/later/SKILL.md")));
+        TestFiles::writeFile(home(".claude/skills/later/SKILL.md"), "---\nname: later\ndescription: cut sh");
+        QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(laterCopy), 10000);
+        QCOMPARE(answers.texts().size(), 2);
+        QVERIFY(QFileInfo::exists(quietCopy));
     }
 
     void aSkillsTextIsShownAsTextEverywhere()

@@ -36,9 +36,13 @@ QString ownerName(const QString &leftover, QLatin1String mark)
     return leftover.mid(1, at - 1);
 }
 
-QFileInfoList hiddenFilesIn(const QString &folder)
+// Only names that may be ours are looked at closer: a skill folder's other
+// entries cost nothing beyond the listing.
+QFileInfoList leftoversIn(const QString &folder)
 {
-    return QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::NoSymLinks | QDir::System, QDir::Name);
+    static const QStringList patterns{QStringLiteral(".*") + backupMark + u'*', QStringLiteral(".*") + temporaryMark + u'*'};
+    return QDir(folder).entryInfoList(patterns, QDir::Files | QDir::Hidden | QDir::NoSymLinks | QDir::System,
+                                      QDir::Name);
 }
 
 QStringList distinct(const QStringList &folders)
@@ -72,35 +76,24 @@ bool writeAll(int fd, const QByteArray &bytes)
 
 } // namespace
 
-QList<SaveBackup> findSaveBackups(const QStringList &folders)
-{
-    QList<SaveBackup> found;
-    for (const QString &folder : distinct(folders)) {
-        for (const QFileInfo &entry : hiddenFilesIn(folder)) {
-            const QString owner = ownerName(entry.fileName(), backupMark);
-            if (owner.isEmpty())
-                continue;
-            const QString filePath = folder + u'/' + owner;
-            if (QFileInfo(filePath).isFile())
-                found.append({entry.filePath(), filePath});
-        }
-    }
-    return found;
-}
-
-int removeStaleSaveTemporaries(const QStringList &folders, std::chrono::seconds age)
+SaveLeftovers sweepSaveLeftovers(const QStringList &folders, std::chrono::seconds age)
 {
     const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-age.count());
-    int removed = 0;
+    SaveLeftovers result;
     for (const QString &folder : distinct(folders)) {
-        for (const QFileInfo &entry : hiddenFilesIn(folder)) {
-            if (ownerName(entry.fileName(), temporaryMark).isEmpty() || entry.lastModified().toUTC() > before)
-                continue;
-            if (QFile::remove(entry.filePath()))
-                ++removed;
+        for (const QFileInfo &entry : leftoversIn(folder)) {
+            const QString name = entry.fileName();
+            if (const QString owner = ownerName(name, backupMark); !owner.isEmpty()) {
+                const QString filePath = folder + u'/' + owner;
+                if (QFileInfo(filePath).isFile())
+                    result.backups.append({entry.filePath(), filePath});
+            } else if (!ownerName(name, temporaryMark).isEmpty() && entry.lastModified().toUTC() <= before) {
+                if (QFile::remove(entry.filePath()))
+                    ++result.temporariesRemoved;
+            }
         }
     }
-    return removed;
+    return result;
 }
 
 bool restoreSaveBackup(const SaveBackup &backup, QString *error)

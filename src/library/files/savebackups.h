@@ -19,12 +19,16 @@ struct SaveBackup {
     QString filePath; // the file it was taken of, in the same folder
 };
 
-// The copies left in `folders`, each for a file that is still there, in path order.
-QList<SaveBackup> findSaveBackups(const QStringList &folders);
+// What a look through some folders found and did.
+struct SaveLeftovers {
+    QList<SaveBackup> backups; // copies, each for a file that is still there, in path order
+    int temporariesRemoved = 0;
+};
 
-// Removes the temporaries of ordinary saves in `folders` older than `age` (a
-// younger one may belong to a save still running). Returns how many went.
-int removeStaleSaveTemporaries(const QStringList &folders, std::chrono::seconds age);
+// Lists each of `folders` once: removes the temporaries of ordinary saves older
+// than `age` (a younger one may belong to a save still running) and gathers the
+// copies of previous texts.
+SaveLeftovers sweepSaveLeftovers(const QStringList &folders, std::chrono::seconds age);
 
 // Puts the copy's text back into the file, in place so that every hard link
 // sees it, then removes the copy. False with the system's words in `error`.

@@ -349,9 +349,9 @@ private Q_SLOTS:
             QVERIFY(old.setFileTime(QDateTime::currentDateTimeUtc().addSecs(-3600), QFileDevice::FileModificationTime));
         }
 
-        QCOMPARE(removeStaleSaveTemporaries({path("skill")}, std::chrono::minutes(10)),
-                 leftover == "temporaries" ? 1 : 0);
-        const QList<SaveBackup> found = findSaveBackups({path("skill"), path("skill/")});
+        const SaveLeftovers swept = sweepSaveLeftovers({path("skill"), path("skill/")}, std::chrono::minutes(10));
+        QCOMPARE(swept.temporariesRemoved, leftover == "temporaries" ? 1 : 0);
+        const QList<SaveBackup> found = swept.backups;
         QCOMPARE(found.size(), leftover == "copy" ? 1 : 0);
         QString error;
         if (answer == "restore")
