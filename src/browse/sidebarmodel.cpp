@@ -23,7 +23,26 @@ SidebarModel::SidebarModel(ModelContext &context, QObject *parent)
     , m_context(context)
 {
     m_sections = buildSections();
+    const auto forget = [this](Skill *skill) { m_placements.remove(skill); };
+    connect(&m_context, &ModelContext::skillInserted, this, forget);
+    connect(&m_context, &ModelContext::skillChanged, this, forget);
+    connect(&m_context, &ModelContext::skillAboutToBeRemoved, this, forget);
+    connect(&m_context, &ModelContext::skillMoved, this, [this](Skill *gone, Skill *successor) {
+        m_placements.remove(gone);
+        m_placements.remove(successor);
+    });
     connect(&m_context, &ModelContext::changed, this, &SidebarModel::scheduleRefresh);
+}
+
+const SidebarModel::Placement &SidebarModel::placementOf(const Skill *skill, const QStringList &customRoots,
+                                                         const QString &turnedOffFolder)
+{
+    auto found = m_placements.find(skill);
+    if (found == m_placements.end()) {
+        found = m_placements.insert(skill, {skill->projectName(customRoots, turnedOffFolder).value_or(QString()),
+                                            isTurnedOffPath(skill->resolvedPath(), turnedOffFolder)});
+    }
+    return *found;
 }
 
 void SidebarModel::setHealth(LibraryHealth *health)
@@ -36,7 +55,7 @@ void SidebarModel::setHealth(LibraryHealth *health)
     refresh();
 }
 
-QList<SidebarModel::Section> SidebarModel::buildSections() const
+QList<SidebarModel::Section> SidebarModel::buildSections()
 {
     const QList<Skill *> skills = m_context.skillsInAnyOrder(); // counted only
     int favorites = 0;
@@ -45,13 +64,19 @@ QList<SidebarModel::Section> SidebarModel::buildSections() const
     QHash<QString, int> projectCounts;
     const QStringList customRoots = readCustomScanPaths(); // once, not once per record
     const QString turnedOffFolder = ::turnedOffFolder();
+    if (customRoots != m_placedWithRoots || turnedOffFolder != m_placedWithTurnedOff) {
+        m_placements.clear();
+        m_placedWithRoots = customRoots;
+        m_placedWithTurnedOff = turnedOffFolder;
+    }
+    m_placements.reserve(skills.size());
     for (const Skill *skill : skills) {
-        if (const std::optional<QString> project = skill->projectName(customRoots, turnedOffFolder);
-            project && !project->isEmpty())
-            ++projectCounts[*project];
+        const Placement &placement = placementOf(skill, customRoots, turnedOffFolder);
+        if (!placement.project.isEmpty())
+            ++projectCounts[placement.project];
         if (skill->isFavorite())
             ++favorites;
-        if (isTurnedOffPath(skill->resolvedPath(), turnedOffFolder)) {
+        if (placement.turnedOff) {
             ++turnedOff;
             continue;
         }

@@ -6,11 +6,13 @@
 #include "library/records/skillcollection.h"
 
 #include <QAbstractItemModel>
+#include <QHash>
 #include <QList>
 #include <QPointer>
 
 class LibraryHealth;
 class ModelContext;
+class Skill;
 class SkillCollection;
 
 // The sidebar's rows: "Library" (all skills, favorites, the skills that need
@@ -67,9 +69,17 @@ private:
         QList<Row> rows;
     };
 
+    // Where a record sits, as the counts need it. Finding a record's project walks
+    // its path, so it is kept until the record changes or the scan settings do.
+    struct Placement {
+        QString project; // empty outside any project
+        bool turnedOff = false;
+    };
+
     void scheduleRefresh() { m_pacing.schedule(); }
     void rebuild();
-    QList<Section> buildSections() const;
+    QList<Section> buildSections();
+    const Placement &placementOf(const Skill *skill, const QStringList &customRoots, const QString &turnedOffFolder);
     static bool sameShape(const QList<Section> &a, const QList<Section> &b);
     const Row *rowAt(const QModelIndex &index) const;
     SkillCollection *dropTarget(const QMimeData *data, int row, const QModelIndex &parent) const;
@@ -77,5 +87,8 @@ private:
     ModelContext &m_context;
     QPointer<LibraryHealth> m_health;
     QList<Section> m_sections;
+    QHash<const Skill *, Placement> m_placements;
+    QStringList m_placedWithRoots;   // the custom scan folders m_placements were found with
+    QString m_placedWithTurnedOff;   // and the turned-off folder
     PacedRefresh m_pacing{[this] { rebuild(); }};
 };

@@ -61,13 +61,12 @@ void SkillListModel::rebuild()
     m_turnedOffFolder = turnedOffFolder();
     const QList<Skill *> filtered = m_search.filter(filterBySidebar(m_context.skills(), m_state.sidebarFilter(), m_health),
                                                     m_state.searchText());
-    QSet<QString> seen;
+    // The rows keep the library's order, names in natural order, where only
+    // identical names compare equal: rows sharing a name are neighbours.
     m_sharedNames.clear();
-    for (const Skill *skill : filtered) {
-        if (seen.contains(skill->name()))
-            m_sharedNames.insert(skill->name());
-        else
-            seen.insert(skill->name());
+    for (qsizetype i = 1; i < filtered.size(); ++i) {
+        if (filtered.at(i)->name() == filtered.at(i - 1)->name())
+            m_sharedNames.insert(filtered.at(i)->name());
     }
     bool same = filtered.size() == m_skills.size();
     for (qsizetype i = 0; same && i < filtered.size(); ++i)
