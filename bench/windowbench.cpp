@@ -105,6 +105,10 @@ public:
         connect(&m_timer, &QTimer::timeout, this, [this] {
             const qint64 now = monotonicNs();
             m_longest = std::max(m_longest, now - m_last);
+            // On stderr, so that a profile taken on the same clock can be read at that moment.
+            if (now - m_last > 30'000'000)
+                std::fprintf(stderr, "stall %.1f ms, from t %lld to %lld\n", (now - m_last) / 1e6,
+                             static_cast<long long>(m_last), static_cast<long long>(now));
             m_last = now;
         });
     }

@@ -57,19 +57,27 @@ void SaveRecovery::check()
     // Vesk that is no longer running. Later ones cover what changed since: a save
     // cut short changes its file (or, for an ordinary save, leaves only a
     // temporary that the next start sweeps away).
+    // The first look's folders are worked out on the worker, from the files' paths.
+    QStringList files;
     QStringList folders;
     if (!std::exchange(m_lookedEverywhere, true)) {
-        for (const Skill *skill : m_context.skills()) {
-            folders.append(folderOf(skill->filePath()));
-            folders.append(folderOf(skill->resolvedPath()));
+        const QList<Skill *> skills = m_context.skillsInAnyOrder();
+        files.reserve(2 * skills.size());
+        for (const Skill *skill : skills) {
+            files.append(skill->filePath());
+            files.append(skill->resolvedPath());
         }
     } else {
         folders = QStringList(m_pending.cbegin(), m_pending.cend());
     }
     m_pending.clear();
-    if (folders.isEmpty())
+    if (files.isEmpty() && folders.isEmpty())
         return;
-    m_looking.setFuture(QtConcurrent::run([folders] { return sweepSaveLeftovers(folders, staleAfter); }));
+    m_looking.setFuture(QtConcurrent::run([files, folders]() mutable {
+        for (const QString &file : std::as_const(files))
+            folders.append(folderOf(file));
+        return sweepSaveLeftovers(folders, staleAfter);
+    }));
 }
 
 void SaveRecovery::looked()

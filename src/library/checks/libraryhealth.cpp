@@ -10,6 +10,8 @@
 #include "library/store/modelcontext.h"
 #include "library/store/sqlite.h"
 
+#include <QElapsedTimer>
+
 namespace {
 constexpr int defaultSettleMs = 500;
 }
@@ -128,12 +130,34 @@ void LibraryHealth::startRound()
         return;
     }
     m_inFlight = true;
-    auto round = std::make_shared<Round>();
+    prepareRound();
+}
+
+void LibraryHealth::prepareRound()
+{
     const QList<Skill *> skills = m_context.skillsInAnyOrder();
-    round->candidates.reserve(skills.size());
-    round->keys.reserve(skills.size());
     const QStringList customRoots = readCustomScanPaths();
     const QString turnedOff = turnedOffFolder();
+    if (m_started) {
+        // A first scan brings thousands of records no round has described:
+        // describing them in one go would hold the window's thread for tens of
+        // milliseconds, so it goes a slice at a time, in events of their own.
+        QElapsedTimer clock;
+        clock.start();
+        int described = 0;
+        for (const Skill *skill : skills) {
+            if (m_described.contains(skill))
+                continue;
+            m_described.insert(skill, {clashCandidate(*skill, QByteArray(), customRoots, turnedOff), skill->resolvedPath()});
+            if (++described % 64 == 0 && clock.elapsed() >= m_describeSlice.count()) {
+                QTimer::singleShot(0, this, &LibraryHealth::prepareRound);
+                return;
+            }
+        }
+    }
+    auto round = std::make_shared<Round>();
+    round->candidates.reserve(skills.size());
+    round->keys.reserve(skills.size());
     for (const Skill *skill : skills) {
         // Kept only while the records' changes are followed (after start()).
         if (!m_started) {

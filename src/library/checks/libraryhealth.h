@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -73,6 +74,8 @@ public:
 
     // The pause after a change before a round starts.
     void setSettleDelay(int milliseconds) { m_settle.setInterval(milliseconds); }
+    // How long the window's thread describes new records before it lets other events in.
+    void setDescribeSlice(std::chrono::milliseconds slice) { m_describeSlice = slice; }
 
 Q_SIGNALS:
     // The findings, tallies or count changed (a round delivered, or the rules did).
@@ -84,6 +87,7 @@ private:
     struct Worker;
     struct Round;
     void startRound();
+    void prepareRound();
     void delivered(const Round &round);
     void recount();
     void forgetDescription(const Skill *skill) { m_described.remove(skill); }
@@ -104,6 +108,7 @@ private:
     QHash<QString, QList<Finding>> m_findings; // by resolved path, every rule's
     QHash<QString, Tally> m_tallies;           // by resolved path, turned-off rules left out
     QSet<QString> m_disabled;
+    std::chrono::milliseconds m_describeSlice{8};
     int m_needingAttention = 0;
     bool m_started = false;
     bool m_inFlight = false;

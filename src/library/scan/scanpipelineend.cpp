@@ -10,6 +10,7 @@
 #include "library/scan/scanmemory.h"
 #include "library/records/skill.h"
 
+#include <QThreadPool>
 #include <QTimer>
 
 void ScanPipeline::finishRun()
@@ -220,7 +221,12 @@ void ScanPipeline::completeRun()
     m_statistics.filesSkipped = m_run->statistics.filesSkipped;
     m_statistics.foldersWalked = m_run->statistics.foldersWalked;
     ++m_statistics.scans;
-    m_run.reset();
+    // A first scan's run holds tens of thousands of paths: freeing them takes the
+    // window's thread several milliseconds, so a pool thread does it. The
+    // records' guards go here, on the records' thread.
+    m_run->harnessQueue.clear();
+    m_run->pruneCandidates.clear();
+    QThreadPool::globalInstance()->start([leftover = std::shared_ptr<Run>(m_run.release())] {});
     m_scanner.unpinCustomRoots();
     Q_EMIT finished();
     if (!m_pending.isEmpty()) {

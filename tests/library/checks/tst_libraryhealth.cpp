@@ -137,6 +137,28 @@ private Q_SLOTS:
         QCOMPARE(rows.integer(0), change == QLatin1String("remove gamma") ? 2 : 3);
     }
 
+    // Thousands of new records are described a slice at a time; records that
+    // come and go between slices are counted as they stand at the end.
+    void aLargeLibraryIsDescribedInSlices()
+    {
+        for (int i = 0; i < 200; ++i) {
+            const QString name = QStringLiteral("s%1").arg(i);
+            QVERIFY(addSkill(name, "---\nname: " + name.toUtf8() + "\ndescription: Sorts.\n---\nSort.\n"));
+        }
+        QVERIFY(addSkill(QStringLiteral("beta"), noDescription));
+        LibraryHealth health(m_library->context());
+        health.setDescribeSlice(std::chrono::milliseconds(0));
+        health.start();
+        QVERIFY(health.isChecking());
+        m_library->context().remove(m_library->named(QStringLiteral("s5")));
+        Skill *late = addSkill(QStringLiteral("late"), "---\nname: late\n---\nLate.\n");
+        QVERIFY(late);
+        QVERIFY(settled(health));
+        QCOMPARE(health.needingAttention(), 2);
+        QCOMPARE(rulesOf(health.findings(*late)), QStringList{"format/description-missing"});
+        QCOMPARE(rulesOf(health.findings(*m_library->named(QStringLiteral("s199")))), QStringList());
+    }
+
     void turnedOffRulesDisappear_data()
     {
         QTest::addColumn<QStringList>("disabled");
