@@ -191,9 +191,10 @@ ContentView *VeskApp::newWindow()
         if (m_searchKeys->isStarted())
             return;
         // The scan's working set is free now but still held by the allocator;
-        // handing it back first keeps the keys from stacking on top of it. In an
-        // event of its own: the end of the scan has just kept the thread busy.
-        QTimer::singleShot(0, m_searchKeys, [this] {
+        // handing it back first keeps the keys from stacking on top of it. On a
+        // timer rather than a posted event: the end of the scan has just kept the
+        // thread busy, and timers already due (input, painting) go first.
+        QTimer::singleShot(std::chrono::milliseconds(1), m_searchKeys, [this] {
             malloc_trim(0);
             m_searchKeys->start();
         });

@@ -106,6 +106,7 @@ void LibraryDiscovery::rewatchEverything()
         if (!wanted.contains(path))
             m_watcher.remove(path);
     }
+    m_queuedWatches.clear();
     m_pendingWatches.clear();
     m_followUpWatches.clear();
     queueWatches(folders, false);
@@ -123,14 +124,9 @@ void LibraryDiscovery::watchNewFolders()
 
 void LibraryDiscovery::queueWatches(const QStringList &folders, bool followUp)
 {
-    for (const QString &path : folders) {
-        if (path.isEmpty() || m_watcher.isWatching(path))
-            continue;
-        m_pendingWatches.append(path);
-        if (followUp)
-            m_followUpWatches.insert(path);
-    }
-    if (!m_pendingWatches.isEmpty())
+    if (!folders.isEmpty())
+        m_queuedWatches.append({folders, 0, followUp});
+    if (!m_queuedWatches.isEmpty() || !m_pendingWatches.isEmpty())
         addPendingWatches();
 }
 
@@ -138,9 +134,24 @@ void LibraryDiscovery::addPendingWatches()
 {
     QElapsedTimer clock;
     clock.start();
+    while (!m_queuedWatches.isEmpty() && clock.elapsed() < watchSliceMs) {
+        QueuedWatches &queued = m_queuedWatches.first();
+        constexpr qsizetype perCheck = 256;
+        const qsizetype end = std::min(queued.next + perCheck, queued.folders.size());
+        for (; queued.next < end; ++queued.next) {
+            const QString &path = queued.folders.at(queued.next);
+            if (path.isEmpty() || m_watcher.isWatching(path))
+                continue;
+            m_pendingWatches.append(path);
+            if (queued.followUp)
+                m_followUpWatches.insert(path);
+        }
+        if (queued.next == queued.folders.size())
+            m_queuedWatches.removeFirst();
+    }
     std::optional<QStringList> roots; // read at the first follow-up, once a slice
     ScanRequest followUp;
-    while (!m_pendingWatches.isEmpty() && clock.elapsed() < watchSliceMs) {
+    while (m_queuedWatches.isEmpty() && !m_pendingWatches.isEmpty() && clock.elapsed() < watchSliceMs) {
         const QString path = m_pendingWatches.takeFirst();
         if (m_watcher.isWatching(path))
             continue;
@@ -156,6 +167,7 @@ void LibraryDiscovery::addPendingWatches()
             continue;
         }
         if (m_watcher.limitReached()) {
+            m_queuedWatches.clear();
             m_pendingWatches.clear();
             m_followUpWatches.clear();
             if (!m_limitAnnounced) {
@@ -166,11 +178,12 @@ void LibraryDiscovery::addPendingWatches()
             break;
         }
     }
-    if (m_pendingWatches.isEmpty())
+    const bool drained = m_queuedWatches.isEmpty() && m_pendingWatches.isEmpty();
+    if (drained)
         m_watchSlices.stop();
     else if (!m_watchSlices.isActive())
         m_watchSlices.start();
-    if (m_firstScanDue && m_pendingWatches.isEmpty()) {
+    if (m_firstScanDue && drained) {
         m_firstScanDue = false;
         m_firstScanRequested = true;
         m_pipeline.takeNewFindings();

@@ -42,7 +42,8 @@ public:
     FileWatcher &watcher() { return m_watcher; }
     bool hasFinishedFirstScan() const { return m_firstScanDone; }
     // Whether changes are waiting to be scanned or folders to be watched.
-    bool isBusy() const { return m_coalescer.isPending() || !m_due.isEmpty() || !m_pendingWatches.isEmpty(); }
+    bool isBusy() const { return m_coalescer.isPending() || !m_due.isEmpty() || !m_pendingWatches.isEmpty()
+            || !m_queuedWatches.isEmpty(); }
     bool isWatchLimitReached() const { return m_limitAnnounced; }
 
     // For tests: the system's limit, and the period of the scans that stand in for watching.
@@ -73,6 +74,14 @@ private:
     ScanRequest m_due;
     QTimer m_fallback;
     QTimer m_watchSlices;
+    // Folders as they were queued: taken in a slice at a time (a first scan finds
+    // tens of thousands at once), all before any of them is added.
+    struct QueuedWatches {
+        QStringList folders;
+        qsizetype next = 0;
+        bool followUp = false;
+    };
+    QList<QueuedWatches> m_queuedWatches;
     QStringList m_pendingWatches;    // to add, in order, a few per turn of the event loop
     QSet<QString> m_followUpWatches; // of those, the ones whose scope is scanned once added
     bool m_firstScanDue = false;
