@@ -115,11 +115,12 @@ void LibraryDiscovery::rewatchEverything()
 void LibraryDiscovery::watchNewFolders()
 {
     const ScanPipeline::Findings fresh = m_pipeline.takeNewFindings();
-    QStringList folders;
     for (const QSet<QString> *group : {&fresh.projects, &fresh.rowFolders, &fresh.locationFolders,
-                                       &fresh.entryFolders, &fresh.skillFolders})
-        folders.append(group->values());
-    queueWatches(folders, true);
+                                       &fresh.entryFolders, &fresh.skillFolders}) {
+        if (!group->isEmpty())
+            m_queuedWatches.append({group->values(), 0, true});
+    }
+    queueWatches({}, true);
 }
 
 void LibraryDiscovery::queueWatches(const QStringList &folders, bool followUp)
