@@ -19,13 +19,22 @@ Skill::Skill(const QString &filePath, const QString &resolvedPath, const QString
              const QString &description, const QString &content, const Frontmatter &frontmatter,
              ToolSource tool, bool isDirectory, bool isGlobal, const QDateTime &fileModifiedDate,
              qint64 fileSize)
+    : Skill(filePath, resolvedPath, name, description, content, SkillEncoding::encodeFrontmatter(frontmatter), tool,
+            isDirectory, isGlobal, fileModifiedDate, fileSize)
+{
+}
+
+Skill::Skill(const QString &filePath, const QString &resolvedPath, const QString &name,
+             const QString &description, const QString &content, const std::optional<QByteArray> &frontmatterData,
+             ToolSource tool, bool isDirectory, bool isGlobal, const QDateTime &fileModifiedDate,
+             qint64 fileSize)
     : m_resolvedPath(resolvedPath.isEmpty() ? filePath : resolvedPath)
     , m_filePath(filePath)
     , m_isDirectory(isDirectory)
     , m_name(name)
     , m_skillDescription(description)
     , m_content(content)
-    , m_frontmatterData(SkillEncoding::encodeFrontmatter(frontmatter))
+    , m_frontmatterData(frontmatterData)
     , m_fileModifiedDate(fileModifiedDate)
     , m_fileSize(fileSize)
     , m_isGlobal(isGlobal)

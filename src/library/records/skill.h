@@ -47,6 +47,12 @@ public:
           const QString &description, const QString &content, const Frontmatter &frontmatter,
           ToolSource tool, bool isDirectory, bool isGlobal, const QDateTime &fileModifiedDate,
           qint64 fileSize);
+    // The same with the frontmatter already encoded (SkillEncoding::encodeFrontmatter),
+    // as a scan's workers do it.
+    Skill(const QString &filePath, const QString &resolvedPath, const QString &name,
+          const QString &description, const QString &content, const std::optional<QByteArray> &frontmatterData,
+          ToolSource tool, bool isDirectory, bool isGlobal, const QDateTime &fileModifiedDate,
+          qint64 fileSize);
 
     // Stored fields.
     QString resolvedPath() const { return m_resolvedPath; }

@@ -203,6 +203,7 @@ std::optional<SkillFileReading> readSkillForRecord(const QString &filePath, QStr
     result.isDirectory = isDirectory;
     result.isGlobal = isGlobal;
     result.parsed = std::move(*parsed);
+    result.frontmatterData = SkillEncoding::encodeFrontmatter(result.parsed.frontmatter);
     return result;
 }
 
@@ -236,7 +237,7 @@ Skill *SkillScanner::applyReading(const SkillFileReading &read)
         skill->setContent(parsed.content);
         skill->setName(read.name);
         skill->setSkillDescription(parsed.description);
-        skill->setFrontmatter(parsed.frontmatter);
+        skill->setFrontmatterData(read.frontmatterData);
         skill->setHasFrontmatterYamlError(parsed.yamlError.has_value());
         skill->setFileModifiedDate(read.modified);
         skill->setFileSize(read.size);
@@ -252,7 +253,7 @@ Skill *SkillScanner::applyReading(const SkillFileReading &read)
     // reached outside the table (a caller driving recordSkill by hand).
     const QList<ToolSource> readers = readersOf({read.filePath}).toList();
     auto record = std::make_unique<Skill>(read.filePath, read.resolvedPath, read.name, parsed.description,
-                                         parsed.content, parsed.frontmatter,
+                                         parsed.content, read.frontmatterData,
                                          readers.value(0, ToolSource::Custom), read.isDirectory,
                                          read.isGlobal, read.modified, read.size);
     if (!readers.isEmpty())

@@ -25,6 +25,7 @@ struct SkillFileReading {
     bool isDirectory = false;
     bool isGlobal = false;
     ParsedSkill parsed;
+    std::optional<QByteArray> frontmatterData; // parsed.frontmatter encoded, off the records' thread
     QString name;         // the parsed name, or else the folder's or the file's own
     QDateTime modified;
     qint64 size = 0;
