@@ -53,11 +53,10 @@ void SaveRecovery::check()
         m_lookAgain = true;
         return;
     }
-    // The first look covers every folder: a save may have been cut short by a
-    // Vesk that is no longer running. Later ones cover what changed since: a save
-    // cut short changes its file (or, for an ordinary save, leaves only a
-    // temporary that the next start sweeps away).
-    // The first look's folders are worked out on the worker, from the files' paths.
+    // The first look covers every folder (its folders worked out on the worker):
+    // a save may have been cut short by a Vesk that is no longer running. Later
+    // ones cover what changed since: a save cut short changes its file (or, for
+    // an ordinary save, leaves only a temporary that the next start sweeps away).
     QStringList files;
     QStringList folders;
     if (!std::exchange(m_lookedEverywhere, true)) {

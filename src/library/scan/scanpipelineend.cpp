@@ -10,7 +10,6 @@
 #include "library/scan/scanmemory.h"
 #include "library/records/skill.h"
 
-#include <QThreadPool>
 #include <QTimer>
 
 void ScanPipeline::finishRun()
@@ -221,12 +220,10 @@ void ScanPipeline::completeRun()
     m_statistics.filesSkipped = m_run->statistics.filesSkipped;
     m_statistics.foldersWalked = m_run->statistics.foldersWalked;
     ++m_statistics.scans;
-    // A first scan's run holds tens of thousands of paths: freeing them takes the
-    // window's thread several milliseconds, so a pool thread does it. The
-    // records' guards go here, on the records' thread.
-    m_run->harnessQueue.clear();
-    m_run->pruneCandidates.clear();
-    QThreadPool::globalInstance()->start([leftover = std::shared_ptr<Run>(m_run.release())] {});
+    // A first scan's run holds tens of thousands of paths: freeing them takes
+    // several milliseconds, done in an event of its own rather than on top of
+    // the end of the scan (and before anything the end of the scan starts).
+    QMetaObject::invokeMethod(this, [leftover = std::shared_ptr<Run>(m_run.release())] {}, Qt::QueuedConnection);
     m_scanner.unpinCustomRoots();
     Q_EMIT finished();
     if (!m_pending.isEmpty()) {

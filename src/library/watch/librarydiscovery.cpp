@@ -120,7 +120,8 @@ void LibraryDiscovery::watchNewFolders()
         if (!group->isEmpty())
             m_queuedWatches.append({group->values(), 0, true});
     }
-    queueWatches({}, true);
+    if (!m_queuedWatches.isEmpty())
+        addPendingWatches();
 }
 
 void LibraryDiscovery::queueWatches(const QStringList &folders, bool followUp)
