@@ -108,6 +108,21 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(named("two-steps"), kTimeoutMs);
     }
 
+    // A first scan finds its folders by the thousand; they are taken in for
+    // watching a slice at a time, and every one of them ends up watched.
+    void foldersFoundByTheThousandAreAllWatched()
+    {
+        constexpr int count = 700;
+        for (int i = 0; i < count; ++i)
+            writeFile(home(QStringLiteral(".claude/skills/bulk-%1/SKILL.md").arg(i)), skillText("bulk-" + QByteArray::number(i)));
+        startAndWaitForTheFirstScan();
+        for (int i : {0, count / 2, count - 1}) {
+            const QString name = QStringLiteral("bulk-%1").arg(i);
+            writeFile(home(QStringLiteral(".claude/skills/%1/SKILL.md").arg(name)), skillText(name.toUtf8(), "Edited."));
+            QTRY_COMPARE_WITH_TIMEOUT(named(name)->content(), QStringLiteral("Edited."), kTimeoutMs);
+        }
+    }
+
     void aNewProjectInACustomScanDirectoryIsFound()
     {
         QDir().mkpath(home("code/old"));
