@@ -39,12 +39,16 @@ ScanPipeline::ScanPipeline(ModelContext &context, ArtifactCache &artifacts, QObj
     // thousands of rows: a moment the first frame should not wait for).
     auto read = std::make_shared<std::promise<std::unique_ptr<ScanMemory>>>();
     m_memoryRead = read->get_future();
-    m_pool.start([read, path = context.database().path()] {
+    m_pool.start([this, read, path = context.database().path()] {
         std::unique_ptr<ScanMemory> memory;
         Sqlite::Database connection;
         if (!path.isEmpty() && connection.open(path, nullptr, Sqlite::Database::Access::ReadOnly))
             memory = std::make_unique<ScanMemory>(connection, false);
         read->set_value(std::move(memory));
+        QMetaObject::invokeMethod(this, [this] {
+            if (std::exchange(m_recallWhenRead, false))
+                recallFindings();
+        }, Qt::QueuedConnection);
     });
 }
 
@@ -63,6 +67,13 @@ ScanMemory &ScanPipeline::memory() const
 
 void ScanPipeline::recallFindings()
 {
+    // A large library's memory takes a while to read (half a second at 100,000
+    // skills): the findings are recalled once it is in, not by waiting for it here.
+    if (!m_memory && m_memoryRead.valid()
+        && m_memoryRead.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+        m_recallWhenRead = true;
+        return;
+    }
     const QHash<QString, QByteArray> walks = memory().walks();
     const auto cancelled = m_cancelled;
     m_pool.start([this, walks, cancelled] {

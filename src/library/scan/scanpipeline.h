@@ -115,6 +115,7 @@ private:
     SkillScanner m_scanner;
     mutable std::unique_ptr<ScanMemory> m_memory; // see memory()
     mutable std::future<std::unique_ptr<ScanMemory>> m_memoryRead;
+    bool m_recallWhenRead = false; // recallFindings() was asked for before the memory was read
     QThreadPool m_pool;
     std::shared_ptr<std::atomic<bool>> m_cancelled;
     std::unique_ptr<Run> m_run;

@@ -95,21 +95,28 @@ void LibraryDiscovery::rewatchEverything()
             folder = parentOf(folder);
         folders.append(folder.isEmpty() ? QStringLiteral("/") : folder);
     }
-    for (const QSet<QString> *group : {&findings.projects, &findings.rowFolders, &findings.locationFolders,
-                                       &findings.entryFolders, &findings.skillFolders}) {
-        QStringList sorted = group->values();
-        sorted.sort();
-        folders.append(sorted);
-    }
-    const QSet<QString> wanted(folders.cbegin(), folders.cend());
-    for (const QString &path : m_watcher.watchedPaths()) {
-        if (!wanted.contains(path))
-            m_watcher.remove(path);
-    }
+    // Then the groups by importance, each in no particular order: sorting a large
+    // library's hundreds of thousands of folders would hold the thread for long.
     m_queuedWatches.clear();
     m_pendingWatches.clear();
     m_followUpWatches.clear();
-    queueWatches(folders, false);
+    const QStringList watched = m_watcher.watchedPaths(); // none at the start
+    QSet<QString> wanted;
+    if (!watched.isEmpty())
+        wanted = QSet<QString>(folders.cbegin(), folders.cend());
+    for (const QSet<QString> *group : {&findings.projects, &findings.rowFolders, &findings.locationFolders,
+                                       &findings.entryFolders, &findings.skillFolders}) {
+        if (!watched.isEmpty())
+            wanted.unite(*group);
+        if (!group->isEmpty())
+            m_queuedWatches.append({group->values(), 0, false});
+    }
+    for (const QString &path : watched) {
+        if (!wanted.contains(path))
+            m_watcher.remove(path);
+    }
+    m_queuedWatches.prepend({folders, 0, false});
+    addPendingWatches();
 }
 
 void LibraryDiscovery::watchNewFolders()
