@@ -77,24 +77,30 @@ void ScanPipeline::recallFindings()
     const QHash<QString, QByteArray> walks = memory().walks();
     const auto cancelled = m_cancelled;
     m_pool.start([this, walks, cancelled] {
-        // What earlier runs walked: the skill folders and the folders inside them.
-        QStringList entryFolders;
-        QStringList skillFolders;
+        // What earlier runs walked: the skill folders and the folders inside them,
+        // gathered into sets here (hundreds of thousands in a large library).
+        QSet<QString> entryFolders;
+        QSet<QString> skillFolders;
+        entryFolders.reserve(walks.size());
         for (auto it = walks.cbegin(); it != walks.cend() && !*cancelled; ++it) {
             const QString folder = it.key().left(it.key().lastIndexOf(u'/'));
-            entryFolders.append(folder);
+            entryFolders.insert(folder);
             if (const auto walk = ScanMemory::decodeWalk(it.value())) {
                 for (const ScanListing::FolderStamp &stamp : walk->folders) {
                     if (!stamp.relativePath.isEmpty())
-                        skillFolders.append(folder + u'/' + stamp.relativePath);
+                        skillFolders.insert(folder + u'/' + stamp.relativePath);
                 }
             }
         }
         QMetaObject::invokeMethod(this, [this, entryFolders, skillFolders] {
-            for (const QString &folder : entryFolders)
-                m_findings.entryFolders.insert(folder);
-            for (const QString &folder : skillFolders)
-                m_findings.skillFolders.insert(folder);
+            // At the start nothing is known yet: the sets are taken over whole.
+            for (auto [known, recalled] : {std::pair{&m_findings.entryFolders, &entryFolders},
+                                           std::pair{&m_findings.skillFolders, &skillFolders}}) {
+                if (known->isEmpty())
+                    *known = *recalled;
+                else
+                    known->unite(*recalled);
+            }
             Q_EMIT findingsRecalled();
         }, Qt::QueuedConnection);
     });
