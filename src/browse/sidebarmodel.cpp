@@ -34,13 +34,13 @@ SidebarModel::SidebarModel(ModelContext &context, QObject *parent)
     connect(&m_context, &ModelContext::changed, this, &SidebarModel::scheduleRefresh);
 }
 
-const SidebarModel::Placement &SidebarModel::placementOf(const Skill *skill, const QStringList &customRoots,
-                                                         const QString &turnedOffFolder)
+const SidebarModel::Placement &SidebarModel::placementOf(const Skill *skill)
 {
     auto found = m_placements.find(skill);
     if (found == m_placements.end()) {
-        found = m_placements.insert(skill, {skill->projectName(customRoots, turnedOffFolder).value_or(QString()),
-                                            isTurnedOffPath(skill->resolvedPath(), turnedOffFolder)});
+        found = m_placements.insert(
+            skill, {skill->projectName(m_placedWithRoots, m_placedWithTurnedOff).value_or(QString()),
+                    isTurnedOffPath(skill->resolvedPath(), m_placedWithTurnedOff)});
     }
     return *found;
 }
@@ -71,7 +71,7 @@ QList<SidebarModel::Section> SidebarModel::buildSections()
     }
     m_placements.reserve(skills.size());
     for (const Skill *skill : skills) {
-        const Placement &placement = placementOf(skill, customRoots, turnedOffFolder);
+        const Placement &placement = placementOf(skill);
         if (!placement.project.isEmpty())
             ++projectCounts[placement.project];
         if (skill->isFavorite())

@@ -79,7 +79,8 @@ private:
     void scheduleRefresh() { m_pacing.schedule(); }
     void rebuild();
     QList<Section> buildSections();
-    const Placement &placementOf(const Skill *skill, const QStringList &customRoots, const QString &turnedOffFolder);
+    // With the scan settings buildSections() last read.
+    const Placement &placementOf(const Skill *skill);
     static bool sameShape(const QList<Section> &a, const QList<Section> &b);
     const Row *rowAt(const QModelIndex &index) const;
     SkillCollection *dropTarget(const QMimeData *data, int row, const QModelIndex &parent) const;

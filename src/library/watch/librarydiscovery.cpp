@@ -95,27 +95,26 @@ void LibraryDiscovery::rewatchEverything()
             folder = parentOf(folder);
         folders.append(folder.isEmpty() ? QStringLiteral("/") : folder);
     }
-    // Then the groups by importance, each in no particular order: sorting a large
-    // library's hundreds of thousands of folders would hold the thread for long.
+    const QList<const QSet<QString> *> groups{&findings.projects, &findings.rowFolders, &findings.locationFolders,
+                                              &findings.entryFolders, &findings.skillFolders};
+    const QStringList watched = m_watcher.watchedPaths(); // none at the start
+    if (!watched.isEmpty()) {
+        QSet<QString> wanted(folders.cbegin(), folders.cend());
+        for (const QSet<QString> *group : groups)
+            wanted.unite(*group);
+        for (const QString &path : watched) {
+            if (!wanted.contains(path))
+                m_watcher.remove(path);
+        }
+    }
     m_queuedWatches.clear();
     m_pendingWatches.clear();
     m_followUpWatches.clear();
-    const QStringList watched = m_watcher.watchedPaths(); // none at the start
-    QSet<QString> wanted;
-    if (!watched.isEmpty())
-        wanted = QSet<QString>(folders.cbegin(), folders.cend());
-    for (const QSet<QString> *group : {&findings.projects, &findings.rowFolders, &findings.locationFolders,
-                                       &findings.entryFolders, &findings.skillFolders}) {
-        if (!watched.isEmpty())
-            wanted.unite(*group);
-        if (!group->isEmpty())
-            m_queuedWatches.append({group->values(), 0, false});
-    }
-    for (const QString &path : watched) {
-        if (!wanted.contains(path))
-            m_watcher.remove(path);
-    }
-    m_queuedWatches.prepend({folders, 0, false});
+    // Then the groups by importance, each in no particular order: sorting a large
+    // library's hundreds of thousands of folders would hold the thread for long.
+    queueWatches(folders, false);
+    for (const QSet<QString> *group : groups)
+        queueWatches(group->values(), false);
     addPendingWatches();
 }
 
@@ -123,10 +122,8 @@ void LibraryDiscovery::watchNewFolders()
 {
     const ScanPipeline::Findings fresh = m_pipeline.takeNewFindings();
     for (const QSet<QString> *group : {&fresh.projects, &fresh.rowFolders, &fresh.locationFolders,
-                                       &fresh.entryFolders, &fresh.skillFolders}) {
-        if (!group->isEmpty())
-            m_queuedWatches.append({group->values(), 0, true});
-    }
+                                       &fresh.entryFolders, &fresh.skillFolders})
+        queueWatches(group->values(), true);
     if (!m_queuedWatches.isEmpty())
         addPendingWatches();
 }
@@ -135,8 +132,6 @@ void LibraryDiscovery::queueWatches(const QStringList &folders, bool followUp)
 {
     if (!folders.isEmpty())
         m_queuedWatches.append({folders, 0, followUp});
-    if (!m_queuedWatches.isEmpty() || !m_pendingWatches.isEmpty())
-        addPendingWatches();
 }
 
 void LibraryDiscovery::addPendingWatches()

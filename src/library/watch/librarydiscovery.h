@@ -64,6 +64,7 @@ private:
     // The folders the last scan found for the first time; what changed in them
     // since it looked is scanned once they are watched.
     void watchNewFolders();
+    // Queues folders to watch; addPendingWatches() takes them in.
     void queueWatches(const QStringList &folders, bool followUp);
     void addPendingWatches();
 
