@@ -22,6 +22,7 @@
 #include "detail/skilldetailview.h"
 #include "detail/skilleditorview.h"
 #include "library/checks/libraryhealth.h"
+#include "library/watch/librarydiscovery.h"
 #include "library/records/artifactcache.h"
 #include "library/store/modelcontainer.h"
 #include "library/store/modelcontext.h"
@@ -181,6 +182,15 @@ ContentView *VeskApp::newWindow()
     connect(window, &ContentView::settledIn, m_health, [health = m_health] {
         QTimer::singleShot(0, health, &LibraryHealth::start); // an event of its own
     });
+    // Once this window watches every folder, a round after a change looks at what
+    // changed only; where watching falls short, at everything again.
+    LibraryDiscovery *discovery = window->discovery();
+    connect(discovery, &LibraryDiscovery::changedOnDisk, m_health, &LibraryHealth::noteChangeOnDisk);
+    connect(discovery, &LibraryDiscovery::firstScanFinished, m_health, [health = m_health, discovery] {
+        health->setChangesReported(!discovery->isWatchLimitReached());
+    });
+    connect(discovery, &LibraryDiscovery::watchLimitReached, m_health,
+            [health = m_health] { health->setChangesReported(false); });
     window->setNewSkillSheetFactory(
         [this](QWidget *parent) { return new NewSkillSheet(*m_state, context(), parent); });
     installMenus(window);

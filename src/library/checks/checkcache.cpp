@@ -59,6 +59,15 @@ const CheckCache::Entry &CheckCache::entryFor(const QString &path)
     return it->second;
 }
 
+const CheckCache::Entry &CheckCache::keptEntryFor(const QString &path)
+{
+    const auto it = m_entries.constFind(path);
+    if (it == m_entries.cend())
+        return entryFor(path);
+    ++m_reused;
+    return it->second;
+}
+
 void CheckCache::restore(const QString &path, const Stamp &stamp, Entry entry)
 {
     m_entries.insert(path, {stamp, std::move(entry)});

@@ -37,6 +37,10 @@ public:
 
     // The entry for the file at `path`, checked again when it looks changed.
     const Entry &entryFor(const QString &path);
+    // The entry kept for `path` as it is, without looking at the file: for a caller
+    // told of every change on disk, which knows this file has none. A file never
+    // checked is checked now.
+    const Entry &keptEntryFor(const QString &path);
 
     // Takes in an entry checked earlier (by another run, read back from a store);
     // it is reused while the file still has `stamp`.

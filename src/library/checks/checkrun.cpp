@@ -44,14 +44,17 @@ void collect(const QString &folder, int depth, QSet<QString> &visited, QStringLi
 } // namespace
 
 QList<CheckedFile> checkCandidates(QList<ClashCandidate> candidates, CheckCache &cache,
-                                   const std::atomic<bool> *stop)
+                                   const std::atomic<bool> *stop,
+                                   const std::function<bool(qsizetype)> &mayHaveChanged)
 {
     QList<CheckedFile> checked;
     checked.reserve(candidates.size());
-    for (ClashCandidate &candidate : candidates) {
+    for (qsizetype i = 0; i < candidates.size(); ++i) {
         if (stop && stop->load(std::memory_order_relaxed))
             return {};
-        const CheckCache::Entry &entry = cache.entryFor(candidate.path);
+        ClashCandidate &candidate = candidates[i];
+        const CheckCache::Entry &entry = !mayHaveChanged || mayHaveChanged(i) ? cache.entryFor(candidate.path)
+                                                                              : cache.keptEntryFor(candidate.path);
         checked.append({candidate.path, entry.findings});
         candidate.digest = entry.digest;
     }

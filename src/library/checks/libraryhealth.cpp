@@ -6,6 +6,7 @@
 #include "library/checks/checkrun.h"
 #include "library/checks/clashes.h"
 #include "library/checks/healthstore.h"
+#include "library/checks/skillchecker.h"
 #include "library/records/skill.h"
 #include "library/store/modelcontext.h"
 #include "library/store/sqlite.h"
@@ -14,12 +15,26 @@
 
 namespace {
 constexpr int defaultSettleMs = 500;
+// Even with every change told, a round looks at every file this often: a folder
+// watched late, or a change inotify cannot see (a file on another machine's share).
+constexpr qint64 lookEverywhereEveryMs = 5 * 60 * 1000;
+// More changed paths than this, and looking at every file is as cheap.
+constexpr qsizetype mostChangedPaths = 20000;
+
+QString folderOf(const QString &path)
+{
+    return path.left(qMax(0, path.lastIndexOf(u'/')));
 }
+} // namespace
 
 // What one round takes to the worker and brings back.
 struct LibraryHealth::Round {
     QList<ClashCandidate> candidates;
     QStringList keys; // each candidate's record, by resolved path
+    // Unless every file is looked at: where something changed (a record's file, a
+    // path the watcher told of).
+    bool lookEverywhere = true;
+    QStringList changedPaths;
     bool mayWrite = false;
     bool completed = false;
     QHash<QString, QList<Finding>> findings;
@@ -39,6 +54,33 @@ struct LibraryHealth::Worker {
     QSet<QString> unwritten;  // checked afresh, not yet in the store
     QSet<QString> unwrittenGone; // no longer in the library, still in the store
 
+    // Which candidates a round looks at again. A file's stamp covers the file, its
+    // folder and the folders one level down: a change at a path touches a skill
+    // folder that is the path, its folder or the folder above that.
+    static std::function<bool(qsizetype)> filesThatMayHaveChanged(const Round &round)
+    {
+        if (round.lookEverywhere)
+            return {};
+        auto near = std::make_shared<QSet<QString>>();
+        for (const QString &path : round.changedPaths) {
+            QString at = path;
+            for (int up = 0; up < 3 && !at.isEmpty(); ++up) {
+                near->insert(at);
+                at = folderOf(at);
+            }
+        }
+        return [&round, near](qsizetype i) {
+            const QString &path = round.candidates.at(i).path;
+            if (near->isEmpty())
+                return false;
+            if (near->contains(path))
+                return true;
+            // By the record's resolved path too: the watcher may know a linked folder by its target.
+            const bool folderChanged = near->contains(folderOf(path)) || near->contains(folderOf(round.keys.at(i)));
+            return folderChanged && checkedKindFor(path) == CheckedKind::SkillFile;
+        };
+    }
+
     void run(Round &round)
     {
         if (!opened) {
@@ -53,7 +95,7 @@ struct LibraryHealth::Worker {
         }
         const qint64 checkedBefore = cache.checked();
         const qint64 reusedBefore = cache.reused();
-        const QList<CheckedFile> files = checkCandidates(round.candidates, cache, &stop);
+        const QList<CheckedFile> files = checkCandidates(round.candidates, cache, &stop, filesThatMayHaveChanged(round));
         if (stop || files.size() != round.keys.size())
             return;
         round.findings.reserve(files.size());
@@ -123,6 +165,32 @@ void LibraryHealth::recheck()
     startRound();
 }
 
+void LibraryHealth::noteChangeOnDisk(const QString &path)
+{
+    if (path.isEmpty() || m_changedPaths.size() >= mostChangedPaths) {
+        m_lookEverywhere = true;
+        m_changedPaths.clear();
+    } else if (!m_lookEverywhere) {
+        m_changedPaths.append(path);
+    }
+    if (m_started)
+        m_settle.start();
+}
+
+void LibraryHealth::describe(const Skill &skill, const QStringList &customRoots, const QString &turnedOff)
+{
+    const Described &described =
+        *m_described.insert(&skill, {clashCandidate(skill, QByteArray(), customRoots, turnedOff), skill.resolvedPath()});
+    if (m_lookEverywhere)
+        return;
+    if (m_changedPaths.size() < mostChangedPaths) {
+        m_changedPaths.append(described.candidate.path);
+    } else {
+        m_lookEverywhere = true;
+        m_changedPaths.clear();
+    }
+}
+
 void LibraryHealth::startRound()
 {
     if (m_inFlight) {
@@ -148,7 +216,7 @@ void LibraryHealth::prepareRound()
         for (const Skill *skill : skills) {
             if (m_described.contains(skill))
                 continue;
-            m_described.insert(skill, {clashCandidate(*skill, QByteArray(), customRoots, turnedOff), skill->resolvedPath()});
+            describe(*skill, customRoots, turnedOff);
             if (++described % 64 == 0 && clock.elapsed() >= m_describeSlice.count()) {
                 QTimer::singleShot(0, this, &LibraryHealth::prepareRound);
                 return;
@@ -166,11 +234,21 @@ void LibraryHealth::prepareRound()
             continue;
         }
         auto described = m_described.constFind(skill);
-        if (described == m_described.cend())
-            described = m_described.insert(skill, {clashCandidate(*skill, QByteArray(), customRoots, turnedOff), skill->resolvedPath()});
+        if (described == m_described.cend()) {
+            describe(*skill, customRoots, turnedOff);
+            described = m_described.constFind(skill);
+        }
         round->candidates.append(described->candidate);
         round->keys.append(described->key);
     }
+    round->lookEverywhere = !m_started || !m_changesReported || m_lookEverywhere
+        || !m_sinceLookedEverywhere.isValid() || m_sinceLookedEverywhere.hasExpired(lookEverywhereEveryMs);
+    if (round->lookEverywhere)
+        m_sinceLookedEverywhere.start();
+    else
+        round->changedPaths = std::move(m_changedPaths);
+    m_changedPaths.clear();
+    m_lookEverywhere = false;
     round->mayWrite = !m_context.writesHeld();
     std::shared_ptr<Worker> worker = m_worker;
     m_pool.start([this, worker, round] {

@@ -3,6 +3,7 @@
 #include "library/checks/clashes.h"
 #include "library/checks/finding.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -52,6 +53,17 @@ public:
     // A round as soon as the worker is free, without the pause after changes.
     void recheck();
 
+    // Something changed on disk at `path` (an entry of a watched folder, or the
+    // folder itself); empty when changes went untold and anything may have changed.
+    // A round follows after the pause, and looks at the files near it again.
+    void noteChangeOnDisk(const QString &path);
+    // Whether every change on disk is told through noteChangeOnDisk(), as a watcher
+    // on every folder does. Then a round looks again only at the files of records
+    // that changed and at those near a change told (a round over a large library
+    // would otherwise stat every file and its folders); otherwise, and every few
+    // minutes regardless, at every file.
+    void setChangesReported(bool reported) { m_changesReported = reported; }
+
     // The record's findings, turned-off rules left out; null before any round had it.
     std::optional<QList<Finding>> findings(const Skill &skill) const;
     Tally tally(const Skill &skill) const;
@@ -91,6 +103,8 @@ private:
     void delivered(const Round &round);
     void recount();
     void forgetDescription(const Skill *skill) { m_described.remove(skill); }
+    // Describes a record for the worker; its file counts as changed.
+    void describe(const Skill &skill, const QStringList &customRoots, const QString &turnedOff);
     QList<Finding> visible(const QList<Finding> &findings) const;
 
     ModelContext &m_context;
@@ -105,6 +119,12 @@ private:
         QString key; // the record's resolved path
     };
     QHash<const Skill *, Described> m_described;
+    // What the next round looks at again: paths where something changed, unless
+    // it is to look at every file.
+    QStringList m_changedPaths;
+    bool m_lookEverywhere = true;
+    bool m_changesReported = false;
+    QElapsedTimer m_sinceLookedEverywhere;
     QHash<QString, QList<Finding>> m_findings; // by resolved path, every rule's
     QHash<QString, Tally> m_tallies;           // by resolved path, turned-off rules left out
     QSet<QString> m_disabled;

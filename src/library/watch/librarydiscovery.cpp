@@ -205,6 +205,7 @@ void LibraryDiscovery::folderChanged(const FileWatcher::Event &event)
         requestFor(event.path, event.name, customRoots());
     }
     m_coalescer.note();
+    Q_EMIT changedOnDisk(event.lost ? QString() : event.name.isEmpty() ? event.path : event.path + u'/' + event.name);
 }
 
 void LibraryDiscovery::requestFor(const QString &folder, const QString &name, const QStringList &roots)

@@ -54,6 +54,9 @@ Q_SIGNALS:
     void firstScanFinished();
     // Once, when not every folder could be watched.
     void watchLimitReached();
+    // The watcher saw something change at `path` (an entry of a watched folder, or
+    // the folder itself); empty when it lost events and anything may have changed.
+    void changedOnDisk(const QString &path);
 
 private:
     void folderChanged(const FileWatcher::Event &event);

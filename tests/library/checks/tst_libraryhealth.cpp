@@ -198,6 +198,47 @@ private Q_SLOTS:
         }
     }
 
+    void aRoundLooksAgainWhereChangesWereTold_data()
+    {
+        QTest::addColumn<bool>("reported");
+        QTest::addColumn<bool>("told");
+        QTest::addColumn<QStringList>("deltaRules");
+        QTest::addColumn<int>("checked");
+        const QStringList missing{"files/missing-file"};
+        QTest::newRow("without a watcher every round looks at every file") << false << false << QStringList() << 1;
+        QTest::newRow("a change told in a supporting folder is looked at") << true << true << QStringList() << 1;
+        QTest::newRow("an untold change waits while every change is told") << true << false << missing << 0;
+    }
+
+    void aRoundLooksAgainWhereChangesWereTold()
+    {
+        QFETCH(bool, reported);
+        QFETCH(bool, told);
+        QFETCH(QStringList, deltaRules);
+        QFETCH(int, checked);
+        QVERIFY(addSkill(QStringLiteral("alpha"), clean));
+        Skill *delta = addSkill(QStringLiteral("delta"), "---\nname: delta\ndescription: Runs.\n---\nRun [it](scripts/run.sh).\n");
+        QVERIFY(delta);
+        LibraryHealth health(m_library->context());
+        health.setChangesReported(reported);
+        QVERIFY(round(health));
+        QCOMPARE(rulesOf(health.findings(*delta)), QStringList{"files/missing-file"});
+
+        // The script appears; the records stay as they were, but for alpha's mark.
+        const QString folder = QFileInfo(skillPath(QStringLiteral("delta"))).path();
+        QVERIFY(TestFiles::writeBytes(folder + QStringLiteral("/scripts/run.sh"), "echo run\n"));
+        health.setSettleDelay(0);
+        if (told)
+            health.noteChangeOnDisk(folder + QStringLiteral("/scripts"));
+        QSignalSpy finished(&health, &LibraryHealth::roundFinished);
+        m_library->named(QStringLiteral("alpha"))->setIsFavorite(true);
+        QVERIFY(finished.wait(20000));
+        QVERIFY(settled(health));
+        QCOMPARE(rulesOf(health.findings(*delta)), deltaRules);
+        QCOMPARE(health.lastChecked() + health.lastReused(), 2);
+        QCOMPARE(health.lastChecked(), checked);
+    }
+
     void clashesAreAmongTheFindings()
     {
         QVERIFY(addSkill(QStringLiteral("delta"), "---\nname: delta\ndescription: One.\n---\nOne.\n"));
