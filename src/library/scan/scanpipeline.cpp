@@ -170,7 +170,7 @@ void ScanPipeline::listed(quint64 generation, ScanListingResult result)
         m_run->listedPaths.insert(item.file.path);
     m_run->items.append(result.items);
     m_total = int(m_run->items.size());
-    m_run->scopeFolders.append(result.locationFolders);
+    m_run->scopeFolders.append(result.wholeLocationFolders);
     m_run->scopeFolders.append(result.projects);
     for (const QString &folder : std::as_const(result.locationFolders))
         noteFinding(&Findings::locationFolders, folder);

@@ -37,6 +37,8 @@ void listPlaced(const PlacedLocation &placed, bool isGlobal, bool whole, const S
         if (!whole && !request.entries.contains(placed.path))
             return;
         out.locationFolders.append(parentOf(placed.path));
+        if (whole)
+            out.wholeLocationFolders.append(parentOf(placed.path));
         for (const ScanListing::ListedFile &file : ScanListing::filesIn(placed, snapshot.nowNs).files)
             out.items.append({file, reading, isGlobal});
         return;
@@ -48,6 +50,8 @@ void listPlaced(const PlacedLocation &placed, bool isGlobal, bool whole, const S
             return;
     }
     out.locationFolders.append(placed.path);
+    if (whole)
+        out.wholeLocationFolders.append(placed.path);
     const ScanListing::LocationListing listing = ScanListing::filesIn(placed, snapshot.nowNs, whole ? nullptr : &names);
     for (const ScanListing::ListedFile &file : listing.files)
         out.items.append({file, reading, isGlobal});

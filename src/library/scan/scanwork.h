@@ -56,6 +56,9 @@ struct ScanItem {
 struct ScanListingResult {
     QList<ScanItem> items;
     QStringList locationFolders; // listed locations (the folder holding a named file)
+    // Of those, the ones listed whole: a record there that was not listed is gone
+    // or moved. Where only some entries were listed, only they are.
+    QStringList wholeLocationFolders;
     QStringList entryFolders;    // every folder inside them
     QStringList projects;
     // For each location of each base folder listed whole (home, projects): its

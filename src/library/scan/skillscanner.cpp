@@ -274,16 +274,22 @@ void SkillScanner::takeOverPath(const QString &filePath, Skill &owner)
     // path leaves the record of the file it used to lead to, and a record left
     // with no path at all is that skill's earlier version, whose marks go along.
     if (!m_pathsHeld) {
+        // A record holds its own resolved path, which the context looks up: only
+        // the paths that lead to a record through a link need a set.
         m_pathsHeld.emplace();
         for (const Skill *skill : m_context.skillsInAnyOrder()) {
             for (const QString &path : skill->installedPaths()) {
-                if (skill != &owner || path != filePath)
+                if (path != skill->resolvedPath() && (skill != &owner || path != filePath))
                     m_pathsHeld->insert(path);
             }
         }
     }
-    if (!m_pathsHeld->contains(filePath)) {
-        m_pathsHeld->insert(filePath);
+    const Skill *atPath = m_context.skillWithResolvedPath(filePath);
+    const bool heldByAnother = m_pathsHeld->contains(filePath)
+        || (atPath && atPath != &owner && atPath->installedPaths().contains(filePath));
+    if (!heldByAnother) {
+        if (filePath != owner.resolvedPath())
+            m_pathsHeld->insert(filePath);
         return;
     }
     const QList<Skill *> skills = m_context.skillsInAnyOrder();
