@@ -51,8 +51,28 @@ void SidebarModel::setHealth(LibraryHealth *health)
         disconnect(m_health, nullptr, this, nullptr);
     m_health = health;
     if (health)
-        connect(health, &LibraryHealth::changed, this, &SidebarModel::scheduleRefresh);
+        connect(health, &LibraryHealth::changed, this, &SidebarModel::recountAttention);
     refresh();
+}
+
+void SidebarModel::recountAttention()
+{
+    // The findings change only how many need attention: the other counts, and
+    // the pass over every record they take, wait for the records to change.
+    for (int s = 0; s < m_sections.size(); ++s) {
+        QList<Row> &rows = m_sections[s].rows;
+        for (int r = 0; r < rows.size(); ++r) {
+            if (rows.at(r).filter != SidebarFilter::needsAttention() || !m_health)
+                continue;
+            if (rows.at(r).count != m_health->needingAttention()) {
+                rows[r].count = m_health->needingAttention();
+                const QModelIndex changed = index(r, 0, index(s, 0));
+                Q_EMIT dataChanged(changed, changed);
+            }
+            return;
+        }
+    }
+    scheduleRefresh(); // no such row yet
 }
 
 QList<SidebarModel::Section> SidebarModel::buildSections()
@@ -163,11 +183,20 @@ void SidebarModel::rebuild()
 {
     QList<Section> sections = buildSections();
     if (sameShape(m_sections, sections)) {
-        m_sections = std::move(sections);
+        // Only the rows whose count or title moved are told: a view answers each
+        // with a new size hint and a repaint.
+        std::swap(m_sections, sections);
         for (int s = 0; s < m_sections.size(); ++s) {
-            const QModelIndex section = index(s, 0);
-            if (!m_sections.at(s).rows.isEmpty())
-                Q_EMIT dataChanged(index(0, 0, section), index(int(m_sections.at(s).rows.size()) - 1, 0, section));
+            const QList<Row> &now = m_sections.at(s).rows;
+            const QList<Row> &before = sections.at(s).rows;
+            for (int r = 0; r < now.size(); ++r) {
+                const Row &row = now.at(r);
+                if (row.count == before.at(r).count && row.title == before.at(r).title
+                    && row.symbolName == before.at(r).symbolName)
+                    continue;
+                const QModelIndex changed = index(r, 0, index(s, 0));
+                Q_EMIT dataChanged(changed, changed);
+            }
         }
         return;
     }

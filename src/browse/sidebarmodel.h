@@ -77,6 +77,7 @@ private:
     };
 
     void scheduleRefresh() { m_pacing.schedule(); }
+    void recountAttention();
     void rebuild();
     QList<Section> buildSections();
     // With the scan settings buildSections() last read.

@@ -35,8 +35,20 @@ void SkillListModel::setHealth(LibraryHealth *health)
         disconnect(m_health, nullptr, this, nullptr);
     m_health = health;
     if (health)
-        connect(health, &LibraryHealth::changed, this, &SkillListModel::scheduleRefresh);
+        connect(health, &LibraryHealth::changed, this, &SkillListModel::healthChanged);
     scheduleRefresh();
+}
+
+void SkillListModel::healthChanged()
+{
+    // Only "Needs Attention" lists by the findings; anywhere else the same rows
+    // stay and only their marks change, without a pass over every record.
+    if (m_state.sidebarFilter().kind() == SidebarFilter::Kind::NeedsAttention) {
+        scheduleRefresh();
+        return;
+    }
+    if (!m_skills.isEmpty())
+        Q_EMIT dataChanged(index(0), index(int(m_skills.size()) - 1));
 }
 
 QString SkillListModel::healthSummary(int errors, int warnings)

@@ -52,6 +52,7 @@ public:
 
 private:
     void scheduleRefresh() { m_pacing.schedule(); }
+    void healthChanged();
     void rebuild();
     void dropSkill(Skill *skill);
     // Brings the rows to `wanted` by removing and inserting rows; false, with

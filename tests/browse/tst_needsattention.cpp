@@ -87,10 +87,13 @@ private Q_SLOTS:
         QVERIFY(row.isValid());
         QCOMPARE(row.data(Qt::DisplayRole).toString(), QStringLiteral("Needs Attention"));
         QCOMPARE(row.data(ItemRoles::BadgeCountRole).toInt(), count);
-        QStringList names;
-        for (int i = 0; i < list.rowCount(); ++i)
-            names.append(list.index(i).data().toString());
-        QCOMPARE(names, listed);
+        const auto namesListed = [&list] {
+            QStringList names;
+            for (int i = 0; i < list.rowCount(); ++i)
+                names.append(list.index(i).data().toString());
+            return names;
+        };
+        QCOMPARE(namesListed(), listed);
 
         state.setSidebarFilter(SidebarFilter::all());
         QStringList shown;
@@ -107,10 +110,16 @@ private Q_SLOTS:
         }
         QCOMPARE(shown, marks);
 
-        // Every rule back on: the count follows at once.
+        // Every rule back on, "Needs Attention" chosen: the count follows at once,
+        // told for its row alone, and the list follows too.
+        state.setSidebarFilter(SidebarFilter::needsAttention());
+        QSignalSpy told(&sidebar, &QAbstractItemModel::dataChanged);
         health.setDisabledRules({});
-        sidebar.refresh();
         QCOMPARE(sidebar.indexForFilter(SidebarFilter::needsAttention()).data(ItemRoles::BadgeCountRole).toInt(), 3);
+        QCOMPARE(told.size(), count == 3 ? 0 : 1);
+        if (!told.isEmpty())
+            QCOMPARE(told.constFirst().constFirst().toModelIndex(), sidebar.indexForFilter(SidebarFilter::needsAttention()));
+        QTRY_COMPARE(namesListed(), (QStringList{"beta", "delta", "gamma"}));
     }
 
     void theFilterHasATextForm()
