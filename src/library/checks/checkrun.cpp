@@ -44,8 +44,7 @@ void collect(const QString &folder, int depth, QSet<QString> &visited, QStringLi
 } // namespace
 
 QList<CheckedFile> checkCandidates(QList<ClashCandidate> candidates, CheckCache &cache,
-                                   const std::atomic<bool> *stop,
-                                   const std::function<bool(qsizetype)> &mayHaveChanged)
+                                   const std::atomic<bool> *stop, const CandidateFilter &mayHaveChanged)
 {
     QList<CheckedFile> checked;
     checked.reserve(candidates.size());
@@ -53,7 +52,7 @@ QList<CheckedFile> checkCandidates(QList<ClashCandidate> candidates, CheckCache 
         if (stop && stop->load(std::memory_order_relaxed))
             return {};
         ClashCandidate &candidate = candidates[i];
-        const CheckCache::Entry &entry = !mayHaveChanged || mayHaveChanged(i) ? cache.entryFor(candidate.path)
+        const CheckCache::Entry &entry = !mayHaveChanged || mayHaveChanged(candidate, i) ? cache.entryFor(candidate.path)
                                                                               : cache.keptEntryFor(candidate.path);
         checked.append({candidate.path, entry.findings});
         candidate.digest = entry.digest;

@@ -27,10 +27,11 @@ QList<CheckedFile> checkRecords(const QList<Skill *> &skills, CheckCache *cache 
 // The same for files described by their clash candidates (the digests are filled
 // from the cache), so that a worker can check what the owning thread described.
 // Gives up with an empty list once `stop` is set. With `mayHaveChanged`, a file it
-// rules out (by the candidate's index) keeps its cached entry without being looked at.
+// rules out (given the candidate and its index) keeps its cached entry without
+// being looked at.
+using CandidateFilter = std::function<bool(const ClashCandidate &, qsizetype)>;
 QList<CheckedFile> checkCandidates(QList<ClashCandidate> candidates, CheckCache &cache,
-                                   const std::atomic<bool> *stop = nullptr,
-                                   const std::function<bool(qsizetype)> &mayHaveChanged = {});
+                                   const std::atomic<bool> *stop = nullptr, const CandidateFilter &mayHaveChanged = {});
 
 // One record's findings: its file's (at its first installed path), and its clashes
 // with those of `library` that share its name. For one card at a time; the whole

@@ -13,6 +13,8 @@
 
 #include <QElapsedTimer>
 
+#include <algorithm>
+
 namespace {
 constexpr int defaultSettleMs = 500;
 // Even with every change told, a round looks at every file this often: a folder
@@ -57,27 +59,36 @@ struct LibraryHealth::Worker {
     // Which candidates a round looks at again. A file's stamp covers the file, its
     // folder and the folders one level down: a change at a path touches a skill
     // folder that is the path, its folder or the folder above that.
-    static std::function<bool(qsizetype)> filesThatMayHaveChanged(const Round &round)
+    static CandidateFilter filesThatMayHaveChanged(const Round &round)
     {
         if (round.lookEverywhere)
             return {};
-        auto near = std::make_shared<QSet<QString>>();
+        QSet<QString> nearSet;
         for (const QString &path : round.changedPaths) {
             QString at = path;
             for (int up = 0; up < 3 && !at.isEmpty(); ++up) {
-                near->insert(at);
+                nearSet.insert(at);
                 at = folderOf(at);
             }
         }
-        return [&round, near](qsizetype i) {
-            const QString &path = round.candidates.at(i).path;
+        // A few paths (the usual burst) are compared in place; many are looked up,
+        // at the price of cutting each candidate's folder out of its path.
+        constexpr qsizetype comparedInPlace = 48;
+        const auto near = std::make_shared<const QStringList>(nearSet.values());
+        const auto isNear = [near, nearSet = std::move(nearSet)](QStringView path) {
+            if (near->size() > comparedInPlace)
+                return nearSet.contains(path.toString());
+            return std::any_of(near->cbegin(), near->cend(), [path](const QString &at) { return path == at; });
+        };
+        const auto folder = [](QStringView path) { return path.first(qMax<qsizetype>(0, path.lastIndexOf(u'/'))); };
+        return [&round, near, isNear, folder](const ClashCandidate &candidate, qsizetype i) {
             if (near->isEmpty())
                 return false;
-            if (near->contains(path))
+            if (isNear(candidate.path))
                 return true;
             // By the record's resolved path too: the watcher may know a linked folder by its target.
-            const bool folderChanged = near->contains(folderOf(path)) || near->contains(folderOf(round.keys.at(i)));
-            return folderChanged && checkedKindFor(path) == CheckedKind::SkillFile;
+            const bool folderChanged = isNear(folder(candidate.path)) || isNear(folder(round.keys.at(i)));
+            return folderChanged && checkedKindFor(candidate.path) == CheckedKind::SkillFile;
         };
     }
 
@@ -95,7 +106,8 @@ struct LibraryHealth::Worker {
         }
         const qint64 checkedBefore = cache.checked();
         const qint64 reusedBefore = cache.reused();
-        const QList<CheckedFile> files = checkCandidates(round.candidates, cache, &stop, filesThatMayHaveChanged(round));
+        const CandidateFilter mayHaveChanged = filesThatMayHaveChanged(round);
+        const QList<CheckedFile> files = checkCandidates(std::move(round.candidates), cache, &stop, mayHaveChanged);
         if (stop || files.size() != round.keys.size())
             return;
         round.findings.reserve(files.size());

@@ -228,6 +228,11 @@ void ScanPipeline::submitChunks()
             }, Qt::QueuedConnection);
         });
     }
+    // Every file is in a worker's hands: the snapshot goes with the last of them.
+    // Held here as well, it would share the scan memory and the record index with
+    // this thread, so the first file applied would copy both whole.
+    if (m_run->submitted == chunks && m_run->listingsInFlight == 0)
+        m_run->snapshot.reset();
 }
 
 void ScanPipeline::examined(quint64 generation, int chunk, QList<ExaminedFile> files)
