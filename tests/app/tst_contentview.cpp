@@ -25,6 +25,7 @@
 #include "detail/skilleditorview.h"
 #include "common/noticebar.h"
 #include "common/problemslist.h"
+#include "library/checks/libraryhealth.h"
 #include "library/watch/filewatcher.h"
 #include "library/store/modelcontainer.h"
 #include "library/store/modelcontext.h"
@@ -141,6 +142,26 @@ private Q_SLOTS:
         QTRY_VERIFY(!notice->isVisible());
         QCOMPARE(list->topLevelItemCount(), 0);
         QCOMPARE(listed(window), (QStringList{"fine", "huge"}));
+    }
+
+    // Findings follow a skill's folder, not only its file: a script put beside the
+    // skill takes its missing-file warning away, though the record stays as it was.
+    void aScriptAddedBesideASkillTakesItsWarningAway()
+    {
+        writeSkill(home(".claude/skills/runner/SKILL.md"), "runner", "Run [it](scripts/run.sh).");
+        ContentView *window = openWindow();
+        QVERIFY(window);
+        const auto rules = [this] {
+            QStringList rules;
+            const Skill *skill = skillNamed(QStringLiteral("runner"));
+            const auto findings = skill ? m_app->health().findings(*skill) : std::nullopt;
+            for (const Finding &finding : findings.value_or(QList<Finding>()))
+                rules.append(finding.rule);
+            return rules;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(rules().contains(QStringLiteral("files/missing-file")), 10000);
+        QVERIFY(TestFiles::writeBytes(home(".claude/skills/runner/scripts/run.sh"), "echo run\n"));
+        QTRY_VERIFY_WITH_TIMEOUT(!rules().contains(QStringLiteral("files/missing-file")), 10000);
     }
 
     // What a failed save keeps is the store's business and tested there; the window
