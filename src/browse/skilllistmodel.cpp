@@ -104,6 +104,23 @@ bool SkillListModel::applyAsInsertsAndRemovals(const QList<Skill *> &wanted)
     // adding records, a filter narrowing): told as such, a view keeps its
     // selection and scroll position, and lays out only what changed. Anything
     // else (a rename that moved a row) is a reset.
+    if (wanted.isEmpty() || m_skills.isEmpty()) {
+        // Every row goes (a search matching nothing) or every row comes: one run,
+        // nothing to compare.
+        if (!m_skills.isEmpty()) {
+            beginRemoveRows({}, 0, int(m_skills.size()) - 1);
+            m_skills.clear();
+            endRemoveRows();
+        }
+        if (!wanted.isEmpty()) {
+            beginInsertRows({}, 0, int(wanted.size()) - 1);
+            m_skills.reserve(wanted.size());
+            for (Skill *skill : wanted)
+                m_skills.append(skill);
+            endInsertRows();
+        }
+        return true;
+    }
     QSet<const Skill *> kept;
     kept.reserve(wanted.size());
     for (const Skill *skill : wanted)

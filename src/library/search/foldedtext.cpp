@@ -8,6 +8,10 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__GNUC__) && defined(__x86_64__)
+#include <immintrin.h>
+#define VESK_HAS_AVX2_PATH 1
+#endif
 
 namespace {
 
@@ -45,6 +49,42 @@ char *writeUtf8(char32_t codePoint, char *out)
     return out;
 }
 
+#if defined(VESK_HAS_AVX2_PATH)
+// The same as containsBytes below, thirty-two positions at once, for processors
+// that have AVX2 (a search that matches nothing reads every key to its end).
+__attribute__((target("avx2"))) bool containsBytesAvx2(std::string_view haystack, std::string_view needle)
+{
+    const size_t n = needle.size();
+    const char *h = haystack.data();
+    const size_t last = n - 1;
+    const __m256i first = _mm256_set1_epi8(needle.front());
+    const __m256i final = _mm256_set1_epi8(needle.back());
+    size_t i = 0;
+    for (; i + last + 32 <= haystack.size(); i += 32) {
+        const __m256i atFirst = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(h + i));
+        const __m256i atLast = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(h + i + last));
+        unsigned mask = unsigned(_mm256_movemask_epi8(
+            _mm256_and_si256(_mm256_cmpeq_epi8(atFirst, first), _mm256_cmpeq_epi8(atLast, final))));
+        while (mask != 0) {
+            const unsigned bit = unsigned(__builtin_ctz(mask));
+            if (std::memcmp(h + i + bit + 1, needle.data() + 1, n - 2) == 0)
+                return true;
+            mask &= mask - 1;
+        }
+    }
+    return haystack.substr(i).find(needle) != std::string_view::npos;
+}
+
+bool hasAvx2()
+{
+    static const bool has = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return has;
+}
+#endif
+
 // Whether `needle` (at least two bytes) occurs in `haystack`. Compares the first
 // and the last byte of the needle at sixteen positions at once and looks closer
 // only where both agree, which skips almost all of a text that does not match.
@@ -53,6 +93,10 @@ bool containsBytes(std::string_view haystack, std::string_view needle)
     const size_t n = needle.size();
     if (n > haystack.size())
         return false;
+#if defined(VESK_HAS_AVX2_PATH)
+    if (hasAvx2())
+        return containsBytesAvx2(haystack, needle);
+#endif
 #if defined(__SSE2__)
     const char *h = haystack.data();
     const size_t last = n - 1;

@@ -59,12 +59,13 @@ private Q_SLOTS:
 
     void searchesEveryPositionOfLongTexts()
     {
-        // A match at each offset around the sixteen-byte blocks, and at the very end.
+        // A match at each offset around the sixteen- and thirty-two-byte blocks
+        // (either may be the one in use), and at the very end.
         const QByteArray filler(100, 'x');
-        for (int offset = 0; offset < 40; ++offset) {
+        for (int offset = 0; offset < 80; ++offset) {
             for (const QString &needle : {QStringLiteral("Ab"), QStringLiteral("AbC"), QStringLiteral("abcdefghijklmnopqrsTUV")}) {
                 const QString text = QString::fromLatin1(filler.left(offset)) + needle.toLower()
-                    + QString::fromLatin1(filler.left(offset % 7));
+                    + QString::fromLatin1(filler.left(offset % 37));
                 QVERIFY(FoldedNeedle(needle).foundIn(*FoldedText::fold(text)));
                 QVERIFY(!FoldedNeedle(needle + u'!').foundIn(*FoldedText::fold(text)));
             }
