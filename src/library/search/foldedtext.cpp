@@ -49,6 +49,21 @@ char *writeUtf8(char32_t codePoint, char *out)
     return out;
 }
 
+#if defined(__SSE2__) || defined(VESK_HAS_AVX2_PATH)
+// Whether `needle` (at least two bytes) starts at one of the offsets from `at`
+// that `mask` marks, where its first and last bytes are known to agree.
+bool startsAtOneOf(unsigned mask, const char *at, std::string_view needle)
+{
+    while (mask != 0) {
+        const unsigned bit = unsigned(__builtin_ctz(mask));
+        if (std::memcmp(at + bit + 1, needle.data() + 1, needle.size() - 2) == 0)
+            return true;
+        mask &= mask - 1;
+    }
+    return false;
+}
+#endif
+
 #if defined(VESK_HAS_AVX2_PATH)
 // The same as containsBytes below, thirty-two positions at once, for processors
 // that have AVX2 (a search that matches nothing reads every key to its end).
@@ -63,14 +78,10 @@ __attribute__((target("avx2"))) bool containsBytesAvx2(std::string_view haystack
     for (; i + last + 32 <= haystack.size(); i += 32) {
         const __m256i atFirst = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(h + i));
         const __m256i atLast = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(h + i + last));
-        unsigned mask = unsigned(_mm256_movemask_epi8(
+        const unsigned mask = unsigned(_mm256_movemask_epi8(
             _mm256_and_si256(_mm256_cmpeq_epi8(atFirst, first), _mm256_cmpeq_epi8(atLast, final))));
-        while (mask != 0) {
-            const unsigned bit = unsigned(__builtin_ctz(mask));
-            if (std::memcmp(h + i + bit + 1, needle.data() + 1, n - 2) == 0)
-                return true;
-            mask &= mask - 1;
-        }
+        if (startsAtOneOf(mask, h + i, needle))
+            return true;
     }
     return haystack.substr(i).find(needle) != std::string_view::npos;
 }
@@ -107,14 +118,10 @@ bool containsBytes(std::string_view haystack, std::string_view needle)
     for (; i + last + 16 <= haystack.size(); i += 16) {
         const __m128i atFirst = _mm_loadu_si128(reinterpret_cast<const __m128i *>(h + i));
         const __m128i atLast = _mm_loadu_si128(reinterpret_cast<const __m128i *>(h + i + last));
-        unsigned mask = unsigned(_mm_movemask_epi8(
+        const unsigned mask = unsigned(_mm_movemask_epi8(
             _mm_and_si128(_mm_cmpeq_epi8(atFirst, first), _mm_cmpeq_epi8(atLast, final))));
-        while (mask != 0) {
-            const unsigned bit = unsigned(__builtin_ctz(mask));
-            if (std::memcmp(h + i + bit + 1, needle.data() + 1, n - 2) == 0)
-                return true;
-            mask &= mask - 1;
-        }
+        if (startsAtOneOf(mask, h + i, needle))
+            return true;
     }
     return haystack.substr(i).find(needle) != std::string_view::npos;
 #else
