@@ -59,10 +59,12 @@ void SidebarModel::recountAttention()
 {
     // The findings change only how many need attention: the other counts, and
     // the pass over every record they take, wait for the records to change.
+    if (!m_health)
+        return;
     for (int s = 0; s < m_sections.size(); ++s) {
         QList<Row> &rows = m_sections[s].rows;
         for (int r = 0; r < rows.size(); ++r) {
-            if (rows.at(r).filter != SidebarFilter::needsAttention() || !m_health)
+            if (rows.at(r).filter != SidebarFilter::needsAttention())
                 continue;
             if (rows.at(r).count != m_health->needingAttention()) {
                 rows[r].count = m_health->needingAttention();

@@ -23,9 +23,9 @@ constexpr qint64 lookEverywhereEveryMs = 5 * 60 * 1000;
 // More changed paths than this, and looking at every file is as cheap.
 constexpr qsizetype mostChangedPaths = 20000;
 
-QString folderOf(const QString &path)
+QStringView folderOf(QStringView path)
 {
-    return path.left(qMax(0, path.lastIndexOf(u'/')));
+    return path.first(qMax<qsizetype>(0, path.lastIndexOf(u'/')));
 }
 } // namespace
 
@@ -65,9 +65,9 @@ struct LibraryHealth::Worker {
             return {};
         QSet<QString> nearSet;
         for (const QString &path : round.changedPaths) {
-            QString at = path;
+            QStringView at = path;
             for (int up = 0; up < 3 && !at.isEmpty(); ++up) {
-                nearSet.insert(at);
+                nearSet.insert(at.toString());
                 at = folderOf(at);
             }
         }
@@ -80,14 +80,13 @@ struct LibraryHealth::Worker {
                 return nearSet.contains(path.toString());
             return std::any_of(near->cbegin(), near->cend(), [path](const QString &at) { return path == at; });
         };
-        const auto folder = [](QStringView path) { return path.first(qMax<qsizetype>(0, path.lastIndexOf(u'/'))); };
-        return [&round, near, isNear, folder](const ClashCandidate &candidate, qsizetype i) {
+        return [&round, near, isNear](const ClashCandidate &candidate, qsizetype i) {
             if (near->isEmpty())
                 return false;
             if (isNear(candidate.path))
                 return true;
             // By the record's resolved path too: the watcher may know a linked folder by its target.
-            const bool folderChanged = isNear(folder(candidate.path)) || isNear(folder(round.keys.at(i)));
+            const bool folderChanged = isNear(folderOf(candidate.path)) || isNear(folderOf(round.keys.at(i)));
             return folderChanged && checkedKindFor(candidate.path) == CheckedKind::SkillFile;
         };
     }
@@ -179,28 +178,28 @@ void LibraryHealth::recheck()
 
 void LibraryHealth::noteChangeOnDisk(const QString &path)
 {
+    noteChangedPath(path);
+    if (m_started)
+        m_settle.start();
+}
+
+void LibraryHealth::noteChangedPath(const QString &path)
+{
     if (path.isEmpty() || m_changedPaths.size() >= mostChangedPaths) {
         m_lookEverywhere = true;
         m_changedPaths.clear();
     } else if (!m_lookEverywhere) {
         m_changedPaths.append(path);
     }
-    if (m_started)
-        m_settle.start();
 }
 
-void LibraryHealth::describe(const Skill &skill, const QStringList &customRoots, const QString &turnedOff)
+const LibraryHealth::Described &LibraryHealth::describe(const Skill &skill, const QStringList &customRoots,
+                                                        const QString &turnedOff)
 {
     const Described &described =
         *m_described.insert(&skill, {clashCandidate(skill, QByteArray(), customRoots, turnedOff), skill.resolvedPath()});
-    if (m_lookEverywhere)
-        return;
-    if (m_changedPaths.size() < mostChangedPaths) {
-        m_changedPaths.append(described.candidate.path);
-    } else {
-        m_lookEverywhere = true;
-        m_changedPaths.clear();
-    }
+    noteChangedPath(described.candidate.path);
+    return described;
 }
 
 void LibraryHealth::startRound()
@@ -245,13 +244,10 @@ void LibraryHealth::prepareRound()
             round->keys.append(skill->resolvedPath());
             continue;
         }
-        auto described = m_described.constFind(skill);
-        if (described == m_described.cend()) {
-            describe(*skill, customRoots, turnedOff);
-            described = m_described.constFind(skill);
-        }
-        round->candidates.append(described->candidate);
-        round->keys.append(described->key);
+        const auto found = m_described.constFind(skill);
+        const Described &described = found != m_described.cend() ? *found : describe(*skill, customRoots, turnedOff);
+        round->candidates.append(described.candidate);
+        round->keys.append(described.key);
     }
     round->lookEverywhere = !m_started || !m_changesReported || m_lookEverywhere
         || !m_sinceLookedEverywhere.isValid() || m_sinceLookedEverywhere.hasExpired(lookEverywhereEveryMs);

@@ -103,8 +103,11 @@ private:
     void delivered(const Round &round);
     void recount();
     void forgetDescription(const Skill *skill) { m_described.remove(skill); }
+    struct Described;
     // Describes a record for the worker; its file counts as changed.
-    void describe(const Skill &skill, const QStringList &customRoots, const QString &turnedOff);
+    const Described &describe(const Skill &skill, const QStringList &customRoots, const QString &turnedOff);
+    // Adds a path for the next round to look at; empty: every file.
+    void noteChangedPath(const QString &path);
     QList<Finding> visible(const QList<Finding> &findings) const;
 
     ModelContext &m_context;
