@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDataStream>
 #include <QIODevice>
+#include <QtEndian>
 
 #include <algorithm>
 
@@ -55,26 +56,87 @@ QStringList inKeyOrder(const QSet<QString> &keys)
     return sorted;
 }
 
+// Reads the head of a walk blob (everything but the files) straight from its
+// bytes, in QDataStream's layout (big-endian; a string is its byte count, or
+// 0xffffffff for a null one, then UTF-16). An unchanged library's check decodes
+// thousands of walks, and a QDataStream per walk cost more than the `stat` calls
+// the walks lead to.
+class WalkHeadReader final
+{
+public:
+    explicit WalkHeadReader(const QByteArray &bytes)
+        : m_at(bytes.constData())
+        , m_end(bytes.constData() + bytes.size())
+    {
+    }
+
+    bool ok() const { return m_ok; }
+    qsizetype readSoFar(const QByteArray &bytes) const { return m_at - bytes.constData(); }
+
+    template<typename T>
+    T number()
+    {
+        if (!take(sizeof(T)))
+            return T{};
+        const T value = qFromBigEndian<T>(m_at);
+        m_at += sizeof(T);
+        return value;
+    }
+
+    QString text()
+    {
+        const quint32 bytes = number<quint32>();
+        if (bytes == 0xffffffffu)
+            return {};
+        if (bytes % 2 != 0 || !take(bytes))
+            return {};
+        QString result(qsizetype(bytes / 2), Qt::Uninitialized);
+        qFromBigEndian<char16_t>(m_at, qsizetype(bytes / 2), result.data());
+        m_at += bytes;
+        return result;
+    }
+
+private:
+    bool take(size_t size)
+    {
+        m_ok = m_ok && size_t(m_end - m_at) >= size;
+        return m_ok;
+    }
+
+    const char *m_at = nullptr;
+    const char *m_end = nullptr;
+    bool m_ok = true;
+};
+
 } // namespace
 
 std::optional<ScanListing::ArtifactWalk> ScanMemory::decodeWalk(const QByteArray &bytes, bool withFiles)
 {
-    QDataStream in(bytes);
-    qint32 format = 0;
-    qint32 count = 0;
+    WalkHeadReader head(bytes);
     ScanListing::ArtifactWalk walk;
-    in >> format >> walk.reusable >> count;
-    if (format != walkFormat || count < 0 || in.status() != QDataStream::Ok)
+    const qint32 format = head.number<qint32>();
+    walk.reusable = head.number<qint8>() != 0;
+    const qint32 count = head.number<qint32>();
+    if (!head.ok() || format != walkFormat || count < 0)
         return std::nullopt;
-    for (qint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
+    for (qint32 i = 0; i < count && head.ok(); ++i) {
         ScanListing::FolderStamp stamp;
-        in >> stamp.relativePath >> stamp.device >> stamp.inode >> stamp.modifiedNs >> stamp.changedNs;
+        stamp.relativePath = head.text();
+        stamp.device = head.number<quint64>();
+        stamp.inode = head.number<quint64>();
+        stamp.modifiedNs = head.number<qint64>();
+        stamp.changedNs = head.number<qint64>();
         walk.folders.append(stamp);
     }
-    if (withFiles)
-        in >> walk.files;
-    if (in.status() != QDataStream::Ok)
+    if (!head.ok())
         return std::nullopt;
+    if (withFiles) {
+        QDataStream in(bytes);
+        in.skipRawData(int(head.readSoFar(bytes)));
+        in >> walk.files;
+        if (in.status() != QDataStream::Ok)
+            return std::nullopt;
+    }
     return walk;
 }
 

@@ -47,11 +47,6 @@ bool storeFilesArePrivate(const QString &storePath)
     return true;
 }
 
-// The paths a scan finds for one stored file, in scan order.
-struct Reached {
-    QStringList paths;
-};
-
 // Whether a skill folder's walk would be left as it is: the stored walk still
 // current, or a walk that is never stored (it met a link) and has nothing to report.
 bool walkIsSettled(const QString &skillFile, const QHash<QString, QByteArray> &walks)
@@ -64,6 +59,89 @@ bool walkIsSettled(const QString &skillFile, const QHash<QString, QByteArray> &w
     const ScanListing::ArtifactWalk walk = ScanListing::walkArtifacts(skillFile);
     return !walk.reusable && walk.undecodable.isEmpty() && walk.special.isEmpty();
 }
+
+// What a full scan would make of each listed file. The lister starts on them as
+// soon as the store's scan memory is there, and the reading thread joins in once
+// it has read the rows: the skill folders' walks cost a few `stat` calls each and
+// are most of the time, so they are taken in chunks by whichever thread is free.
+class FileChecks final
+{
+public:
+    // By the lister, before it lets the reading thread join in.
+    void prepare(const ScanListingResult &listing, const QStringList &customRoots)
+    {
+        m_listing = &listing;
+        m_customRoots = &customRoots;
+        m_outcomes.assign(size_t(listing.items.size()), Outcome::Unchecked);
+        if (!listing.undecodable.isEmpty())
+            m_changed = true;
+    }
+
+    // Checks chunks until none is left or one file would change anything.
+    void run(const ScanMemory &memory)
+    {
+        const qsizetype count = m_listing->items.size();
+        while (!m_changed.load(std::memory_order_relaxed)) {
+            const qsizetype begin = m_next.fetch_add(chunkSize);
+            if (begin >= count)
+                return;
+            for (qsizetype i = begin; i < std::min(count, begin + chunkSize); ++i) {
+                const Outcome outcome = check(m_listing->items.at(i), memory);
+                if (outcome == Outcome::Changed) {
+                    m_changed = true;
+                    return;
+                }
+                m_outcomes[size_t(i)] = outcome;
+            }
+        }
+    }
+
+    // Known early, so that reading the rows stops too.
+    bool foundChange() const { return m_changed.load(std::memory_order_relaxed); }
+
+    // Once both threads are done, and nothing would change: every file's paths
+    // by the file they lead to, in scan order.
+    QHash<QString, QStringList> pathsByFile(QList<FileProblem> &problems) const
+    {
+        QHash<QString, QStringList> reached;
+        reached.reserve(m_listing->items.size());
+        for (qsizetype i = 0; i < m_listing->items.size(); ++i) {
+            const ScanListing::ListedFile &file = m_listing->items.at(i).file;
+            if (m_outcomes[size_t(i)] == Outcome::LeavesProject)
+                problems.append({file.path, linkLeavesProjectReason()});
+            else
+                reached[file.resolvedPath.isEmpty() ? file.path : file.resolvedPath].append(file.path);
+        }
+        return reached;
+    }
+
+private:
+    enum class Outcome : quint8 { Unchecked, Reached, LeavesProject, Changed };
+    static constexpr qsizetype chunkSize = 64;
+
+    Outcome check(const ScanItem &item, const ScanMemory &memory) const
+    {
+        const ScanListing::ListedFile &file = item.file;
+        const QString &resolved = file.resolvedPath.isEmpty() ? file.path : file.resolvedPath;
+        const auto known = memory.files().constFind(file.path);
+        // A file a scan never reads, whatever it holds: said again, nothing else.
+        if (known == memory.files().cend() && !item.isGlobal && linkLeavesProject(file.path, resolved, *m_customRoots))
+            return Outcome::LeavesProject;
+        if (known == memory.files().cend() || !known->signature.isUnchangedIn(file.signature)
+            || known->reader != skillReaderVersion || known->resolvedPath != resolved)
+            return Outcome::Changed;
+        if (file.isDirectory && !walkIsSettled(file.path, memory.walks()))
+            return Outcome::Changed;
+        return Outcome::Reached;
+    }
+
+    const ScanListingResult *m_listing = nullptr;
+    const QStringList *m_customRoots = nullptr;
+    // One byte per file, each written by the one thread that checked it.
+    std::vector<Outcome> m_outcomes;
+    std::atomic<qsizetype> m_next = 0;
+    std::atomic<bool> m_changed = false;
+};
 
 } // namespace
 
@@ -79,38 +157,17 @@ std::optional<Listing> read(const QString &storePath, const QString &home, const
     snapshot.customRoots = customRoots;
     snapshot.nowNs = fileSystemNowNs();
     std::promise<const ScanMemory *> memoryLoaded;
-    // What the lister finds: every file's paths by the file they lead to, and
-    // what a scan would say; `settled` false when a scan would change anything.
-    QHash<QString, Reached> reached;
-    QList<FileProblem> problems;
-    const auto settle = [&](const ScanListingResult &listing, const ScanMemory &memory) {
-        const QHash<QString, ScanMemory::File> &files = memory.files();
-        reached.reserve(listing.items.size());
-        for (const ScanItem &item : listing.items) {
-            const ScanListing::ListedFile &file = item.file;
-            const QString resolved = file.resolvedPath.isEmpty() ? file.path : file.resolvedPath;
-            const auto known = files.constFind(file.path);
-            // A file a scan never reads, whatever it holds: said again, nothing else.
-            if (known == files.cend() && !item.isGlobal && linkLeavesProject(file.path, resolved, customRoots)) {
-                problems.append({file.path, linkLeavesProjectReason()});
-                continue;
-            }
-            if (known == files.cend() || !known->signature.isUnchangedIn(file.signature)
-                || known->reader != skillReaderVersion || known->resolvedPath != resolved)
-                return false;
-            if (file.isDirectory && !walkIsSettled(file.path, memory.walks()))
-                return false;
-            reached[resolved].paths.append(file.path);
-        }
-        return true;
-    };
-    bool settled = false;
-    std::atomic<bool> unsettled = false; // known early: the reading stops too
+    std::promise<void> listed;
+    ScanListingResult listing;
+    FileChecks checks;
     std::jthread lister([&, loaded = memoryLoaded.get_future()]() mutable {
-        const ScanListingResult listing = listRequest(ScanRequest::full(true), snapshot);
+        listing = listRequest(ScanRequest::full(true), snapshot);
+        checks.prepare(listing, customRoots);
+        listed.set_value();
         const ScanMemory *memory = loaded.get();
-        settled = memory && listing.undecodable.isEmpty() && settle(listing, *memory);
-        unsettled = !settled;
+        if (!memory)
+            return;
+        checks.run(*memory);
     });
     // However this ends, the lister is not left waiting.
     bool memoryGiven = false;
@@ -165,7 +222,7 @@ std::optional<Listing> read(const QString &storePath, const QString &home, const
     if (!rows.isValid())
         return noAnswer();
     while (rows.next()) {
-        if (unsettled)
+        if (checks.foundChange())
             return noAnswer();
         ListedSkill skill{rows.text(2), rows.text(0), rows.text(1), rows.text(3)};
         std::optional<QStringList> installed = SkillEncoding::decodeStringList(rows.blob(4));
@@ -191,15 +248,20 @@ std::optional<Listing> read(const QString &storePath, const QString &home, const
         return byName != 0 ? byName < 0 : stored[a].skill.resolvedPath < stored[b].skill.resolvedPath;
     });
 
+    // The reading thread helps with what is left of the checks.
+    listed.get_future().wait();
+    checks.run(memory);
     lister.join();
-    if (!settled)
+    if (checks.foundChange())
         return std::nullopt;
+    QList<FileProblem> problems;
+    QHash<QString, QStringList> reached = checks.pathsByFile(problems);
     for (const Stored &row : stored) {
         const auto found = reached.find(row.skill.resolvedPath);
         if (found == reached.end())
             return std::nullopt; // a record no path reaches: the prune would act on it
         // Exactly the paths found (as sets: neither list holds one twice).
-        const QStringList &paths = found->paths;
+        const QStringList &paths = *found;
         if (row.installed.size() != paths.size()
             || !std::all_of(paths.cbegin(), paths.cend(), [&row](const QString &path) { return row.installed.contains(path); }))
             return std::nullopt;

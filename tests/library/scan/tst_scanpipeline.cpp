@@ -1,8 +1,10 @@
 #include "library/disk/fileproblems.h"
+#include "library/scan/scanmemory.h"
 #include "library/scan/scanpipeline.h"
 #include "library/records/skillartifact.h"
 #include "library/records/skillcollection.h"
 #include "library/scan/skillscanner.h"
+#include "library/store/sqlite.h"
 #include "libraryfixture.h"
 #include "sidesql.h"
 #include "skillfiles.h"
@@ -289,6 +291,35 @@ private Q_SLOTS:
         scanPlainly();
         QCOMPARE(describe(m_library->context(), artifacts), describe(*m_plainStore->mainContext(), m_plainArtifacts));
         m_pipeline.reset(); // before the cache it fills
+    }
+
+    // A walk read back from its stored bytes is the walk remembered, and bytes cut
+    // short anywhere are no walk at all (the folder is then walked again).
+    void aRememberedWalkReadsBackWholeAndACutOneNotAtAll()
+    {
+        Sqlite::Database database;
+        QVERIFY(database.open(home("store/walks.sqlite"), nullptr));
+        ScanMemory memory(database);
+        ScanListing::ArtifactWalk walk;
+        walk.reusable = true;
+        walk.folders = {{QString(), 1, 2, 3, 4},
+                        {QStringLiteral("scripts"), 5, 6, -7, 8},
+                        {QStringLiteral("références/ü"), ~quint64(0), 9, 10, 11}};
+        walk.files = {QStringLiteral("scripts/run.sh"), QStringLiteral("références/ü/a.md")};
+        memory.rememberWalk(QStringLiteral("/x/SKILL.md"), walk);
+        const QByteArray bytes = memory.walks().value(QStringLiteral("/x/SKILL.md"));
+
+        const auto whole = ScanMemory::decodeWalk(bytes);
+        QVERIFY(whole);
+        QVERIFY(whole->reusable);
+        QVERIFY(whole->folders == walk.folders);
+        QCOMPARE(whole->files, walk.files);
+        const auto head = ScanMemory::decodeWalk(bytes, false);
+        QVERIFY(head);
+        QVERIFY(head->folders == walk.folders);
+        QVERIFY(head->files.isEmpty());
+        for (qsizetype size = 0; size < bytes.size(); ++size)
+            QVERIFY2(!ScanMemory::decodeWalk(bytes.left(size)), qPrintable(QString::number(size)));
     }
 
     // A library whose records an earlier reader made (one that read CR LF files as
