@@ -23,6 +23,8 @@ namespace {
 // Files per unit of work handed to a worker: small enough that results come back
 // steadily and memory stays bounded, large enough that handing out costs nothing.
 constexpr int chunkSize = 32;
+// With no window to keep drawn, a save every so many files (see applySlice).
+constexpr int filesPerUnlimitedSave = 2048;
 
 } // namespace
 
@@ -34,6 +36,10 @@ ScanPipeline::ScanPipeline(ModelContext &context, ArtifactCache &artifacts, QObj
     , m_cancelled(std::make_shared<std::atomic<bool>>(false))
 {
     m_pool.setMaxThreadCount(qBound(2, QThread::idealThreadCount(), 4));
+    connect(&m_context, &ModelContext::skillAboutToBeRemoved, this, [this](Skill *skill) {
+        if (m_run && m_run->finishing)
+            m_run->gone.insert(skill);
+    });
     // What earlier scans saw is read on a worker, through a read-only connection of
     // its own, while the window builds and paints what the store holds (tens of
     // thousands of rows: a moment the first frame should not wait for).
@@ -155,27 +161,41 @@ void ScanPipeline::request(const ScanRequest &request)
         if (*cancelled)
             return;
         ScanListingResult result = listRequest(request, *snapshot);
-        QMetaObject::invokeMethod(this, [this, generation, result = std::move(result)]() mutable {
-            listed(generation, std::move(result));
+        // Sets of tens of thousands of paths are made here rather than by the window's thread.
+        QSet<QString> paths;
+        paths.reserve(result.items.size());
+        for (const ScanItem &item : std::as_const(result.items))
+            paths.insert(item.file.path);
+        QSet<QString> entryFolders(result.entryFolders.cbegin(), result.entryFolders.cend());
+        result.entryFolders.clear();
+        QMetaObject::invokeMethod(this, [this, generation, result = std::move(result), paths = std::move(paths),
+                                         entryFolders = std::move(entryFolders)]() mutable {
+            listed(generation, std::move(result), std::move(paths), std::move(entryFolders));
         }, Qt::QueuedConnection);
     });
 }
 
-void ScanPipeline::listed(quint64 generation, ScanListingResult result)
+void ScanPipeline::listed(quint64 generation, ScanListingResult result, QSet<QString> paths,
+                          QSet<QString> entryFolders)
 {
     if (!m_run || m_run->generation != generation)
         return;
     --m_run->listingsInFlight;
-    for (const ScanItem &item : std::as_const(result.items))
-        m_run->listedPaths.insert(item.file.path);
-    m_run->items.append(result.items);
+    m_run->listedPaths.append(std::move(paths));
+    m_run->items.append(std::move(result.items));
     m_total = int(m_run->items.size());
     m_run->scopeFolders.append(result.wholeLocationFolders);
     m_run->scopeFolders.append(result.projects);
     for (const QString &folder : std::as_const(result.locationFolders))
         noteFinding(&Findings::locationFolders, folder);
-    for (const QString &folder : std::as_const(result.entryFolders))
-        noteFinding(&Findings::entryFolders, folder);
+    // A first listing takes the set whole; later ones look up each folder.
+    if (m_findings.entryFolders.isEmpty() && m_newFindings.entryFolders.isEmpty()) {
+        m_findings.entryFolders = entryFolders;
+        m_newFindings.entryFolders = std::move(entryFolders);
+    } else {
+        for (const QString &folder : std::as_const(entryFolders))
+            noteFinding(&Findings::entryFolders, folder);
+    }
     for (const QString &project : std::as_const(result.projects))
         noteFinding(&Findings::projects, project);
     for (const QString &folder : std::as_const(result.rowFolders))
@@ -190,17 +210,18 @@ void ScanPipeline::listed(quint64 generation, ScanListingResult result)
 void ScanPipeline::noteFinding(QSet<QString> Findings::*group, const QString &folder)
 {
     QSet<QString> &known = m_findings.*group;
-    if (known.contains(folder))
-        return;
+    const qsizetype before = known.size();
     known.insert(folder);
-    (m_newFindings.*group).insert(folder);
+    if (known.size() != before)
+        (m_newFindings.*group).insert(folder);
 }
 
 void ScanPipeline::submitChunks()
 {
     // A few chunks ahead of the one being applied keep every worker busy; more
-    // would only hold parsed bodies in memory.
-    const int ahead = 2 * m_pool.maxThreadCount() + 2;
+    // would only hold parsed bodies in memory. Without a window, this thread
+    // saves thousands of files at once, and the workers read on meanwhile.
+    const int ahead = 2 * m_pool.maxThreadCount() + 2 + (m_sliceBudget.count() > 0 ? 0 : filesPerUnlimitedSave / chunkSize);
     const int chunks = int((m_run->items.size() + chunkSize - 1) / chunkSize);
     while (m_run->submitted < chunks && m_run->submitted - m_run->nextToApply < ahead) {
         const int chunk = m_run->submitted++;
@@ -287,7 +308,6 @@ void ScanPipeline::applySlice()
     // With no window to keep drawn, a save every few slices: each commit writes
     // the pages it touched again, and the end of the run saves what is left.
     m_unsaved += applied;
-    constexpr int filesPerUnlimitedSave = 2048;
     if (applied > 0 && (limited || m_unsaved >= filesPerUnlimitedSave)) {
         m_unsaved = 0;
         const qint64 saveStarted = clock.nsecsElapsed();

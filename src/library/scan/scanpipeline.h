@@ -92,7 +92,7 @@ private:
     struct Run;
     void noteFinding(QSet<QString> Findings::*group, const QString &folder);
     std::shared_ptr<const ScanSnapshot> takeSnapshot() const;
-    void listed(quint64 generation, ScanListingResult result);
+    void listed(quint64 generation, ScanListingResult result, QSet<QString> paths, QSet<QString> entryFolders);
     void submitChunks();
     void examined(quint64 generation, int chunk, QList<ExaminedFile> files);
     void scheduleApply();

@@ -19,8 +19,7 @@ void ScanPipeline::finishRun()
     run.rereadQueue = run.lastReached.keys();
     // A full scan brings every record's harnesses up to the location table.
     if (run.request.everything) {
-        for (Skill *skill : m_context.skills())
-            run.harnessQueue.append(skill);
+        run.harnessQueue = m_context.skillsInAnyOrder();
     }
     finishSlice();
 }
@@ -66,7 +65,7 @@ void ScanPipeline::finishSlice()
         }
     }
     while (!run.harnessQueue.isEmpty()) {
-        if (Skill *skill = run.harnessQueue.takeLast())
+        if (Skill *skill = run.harnessQueue.takeLast(); !run.gone.contains(skill))
             m_scanner.refreshHarnesses(*skill);
         if (sliceIsOver(clock)) {
             scheduleFinishSlice();
@@ -119,14 +118,17 @@ void ScanPipeline::finishSlice()
     }
     const quint64 generation = run.generation;
     const auto cancelled = m_cancelled;
-    const QSet<QString> listed = run.listedPaths;
+    const QList<QSet<QString>> listed = run.listedPaths;
     m_pool.start([this, generation, paths, listed, cancelled] {
+        const auto wasListed = [&listed](const QString &path) {
+            return std::any_of(listed.cbegin(), listed.cend(), [&path](const QSet<QString> &set) { return set.contains(path); });
+        };
         QHash<QString, bool> existence;
         for (const QString &path : paths) {
             if (*cancelled)
                 return;
             if (!existence.contains(path))
-                existence.insert(path, listed.contains(path) || !isGone(path));
+                existence.insert(path, wasListed(path) || !isGone(path));
         }
         QMetaObject::invokeMethod(this, [this, generation, existence = std::move(existence)]() mutable {
             pruneChecked(generation, std::move(existence));
@@ -163,7 +165,7 @@ void ScanPipeline::pruneSlice()
     while (!run.pruneCandidates.isEmpty()) {
         QList<Skill *> candidates;
         while (!run.pruneCandidates.isEmpty() && candidates.size() < batch) {
-            if (Skill *skill = run.pruneCandidates.takeLast())
+            if (Skill *skill = run.pruneCandidates.takeLast(); !run.gone.contains(skill))
                 candidates.append(skill);
         }
         m_scanner.removeMissing(candidates, exists);
@@ -221,9 +223,9 @@ void ScanPipeline::completeRun()
     m_statistics.foldersWalked = m_run->statistics.foldersWalked;
     ++m_statistics.scans;
     // A first scan's run holds tens of thousands of paths: freeing them takes
-    // several milliseconds, done in an event of its own rather than on top of
-    // the end of the scan (and before anything the end of the scan starts).
-    QMetaObject::invokeMethod(this, [leftover = std::shared_ptr<Run>(m_run.release())] {}, Qt::QueuedConnection);
+    // tens of milliseconds, done by a worker rather than by the window's thread.
+    // It holds no objects of this thread, only values and guarded pointers.
+    m_pool.start([leftover = std::shared_ptr<Run>(m_run.release())] {});
     m_scanner.unpinCustomRoots();
     Q_EMIT finished();
     if (!m_pending.isEmpty()) {

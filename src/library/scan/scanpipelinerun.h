@@ -8,7 +8,6 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QMap>
-#include <QPointer>
 #include <QSet>
 
 #include <chrono>
@@ -30,7 +29,8 @@ struct ScanPipeline::Run {
     int applyIndex = 0;  // within that chunk
     QMap<int, QList<ExaminedFile>> ready;
     QStringList scopeFolders; // where a partial scan prunes
-    QSet<QString> listedPaths; // found by this scan: they exist
+    // Found by this scan (they exist): a set per listing, made by its worker.
+    QList<QSet<QString>> listedPaths;
     // For each record reached, the last of its paths applied, in scan order.
     QHash<QString, ScanItem> lastReached;
     bool finishing = false;
@@ -38,8 +38,11 @@ struct ScanPipeline::Run {
     // whose harnesses to bring up to date, records to prune.
     QStringList rereadQueue;
     qsizetype finishIndex = 0;
-    QList<QPointer<Skill>> harnessQueue;
-    QList<QPointer<Skill>> pruneCandidates;
+    // Plain pointers: a guard for each of a hundred thousand records costs the
+    // window tens of milliseconds. A record removed meanwhile is noted in `gone`.
+    QList<Skill *> harnessQueue;
+    QList<Skill *> pruneCandidates;
+    QSet<const Skill *> gone;
     QHash<QString, bool> existence; // of the candidates' paths, asked on a worker
     QSet<QString> reported; // paths this scan reported as not read
     Statistics statistics;

@@ -293,6 +293,29 @@ private Q_SLOTS:
         m_pipeline.reset(); // before the cache it fills
     }
 
+    // A record removed while a scan ends (by the user, or by another window) is
+    // left alone by what remains of that end, and stays removed.
+    void aRecordRemovedWhileAScanEndsIsLeftAlone()
+    {
+        scanWithPipeline();
+        ModelContext &context = m_library->context();
+        const qsizetype before = context.skillsInAnyOrder().size();
+        QString removedPath;
+        QObject guard;
+        connect(m_pipeline.get(), &ScanPipeline::allApplied, &guard, [&] {
+            // Once the end of the scan has queued every record.
+            QTimer::singleShot(0, &guard, [&] {
+                Skill *skill = context.skillsInAnyOrder().constFirst();
+                removedPath = skill->resolvedPath();
+                context.remove(skill);
+            });
+        }, Qt::SingleShotConnection);
+        scanWithPipeline();
+        QVERIFY(!removedPath.isEmpty());
+        QCOMPARE(context.skillsInAnyOrder().size(), before - 1);
+        QVERIFY(!context.skillWithResolvedPath(removedPath));
+    }
+
     // A walk read back from its stored bytes is the walk remembered, and bytes cut
     // short anywhere are no walk at all (the folder is then walked again).
     void aRememberedWalkReadsBackWholeAndACutOneNotAtAll()
