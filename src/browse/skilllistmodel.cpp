@@ -175,8 +175,11 @@ bool SkillListModel::applyAsInsertsAndRemovals(const QList<Skill *> &wanted)
         while (last + 1 < wanted.size() && !had.contains(wanted.at(last + 1)))
             ++last;
         beginInsertRows({}, int(row), int(last));
+        // The rows after the run move once, not once for each new row: a first
+        // scan brings tens of thousands of rows in a few runs.
+        m_skills.insert(row, last - row + 1, QPointer<Skill>());
         for (qsizetype i = row; i <= last; ++i)
-            m_skills.insert(i, wanted.at(i));
+            m_skills[i] = wanted.at(i);
         endInsertRows();
         row = last;
     }
