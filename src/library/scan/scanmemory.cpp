@@ -65,13 +65,14 @@ class WalkHeadReader final
 {
 public:
     explicit WalkHeadReader(const QByteArray &bytes)
-        : m_at(bytes.constData())
-        , m_end(bytes.constData() + bytes.size())
+        : m_begin(bytes.constData())
+        , m_at(m_begin)
+        , m_end(m_begin + bytes.size())
     {
     }
 
     bool ok() const { return m_ok; }
-    qsizetype readSoFar(const QByteArray &bytes) const { return m_at - bytes.constData(); }
+    qsizetype readSoFar() const { return m_at - m_begin; }
 
     template<typename T>
     T number()
@@ -103,6 +104,7 @@ private:
         return m_ok;
     }
 
+    const char *m_begin = nullptr;
     const char *m_at = nullptr;
     const char *m_end = nullptr;
     bool m_ok = true;
@@ -132,7 +134,7 @@ std::optional<ScanListing::ArtifactWalk> ScanMemory::decodeWalk(const QByteArray
         return std::nullopt;
     if (withFiles) {
         QDataStream in(bytes);
-        in.skipRawData(int(head.readSoFar(bytes)));
+        in.skipRawData(int(head.readSoFar()));
         in >> walk.files;
         if (in.status() != QDataStream::Ok)
             return std::nullopt;

@@ -224,7 +224,8 @@ void ScanPipeline::completeRun()
     ++m_statistics.scans;
     // A first scan's run holds tens of thousands of paths: freeing them takes
     // tens of milliseconds, done by a worker rather than by the window's thread.
-    // It holds no objects of this thread, only values and guarded pointers.
+    // It holds no objects of this thread: values, and pointers to records it
+    // no longer follows.
     m_pool.start([leftover = std::shared_ptr<Run>(m_run.release())] {});
     m_scanner.unpinCustomRoots();
     Q_EMIT finished();
