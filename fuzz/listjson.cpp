@@ -5,7 +5,7 @@
 
 #include "harness.h"
 
-#include "app/listcommand.h"
+#include "cli/listcommand.h"
 #include "library/records/artifactcache.h"
 #include "library/records/skill.h"
 #include "library/records/skillartifact.h"

@@ -1,6 +1,6 @@
 #include "app/aboutbox.h"
 
-#include "app/buildinfo.h"
+#include "cli/buildinfo.h"
 #include "common/toolicon.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "app/aboutsettingspage.h"
 
-#include "app/buildinfo.h"
+#include "cli/buildinfo.h"
 #include "app/settingslabels.h"
 #include "app/updater.h"
 #include "common/palettecolors.h"

@@ -3,7 +3,7 @@
 
 #include "app/saverecovery.h"
 #include "app/scanpathsettings.h"
-#include "app/skilllookup.h"
+#include "cli/skilllookup.h"
 #include "card/comparedialog.h"
 #include "library/catalogue/homepath.h"
 #include "app/windowtitle.h"

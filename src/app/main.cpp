@@ -1,15 +1,16 @@
-#include "app/commandline.h"
+// vesk-window: the window. vesk (cli/main.cpp) becomes this executable when it is
+// started without a command, passing its arguments on unchanged.
+
+#include "cli/commandline.h"
 #include "app/contentview.h"
 #include "app/displayguard.h"
 #include "app/instancechannel.h"
-#include "app/checkcommand.h"
-#include "app/listcommand.h"
-#include "app/managecommand.h"
 #include "app/openrequesthandler.h"
+#include "cli/processstart.h"
 #include "app/screenshot.h"
 #include "app/startfailure.h"
-#include "app/storeopener.h"
-#include "app/terminaltext.h"
+#include "cli/storeopener.h"
+#include "cli/terminaltext.h"
 #include "app/veskapp.h"
 #include "app/windowsession.h"
 #include "common/palettecolors.h"
@@ -22,31 +23,13 @@
 #include <QStyleFactory>
 #include <QTextStream>
 
-#include <unistd.h>
-
 #include <optional>
 
 namespace {
 
-void setApplicationNames()
-{
-    // Organisation and application name decide where the store and settings live.
-    QCoreApplication::setOrganizationName(QStringLiteral("Vesk"));
-    QCoreApplication::setApplicationName(QStringLiteral("Vesk"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(VESK_VERSION));
-}
-
 // How long a second launch waits for the running window, which answers after its
 // first scan when it has only just started.
 constexpr int handOverTimeoutMs = 120000;
-
-QStringList argumentList(int argc, char **argv)
-{
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
-    return arguments;
-}
 
 // Without --palette the desktop's own style and colours apply; with it, Vesk's own
 // colours on the Fusion style, which draws them the same everywhere.
@@ -106,82 +89,17 @@ std::optional<int> handOver(InstanceChannel &channel, const OpenRequest &request
 
 int main(int argc, char **argv)
 {
-    QTextStream out(stdout);
-    QTextStream err(stderr);
     const CommandLine commandLine = parseCommandLine(argumentList(argc, argv));
-
-    switch (commandLine.mode) {
-    case CommandLine::Mode::Help:
-        out << commandLineHelp();
-        return 0;
-    case CommandLine::Mode::Version:
-        out << versionText();
-        return 0;
-    case CommandLine::Mode::Invalid:
-        err << "vesk: " << commandLine.errorText << "\nTry 'vesk --help'.\n";
+    if (commandLine.mode != CommandLine::Mode::Window) {
+        // The commands, help and wrong arguments are the command line's.
+        QTextStream(stderr) << "vesk-window: only the window starts here; run vesk instead.\n";
         return 2;
-    case CommandLine::Mode::List:
-    case CommandLine::Mode::Check:
-    case CommandLine::Mode::Manage:
-    case CommandLine::Mode::Sources:
-    case CommandLine::Mode::Window:
-        break;
     }
 
     // Before anything asks where the home folder is: an unset HOME would put the
     // library at "/", a relative one wherever Vesk happened to start.
     QString homeError;
     const bool homeSettled = settleHome(&homeError);
-
-    if (commandLine.mode == CommandLine::Mode::Check) {
-        if (!homeSettled && commandLine.checkPaths.isEmpty()) {
-            err << "vesk: " << homeError << Qt::endl;
-            return 2;
-        }
-        // Without a display, like the list command: it serves hooks and CI.
-        QCoreApplication app(argc, argv);
-        setApplicationNames();
-        CheckCommandOptions options;
-        options.paths = commandLine.checkPaths;
-        options.format = commandLine.checkFormat == QLatin1String("json")  ? CheckCommandOptions::Format::Json
-            : commandLine.checkFormat == QLatin1String("sarif")            ? CheckCommandOptions::Format::Sarif
-                                                                            : CheckCommandOptions::Format::Plain;
-        options.level = FindingLevels::fromName(commandLine.checkLevel).value_or(FindingLevel::Warning);
-        options.allRules = commandLine.checkAllRules;
-        return runCheckCommand(options, out, err);
-    }
-
-    if (commandLine.mode == CommandLine::Mode::List) {
-        if (!homeSettled) {
-            err << "vesk: " << homeError << Qt::endl;
-            return 1;
-        }
-        // No QApplication here: the list command must run without a display.
-        QCoreApplication app(argc, argv);
-        setApplicationNames();
-        // Column titles are for people: a pipe or a file gets the lines alone.
-        return runListCommand(commandLine.json, out, err, ::isatty(STDOUT_FILENO) == 1);
-    }
-
-    if (commandLine.mode == CommandLine::Mode::Manage) {
-        if (!homeSettled) {
-            err << "vesk: " << homeError << Qt::endl;
-            return 1;
-        }
-        QCoreApplication app(argc, argv);
-        setApplicationNames();
-        return runManageCommand(commandLine.manage, QDir::currentPath(), out, err);
-    }
-
-    if (commandLine.mode == CommandLine::Mode::Sources) {
-        if (!homeSettled) {
-            err << "vesk: " << homeError << Qt::endl;
-            return 1;
-        }
-        QCoreApplication app(argc, argv);
-        setApplicationNames();
-        return runSourceCommand(commandLine.sources, QDir::currentPath(), out, err);
-    }
 
     std::optional<QApplication> application;
     {

@@ -1,7 +1,7 @@
 #include "app/openrequesthandler.h"
 
 #include "app/contentview.h"
-#include "app/skilllookup.h"
+#include "cli/skilllookup.h"
 #include "app/veskapp.h"
 #include "browse/skillfilter.h"
 #include "common/appstate.h"

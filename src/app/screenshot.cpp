@@ -1,7 +1,7 @@
 #include "app/screenshot.h"
 
 #include "common/appstate.h"
-#include "app/commandline.h"
+#include "cli/commandline.h"
 #include "app/contentview.h"
 #include "app/veskapp.h"
 #include "browse/skilllistview.h"

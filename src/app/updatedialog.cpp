@@ -1,6 +1,6 @@
 #include "app/updatedialog.h"
 
-#include "app/buildinfo.h"
+#include "cli/buildinfo.h"
 #include "app/releasenotes.h"
 #include "common/toolicon.h"
 

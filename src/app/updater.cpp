@@ -1,6 +1,6 @@
 #include "app/updater.h"
 
-#include "app/buildinfo.h"
+#include "cli/buildinfo.h"
 #include "library/catalogue/settingskeys.h"
 
 #include <QCoreApplication>

@@ -12,7 +12,7 @@
 #include "common/savecommand.h"
 #include "app/settingswindow.h"
 #include "app/shortcutsdialog.h"
-#include "app/storeopener.h"
+#include "cli/storeopener.h"
 #include "app/updater.h"
 #include "app/updatercontroller.h"
 #include "common/toolicon.h"

@@ -3,7 +3,7 @@
 #include "app/displayguard.h"
 #include "app/instancechannel.h"
 #include "app/openrequesthandler.h"
-#include "app/skilllookup.h"
+#include "cli/skilllookup.h"
 #include "app/socketinstancechannel.h"
 #include "app/startfailure.h"
 #include "app/veskapp.h"

@@ -1,5 +1,5 @@
 #include "app/aboutbox.h"
-#include "app/buildinfo.h"
+#include "cli/buildinfo.h"
 #include "app/checksettingspage.h"
 #include "app/scanpathsettings.h"
 #include "app/settingswindow.h"

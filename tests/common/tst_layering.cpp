@@ -20,6 +20,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("guiless"); // Qt Core only: no GUI module, no widget or image class
         QTest::newRow("the library core includes only itself and no GUI module")
             << "library" << QStringList{"library"} << true;
+        QTest::newRow("the command line sits on the core, without a GUI module, so that vesk list loads none")
+            << "cli" << QStringList{"library", "cli"} << true;
         QTest::newRow("the shared toolkit sits on the core")
             << "common" << QStringList{"library", "common"} << false;
         QTest::newRow("browsing sits on the toolkit, beside the detail and card columns")

@@ -1,4 +1,4 @@
-#include "app/commandline.h"
+#include "cli/commandline.h"
 #include "skillfiles.h"
 #include "testhome.h"
 #include "veskprocess.h"

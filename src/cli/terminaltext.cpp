@@ -1,4 +1,4 @@
-#include "app/terminaltext.h"
+#include "cli/terminaltext.h"
 
 #include <QList>
 #include <QTextBoundaryFinder>

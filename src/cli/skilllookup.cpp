@@ -1,4 +1,4 @@
-#include "app/skilllookup.h"
+#include "cli/skilllookup.h"
 
 #include "library/records/skill.h"
 

@@ -1,7 +1,7 @@
 // Skills from repositories, from a terminal: the real `vesk` against a bare git
 // repository in a temporary folder, each run with its own home and no display.
 
-#include "app/commandline.h"
+#include "cli/commandline.h"
 #include "skillfiles.h"
 #include "testhome.h"
 #include "veskprocess.h"

@@ -1,6 +1,6 @@
-#include "app/commandline.h"
+#include "cli/commandline.h"
 
-#include "app/buildinfo.h"
+#include "cli/buildinfo.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/managecommand.h"
-#include "app/sourcecommand.h"
+#include "cli/managecommand.h"
+#include "cli/sourcecommand.h"
 
 #include <QSize>
 #include <QString>

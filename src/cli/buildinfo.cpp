@@ -1,4 +1,4 @@
-#include "app/buildinfo.h"
+#include "cli/buildinfo.h"
 
 #include <QCoreApplication>
 

@@ -1,6 +1,6 @@
-#include "app/sourcecommand.h"
+#include "cli/sourcecommand.h"
 
-#include "app/terminaltext.h"
+#include "cli/terminaltext.h"
 #include "library/catalogue/homepath.h"
 #include "library/files/skillplaces.h"
 #include "library/sources/skilladd.h"

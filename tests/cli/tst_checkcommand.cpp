@@ -1,4 +1,4 @@
-#include "app/checkcommand.h"
+#include "cli/checkcommand.h"
 
 #include "sidesql.h"
 #include "skillfiles.h"

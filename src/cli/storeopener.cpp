@@ -1,4 +1,4 @@
-#include "app/storeopener.h"
+#include "cli/storeopener.h"
 
 #include "library/store/modelcontainer.h"
 

@@ -1,7 +1,7 @@
-#include "app/listcommand.h"
+#include "cli/listcommand.h"
 
-#include "app/storeopener.h"
-#include "app/terminaltext.h"
+#include "cli/storeopener.h"
+#include "cli/terminaltext.h"
 #include "library/records/artifactcache.h"
 #include "library/disk/fileproblems.h"
 #include "library/catalogue/homepath.h"

@@ -1,8 +1,8 @@
-#include "app/managecommand.h"
+#include "cli/managecommand.h"
 
-#include "app/skilllookup.h"
-#include "app/storeopener.h"
-#include "app/terminaltext.h"
+#include "cli/skilllookup.h"
+#include "cli/storeopener.h"
+#include "cli/terminaltext.h"
 #include "library/files/operationjournal.h"
 #include "library/files/skilloperations.h"
 #include "library/records/artifactcache.h"
