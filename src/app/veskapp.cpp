@@ -35,6 +35,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QSettings>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <chrono>
@@ -201,11 +202,12 @@ ContentView *VeskApp::newWindow()
         if (m_searchKeys->isStarted())
             return;
         // The scan's working set is free now but still held by the allocator;
-        // handing it back first keeps the keys from stacking on top of it. On a
-        // timer rather than a posted event: the end of the scan has just kept the
-        // thread busy, and timers already due (input, painting) go first.
+        // handing it back as the keys begin keeps them from stacking on top of it.
+        // Off this thread: in a large library the trim alone takes milliseconds.
+        // On a timer rather than a posted event: the end of the scan has just kept
+        // the thread busy, and timers already due (input, painting) go first.
         QTimer::singleShot(std::chrono::milliseconds(1), m_searchKeys, [this] {
-            malloc_trim(0);
+            QThreadPool::globalInstance()->start([] { malloc_trim(0); });
             m_searchKeys->start();
         });
     });

@@ -44,6 +44,18 @@ struct LibraryHealth::Round {
     qint64 reused = 0;
 };
 
+// A round in the making. Copying a large library's descriptions into a round
+// holds the window's thread for tens of milliseconds, so it goes a slice at a
+// time, in events of their own; what changes meanwhile brings another round.
+struct LibraryHealth::Gathering {
+    QList<Skill *> skills;
+    qsizetype next = 0;
+    std::shared_ptr<Round> round = std::make_shared<Round>();
+    QStringList customRoots;
+    QString turnedOff;
+    QSet<const Skill *> gone; // removed since the gathering began: never looked at again
+};
+
 // The worker's side: its own connection and what it remembers between rounds.
 // Rounds never overlap, so only one thread at a time touches it.
 struct LibraryHealth::Worker {
@@ -162,7 +174,7 @@ void LibraryHealth::start()
     m_started = true;
     connect(&m_context, &ModelContext::skillInserted, this, &LibraryHealth::forgetDescription);
     connect(&m_context, &ModelContext::skillChanged, this, &LibraryHealth::forgetDescription);
-    connect(&m_context, &ModelContext::skillAboutToBeRemoved, this, &LibraryHealth::forgetDescription);
+    connect(&m_context, &ModelContext::skillAboutToBeRemoved, this, &LibraryHealth::forgetRemoved);
     // A burst of changes (a scan applies its files in slices) settles into one round.
     connect(&m_context, &ModelContext::changed, &m_settle, qOverload<>(&QTimer::start));
     // Rows checked while the store was held are written by the next round.
@@ -214,41 +226,61 @@ void LibraryHealth::startRound()
 
 void LibraryHealth::prepareRound()
 {
-    const QList<Skill *> skills = m_context.skillsInAnyOrder();
-    const QStringList customRoots = readCustomScanPaths();
-    const QString turnedOff = turnedOffFolder();
-    if (m_started) {
-        // A first scan brings thousands of records no round has described:
-        // describing them in one go would hold the window's thread for tens of
-        // milliseconds, so it goes a slice at a time, in events of their own.
-        QElapsedTimer clock;
-        clock.start();
-        int described = 0;
+    if (!m_started) {
+        // Nothing follows the records' changes: one round, described afresh.
+        auto round = std::make_shared<Round>();
+        const QList<Skill *> skills = m_context.skillsInAnyOrder();
+        const QStringList customRoots = readCustomScanPaths();
+        const QString turnedOff = turnedOffFolder();
+        round->candidates.reserve(skills.size());
+        round->keys.reserve(skills.size());
         for (const Skill *skill : skills) {
-            if (m_described.contains(skill))
-                continue;
-            describe(*skill, customRoots, turnedOff);
-            if (++described % 64 == 0 && clock.elapsed() >= m_describeSlice.count()) {
-                QTimer::singleShot(0, this, &LibraryHealth::prepareRound);
-                return;
-            }
-        }
-    }
-    auto round = std::make_shared<Round>();
-    round->candidates.reserve(skills.size());
-    round->keys.reserve(skills.size());
-    for (const Skill *skill : skills) {
-        // Kept only while the records' changes are followed (after start()).
-        if (!m_started) {
             round->candidates.append(clashCandidate(*skill, QByteArray(), customRoots, turnedOff));
             round->keys.append(skill->resolvedPath());
-            continue;
         }
-        const auto found = m_described.constFind(skill);
-        const Described &described = found != m_described.cend() ? *found : describe(*skill, customRoots, turnedOff);
-        round->candidates.append(described.candidate);
-        round->keys.append(described.key);
+        dispatch(std::move(round));
+        return;
     }
+    if (!m_gathering) {
+        m_gathering = std::make_unique<Gathering>();
+        m_gathering->skills = m_context.skillsInAnyOrder();
+        m_gathering->customRoots = readCustomScanPaths();
+        m_gathering->turnedOff = turnedOffFolder();
+        m_gathering->round->candidates.reserve(m_gathering->skills.size());
+        m_gathering->round->keys.reserve(m_gathering->skills.size());
+    }
+    Gathering &gathering = *m_gathering;
+    QElapsedTimer clock;
+    clock.start();
+    while (gathering.next < gathering.skills.size()) {
+        const Skill *skill = gathering.skills.at(gathering.next++);
+        if (gathering.gone.contains(skill))
+            continue;
+        const auto found = m_described.constFind(skill);
+        const Described &described = found != m_described.cend()
+            ? *found
+            : describe(*skill, gathering.customRoots, gathering.turnedOff);
+        gathering.round->candidates.append(described.candidate);
+        gathering.round->keys.append(described.key);
+        if (gathering.next % 64 == 0 && clock.elapsed() >= m_describeSlice.count()) {
+            QTimer::singleShot(0, this, &LibraryHealth::prepareRound);
+            return;
+        }
+    }
+    std::shared_ptr<Round> round = std::move(gathering.round);
+    m_gathering.reset();
+    dispatch(std::move(round));
+}
+
+void LibraryHealth::forgetRemoved(const Skill *skill)
+{
+    m_described.remove(skill);
+    if (m_gathering)
+        m_gathering->gone.insert(skill);
+}
+
+void LibraryHealth::dispatch(std::shared_ptr<Round> round)
+{
     round->lookEverywhere = !m_started || !m_changesReported || m_lookEverywhere
         || !m_sinceLookedEverywhere.isValid() || m_sinceLookedEverywhere.hasExpired(lookEverywhereEveryMs);
     if (round->lookEverywhere)

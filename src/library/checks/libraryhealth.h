@@ -86,7 +86,8 @@ public:
 
     // The pause after a change before a round starts.
     void setSettleDelay(int milliseconds) { m_settle.setInterval(milliseconds); }
-    // How long the window's thread describes new records before it lets other events in.
+    // How long the window's thread gathers (and describes) records for a round
+    // before it lets other events in.
     void setDescribeSlice(std::chrono::milliseconds slice) { m_describeSlice = slice; }
 
 Q_SIGNALS:
@@ -98,11 +99,15 @@ Q_SIGNALS:
 private:
     struct Worker;
     struct Round;
+    struct Gathering;
     void startRound();
+    // Gathers the records for a round, a slice at a time, then hands it to the worker.
     void prepareRound();
+    void dispatch(std::shared_ptr<Round> round);
     void delivered(const Round &round);
     void recount();
     void forgetDescription(const Skill *skill) { m_described.remove(skill); }
+    void forgetRemoved(const Skill *skill);
     struct Described;
     // Describes a record for the worker; its file counts as changed.
     const Described &describe(const Skill &skill, const QStringList &customRoots, const QString &turnedOff);
@@ -122,6 +127,7 @@ private:
         QString key; // the record's resolved path
     };
     QHash<const Skill *, Described> m_described;
+    std::unique_ptr<Gathering> m_gathering; // while a round is being gathered
     // What the next round looks at again: paths where something changed, unless
     // it is to look at every file.
     QStringList m_changedPaths;

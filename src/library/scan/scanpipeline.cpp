@@ -107,6 +107,8 @@ void ScanPipeline::recallFindings()
                 else
                     known->unite(*recalled);
             }
+            // Known from here on (findings are never forgotten): listings may leave them out.
+            m_recalledEntryFolders = std::make_shared<const QSet<QString>>(entryFolders);
             Q_EMIT findingsRecalled();
         }, Qt::QueuedConnection);
     });
@@ -157,7 +159,8 @@ void ScanPipeline::request(const ScanRequest &request)
     const quint64 generation = m_run->generation;
     const std::shared_ptr<const ScanSnapshot> snapshot = m_run->snapshot;
     const auto cancelled = m_cancelled;
-    m_pool.start([this, generation, request, snapshot, cancelled] {
+    const std::shared_ptr<const QSet<QString>> recalled = m_recalledEntryFolders;
+    m_pool.start([this, generation, request, snapshot, cancelled, recalled] {
         if (*cancelled)
             return;
         ScanListingResult result = listRequest(request, *snapshot);
@@ -166,7 +169,11 @@ void ScanPipeline::request(const ScanRequest &request)
         paths.reserve(result.items.size());
         for (const ScanItem &item : std::as_const(result.items))
             paths.insert(item.file.path);
-        QSet<QString> entryFolders(result.entryFolders.cbegin(), result.entryFolders.cend());
+        QSet<QString> entryFolders;
+        for (const QString &folder : std::as_const(result.entryFolders)) {
+            if (!recalled || !recalled->contains(folder))
+                entryFolders.insert(folder);
+        }
         result.entryFolders.clear();
         QMetaObject::invokeMethod(this, [this, generation, result = std::move(result), paths = std::move(paths),
                                          entryFolders = std::move(entryFolders)]() mutable {

@@ -116,6 +116,10 @@ private:
     mutable std::unique_ptr<ScanMemory> m_memory; // see memory()
     mutable std::future<std::unique_ptr<ScanMemory>> m_memoryRead;
     bool m_recallWhenRead = false; // recallFindings() was asked for before the memory was read
+    // The entry folders earlier runs found, as recalled, until a run has ended: a
+    // listing's worker leaves these out of what it reports, so that the start-up
+    // rescan of a large library does not look up each of them on this thread.
+    std::shared_ptr<const QSet<QString>> m_recalledEntryFolders;
     QThreadPool m_pool;
     std::shared_ptr<std::atomic<bool>> m_cancelled;
     std::unique_ptr<Run> m_run;

@@ -225,8 +225,10 @@ void ScanPipeline::completeRun()
     // A first scan's run holds tens of thousands of paths: freeing them takes
     // tens of milliseconds, done by a worker rather than by the window's thread.
     // It holds no objects of this thread: values, and pointers to records it
-    // no longer follows.
-    m_pool.start([leftover = std::shared_ptr<Run>(m_run.release())] {});
+    // no longer follows. The recalled entry folders served the run that followed
+    // the recall; later runs list a few folders each.
+    m_pool.start([leftover = std::shared_ptr<Run>(m_run.release()),
+                  recalled = std::exchange(m_recalledEntryFolders, nullptr)] {});
     m_scanner.unpinCustomRoots();
     Q_EMIT finished();
     if (!m_pending.isEmpty()) {

@@ -29,18 +29,33 @@ void SearchKeyLoader::start()
 {
     if (m_thread || m_finished)
         return;
-    for (Skill *skill : m_context.skills()) {
+    // Plain pointers, not guards: a guard per record costs tens of milliseconds of
+    // the window's thread in a large library. Removed records are noted instead.
+    connect(&m_context, &ModelContext::skillAboutToBeRemoved, this, [this](const Skill *skill) {
+        if (!m_finished)
+            m_gone.insert(skill);
+    });
+    const QList<Skill *> skills = m_context.skillsInAnyOrder();
+    m_records.reserve(skills.size());
+    for (Skill *skill : skills) {
         if (skill->persistentId() != 0 && !skill->hasSearchKey())
             m_records.insert(skill->persistentId(), {skill, skill->textRevision()});
     }
     const QString path = m_context.databasePath();
     if (m_records.isEmpty() || path.isEmpty()) {
-        m_finished = true;
-        Q_EMIT finished();
+        finish();
         return;
     }
     m_thread = QThread::create([this, path] { run(path); });
     m_thread->start(QThread::LowPriority);
+}
+
+void SearchKeyLoader::finish()
+{
+    m_finished = true;
+    m_records = {};
+    m_gone = {};
+    Q_EMIT finished();
 }
 
 void SearchKeyLoader::run(const QString &databasePath)
@@ -49,10 +64,8 @@ void SearchKeyLoader::run(const QString &databasePath)
     const auto deliver = [this](QList<Built> batch, bool last) {
         QMetaObject::invokeMethod(this, [this, batch = std::move(batch), last] {
             apply(batch);
-            if (last) {
-                m_finished = true;
-                Q_EMIT finished();
-            }
+            if (last)
+                finish();
         }, Qt::QueuedConnection);
     };
 
@@ -81,9 +94,11 @@ void SearchKeyLoader::apply(const QList<Built> &batch)
         const auto found = m_records.constFind(built.id);
         if (found == m_records.cend())
             continue;
-        Skill *skill = found->first.data();
+        Skill *skill = found->first;
+        if (m_gone.contains(skill))
+            continue;
         // Unchanged since the load: the stored texts are the record's texts.
-        if (skill && !skill->hasSearchKey() && skill->textRevision() == found->second)
+        if (!skill->hasSearchKey() && skill->textRevision() == found->second)
             skill->setSearchKey(built.key);
     }
 }

@@ -5,7 +5,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
-#include <QPointer>
+#include <QSet>
 
 #include <atomic>
 #include <memory>
@@ -40,11 +40,13 @@ private:
         SearchKey key;
     };
     void apply(const QList<Built> &batch);
+    void finish();
     void run(const QString &databasePath);
 
     ModelContext &m_context;
-    // The records as loaded, with the text revision they had then.
-    QHash<qint64, std::pair<QPointer<Skill>, quint32>> m_records;
+    // The records as loaded, with the text revision they had then, until finished.
+    QHash<qint64, std::pair<Skill *, quint32>> m_records;
+    QSet<const Skill *> m_gone; // removed since: never touched
     QThread *m_thread = nullptr;
     std::atomic<bool> m_stop{false};
     bool m_finished = false;

@@ -2,6 +2,7 @@
 #include "library/store/backgroundcheckpoints.h"
 #include "library/store/modelcontainer.h"
 #include "library/store/modelcontext.h"
+#include "library/store/searchkeyloader.h"
 #include "library/records/skill.h"
 #include "library/records/skillcollection.h"
 #include "library/store/sqlite.h"
@@ -205,6 +206,50 @@ private Q_SLOTS:
         QCOMPARE(skill->content(), expectedBody);
         container.reset();
         QCOMPARE(sqlOnSide(path, "SELECT content FROM skill"), expectedBody);
+    }
+
+    // A reopened library's search keys are built from the store on a worker; a
+    // record changed meanwhile keeps none of them, a removed one is never touched.
+    void searchKeysComeFromTheStoreForRecordsLeftAsLoaded()
+    {
+        const QString path = storePath("keys.sqlite");
+        {
+            auto container = open(path);
+            for (int i = 0; i < 1200; ++i) {
+                const QString name = QStringLiteral("Skill %1").arg(i);
+                Skill *skill = container->mainContext()->insert(makeSkill(name, QStringLiteral("/s/%1.md").arg(i)));
+                skill->setSkillDescription(QStringLiteral("Ünïcode %1").arg(i));
+                skill->setContent(QStringLiteral("Body of SKILL %1").arg(i));
+            }
+            QVERIFY(container->mainContext()->save());
+        }
+        auto container = open(path);
+        ModelContext *context = container->mainContext();
+        SearchKeyLoader loader(*context);
+        QSignalSpy finished(&loader, &SearchKeyLoader::finished);
+        loader.start();
+        // Before any of the worker's keys arrive (they come through this thread's events).
+        Skill *changed = nullptr;
+        for (Skill *skill : context->skills()) {
+            if (skill->name() == QLatin1String("Skill 7"))
+                context->remove(skill);
+            else if (skill->name() == QLatin1String("Skill 8"))
+                changed = skill;
+        }
+        QVERIFY(changed);
+        changed->setContent(QStringLiteral("edited"));
+        QVERIFY(finished.wait(20000));
+
+        QCOMPARE(context->skillCount(), 1199);
+        QVERIFY(!changed->hasSearchKey());
+        for (Skill *skill : context->skills()) {
+            if (skill == changed)
+                continue;
+            QVERIFY2(skill->hasSearchKey(), qPrintable(skill->name()));
+            const SearchKey made = SearchKey::make(skill->name(), skill->skillDescription(), skill->content());
+            QCOMPARE(skill->searchKey().folded, made.folded);
+            QCOMPARE(skill->searchKey().nameEnd, made.nameEnd);
+        }
     }
 
     void duplicateKeysAreRefusedWithoutLosingAnything()

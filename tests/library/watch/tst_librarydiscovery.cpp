@@ -108,6 +108,24 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(named("two-steps"), kTimeoutMs);
     }
 
+    // Reopened, the library watches the folders it remembers at once, and an
+    // entry made while it was closed (an empty folder, no skill yet) once its
+    // first scan has found it.
+    void aReopenedLibraryWatchesWhatItKnewAndWhatCameWhileClosed()
+    {
+        startAndWaitForTheFirstScan();
+        m_discovery.reset();
+        QVERIFY(QDir().mkpath(home(".claude/skills/while-closed")));
+        m_library->openStore();
+        m_discovery = std::make_unique<LibraryDiscovery>(m_library->context(), m_library->artifacts());
+        startAndWaitForTheFirstScan();
+        QVERIFY(!named("while-closed"));
+        writeFile(home(".claude/skills/while-closed/SKILL.md"), skillText("while-closed"));
+        QTRY_VERIFY_WITH_TIMEOUT(named("while-closed"), kTimeoutMs);
+        writeFile(home(".claude/skills/existing/SKILL.md"), skillText("existing", "Edited after the reopen."));
+        QTRY_COMPARE_WITH_TIMEOUT(named("existing")->content(), QStringLiteral("Edited after the reopen."), kTimeoutMs);
+    }
+
     // A first scan finds its folders by the thousand; they are taken in for
     // watching a slice at a time, and every one of them ends up watched.
     void foldersFoundByTheThousandAreAllWatched()
