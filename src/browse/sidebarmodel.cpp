@@ -23,26 +23,88 @@ SidebarModel::SidebarModel(ModelContext &context, QObject *parent)
     , m_context(context)
 {
     m_sections = buildSections();
-    const auto forget = [this](Skill *skill) { m_placements.remove(skill); };
-    connect(&m_context, &ModelContext::skillInserted, this, forget);
-    connect(&m_context, &ModelContext::skillChanged, this, forget);
-    connect(&m_context, &ModelContext::skillAboutToBeRemoved, this, forget);
+    const auto again = [this](Skill *skill) { unplace(skill, true); };
+    connect(&m_context, &ModelContext::skillInserted, this, again);
+    connect(&m_context, &ModelContext::skillChanged, this, again);
+    connect(&m_context, &ModelContext::skillAboutToBeRemoved, this, [this](Skill *skill) { unplace(skill, false); });
     connect(&m_context, &ModelContext::skillMoved, this, [this](Skill *gone, Skill *successor) {
-        m_placements.remove(gone);
-        m_placements.remove(successor);
+        unplace(gone, true);
+        unplace(successor, true);
     });
     connect(&m_context, &ModelContext::changed, this, &SidebarModel::scheduleRefresh);
 }
 
-const SidebarModel::Placement &SidebarModel::placementOf(const Skill *skill)
+void SidebarModel::unplace(Skill *skill, bool again)
 {
-    auto found = m_placements.find(skill);
-    if (found == m_placements.end()) {
-        found = m_placements.insert(
-            skill, {skill->projectName(m_placedWithRoots, m_placedWithTurnedOff).value_or(QString()),
-                    isTurnedOffPath(skill->resolvedPath(), m_placedWithTurnedOff)});
+    const auto found = m_placements.constFind(skill);
+    if (found != m_placements.cend()) {
+        count(*found, -1);
+        m_placements.erase(found);
     }
-    return *found;
+    if (again)
+        m_unplaced.insert(skill);
+    else
+        m_unplaced.remove(skill);
+}
+
+void SidebarModel::place(Skill *skill)
+{
+    Placement placement{skill->projectName(m_placedWithRoots, m_placedWithTurnedOff).value_or(QString()),
+                        isTurnedOffPath(skill->resolvedPath(), m_placedWithTurnedOff), skill->isFavorite(), 0};
+    for (ToolSource tool : Tools::allCases()) {
+        if (skill->hasToolSource(tool))
+            placement.tools |= 1u << int(tool);
+    }
+    count(placement, 1);
+    m_placements.insert(skill, std::move(placement));
+}
+
+void SidebarModel::count(const Placement &placement, int sign)
+{
+    if (!placement.project.isEmpty()) {
+        int &inProject = m_counts.projects[placement.project];
+        inProject += sign;
+        if (inProject == 0)
+            m_counts.projects.remove(placement.project);
+    }
+    if (placement.favorite)
+        m_counts.favorites += sign;
+    if (placement.turnedOff) {
+        m_counts.turnedOff += sign;
+        return;
+    }
+    for (ToolSource tool : Tools::allCases()) {
+        if (placement.tools & (1u << int(tool)))
+            m_counts.tools[int(tool)] += sign;
+    }
+}
+
+void SidebarModel::placeChanged()
+{
+    const QStringList customRoots = readCustomScanPaths(); // once, not once per record
+    const QString turnedOffFolder = ::turnedOffFolder();
+    if (customRoots != m_placedWithRoots || turnedOffFolder != m_placedWithTurnedOff) {
+        m_placedWithRoots = customRoots;
+        m_placedWithTurnedOff = turnedOffFolder;
+        m_placesEverything = true;
+    }
+    if (m_placesEverything) {
+        m_placesEverything = false;
+        m_unplaced.clear();
+        m_placements.clear();
+        m_counts = Counts{};
+        m_counts.tools.fill(0, Tools::allCases().size());
+        const QList<Skill *> skills = m_context.skillsInAnyOrder();
+        m_placements.reserve(skills.size());
+        for (Skill *skill : skills)
+            place(skill);
+        return;
+    }
+    for (Skill *skill : std::as_const(m_unplaced)) {
+        if (!m_placements.contains(skill))
+            place(skill);
+    }
+    m_unplaced.clear();
 }
 
 void SidebarModel::setHealth(LibraryHealth *health)
@@ -79,38 +141,15 @@ void SidebarModel::recountAttention()
 
 QList<SidebarModel::Section> SidebarModel::buildSections()
 {
-    const QList<Skill *> skills = m_context.skillsInAnyOrder(); // counted only
-    int favorites = 0;
-    int turnedOff = 0;
-    QList<int> toolCounts(Tools::allCases().size(), 0);
-    QHash<QString, int> projectCounts;
-    const QStringList customRoots = readCustomScanPaths(); // once, not once per record
-    const QString turnedOffFolder = ::turnedOffFolder();
-    if (customRoots != m_placedWithRoots || turnedOffFolder != m_placedWithTurnedOff) {
-        m_placements.clear();
-        m_placedWithRoots = customRoots;
-        m_placedWithTurnedOff = turnedOffFolder;
-    }
-    m_placements.reserve(skills.size());
-    for (const Skill *skill : skills) {
-        const Placement &placement = placementOf(skill);
-        if (!placement.project.isEmpty())
-            ++projectCounts[placement.project];
-        if (skill->isFavorite())
-            ++favorites;
-        if (placement.turnedOff) {
-            ++turnedOff;
-            continue;
-        }
-        for (ToolSource tool : Tools::allCases()) {
-            if (skill->hasToolSource(tool))
-                ++toolCounts[int(tool)];
-        }
-    }
+    placeChanged();
+    const int favorites = m_counts.favorites;
+    const int turnedOff = m_counts.turnedOff;
+    const QList<int> &toolCounts = m_counts.tools;
+    const QHash<QString, int> &projectCounts = m_counts.projects;
 
     Section library{tr("Library"), {}};
     library.rows.append({SidebarRowKind::Filter, tr("All skills"), QStringLiteral("tray.full.fill"),
-                         -1, SidebarFilter::all(), int(skills.size()), {}});
+                         -1, SidebarFilter::all(), m_context.skillCount(), {}});
     library.rows.append({SidebarRowKind::Filter, tr("Favorites"), QStringLiteral("star.fill"), -1,
                          SidebarFilter::favorites(), favorites, {}});
     if (m_health) {

@@ -7,6 +7,7 @@
 
 #include <QAbstractItemModel>
 #include <QHash>
+#include <QSet>
 #include <QList>
 #include <QPointer>
 
@@ -69,19 +70,34 @@ private:
         QList<Row> rows;
     };
 
-    // Where a record sits, as the counts need it. Finding a record's project walks
-    // its path, so it is kept until the record changes or the scan settings do.
+    // What a record adds to the counts. Finding its project walks its path, so it
+    // is kept until the record changes or the scan settings do; the counts follow
+    // each record's changes, so that a refresh in a large library goes over only
+    // the records that changed since the last.
     struct Placement {
         QString project; // empty outside any project
         bool turnedOff = false;
+        bool favorite = false;
+        quint32 tools = 0; // a bit per ToolSource
+    };
+    struct Counts {
+        int favorites = 0;
+        int turnedOff = 0;
+        QList<int> tools;
+        QHash<QString, int> projects;
     };
 
     void scheduleRefresh() { m_pacing.schedule(); }
     void recountAttention();
     void rebuild();
     QList<Section> buildSections();
-    // With the scan settings buildSections() last read.
-    const Placement &placementOf(const Skill *skill);
+    // Brings the counts up to date with the records placed afresh, with the scan
+    // settings buildSections() last read.
+    void placeChanged();
+    void place(Skill *skill);
+    void count(const Placement &placement, int sign);
+    // The record's counts no longer hold; with `again`, it is placed on the next refresh.
+    void unplace(Skill *skill, bool again);
     static bool sameShape(const QList<Section> &a, const QList<Section> &b);
     const Row *rowAt(const QModelIndex &index) const;
     SkillCollection *dropTarget(const QMimeData *data, int row, const QModelIndex &parent) const;
@@ -90,6 +106,9 @@ private:
     QPointer<LibraryHealth> m_health;
     QList<Section> m_sections;
     QHash<const Skill *, Placement> m_placements;
+    QSet<Skill *> m_unplaced;      // records inserted or changed since the last refresh
+    bool m_placesEverything = true; // every record is placed afresh on the next refresh
+    Counts m_counts;
     QStringList m_placedWithRoots;   // the custom scan folders m_placements were found with
     QString m_placedWithTurnedOff;   // and the turned-off folder
     PacedRefresh m_pacing{[this] { rebuild(); }};

@@ -82,7 +82,7 @@ void SkillListModel::rebuild()
     }
     bool same = filtered.size() == m_skills.size();
     for (qsizetype i = 0; same && i < filtered.size(); ++i)
-        same = filtered.at(i) == m_skills.at(i).data();
+        same = filtered.at(i) == m_skills.at(i);
     if (same) {
         if (!m_skills.isEmpty())
             Q_EMIT dataChanged(index(0), index(int(m_skills.size()) - 1));
@@ -90,10 +90,7 @@ void SkillListModel::rebuild()
     }
     if (!applyAsInsertsAndRemovals(filtered)) {
         beginResetModel();
-        m_skills.clear();
-        m_skills.reserve(filtered.size());
-        for (Skill *skill : filtered)
-            m_skills.append(skill);
+        m_skills = filtered;
         endResetModel();
     }
 }
@@ -114,38 +111,38 @@ bool SkillListModel::applyAsInsertsAndRemovals(const QList<Skill *> &wanted)
         }
         if (!wanted.isEmpty()) {
             beginInsertRows({}, 0, int(wanted.size()) - 1);
-            m_skills.reserve(wanted.size());
-            for (Skill *skill : wanted)
-                m_skills.append(skill);
+            m_skills = wanted;
             endInsertRows();
         }
         return true;
     }
+    // Rows that only come (a scan adding records, a search widening) or only go
+    // (a search narrowing) are told apart by one walk over both lists; a first
+    // scan of a large library refreshes the list many times with this.
+    if (const std::optional<bool> applied = applyOneWay(wanted))
+        return *applied;
     QSet<const Skill *> kept;
     kept.reserve(wanted.size());
     for (const Skill *skill : wanted)
         kept.insert(skill);
     QSet<const Skill *> had;
     had.reserve(m_skills.size());
-    for (const QPointer<Skill> &skill : std::as_const(m_skills))
-        had.insert(skill.data());
+    for (const Skill *skill : std::as_const(m_skills))
+        had.insert(skill);
     qsizetype j = 0;
-    for (const QPointer<Skill> &skill : std::as_const(m_skills)) {
-        if (!kept.contains(skill.data()))
+    for (const Skill *skill : std::as_const(m_skills)) {
+        if (!kept.contains(skill))
             continue;
         while (j < wanted.size() && !had.contains(wanted.at(j)))
             ++j;
-        if (j == wanted.size() || wanted.at(j) != skill.data())
+        if (j == wanted.size() || wanted.at(j) != skill)
             return false; // the order of the remaining rows changed
         ++j;
     }
 
-    // A view answers each run of rows on its own: many runs (a search narrowing
-    // thousands of rows) cost more than one reset.
-    constexpr int mostRuns = 8;
     int runs = 0;
     for (qsizetype row = 0; row < m_skills.size() && runs <= mostRuns; ++row) {
-        if (!kept.contains(m_skills.at(row).data()) && (row == 0 || kept.contains(m_skills.at(row - 1).data())))
+        if (!kept.contains(m_skills.at(row)) && (row == 0 || kept.contains(m_skills.at(row - 1))))
             ++runs;
     }
     for (qsizetype row = 0; row < wanted.size() && runs <= mostRuns; ++row) {
@@ -158,10 +155,10 @@ bool SkillListModel::applyAsInsertsAndRemovals(const QList<Skill *> &wanted)
     // Removals first, from the end, then insertions from the start: rows are
     // counted as they stand at each step.
     for (qsizetype row = m_skills.size() - 1; row >= 0; --row) {
-        if (kept.contains(m_skills.at(row).data()))
+        if (kept.contains(m_skills.at(row)))
             continue;
         qsizetype first = row;
-        while (first > 0 && !kept.contains(m_skills.at(first - 1).data()))
+        while (first > 0 && !kept.contains(m_skills.at(first - 1)))
             --first;
         beginRemoveRows({}, int(first), int(row));
         m_skills.remove(first, row - first + 1);
@@ -169,7 +166,7 @@ bool SkillListModel::applyAsInsertsAndRemovals(const QList<Skill *> &wanted)
         row = first;
     }
     for (qsizetype row = 0; row < wanted.size(); ++row) {
-        if (row < m_skills.size() && m_skills.at(row).data() == wanted.at(row))
+        if (row < m_skills.size() && m_skills.at(row) == wanted.at(row))
             continue;
         qsizetype last = row;
         while (last + 1 < wanted.size() && !had.contains(wanted.at(last + 1)))
@@ -177,7 +174,60 @@ bool SkillListModel::applyAsInsertsAndRemovals(const QList<Skill *> &wanted)
         beginInsertRows({}, int(row), int(last));
         // The rows after the run move once, not once for each new row: a first
         // scan brings tens of thousands of rows in a few runs.
-        m_skills.insert(row, last - row + 1, QPointer<Skill>());
+        m_skills.insert(row, last - row + 1, nullptr);
+        for (qsizetype i = row; i <= last; ++i)
+            m_skills[i] = wanted.at(i);
+        endInsertRows();
+        row = last;
+    }
+    return true;
+}
+
+std::optional<bool> SkillListModel::applyOneWay(const QList<Skill *> &wanted)
+{
+    const QList<Skill *> &longer = wanted.size() >= m_skills.size() ? wanted : m_skills;
+    const QList<Skill *> &shorter = wanted.size() >= m_skills.size() ? m_skills : wanted;
+    // Whether the shorter list is the longer one with some rows left out, and
+    // where: records are distinct, so matching greedily decides it.
+    QList<bool> inShorter(longer.size(), false);
+    qsizetype j = 0;
+    int runs = 0;
+    for (qsizetype i = 0; i < longer.size(); ++i) {
+        if (j < shorter.size() && longer.at(i) == shorter.at(j)) {
+            inShorter[i] = true;
+            ++j;
+        } else if (i == 0 || inShorter.at(i - 1)) {
+            ++runs;
+        }
+    }
+    if (j < shorter.size())
+        return std::nullopt; // rows came and went, or moved: the general way
+    if (runs > mostRuns)
+        return false;
+    if (&longer == &m_skills) {
+        // Only removals, from the end: rows are counted as they stand at each step.
+        for (qsizetype row = m_skills.size() - 1; row >= 0; --row) {
+            if (inShorter.at(row))
+                continue;
+            qsizetype first = row;
+            while (first > 0 && !inShorter.at(first - 1))
+                --first;
+            beginRemoveRows({}, int(first), int(row));
+            m_skills.remove(first, row - first + 1);
+            endRemoveRows();
+            row = first;
+        }
+        return true;
+    }
+    // Only insertions, from the start, each run moving the rows after it once.
+    for (qsizetype row = 0; row < wanted.size(); ++row) {
+        if (inShorter.at(row))
+            continue;
+        qsizetype last = row;
+        while (last + 1 < wanted.size() && !inShorter.at(last + 1))
+            ++last;
+        beginInsertRows({}, int(row), int(last));
+        m_skills.insert(row, last - row + 1, nullptr);
         for (qsizetype i = row; i <= last; ++i)
             m_skills[i] = wanted.at(i);
         endInsertRows();
@@ -203,13 +253,13 @@ int SkillListModel::rowCount(const QModelIndex &parent) const
 
 Skill *SkillListModel::skillAt(int row) const
 {
-    return row >= 0 && row < m_skills.size() ? m_skills.at(row).data() : nullptr;
+    return row >= 0 && row < m_skills.size() ? m_skills.at(row) : nullptr;
 }
 
 int SkillListModel::rowOf(const Skill *skill) const
 {
     for (int row = 0; row < m_skills.size(); ++row) {
-        if (m_skills.at(row).data() == skill)
+        if (m_skills.at(row) == skill)
             return row;
     }
     return -1;

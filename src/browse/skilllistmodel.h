@@ -58,10 +58,16 @@ private:
     // Brings the rows to `wanted` by removing and inserting rows; false, with
     // nothing changed, when the rows that stay would change order.
     bool applyAsInsertsAndRemovals(const QList<Skill *> &wanted);
+    // The same when the rows only come or only go; nothing when they do both.
+    std::optional<bool> applyOneWay(const QList<Skill *> &wanted);
+    // A view answers each run of rows on its own: many runs (a search narrowing
+    // thousands of rows) cost more than one reset.
+    static constexpr int mostRuns = 8;
 
     AppState &m_state;
     ModelContext &m_context;
-    QList<QPointer<Skill>> m_skills;
+    // Plain pointers: a record about to be removed leaves the rows first (dropSkill).
+    QList<Skill *> m_skills;
     QSet<QString> m_sharedNames; // names more than one row has
     // Read once per refresh, not once per row painted (a settings file, the environment).
     QStringList m_customRoots;

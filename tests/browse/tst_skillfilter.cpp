@@ -1,5 +1,7 @@
 #include "common/appstate.h"
+#include "browse/sidebarmodel.h"
 #include "browse/skillfilter.h"
+#include "common/itemroles.h"
 #include "browse/skilllistmodel.h"
 #include "browse/skillsearch.h"
 #include "library/store/modelcontainer.h"
@@ -198,6 +200,57 @@ private Q_SLOTS:
         }
         // Skills that come and go are told as rows; only some searches reset the list.
         QVERIFY2(resets.count() < 40, qPrintable(QString::number(resets.count())));
+    }
+
+    // The sidebar's counts follow each change of a record as a count made afresh would.
+    void theSidebarCountsFollowChangesRecordByRecord()
+    {
+        QTemporaryDir dir;
+        QString error;
+        const auto container = ModelContainer::open(dir.filePath("sidebar.sqlite"), &error);
+        QVERIFY2(container, qPrintable(error));
+        ModelContext &library = *container->mainContext();
+        const auto rows = [](SidebarModel &sidebar) {
+            QStringList texts;
+            for (int s = 0; s < sidebar.rowCount(); ++s) {
+                const QModelIndex section = sidebar.index(s, 0);
+                for (int r = 0; r < sidebar.rowCount(section); ++r) {
+                    const QModelIndex row = sidebar.index(r, 0, section);
+                    texts.append(row.data().toString() + u' ' + row.data(ItemRoles::BadgeCountRole).toString());
+                }
+            }
+            return texts;
+        };
+        SidebarModel followed(library);
+        const QList<ToolSource> tools{ToolSource::Claude, ToolSource::Cursor, ToolSource::Codex};
+        QRandomGenerator random(7);
+        for (int step = 0; step < 150; ++step) {
+            const QList<Skill *> all = library.skillsInAnyOrder();
+            const int choice = all.isEmpty() ? 0 : random.bounded(10);
+            Skill *some = all.isEmpty() ? nullptr : all.at(random.bounded(int(all.size())));
+            if (choice < 4) {
+                const QString name = QStringLiteral("s%1").arg(step);
+                const bool global = random.bounded(3) == 0;
+                const QString path = global ? "/home/u/.claude/skills/" + name + "/SKILL.md"
+                                            : QStringLiteral("/w/p%1/.claude/skills/%2/SKILL.md").arg(random.bounded(3)).arg(name);
+                library.insert(std::make_unique<Skill>(path, path, name, QString(), QString(), Skill::Frontmatter{},
+                                                       tools.at(random.bounded(3)), true, global,
+                                                       QDateTime::currentDateTimeUtc(), 1));
+            } else if (choice < 6) {
+                library.remove(some);
+            } else if (choice < 8) {
+                some->setIsFavorite(!some->isFavorite());
+            } else if (choice < 9) {
+                some->setToolSources({tools.at(random.bounded(3)), tools.at(random.bounded(3))});
+            } else {
+                some->setFilePath(QStringLiteral("/w/p%1/.cursor/skills/%2/SKILL.md").arg(random.bounded(4)).arg(some->name()));
+            }
+            if (random.bounded(3) != 0)
+                continue; // several changes between refreshes, as a scan's slice brings them
+            followed.refresh();
+            SidebarModel fresh(library);
+            QCOMPARE(rows(followed), rows(fresh));
+        }
     }
 
     void titlesFollowTheFilter_data()
