@@ -114,7 +114,7 @@ void LibraryDiscovery::rewatchEverything()
     // library's hundreds of thousands of folders would hold the thread for long.
     queueWatches(folders, false);
     for (const QSet<QString> *group : groups)
-        queueWatches(group->values(), false);
+        queueWatches(*group, false);
     addPendingWatches();
 }
 
@@ -123,7 +123,7 @@ void LibraryDiscovery::watchNewFolders()
     const ScanPipeline::Findings fresh = m_pipeline.takeNewFindings();
     for (const QSet<QString> *group : {&fresh.projects, &fresh.rowFolders, &fresh.locationFolders,
                                        &fresh.entryFolders, &fresh.skillFolders})
-        queueWatches(group->values(), true);
+        queueWatches(*group, true);
     if (!m_queuedWatches.isEmpty())
         addPendingWatches();
 }
@@ -131,7 +131,31 @@ void LibraryDiscovery::watchNewFolders()
 void LibraryDiscovery::queueWatches(const QStringList &folders, bool followUp)
 {
     if (!folders.isEmpty())
-        m_queuedWatches.append({folders, 0, followUp});
+        m_queuedWatches.append({folders, 0, {}, std::nullopt, followUp});
+}
+
+void LibraryDiscovery::queueWatches(const QSet<QString> &folders, bool followUp)
+{
+    // A copy that shares the set's data: walked with const iterators, it never detaches.
+    if (!folders.isEmpty())
+        m_queuedWatches.append({{}, 0, folders, std::nullopt, followUp});
+}
+
+bool LibraryDiscovery::nextQueuedFolder(QueuedWatches &queued, QString *folder)
+{
+    if (queued.set.isEmpty()) {
+        if (queued.next == queued.folders.size())
+            return false;
+        *folder = queued.folders.at(queued.next++);
+        return true;
+    }
+    if (!queued.at)
+        queued.at = queued.set.cbegin();
+    if (*queued.at == queued.set.cend())
+        return false;
+    *folder = **queued.at;
+    ++*queued.at;
+    return true;
 }
 
 void LibraryDiscovery::addPendingWatches()
@@ -140,17 +164,17 @@ void LibraryDiscovery::addPendingWatches()
     clock.start();
     while (!m_queuedWatches.isEmpty() && clock.elapsed() < watchSliceMs) {
         QueuedWatches &queued = m_queuedWatches.first();
-        constexpr qsizetype perCheck = 256;
-        const qsizetype end = std::min(queued.next + perCheck, queued.folders.size());
-        for (; queued.next < end; ++queued.next) {
-            const QString &path = queued.folders.at(queued.next);
+        constexpr int perCheck = 256;
+        QString path;
+        bool more = true;
+        for (int taken = 0; taken < perCheck && (more = nextQueuedFolder(queued, &path)); ++taken) {
             if (path.isEmpty() || m_watcher.isWatching(path))
                 continue;
             m_pendingWatches.append(path);
             if (queued.followUp)
                 m_followUpWatches.insert(path);
         }
-        if (queued.next == queued.folders.size())
+        if (!more)
             m_queuedWatches.removeFirst();
     }
     std::optional<QStringList> roots; // read at the first follow-up, once a slice

@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <optional>
 
 class ArtifactCache;
 class ModelContext;
@@ -69,6 +70,10 @@ private:
     void watchNewFolders();
     // Queues folders to watch; addPendingWatches() takes them in.
     void queueWatches(const QStringList &folders, bool followUp);
+    void queueWatches(const QSet<QString> &folders, bool followUp);
+    struct QueuedWatches;
+    // The next folder of a queued group; false when that group is done.
+    static bool nextQueuedFolder(QueuedWatches &queued, QString *folder);
     void addPendingWatches();
 
     ModelContext &m_context;
@@ -80,9 +85,14 @@ private:
     QTimer m_watchSlices;
     // Folders as they were queued: taken in a slice at a time (a first scan finds
     // tens of thousands at once), all before any of them is added.
+    // Folders to watch, taken a slice at a time: a list in its order, or a set
+    // (a large library's hundreds of thousands of folders) walked as it stands,
+    // without first copying it into a list on this thread.
     struct QueuedWatches {
         QStringList folders;
         qsizetype next = 0;
+        QSet<QString> set;
+        std::optional<QSet<QString>::const_iterator> at; // into `set`, once its walk began
         bool followUp = false;
     };
     QList<QueuedWatches> m_queuedWatches;
