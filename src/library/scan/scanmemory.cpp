@@ -198,15 +198,6 @@ ScanMemory::ScanMemory(Sqlite::Database &database, bool mayWriteNow)
         m_walks.insert(walks.text(0), walks.blob(1).value_or(QByteArray()));
 }
 
-void ScanMemory::reserve(qsizetype files)
-{
-    for (auto *table : {&m_dirtyFiles, &m_dirtyWalks, &m_dirtyTextSources})
-        table->reserve(files);
-    m_files.reserve(files);
-    m_walks.reserve(files);
-    m_textSources.reserve(files);
-}
-
 void ScanMemory::rememberFile(const QString &path, const File &file)
 {
     m_files.insert(path, file);

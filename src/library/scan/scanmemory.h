@@ -50,10 +50,6 @@ public:
     // The path as found whose reading a record's texts hold; empty when unknown.
     QString textSource(const QString &resolvedPath) const { return m_textSources.value(resolvedPath); }
 
-    // Room for this many files (and their walks), made at once: the tables grow
-    // together, and growing them one doubling at a time in the same slice held the
-    // window's thread for tens of milliseconds in a large first scan.
-    void reserve(qsizetype files);
     void rememberFile(const QString &path, const File &file);
     void forgetFile(const QString &path);
     void rememberWalk(const QString &skillFile, const ScanListing::ArtifactWalk &walk);

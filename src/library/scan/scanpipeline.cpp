@@ -191,15 +191,6 @@ void ScanPipeline::listed(quint64 generation, ScanListingResult result, QSet<QSt
     m_run->listedPaths.append(std::move(paths));
     m_run->items.append(std::move(result.items));
     m_total = int(m_run->items.size());
-    // A scan bringing far more files than the library holds (a first scan) sizes
-    // what they will fill once now, rather than having the tables double in step
-    // while its files are applied. A rescan's tables are the right size already.
-    if (m_total > 2 * m_context.skillCount()) {
-        m_run->lastReached.reserve(m_total);
-        m_scanner.reserve(m_total);
-        memory().reserve(m_total);
-        m_context.reserve(m_total);
-    }
     m_run->scopeFolders.append(result.wholeLocationFolders);
     m_run->scopeFolders.append(result.projects);
     for (const QString &folder : std::as_const(result.locationFolders))

@@ -103,9 +103,6 @@ public:
     // A record's harnesses are the tools that read the places it is installed at.
     void refreshHarnesses(Skill &skill) const;
 
-    // Room for the facts of this many paths, made at once before a large scan applies them.
-    void reserve(qsizetype paths) const { m_readersByPath.reserve(paths); }
-
     // The custom scan directories to use until unpinned, instead of reading the
     // settings again for every file: a scan pins the ones it lists with, so every
     // step of it agrees, and reading the settings costs more than a record does.

@@ -145,14 +145,6 @@ void ModelContext::adopt(SkillCollection *collection)
     m_collections.append(collection);
 }
 
-void ModelContext::reserve(qsizetype skills)
-{
-    m_skills.reserve(skills);
-    m_skillsByResolvedPath.reserve(skills);
-    m_skillsById.reserve(skills);
-    m_insertedSkillSet.reserve(skills);
-}
-
 QList<Skill *> ModelContext::skills() const
 {
     if (!m_sortedSkillsValid) {

@@ -63,9 +63,6 @@ public:
     // up: no sort to bring up to date.
     QList<Skill *> skillsInAnyOrder() const { return m_skills.values(); }
     int skillCount() const { return int(m_skills.size()); }
-    // Room for this many records, made at once (a first scan knows how many files
-    // it found before it brings their records).
-    void reserve(qsizetype skills);
     // Every collection by sortOrder, then by name for equal sort orders.
     QList<SkillCollection *> collections() const;
     Skill *skillWithResolvedPath(const QString &resolvedPath) const;
