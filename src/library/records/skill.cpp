@@ -254,6 +254,26 @@ QStringList Skill::installedPaths() const
     return *m_installedPathsCache;
 }
 
+bool Skill::isInstalledOnlyAt(const QString &path) const
+{
+    if (m_installedPathsCache)
+        return m_installedPathsCache->size() == 1 && m_installedPathsCache->constFirst() == path;
+    if (!m_installedPathsData)
+        return m_filePath == path;
+    // ["path"] in compact JSON: printable ASCII with no quote or backslash inside
+    // is the path itself. Anything else is decoded.
+    const QByteArray &data = *m_installedPathsData;
+    if (data.size() == path.size() + 4 && data.startsWith("[\"") && data.endsWith("\"]")) {
+        const QByteArrayView inside = QByteArrayView(data).sliced(2, data.size() - 4);
+        const bool plain = std::all_of(inside.cbegin(), inside.cend(),
+                                       [](char c) { return c >= 0x20 && c <= 0x7E && c != '"' && c != '\\'; });
+        if (plain)
+            return QLatin1StringView(inside) == path;
+    }
+    const QStringList paths = installedPaths();
+    return paths.size() == 1 && paths.constFirst() == path;
+}
+
 void Skill::setInstalledPaths(const QStringList &paths)
 {
     QStringList unique = paths;

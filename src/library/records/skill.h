@@ -98,6 +98,10 @@ public:
     bool hasToolSource(ToolSource tool) const;
     void setToolSources(const QList<ToolSource> &tools);
     QStringList installedPaths() const;
+    // Whether installedPaths() is `path` alone, answered from the stored text
+    // where it can be, without decoding it: asked of every record by a scan's
+    // end, where most records are installed at their own path only.
+    bool isInstalledOnlyAt(const QString &path) const;
     void setInstalledPaths(const QStringList &paths);
     Frontmatter frontmatter() const;
     void setFrontmatter(const Frontmatter &map);

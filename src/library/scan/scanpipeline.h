@@ -104,6 +104,7 @@ private:
     bool sliceIsOver(const QElapsedTimer &clock) const;
     void scheduleFinishSlice();
     void finishSlice();
+    void gatherSlice();
     void pruneChecked(quint64 generation, QHash<QString, bool> existence);
     void pruneSlice();
     void completeRun();

@@ -85,11 +85,25 @@ void ScanPipeline::finishSlice()
     for (const QSet<QString> *asked : {&run.request.homeLocations, &run.request.customRoots,
                                        &run.request.projects, &run.request.entries})
         run.scopeFolders.append(asked->values());
-    const QSet<QString> scope(run.scopeFolders.cbegin(), run.scopeFolders.cend());
+    run.scope = QSet<QString>(run.scopeFolders.cbegin(), run.scopeFolders.cend());
+    for (const QString &folder : std::as_const(run.scope))
+        run.scopeLengths.insert(folder.size());
+    run.gatherQueue = m_context.skills();
+    gatherSlice();
+}
+
+void ScanPipeline::gatherSlice()
+{
+    Run &run = *m_run;
+    QElapsedTimer clock;
+    clock.start();
     // Asked of every record's paths: a few folders (one new skill) are compared
-    // directly; many are looked up for each folder above the path.
+    // directly; many are looked up for each folder above the path, those of a
+    // length no folder in scope has skipped without making a string of them.
     constexpr qsizetype fewFolders = 16;
-    const auto inScope = [&scope, few = scope.size() <= fewFolders](const QString &path) {
+    const QSet<QString> &scope = run.scope;
+    const QSet<qsizetype> &lengths = run.scopeLengths;
+    const auto inScope = [&scope, &lengths, few = scope.size() <= fewFolders](const QString &path) {
         if (few) {
             return std::any_of(scope.cbegin(), scope.cend(), [&path](const QString &folder) {
                 return path.startsWith(folder)
@@ -99,27 +113,49 @@ void ScanPipeline::finishSlice()
         // The path itself, or any folder above it.
         QStringView rest(path);
         while (!rest.isEmpty()) {
-            if (scope.contains(rest.toString()))
+            if (lengths.contains(rest.size()) && scope.contains(rest.toString()))
                 return true;
             rest.truncate(qMax<qsizetype>(0, rest.lastIndexOf(u'/')));
         }
         return false;
     };
-    QStringList paths;
-    for (Skill *skill : m_context.skills()) {
-        const QStringList installed = skill->installedPaths();
-        const bool reached = run.request.everything
-            || std::any_of(installed.cbegin(), installed.cend(), inScope);
-        if (!reached)
+    // A hundred thousand records take the window longer than a slice: a record
+    // removed between slices is noted in `gone` and left out.
+    constexpr qsizetype recordsBetweenClockReadings = 64;
+    while (run.gatherIndex < run.gatherQueue.size()) {
+        Skill *skill = run.gatherQueue.at(run.gatherIndex++);
+        if (run.gone.contains(skill))
             continue;
-        run.pruneCandidates.append(skill);
-        paths.append(installed);
-        paths.append(skill->filePath());
+        // Most records are installed at their own path only: told without
+        // decoding their paths.
+        const QString own = skill->resolvedPath();
+        const bool onlyOwn = skill->isInstalledOnlyAt(own);
+        const QStringList installed = onlyOwn ? QStringList() : skill->installedPaths();
+        const bool reached = run.request.everything
+            || (onlyOwn ? inScope(own) : std::any_of(installed.cbegin(), installed.cend(), inScope));
+        if (reached) {
+            run.pruneCandidates.append(skill);
+            if (onlyOwn)
+                run.prunePaths.append(own);
+            else
+                run.prunePaths.append(installed);
+            run.prunePaths.append(skill->filePath());
+        }
+        if (run.gatherIndex % recordsBetweenClockReadings == 0 && sliceIsOver(clock)
+            && run.gatherIndex < run.gatherQueue.size()) {
+            const quint64 generation = run.generation;
+            QTimer::singleShot(sliceGap, this, [this, generation] {
+                if (m_run && m_run->generation == generation)
+                    gatherSlice();
+            });
+            return;
+        }
     }
+    run.gatherQueue.clear();
     const quint64 generation = run.generation;
     const auto cancelled = m_cancelled;
     const QList<QSet<QString>> listed = run.listedPaths;
-    m_pool.start([this, generation, paths, listed, cancelled] {
+    m_pool.start([this, generation, paths = std::exchange(run.prunePaths, {}), listed, cancelled] {
         const auto wasListed = [&listed](const QString &path) {
             return std::any_of(listed.cbegin(), listed.cend(), [&path](const QSet<QString> &set) { return set.contains(path); });
         };

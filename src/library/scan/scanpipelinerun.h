@@ -41,6 +41,13 @@ struct ScanPipeline::Run {
     // Plain pointers: a guard for each of a hundred thousand records costs the
     // window tens of milliseconds. A record removed meanwhile is noted in `gone`.
     QList<Skill *> harnessQueue;
+    // Where a prune looks (the scope's folders, and their lengths for a quick
+    // no), the records still to look at, and what was gathered so far.
+    QSet<QString> scope;
+    QSet<qsizetype> scopeLengths;
+    QList<Skill *> gatherQueue;
+    qsizetype gatherIndex = 0;
+    QStringList prunePaths;
     QList<Skill *> pruneCandidates;
     QSet<const Skill *> gone;
     QHash<QString, bool> existence; // of the candidates' paths, asked on a worker

@@ -273,25 +273,15 @@ void SkillScanner::takeOverPath(const QString &filePath, Skill &owner)
     // A link pointed elsewhere (ln -sfn v2 deploy) now leads to another file: the
     // path leaves the record of the file it used to lead to, and a record left
     // with no path at all is that skill's earlier version, whose marks go along.
-    if (!m_pathsHeld) {
-        // A record holds its own resolved path, which the context looks up: only
-        // the paths that lead to a record through a link need a set.
-        m_pathsHeld.emplace();
-        for (const Skill *skill : m_context.skillsInAnyOrder()) {
-            for (const QString &path : skill->installedPaths()) {
-                if (path != skill->resolvedPath() && (skill != &owner || path != filePath))
-                    m_pathsHeld->insert(path);
-            }
-        }
-    }
+    // The context keeps the paths that lead to a record besides its own, so
+    // that this costs two lookups, not a walk over every record.
+    const QList<Skill *> alsoThere = m_context.skillsAlsoInstalledAt(filePath);
     const Skill *atPath = m_context.skillWithResolvedPath(filePath);
-    const bool heldByAnother = m_pathsHeld->contains(filePath)
+    const bool heldByAnother = std::any_of(alsoThere.cbegin(), alsoThere.cend(),
+                                           [&owner](const Skill *skill) { return skill != &owner; })
         || (atPath && atPath != &owner && atPath->installedPaths().contains(filePath));
-    if (!heldByAnother) {
-        if (filePath != owner.resolvedPath())
-            m_pathsHeld->insert(filePath);
+    if (!heldByAnother)
         return;
-    }
     const QList<Skill *> skills = m_context.skillsInAnyOrder();
     for (Skill *previous : skills) {
         if (previous == &owner || !previous->installedPaths().contains(filePath))

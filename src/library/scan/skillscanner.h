@@ -84,7 +84,6 @@ public:
     void endPrune()
     {
         m_recordedSincePrune.clear();
-        m_pathsHeld.reset();
     }
 
     // The steps of a full scan, public so they can be driven one at a time.
@@ -144,11 +143,6 @@ private:
     std::unique_ptr<KeptMarks> m_keptMarks; // read from the store when first needed
     // The records inserted since the last prune, by resolved path.
     QStringList m_recordedSincePrune;
-    // Every path some record held through a link (not its own resolved path) when
-    // the first take-over of this pass looked, and those taken since: a path in
-    // neither it nor the context's index belongs to no other record, so the
-    // take-over costs two lookups, not a walk over every record.
-    std::optional<QSet<QString>> m_pathsHeld;
     // Which tools read a path depends on the path, the home folder and the custom scan directories.
     mutable QHash<QString, PathFacts> m_readersByPath;
     mutable QString m_readersHome;

@@ -58,6 +58,7 @@ void ModelContext::adopt(Skill *skill)
     m_skillsByResolvedPath.insert(skill->resolvedPath(), skill);
     if (skill->m_persistentId != 0)
         m_skillsById.insert(skill->m_persistentId, skill);
+    indexOtherPaths(skill);
     // Kept in order as records come, rather than sorted again: a scan adds
     // thousands, and the list asks for the order after every few.
     if (m_sortedSkillsValid) {
@@ -65,6 +66,41 @@ void ModelContext::adopt(Skill *skill)
             invalidateOrder(); // a new record at the address of one still in the order
         else
             m_unsortedSkills.insert(skill);
+    }
+}
+
+void ModelContext::indexOtherPaths(Skill *skill)
+{
+    // Called on every change of a record: most hold their own path only, which
+    // is told without decoding their paths.
+    const auto indexed = m_otherPathsOf.constFind(skill);
+    if (indexed == m_otherPathsOf.cend() && skill->isInstalledOnlyAt(skill->resolvedPath()))
+        return;
+    QStringList others;
+    for (const QString &path : skill->installedPaths()) {
+        if (path != skill->resolvedPath())
+            others.append(path);
+    }
+    if (indexed != m_otherPathsOf.cend() && *indexed == others)
+        return;
+    unindexOtherPaths(skill);
+    if (others.isEmpty())
+        return;
+    for (const QString &path : std::as_const(others))
+        m_alsoInstalledAt[path].append(skill);
+    m_otherPathsOf.insert(skill, others);
+}
+
+void ModelContext::unindexOtherPaths(const Skill *skill)
+{
+    const QStringList others = m_otherPathsOf.take(skill);
+    for (const QString &path : others) {
+        const auto holders = m_alsoInstalledAt.find(path);
+        if (holders == m_alsoInstalledAt.end())
+            continue;
+        holders->removeOne(skill);
+        if (holders->isEmpty())
+            m_alsoInstalledAt.erase(holders);
     }
 }
 
@@ -279,6 +315,7 @@ void ModelContext::forget(Skill *skill)
         m_skillsByResolvedPath.remove(skill->resolvedPath());
     if (m_skillsById.value(skill->persistentId()) == skill)
         m_skillsById.remove(skill->persistentId());
+    unindexOtherPaths(skill);
     if (m_sortedSkillsValid && !m_unsortedSkills.remove(skill))
         m_unsortedRemovals.insert(skill);
     m_changedSkills.remove(skill);
@@ -312,6 +349,7 @@ void ModelContext::noteChanged(Skill *skill)
         m_skillsByResolvedPath.remove(m_skillsByResolvedPath.key(skill));
         m_skillsByResolvedPath.insert(skill->resolvedPath(), skill);
     }
+    indexOtherPaths(skill);
     if (!m_applyingStoredRows && !m_insertedSkillSet.contains(skill))
         m_changedSkills.insert(skill);
     Q_EMIT skillChanged(skill);

@@ -69,6 +69,9 @@ public:
     // Every record by resolved path. A copy (cheap until either side changes), so
     // another thread may look up which paths have records; it must not touch them.
     QHash<QString, Skill *> resolvedPathIndex() const { return m_skillsByResolvedPath; }
+    // The records that hold `path` among their installed paths besides their own
+    // resolved path (reached through a link, or installed at several paths).
+    QList<Skill *> skillsAlsoInstalledAt(const QString &path) const { return m_alsoInstalledAt.value(path); }
     // The connection, for the few library parts that keep tables of their own
     // next to the records and write them in the same transactions (see save()).
     Sqlite::Database &database() const { return m_database; }
@@ -189,6 +192,8 @@ private:
     void mergeIntoInserted(SkillCollection *collection, const CollectionRow &theirs);
     void forget(Skill *skill);
     void forget(SkillCollection *collection);
+    void indexOtherPaths(Skill *skill);
+    void unindexOtherPaths(const Skill *skill);
     bool isDirty(const Skill *skill) const;
     bool isDirty(const SkillCollection *collection) const;
     void clearPending();
@@ -202,6 +207,11 @@ private:
     QList<SkillCollection *> m_collections;
     QHash<QString, Skill *> m_skillsByResolvedPath;
     QHash<qint64, Skill *> m_skillsById;
+    // Installed paths other than a record's own resolved path, kept as records
+    // change: a scan asks of each path it records whether another record holds
+    // it, and only a few records (links, a skill at several paths) hold any.
+    QHash<QString, QList<Skill *>> m_alsoInstalledAt;
+    QHash<const Skill *, QStringList> m_otherPathsOf;
     mutable QList<Skill *> m_sortedSkills;
     mutable bool m_sortedSkillsValid = false;
     // While the order is valid, records added and removed since it was last

@@ -109,6 +109,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("data");
         QTest::newRow("two plain paths, as written") << QByteArray(R"(["/a/SKILL.md","/b/SKILL.md"])");
+        QTest::newRow("one plain path") << QByteArray(R"(["/a/SKILL.md"])");
         QTest::newRow("an empty list") << QByteArray("[]");
         QTest::newRow("one empty string") << QByteArray(R"([""])");
         QTest::newRow("an empty string after a path") << QByteArray(R"(["/a",""])");
@@ -140,6 +141,22 @@ private Q_SLOTS:
                 expected = list;
         }
         QCOMPARE(SkillEncoding::decodeStringList(data), expected);
+
+        // Whether a record is installed at one path alone, told from these bytes
+        // without decoding where they allow, agrees with the decoded paths: for
+        // each of them, the file path, and the text between the brackets read as is.
+        const auto decodedOnce = makeSkill();
+        decodedOnce->setInstalledPathsData(data);
+        const QStringList paths = decodedOnce->installedPaths();
+        QStringList asked = paths;
+        asked << decodedOnce->filePath() << QString::fromLatin1(data.mid(2, data.size() - 4))
+              << QString::fromUtf8(data.mid(2, data.size() - 4));
+        for (const QString &path : std::as_const(asked)) {
+            const auto fresh = makeSkill();
+            fresh->setInstalledPathsData(data);
+            QVERIFY2(fresh->isInstalledOnlyAt(path) == (paths == QStringList{path}), qPrintable(path));
+            QVERIFY2(decodedOnce->isInstalledOnlyAt(path) == (paths == QStringList{path}), qPrintable(path));
+        }
     }
 
     void writesAreSortedAndDistinctAndAKnownInstallationChangesNothing()

@@ -277,6 +277,43 @@ private Q_SLOTS:
         QCOMPARE(context->collectionNamed("Work")->skills(), QList<Skill *>{original});
     }
 
+    // The paths that lead to a record besides its own follow every way a record
+    // changes: edits here, a row another process wrote, a reopen, a removal.
+    void pathsBesideARecordsOwnFollowEveryChange()
+    {
+        const QString path = storePath("beside.sqlite");
+        const QString link = QStringLiteral("/link/x.md");
+        auto container = open(path);
+        ModelContext *context = container->mainContext();
+        Skill *a = context->insert(makeSkill("a", "/s/a.md"));
+        Skill *b = context->insert(makeSkill("b", "/s/b.md"));
+        QVERIFY(context->skillsAlsoInstalledAt("/s/a.md").isEmpty()); // its own path
+        a->setInstalledPaths({"/s/a.md", link});
+        b->addInstallation(link, ToolSource::Claude);
+        QCOMPARE(context->skillsAlsoInstalledAt(link).size(), 2);
+        a->setInstalledPaths({"/s/a.md"});
+        QCOMPARE(context->skillsAlsoInstalledAt(link), QList<Skill *>{b});
+        b->setResolvedPath(link); // now b's own path; the other one is beside it
+        QVERIFY(context->skillsAlsoInstalledAt(link).isEmpty());
+        QCOMPARE(context->skillsAlsoInstalledAt("/s/b.md"), QList<Skill *>{b});
+        QVERIFY(context->save());
+
+        {
+            auto reopened = open(path);
+            ModelContext *other = reopened->mainContext();
+            Skill *loadedB = other->skillWithResolvedPath(link);
+            QVERIFY(loadedB);
+            QCOMPARE(other->skillsAlsoInstalledAt("/s/b.md"), QList<Skill *>{loadedB});
+            other->skillWithResolvedPath("/s/a.md")->addInstallation("/link/y.md", ToolSource::Claude);
+            QVERIFY(other->save());
+        }
+        QVERIFY(context->refresh()); // takes in what the other process wrote
+        QCOMPARE(context->skillsAlsoInstalledAt("/link/y.md"), QList<Skill *>{a});
+
+        context->remove(b);
+        QVERIFY(context->skillsAlsoInstalledAt("/s/b.md").isEmpty());
+    }
+
     void deletingEitherSideOfAMembershipRemovesOnlyTheMembership()
     {
         const QString path = storePath("nullify.sqlite");
