@@ -49,11 +49,13 @@ const CheckCache::Entry &CheckCache::entryFor(const QString &path)
     auto it = m_entries.find(path);
     if (it != m_entries.end() && it->first == stamp && stamp.size >= 0) {
         ++m_reused;
+        it->second.round = m_round;
         return it->second;
     }
     ++m_checked;
     Entry entry;
     entry.findings = checkSkillFile(path, &entry.digest);
+    entry.round = m_round;
     it = m_entries.insert(path, {stamp, std::move(entry)});
     m_fresh.insert(path);
     return it->second;
@@ -61,10 +63,11 @@ const CheckCache::Entry &CheckCache::entryFor(const QString &path)
 
 const CheckCache::Entry &CheckCache::keptEntryFor(const QString &path)
 {
-    const auto it = m_entries.constFind(path);
-    if (it == m_entries.cend())
+    const auto it = m_entries.find(path);
+    if (it == m_entries.end())
         return entryFor(path);
     ++m_reused;
+    it->second.round = m_round;
     return it->second;
 }
 
@@ -79,11 +82,11 @@ const std::pair<CheckCache::Stamp, CheckCache::Entry> *CheckCache::find(const QS
     return it == m_entries.cend() ? nullptr : &*it;
 }
 
-QStringList CheckCache::keepOnly(const QSet<QString> &keep)
+QStringList CheckCache::forgetUnasked()
 {
     QStringList forgotten;
     for (auto it = m_entries.begin(); it != m_entries.end();) {
-        if (keep.contains(it.key())) {
+        if (it->second.round == m_round) {
             ++it;
             continue;
         }

@@ -22,6 +22,7 @@ public:
     struct Entry {
         QList<Finding> findings;
         QByteArray digest; // of the file's bytes; empty when it could not be read
+        quint64 round = 0; // the last round that asked for it (see startRound())
     };
 
     // What says a file is unchanged: its size and the change times of the file,
@@ -49,8 +50,12 @@ public:
     const std::pair<Stamp, Entry> *find(const QString &path) const;
     // The files checked afresh since the last call.
     QSet<QString> takeFresh() { return std::exchange(m_fresh, {}); }
-    // Forgets every file not in `keep`; gives the paths forgotten.
-    QStringList keepOnly(const QSet<QString> &keep);
+    // Begins a round of asking for entries; forgetUnasked() ends it.
+    void startRound() { ++m_round; }
+    // Forgets every file not asked for since startRound(); gives the paths
+    // forgotten. No set of the files asked for is made: a round asks for tens of
+    // thousands, and each entry keeps the round that last asked for it.
+    QStringList forgetUnasked();
 
     qsizetype size() const { return m_entries.size(); }
     // How many files the last calls checked afresh, and how many they reused.
@@ -61,5 +66,6 @@ private:
     QHash<QString, std::pair<Stamp, Entry>> m_entries;
     qint64 m_checked = 0;
     qint64 m_reused = 0;
+    quint64 m_round = 0;
     QSet<QString> m_fresh;
 };

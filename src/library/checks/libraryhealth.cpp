@@ -118,23 +118,21 @@ struct LibraryHealth::Worker {
         const qint64 checkedBefore = cache.checked();
         const qint64 reusedBefore = cache.reused();
         const CandidateFilter mayHaveChanged = filesThatMayHaveChanged(round);
+        cache.startRound();
         const QList<CheckedFile> files = checkCandidates(std::move(round.candidates), cache, &stop, mayHaveChanged);
         if (stop || files.size() != round.keys.size())
             return;
         round.findings.reserve(files.size());
-        QSet<QString> paths;
-        paths.reserve(files.size());
         for (qsizetype i = 0; i < files.size(); ++i) {
             // Two records installed at one path are one file: the first one's findings hold.
             round.findings.insert(round.keys.at(i), files.at(i).findings);
-            paths.insert(files.at(i).path);
         }
         round.checked = cache.checked() - checkedBefore;
         round.reused = cache.reused() - reusedBefore;
         round.completed = true;
 
         unwritten += cache.takeFresh();
-        for (const QString &gone : cache.keepOnly(paths)) {
+        for (const QString &gone : cache.forgetUnasked()) {
             unwritten.remove(gone);
             unwrittenGone.insert(gone);
         }
