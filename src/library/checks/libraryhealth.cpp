@@ -40,6 +40,9 @@ struct LibraryHealth::Round {
     bool mayWrite = false;
     bool completed = false;
     QHash<QString, QList<Finding>> findings;
+    // Whether they differ from the last completed round's, told by the worker:
+    // compared on the window's thread, a hundred thousand lists would stall it.
+    bool findingsChanged = true;
     qint64 checked = 0;
     qint64 reused = 0;
 };
@@ -67,6 +70,7 @@ struct LibraryHealth::Worker {
     CheckCache cache;
     QSet<QString> unwritten;  // checked afresh, not yet in the store
     QSet<QString> unwrittenGone; // no longer in the library, still in the store
+    std::optional<QHash<QString, QList<Finding>>> lastFindings; // of the last completed round
 
     // Which candidates a round looks at again. A file's stamp covers the file, its
     // folder and the folders one level down: a change at a path touches a skill
@@ -127,6 +131,8 @@ struct LibraryHealth::Worker {
             // Two records installed at one path are one file: the first one's findings hold.
             round.findings.insert(round.keys.at(i), files.at(i).findings);
         }
+        round.findingsChanged = !lastFindings || *lastFindings != round.findings;
+        lastFindings = round.findings;
         round.checked = cache.checked() - checkedBefore;
         round.reused = cache.reused() - reusedBefore;
         round.completed = true;
@@ -306,7 +312,7 @@ void LibraryHealth::delivered(const Round &round)
         m_lastReused = round.reused;
         const bool first = !m_hasResults;
         m_hasResults = true;
-        if (first || m_findings != round.findings) {
+        if (first || round.findingsChanged) {
             m_findings = round.findings;
             recount();
             Q_EMIT changed();
