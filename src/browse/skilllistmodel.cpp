@@ -152,24 +152,37 @@ bool SkillListModel::applyAsInsertsAndRemovals(const QList<Skill *> &wanted)
     if (runs > mostRuns)
         return false;
 
-    // Removals first, from the end, then insertions from the start: rows are
-    // counted as they stand at each step.
+    // Removals first, from the end, then insertions from the start. Once the
+    // removals are done, the rows are those of `wanted` that were here already.
+    removeRuns([&](qsizetype row) { return !kept.contains(m_skills.at(row)); });
+    insertRuns(wanted, [&](qsizetype row) { return !had.contains(wanted.at(row)); });
+    return true;
+}
+
+template <typename IsGone>
+void SkillListModel::removeRuns(IsGone isGone)
+{
     for (qsizetype row = m_skills.size() - 1; row >= 0; --row) {
-        if (kept.contains(m_skills.at(row)))
+        if (!isGone(row))
             continue;
         qsizetype first = row;
-        while (first > 0 && !kept.contains(m_skills.at(first - 1)))
+        while (first > 0 && isGone(first - 1))
             --first;
         beginRemoveRows({}, int(first), int(row));
         m_skills.remove(first, row - first + 1);
         endRemoveRows();
         row = first;
     }
+}
+
+template <typename IsNew>
+void SkillListModel::insertRuns(const QList<Skill *> &wanted, IsNew isNew)
+{
     for (qsizetype row = 0; row < wanted.size(); ++row) {
-        if (row < m_skills.size() && m_skills.at(row) == wanted.at(row))
+        if (!isNew(row))
             continue;
         qsizetype last = row;
-        while (last + 1 < wanted.size() && !had.contains(wanted.at(last + 1)))
+        while (last + 1 < wanted.size() && isNew(last + 1))
             ++last;
         beginInsertRows({}, int(row), int(last));
         // The rows after the run move once, not once for each new row: a first
@@ -180,7 +193,6 @@ bool SkillListModel::applyAsInsertsAndRemovals(const QList<Skill *> &wanted)
         endInsertRows();
         row = last;
     }
-    return true;
 }
 
 std::optional<bool> SkillListModel::applyOneWay(const QList<Skill *> &wanted)
@@ -204,35 +216,10 @@ std::optional<bool> SkillListModel::applyOneWay(const QList<Skill *> &wanted)
         return std::nullopt; // rows came and went, or moved: the general way
     if (runs > mostRuns)
         return false;
-    if (&longer == &m_skills) {
-        // Only removals, from the end: rows are counted as they stand at each step.
-        for (qsizetype row = m_skills.size() - 1; row >= 0; --row) {
-            if (inShorter.at(row))
-                continue;
-            qsizetype first = row;
-            while (first > 0 && !inShorter.at(first - 1))
-                --first;
-            beginRemoveRows({}, int(first), int(row));
-            m_skills.remove(first, row - first + 1);
-            endRemoveRows();
-            row = first;
-        }
-        return true;
-    }
-    // Only insertions, from the start, each run moving the rows after it once.
-    for (qsizetype row = 0; row < wanted.size(); ++row) {
-        if (inShorter.at(row))
-            continue;
-        qsizetype last = row;
-        while (last + 1 < wanted.size() && !inShorter.at(last + 1))
-            ++last;
-        beginInsertRows({}, int(row), int(last));
-        m_skills.insert(row, last - row + 1, nullptr);
-        for (qsizetype i = row; i <= last; ++i)
-            m_skills[i] = wanted.at(i);
-        endInsertRows();
-        row = last;
-    }
+    if (&longer == &m_skills)
+        removeRuns([&](qsizetype row) { return !inShorter.at(row); });
+    else
+        insertRuns(wanted, [&](qsizetype row) { return !inShorter.at(row); });
     return true;
 }
 

@@ -60,6 +60,13 @@ private:
     bool applyAsInsertsAndRemovals(const QList<Skill *> &wanted);
     // The same when the rows only come or only go; nothing when they do both.
     std::optional<bool> applyOneWay(const QList<Skill *> &wanted);
+    // The two steps of both: the rows `isGone(row)` says go, a run at a time from
+    // the end; then the rows of `wanted` that `isNew(row)` says are new, a run at
+    // a time from the start. Rows are counted as they stand at each step.
+    template <typename IsGone>
+    void removeRuns(IsGone isGone);
+    template <typename IsNew>
+    void insertRuns(const QList<Skill *> &wanted, IsNew isNew);
     // A view answers each run of rows on its own: many runs (a search narrowing
     // thousands of rows) cost more than one reset.
     static constexpr int mostRuns = 8;
