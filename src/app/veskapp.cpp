@@ -92,6 +92,13 @@ std::unique_ptr<VeskApp> VeskApp::create(const QString &storePath, QString *fata
     // on top of the scan's own working set and set the window's peak memory; a
     // search typed before then folds what it looks at itself, same results.
     app->m_searchKeys = new SearchKeyLoader(app->context(), app.get());
+    // The first scan's working set is free by then but still held by the allocator:
+    // handed back once the keys are in. Not as the scan ends: the trim holds the
+    // allocator's lock for as long as it runs (tens of milliseconds in a library of
+    // 100,000 skills), and the window's thread, busy allocating as a scan ends,
+    // would wait for it. Off the window's thread, where the trim itself runs.
+    connect(app->m_searchKeys, &SearchKeyLoader::finished, app.get(),
+            [] { QThreadPool::globalInstance()->start([] { malloc_trim(0); }); });
     app->m_notifications = new AppNotifications(app.get());
     // Every skill's findings: what the store kept shows at once, and a worker checks
     // again what changed since, then whatever changes.
@@ -201,15 +208,9 @@ ContentView *VeskApp::newWindow()
     connect(window, &ContentView::initialScanFinished, m_searchKeys, [this] {
         if (m_searchKeys->isStarted())
             return;
-        // The scan's working set is free now but still held by the allocator;
-        // handing it back as the keys begin keeps them from stacking on top of it.
-        // Off this thread: in a large library the trim alone takes milliseconds.
         // On a timer rather than a posted event: the end of the scan has just kept
         // the thread busy, and timers already due (input, painting) go first.
-        QTimer::singleShot(std::chrono::milliseconds(1), m_searchKeys, [this] {
-            QThreadPool::globalInstance()->start([] { malloc_trim(0); });
-            m_searchKeys->start();
-        });
+        QTimer::singleShot(std::chrono::milliseconds(1), m_searchKeys, [this] { m_searchKeys->start(); });
     });
     m_windows.append(window);
     Q_EMIT windowOpened(window);
