@@ -273,19 +273,18 @@ void SkillScanner::takeOverPath(const QString &filePath, Skill &owner)
     // A link pointed elsewhere (ln -sfn v2 deploy) now leads to another file: the
     // path leaves the record of the file it used to lead to, and a record left
     // with no path at all is that skill's earlier version, whose marks go along.
-    // The context keeps the paths that lead to a record besides its own, so
-    // that this costs two lookups, not a walk over every record.
-    const QList<Skill *> alsoThere = m_context.skillsAlsoInstalledAt(filePath);
-    const Skill *atPath = m_context.skillWithResolvedPath(filePath);
-    const bool heldByAnother = std::any_of(alsoThere.cbegin(), alsoThere.cend(),
-                                           [&owner](const Skill *skill) { return skill != &owner; })
-        || (atPath && atPath != &owner && atPath->installedPaths().contains(filePath));
-    if (!heldByAnother)
-        return;
-    const QList<Skill *> skills = m_context.skillsInAnyOrder();
-    for (Skill *previous : skills) {
-        if (previous == &owner || !previous->installedPaths().contains(filePath))
-            continue;
+    // The records holding the path: those reached there besides their own path,
+    // which the context keeps, and the record whose own path it is. Two lookups,
+    // not a walk over every record.
+    QList<Skill *> holders;
+    for (Skill *skill : m_context.skillsAlsoInstalledAt(filePath)) {
+        if (skill != &owner)
+            holders.append(skill);
+    }
+    Skill *atPath = m_context.skillWithResolvedPath(filePath);
+    if (atPath && atPath != &owner && atPath->installedPaths().contains(filePath))
+        holders.append(atPath);
+    for (Skill *previous : std::as_const(holders)) {
         QStringList remaining = previous->installedPaths();
         remaining.removeAll(filePath);
         if (!remaining.isEmpty()) {
