@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest/QtTest>
@@ -28,6 +29,11 @@ public:
         // (privatebus.h) and points this at it before first use.
         setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + root + "/no-session-bus").constData(), 1);
         QStandardPaths::setTestModeEnabled(true);
+        // QSettings settles its folder once, at first use; a fixture that points
+        // HOME elsewhere for a while would otherwise leave the settings file in a
+        // folder of its own that outlives it. Pin it to this home.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
     }
 
     QString path() const { return m_dir.path(); }
