@@ -198,6 +198,16 @@ ScanMemory::ScanMemory(Sqlite::Database &database, bool mayWriteNow)
         m_walks.insert(walks.text(0), walks.blob(1).value_or(QByteArray()));
 }
 
+void ScanMemory::expect(qsizetype files)
+{
+    m_files.reserve(files);
+    m_dirtyFiles.reserve(files);
+    m_walks.reserve(files);
+    m_dirtyWalks.reserve(files);
+    m_textSources.reserve(files);
+    m_dirtyTextSources.reserve(files);
+}
+
 void ScanMemory::rememberFile(const QString &path, const File &file)
 {
     m_files.insert(path, file);

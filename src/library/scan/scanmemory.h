@@ -50,6 +50,9 @@ public:
     // The path as found whose reading a record's texts hold; empty when unknown.
     QString textSource(const QString &resolvedPath) const { return m_textSources.value(resolvedPath); }
 
+    // Room for `files` files and their walks, made before a scan that will bring
+    // them: tables grown a file at a time rehash whole each time they double.
+    void expect(qsizetype files);
     void rememberFile(const QString &path, const File &file);
     void forgetFile(const QString &path);
     void rememberWalk(const QString &skillFile, const ScanListing::ArtifactWalk &walk);

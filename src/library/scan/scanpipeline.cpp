@@ -191,6 +191,7 @@ void ScanPipeline::listed(quint64 generation, ScanListingResult result, QSet<QSt
     m_run->listedPaths.append(std::move(paths));
     m_run->items.append(std::move(result.items));
     m_total = int(m_run->items.size());
+    makeRoomFor(m_run->items.size());
     m_run->scopeFolders.append(result.wholeLocationFolders);
     m_run->scopeFolders.append(result.projects);
     for (const QString &folder : std::as_const(result.locationFolders))
@@ -212,6 +213,28 @@ void ScanPipeline::listed(quint64 generation, ScanListingResult result, QSet<QSt
     Q_EMIT progressChanged(m_done, m_total);
     submitChunks();
     scheduleApply();
+}
+
+void ScanPipeline::makeRoomFor(qsizetype files)
+{
+    // A first scan grows the tables that follow each file from nothing to a
+    // hundred thousand entries. Each doubling rehashes a table whole within one
+    // slice, and several of them double at about the same file: stalls of tens of
+    // milliseconds. Room for the whole scan is made here, while they are small.
+    // Below some tens of thousands a rehash costs a few milliseconds, less than
+    // the room costs in memory (a table copied for a worker keeps its size).
+    if (files < largeScanFiles)
+        return;
+    memory().expect(files);
+    m_scanner.expect(files);
+    m_context.expectSkills(files);
+    m_run->lastReached.reserve(files);
+    // A skill folder's walk goes through its subfolders too (scripts, references):
+    // a few for each file.
+    constexpr qsizetype foldersPerFile = 3;
+    m_findings.skillFolders.reserve(foldersPerFile * files);
+    if (const qsizetype unknown = foldersPerFile * files - m_findings.skillFolders.size(); unknown > 0)
+        m_newFindings.skillFolders.reserve(unknown);
 }
 
 void ScanPipeline::noteFinding(QSet<QString> Findings::*group, const QString &folder)

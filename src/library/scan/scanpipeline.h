@@ -91,6 +91,8 @@ Q_SIGNALS:
 private:
     struct Run;
     void noteFinding(QSet<QString> Findings::*group, const QString &folder);
+    void makeRoomFor(qsizetype files);
+    static constexpr qsizetype largeScanFiles = 32 * 1024;
     std::shared_ptr<const ScanSnapshot> takeSnapshot() const;
     void listed(quint64 generation, ScanListingResult result, QSet<QString> paths, QSet<QString> entryFolders);
     void submitChunks();

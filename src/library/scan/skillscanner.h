@@ -112,6 +112,8 @@ public:
         m_pinnedHome = home;
         m_readersPinned = false;
     }
+    // Room for the facts of `paths` paths, made before a scan that will ask them.
+    void expect(qsizetype paths) { m_readersByPath.reserve(paths); }
     void unpinCustomRoots()
     {
         m_pinnedRoots.reset();

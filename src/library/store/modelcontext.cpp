@@ -205,6 +205,13 @@ QList<SkillCollection *> ModelContext::collections() const
     return sorted;
 }
 
+void ModelContext::expectSkills(qsizetype count)
+{
+    m_skills.reserve(count);
+    m_skillsByResolvedPath.reserve(count);
+    m_skillsById.reserve(count);
+}
+
 Skill *ModelContext::skillWithResolvedPath(const QString &resolvedPath) const
 {
     return m_skillsByResolvedPath.value(resolvedPath);

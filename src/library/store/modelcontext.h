@@ -63,6 +63,8 @@ public:
     // up: no sort to bring up to date.
     QList<Skill *> skillsInAnyOrder() const { return m_skills.values(); }
     int skillCount() const { return int(m_skills.size()); }
+    // Room for `count` records, made before a scan that may bring that many.
+    void expectSkills(qsizetype count);
     // Every collection by sortOrder, then by name for equal sort orders.
     QList<SkillCollection *> collections() const;
     Skill *skillWithResolvedPath(const QString &resolvedPath) const;

@@ -130,15 +130,28 @@ void LibraryDiscovery::watchNewFolders()
 
 void LibraryDiscovery::queueWatches(const QStringList &folders, bool followUp)
 {
-    if (!folders.isEmpty())
-        m_queuedWatches.append({folders, 0, {}, std::nullopt, followUp});
+    if (folders.isEmpty())
+        return;
+    m_queuedWatches.append({folders, 0, {}, std::nullopt, followUp});
+    expectFollowUps(folders.size(), followUp);
 }
 
 void LibraryDiscovery::queueWatches(const QSet<QString> &folders, bool followUp)
 {
+    if (folders.isEmpty())
+        return;
     // A copy that shares the set's data: walked with const iterators, it never detaches.
-    if (!folders.isEmpty())
-        m_queuedWatches.append({{}, 0, folders, std::nullopt, followUp});
+    m_queuedWatches.append({{}, 0, folders, std::nullopt, followUp});
+    expectFollowUps(folders.size(), followUp);
+}
+
+void LibraryDiscovery::expectFollowUps(qsizetype count, bool followUp)
+{
+    // The follow-ups of a first scan's folders grow to a hundred thousand in a few
+    // slices: room made now spares a rehash of the whole set within one of them.
+    constexpr qsizetype manyFolders = 32 * 1024;
+    if (followUp && count >= manyFolders)
+        m_followUpWatches.reserve(m_followUpWatches.size() + count);
 }
 
 bool LibraryDiscovery::nextQueuedFolder(QueuedWatches &queued, QString *folder)
