@@ -77,7 +77,7 @@ void SkillListModel::rebuild()
     // identical names compare equal: rows sharing a name are neighbours.
     m_sharedNames.clear();
     for (qsizetype i = 1; i < filtered.size(); ++i) {
-        if (filtered.at(i)->name() == filtered.at(i - 1)->name())
+        if (filtered.at(i)->hasSameNameAs(*filtered.at(i - 1)))
             m_sharedNames.insert(filtered.at(i)->name());
     }
     bool same = filtered.size() == m_skills.size();
@@ -88,7 +88,12 @@ void SkillListModel::rebuild()
             Q_EMIT dataChanged(index(0), index(int(m_skills.size()) - 1));
         return;
     }
-    if (!applyAsInsertsAndRemovals(filtered)) {
+    m_tellingRuns = true;
+    const bool told = applyAsInsertsAndRemovals(filtered);
+    m_tellingRuns = false;
+    if (told) {
+        Q_EMIT rowsSettled();
+    } else {
         beginResetModel();
         m_skills = filtered;
         endResetModel();

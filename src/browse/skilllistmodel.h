@@ -49,6 +49,12 @@ public:
 
     // Brings the rows up to date now instead of on the next turn of the event loop.
     void refresh();
+    // While a refresh tells its rows as runs of insertions and removals; it
+    // emits rowsSettled() once they are all told.
+    bool isTellingRuns() const { return m_tellingRuns; }
+
+Q_SIGNALS:
+    void rowsSettled();
 
 private:
     void scheduleRefresh() { m_pacing.schedule(); }
@@ -76,6 +82,7 @@ private:
     // Plain pointers: a record about to be removed leaves the rows first (dropSkill).
     QList<Skill *> m_skills;
     QSet<QString> m_sharedNames; // names more than one row has
+    bool m_tellingRuns = false;
     // Read once per refresh, not once per row painted (a settings file, the environment).
     QStringList m_customRoots;
     QString m_turnedOffFolder;

@@ -127,8 +127,15 @@ SkillListView::SkillListView(AppState &state, ModelContext &context, QWidget *pa
         selectSkillFromState();
     };
     connect(m_model, &QAbstractItemModel::modelReset, this, rowsReplaced);
-    connect(m_model, &QAbstractItemModel::rowsRemoved, this, rowsReplaced);
-    connect(m_model, &QAbstractItemModel::rowsInserted, this, rowsReplaced);
+    // A refresh may tell several runs of rows: at a hundred thousand rows, a
+    // layout after each of them is a stall; one follows the last.
+    const auto rowsMoved = [this, rowsReplaced] {
+        if (!m_model->isTellingRuns())
+            rowsReplaced();
+    };
+    connect(m_model, &QAbstractItemModel::rowsRemoved, this, rowsMoved);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, rowsMoved);
+    connect(m_model, &SkillListModel::rowsSettled, this, rowsReplaced);
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &SkillListView::selectionChangedByUser);
     connect(m_list, &QListView::customContextMenuRequested, this, &SkillListView::showContextMenu);

@@ -59,6 +59,8 @@ public:
     QString filePath() const { return m_filePath; }
     bool isDirectory() const { return m_isDirectory; }
     QString name() const { return m_name; }
+    // Compared in place: a list of a hundred thousand rows asks it of every neighbour.
+    bool hasSameNameAs(const Skill &other) const { return m_name == other.m_name; }
     QString skillDescription() const { return m_skillDescription; }
     // The body. A saved record does not keep it in memory (bodies are most of a
     // library's bytes): it is read from the store each time it is asked for.
