@@ -2,6 +2,7 @@
 
 #include "common/plaintext.h"
 #include "library/store/modelcontext.h"
+#include "library/store/storedpaths.h"
 #include "library/files/savebackups.h"
 #include "library/records/skill.h"
 
@@ -59,20 +60,30 @@ void SaveRecovery::check()
     // an ordinary save, leaves only a temporary that the next start sweeps away).
     QStringList files;
     QStringList folders;
+    QString storePath; // where the worker reads every record's paths instead
     if (!std::exchange(m_lookedEverywhere, true)) {
-        const QList<Skill *> skills = m_context.skillsInAnyOrder();
-        files.reserve(2 * skills.size());
-        for (const Skill *skill : skills) {
-            files.append(skill->filePath());
-            files.append(skill->resolvedPath());
+        // At a hundred thousand records, gathering their paths here stalls the
+        // window for tens of milliseconds: the store has them all once nothing
+        // is waiting to be saved.
+        if (!m_context.hasChanges() && !m_context.writesHeld())
+            storePath = m_context.databasePath();
+        if (storePath.isEmpty()) {
+            const QList<Skill *> skills = m_context.skillsInAnyOrder();
+            files.reserve(2 * skills.size());
+            for (const Skill *skill : skills) {
+                files.append(skill->filePath());
+                files.append(skill->resolvedPath());
+            }
         }
     } else {
         folders = QStringList(m_pending.cbegin(), m_pending.cend());
     }
     m_pending.clear();
-    if (files.isEmpty() && folders.isEmpty())
+    if (files.isEmpty() && folders.isEmpty() && storePath.isEmpty())
         return;
-    m_looking.setFuture(QtConcurrent::run([files, folders]() mutable {
+    m_looking.setFuture(QtConcurrent::run([files, folders, storePath]() mutable {
+        if (!storePath.isEmpty())
+            folders += readStoredSkillFolders(storePath).value_or(QStringList());
         for (const QString &file : std::as_const(files))
             folders.append(folderOf(file));
         return sweepSaveLeftovers(folders, staleAfter);

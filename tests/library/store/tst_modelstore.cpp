@@ -2,6 +2,7 @@
 #include "library/store/backgroundcheckpoints.h"
 #include "library/store/modelcontainer.h"
 #include "library/store/modelcontext.h"
+#include "library/store/storedpaths.h"
 #include "library/store/searchkeyloader.h"
 #include "library/records/skill.h"
 #include "library/records/skillcollection.h"
@@ -250,6 +251,28 @@ private Q_SLOTS:
             QCOMPARE(skill->searchKey().folded, made.folded);
             QCOMPARE(skill->searchKey().nameEnd, made.nameEnd);
         }
+    }
+
+    void storedFoldersHoldEverySavedRecordsFileAndItsTarget()
+    {
+        const QString path = storePath("paths.sqlite");
+        auto container = open(path);
+        ModelContext *context = container->mainContext();
+        context->insert(makeSkill("alpha", "/s/alpha/SKILL.md"));
+        context->insert(std::make_unique<Skill>("/link/beta/SKILL.md", "/s/beta/SKILL.md", "beta", "d", "c",
+                                                Skill::Frontmatter{}, ToolSource::Claude, true, true,
+                                                QDateTime::fromMSecsSinceEpoch(1700000000123, Qt::UTC), 7));
+        QVERIFY(context->save());
+        Skill *removed = context->insert(makeSkill("gamma", "/s/gamma/SKILL.md"));
+        QVERIFY(context->save());
+        context->remove(removed);
+        QVERIFY(context->save());
+
+        std::optional<QStringList> folders = readStoredSkillFolders(path);
+        QVERIFY(folders);
+        folders->sort();
+        QCOMPARE(*folders, QStringList({"/link/beta", "/s/alpha", "/s/beta"}));
+        QVERIFY(!readStoredSkillFolders(storePath("missing.sqlite")));
     }
 
     void duplicateKeysAreRefusedWithoutLosingAnything()
