@@ -223,7 +223,9 @@ void ScanPipeline::makeRoomFor(qsizetype files)
     // milliseconds. Room for the whole scan is made here, while they are small.
     // Below some tens of thousands a rehash costs a few milliseconds, less than
     // the room costs in memory (a table copied for a worker keeps its size).
-    if (files < largeScanFiles)
+    // A library that is known already (a start-up rescan) has its tables full:
+    // room asked of them would only rehash them now, for nothing.
+    if (files < largeScanFiles || m_context.skillCount() >= files / 4)
         return;
     memory().expect(files);
     m_scanner.expect(files);
@@ -232,9 +234,10 @@ void ScanPipeline::makeRoomFor(qsizetype files)
     // A skill folder's walk goes through its subfolders too (scripts, references):
     // a few for each file.
     constexpr qsizetype foldersPerFile = 3;
-    m_findings.skillFolders.reserve(foldersPerFile * files);
-    if (const qsizetype unknown = foldersPerFile * files - m_findings.skillFolders.size(); unknown > 0)
-        m_newFindings.skillFolders.reserve(unknown);
+    if (m_findings.skillFolders.size() < files) {
+        m_findings.skillFolders.reserve(foldersPerFile * files);
+        m_newFindings.skillFolders.reserve(foldersPerFile * files - m_findings.skillFolders.size());
+    }
 }
 
 void ScanPipeline::noteFinding(QSet<QString> Findings::*group, const QString &folder)
