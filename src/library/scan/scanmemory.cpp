@@ -200,12 +200,10 @@ ScanMemory::ScanMemory(Sqlite::Database &database, bool mayWriteNow)
 
 void ScanMemory::expect(qsizetype files)
 {
+    // The sets of what is still to be written are emptied by every write: left to grow.
     m_files.reserve(files);
-    m_dirtyFiles.reserve(files);
     m_walks.reserve(files);
-    m_dirtyWalks.reserve(files);
     m_textSources.reserve(files);
-    m_dirtyTextSources.reserve(files);
 }
 
 void ScanMemory::rememberFile(const QString &path, const File &file)

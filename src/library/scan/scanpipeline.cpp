@@ -221,10 +221,9 @@ void ScanPipeline::makeRoomFor(qsizetype files)
     // hundred thousand entries. Each doubling rehashes a table whole within one
     // slice, and several of them double at about the same file: stalls of tens of
     // milliseconds. Room for the whole scan is made here, while they are small.
-    // Below some tens of thousands a rehash costs a few milliseconds, less than
-    // the room costs in memory (a table copied for a worker keeps its size).
-    // A library that is known already (a start-up rescan) has its tables full:
-    // room asked of them would only rehash them now, for nothing.
+    // Smaller scans make none (a table copied for a worker keeps its size). A
+    // library known already (a start-up rescan) has its tables full: room asked
+    // of them would only rehash them now, for nothing.
     if (files < largeScanFiles || m_context.skillCount() >= files / 4)
         return;
     memory().expect(files);

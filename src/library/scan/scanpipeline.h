@@ -33,6 +33,11 @@ class ScanPipeline final : public QObject
     Q_OBJECT
 
 public:
+    // From about this many files, tables grown one entry per file are worth
+    // sizing ahead: below it a rehash costs a few milliseconds, less than the
+    // room costs in memory.
+    static constexpr qsizetype largeScanFiles = 32 * 1024;
+
     ScanPipeline(ModelContext &context, ArtifactCache &artifacts, QObject *parent = nullptr);
     ~ScanPipeline() override; // stops the workers and waits for them
 
@@ -92,7 +97,6 @@ private:
     struct Run;
     void noteFinding(QSet<QString> Findings::*group, const QString &folder);
     void makeRoomFor(qsizetype files);
-    static constexpr qsizetype largeScanFiles = 32 * 1024;
     std::shared_ptr<const ScanSnapshot> takeSnapshot() const;
     void listed(quint64 generation, ScanListingResult result, QSet<QString> paths, QSet<QString> entryFolders);
     void submitChunks();

@@ -133,7 +133,8 @@ void LibraryDiscovery::queueWatches(const QStringList &folders, bool followUp)
     if (folders.isEmpty())
         return;
     m_queuedWatches.append({folders, 0, {}, std::nullopt, followUp});
-    expectFollowUps(folders.size(), followUp);
+    if (followUp)
+        expectFollowUps(folders.size());
 }
 
 void LibraryDiscovery::queueWatches(const QSet<QString> &folders, bool followUp)
@@ -142,15 +143,15 @@ void LibraryDiscovery::queueWatches(const QSet<QString> &folders, bool followUp)
         return;
     // A copy that shares the set's data: walked with const iterators, it never detaches.
     m_queuedWatches.append({{}, 0, folders, std::nullopt, followUp});
-    expectFollowUps(folders.size(), followUp);
+    if (followUp)
+        expectFollowUps(folders.size());
 }
 
-void LibraryDiscovery::expectFollowUps(qsizetype count, bool followUp)
+void LibraryDiscovery::expectFollowUps(qsizetype count)
 {
     // The follow-ups of a first scan's folders grow to a hundred thousand in a few
     // slices: room made now spares a rehash of the whole set within one of them.
-    constexpr qsizetype manyFolders = 32 * 1024;
-    if (followUp && count >= manyFolders)
+    if (count >= ScanPipeline::largeScanFiles)
         m_followUpWatches.reserve(m_followUpWatches.size() + count);
 }
 

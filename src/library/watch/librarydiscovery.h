@@ -75,7 +75,7 @@ private:
     // The next folder of a queued group; false when that group is done.
     static bool nextQueuedFolder(QueuedWatches &queued, QString *folder);
     void addPendingWatches();
-    void expectFollowUps(qsizetype count, bool followUp);
+    void expectFollowUps(qsizetype count);
 
     ModelContext &m_context;
     ScanPipeline m_pipeline;
