@@ -49,9 +49,11 @@ const CheckCache::Entry &CheckCache::entryFor(const QString &path)
     auto it = m_entries.find(path);
     if (it != m_entries.end() && it->first == stamp && stamp.size >= 0) {
         ++m_reused;
-        it->second.round = m_round;
+        markAsked(it->second);
         return it->second;
     }
+    if (it == m_entries.end() || it->second.round != m_round)
+        ++m_askedThisRound;
     ++m_checked;
     Entry entry;
     entry.findings = checkSkillFile(path, &entry.digest);
@@ -67,8 +69,15 @@ const CheckCache::Entry &CheckCache::keptEntryFor(const QString &path)
     if (it == m_entries.end())
         return entryFor(path);
     ++m_reused;
-    it->second.round = m_round;
+    markAsked(it->second);
     return it->second;
+}
+
+void CheckCache::markAsked(Entry &entry)
+{
+    if (entry.round != m_round)
+        ++m_askedThisRound;
+    entry.round = m_round;
 }
 
 void CheckCache::restore(const QString &path, const Stamp &stamp, Entry entry)
@@ -85,6 +94,9 @@ const std::pair<CheckCache::Stamp, CheckCache::Entry> *CheckCache::find(const QS
 QStringList CheckCache::forgetUnasked()
 {
     QStringList forgotten;
+    // Nearly every round asks for every file: then nothing is walked.
+    if (m_askedThisRound == m_entries.size())
+        return forgotten;
     for (auto it = m_entries.begin(); it != m_entries.end();) {
         if (it->second.round == m_round) {
             ++it;

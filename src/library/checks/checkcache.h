@@ -51,7 +51,11 @@ public:
     // The files checked afresh since the last call.
     QSet<QString> takeFresh() { return std::exchange(m_fresh, {}); }
     // Begins a round of asking for entries; forgetUnasked() ends it.
-    void startRound() { ++m_round; }
+    void startRound()
+    {
+        ++m_round;
+        m_askedThisRound = 0;
+    }
     // Forgets every file not asked for since startRound(); gives the paths
     // forgotten. No set of the files asked for is made: a round asks for tens of
     // thousands, and each entry keeps the round that last asked for it.
@@ -63,7 +67,10 @@ public:
     qint64 reused() const { return m_reused; }
 
 private:
+    void markAsked(Entry &entry);
+
     QHash<QString, std::pair<Stamp, Entry>> m_entries;
+    qsizetype m_askedThisRound = 0; // entries asked for since startRound()
     qint64 m_checked = 0;
     qint64 m_reused = 0;
     quint64 m_round = 0;

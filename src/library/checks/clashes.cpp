@@ -37,12 +37,31 @@ QString toolNamesInProse(ToolSet tools)
 QList<QList<Finding>> findClashes(const QList<ClashCandidate> &candidates)
 {
     QList<QList<Finding>> findings(candidates.size());
-    QHash<QString, QList<qsizetype>> byName;
+    // Asked of the whole library after every change, where nearly every name is
+    // held once: candidates sharing a name are chained by index, and only those
+    // chains of two or more become groups, instead of a list per name.
+    QHash<QStringView, qsizetype> lastWithName;
+    lastWithName.reserve(candidates.size());
+    QList<qsizetype> previousWithName(candidates.size(), -1);
+    QList<qsizetype> sharedNames; // the last candidate of each name held more than once
     for (qsizetype i = 0; i < candidates.size(); ++i) {
-        if (!candidates.at(i).name.isEmpty())
-            byName[candidates.at(i).name].append(i);
+        const QString &name = candidates.at(i).name;
+        if (name.isEmpty())
+            continue;
+        qsizetype &last = lastWithName[QStringView(name)];
+        if (last != 0) {
+            if (previousWithName.at(last - 1) < 0)
+                sharedNames.append(last - 1);
+            previousWithName[i] = last - 1;
+        }
+        last = i + 1; // 0 marks a name not seen before
     }
-    for (const QList<qsizetype> &group : std::as_const(byName)) {
+    for (qsizetype &end : sharedNames)
+        end = lastWithName.value(QStringView(candidates.at(end).name)) - 1;
+    for (const qsizetype end : std::as_const(sharedNames)) {
+        QList<qsizetype> group;
+        for (qsizetype at = end; at >= 0; at = previousWithName.at(at))
+            group.prepend(at);
         for (qsizetype a = 0; a < group.size(); ++a) {
             for (qsizetype b = 0; b < group.size(); ++b) {
                 if (a == b)

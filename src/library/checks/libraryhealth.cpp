@@ -102,7 +102,9 @@ struct LibraryHealth::Worker {
             if (isNear(candidate.path))
                 return true;
             // By the record's resolved path too: the watcher may know a linked folder by its target.
-            const bool folderChanged = isNear(folderOf(candidate.path)) || isNear(folderOf(round.keys.at(i)));
+            // Most records are installed at their resolved path: one folder to ask of.
+            const QString &key = round.keys.at(i);
+            const bool folderChanged = isNear(folderOf(candidate.path)) || (key != candidate.path && isNear(folderOf(key)));
             return folderChanged && checkedKindFor(candidate.path) == CheckedKind::SkillFile;
         };
     }

@@ -45,7 +45,9 @@ public:
     // A name that is not valid UTF-8 could not be opened again by any name we have
     // for it: it is left out, as QDir does, and, when not hidden, its name (the bad
     // bytes shown as U+FFFD) given in `undecodable`, sorted.
-    QList<Entry> entries(bool includeHidden, QStringList *undecodable = nullptr)
+    // With `onlyNames`, the other entries are left out as they are read: a change
+    // in a folder of thousands of skills asks for one of them.
+    QList<Entry> entries(bool includeHidden, QStringList *undecodable = nullptr, const QSet<QString> *onlyNames = nullptr)
     {
         QList<Entry> list;
         while (const dirent *entry = ::readdir(m_dir)) {
@@ -60,6 +62,8 @@ public:
                     undecodable->append(decoded);
                 continue;
             }
+            if (onlyNames && !onlyNames->contains(decoded))
+                continue;
             list.append({std::move(decoded), entry->d_type});
         }
         std::sort(list.begin(), list.end(), [](const Entry &a, const Entry &b) {
@@ -219,14 +223,12 @@ LocationListing filesIn(const PlacedLocation &placed, qint64 nowNs, const QSet<Q
     const QString resolvedFolder = realPath(placed.path);
     const int fd = directory.fd();
     QStringList undecodable;
-    const QList<Directory::Entry> entries = directory.entries(false, &undecodable);
+    const QList<Directory::Entry> entries = directory.entries(false, &undecodable, onlyNames);
     for (const QString &name : std::as_const(undecodable)) {
         if (!onlyNames || onlyNames->contains(name))
             listing.undecodable.append(joined(placed.path, name));
     }
     for (const Directory::Entry &entry : entries) {
-        if (onlyNames && !onlyNames->contains(entry.name))
-            continue;
         // Links followed, dangling links left out. A pipe, socket or device named
         // like a skill file is listed as one, for reading to report it.
         bool isDir = entry.type == DT_DIR;

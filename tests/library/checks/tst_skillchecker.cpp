@@ -422,6 +422,12 @@ private Q_SLOTS:
         QTest::newRow("unreadable files are never identical")
             << QList<ClashCandidate>{{"/a/SKILL.md", "x", claude, {}, {}}, {"/b/SKILL.md", "x", claude, {}, {}}}
             << QStringList{"0 clash/differing-copy /b/SKILL.md", "1 clash/differing-copy /a/SKILL.md"};
+        QTest::newRow("two names shared among others are two groups")
+            << QList<ClashCandidate>{{"/a", "x", claude, "1", {}}, {"/b", "y", claude, "1", {}}, {"/c", "x", claude, "2", {}},
+                                     {"/d", "z", claude, "3", {}}, {"/e", "y", claude, "1", {}}, {"/f", "", claude, "1", {}},
+                                     {"/g", "", claude, "1", {}}}
+            << QStringList{"0 clash/differing-copy /c", "1 clash/identical-copy /e", "2 clash/differing-copy /a",
+                           "4 clash/identical-copy /b"};
         QTest::newRow("three copies give each file two findings")
             << QList<ClashCandidate>{{"/a", "x", claude, "1", {}}, {"/b", "x", claude, "1", {}}, {"/c", "x", claude, "2", {}}}
             << QStringList{"0 clash/identical-copy /b", "0 clash/differing-copy /c", "1 clash/identical-copy /a",
@@ -516,6 +522,51 @@ private Q_SLOTS:
         QCOMPARE(summary(cache.entryFor(file).findings), after);
         QCOMPARE(cache.checked(), checked);
         QCOMPARE(cache.reused(), 2 - checked);
+    }
+
+    void cacheForgetsWhatARoundDidNotAsk_data()
+    {
+        QTest::addColumn<QStringList>("asked"); // "checked:name" or "kept:name", in order
+        QTest::addColumn<QStringList>("forgotten");
+        QTest::newRow("a round that asks every file forgets none")
+            << QStringList{"checked:a", "kept:b", "checked:c"} << QStringList();
+        QTest::newRow("a file asked twice does not stand in for one never asked")
+            << QStringList{"kept:a", "kept:a", "checked:b"} << QStringList{"c"};
+        QTest::newRow("a file seen for the first time counts once")
+            << QStringList{"kept:d", "checked:d", "kept:a", "kept:b"} << QStringList{"c"};
+        QTest::newRow("a round that asks nothing forgets everything") << QStringList() << QStringList{"a", "b", "c"};
+    }
+
+    void cacheForgetsWhatARoundDidNotAsk()
+    {
+        QFETCH(QStringList, asked);
+        QFETCH(QStringList, forgotten);
+        QTemporaryDir dir;
+        const auto fileNamed = [&dir](const QString &name) { return dir.filePath(name + QStringLiteral("/SKILL.md")); };
+        for (const char *name : {"a", "b", "c", "d"})
+            TestFiles::writeFile(fileNamed(QLatin1String(name)), skill(good).toUtf8());
+        CheckCache cache;
+        cache.startRound();
+        for (const char *name : {"a", "b", "c"})
+            cache.entryFor(fileNamed(QLatin1String(name)));
+        QVERIFY(cache.forgetUnasked().isEmpty());
+        cache.startRound();
+        for (const QString &ask : asked) {
+            const QString path = fileNamed(ask.section(u':', 1));
+            if (ask.startsWith(QLatin1String("kept")))
+                cache.keptEntryFor(path);
+            else
+                cache.entryFor(path);
+        }
+        QStringList actual;
+        for (const QString &path : cache.forgetUnasked())
+            actual.append(QDir(dir.path()).relativeFilePath(path).section(u'/', 0, 0));
+        actual.sort();
+        QCOMPARE(actual, forgotten);
+        QSet<QString> distinct;
+        for (const QString &ask : asked)
+            distinct.insert(ask.section(u':', 1));
+        QCOMPARE(cache.size(), distinct.size());
     }
 
     void contextCostPerTool()
