@@ -12,6 +12,8 @@
 
 #include <QtTest/QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 // "level rule line" for each finding, in the checker's order.
@@ -567,6 +569,33 @@ private Q_SLOTS:
         for (const QString &ask : asked)
             distinct.insert(ask.section(u':', 1));
         QCOMPARE(cache.size(), distinct.size());
+    }
+
+    // Stamps are kept in the store: they must come out as earlier versions wrote
+    // them, or every file of a library is checked again after an update.
+    void stampsKeepTheStoredFormat()
+    {
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("git-bisect"));
+        const QString file = folder + QStringLiteral("/SKILL.md");
+        TestFiles::writeFile(file, skill(good).toUtf8());
+        TestFiles::writeFile(folder + QStringLiteral("/references/x.md"), "x");
+        QVERIFY(QDir().mkpath(folder + QStringLiteral("/assets")));
+        const auto mixed = [](const QString &path) -> quint64 {
+            struct stat status {};
+            if (::stat(QFile::encodeName(path).constData(), &status) != 0)
+                return 0;
+            return quint64(status.st_mtim.tv_sec * 1000000000LL + status.st_mtim.tv_nsec) * 31u
+                + quint64(status.st_ctim.tv_sec * 1000000000LL + status.st_ctim.tv_nsec) + quint64(status.st_ino);
+        };
+        quint64 folderTimes = mixed(folder);
+        for (const char *supporting : {"/scripts", "/references", "/assets"})
+            folderTimes = folderTimes * 17u + mixed(folder + QLatin1String(supporting));
+        const CheckCache::Stamp stamp = CheckCache::stampOf(file);
+        QCOMPARE(stamp.size, QFileInfo(file).size());
+        QCOMPARE(quint64(stamp.fileTimes), mixed(file));
+        QCOMPARE(quint64(stamp.folderTimes), folderTimes);
+        QCOMPARE(CheckCache::stampOf(dir.filePath(QStringLiteral("gone/SKILL.md"))).size, -1);
     }
 
     void contextCostPerTool()
