@@ -190,15 +190,16 @@ ContentView *VeskApp::newWindow()
     connect(window, &ContentView::settledIn, m_health, [health = m_health] {
         QTimer::singleShot(0, health, &LibraryHealth::start); // an event of its own
     });
-    // Once this window watches every folder, a round after a change looks at what
-    // changed only; where watching falls short, at everything again.
+    // Once this window watches its folders, a round after a change looks at what
+    // changed only, and at what is in the folders it ran out of watches for.
     LibraryDiscovery *discovery = window->discovery();
     connect(discovery, &LibraryDiscovery::changedOnDisk, m_health, &LibraryHealth::noteChangeOnDisk);
     connect(discovery, &LibraryDiscovery::firstScanFinished, m_health, [health = m_health, discovery] {
-        health->setChangesReported(!discovery->isWatchLimitReached());
+        health->setUnreportedFolders(discovery->unwatchedFolders());
+        health->setChangesReported(true);
     });
-    connect(discovery, &LibraryDiscovery::watchLimitReached, m_health,
-            [health = m_health] { health->setChangesReported(false); });
+    connect(discovery, &LibraryDiscovery::unwatchedFoldersChanged, m_health,
+            [health = m_health, discovery] { health->setUnreportedFolders(discovery->unwatchedFolders()); });
     window->setNewSkillSheetFactory(
         [this](QWidget *parent) { return new NewSkillSheet(*m_state, context(), parent); });
     installMenus(window);

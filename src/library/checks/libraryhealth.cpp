@@ -37,6 +37,7 @@ struct LibraryHealth::Round {
     // path the watcher told of).
     bool lookEverywhere = true;
     QStringList changedPaths;
+    QSet<QString> unreportedFolders; // looked in every round all the same
     bool mayWrite = false;
     bool completed = false;
     QHash<QString, QList<Finding>> findings;
@@ -96,14 +97,26 @@ struct LibraryHealth::Worker {
                 return nearSet.contains(path.toString());
             return std::any_of(near->cbegin(), near->cend(), [path](const QString &at) { return path == at; });
         };
-        return [&round, near, isNear](const ClashCandidate &candidate, qsizetype i) {
+        // Folders whose files' stamps an unwatched folder feeds: itself, and the one
+        // above (it may be a skill folder's scripts/). Asked of every record's
+        // folder: looked up by view, without a string made for each.
+        auto unreported = std::make_shared<QSet<QStringView>>();
+        unreported->reserve(2 * round.unreportedFolders.size());
+        for (const QString &folder : round.unreportedFolders) {
+            unreported->insert(folder);
+            unreported->insert(folderOf(folder));
+        }
+        return [&round, near, isNear, unreported](const ClashCandidate &candidate, qsizetype i) {
+            const QString &key = round.keys.at(i);
+            if (!unreported->isEmpty()
+                && (unreported->contains(folderOf(candidate.path)) || unreported->contains(folderOf(key))))
+                return true;
             if (near->isEmpty())
                 return false;
             if (isNear(candidate.path))
                 return true;
             // By the record's resolved path too: the watcher may know a linked folder by its target.
             // Most records are installed at their resolved path: one folder to ask of.
-            const QString &key = round.keys.at(i);
             const bool folderChanged = isNear(folderOf(candidate.path)) || (key != candidate.path && isNear(folderOf(key)));
             return folderChanged && checkedKindFor(candidate.path) == CheckedKind::SkillFile;
         };
@@ -289,10 +302,12 @@ void LibraryHealth::dispatch(std::shared_ptr<Round> round)
 {
     round->lookEverywhere = !m_started || !m_changesReported || m_lookEverywhere
         || !m_sinceLookedEverywhere.isValid() || m_sinceLookedEverywhere.hasExpired(lookEverywhereEveryMs);
-    if (round->lookEverywhere)
+    if (round->lookEverywhere) {
         m_sinceLookedEverywhere.start();
-    else
+    } else {
         round->changedPaths = std::move(m_changedPaths);
+        round->unreportedFolders = m_unreported;
+    }
     m_changedPaths.clear();
     m_lookEverywhere = false;
     round->mayWrite = !m_context.writesHeld();

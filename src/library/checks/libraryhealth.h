@@ -63,6 +63,10 @@ public:
     // would otherwise stat every file and its folders); otherwise, and every few
     // minutes regardless, at every file.
     void setChangesReported(bool reported) { m_changesReported = reported; }
+    // Folders a watcher that reports changes could not watch (it ran out of
+    // watches): the files in them are looked at every round, the rest only near a
+    // change told, instead of every file of a library too large to watch whole.
+    void setUnreportedFolders(const QSet<QString> &folders) { m_unreported = folders; }
 
     // The record's findings, turned-off rules left out; null before any round had it.
     std::optional<QList<Finding>> findings(const Skill &skill) const;
@@ -131,6 +135,7 @@ private:
     // What the next round looks at again: paths where something changed, unless
     // it is to look at every file.
     QStringList m_changedPaths;
+    QSet<QString> m_unreported;
     bool m_lookEverywhere = true;
     bool m_changesReported = false;
     QElapsedTimer m_sinceLookedEverywhere;

@@ -172,6 +172,23 @@ bool LibraryDiscovery::nextQueuedFolder(QueuedWatches &queued, QString *folder)
     return true;
 }
 
+void LibraryDiscovery::noteUnwatched(const QString &failed)
+{
+    m_unwatched.insert(failed);
+    for (const QString &path : std::as_const(m_pendingWatches)) {
+        if (!m_watcher.isWatching(path))
+            m_unwatched.insert(path);
+    }
+    for (QueuedWatches &queued : m_queuedWatches) {
+        QString path;
+        while (nextQueuedFolder(queued, &path)) {
+            if (!path.isEmpty() && !m_watcher.isWatching(path))
+                m_unwatched.insert(path);
+        }
+    }
+    Q_EMIT unwatchedFoldersChanged();
+}
+
 void LibraryDiscovery::addPendingWatches()
 {
     QElapsedTimer clock;
@@ -199,6 +216,9 @@ void LibraryDiscovery::addPendingWatches()
             continue;
         const bool wasFollowUp = m_followUpWatches.remove(path);
         if (m_watcher.add(path)) {
+            // Watches freed since (folders that went away) made room for it.
+            if (m_unwatched.remove(path))
+                Q_EMIT unwatchedFoldersChanged();
             // The folder may have changed between the scan that found it and now:
             // look once more at what it holds.
             if (wasFollowUp) {
@@ -209,6 +229,7 @@ void LibraryDiscovery::addPendingWatches()
             continue;
         }
         if (m_watcher.limitReached()) {
+            noteUnwatched(path);
             m_queuedWatches.clear();
             m_pendingWatches.clear();
             m_followUpWatches.clear();

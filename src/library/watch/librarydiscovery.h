@@ -46,6 +46,9 @@ public:
     bool isBusy() const { return m_coalescer.isPending() || !m_due.isEmpty() || !m_pendingWatches.isEmpty()
             || !m_queuedWatches.isEmpty(); }
     bool isWatchLimitReached() const { return m_limitAnnounced; }
+    // The folders that could not be watched once the limit was reached: a change
+    // in them is told by nobody, only found by the periodic scans.
+    const QSet<QString> &unwatchedFolders() const { return m_unwatched; }
 
     // For tests: the system's limit, and the period of the scans that stand in for watching.
     void setWatchLimitForTesting(int limit) { m_watcher.setWatchLimitForTesting(limit); }
@@ -55,6 +58,8 @@ Q_SIGNALS:
     void firstScanFinished();
     // Once, when not every folder could be watched.
     void watchLimitReached();
+    // unwatchedFolders() changed.
+    void unwatchedFoldersChanged();
     // The watcher saw something change at `path` (an entry of a watched folder, or
     // the folder itself); empty when it lost events and anything may have changed.
     void changedOnDisk(const QString &path);
@@ -76,6 +81,8 @@ private:
     static bool nextQueuedFolder(QueuedWatches &queued, QString *folder);
     void addPendingWatches();
     void expectFollowUps(qsizetype count);
+    // At the limit: `failed` and every folder still waiting to be watched are not.
+    void noteUnwatched(const QString &failed);
 
     ModelContext &m_context;
     ScanPipeline m_pipeline;
@@ -103,4 +110,5 @@ private:
     bool m_firstScanRequested = false;
     bool m_firstScanDone = false;
     bool m_limitAnnounced = false;
+    QSet<QString> m_unwatched;
 };

@@ -205,18 +205,26 @@ private Q_SLOTS:
     {
         QTest::addColumn<bool>("reported");
         QTest::addColumn<bool>("told");
+        QTest::addColumn<QString>("unwatched"); // a folder the watcher had no watch left for
         QTest::addColumn<QStringList>("deltaRules");
         QTest::addColumn<int>("checked");
         const QStringList missing{"files/missing-file"};
-        QTest::newRow("without a watcher every round looks at every file") << false << false << QStringList() << 1;
-        QTest::newRow("a change told in a supporting folder is looked at") << true << true << QStringList() << 1;
-        QTest::newRow("an untold change waits while every change is told") << true << false << missing << 0;
+        QTest::newRow("without a watcher every round looks at every file") << false << false << QString() << QStringList() << 1;
+        QTest::newRow("a change told in a supporting folder is looked at") << true << true << QString() << QStringList() << 1;
+        QTest::newRow("an untold change waits while every change is told") << true << false << QString() << missing << 0;
+        QTest::newRow("an untold change in a folder left unwatched is looked at")
+            << true << false << QStringLiteral("delta") << QStringList() << 1;
+        QTest::newRow("an untold change in a supporting folder left unwatched is looked at")
+            << true << false << QStringLiteral("delta/scripts") << QStringList() << 1;
+        QTest::newRow("another folder left unwatched changes nothing for the rest")
+            << true << false << QStringLiteral("omega") << missing << 0;
     }
 
     void aRoundLooksAgainWhereChangesWereTold()
     {
         QFETCH(bool, reported);
         QFETCH(bool, told);
+        QFETCH(QString, unwatched);
         QFETCH(QStringList, deltaRules);
         QFETCH(int, checked);
         QVERIFY(addSkill(QStringLiteral("alpha"), clean));
@@ -224,6 +232,8 @@ private Q_SLOTS:
         QVERIFY(delta);
         LibraryHealth health(m_library->context());
         health.setChangesReported(reported);
+        if (!unwatched.isEmpty())
+            health.setUnreportedFolders({m_library->home(QStringLiteral(".claude/skills/") + unwatched)});
         QVERIFY(round(health));
         QCOMPARE(rulesOf(health.findings(*delta)), QStringList{"files/missing-file"});
 

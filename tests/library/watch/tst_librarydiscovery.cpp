@@ -182,6 +182,13 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(limit.count(), 1, kTimeoutMs);
         QVERIFY(m_discovery->isWatchLimitReached());
         QCOMPARE(m_discovery->watcher().watchedPaths().size(), 2);
+        // Every folder it wanted is watched or said to be unwatched, never both.
+        const QStringList watchedPaths = m_discovery->watcher().watchedPaths();
+        const QSet<QString> watched(watchedPaths.cbegin(), watchedPaths.cend());
+        const QSet<QString> &unwatched = m_discovery->unwatchedFolders();
+        QVERIFY(!watched.intersects(unwatched));
+        for (const QString &folder : {home(".claude/skills"), home(".claude/skills/existing")})
+            QVERIFY2(watched.contains(folder) || unwatched.contains(folder), qPrintable(folder));
         // A change nothing watches is still found, by the periodic scan.
         writeFile(home(".claude/skills/existing/SKILL.md"), skillText("existing", "Found by polling."));
         QTRY_COMPARE_WITH_TIMEOUT(named("existing")->content(), QStringLiteral("Found by polling."), kTimeoutMs);
