@@ -194,12 +194,15 @@ ContentView *VeskApp::newWindow()
     // changed only, and at what is in the folders it ran out of watches for.
     LibraryDiscovery *discovery = window->discovery();
     connect(discovery, &LibraryDiscovery::changedOnDisk, m_health, &LibraryHealth::noteChangeOnDisk);
-    connect(discovery, &LibraryDiscovery::firstScanFinished, m_health, [health = m_health, discovery] {
+    const auto followWatching = [health = m_health, discovery] {
         health->setUnreportedFolders(discovery->unwatchedFolders());
-        health->setChangesReported(true);
+        health->setChangesReported(discovery->knowsUnwatchedFolders());
+    };
+    connect(discovery, &LibraryDiscovery::firstScanFinished, m_health, followWatching);
+    connect(discovery, &LibraryDiscovery::unwatchedFoldersChanged, m_health, [followWatching, discovery] {
+        if (discovery->hasFinishedFirstScan())
+            followWatching();
     });
-    connect(discovery, &LibraryDiscovery::unwatchedFoldersChanged, m_health,
-            [health = m_health, discovery] { health->setUnreportedFolders(discovery->unwatchedFolders()); });
     window->setNewSkillSheetFactory(
         [this](QWidget *parent) { return new NewSkillSheet(*m_state, context(), parent); });
     installMenus(window);

@@ -174,17 +174,27 @@ bool LibraryDiscovery::nextQueuedFolder(QueuedWatches &queued, QString *folder)
 
 void LibraryDiscovery::noteUnwatched(const QString &failed)
 {
-    m_unwatched.insert(failed);
-    for (const QString &path : std::as_const(m_pendingWatches)) {
-        if (!m_watcher.isWatching(path))
+    if (m_tooManyUnwatched)
+        return;
+    // Counting stops at a bound: a system's limit far below the library's folders
+    // would otherwise make this thread copy hundreds of thousands of paths.
+    const auto note = [this](const QString &path) {
+        if (!path.isEmpty() && !m_watcher.isWatching(path))
             m_unwatched.insert(path);
-    }
+        return m_unwatched.size() <= m_mostUnwatched;
+    };
+    bool counted = note(failed);
+    for (qsizetype i = 0; counted && i < m_pendingWatches.size(); ++i)
+        counted = note(m_pendingWatches.at(i));
     for (QueuedWatches &queued : m_queuedWatches) {
         QString path;
-        while (nextQueuedFolder(queued, &path)) {
-            if (!path.isEmpty() && !m_watcher.isWatching(path))
-                m_unwatched.insert(path);
-        }
+        while (counted && nextQueuedFolder(queued, &path))
+            counted = note(path);
+    }
+    if (!counted) {
+        m_tooManyUnwatched = true;
+        m_unwatched.clear();
+        m_unwatched.squeeze();
     }
     Q_EMIT unwatchedFoldersChanged();
 }

@@ -47,12 +47,16 @@ public:
             || !m_queuedWatches.isEmpty(); }
     bool isWatchLimitReached() const { return m_limitAnnounced; }
     // The folders that could not be watched once the limit was reached: a change
-    // in them is told by nobody, only found by the periodic scans.
+    // in them is told by nobody, only found by the periodic scans. Past a point
+    // they are no longer counted (a library many times larger than the limit):
+    // then nothing is known of which changes go untold.
     const QSet<QString> &unwatchedFolders() const { return m_unwatched; }
+    bool knowsUnwatchedFolders() const { return !m_tooManyUnwatched; }
 
     // For tests: the system's limit, and the period of the scans that stand in for watching.
     void setWatchLimitForTesting(int limit) { m_watcher.setWatchLimitForTesting(limit); }
     void setFallbackPeriod(std::chrono::milliseconds period) { m_fallback.setInterval(period); }
+    void setMostUnwatchedForTesting(qsizetype most) { m_mostUnwatched = most; }
 
 Q_SIGNALS:
     void firstScanFinished();
@@ -111,4 +115,6 @@ private:
     bool m_firstScanDone = false;
     bool m_limitAnnounced = false;
     QSet<QString> m_unwatched;
+    qsizetype m_mostUnwatched = 32 * 1024;
+    bool m_tooManyUnwatched = false;
 };

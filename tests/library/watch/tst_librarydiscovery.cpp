@@ -173,8 +173,17 @@ private Q_SLOTS:
         QVERIFY2(scans() - before <= 2, qPrintable(QString::number(scans() - before)));
     }
 
+    void reachingTheWatchLimitIsSaidOnceAndScansPeriodically_data()
+    {
+        QTest::addColumn<int>("mostUnwatched");
+        QTest::newRow("the folders left unwatched are told") << 1000;
+        QTest::newRow("too many folders left unwatched are not counted") << 1;
+    }
+
     void reachingTheWatchLimitIsSaidOnceAndScansPeriodically()
     {
+        QFETCH(int, mostUnwatched);
+        m_discovery->setMostUnwatchedForTesting(mostUnwatched);
         m_discovery->setWatchLimitForTesting(2);
         m_discovery->setFallbackPeriod(std::chrono::milliseconds(300));
         QSignalSpy limit(m_discovery.get(), &LibraryDiscovery::watchLimitReached);
@@ -186,9 +195,13 @@ private Q_SLOTS:
         const QStringList watchedPaths = m_discovery->watcher().watchedPaths();
         const QSet<QString> watched(watchedPaths.cbegin(), watchedPaths.cend());
         const QSet<QString> &unwatched = m_discovery->unwatchedFolders();
+        QCOMPARE(m_discovery->knowsUnwatchedFolders(), mostUnwatched > 1);
+        QCOMPARE(unwatched.isEmpty(), !m_discovery->knowsUnwatchedFolders());
         QVERIFY(!watched.intersects(unwatched));
-        for (const QString &folder : {home(".claude/skills"), home(".claude/skills/existing")})
-            QVERIFY2(watched.contains(folder) || unwatched.contains(folder), qPrintable(folder));
+        for (const QString &folder : {home(".claude/skills"), home(".claude/skills/existing")}) {
+            QVERIFY2(watched.contains(folder) || unwatched.contains(folder) || !m_discovery->knowsUnwatchedFolders(),
+                     qPrintable(folder));
+        }
         // A change nothing watches is still found, by the periodic scan.
         writeFile(home(".claude/skills/existing/SKILL.md"), skillText("existing", "Found by polling."));
         QTRY_COMPARE_WITH_TIMEOUT(named("existing")->content(), QStringLiteral("Found by polling."), kTimeoutMs);
