@@ -219,6 +219,9 @@ void LibraryDiscovery::addPendingWatches()
             m_queuedWatches.removeFirst();
     }
     std::optional<QStringList> roots; // read at the first follow-up, once a slice
+    // Told once a slice: whoever keeps a copy of the set would otherwise have it
+    // copied whole for every folder that leaves it.
+    bool watchedUnwatched = false;
     ScanRequest followUp;
     while (m_queuedWatches.isEmpty() && !m_pendingWatches.isEmpty() && clock.elapsed() < watchSliceMs) {
         const QString path = m_pendingWatches.takeFirst();
@@ -227,8 +230,7 @@ void LibraryDiscovery::addPendingWatches()
         const bool wasFollowUp = m_followUpWatches.remove(path);
         if (m_watcher.add(path)) {
             // Watches freed since (folders that went away) made room for it.
-            if (m_unwatched.remove(path))
-                Q_EMIT unwatchedFoldersChanged();
+            watchedUnwatched = m_unwatched.remove(path) || watchedUnwatched;
             // The folder may have changed between the scan that found it and now:
             // look once more at what it holds.
             if (wasFollowUp) {
@@ -251,6 +253,8 @@ void LibraryDiscovery::addPendingWatches()
             break;
         }
     }
+    if (watchedUnwatched)
+        Q_EMIT unwatchedFoldersChanged();
     const bool drained = m_queuedWatches.isEmpty() && m_pendingWatches.isEmpty();
     if (drained)
         m_watchSlices.stop();
