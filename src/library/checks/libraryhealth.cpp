@@ -107,18 +107,24 @@ struct LibraryHealth::Worker {
             unreported->insert(folderOf(folder));
         }
         return [&round, near, isNear, unreported](const ClashCandidate &candidate, qsizetype i) {
+            if (near->isEmpty() && unreported->isEmpty())
+                return false;
+            // By the record's resolved path too: the watcher may know a linked folder
+            // by its target. Most records are installed at their resolved path: one
+            // folder to ask of.
             const QString &key = round.keys.at(i);
-            if (!unreported->isEmpty()
-                && (unreported->contains(folderOf(candidate.path)) || unreported->contains(folderOf(key))))
+            const QStringView folder = folderOf(candidate.path);
+            const QStringView keyFolder = key == candidate.path ? QStringView() : folderOf(key);
+            const auto eitherFolder = [folder, keyFolder](const auto &holds) {
+                return holds(folder) || (!keyFolder.isNull() && holds(keyFolder));
+            };
+            if (eitherFolder([&unreported](QStringView at) { return unreported->contains(at); }))
                 return true;
             if (near->isEmpty())
                 return false;
             if (isNear(candidate.path))
                 return true;
-            // By the record's resolved path too: the watcher may know a linked folder by its target.
-            // Most records are installed at their resolved path: one folder to ask of.
-            const bool folderChanged = isNear(folderOf(candidate.path)) || (key != candidate.path && isNear(folderOf(key)));
-            return folderChanged && checkedKindFor(candidate.path) == CheckedKind::SkillFile;
+            return eitherFolder(isNear) && checkedKindFor(candidate.path) == CheckedKind::SkillFile;
         };
     }
 
