@@ -20,10 +20,16 @@ inline constexpr char selectContent[] = "SELECT content FROM skill WHERE id = ?1
 inline constexpr char selectSkillById[] = "SELECT id, " VESK_SKILL_COLUMNS " FROM skill WHERE id = ?1";
 inline constexpr char selectSkillByPath[] =
     "SELECT id, " VESK_SKILL_COLUMNS " FROM skill WHERE resolvedPath = ?1";
-inline constexpr char insertSkill[] = "INSERT INTO skill (" VESK_SKILL_COLUMNS
+// OR FAIL, not the default ABORT: a statement that fires the stamping trigger and
+// may abort has SQLite copy every page it touches aside first, so that it can be
+// undone alone, and a first scan then wrote three times the store's size to
+// temporary files. A row's constraints are checked before anything is written, and
+// the trigger cannot conflict, so a refused row leaves nothing behind either way;
+// a failing disk rolls the whole transaction back, and the save keeps its changes.
+inline constexpr char insertSkill[] = "INSERT OR FAIL INTO skill (" VESK_SKILL_COLUMNS
                                       ") VALUES (?1, ?2, ?3, ?4, ?5, COALESCE(?6, ''), ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15)";
 inline constexpr char updateSkill[] =
-    "UPDATE skill SET resolvedPath = ?1, filePath = ?2, isDirectory = ?3, name = ?4, "
+    "UPDATE OR FAIL skill SET resolvedPath = ?1, filePath = ?2, isDirectory = ?3, name = ?4, "
     "skillDescription = ?5, content = COALESCE(?6, content), frontmatterData = ?7, isFavorite = ?8, "
     "lastOpened = ?9, fileModifiedDate = ?10, fileSize = ?11, isGlobal = ?12, "
     "toolSourcesRaw = ?13, installedPathsData = ?14, hasFrontmatterYamlError = ?15 WHERE id = ?16";
