@@ -275,6 +275,10 @@ int runListCommand(bool json, QTextStream &out, QTextStream &err, bool header)
         err << fatal << Qt::endl;
         return 1;
     }
+    // A first scan writes every record here: with SQLite's default cache, the
+    // indexes' pages it keeps coming back to were read back from the log
+    // thousands of times.
+    container->setPageCache(16);
     ModelContext &context = *container->mainContext();
     QStringList setAside;
     QObject::connect(&context, &ModelContext::changeSetAside, &context,

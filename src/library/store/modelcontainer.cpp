@@ -421,6 +421,12 @@ bool ModelContainer::migrate(QString *error)
     return true;
 }
 
+void ModelContainer::setPageCache(int mebibytes)
+{
+    // Negative: a size in KiB rather than a count of pages.
+    m_database.exec(QByteArray("PRAGMA cache_size = " + QByteArray::number(-1024 * qint64(mebibytes))).constData());
+}
+
 void ModelContainer::integrityCheckPassed()
 {
     if (!m_integrityPending)

@@ -49,6 +49,10 @@ public:
     // How long a save waits for another process's write lock (Sqlite::busyTimeoutMs
     // unless changed); tests shorten it to see a lock fail quickly.
     void setBusyTimeout(int milliseconds) { m_database.setBusyTimeout(milliseconds); }
+    // How much of the store the connection keeps in memory (SQLite's default is
+    // 2 MiB). A process that writes a whole library at once and then exits reads
+    // back fewer of the pages it wrote with more; the window keeps the default.
+    void setPageCache(int mebibytes);
     QString path() const { return m_path; }
 
 private:
