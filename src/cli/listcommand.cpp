@@ -215,10 +215,16 @@ QString toolNames(const QList<ToolSource> &tools)
 QStringList plainListing(const QList<Skill *> &skills, bool header)
 {
     const QString home = QDir::homePath();
+    // Few distinct sets of tools: each named once.
+    QHash<QString, QString> toolsByRaw;
     std::vector<Cells> rows;
     rows.reserve(size_t(skills.size()));
-    for (const Skill *skill : skills)
-        rows.emplace_back(terminalSafe(skill->name()), toolNames(*skill), terminalSafe(abbreviateHome(skill->filePath(), home)));
+    for (const Skill *skill : skills) {
+        auto tools = toolsByRaw.constFind(skill->toolSourcesRaw());
+        if (tools == toolsByRaw.cend())
+            tools = toolsByRaw.insert(skill->toolSourcesRaw(), toolNames(*skill));
+        rows.emplace_back(terminalSafe(skill->name()), *tools, terminalSafe(abbreviateHome(skill->filePath(), home)));
+    }
     return linesOf(rows, header);
 }
 

@@ -444,7 +444,9 @@ private Q_SLOTS:
         // the same order: names equal but for case, digits, accents, repeats.
         const QStringList spellings{"skill-%1", "Skill-%1", "skill-0%1", "ébauche %1", "%1", "z"};
         for (int i = 0; i < 400; ++i) {
-            const QString name = spellings.at(random.bounded(int(spellings.size()))).arg(random.bounded(30));
+            const QString &spelling = spellings.at(random.bounded(int(spellings.size())));
+            const int number = random.bounded(30);
+            const QString name = spelling.contains(u'%') ? spelling.arg(number) : spelling;
             context->insert(makeSkill(name, QStringLiteral("/bulk/%1.md").arg(i)));
         }
         QList<Skill *> sorted = context->skillsInAnyOrder();
