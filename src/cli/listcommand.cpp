@@ -210,37 +210,46 @@ QString toolNames(const QList<ToolSource> &tools)
     return names.join(QStringLiteral(", "));
 }
 
+// The tools' names by the record's stored form of them: a library holds few
+// distinct sets, so each is named once.
+class NamedTools final
+{
+public:
+    const QString &of(const QString &toolSourcesRaw)
+    {
+        auto found = m_byRaw.constFind(toolSourcesRaw);
+        if (found == m_byRaw.cend())
+            found = m_byRaw.insert(toolSourcesRaw, toolNames(SkillEncoding::decodeToolSources(toolSourcesRaw)));
+        return *found;
+    }
+
+private:
+    QHash<QString, QString> m_byRaw;
+};
+
 } // namespace
 
 QStringList plainListing(const QList<Skill *> &skills, bool header)
 {
     const QString home = QDir::homePath();
-    // Few distinct sets of tools: each named once.
-    QHash<QString, QString> toolsByRaw;
+    NamedTools tools;
     std::vector<Cells> rows;
     rows.reserve(size_t(skills.size()));
-    for (const Skill *skill : skills) {
-        auto tools = toolsByRaw.constFind(skill->toolSourcesRaw());
-        if (tools == toolsByRaw.cend())
-            tools = toolsByRaw.insert(skill->toolSourcesRaw(), toolNames(*skill));
-        rows.emplace_back(terminalSafe(skill->name()), *tools, terminalSafe(abbreviateHome(skill->filePath(), home)));
-    }
+    for (const Skill *skill : skills)
+        rows.emplace_back(terminalSafe(skill->name()), tools.of(skill->toolSourcesRaw()),
+                          terminalSafe(abbreviateHome(skill->filePath(), home)));
     return linesOf(rows, header);
 }
 
 QStringList plainListing(const QList<UnchangedLibrary::ListedSkill> &skills, bool header)
 {
     const QString home = QDir::homePath();
-    // Few distinct sets of tools: each named once.
-    QHash<QString, QString> toolsByRaw;
+    NamedTools tools;
     std::vector<Cells> rows;
     rows.reserve(size_t(skills.size()));
-    for (const UnchangedLibrary::ListedSkill &skill : skills) {
-        auto tools = toolsByRaw.constFind(skill.toolSourcesRaw);
-        if (tools == toolsByRaw.cend())
-            tools = toolsByRaw.insert(skill.toolSourcesRaw, toolNames(SkillEncoding::decodeToolSources(skill.toolSourcesRaw)));
-        rows.emplace_back(terminalSafe(skill.name), *tools, terminalSafe(abbreviateHome(skill.filePath, home)));
-    }
+    for (const UnchangedLibrary::ListedSkill &skill : skills)
+        rows.emplace_back(terminalSafe(skill.name), tools.of(skill.toolSourcesRaw),
+                          terminalSafe(abbreviateHome(skill.filePath, home)));
     return linesOf(rows, header);
 }
 
