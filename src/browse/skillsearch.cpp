@@ -12,28 +12,52 @@
 
 namespace {
 
-// Which of `keys` contain `needle`. A search of `twoThreadsFrom` bytes or more
-// is split at its middle byte and the second half scanned on another thread; the
-// keys are copies (their bytes shared, not duplicated), so the records stay on
-// their own thread.
+enum Found : char { No, Yes, Unreadable };
+
+// Which of `keys` hold the needle in memory; the spilled bodies of the others
+// go to `unread`, to be read back from their file.
+void scanResident(const std::vector<SearchKey> &keys, size_t from, size_t to, const FoldedNeedle &needle,
+                  std::vector<char> &found, std::vector<SearchKeyFile::Wanted> &unread)
+{
+    for (size_t i = from; i < to; ++i) {
+        const SearchKey &key = keys[i];
+        if (!key.exact)
+            continue;
+        if (key.residentContains(needle))
+            found[i] = Yes;
+        else if (key.spilledBody && key.spilledPairs.mayContain(needle.letterPairs()))
+            unread.push_back({key.spilledBody.get(), i});
+    }
+}
+
+void scanRange(const std::vector<SearchKey> &keys, size_t from, size_t to, const FoldedNeedle &needle,
+               std::vector<char> &found)
+{
+    std::vector<SearchKeyFile::Wanted> unread;
+    scanResident(keys, from, to, needle, found, unread);
+    SearchKeyFile::readEach(unread, [&found, &needle](size_t index, std::optional<QByteArrayView> body) {
+        found[index] = !body ? Unreadable : needle.foundIn(*body) ? Yes : No;
+    });
+}
+
+// Which of `keys` contain `needle` (a Found for each). A search of
+// `twoThreadsFrom` bytes or more is split at its middle byte and the second half
+// scanned on another thread; the keys are copies (their bytes shared, not
+// duplicated), so the records stay on their own thread.
 std::vector<char> scanKeys(const std::vector<SearchKey> &keys, qsizetype bytes, qsizetype twoThreadsFrom,
                            const FoldedNeedle &needle)
 {
-    std::vector<char> found(keys.size(), 0);
-    const auto scan = [&keys, &needle, &found](size_t from, size_t to) {
-        for (size_t i = from; i < to; ++i)
-            found[i] = keys[i].exact && keys[i].contains(needle);
-    };
+    std::vector<char> found(keys.size(), No);
     if (bytes < twoThreadsFrom || QThread::idealThreadCount() < 2) {
-        scan(0, keys.size());
+        scanRange(keys, 0, keys.size(), needle, found);
         return found;
     }
     size_t middle = 0;
     for (qsizetype seen = 0; middle < keys.size() && seen < bytes / 2; ++middle)
-        seen += keys[middle].folded.size();
+        seen += keys[middle].size();
     // Waiting on a task no thread has taken yet runs it here instead.
-    QFuture<void> secondHalf = QtConcurrent::run(scan, middle, keys.size());
-    scan(0, middle);
+    QFuture<void> secondHalf = QtConcurrent::run([&] { scanRange(keys, middle, keys.size(), needle, found); });
+    scanRange(keys, 0, middle, needle, found);
     secondHalf.waitForFinished();
     return found;
 }
@@ -60,14 +84,16 @@ QList<Skill *> SkillSearch::filter(const QList<Skill *> &candidates, const QStri
         keys.reserve(size_t(pool.size()));
         for (Skill *skill : pool) {
             keys.push_back(skill->searchKey()); // made here, on the records' thread, when missing
-            bytes += keys.back().folded.size();
+            bytes += keys.back().size();
         }
     }
     const std::vector<char> found = needle.isExact() ? scanKeys(keys, bytes, m_bytesForTwoThreads, needle) : std::vector<char>();
     QList<Skill *> result;
     for (qsizetype i = 0; i < pool.size(); ++i) {
         Skill *skill = pool.at(i);
-        const bool matches = needle.isExact() && keys[size_t(i)].exact ? found[size_t(i)] != 0 : matchesSearch(*skill, text);
+        // A key that could not be read back is searched the plain way.
+        const bool exact = needle.isExact() && keys[size_t(i)].exact && found[size_t(i)] != Unreadable;
+        const bool matches = exact ? found[size_t(i)] == Yes : matchesSearch(*skill, text);
         if (matches)
             result.append(skill);
     }

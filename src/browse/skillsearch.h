@@ -11,6 +11,9 @@ class Skill;
 // scanned with a byte search, and when the text only grew since the last search
 // over the same records, only the previous matches are looked at again.
 // Records or search texts that cannot be folded exactly take the plain rule.
+// Bodies kept in the store's key file are read back only where the name and
+// description do not match and the body holds every letter pair of the text;
+// one that cannot be read back takes the plain rule too.
 // A search through megabytes of keys is split between two threads.
 class SkillSearch final
 {

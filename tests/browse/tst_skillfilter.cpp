@@ -103,13 +103,17 @@ private Q_SLOTS:
     void fastSearchMatchesThePlainRule_data()
     {
         QTest::addColumn<qsizetype>("twoThreadsFrom");
-        QTest::newRow("a small library is searched on one thread") << SkillSearch::defaultBytesForTwoThreads;
-        QTest::newRow("split between two threads, matches come back in order") << qsizetype(0);
+        QTest::addColumn<int>("bodyPieces");
+        QTest::newRow("a small library is searched on one thread") << SkillSearch::defaultBytesForTwoThreads << 120;
+        QTest::newRow("split between two threads, matches come back in order") << qsizetype(0) << 120;
+        QTest::newRow("bodies kept in the key file are read back, letter pairs skip none that match")
+            << qsizetype(0) << 2000;
     }
 
     void fastSearchMatchesThePlainRule()
     {
         QFETCH(qsizetype, twoThreadsFrom);
+        QFETCH(int, bodyPieces);
         QTemporaryDir dir;
         QString error;
         auto container = ModelContainer::open(dir.filePath("random.sqlite"), &error);
@@ -118,9 +122,11 @@ private Q_SLOTS:
         QRandomGenerator random(77);
         for (int i = 0; i < 400; ++i) {
             const int plain = i % 4 == 0 ? 0 : 80;
+            // A long body of mixed pieces is nearly always inexact; most long ones are plain.
+            const int bodyPlain = bodyPieces > 120 && plain > 0 ? 100 : plain;
             store.insert(std::make_unique<Skill>(QStringLiteral("/r/%1.md").arg(i), QString(),
                                                  RandomText::make(random, 8, plain), RandomText::make(random, 20, plain),
-                                                 RandomText::make(random, i % 50 == 0 ? 1200 : 120, plain),
+                                                 RandomText::make(random, i % 50 == 0 ? 1200 : bodyPieces, bodyPlain),
                                                  Skill::Frontmatter{}, ToolSource::Claude, false, true,
                                                  QDateTime::currentDateTimeUtc(), 1));
             if (i == 300)
@@ -132,6 +138,7 @@ private Q_SLOTS:
         search.setBytesForTwoThreads(twoThreadsFrom);
         QString text;
         int nonEmptyResults = 0;
+        int spilled = 0;
         for (int step = 0; step < 1200; ++step) {
             switch (random.bounded(6)) {
             case 0:
@@ -155,12 +162,17 @@ private Q_SLOTS:
             }
             const QList<Skill *> expected = filterSkills(skills, SidebarFilter::all(), text);
             const QList<Skill *> actual = search.filter(skills, text);
+            spilled += step == 0 ? int(std::count_if(skills.cbegin(), skills.cend(), [](const Skill *skill) {
+                return skill->searchKey().spilledBody != nullptr;
+            })) : 0;
             if (actual != expected)
                 QFAIL(qPrintable(QStringLiteral("step %1, search \"%2\": %3 matches, the rule gives %4")
                                      .arg(step).arg(text).arg(actual.size()).arg(expected.size())));
             nonEmptyResults += !text.isEmpty() && !expected.isEmpty() && expected.size() < skills.size();
         }
         QVERIFY2(nonEmptyResults > 200, qPrintable(QString::number(nonEmptyResults)));
+        // Long bodies of exact texts go to the store's key file.
+        QVERIFY2(bodyPieces <= 120 ? spilled < 20 : spilled > 150, qPrintable(QString::number(spilled)));
     }
 
     void theListFollowsChangesRowByRow()

@@ -3,6 +3,9 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <memory>
+
+class SearchKeyFile;
 class Skill;
 class SkillCollection;
 
@@ -19,6 +22,8 @@ public:
     virtual void noteSortKeyChanging() = 0;
     // The body of a saved record as the store holds it; empty when it cannot be read.
     virtual QString storedContent(qint64 id) const = 0;
+    // Where the records' search keys keep their bodies; null keeps them in memory.
+    virtual std::shared_ptr<SearchKeyFile> searchKeyFile() const { return nullptr; }
     // A skill joined or left a collection.
     virtual void noteMembershipChanged(SkillCollection *collection, Skill *skill, bool added) = 0;
 

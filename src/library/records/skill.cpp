@@ -131,7 +131,8 @@ void Skill::noteTextChanged()
 const SearchKey &Skill::searchKey() const
 {
     if (!m_searchKey)
-        m_searchKey = SearchKey::make(m_name, m_skillDescription, content());
+        m_searchKey = SearchKey::make(m_name, m_skillDescription, content(),
+                                      m_owner ? m_owner->searchKeyFile() : nullptr);
     return *m_searchKey;
 }
 void Skill::setFrontmatterData(const std::optional<QByteArray> &value) { write(m_frontmatterData, value, &Skill::frontmatterDataChanged); }

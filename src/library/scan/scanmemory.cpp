@@ -212,9 +212,11 @@ void ScanMemory::rememberFile(const QString &path, const File &file)
     m_dirtyFiles.insert(path);
 }
 
+// A table shared with a scan's snapshot is copied whole by any remove, even of
+// a path it does not hold: asked first, a path never remembered costs nothing.
 void ScanMemory::forgetFile(const QString &path)
 {
-    if (m_files.remove(path))
+    if (m_files.contains(path) && m_files.remove(path))
         m_dirtyFiles.insert(path);
 }
 
@@ -226,7 +228,7 @@ void ScanMemory::rememberWalk(const QString &skillFile, const ScanListing::Artif
 
 void ScanMemory::forgetWalk(const QString &skillFile)
 {
-    if (m_walks.remove(skillFile))
+    if (m_walks.contains(skillFile) && m_walks.remove(skillFile))
         m_dirtyWalks.insert(skillFile);
 }
 

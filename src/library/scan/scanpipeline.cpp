@@ -130,6 +130,8 @@ std::shared_ptr<const ScanSnapshot> ScanPipeline::takeSnapshot() const
     snapshot->recordedPaths = m_context.resolvedPathIndex();
     snapshot->nowNs = fileSystemNowNs();
     snapshot->makesSearchKeys = m_makesSearchKeys;
+    if (m_makesSearchKeys)
+        snapshot->searchKeyFile = m_context.searchKeyFile();
     return snapshot;
 }
 
@@ -382,7 +384,7 @@ void ScanPipeline::applyFile(ExaminedFile &file)
         file.outcome = file.reading ? ExaminedFile::Outcome::Read : ExaminedFile::Outcome::Unreadable;
         if (file.reading && m_makesSearchKeys)
             file.key = SearchKey::make(file.reading->name, file.reading->parsed.description,
-                                       file.reading->parsed.content);
+                                       file.reading->parsed.content, m_context.searchKeyFile());
     }
     switch (file.outcome) {
     case ExaminedFile::Outcome::Unreadable:

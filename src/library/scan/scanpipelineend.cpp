@@ -55,7 +55,8 @@ void ScanPipeline::finishSlice()
                                                         item.file.isDirectory, item.isGlobal)) {
                 if (Skill *skill = m_scanner.applyReading(*reading))
                     skill->setSearchKey(SearchKey::make(reading->name, reading->parsed.description,
-                                                        reading->parsed.content));
+                                                        reading->parsed.content,
+                                                        m_makesSearchKeys ? m_context.searchKeyFile() : nullptr));
                 memory().setTextSource(resolved, item.file.path);
             }
         }

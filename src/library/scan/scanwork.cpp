@@ -156,7 +156,7 @@ ExaminedFile examine(const ScanItem &item, const ScanSnapshot &snapshot)
         result.outcome = ExaminedFile::Outcome::Read;
         if (snapshot.makesSearchKeys)
             result.key = SearchKey::make(result.reading->name, result.reading->parsed.description,
-                                     result.reading->parsed.content);
+                                     result.reading->parsed.content, snapshot.searchKeyFile);
     }
 
     if (file.isDirectory) {

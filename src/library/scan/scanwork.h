@@ -42,6 +42,7 @@ struct ScanSnapshot {
     QHash<QString, class Skill *> recordedPaths;
     qint64 nowNs = 0;
     bool makesSearchKeys = true;
+    std::shared_ptr<SearchKeyFile> searchKeyFile; // where the keys keep their bodies, when set
 };
 
 // One skill file found, with what its location says about reading it.

@@ -190,6 +190,7 @@ FoldedNeedle::FoldedNeedle(const QString &text)
 {
     if (const std::optional<QByteArray> folded = FoldedText::fold(text)) {
         m_bytes = *folded;
+        m_pairs = LetterPairs::of(m_bytes);
         m_exact = true;
     }
 }

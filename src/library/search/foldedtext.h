@@ -1,5 +1,7 @@
 #pragma once
 
+#include "library/search/letterpairs.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -40,11 +42,13 @@ public:
     bool isExact() const { return m_exact; }
     bool isEmpty() const { return m_bytes.isEmpty(); }
     QByteArrayView bytes() const { return m_bytes; }
+    const LetterPairs &letterPairs() const { return m_pairs; }
 
     // Whether the folded text `haystack` contains this needle.
     bool foundIn(QByteArrayView haystack) const;
 
 private:
     QByteArray m_bytes;
+    LetterPairs m_pairs;
     bool m_exact = false;
 };

@@ -6,6 +6,8 @@
 #include "library/store/sqlite.h"
 #include "library/store/storesql.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 
 ModelContext::ModelContext(Sqlite::Database &database, QObject *parent)
@@ -427,6 +429,17 @@ void ModelContext::clearPending()
 QString ModelContext::databasePath() const
 {
     return m_database.path();
+}
+
+std::shared_ptr<SearchKeyFile> ModelContext::searchKeyFile() const
+{
+    if (!m_searchKeyFileTried) {
+        m_searchKeyFileTried = true;
+        const QString path = databasePath();
+        if (!path.isEmpty())
+            m_searchKeyFile = SearchKeyFile::create(QFileInfo(path).absolutePath());
+    }
+    return m_searchKeyFile;
 }
 
 QString ModelContext::storedContent(qint64 id) const

@@ -81,6 +81,9 @@ public:
     QString databasePath() const;
     // The body of a saved record as the store holds it; empty when it cannot be read.
     QString storedContent(qint64 id) const override;
+    // An unnamed file next to the store, made on first use; null for a store in
+    // memory, or where no file can be made (the keys then stay in memory).
+    std::shared_ptr<SearchKeyFile> searchKeyFile() const override;
     SkillCollection *collectionNamed(const QString &name) const;
 
     // Takes the record into the context. A record whose unique key (resolvedPath,
@@ -201,6 +204,8 @@ private:
     void clearPending();
 
     Sqlite::Database &m_database;
+    mutable std::shared_ptr<SearchKeyFile> m_searchKeyFile;
+    mutable bool m_searchKeyFileTried = false;
     QObject *m_recordHolder = nullptr;
     int m_recordsInHolder = 0;
     std::unordered_map<const char *, std::unique_ptr<Sqlite::Statement>> m_statements;

@@ -46,7 +46,7 @@ void SearchKeyLoader::start()
         finish();
         return;
     }
-    m_thread = QThread::create([this, path] { run(path); });
+    m_thread = QThread::create([this, path, file = m_context.searchKeyFile()] { run(path, file); });
     m_thread->start(QThread::LowPriority);
 }
 
@@ -58,7 +58,7 @@ void SearchKeyLoader::finish()
     Q_EMIT finished();
 }
 
-void SearchKeyLoader::run(const QString &databasePath)
+void SearchKeyLoader::run(const QString &databasePath, const std::shared_ptr<SearchKeyFile> &keyFile)
 {
     // Runs on the worker: touches no record, only its own connection.
     const auto deliver = [this](QList<Built> batch, bool last) {
@@ -77,7 +77,7 @@ void SearchKeyLoader::run(const QString &databasePath)
         database.exec("PRAGMA cache_size = -256");
         Sqlite::Statement select(database, "SELECT id, name, skillDescription, content FROM skill");
         while (!m_stop && select.next()) {
-            batch.append({select.integer(0), SearchKey::make(select.text(1), select.text(2), select.text(3))});
+            batch.append({select.integer(0), SearchKey::make(select.text(1), select.text(2), select.text(3), keyFile)});
             if (batch.size() == batchSize) {
                 deliver(std::exchange(batch, {}), false);
                 batch.reserve(batchSize);

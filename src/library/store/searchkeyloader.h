@@ -41,7 +41,7 @@ private:
     };
     void apply(const QList<Built> &batch);
     void finish();
-    void run(const QString &databasePath);
+    void run(const QString &databasePath, const std::shared_ptr<SearchKeyFile> &keyFile);
 
     ModelContext &m_context;
     // The records as loaded, with the text revision they had then, until finished.

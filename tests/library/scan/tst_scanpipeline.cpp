@@ -345,6 +345,38 @@ private Q_SLOTS:
             QVERIFY2(!ScanMemory::decodeWalk(bytes.left(size)), qPrintable(QString::number(size)));
     }
 
+    // A scan's workers look at copies of the memory's tables. Forgetting a file
+    // or a walk the memory never held leaves those copies shared; a first scan's
+    // unreadable files used to copy the whole table, once per joining request.
+    void forgettingWhatWasNeverHeldLeavesTheTablesShared()
+    {
+        Sqlite::Database database;
+        QVERIFY(database.open(home("store/forget.sqlite"), nullptr));
+        ScanMemory memory(database);
+        const QString held = QStringLiteral("/x/SKILL.md");
+        const QString never = QStringLiteral("/y/SKILL.md");
+        memory.rememberFile(held, {held, FileSignature(), skillReaderVersion});
+        ScanListing::ArtifactWalk walk;
+        walk.reusable = true;
+        memory.rememberWalk(held, walk);
+        QVERIFY(memory.writePending(database, nullptr));
+        memory.committed();
+        const QHash<QString, ScanMemory::File> files = memory.files();
+        const QHash<QString, QByteArray> walks = memory.walks();
+
+        memory.forgetFile(never);
+        memory.forgetWalk(never);
+        QVERIFY(files.isSharedWith(memory.files()));
+        QVERIFY(walks.isSharedWith(memory.walks()));
+        QVERIFY(!memory.hasPendingWrites());
+
+        memory.forgetFile(held);
+        memory.forgetWalk(held);
+        QVERIFY(!memory.files().contains(held) && !memory.walks().contains(held));
+        QVERIFY(files.contains(held) && walks.contains(held));
+        QVERIFY(memory.hasPendingWrites());
+    }
+
     // A library whose records an earlier reader made (one that read CR LF files as
     // having no frontmatter and kept quotes): every file is read once more though
     // none changed, the records take the values read now, and marks stay.

@@ -1,8 +1,12 @@
 #include "library/search/foldedtext.h"
+#include "library/search/searchkey.h"
+#include "library/search/searchkeyfile.h"
 #include "randomtext.h"
 #include "testhome.h"
 
 #include <QtTest/QtTest>
+
+#include <vector>
 
 
 class TestFoldedText final : public QObject
@@ -72,6 +76,92 @@ private Q_SLOTS:
         }
         QVERIFY(FoldedNeedle(QString()).foundIn(QByteArrayView()));
         QVERIFY(!FoldedNeedle(QStringLiteral("a")).foundIn(QByteArrayView()));
+    }
+
+    // A key keeps a long exact body in the file and a short or inexact one in
+    // memory; wherever the body is, the key answers the same.
+    void keysAnswerAlikeWhereverTheirBodiesAre_data()
+    {
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<bool>("spilled");
+        const QString words = QStringLiteral("Deploy the Größe service; REVIEW the façade. ").repeated(20);
+        QTest::newRow("a short body stays in memory") << QStringLiteral("Ship it, Kelvin.") << false;
+        QTest::newRow("a long body goes to the file") << words << true;
+        QTest::newRow("a long body that cannot be folded keeps nothing")
+            << words + QChar(char16_t(0xd800)) << false;
+    }
+    void keysAnswerAlikeWhereverTheirBodiesAre()
+    {
+        QFETCH(QString, body);
+        QFETCH(bool, spilled);
+        QTemporaryDir dir;
+        const std::shared_ptr<SearchKeyFile> file = SearchKeyFile::create(dir.path());
+        QVERIFY(file);
+        const SearchKey inMemory = SearchKey::make(QStringLiteral("Deploy"), QStringLiteral("Ships"), body);
+        const SearchKey key = SearchKey::make(QStringLiteral("Deploy"), QStringLiteral("Ships"), body, file);
+        QCOMPARE(key.spilledBody != nullptr, spilled);
+        QCOMPARE(inMemory.spilledBody, nullptr);
+        QCOMPARE(key.exact, inMemory.exact);
+        QCOMPARE(key.size(), inMemory.size());
+        QCOMPARE(key.body(), inMemory.body());
+        QCOMPARE(file->heldBytes(), spilled ? inMemory.size() - inMemory.descriptionEnd : 0);
+        if (!key.exact)
+            return;
+        for (const QString &needle : {QStringLiteral("deploy"), QStringLiteral("SHIPS"), QStringLiteral("größe SERVICE"),
+                                      QStringLiteral("FAÇADE. deploy"), QStringLiteral("kelvin"), QStringLiteral("review it"),
+                                      QStringLiteral("ez"), QStringLiteral("ſervice")}) {
+            const FoldedNeedle folded(needle);
+            const bool expected = QStringLiteral("Deploy Ships ").append(body).contains(needle, Qt::CaseInsensitive);
+            QCOMPARE(key.contains(folded), std::optional<bool>(expected));
+            QCOMPARE(inMemory.contains(folded), std::optional<bool>(expected));
+        }
+    }
+
+    // Spans of any size come back whole, in any order asked; what one span gives
+    // back (a hole in its whole pages) leaves its neighbours' bytes as they were.
+    void keyFileSpansReadBackTheirOwnBytes()
+    {
+        QVERIFY(!SearchKeyFile::create(QStringLiteral("/nonexistent/vesk")));
+        QTemporaryDir dir;
+        const std::shared_ptr<SearchKeyFile> file = SearchKeyFile::create(dir.path());
+        QVERIFY(file);
+        QVERIFY2(QDir(dir.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), "the file has no name");
+
+        QRandomGenerator random(31);
+        std::vector<std::shared_ptr<const SearchKeyFile::Span>> spans;
+        std::vector<QByteArray> bytes;
+        for (const qsizetype size : {1, 600, 4096, 5000, 9000, 3 * 1024 * 1024, 700, 20000, 8192}) {
+            QByteArray piece(size, Qt::Uninitialized);
+            for (char &byte : piece)
+                byte = char(random.bounded(256));
+            spans.push_back(file->append(piece));
+            QVERIFY(spans.back());
+            bytes.push_back(piece);
+        }
+        qint64 held = 0;
+        for (size_t i = 0; i < spans.size(); ++i) {
+            if (i % 2 == 1)
+                spans[i].reset();
+            else
+                held += bytes[i].size();
+        }
+        QCOMPARE(file->heldBytes(), held);
+
+        std::vector<SearchKeyFile::Wanted> wanted;
+        for (size_t i = spans.size(); i-- > 0;) {
+            if (spans[i])
+                wanted.push_back({spans[i].get(), i});
+        }
+        std::vector<int> seen(spans.size(), 0);
+        SearchKeyFile::readEach(wanted, [&](size_t index, std::optional<QByteArrayView> got) {
+            ++seen[index];
+            QVERIFY(got.has_value());
+            QCOMPARE(got->toByteArray(), bytes[index]);
+        });
+        for (size_t i = 0; i < spans.size(); i += 2) {
+            QCOMPARE(seen[i], 1);
+            QCOMPARE(spans[i]->read(), std::optional<QByteArray>(bytes[i]));
+        }
     }
 };
 
