@@ -232,11 +232,11 @@ void LibraryDiscovery::addPendingWatches()
             // Watches freed since (folders that went away) made room for it.
             watchedUnwatched = m_unwatched.remove(path) || watchedUnwatched;
             // The folder may have changed between the scan that found it and now:
-            // look once more at what it holds.
+            // look once more at what it holds, once every queued watch is in.
             if (wasFollowUp) {
                 if (!roots)
                     roots = customRoots();
-                requestFor(path, QString(), *roots);
+                m_followUps.merge(requestFor(path, QString(), *roots));
             }
             continue;
         }
@@ -256,9 +256,14 @@ void LibraryDiscovery::addPendingWatches()
     if (watchedUnwatched)
         Q_EMIT unwatchedFoldersChanged();
     const bool drained = m_queuedWatches.isEmpty() && m_pendingWatches.isEmpty();
-    if (drained)
+    // Asked one folder at a time, the follow-ups of a first scan each listed their
+    // own scope as it was watched, a project and then each location inside it,
+    // and the library went through a second scan nearly twice. Asked together
+    // once the last watch is in, each file is listed once, after its watch.
+    if (drained) {
+        m_due.merge(std::exchange(m_followUps, {}));
         m_watchSlices.stop();
-    else if (!m_watchSlices.isActive())
+    } else if (!m_watchSlices.isActive())
         m_watchSlices.start();
     if (m_firstScanDue && drained) {
         m_firstScanDue = false;
@@ -275,13 +280,13 @@ void LibraryDiscovery::folderChanged(const FileWatcher::Event &event)
     if (event.lost) {
         m_due.merge(ScanRequest::full(true));
     } else {
-        requestFor(event.path, event.name, customRoots());
+        m_due.merge(requestFor(event.path, event.name, customRoots()));
     }
     m_coalescer.note();
     Q_EMIT changedOnDisk(event.lost ? QString() : event.name.isEmpty() ? event.path : event.path + u'/' + event.name);
 }
 
-void LibraryDiscovery::requestFor(const QString &folder, const QString &name, const QStringList &roots)
+ScanRequest LibraryDiscovery::requestFor(const QString &folder, const QString &name, const QStringList &roots) const
 {
     const ScanPipeline::Findings &findings = m_pipeline.findings();
     const QString changed = name.isEmpty() ? folder : folder + u'/' + name;
@@ -327,5 +332,5 @@ void LibraryDiscovery::requestFor(const QString &folder, const QString &name, co
         else if (folder == root && !name.isEmpty())
             request.projects.insert(changed);
     }
-    m_due.merge(request);
+    return request;
 }

@@ -43,8 +43,8 @@ public:
     FileWatcher &watcher() { return m_watcher; }
     bool hasFinishedFirstScan() const { return m_firstScanDone; }
     // Whether changes are waiting to be scanned or folders to be watched.
-    bool isBusy() const { return m_coalescer.isPending() || !m_due.isEmpty() || !m_pendingWatches.isEmpty()
-            || !m_queuedWatches.isEmpty(); }
+    bool isBusy() const { return m_coalescer.isPending() || !m_due.isEmpty() || !m_followUps.isEmpty()
+            || !m_pendingWatches.isEmpty() || !m_queuedWatches.isEmpty(); }
     bool isWatchLimitReached() const { return m_limitAnnounced; }
     // The folders that could not be watched once the limit was reached: a change
     // in them is told by nobody, only found by the periodic scans. Past a point
@@ -70,8 +70,9 @@ Q_SIGNALS:
 
 private:
     void folderChanged(const FileWatcher::Event &event);
+    // What to scan for a change at `folder` (its entry `name`, when given).
     // `roots`: the custom scan directories, read once by a caller with many changes.
-    void requestFor(const QString &folder, const QString &name, const QStringList &roots);
+    ScanRequest requestFor(const QString &folder, const QString &name, const QStringList &roots) const;
     // Everything that should be watched, in order of importance, from scratch.
     void rewatchEverything();
     // The folders the last scan found for the first time; what changed in them
@@ -110,6 +111,7 @@ private:
     QList<QueuedWatches> m_queuedWatches;
     QStringList m_pendingWatches;    // to add, in order, a few per turn of the event loop
     QSet<QString> m_followUpWatches; // of those, the ones whose scope is scanned once added
+    ScanRequest m_followUps;         // those scopes, asked for once the last watch is in
     bool m_firstScanDue = false;
     bool m_firstScanRequested = false;
     bool m_firstScanDone = false;

@@ -141,6 +141,28 @@ private Q_SLOTS:
         }
     }
 
+    // Every folder a first scan finds is looked at once more after its watch is
+    // in. Asked together once the last watch is in, those looks list each file
+    // once; asked a slice of watches at a time, a location and then each entry
+    // inside it were listed apart, and the library went through nearly twice.
+    void theLooksAfterAFirstScanListEachFileOnce()
+    {
+        constexpr int count = 1500;
+        for (int i = 0; i < count; ++i) {
+            const QString folder = QStringLiteral(".claude/skills/many-%1/").arg(i);
+            writeFile(home(folder + "SKILL.md"), skillText("many-" + QByteArray::number(i)));
+            writeFile(home(folder + "scripts/run.sh"), "echo\n");
+        }
+        int examined = 0;
+        const auto counting = connect(&m_discovery->pipeline(), &ScanPipeline::finished, this, [this, &examined] {
+            examined += m_discovery->pipeline().statistics().filesRead + m_discovery->pipeline().statistics().filesSkipped;
+        });
+        startAndWaitForTheFirstScan();
+        disconnect(counting);
+        const int files = count + 2; // and the two skills every test home has
+        QVERIFY2(examined >= files && examined <= 2 * files, qPrintable(QString::number(examined)));
+    }
+
     void aNewProjectInACustomScanDirectoryIsFound()
     {
         QDir().mkpath(home("code/old"));
