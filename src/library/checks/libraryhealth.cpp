@@ -80,22 +80,25 @@ struct LibraryHealth::Worker {
     {
         if (round.lookEverywhere)
             return {};
-        QSet<QString> nearSet;
+        // Views into the round's own paths, which outlive the filter: a first
+        // scan's round is told of every file, and a copy of each path and of its
+        // two folders was megabytes at the window's peak.
+        QSet<QStringView> nearSet;
         for (const QString &path : round.changedPaths) {
             QStringView at = path;
             for (int up = 0; up < 3 && !at.isEmpty(); ++up) {
-                nearSet.insert(at.toString());
+                nearSet.insert(at);
                 at = folderOf(at);
             }
         }
         // A few paths (the usual burst) are compared in place; many are looked up,
         // at the price of cutting each candidate's folder out of its path.
         constexpr qsizetype comparedInPlace = 48;
-        const auto near = std::make_shared<const QStringList>(nearSet.values());
+        const auto near = std::make_shared<const QList<QStringView>>(nearSet.values());
         const auto isNear = [near, nearSet = std::move(nearSet)](QStringView path) {
             if (near->size() > comparedInPlace)
-                return nearSet.contains(path.toString());
-            return std::any_of(near->cbegin(), near->cend(), [path](const QString &at) { return path == at; });
+                return nearSet.contains(path);
+            return std::any_of(near->cbegin(), near->cend(), [path](QStringView at) { return path == at; });
         };
         // Folders whose files' stamps an unwatched folder feeds: itself, and the one
         // above (it may be a skill folder's scripts/). Asked of every record's

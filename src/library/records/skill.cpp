@@ -250,8 +250,18 @@ void Skill::setToolSources(const QList<ToolSource> &tools)
 QStringList Skill::installedPaths() const
 {
     // Decoded once: scans ask for it for every record they reach.
-    if (!m_installedPathsCache)
-        m_installedPathsCache = SkillEncoding::decodeStringList(m_installedPathsData).value_or(QStringList{m_filePath});
+    if (!m_installedPathsCache) {
+        QStringList paths = SkillEncoding::decodeStringList(m_installedPathsData).value_or(QStringList{m_filePath});
+        // Most records are installed at their own path alone: that entry shares
+        // the record's copy rather than keeping one more per record.
+        for (QString &path : paths) {
+            if (path == m_filePath)
+                path = m_filePath;
+            else if (path == m_resolvedPath)
+                path = m_resolvedPath;
+        }
+        m_installedPathsCache = std::move(paths);
+    }
     return *m_installedPathsCache;
 }
 

@@ -28,6 +28,23 @@ struct EntryIndex {
     }
 };
 
+// A listing builds every path afresh. A path the scan memory knows takes the
+// memory's copy, and a resolved path equal to its path shares that one: a
+// library's paths are then held once, not once per table that keeps them, and
+// a rescan of a known library allocates next to none.
+ScanListing::ListedFile sharingPaths(ScanListing::ListedFile file, const ScanSnapshot &snapshot)
+{
+    const auto known = snapshot.files.constFind(file.path);
+    if (known != snapshot.files.cend()) {
+        file.path = known.key();
+        if (file.resolvedPath == known->resolvedPath)
+            file.resolvedPath = known->resolvedPath;
+    }
+    if (file.resolvedPath == file.path)
+        file.resolvedPath = file.path;
+    return file;
+}
+
 void listPlaced(const PlacedLocation &placed, bool isGlobal, bool whole, const ScanRequest &request,
                 const EntryIndex &entries, const ScanSnapshot &snapshot, ScanListingResult &out)
 {
@@ -40,7 +57,7 @@ void listPlaced(const PlacedLocation &placed, bool isGlobal, bool whole, const S
         if (whole)
             out.wholeLocationFolders.append(parentOf(placed.path));
         for (const ScanListing::ListedFile &file : ScanListing::filesIn(placed, snapshot.nowNs).files)
-            out.items.append({file, reading, isGlobal});
+            out.items.append({sharingPaths(file, snapshot), reading, isGlobal});
         return;
     }
     QSet<QString> names;
@@ -54,7 +71,7 @@ void listPlaced(const PlacedLocation &placed, bool isGlobal, bool whole, const S
         out.wholeLocationFolders.append(placed.path);
     const ScanListing::LocationListing listing = ScanListing::filesIn(placed, snapshot.nowNs, whole ? nullptr : &names);
     for (const ScanListing::ListedFile &file : listing.files)
-        out.items.append({file, reading, isGlobal});
+        out.items.append({sharingPaths(file, snapshot), reading, isGlobal});
     out.entryFolders.append(listing.folders);
     out.undecodable.append(listing.undecodable);
 }

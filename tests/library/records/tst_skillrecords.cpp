@@ -105,6 +105,29 @@ private Q_SLOTS:
         QCOMPARE(skill->toolSourcesRaw(), QStringLiteral("claude,cursor"));
     }
 
+    // Decoded, the entry that is the record's own path is the record's copy of it,
+    // not one more per record.
+    void installedPathsShareTheRecordsOwnPath_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<int>("own");
+        QTest::newRow("installed at its own path alone") << QByteArray(R"(["/h/own/SKILL.md"])") << 0;
+        QTest::newRow("its own path after another")
+            << QByteArray(R"(["/h/.cursor/skills/a/SKILL.md","/h/own/SKILL.md"])") << 1;
+        QTest::newRow("its own path written with escapes") << QByteArray(R"(["\/h\/own\/SKILL.md"])") << 0;
+    }
+    void installedPathsShareTheRecordsOwnPath()
+    {
+        QFETCH(QByteArray, data);
+        QFETCH(int, own);
+        const auto skill = makeSkill();
+        skill->setFilePath(QString::fromUtf8("/h/own/SKILL.md")); // held, not a literal
+        skill->setInstalledPathsData(data);
+        const QStringList paths = skill->installedPaths();
+        QCOMPARE(paths.at(own), skill->filePath());
+        QVERIFY(paths.at(own).isSharedWith(skill->filePath()));
+    }
+
     void installedPathsDecodeAsTheJsonParserReadsThem_data()
     {
         QTest::addColumn<QByteArray>("data");

@@ -1,6 +1,7 @@
 #include "library/disk/fileproblems.h"
 #include "library/scan/scanmemory.h"
 #include "library/scan/scanpipeline.h"
+#include "library/scan/scanwork.h"
 #include "library/records/skillartifact.h"
 #include "library/records/skillcollection.h"
 #include "library/scan/skillscanner.h"
@@ -343,6 +344,34 @@ private Q_SLOTS:
         QVERIFY(head->files.isEmpty());
         for (qsizetype size = 0; size < bytes.size(); ++size)
             QVERIFY2(!ScanMemory::decodeWalk(bytes.left(size)), qPrintable(QString::number(size)));
+    }
+
+    // A listing hands on the memory's copy of every path it knows, and a resolved
+    // path equal to its path as that same copy: a library's paths are held once,
+    // however many tables keep them.
+    void listedPathsShareTheCopiesAlreadyHeld()
+    {
+        const QString known = home(".claude/skills/alpha/SKILL.md");
+        const QString unknown = home(".claude/skills/beta/SKILL.md");
+        writeFile(unknown, skillText("beta"));
+        ScanSnapshot snapshot;
+        snapshot.home = QDir::homePath();
+        const QString heldPath(known.constData(), known.size()); // a copy of its own
+        snapshot.files.insert(heldPath, {heldPath, FileSignature(), skillReaderVersion});
+
+        const ScanListingResult listed = listRequest(ScanRequest::full(false), snapshot);
+        int seen = 0;
+        for (const ScanItem &item : listed.items) {
+            if (item.file.path == known) {
+                QVERIFY(item.file.path.isSharedWith(snapshot.files.constFind(known).key()));
+                QVERIFY(item.file.resolvedPath.isSharedWith(item.file.path));
+                ++seen;
+            } else if (item.file.path == unknown) {
+                QVERIFY(item.file.resolvedPath.isSharedWith(item.file.path));
+                ++seen;
+            }
+        }
+        QCOMPARE(seen, 2);
     }
 
     // A scan's workers look at copies of the memory's tables. Forgetting a file
