@@ -42,7 +42,8 @@ SearchKeyFile::Span::Span(std::shared_ptr<SearchKeyFile> file, qint64 offset, qs
 
 SearchKeyFile::Span::~Span()
 {
-    m_file->giveBack(m_offset, m_size);
+    m_file->m_held -= m_size;
+    m_file->punchOut(m_offset, m_size);
 }
 
 std::optional<QByteArray> SearchKeyFile::Span::read() const
@@ -82,7 +83,7 @@ std::shared_ptr<const SearchKeyFile::Span> SearchKeyFile::append(QByteArrayView 
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0) {
-            giveBack(offset, bytes.size() - left); // what did get written is of no use
+            punchOut(offset, bytes.size() - left); // what did get written is of no use; none of it is held
             return nullptr;
         }
         from += written;
@@ -108,9 +109,8 @@ bool SearchKeyFile::readAt(qint64 offset, qsizetype size, char *into) const
     return true;
 }
 
-void SearchKeyFile::giveBack(qint64 offset, qsizetype size)
+void SearchKeyFile::punchOut(qint64 offset, qsizetype size)
 {
-    m_held -= size;
     // Only whole pages: a page shared with a neighbouring span is left as it is.
     static const qint64 page = std::max<long>(::sysconf(_SC_PAGESIZE), 4096);
     const qint64 first = (offset + page - 1) / page * page;

@@ -72,7 +72,8 @@ public:
 private:
     explicit SearchKeyFile(int descriptor);
     bool readAt(qint64 offset, qsizetype size, char *into) const;
-    void giveBack(qint64 offset, qsizetype size);
+    // Gives the whole pages of a span no key uses back to the file system.
+    void punchOut(qint64 offset, qsizetype size);
 
     int m_descriptor = -1;
     std::atomic<qint64> m_end{0};
