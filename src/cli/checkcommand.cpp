@@ -206,7 +206,8 @@ int runCheckCommand(const CheckCommandOptions &options, QTextStream &out, QTextS
         ModelContext &context = *container->mainContext();
         ArtifactCache artifacts;
         FileProblems problems;
-        scanToEnd(context, artifacts, problems); // as `vesk list` does: one library kept up to date
+        ScanPipeline pipeline(context, artifacts);
+        scanToEnd(pipeline, problems); // as `vesk list` does: one library kept up to date
         QString saveError;
         if (!context.save(&saveError))
             err << "vesk: the library could not be saved: " << saveError << '\n';

@@ -253,13 +253,13 @@ QStringList plainListing(const QList<UnchangedLibrary::ListedSkill> &skills, boo
     return linesOf(rows, header);
 }
 
-void scanToEnd(ModelContext &context, ArtifactCache &artifacts, FileProblems &problems)
+void scanToEnd(ScanPipeline &pipeline, FileProblems &problems)
 {
     // The same scan as the window's, with no window to keep drawn: one slice
     // takes whatever the workers have ready.
-    ScanPipeline pipeline(context, artifacts);
     pipeline.setSliceBudget(std::chrono::milliseconds(0));
     pipeline.setMakesSearchKeys(false);
+    pipeline.setSavesInBackground(true);
     pipeline.setProblems(&problems);
     QEventLoop loop;
     QObject::connect(&pipeline, &ScanPipeline::finished, &loop, &QEventLoop::quit);
@@ -300,12 +300,10 @@ int runListCommand(bool json, QTextStream &out, QTextStream &err, bool header)
                      [&setAside](const QString &message) { setAside.append(message); });
     ArtifactCache artifacts;
     FileProblems problems;
-    scanToEnd(context, artifacts, problems);
-    // The pipeline saves as it goes; whatever a failed save left pending is tried
-    // once more here, and a failure now is this command's failure.
-    QString saveError;
-    const bool saved = context.save(&saveError);
+    ScanPipeline pipeline(context, artifacts);
+    scanToEnd(pipeline, problems);
 
+    // Listed while the scan's last save is written.
     const QList<Skill *> skills = context.skills();
     if (json) {
         out << QString::fromUtf8(QJsonDocument(skillsToJson(skills, artifacts)).toJson(QJsonDocument::Indented));
@@ -314,6 +312,10 @@ int runListCommand(bool json, QTextStream &out, QTextStream &err, bool header)
             out << line << '\n';
     }
     out.flush();
+    // The pipeline saves as it goes; whatever a failed save left pending is tried
+    // once more here, and a failure now is this command's failure.
+    QString saveError;
+    const bool saved = context.save(&saveError);
 
     // Files left out are said, not failed on: the listing itself is complete.
     for (const FileProblem &problem : problems.all())

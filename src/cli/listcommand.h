@@ -8,13 +8,14 @@
 
 class ArtifactCache;
 class FileProblems;
-class ModelContext;
 class QTextStream;
+class ScanPipeline;
 class Skill;
 
 // Runs one full scan of the library to its end on this thread, for the commands
-// that answer without a window.
-void scanToEnd(ModelContext &context, ArtifactCache &artifacts, FileProblems &problems);
+// that answer without a window. Its saves run beside it, and the last may still
+// run on return: the context's next save waits for it, as does the pipeline's end.
+void scanToEnd(ScanPipeline &pipeline, FileProblems &problems);
 
 // `vesk list [--json]`: opens the same store as the window, scans, prunes and
 // prints every skill in name order; the plain form in columns, with a header line

@@ -245,6 +245,25 @@ bool ScanMemory::hasPendingWrites() const
     return m_usable && (!m_dirtyFiles.isEmpty() || !m_dirtyWalks.isEmpty() || !m_dirtyTextSources.isEmpty());
 }
 
+ScanMemory::PendingRows ScanMemory::pendingRows() const
+{
+    PendingRows rows;
+    rows.files.reserve(m_dirtyFiles.size());
+    for (const QString &path : inKeyOrder(m_dirtyFiles)) {
+        const auto found = m_files.constFind(path);
+        rows.files.emplace_back(path, found == m_files.cend() ? std::nullopt : std::optional<File>(*found));
+    }
+    rows.textSources.reserve(m_dirtyTextSources.size());
+    for (const QString &resolved : inKeyOrder(m_dirtyTextSources))
+        rows.textSources.emplace_back(resolved, m_textSources.value(resolved));
+    rows.walks.reserve(m_dirtyWalks.size());
+    for (const QString &skillFile : inKeyOrder(m_dirtyWalks)) {
+        const auto found = m_walks.constFind(skillFile);
+        rows.walks.emplace_back(skillFile, found == m_walks.cend() ? std::nullopt : std::optional<QByteArray>(*found));
+    }
+    return rows;
+}
+
 bool ScanMemory::writePending(Sqlite::Database &database, QString *error) const
 {
     if (!m_usable)
@@ -254,6 +273,30 @@ bool ScanMemory::writePending(Sqlite::Database &database, QString *error) const
             *error = QCoreApplication::translate("ScanMemory", "The scan's memory could not be added to the library.");
         return false;
     }
+    return write(database, pendingRows(), error);
+}
+
+std::optional<ScanMemory::PendingRows> ScanMemory::takePending()
+{
+    if (!m_tablesMade)
+        return std::nullopt;
+    PendingRows rows = m_usable ? pendingRows() : PendingRows{};
+    committed();
+    return rows;
+}
+
+void ScanMemory::restorePending(const PendingRows &rows)
+{
+    for (const auto &[path, file] : rows.files)
+        m_dirtyFiles.insert(path);
+    for (const auto &[resolved, path] : rows.textSources)
+        m_dirtyTextSources.insert(resolved);
+    for (const auto &[skillFile, walk] : rows.walks)
+        m_dirtyWalks.insert(skillFile);
+}
+
+bool ScanMemory::write(Sqlite::Database &database, const PendingRows &rows, QString *error)
+{
     const auto fail = [&](const Sqlite::Statement &statement) {
         if (error)
             *error = statement.error();
@@ -262,45 +305,43 @@ bool ScanMemory::writePending(Sqlite::Database &database, QString *error) const
     Sqlite::Statement putFile(database, "INSERT OR REPLACE INTO scan_file (path, resolvedPath, device, inode, size, "
                                         "modifiedNs, changedNs, racy, reader) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
     Sqlite::Statement dropFile(database, "DELETE FROM scan_file WHERE path = ?1");
-    for (const QString &path : inKeyOrder(m_dirtyFiles)) {
-        const auto found = m_files.constFind(path);
-        if (found == m_files.cend()) {
+    for (const auto &[path, file] : rows.files) {
+        if (!file) {
             dropFile.bind(1, path);
             if (!dropFile.run())
                 return fail(dropFile);
             continue;
         }
         putFile.bind(1, path);
-        putFile.bind(2, found->resolvedPath);
-        putFile.bind(3, qint64(found->signature.device));
-        putFile.bind(4, qint64(found->signature.inode));
-        putFile.bind(5, found->signature.size);
-        putFile.bind(6, found->signature.modifiedNs);
-        putFile.bind(7, found->signature.changedNs);
-        putFile.bind(8, found->signature.racy);
-        putFile.bind(9, qint64(found->reader));
+        putFile.bind(2, file->resolvedPath);
+        putFile.bind(3, qint64(file->signature.device));
+        putFile.bind(4, qint64(file->signature.inode));
+        putFile.bind(5, file->signature.size);
+        putFile.bind(6, file->signature.modifiedNs);
+        putFile.bind(7, file->signature.changedNs);
+        putFile.bind(8, file->signature.racy);
+        putFile.bind(9, qint64(file->reader));
         if (!putFile.run())
             return fail(putFile);
     }
     Sqlite::Statement putSource(database, "INSERT OR REPLACE INTO scan_text_source (resolvedPath, path) VALUES (?1, ?2)");
-    for (const QString &resolved : inKeyOrder(m_dirtyTextSources)) {
+    for (const auto &[resolved, path] : rows.textSources) {
         putSource.bind(1, resolved);
-        putSource.bind(2, m_textSources.value(resolved));
+        putSource.bind(2, path);
         if (!putSource.run())
             return fail(putSource);
     }
     Sqlite::Statement putWalk(database, "INSERT OR REPLACE INTO scan_folder (skillFile, walk) VALUES (?1, ?2)");
     Sqlite::Statement dropWalk(database, "DELETE FROM scan_folder WHERE skillFile = ?1");
-    for (const QString &skillFile : inKeyOrder(m_dirtyWalks)) {
-        const auto found = m_walks.constFind(skillFile);
-        if (found == m_walks.cend()) {
+    for (const auto &[skillFile, walk] : rows.walks) {
+        if (!walk) {
             dropWalk.bind(1, skillFile);
             if (!dropWalk.run())
                 return fail(dropWalk);
             continue;
         }
         putWalk.bind(1, skillFile);
-        putWalk.bind(2, std::optional<QByteArray>(*found));
+        putWalk.bind(2, walk);
         if (!putWalk.run())
             return fail(putWalk);
     }

@@ -9,6 +9,8 @@
 #include <QString>
 
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace Sqlite {
 class Database;
@@ -65,8 +67,24 @@ public:
     bool writePending(Sqlite::Database &database, QString *error) const;
     void committed();
 
+    // What changed since the last write, as rows that another thread may write
+    // while this one goes on (a save in the background), in key order.
+    struct PendingRows {
+        std::vector<std::pair<QString, std::optional<File>>> files; // none: forgotten
+        std::vector<std::pair<QString, QString>> textSources;
+        std::vector<std::pair<QString, std::optional<QByteArray>>> walks; // none: forgotten
+    };
+    // Hands out the pending rows, no longer pending; none while the tables are
+    // still to be made (writePending() makes them).
+    std::optional<PendingRows> takePending();
+    // A write of taken rows that failed: they are pending again, and the next
+    // write writes their values as they are then.
+    void restorePending(const PendingRows &rows);
+    static bool write(Sqlite::Database &database, const PendingRows &rows, QString *error);
+
 private:
     static bool makeTables(Sqlite::Database &database);
+    PendingRows pendingRows() const;
 
     bool m_usable = false;
     bool m_tablesMade = true;

@@ -55,6 +55,12 @@ public:
     // reading. Off where nothing will be searched (a command that lists and
     // ends): a record makes its key when first asked instead.
     void setMakesSearchKeys(bool makes) { m_makesSearchKeys = makes; }
+    // Whether the saves a scan makes run on a thread of their own
+    // (ModelContext::saveInBackground) while it applies on: for a command that
+    // scans and ends, whose records nothing else touches. The last one may still
+    // run once the scan has finished: whatever uses the store next waits for it
+    // (ModelContext::settle()), and so does this pipeline's end.
+    void setSavesInBackground(bool inBackground) { m_savesInBackground = inBackground; }
 
     // Files of the running (or last) scan applied so far, and found in all.
     int filesDone() const { return m_done; }
@@ -114,7 +120,9 @@ private:
     void pruneChecked(quint64 generation, QHash<QString, bool> existence);
     void pruneSlice();
     void completeRun();
-    bool save();
+    void save();
+    void saveHere();
+    void saveInBackground();
     ScanMemory &memory() const;
 
     ModelContext &m_context;
@@ -134,6 +142,7 @@ private:
     quint64 m_generation = 0;
     std::chrono::milliseconds m_sliceBudget{10};
     bool m_makesSearchKeys = true;
+    bool m_savesInBackground = false;
     double m_saveMsPerFile = 0.25; // learnt from each slice's save
     bool m_applyScheduled = false;
     int m_unsaved = 0; // files applied since the last save, with no slice budget

@@ -277,15 +277,47 @@ void ScanPipeline::completeRun()
     }
 }
 
-bool ScanPipeline::save()
+void ScanPipeline::save()
+{
+    if (m_savesInBackground)
+        saveInBackground();
+    else
+        saveHere();
+}
+
+void ScanPipeline::saveHere()
 {
     if (!m_context.hasChanges() && !memory().hasPendingWrites())
-        return true;
+        return;
     const bool saved = m_context.save(nullptr, [this](Sqlite::Database &database, QString *error) {
         return memory().writePending(database, error);
     });
     // A failed save keeps both the record changes and these rows pending.
     if (saved)
         memory().committed();
-    return saved;
+}
+
+void ScanPipeline::saveInBackground()
+{
+    m_context.settle(); // what the last one could not write is pending again first
+    if (!m_context.hasChanges() && !memory().hasPendingWrites())
+        return;
+    std::optional<ScanMemory::PendingRows> rows = memory().takePending();
+    if (!rows) {
+        saveHere();
+        return;
+    }
+    // The writer reads the rows from its own thread; this one keeps them too,
+    // to make them pending again should the write give way.
+    const auto taken = std::make_shared<const ScanMemory::PendingRows>(std::move(*rows));
+    const bool started = m_context.saveInBackground(
+        [taken](Sqlite::Database &database, QString *error) { return ScanMemory::write(database, *taken, error); },
+        [this, taken](bool written) {
+            if (!written)
+                memory().restorePending(*taken);
+        });
+    if (!started) {
+        memory().restorePending(*taken);
+        saveHere();
+    }
 }

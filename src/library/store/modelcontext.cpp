@@ -3,6 +3,7 @@
 #include "library/search/naturalorder.h"
 #include "library/records/skill.h"
 #include "library/records/skillcollection.h"
+#include "library/store/backgroundsave.h"
 #include "library/store/sqlite.h"
 #include "library/store/storesql.h"
 
@@ -16,8 +17,6 @@ ModelContext::ModelContext(Sqlite::Database &database, QObject *parent)
 {
 }
 
-ModelContext::~ModelContext() = default;
-
 ModelContext *ModelContext::of(const Skill *skill)
 {
     return skill ? dynamic_cast<ModelContext *>(skill->owner()) : nullptr;
@@ -25,6 +24,7 @@ ModelContext *ModelContext::of(const Skill *skill)
 
 Sqlite::Statement &ModelContext::statement(const char *sql)
 {
+    Q_ASSERT(!m_background); // the connection is the writer's until settle()
     std::unique_ptr<Sqlite::Statement> &cached = m_statements[sql];
     if (!cached || !cached->isValid())
         cached = std::make_unique<Sqlite::Statement>(m_database, sql);
@@ -285,6 +285,7 @@ void ModelContext::remove(Skill *skill)
 {
     if (!skill || skill->m_owner != static_cast<RecordOwner *>(this))
         return;
+    settle(); // a record being written gets its row id before it can be deleted
     if (!dropInserted(skill))
         m_removedSkillIds.append(skill->persistentId());
     forget(skill);
@@ -389,7 +390,7 @@ void ModelContext::noteMembershipChanged(SkillCollection *collection, Skill *ski
 
 bool ModelContext::hasChanges() const
 {
-    return !m_insertedSkillSet.isEmpty() || !m_changedSkills.isEmpty() || !m_removedSkillIds.isEmpty()
+    return m_background || !m_insertedSkillSet.isEmpty() || !m_changedSkills.isEmpty() || !m_removedSkillIds.isEmpty()
         || !m_insertedCollections.isEmpty() || !m_changedCollections.isEmpty()
         || !m_removedCollectionIds.isEmpty() || !m_addedMemberships.isEmpty()
         || !m_removedMemberships.isEmpty();
@@ -426,6 +427,12 @@ void ModelContext::clearPending()
     m_removedMemberships.clear();
 }
 
+Sqlite::Database &ModelContext::database()
+{
+    settle();
+    return m_database;
+}
+
 QString ModelContext::databasePath() const
 {
     return m_database.path();
@@ -444,6 +451,7 @@ std::shared_ptr<SearchKeyFile> ModelContext::searchKeyFile() const
 
 QString ModelContext::storedContent(qint64 id) const
 {
+    const_cast<ModelContext *>(this)->settle();
     Sqlite::Statement &select = const_cast<ModelContext *>(this)->statement(StoreSql::selectContent);
     select.bind(1, id);
     QString content;

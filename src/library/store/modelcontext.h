@@ -21,6 +21,10 @@ class Database;
 class Statement;
 }
 
+namespace BackgroundSave {
+struct Batch;
+}
+
 // Owns the records in memory (one object per stored row), tracks what changed
 // since the last save, and writes all of it in one transaction on save().
 // The change signals are the views' live query: they fire as soon as a record
@@ -76,7 +80,8 @@ public:
     QList<Skill *> skillsAlsoInstalledAt(const QString &path) const { return m_alsoInstalledAt.value(path); }
     // The connection, for the few library parts that keep tables of their own
     // next to the records and write them in the same transactions (see save()).
-    Sqlite::Database &database() const { return m_database; }
+    // Waits for a save in the background first: the connection is its alone.
+    Sqlite::Database &database();
     // The store file, for readers that open their own connection.
     QString databasePath() const;
     // The body of a saved record as the store holds it; empty when it cannot be read.
@@ -120,6 +125,20 @@ public:
     // (what a scan learnt about the files it read stays consistent with the
     // records it changed). `alsoWrite` returns false with the error to fail the save.
     bool save(QString *error, const std::function<bool(Sqlite::Database &, QString *)> &alsoWrite);
+
+    // A save of the records inserted since the last save, and of `alsoWrite`'s
+    // rows, written on a thread of its own: a scan filling the store goes on
+    // meanwhile. Returns false, starting nothing, while anything else is pending
+    // (changes, removals, collections: those may need another process's rows
+    // merged in, which only this thread may do), while writes are held, or after
+    // a failed save (the next one reports). Anything that uses the store waits for
+    // it first (settle()); the records stay this thread's throughout. What it
+    // cannot write stays pending for the next save, and `settled` is told
+    // (on this thread, once done) whether it was written.
+    bool saveInBackground(std::function<bool(Sqlite::Database &, QString *)> alsoWrite,
+                          std::function<void(bool written)> settled);
+    // Waits for a save in the background, if one runs, and applies its outcome.
+    void settle();
 
     // While held, nothing of this process is written: a save keeps every change
     // pending and reports success, except one that writes rows of its own
@@ -250,4 +269,7 @@ private:
     bool m_applyingStoredRows = false;
     bool m_writesHeld = false;
     QString m_lastSaveError;
+    std::unique_ptr<BackgroundSave::Batch> m_background; // a save running on its own thread
+    // A save in the background gave way: saves are made here until one succeeds.
+    bool m_backgroundGaveWay = false;
 };

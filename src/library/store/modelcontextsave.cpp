@@ -328,6 +328,7 @@ bool ModelContext::save(QString *error)
 
 bool ModelContext::save(QString *error, const std::function<bool(Sqlite::Database &, QString *)> &alsoWrite)
 {
+    settle();
     if (!hasChanges() && !alsoWrite)
         return true;
     if (m_writesHeld) {
@@ -380,6 +381,7 @@ bool ModelContext::save(QString *error, const std::function<bool(Sqlite::Databas
         return failed(transaction.error());
     m_seenStamp = stamp;
     m_dataVersion = version;
+    m_backgroundGaveWay = false;
     writer.finish();
     if (!m_lastSaveError.isEmpty()) {
         m_lastSaveError.clear();

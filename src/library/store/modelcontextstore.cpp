@@ -99,6 +99,7 @@ SkillCollection *ModelContext::collectionWithId(qint64 id) const
 
 bool ModelContext::refresh(QString *error)
 {
+    settle();
     const qint64 version = m_database.dataVersion();
     if (version == m_dataVersion)
         return true;

@@ -112,6 +112,20 @@ class TestScanPipeline final : public QObject
         QCOMPARE(m_pipelineProblems.all(), m_plainProblems.all());
     }
 
+    // As a command scans: no slices, and saves written beside the scan.
+    static void savingInTheBackground(ScanPipeline &pipeline)
+    {
+        pipeline.setSliceBudget(std::chrono::milliseconds(0));
+        pipeline.setSavesInBackground(true);
+    }
+
+    static void addSavingColumn()
+    {
+        QTest::addColumn<bool>("inBackground");
+        QTest::newRow("saving on the scan's thread") << false;
+        QTest::newRow("saving beside the scan") << true;
+    }
+
     // Files written a moment ago are not trusted to be unchanged (their times may
     // still be shared with a write to come); let that moment pass.
     static void waitOutRacyWindow() { QTest::qWait(150); }
@@ -228,8 +242,12 @@ private Q_SLOTS:
         QCOMPARE(m_pipeline->statistics().filesSkipped, 0);
     }
 
+    void laterScansFollowEveryChangeReadingOnlyWhatChanged_data() { addSavingColumn(); }
     void laterScansFollowEveryChangeReadingOnlyWhatChanged()
     {
+        QFETCH(bool, inBackground);
+        if (inBackground)
+            savingInTheBackground(*m_pipeline);
         compare();
         compare();
         const ScanPipeline::Statistics unchanged = m_pipeline->statistics();
@@ -280,13 +298,19 @@ private Q_SLOTS:
         QCOMPARE(m_pipeline->statistics().filesRead, 0);
     }
 
+    void whatAScanLearntSurvivesTheProcess_data() { addSavingColumn(); }
     void whatAScanLearntSurvivesTheProcess()
     {
+        QFETCH(bool, inBackground);
+        if (inBackground)
+            savingInTheBackground(*m_pipeline);
         scanWithPipeline();
         m_pipeline.reset();
         m_library->openStore();
         ArtifactCache artifacts; // a new process starts with an empty cache
         m_pipeline = std::make_unique<ScanPipeline>(m_library->context(), artifacts);
+        if (inBackground)
+            savingInTheBackground(*m_pipeline);
         scanWithPipeline();
         QCOMPARE(m_pipeline->statistics().filesRead, 0);
         scanPlainly();

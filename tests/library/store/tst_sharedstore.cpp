@@ -1,5 +1,6 @@
 #include "library/store/modelcontainer.h"
 #include "library/store/modelcontext.h"
+#include "library/store/sqlite.h"
 #include "library/records/skill.h"
 #include "library/records/skillcollection.h"
 #include "smallfilesystem.h"
@@ -9,6 +10,7 @@
 #include <QSignalSpy>
 #include <QtTest/QtTest>
 
+#include <optional>
 #include <sqlite3.h>
 
 namespace {
@@ -313,6 +315,96 @@ private Q_SLOTS:
         QVERIFY(ours.lastSaveError().isEmpty());
         QVERIFY(!ours.hasChanges());
         QCOMPARE(sqlOnSide(m_path, "SELECT name FROM skill"), QStringLiteral("a"));
+    }
+
+    // A save in the background writes copies of rows while records go on
+    // changing; what happens meanwhile (here, or in another process) is still
+    // stored, by it or by the next save.
+    void aSaveInTheBackgroundKeepsWhatHappensMeanwhile_data()
+    {
+        QTest::addColumn<QString>("meanwhile");
+        QTest::addColumn<bool>("written");
+        QTest::addColumn<QStringList>("stored");
+
+        const QStringList three{"a", "b", "c"};
+        QTest::newRow("a record inserted meanwhile is written by the next save") << "insert" << true << three;
+        QTest::newRow("a record renamed meanwhile is updated by the next save") << "rename" << true
+                                                                               << QStringList{"a", "b renamed"};
+        QTest::newRow("a record removed meanwhile is deleted by the next save") << "remove" << true << QStringList{"b"};
+        QTest::newRow("a stored record changed before it starts is updated by it") << "changed first" << true
+                                                                                   << QStringList{"a", "b", "old renamed"};
+        QTest::newRow("another process's row for the same file makes it give way, and the next save merges")
+            << "other process" << false << QStringList{"a", "b"};
+        QTest::newRow("a store locked by another process makes it give way and keeps everything pending")
+            << "locked" << false << QStringList{"a", "b"};
+    }
+
+    void aSaveInTheBackgroundKeepsWhatHappensMeanwhile()
+    {
+        QFETCH(QString, meanwhile);
+        QFETCH(bool, written);
+        QFETCH(QStringList, stored);
+
+        auto window = open();
+        auto other = open();
+        ModelContext &ours = *window->mainContext();
+        if (meanwhile == "changed first") {
+            ours.insert(makeSkill("old", "/old.md"));
+            QVERIFY(ours.save());
+            ours.skills().first()->setName("old renamed");
+        }
+        Skill *a = ours.insert(makeSkill("a", "/a.md"));
+        Skill *b = ours.insert(makeSkill("b", "/b.md"));
+        if (meanwhile == "other process") {
+            other->mainContext()->insert(makeSkill("a", "/a.md"));
+            QVERIFY(other->mainContext()->save());
+        }
+        sqlite3 *holder = nullptr;
+        if (meanwhile == "locked") {
+            window->setBusyTimeout(100);
+            sqlite3_open(QFile::encodeName(m_path).constData(), &holder);
+            QCOMPARE(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+        }
+
+        // The extra rows share the transaction: stored exactly when the records are.
+        const auto alsoWrite = [](Sqlite::Database &database, QString *error) {
+            return database.exec("CREATE TABLE IF NOT EXISTS side (x); INSERT INTO side VALUES (1)", error);
+        };
+        std::optional<bool> settled;
+        QVERIFY(ours.saveInBackground(alsoWrite, [&settled](bool done) { settled = done; }));
+        QVERIFY(ours.hasChanges());
+        if (meanwhile == "insert")
+            ours.insert(makeSkill("c", "/c.md"));
+        else if (meanwhile == "rename")
+            b->setName("b renamed");
+        else if (meanwhile == "remove")
+            ours.remove(a);
+        ours.settle();
+        QCOMPARE(settled, std::optional<bool>(written));
+        QCOMPARE(sqlOnSide(m_path, "SELECT count(*) FROM sqlite_master WHERE name = 'side'"), QString(written ? "1" : "0"));
+        if (holder) {
+            sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+            sqlite3_close(holder);
+        }
+        if (meanwhile != "remove")
+            QCOMPARE(a->persistentId() != 0, written);
+
+        QString error;
+        QVERIFY2(ours.save(&error), qPrintable(error));
+        QVERIFY(!ours.hasChanges());
+        QCOMPARE(sqlOnSide(m_path, "SELECT group_concat(name, ',') FROM (SELECT name FROM skill ORDER BY name)"),
+                 stored.join(','));
+        QCOMPARE(namesIn(ours), stored);
+        // Another process sees every row the way this one holds it.
+        QVERIFY(other->mainContext()->refresh());
+        QCOMPARE(namesIn(*other->mainContext()), stored);
+        verifyIntegrity(m_path);
+
+        // After a save here, saves in the background go through again.
+        ours.insert(makeSkill("d", "/d.md"));
+        QVERIFY(ours.saveInBackground({}, {}));
+        ours.settle();
+        QVERIFY(!ours.hasChanges());
     }
 
     void aFullDiskFailsTheSaveAndTheNextSaveWritesEverything()

@@ -1,0 +1,99 @@
+// Saving new records on a thread of their own while this one goes on. A first
+// scan writes every record it finds, and the records' thread spent as long
+// writing rows as making them; with the writing on another thread, the two
+// overlap. Only records never stored go there: they cannot meet another
+// process's changes but by a row for the same file, and the writer gives way
+// then (see BackgroundSave).
+
+#include "library/store/modelcontext.h"
+
+#include "library/store/backgroundsave.h"
+#include "library/store/sqlite.h"
+
+ModelContext::~ModelContext()
+{
+    // The writer holds the connection and copies of rows, never the records.
+    if (m_background)
+        m_background->outcome.wait();
+}
+
+bool ModelContext::saveInBackground(std::function<bool(Sqlite::Database &, QString *)> alsoWrite,
+                                    std::function<void(bool written)> settled)
+{
+    settle();
+    if (m_writesHeld || m_backgroundGaveWay || !m_lastSaveError.isEmpty() || !m_removedSkillIds.isEmpty()
+        || !m_insertedCollections.isEmpty() || !m_changedCollections.isEmpty() || !m_removedCollectionIds.isEmpty()
+        || !m_addedMemberships.isEmpty() || !m_removedMemberships.isEmpty())
+        return false;
+
+    auto batch = std::make_unique<BackgroundSave::Batch>();
+    batch->skills.reserve(m_insertedSkills.size());
+    batch->numbers.reserve(m_insertedSkills.size());
+    batch->rows.reserve(m_insertedSkills.size() + size_t(m_changedSkills.size()));
+    for (const auto &[number, skill] : m_insertedSkills) {
+        batch->skills.push_back(skill);
+        batch->numbers.push_back(number);
+        batch->rows.push_back(skill->row());
+    }
+    batch->changed.reserve(size_t(m_changedSkills.size()));
+    for (Skill *skill : std::as_const(m_changedSkills)) {
+        batch->changed.push_back(skill);
+        batch->rows.push_back(skill->row());
+    }
+    // No longer pending meanwhile: a change to one of them is an update, made
+    // by a save that comes after this one (and so after it has its row id).
+    m_insertedSkills.clear();
+    m_insertedSkillSet.clear();
+    m_changedSkills.clear();
+    batch->settled = std::move(settled);
+    batch->outcome = std::async(std::launch::async, [&database = m_database, rows = &batch->rows,
+                                                     inserted = batch->skills.size(), seen = m_seenStamp,
+                                                     alsoWrite = std::move(alsoWrite)] {
+        return BackgroundSave::write(database, *rows, inserted, seen, alsoWrite);
+    });
+    m_background = std::move(batch);
+    return true;
+}
+
+void ModelContext::settle()
+{
+    if (!m_background)
+        return;
+    const std::unique_ptr<BackgroundSave::Batch> batch = std::move(m_background);
+    const BackgroundSave::Outcome outcome = batch->outcome.get();
+    const size_t inserted = batch->skills.size();
+    for (size_t i = 0; i < batch->rows.size(); ++i) {
+        Skill *skill = i < inserted ? batch->skills[i] : batch->changed[i - inserted];
+        if (!outcome.written) {
+            if (i < inserted) {
+                m_changedSkills.remove(skill);
+                m_insertedSkills.emplace(batch->numbers[i], skill);
+                m_insertedSkillSet.insert(skill, batch->numbers[i]);
+            } else {
+                m_changedSkills.insert(skill);
+            }
+            continue;
+        }
+        SkillRow written = std::move(batch->rows[i]);
+        if (i < inserted) {
+            setSkillId(skill, outcome.ids[i]);
+            written.id = outcome.ids[i];
+        }
+        if (skill->row() == written) {
+            m_changedSkills.remove(skill);
+            skill->releaseContent(); // the store has it now
+            skill->m_stored = skill->row();
+        } else {
+            // Changed while it was written: the store holds the row as it was.
+            skill->m_stored = std::move(written);
+            m_changedSkills.insert(skill);
+        }
+    }
+    if (outcome.written) {
+        m_seenStamp = outcome.stamp;
+        m_dataVersion = outcome.dataVersion;
+    }
+    m_backgroundGaveWay = !outcome.written;
+    if (batch->settled)
+        batch->settled(outcome.written);
+}
