@@ -83,6 +83,11 @@ bool linkLeavesProject(const QString &filePath, const QString &resolvedPath, con
     const QString project = projectFolderOf(filePath, customRoots);
     if (project.isEmpty())
         return false;
+    // A file whose path is its resolved path was found with no link on the way:
+    // every folder its path names is real, the project's too. Resolving both
+    // again cost a `readlink` per folder of each, tens of thousands a scan.
+    if (resolvedPath == filePath && filePath.startsWith(project + QLatin1Char('/')))
+        return false;
     const QString inside = QFileInfo(project).canonicalFilePath();
     const QString target = QFileInfo(resolvedPath).canonicalFilePath();
     if (inside.isEmpty() || target.isEmpty())
