@@ -1,5 +1,6 @@
 #include "library/records/skill.h"
 
+#include "library/records/compactjson.h"
 #include "library/records/recordowner.h"
 #include "library/records/observedfield.h"
 #include "library/catalogue/settingskeys.h"
@@ -380,7 +381,7 @@ QList<ToolSource> decodeToolSources(const QString &raw)
 
 std::optional<QByteArray> encodeStringList(const QStringList &list)
 {
-    return QJsonDocument(QJsonArray::fromStringList(list)).toJson(QJsonDocument::Compact);
+    return CompactJson::stringArray(list);
 }
 
 namespace {
@@ -437,10 +438,7 @@ std::optional<QStringList> decodeStringList(const std::optional<QByteArray> &dat
 
 std::optional<QByteArray> encodeFrontmatter(const Skill::Frontmatter &map)
 {
-    QJsonObject object;
-    for (auto it = map.cbegin(); it != map.cend(); ++it)
-        object.insert(it.key(), it.value());
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+    return CompactJson::stringMap(map);
 }
 
 Skill::Frontmatter decodeFrontmatter(const std::optional<QByteArray> &data)

@@ -1,3 +1,4 @@
+#include "library/records/compactjson.h"
 #include "library/search/naturalorder.h"
 #include "library/catalogue/turnedoff.h"
 #include "library/records/skill.h"
@@ -5,6 +6,8 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QtTest/QtTest>
 
@@ -126,6 +129,56 @@ private Q_SLOTS:
         const QStringList paths = skill->installedPaths();
         QCOMPARE(paths.at(own), skill->filePath());
         QVERIFY(paths.at(own).isSharedWith(skill->filePath()));
+    }
+
+    // Stored bytes are compared to tell a change: the writer must give what
+    // QJsonDocument gave for the same strings, whatever they hold.
+    void compactJsonIsWhatQtWrites_data()
+    {
+        QTest::addColumn<QStringList>("texts");
+        const auto units = [](std::initializer_list<char16_t> list) {
+            return QString(reinterpret_cast<const QChar *>(std::data(list)), qsizetype(list.size()));
+        };
+        QStringList controls;
+        for (char16_t c = 0; c < 0x20; ++c)
+            controls.append(units({u'a', c, u'b'}));
+        QTest::newRow("nothing") << QStringList{};
+        QTest::newRow("an empty string") << QStringList{QString()};
+        QTest::newRow("plain text and paths") << QStringList{"name", "/home/u/.claude/skills/a b/SKILL.md", "x: y"};
+        QTest::newRow("quotes, backslashes, slashes and DEL") << QStringList{"say \"hi\"", "C:\\dir", "a/b", "\x7f"};
+        QTest::newRow("every control character") << controls;
+        QTest::newRow("accents, CJK and the ends of each UTF-8 length")
+            << QStringList{"Grüße", "東京", units({0x7f, 0x80, 0x7ff, 0x800, 0xfffd, 0xffff})};
+        QTest::newRow("characters beyond the BMP") << QStringList{"🙂 ok", units({0xd800, 0xdc00}), units({0xdbff, 0xdfff})};
+        QTest::newRow("halves of surrogate pairs alone or reversed")
+            << QStringList{units({u'a', 0xd800}), units({0xdc00, u'b'}), units({0xdc00, 0xd800}), units({0xd83d, 0xd83d, 0xde42})};
+        QTest::newRow("keys in code unit order, case and accents") << QStringList{"b", "B", "a", "é", "Z", "_", "10", "9"};
+
+        QRandomGenerator random(7);
+        QStringList noise;
+        for (int i = 0; i < 300; ++i) {
+            QString text;
+            for (int n = int(random.bounded(12)); n > 0; --n) {
+                const char16_t pick[] = {char16_t(random.bounded(0x80)), char16_t(0x80 + random.bounded(0x780)),
+                                         char16_t(0x800 + random.bounded(0xf800)), char16_t(0xd800 + random.bounded(0x800))};
+                text += QChar(pick[random.bounded(4)]);
+            }
+            noise.append(text);
+        }
+        QTest::newRow("random code units of every kind") << noise;
+    }
+    void compactJsonIsWhatQtWrites()
+    {
+        QFETCH(QStringList, texts);
+        QCOMPARE(CompactJson::stringArray(texts), QJsonDocument(QJsonArray::fromStringList(texts)).toJson(QJsonDocument::Compact));
+        QMap<QString, QString> map;
+        QJsonObject object;
+        for (qsizetype i = 0; i < texts.size(); ++i) {
+            const QString value = texts.value(texts.size() - 1 - i);
+            map.insert(texts.at(i), value);
+            object.insert(texts.at(i), value);
+        }
+        QCOMPARE(CompactJson::stringMap(map), QJsonDocument(object).toJson(QJsonDocument::Compact));
     }
 
     void installedPathsDecodeAsTheJsonParserReadsThem_data()
