@@ -120,7 +120,8 @@ ScanPipeline::~ScanPipeline()
     m_pool.waitForDone();
     // A save in the background gives back what it could not write to this
     // pipeline's memory: it ends here, not after.
-    m_context.settle();
+    if (m_savesInBackground)
+        m_context.settle();
 }
 
 std::shared_ptr<const ScanSnapshot> ScanPipeline::takeSnapshot() const
