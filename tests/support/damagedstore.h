@@ -42,19 +42,14 @@ inline void writeStoreWithDamagedIndex(const QString &path, bool keepWal, bool d
     QCOMPARE(sqlite3_step(root), SQLITE_ROW);
     const qint64 page = sqlite3_column_int64(root, 0);
     sqlite3_finalize(root);
-    sqlite3_stmt *size = nullptr;
-    sqlite3_prepare_v2(db, "PRAGMA page_size", -1, &size, nullptr);
-    QCOMPARE(sqlite3_step(size), SQLITE_ROW);
-    const qint64 pageSize = sqlite3_column_int64(size, 0);
-    sqlite3_finalize(size);
     sqlite3_close(db);
     QVERIFY(!QFileInfo::exists(path + "-wal"));
     if (!damage)
         return;
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadWrite));
-    QVERIFY(file.seek((page - 1) * pageSize));
-    file.write(QByteArray(pageSize, '\xff'));
+    QVERIFY(file.seek((page - 1) * 4096));
+    file.write(QByteArray(4096, '\xff'));
 }
 
 } // namespace TestFiles

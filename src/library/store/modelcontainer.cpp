@@ -247,18 +247,9 @@ bool ModelContainer::prepareStore(QString *error)
     m_integrityPending = m_deferIntegrity && !isNew && needsNoWrite();
     if (!isNew && !m_integrityPending && !checkIntegrity(error))
         return false;
-    // A record is mostly its body, a few kilobytes: on SQLite's default 4 KiB
-    // pages most rows spilled into overflow pages, and a first scan wrote four
-    // times as many log frames. Only a store not yet written can take a size.
-    if (isNew && !m_database.exec("PRAGMA page_size = 16384", error))
-        return false;
     if (!m_database.exec("PRAGMA journal_mode = WAL", error)
         || !m_database.exec("PRAGMA foreign_keys = ON", error)
-        || !m_database.exec("PRAGMA synchronous = NORMAL", error)
-        // A save's savepoint keeps the pages it changes aside until it ends;
-        // past 64 KiB (four pages of 16 KiB) SQLite spilled them into a
-        // temporary file, made and removed by each save.
-        || !m_database.exec("PRAGMA temp_store = MEMORY", error))
+        || !m_database.exec("PRAGMA synchronous = NORMAL", error))
         return false;
     m_checkpoints = std::make_unique<BackgroundCheckpoints>(m_database);
     return prepareSchema(isNew, error);

@@ -479,20 +479,10 @@ private Q_SLOTS:
         // Each row written fires the stamping triggers; had those statements been
         // able to abort halfway, SQLite would copy every page they touch aside,
         // megabytes for a few hundred records, spilled into temporary files.
-        // Seen on a store of small pages (as earlier versions made them) with
-        // journals spilled to files past SQLite's 64 KiB: a save's own savepoint
-        // stays below that there.
-        const QString path = storePath("journals.sqlite");
-        {
-            Sqlite::Database earlier;
-            QVERIFY(earlier.open(path, nullptr));
-            QVERIFY(earlier.exec("PRAGMA page_size = 4096; CREATE TABLE t (x); DROP TABLE t"));
-        }
         SpilledJournals journals;
-        auto container = open(path);
+        auto container = open(storePath("journals.sqlite"));
         QVERIFY(container);
         ModelContext &context = *container->mainContext();
-        QVERIFY(context.database().exec("PRAGMA temp_store = FILE"));
         // As a scan saves them: slice after slice, their paths falling among those
         // of the slices before.
         for (int slice = 0; slice < 2; ++slice) {
