@@ -1,9 +1,9 @@
-// Saving new records on a thread of their own while this one goes on. A first
-// scan writes every record it finds, and the records' thread spent as long
-// writing rows as making them; with the writing on another thread, the two
-// overlap. Only records never stored go there: they cannot meet another
-// process's changes but by a row for the same file, and the writer gives way
-// then (see BackgroundSave).
+// Saving records on a thread of their own while this one goes on. A first scan
+// writes every record it finds, and the records' thread spent as long writing
+// rows as making them; with the writing on another thread, the two overlap.
+// Only new and changed records go there, written as this process holds them:
+// merging another process's rows takes this thread, so the writer gives way
+// whenever another process wrote since this one last looked (see BackgroundSave).
 
 #include "library/store/modelcontext.h"
 
