@@ -310,7 +310,9 @@ void ScanPipeline::scheduleApply()
     if (m_applyScheduled)
         return;
     m_applyScheduled = true;
-    QTimer::singleShot(sliceGap, this, &ScanPipeline::applySlice);
+    // Without a slice budget there is no window whose loop needs the pause.
+    const std::chrono::milliseconds gap = m_sliceBudget.count() > 0 ? sliceGap : std::chrono::milliseconds(0);
+    QTimer::singleShot(gap, this, &ScanPipeline::applySlice);
 }
 
 void ScanPipeline::applySlice()
@@ -349,7 +351,10 @@ void ScanPipeline::applySlice()
     // With no window to keep drawn, a save every few slices: each commit writes
     // the pages it touched again, and the end of the run saves what is left.
     m_unsaved += applied;
-    if (applied > 0 && (limited || m_unsaved >= filesPerUnlimitedSave)) {
+    // A save beside the scan that is still writing is not waited for: the
+    // workers would stand idle meanwhile. The next slice saves all of it.
+    const bool writerBusy = m_savesInBackground && m_context.isWritingInBackground();
+    if (applied > 0 && !writerBusy && (limited || m_unsaved >= filesPerUnlimitedSave)) {
         m_unsaved = 0;
         const qint64 saveStarted = clock.nsecsElapsed();
         save();

@@ -299,6 +299,10 @@ void ScanPipeline::saveHere()
 
 void ScanPipeline::saveInBackground()
 {
+    // Nothing new since the save under way: waiting for it would only hold up
+    // this thread. Whatever uses the store next settles it.
+    if (m_context.isWritingInBackground() && !m_context.hasUntakenChanges() && !memory().hasPendingWrites())
+        return;
     m_context.settle(); // what the last one could not write is pending again first
     if (!m_context.hasChanges() && !memory().hasPendingWrites())
         return;

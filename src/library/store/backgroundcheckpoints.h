@@ -31,11 +31,13 @@ public:
 
 private:
     static int committed(void *self, struct sqlite3 *, const char *, int pages);
+    void run(); // on the worker, while checkpoints are wanted
 
     Sqlite::Database &m_database;
     const QString m_path;
     const int m_pages;
     QThreadPool m_pool;
     std::atomic<bool> m_running{false};
+    std::atomic<bool> m_wanted{false};
     std::atomic<int> m_started{0};
 };

@@ -390,7 +390,12 @@ void ModelContext::noteMembershipChanged(SkillCollection *collection, Skill *ski
 
 bool ModelContext::hasChanges() const
 {
-    return m_background || !m_insertedSkillSet.isEmpty() || !m_changedSkills.isEmpty() || !m_removedSkillIds.isEmpty()
+    return m_background || hasUntakenChanges();
+}
+
+bool ModelContext::hasUntakenChanges() const
+{
+    return !m_insertedSkillSet.isEmpty() || !m_changedSkills.isEmpty() || !m_removedSkillIds.isEmpty()
         || !m_insertedCollections.isEmpty() || !m_changedCollections.isEmpty()
         || !m_removedCollectionIds.isEmpty() || !m_addedMemberships.isEmpty()
         || !m_removedMemberships.isEmpty();
@@ -451,6 +456,10 @@ std::shared_ptr<SearchKeyFile> ModelContext::searchKeyFile() const
 
 QString ModelContext::storedContent(qint64 id) const
 {
+    if (isWritingInBackground()) {
+        if (std::optional<QString> body = bodyBesideWriter(id))
+            return *std::move(body);
+    }
     const_cast<ModelContext *>(this)->settle();
     Sqlite::Statement &select = const_cast<ModelContext *>(this)->statement(StoreSql::selectContent);
     select.bind(1, id);

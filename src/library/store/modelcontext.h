@@ -3,6 +3,7 @@
 #include "library/records/recordowner.h"
 #include "library/records/skill.h"
 #include "library/records/skillcollection.h"
+#include "library/store/sqlite.h"
 
 #include <QHash>
 #include <QList>
@@ -13,13 +14,9 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <utility>
-
-namespace Sqlite {
-class Database;
-class Statement;
-}
 
 namespace BackgroundSave {
 struct Batch;
@@ -110,6 +107,8 @@ public:
     void noteMoved(Skill *gone, Skill *successor);
 
     bool hasChanges() const;
+    // Changes no save has taken yet: those of a save under way in the background aside.
+    bool hasUntakenChanges() const;
     // Called by the records when one of their stored fields changed.
     void noteChanged(Skill *skill) override;
     // Called by a record just before its name or resolved path (the keys of the
@@ -139,6 +138,8 @@ public:
                           std::function<void(bool written)> settled);
     // Waits for a save in the background, if one runs, and applies its outcome.
     void settle();
+    // Whether a save in the background is still writing (settle() would wait).
+    bool isWritingInBackground() const;
 
     // While held, nothing of this process is written: a save keeps every change
     // pending and reports success, except one that writes rows of its own
@@ -270,6 +271,14 @@ private:
     bool m_writesHeld = false;
     QString m_lastSaveError;
     std::unique_ptr<BackgroundSave::Batch> m_background; // a save running on its own thread
+    QString m_storePath;
+    // Reads stored bodies while a save holds the connection.
+    struct BodyReader {
+        Sqlite::Database database;
+        std::unique_ptr<Sqlite::Statement> select; // finalized before the connection closes
+    };
+    mutable std::unique_ptr<BodyReader> m_bodyReader;
+    std::optional<QString> bodyBesideWriter(qint64 id) const;
     // A save in the background gave way: saves are made here until one succeeds.
     bool m_backgroundGaveWay = false;
 };

@@ -9,6 +9,7 @@
 
 #include "library/store/backgroundsave.h"
 #include "library/store/sqlite.h"
+#include "library/store/storesql.h"
 
 ModelContext::~ModelContext()
 {
@@ -46,6 +47,8 @@ bool ModelContext::saveInBackground(std::function<bool(Sqlite::Database &, QStri
     m_insertedSkillSet.clear();
     m_changedSkills.clear();
     batch->settled = std::move(settled);
+    if (m_storePath.isEmpty())
+        m_storePath = m_database.path(); // asked here: the writer is about to hold the connection
     batch->outcome = std::async(std::launch::async, [&database = m_database, rows = &batch->rows,
                                                      inserted = batch->skills.size(), seen = m_seenStamp,
                                                      alsoWrite = std::move(alsoWrite)] {
@@ -53,6 +56,33 @@ bool ModelContext::saveInBackground(std::function<bool(Sqlite::Database &, QStri
     });
     m_background = std::move(batch);
     return true;
+}
+
+bool ModelContext::isWritingInBackground() const
+{
+    return m_background && m_background->outcome.wait_for(std::chrono::seconds(0)) != std::future_status::ready;
+}
+
+std::optional<QString> ModelContext::bodyBesideWriter(qint64 id) const
+{
+    // Bodies are released only once written, so the one asked for is committed
+    // and another connection reads it without waiting for the save under way.
+    // The statement is reset after each read: a read left open would keep the
+    // log's checkpoints from finishing.
+    if (!m_bodyReader) {
+        auto reader = std::make_unique<BodyReader>();
+        if (m_storePath.isEmpty() || !reader->database.open(m_storePath, nullptr, Sqlite::Database::Access::ReadOnly))
+            return std::nullopt;
+        reader->select = std::make_unique<Sqlite::Statement>(reader->database, StoreSql::selectContent);
+        m_bodyReader = std::move(reader);
+    }
+    Sqlite::Statement &select = *m_bodyReader->select;
+    select.bind(1, id);
+    std::optional<QString> body;
+    if (select.next())
+        body = select.text(0);
+    select.reset();
+    return body;
 }
 
 void ModelContext::settle()

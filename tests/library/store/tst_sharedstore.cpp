@@ -337,6 +337,8 @@ private Q_SLOTS:
             << "other process" << false << QStringList{"a", "b"};
         QTest::newRow("a store locked by another process makes it give way and keeps everything pending")
             << "locked" << false << QStringList{"a", "b"};
+        QTest::newRow("a stored body is read meanwhile without waiting for it")
+            << "read a body" << true << QStringList{"a", "b", "old"};
     }
 
     void aSaveInTheBackgroundKeepsWhatHappensMeanwhile()
@@ -348,11 +350,14 @@ private Q_SLOTS:
         auto window = open();
         auto other = open();
         ModelContext &ours = *window->mainContext();
-        if (meanwhile == "changed first") {
-            ours.insert(makeSkill("old", "/old.md"));
+        Skill *old = nullptr;
+        if (meanwhile == "changed first" || meanwhile == "read a body") {
+            old = ours.insert(makeSkill("old", "/old.md"));
             QVERIFY(ours.save());
-            ours.skills().first()->setName("old renamed");
+            QVERIFY(!old->isContentResident());
         }
+        if (meanwhile == "changed first")
+            old->setName("old renamed");
         Skill *a = ours.insert(makeSkill("a", "/a.md"));
         Skill *b = ours.insert(makeSkill("b", "/b.md"));
         if (meanwhile == "other process") {
@@ -360,8 +365,9 @@ private Q_SLOTS:
             QVERIFY(other->mainContext()->save());
         }
         sqlite3 *holder = nullptr;
-        if (meanwhile == "locked") {
-            window->setBusyTimeout(100);
+        if (meanwhile == "locked" || meanwhile == "read a body") {
+            // Long enough for the writer to be still waiting when the body is read.
+            window->setBusyTimeout(meanwhile == "locked" ? 100 : 10000);
             sqlite3_open(QFile::encodeName(m_path).constData(), &holder);
             QCOMPARE(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
         }
@@ -379,6 +385,12 @@ private Q_SLOTS:
             b->setName("b renamed");
         else if (meanwhile == "remove")
             ours.remove(a);
+        if (meanwhile == "read a body") {
+            QCOMPARE(old->content(), QStringLiteral("body of old"));
+            QVERIFY(ours.isWritingInBackground());
+            sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+            sqlite3_close(std::exchange(holder, nullptr));
+        }
         ours.settle();
         QCOMPARE(settled, std::optional<bool>(written));
         QCOMPARE(sqlOnSide(m_path, "SELECT count(*) FROM sqlite_master WHERE name = 'side'"), QString(written ? "1" : "0"));
