@@ -25,6 +25,8 @@
 #include <QTextStream>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <utility>
 #include <vector>
 
@@ -268,7 +270,7 @@ void scanToEnd(ScanPipeline &pipeline, FileProblems &problems)
         loop.exec();
 }
 
-int runListCommand(bool json, QTextStream &out, QTextStream &err, bool header)
+int runListCommand(bool json, QTextStream &out, QTextStream &err, bool header, ListCommandEnd end)
 {
     // Nothing changed since the last scan: the stored rows are the listing, and
     // nothing needs opening the full way, scanning or saving.
@@ -325,5 +327,12 @@ int runListCommand(bool json, QTextStream &out, QTextStream &err, bool header)
     if (!saved)
         err << "vesk: the library could not be saved: " << saveError << '\n';
     err.flush();
-    return saved && setAside.isEmpty() ? 0 : 1;
+    const int status = saved && setAside.isEmpty() ? 0 : 1;
+    if (end == ListCommandEnd::EndProcess) {
+        // The scan's workers only ever read; the store is what must close well.
+        container->closeLeavingRecords();
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }

@@ -17,10 +17,17 @@ class Skill;
 // run on return: the context's next save waits for it, as does the pipeline's end.
 void scanToEnd(ScanPipeline &pipeline, FileProblems &problems);
 
+// How `vesk list` ends once it has said everything: by returning, with every
+// record freed, or by ending the process itself once the store is closed (ten
+// thousand records are not worth taking apart one by one just before exit).
+enum class ListCommandEnd { Return, EndProcess };
+
 // `vesk list [--json]`: opens the same store as the window, scans, prunes and
 // prints every skill in name order; the plain form in columns, with a header line
-// when `header` (standard output is a terminal). Returns the process exit status.
-int runListCommand(bool json, QTextStream &out, QTextStream &err, bool header = false);
+// when `header` (standard output is a terminal). Returns the process exit status,
+// or with EndProcess, exits with it.
+int runListCommand(bool json, QTextStream &out, QTextStream &err, bool header = false,
+                   ListCommandEnd end = ListCommandEnd::Return);
 
 // The pieces, kept apart from the I/O so they can be checked directly.
 QJsonArray skillsToJson(const QList<Skill *> &skills, const ArtifactCache &artifacts);

@@ -338,6 +338,9 @@ private Q_SLOTS:
         const VeskRun read = vesk(arguments);
         QCOMPARE(read.exitCode, 0);
         QVERIFY(read.out.count('\n') >= 5);
+        // Closed as the run ends, however it ends: the log copied into the store and removed.
+        QVERIFY(QFileInfo::exists(storePath()));
+        QVERIFY(!QFileInfo::exists(storePath() + "-wal"));
         // Files written a moment before a scan are read again by the next one
         // (their signatures cannot be trusted yet); after that, nothing is.
         QTest::qWait(150);

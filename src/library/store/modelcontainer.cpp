@@ -180,6 +180,14 @@ ModelContainer::~ModelContainer()
     m_context.reset();
 }
 
+void ModelContainer::closeLeavingRecords()
+{
+    if (m_context)
+        m_context->letGoOfStore();
+    m_checkpoints.reset(); // waits for a checkpoint under way
+    m_database.close();
+}
+
 QString ModelContainer::defaultStorePath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QLatin1Char('/')

@@ -55,6 +55,12 @@ public:
     void setPageCache(int mebibytes);
     QString path() const { return m_path; }
 
+    // Closes the store as the destructor does (a save under way written, the log
+    // copied into the file and removed), but leaves the records in memory: for a
+    // process that ends right after and need not take them apart one by one.
+    // Nothing may use the container afterwards; destroying it is still safe.
+    void closeLeavingRecords();
+
 private:
     ModelContainer() = default;
     bool openDatabase(const QString &path, QString *error);

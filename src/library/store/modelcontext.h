@@ -140,6 +140,10 @@ public:
     void settle();
     // Whether a save in the background is still writing (settle() would wait).
     bool isWritingInBackground() const;
+    // Waits for a save in the background and finalizes every statement this
+    // context keeps on the connection, so that it can close. The context must
+    // not use the store afterwards.
+    void letGoOfStore();
 
     // While held, nothing of this process is written: a save keeps every change
     // pending and reports success, except one that writes rows of its own

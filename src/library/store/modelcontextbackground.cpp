@@ -85,6 +85,13 @@ std::optional<QString> ModelContext::bodyBesideWriter(qint64 id) const
     return body;
 }
 
+void ModelContext::letGoOfStore()
+{
+    settle();
+    m_statements.clear();
+    m_bodyReader.reset();
+}
+
 void ModelContext::settle()
 {
     if (!m_background)

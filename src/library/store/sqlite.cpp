@@ -4,6 +4,8 @@
 
 #include <sqlite3.h>
 
+#include <utility>
+
 namespace Sqlite {
 
 bool isRowError(int resultCode)
@@ -21,8 +23,13 @@ bool isRowError(int resultCode)
 
 Database::~Database()
 {
+    close();
+}
+
+void Database::close()
+{
     if (m_db)
-        sqlite3_close_v2(m_db);
+        sqlite3_close_v2(std::exchange(m_db, nullptr));
 }
 
 bool Database::open(const QString &path, QString *error, Access access)

@@ -36,6 +36,8 @@ public:
 
     // Opens the database file at `path`, creating it when opened for writing.
     bool open(const QString &path, QString *error, Access access = Access::ReadWrite);
+    // Closes the connection, as the destructor would; nothing is open afterwards.
+    void close();
     // The file this connection has open; empty for none.
     QString path() const;
     // Runs one or more statements; on failure `error` and `resultCode` say why.
