@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 
@@ -88,7 +89,9 @@ RegularFileRead readRegularFile(const QString &path, qint64 limit)
         return failure(RegularFileRead::Status::Unreadable, errno);
     if (!S_ISREG(info.st_mode))
         return failure(RegularFileRead::Status::NotRegular);
-    if (isSynthetic(fd.get()))
+    // Those file systems have no disk behind them (their device numbers are
+    // anonymous, major 0): a file on a disk needs no second look.
+    if (major(info.st_dev) == 0 && isSynthetic(fd.get()))
         return failure(RegularFileRead::Status::Synthetic);
     if (info.st_size > limit)
         return failure(RegularFileRead::Status::TooLarge);

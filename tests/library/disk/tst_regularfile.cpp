@@ -35,6 +35,7 @@ private Q_SLOTS:
         QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("folder")));
         QCOMPARE(::mkfifo(QFile::encodeName(path(QStringLiteral("pipe.md"))).constData(), 0600), 0);
         QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path(QStringLiteral("zero.md"))));
+        QVERIFY(QFile::link(QStringLiteral("/proc/self/status"), path(QStringLiteral("proc.md"))));
         QVERIFY(QFile::link(path(QStringLiteral("skill.md")), path(QStringLiteral("link.md"))));
         QVERIFY(QFile::link(path(QStringLiteral("gone.md")), path(QStringLiteral("dangling.md"))));
     }
@@ -55,6 +56,7 @@ private Q_SLOTS:
         QTest::newRow("a folder is not a regular file") << "folder" << int(S::NotRegular) << QByteArray();
         QTest::newRow("a named pipe is refused without waiting for a writer") << "pipe.md" << int(S::NotRegular) << QByteArray();
         QTest::newRow("a link to a device is refused") << "zero.md" << int(S::NotRegular) << QByteArray();
+        QTest::newRow("a link to a file the kernel makes up is refused") << "proc.md" << int(S::Synthetic) << QByteArray();
     }
 
     void reads()
