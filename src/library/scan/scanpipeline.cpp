@@ -17,6 +17,10 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -169,34 +173,45 @@ void ScanPipeline::request(const ScanRequest &request)
     const std::shared_ptr<const ScanSnapshot> snapshot = m_run->snapshot;
     const auto cancelled = m_cancelled;
     const std::shared_ptr<const QSet<QString>> recalled = m_recalledEntryFolders;
-    m_pool.start([this, generation, request, snapshot, cancelled, recalled] {
+    // A command hands its listing over in parts, in order: the other workers read
+    // the first files while this one lists the rest. The window takes it whole:
+    // knowing the number of files at once, it sizes its tables once (makeRoomFor).
+    const bool inParts = m_sliceBudget.count() == 0;
+    m_pool.start([this, generation, request, snapshot, cancelled, recalled, inParts] {
         if (*cancelled)
             return;
-        ScanListingResult result = listRequest(request, *snapshot);
-        // Sets of tens of thousands of paths are made here rather than by the window's thread.
-        QSet<QString> paths;
-        paths.reserve(result.items.size());
-        for (const ScanItem &item : std::as_const(result.items))
-            paths.insert(item.file.path);
-        QSet<QString> entryFolders;
-        for (const QString &folder : std::as_const(result.entryFolders)) {
-            if (!recalled || !recalled->contains(folder))
-                entryFolders.insert(folder);
-        }
-        result.entryFolders.clear();
-        QMetaObject::invokeMethod(this, [this, generation, result = std::move(result), paths = std::move(paths),
-                                         entryFolders = std::move(entryFolders)]() mutable {
-            listed(generation, std::move(result), std::move(paths), std::move(entryFolders));
-        }, Qt::QueuedConnection);
+        const auto handOver = [this, generation, &recalled](ScanListingResult &&result, bool last) {
+            // Sets of tens of thousands of paths are made here rather than by the window's thread.
+            QSet<QString> paths;
+            paths.reserve(result.items.size());
+            for (const ScanItem &item : std::as_const(result.items))
+                paths.insert(item.file.path);
+            QSet<QString> entryFolders;
+            for (const QString &folder : std::as_const(result.entryFolders)) {
+                if (!recalled || !recalled->contains(folder))
+                    entryFolders.insert(folder);
+            }
+            result.entryFolders.clear();
+            QMetaObject::invokeMethod(this, [this, generation, result = std::move(result), paths = std::move(paths),
+                                             entryFolders = std::move(entryFolders), last]() mutable {
+                listed(generation, std::move(result), std::move(paths), std::move(entryFolders), last);
+            }, Qt::QueuedConnection);
+        };
+        std::function<void(ScanListingResult &&)> partDone;
+        if (inParts)
+            partDone = [&handOver](ScanListingResult &&part) { handOver(std::move(part), false); };
+        ScanListingResult rest = listRequest(request, *snapshot, partDone);
+        handOver(std::move(rest), true);
     });
 }
 
 void ScanPipeline::listed(quint64 generation, ScanListingResult result, QSet<QString> paths,
-                          QSet<QString> entryFolders)
+                          QSet<QString> entryFolders, bool last)
 {
     if (!m_run || m_run->generation != generation)
         return;
-    --m_run->listingsInFlight;
+    if (last)
+        --m_run->listingsInFlight;
     m_run->listedPaths.append(std::move(paths));
     m_run->items.append(std::move(result.items));
     m_total = int(m_run->items.size());
@@ -257,6 +272,23 @@ void ScanPipeline::noteFinding(QSet<QString> Findings::*group, const QString &fo
         (m_newFindings.*group).insert(folder);
 }
 
+namespace {
+
+// With saves beside the scan, readers that outpace the writer leave it a backlog
+// to write (and copy into the store) after the last file is read, with one core
+// idle. Read at a lower priority, they take what the writer and this thread
+// leave, and the writing keeps up. The priority is the thread's own, and lasts:
+// the pool's threads do nothing but this pipeline's reading.
+void giveWayToTheWriter()
+{
+    constexpr int readerNiceness = 10;
+    thread_local bool given = false;
+    if (!std::exchange(given, true))
+        ::setpriority(PRIO_PROCESS, ::gettid(), readerNiceness);
+}
+
+} // namespace
+
 void ScanPipeline::submitChunks()
 {
     // A few chunks ahead of the one being applied keep every worker busy; more
@@ -277,7 +309,10 @@ void ScanPipeline::submitChunks()
         const std::shared_ptr<const ScanSnapshot> snapshot = m_run->snapshot;
         const quint64 generation = m_run->generation;
         const auto cancelled = m_cancelled;
-        m_pool.start([this, generation, chunk, items, snapshot, cancelled] {
+        const bool yields = m_savesInBackground;
+        m_pool.start([this, generation, chunk, items, snapshot, cancelled, yields] {
+            if (yields)
+                giveWayToTheWriter();
             QList<ExaminedFile> files;
             files.reserve(items.size());
             for (const ScanItem &item : items) {

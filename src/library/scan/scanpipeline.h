@@ -104,7 +104,9 @@ private:
     void noteFinding(QSet<QString> Findings::*group, const QString &folder);
     void makeRoomFor(qsizetype files);
     std::shared_ptr<const ScanSnapshot> takeSnapshot() const;
-    void listed(quint64 generation, ScanListingResult result, QSet<QString> paths, QSet<QString> entryFolders);
+    // One part of a listing; the request's listing is complete with the `last`.
+    void listed(quint64 generation, ScanListingResult result, QSet<QString> paths, QSet<QString> entryFolders,
+                bool last);
     void submitChunks();
     void examined(quint64 generation, int chunk, QList<ExaminedFile> files);
     void scheduleApply();

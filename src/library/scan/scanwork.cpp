@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <utility>
+
 namespace {
 
 QString parentOf(const QString &path)
@@ -114,9 +116,17 @@ void ScanRequest::merge(const ScanRequest &other)
     }
 }
 
-ScanListingResult listRequest(const ScanRequest &request, const ScanSnapshot &snapshot)
+ScanListingResult listRequest(const ScanRequest &request, const ScanSnapshot &snapshot,
+                              const std::function<void(ScanListingResult &&)> &partDone)
 {
     ScanListingResult out;
+    // A part is a few chunks of files: enough to keep the readers going, few
+    // enough posts for a listing of tens of thousands.
+    constexpr qsizetype filesPerPart = 256;
+    const auto handOver = [&out, &partDone] {
+        if (partDone && out.items.size() >= filesPerPart)
+            partDone(std::exchange(out, {}));
+    };
     const EntryIndex entries(request.entries);
     // Home locations first, in table order, then the projects of each custom scan
     // directory: the order of a full scan, whatever part of it is asked for.
@@ -124,6 +134,7 @@ ScanListingResult listRequest(const ScanRequest &request, const ScanSnapshot &sn
     for (const PlacedLocation &placed : ScanListing::existingLocations(LocationBase::Home, snapshot.home)) {
         const bool whole = request.everything || request.homeLocations.contains(placed.path);
         listPlaced(placed, true, whole, request, entries, snapshot, out);
+        handOver();
     }
     if (wholeHome)
         out.rowFolders.append(ScanListing::rowFolders(LocationBase::Home, snapshot.home));
@@ -142,6 +153,7 @@ ScanListingResult listRequest(const ScanRequest &request, const ScanSnapshot &sn
             }
             for (const PlacedLocation &placed : ScanListing::existingLocations(LocationBase::Project, project))
                 listPlaced(placed, false, whole, request, entries, snapshot, out);
+            handOver();
         }
     }
     return out;

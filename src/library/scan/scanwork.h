@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 // The parts of a scan that run on worker threads: plain data in, plain data out,
@@ -69,7 +70,12 @@ struct ScanListingResult {
     QStringList undecodable;
 };
 
-ScanListingResult listRequest(const ScanRequest &request, const ScanSnapshot &snapshot);
+// Lists what `request` asks for, in the order of a full scan. With `partDone`,
+// the listing is handed over in parts as it goes (each holding what was listed
+// since the last), so that reading can begin while the rest is listed; the
+// result returned is the last part.
+ScanListingResult listRequest(const ScanRequest &request, const ScanSnapshot &snapshot,
+                              const std::function<void(ScanListingResult &&)> &partDone = {});
 
 // One file examined: skipped unchanged, read, or unreadable.
 struct ExaminedFile {

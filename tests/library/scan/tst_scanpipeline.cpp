@@ -398,6 +398,54 @@ private Q_SLOTS:
         QCOMPARE(seen, 2);
     }
 
+    // Handed over in parts (a command's reading starts before the listing ends),
+    // a listing is the same listing: the same files in the same order, and the
+    // same folders, however it was cut.
+    void aListingInPartsIsTheWholeListing()
+    {
+        for (int i = 0; i < 300; ++i)
+            writeFile(home(QStringLiteral(".claude/skills/s%1/SKILL.md").arg(i, 3, 10, QLatin1Char('0'))), skillText("s"));
+        for (int i = 0; i < 200; ++i)
+            writeFile(home(QStringLiteral(".cursor/rules/r%1.mdc").arg(i, 3, 10, QLatin1Char('0'))), skillText("r"));
+        for (int project = 0; project < 4; ++project) {
+            for (int i = 0; i < 150; ++i)
+                writeFile(home(QStringLiteral("code/p%1/.claude/skills/s%2/SKILL.md").arg(project).arg(i)), skillText("p"));
+        }
+        ScanSnapshot snapshot;
+        snapshot.home = QDir::homePath();
+        snapshot.customRoots = {home("code")};
+
+        const ScanListingResult whole = listRequest(ScanRequest::full(false), snapshot);
+        ScanListingResult joined;
+        int parts = 0;
+        const auto join = [&joined](ScanListingResult &&part) {
+            joined.items += part.items;
+            joined.locationFolders += part.locationFolders;
+            joined.wholeLocationFolders += part.wholeLocationFolders;
+            joined.entryFolders += part.entryFolders;
+            joined.projects += part.projects;
+            joined.rowFolders += part.rowFolders;
+            joined.undecodable += part.undecodable;
+        };
+        join(listRequest(ScanRequest::full(false), snapshot, [&](ScanListingResult &&part) {
+            ++parts;
+            join(std::move(part));
+        }));
+        QVERIFY2(parts >= 3, qPrintable(QString::number(parts)));
+        QVERIFY(whole.items.size() >= 1100);
+        QStringList wholePaths, joinedPaths;
+        for (const ScanItem &item : whole.items)
+            wholePaths.append(item.file.path);
+        for (const ScanItem &item : joined.items)
+            joinedPaths.append(item.file.path);
+        QCOMPARE(joinedPaths, wholePaths);
+        QCOMPARE(joined.locationFolders, whole.locationFolders);
+        QCOMPARE(joined.wholeLocationFolders, whole.wholeLocationFolders);
+        QCOMPARE(joined.entryFolders, whole.entryFolders);
+        QCOMPARE(joined.projects, whole.projects);
+        QCOMPARE(joined.rowFolders, whole.rowFolders);
+    }
+
     // A scan's workers look at copies of the memory's tables. Forgetting a file
     // or a walk the memory never held leaves those copies shared; a first scan's
     // unreadable files used to copy the whole table, once per joining request.
