@@ -278,8 +278,10 @@ namespace {
 // With saves beside the scan, readers that outpace the writer leave it a backlog
 // to write (and copy into the store) after the last file is read, with one core
 // idle. Read at a lower priority, they take what the writer and this thread
-// leave, and the writing keeps up. The priority is the thread's own, and lasts:
-// the pool's threads do nothing but this pipeline's reading.
+// leave, and the writing keeps up. The priority is the thread's own, and lasts
+// (an unprivileged thread cannot raise it again): the pool is this pipeline's
+// alone, and its other work (the listing, the prune's look at which paths
+// still exist) runs at it too once a thread has read.
 void giveWayToTheWriter()
 {
     constexpr int readerNiceness = 10;
