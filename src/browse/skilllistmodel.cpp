@@ -73,13 +73,6 @@ void SkillListModel::rebuild()
     m_turnedOffFolder = turnedOffFolder();
     const QList<Skill *> filtered = m_search.filter(filterBySidebar(m_context.skills(), m_state.sidebarFilter(), m_health),
                                                     m_state.searchText());
-    // The rows keep the library's order, names in natural order, where only
-    // identical names compare equal: rows sharing a name are neighbours.
-    m_sharedNames.clear();
-    for (qsizetype i = 1; i < filtered.size(); ++i) {
-        if (filtered.at(i)->hasSameNameAs(*filtered.at(i - 1)))
-            m_sharedNames.insert(filtered.at(i)->name());
-    }
     bool same = filtered.size() == m_skills.size();
     for (qsizetype i = 0; same && i < filtered.size(); ++i)
         same = filtered.at(i) == m_skills.at(i);
@@ -238,6 +231,17 @@ void SkillListModel::dropSkill(Skill *skill)
     endRemoveRows();
 }
 
+bool SkillListModel::sharesItsName(int row) const
+{
+    // The rows keep the library's order, names in natural order, where only
+    // identical names compare equal: rows sharing a name are neighbours. Asked
+    // of the rows shown, rather than of every row at each refresh: a first scan
+    // of a large library refreshes often, and each look reads two records.
+    const Skill &skill = *m_skills.at(row);
+    return (row > 0 && m_skills.at(row - 1)->hasSameNameAs(skill))
+        || (row + 1 < m_skills.size() && m_skills.at(row + 1)->hasSameNameAs(skill));
+}
+
 int SkillListModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(m_skills.size());
@@ -286,8 +290,7 @@ QVariant SkillListModel::data(const QModelIndex &index, int role) const
     case ItemRoles::DescriptionRole:
         return skill->skillDescription().simplified();
     case ItemRoles::LocationRole:
-        return locationText(*skill, skill->projectName(m_customRoots, m_turnedOffFolder),
-                            m_sharedNames.contains(skill->name()));
+        return locationText(*skill, skill->projectName(m_customRoots, m_turnedOffFolder), sharesItsName(index.row()));
     case ItemRoles::IsFavoriteRole:
         return skill->isFavorite();
     case ItemRoles::IsTurnedOffRole:

@@ -5,7 +5,6 @@
 
 #include <QAbstractListModel>
 #include <QList>
-#include <QSet>
 #include <QPointer>
 #include <QStringList>
 
@@ -61,6 +60,8 @@ private:
     void healthChanged();
     void rebuild();
     void dropSkill(Skill *skill);
+    // Whether a neighbouring row has the same name (its location then names its folder).
+    bool sharesItsName(int row) const;
     // Brings the rows to `wanted` by removing and inserting rows; false, with
     // nothing changed, when the rows that stay would change order.
     bool applyAsInsertsAndRemovals(const QList<Skill *> &wanted);
@@ -81,7 +82,6 @@ private:
     ModelContext &m_context;
     // Plain pointers: a record about to be removed leaves the rows first (dropSkill).
     QList<Skill *> m_skills;
-    QSet<QString> m_sharedNames; // names more than one row has
     bool m_tellingRuns = false;
     // Read once per refresh, not once per row painted (a settings file, the environment).
     QStringList m_customRoots;

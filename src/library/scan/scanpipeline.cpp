@@ -48,6 +48,10 @@ ScanPipeline::ScanPipeline(ModelContext &context, ArtifactCache &artifacts, QObj
         if (m_run && m_run->finishing)
             m_run->gone.insert(skill);
     });
+    connect(&m_context, &ModelContext::backgroundSaveDone, this, [this] {
+        if (std::exchange(m_saveWaitsForWriter, false))
+            save();
+    });
     // What earlier scans saw is read on a worker, through a read-only connection of
     // its own, while the window builds and paints what the store holds (tens of
     // thousands of rows: a moment the first frame should not wait for).
@@ -127,9 +131,12 @@ ScanPipeline::~ScanPipeline()
     *m_cancelled = true;
     m_pool.waitForDone();
     // A save in the background gives back what it could not write to this
-    // pipeline's memory: it ends here, not after.
+    // pipeline's memory: it ends here, not after. One put off until then is
+    // made now, or what the scan learnt about its files would go with it.
     if (m_savesInBackground)
         m_context.settle();
+    if (m_saveWaitsForWriter)
+        saveHere();
 }
 
 std::shared_ptr<const ScanSnapshot> ScanPipeline::takeSnapshot() const
@@ -412,8 +419,17 @@ void ScanPipeline::applySlice()
     } else if (allDone()) {
         const quint64 generation = m_run->generation;
         Q_EMIT allApplied(); // whoever listens may still add to this scan
-        if (m_run && m_run->generation == generation && allDone())
+        if (!m_run || m_run->generation != generation || !allDone())
+            return;
+        if (!limited) {
             finishRun();
+            return;
+        }
+        // The window's last slice has had its time: the end starts on a turn of its own.
+        QTimer::singleShot(sliceGap, this, [this, generation, allDone] {
+            if (m_run && m_run->generation == generation && !m_run->finishing && allDone())
+                finishRun();
+        });
     } else {
         submitChunks(); // a partial last chunk may be due now that listing is over
     }

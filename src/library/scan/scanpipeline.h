@@ -56,10 +56,13 @@ public:
     // ends): a record makes its key when first asked instead.
     void setMakesSearchKeys(bool makes) { m_makesSearchKeys = makes; }
     // Whether the saves a scan makes run on a thread of their own
-    // (ModelContext::saveInBackground) while it applies on: for a command that
-    // scans and ends, whose records nothing else touches. The last one may still
+    // (ModelContext::saveInBackground) while it applies on. The last one may still
     // run once the scan has finished: whatever uses the store next waits for it
-    // (ModelContext::settle()), and so does this pipeline's end.
+    // (ModelContext::settle()), and so does this pipeline's end. With a slice
+    // budget (a window), a save that finds the last one still writing is put off
+    // until it is done, rather than waited for: a disk busy with a checkpoint
+    // can hold a write, or the sync of a log started afresh, for a tenth of a
+    // second.
     void setSavesInBackground(bool inBackground) { m_savesInBackground = inBackground; }
 
     // Files of the running (or last) scan applied so far, and found in all.
@@ -145,6 +148,7 @@ private:
     std::chrono::milliseconds m_sliceBudget{10};
     bool m_makesSearchKeys = true;
     bool m_savesInBackground = false;
+    bool m_saveWaitsForWriter = false; // put off while the last save still writes
     double m_saveMsPerFile = 0.25; // learnt from each slice's save
     bool m_applyScheduled = false;
     int m_unsaved = 0; // files applied since the last save, with no slice budget

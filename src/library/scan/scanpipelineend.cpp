@@ -21,7 +21,11 @@ void ScanPipeline::finishRun()
     if (run.request.everything) {
         run.harnessQueue = m_context.skillsInAnyOrder();
     }
-    finishSlice();
+    // Listing a hundred thousand paths and records is a slice's worth already.
+    if (m_sliceBudget.count() > 0)
+        scheduleFinishSlice();
+    else
+        finishSlice();
 }
 
 bool ScanPipeline::sliceIsOver(const QElapsedTimer &clock) const
@@ -303,6 +307,11 @@ void ScanPipeline::saveInBackground()
     // this thread. Whatever uses the store next settles it.
     if (m_context.isWritingInBackground() && !m_context.hasUntakenChanges() && !memory().hasPendingWrites())
         return;
+    if (m_sliceBudget.count() > 0 && m_context.isWritingInBackground()) {
+        m_saveWaitsForWriter = true; // see the constructor
+        return;
+    }
+    m_saveWaitsForWriter = false;
     m_context.settle(); // what the last one could not write is pending again first
     if (!m_context.hasChanges() && !memory().hasPendingWrites())
         return;

@@ -45,6 +45,7 @@ struct Batch {
     // rows, then the changed ones' (with their ids).
     std::vector<SkillRow> rows;
     std::function<void(bool)> settled;
+    quint64 number = 0; // which of the context's saves in the background
     std::future<Outcome> outcome;
 };
 

@@ -183,6 +183,9 @@ Q_SIGNALS:
     // Writes were held and may now reach the store; sent before the held changes
     // are saved, for those that write tables of their own.
     void writesReleased();
+    // A save in the background has been written and its outcome taken in, and no
+    // other is writing: a save put off meanwhile may start.
+    void backgroundSaveDone();
 
 private:
     friend class SkillCollection;
@@ -283,6 +286,8 @@ private:
     };
     mutable std::unique_ptr<BodyReader> m_bodyReader;
     std::optional<QString> bodyBesideWriter(qint64 id) const;
+    void backgroundSaveWritten(quint64 number);
+    quint64 m_backgroundSaves = 0;
     // A save in the background gave way: saves are made here until one succeeds.
     bool m_backgroundGaveWay = false;
 };

@@ -49,13 +49,30 @@ bool ModelContext::saveInBackground(std::function<bool(Sqlite::Database &, QStri
     batch->settled = std::move(settled);
     if (m_storePath.isEmpty())
         m_storePath = m_database.path(); // asked here: the writer is about to hold the connection
-    batch->outcome = std::async(std::launch::async, [&database = m_database, rows = &batch->rows,
+    batch->number = ++m_backgroundSaves;
+    // Once written, this thread is told, so that the outcome is taken in (and the
+    // bodies released) without waiting for the next use of the store. A context
+    // gone by then drops the call with its pending events: its destructor waits
+    // for the writer, which posts before it returns.
+    batch->outcome = std::async(std::launch::async, [this, &database = m_database, rows = &batch->rows,
                                                      inserted = batch->skills.size(), seen = m_seenStamp,
-                                                     alsoWrite = std::move(alsoWrite)] {
-        return BackgroundSave::write(database, *rows, inserted, seen, alsoWrite);
+                                                     alsoWrite = std::move(alsoWrite), number = batch->number] {
+        BackgroundSave::Outcome outcome = BackgroundSave::write(database, *rows, inserted, seen, alsoWrite);
+        QMetaObject::invokeMethod(this, [this, number] { backgroundSaveWritten(number); }, Qt::QueuedConnection);
+        return outcome;
     });
     m_background = std::move(batch);
     return true;
+}
+
+void ModelContext::backgroundSaveWritten(quint64 number)
+{
+    // Another use of the store may have taken this save's outcome in already, and
+    // started the next save: that one is not waited for.
+    if (m_background && m_background->number == number)
+        settle();
+    if (!m_background)
+        Q_EMIT backgroundSaveDone();
 }
 
 bool ModelContext::isWritingInBackground() const

@@ -44,6 +44,9 @@ LibraryDiscovery::LibraryDiscovery(ModelContext &context, ArtifactCache &artifac
     , m_pipeline(context, artifacts)
     , m_watcher([this](const FileWatcher::Event &event) { folderChanged(event); })
 {
+    // The window's thread writes no rows while it scans: a disk busy copying the
+    // log into the store can hold a write (or a sync) for a tenth of a second.
+    m_pipeline.setSavesInBackground(true);
     connect(&m_coalescer, &ChangeCoalescer::due, this, [this] {
         ScanRequest request;
         std::swap(request, m_due);

@@ -14,6 +14,7 @@
 #include <QtTest/QtTest>
 
 #include <fcntl.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -112,18 +113,22 @@ class TestScanPipeline final : public QObject
         QCOMPARE(m_pipelineProblems.all(), m_plainProblems.all());
     }
 
-    // As a command scans: no slices, and saves written beside the scan.
-    static void savingInTheBackground(ScanPipeline &pipeline)
+    // Saves written beside the scan, as a command scans (no slices) or as the
+    // window does (in slices, a save put off while the last one writes).
+    static void savingInTheBackground(ScanPipeline &pipeline, bool inSlices)
     {
-        pipeline.setSliceBudget(std::chrono::milliseconds(0));
+        if (!inSlices)
+            pipeline.setSliceBudget(std::chrono::milliseconds(0));
         pipeline.setSavesInBackground(true);
     }
 
     static void addSavingColumn()
     {
         QTest::addColumn<bool>("inBackground");
-        QTest::newRow("saving on the scan's thread") << false;
-        QTest::newRow("saving beside the scan") << true;
+        QTest::addColumn<bool>("inSlices");
+        QTest::newRow("saving on the scan's thread") << false << true;
+        QTest::newRow("saving beside a command's scan") << true << false;
+        QTest::newRow("saving beside the window's scan") << true << true;
     }
 
     // Files written a moment ago are not trusted to be unchanged (their times may
@@ -246,8 +251,9 @@ private Q_SLOTS:
     void laterScansFollowEveryChangeReadingOnlyWhatChanged()
     {
         QFETCH(bool, inBackground);
+        QFETCH(bool, inSlices);
         if (inBackground)
-            savingInTheBackground(*m_pipeline);
+            savingInTheBackground(*m_pipeline, inSlices);
         compare();
         compare();
         const ScanPipeline::Statistics unchanged = m_pipeline->statistics();
@@ -302,15 +308,16 @@ private Q_SLOTS:
     void whatAScanLearntSurvivesTheProcess()
     {
         QFETCH(bool, inBackground);
+        QFETCH(bool, inSlices);
         if (inBackground)
-            savingInTheBackground(*m_pipeline);
+            savingInTheBackground(*m_pipeline, inSlices);
         scanWithPipeline();
         m_pipeline.reset();
         m_library->openStore();
         ArtifactCache artifacts; // a new process starts with an empty cache
         m_pipeline = std::make_unique<ScanPipeline>(m_library->context(), artifacts);
         if (inBackground)
-            savingInTheBackground(*m_pipeline);
+            savingInTheBackground(*m_pipeline, inSlices);
         scanWithPipeline();
         QCOMPARE(m_pipeline->statistics().filesRead, 0);
         scanPlainly();
@@ -521,6 +528,55 @@ private Q_SLOTS:
 
         scanWithPipeline();
         QCOMPARE(m_pipeline->statistics().filesRead, 0);
+    }
+
+    // A window's scan does not wait for its writer: with the store locked by
+    // another process, it ends all the same, and what it found is stored once
+    // the lock is gone, or when the window closes first.
+    void aWindowsScanEndsWithoutWaitingForItsWriter_data()
+    {
+        QTest::addColumn<bool>("closesAtOnce");
+        QTest::newRow("the rest is saved once the writer is done") << false;
+        QTest::newRow("a window closing meanwhile saves the rest as it goes") << true;
+    }
+
+    void aWindowsScanEndsWithoutWaitingForItsWriter()
+    {
+        QFETCH(bool, closesAtOnce);
+        m_pipeline->setSavesInBackground(true); // in slices, as init() set
+        scanWithPipeline();
+        writeFile(home(".claude/skills/late/SKILL.md"), skillText("late"));
+        writeFile(home(".claude/skills/alpha/SKILL.md"), skillText("alpha", "Changed since."));
+        waitOutRacyWindow();
+        m_library->container().setBusyTimeout(30000);
+        sqlite3 *holder = nullptr;
+        sqlite3_open(QFile::encodeName(m_library->storePath()).constData(), &holder);
+        QCOMPARE(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+
+        QSignalSpy finished(m_pipeline.get(), &ScanPipeline::finished);
+        m_pipeline->request(ScanRequest::full(true));
+        const bool ended = finished.wait(10000);
+        ModelContext &context = m_library->context();
+        const bool pending = context.hasChanges();
+        sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(holder);
+        QVERIFY(ended);
+        QVERIFY(pending);
+        QVERIFY(context.skillWithResolvedPath(home(".claude/skills/late/SKILL.md")));
+        if (closesAtOnce) {
+            // Before the writer's notice is handled; the next process reads nothing again.
+            m_pipeline.reset();
+            m_library->openStore();
+            m_pipeline = std::make_unique<ScanPipeline>(m_library->context(), m_library->artifacts());
+            scanWithPipeline();
+            QCOMPARE(m_pipeline->statistics().filesRead, 0);
+        }
+        ModelContext &now = m_library->context();
+        QTRY_VERIFY_WITH_TIMEOUT(!now.hasChanges(), 30000);
+        const QString store = m_library->storePath();
+        QCOMPARE(sqlOnSide(store, "SELECT count(*) FROM skill"), QString::number(now.skillCount()));
+        QCOMPARE(sqlOnSide(store, "SELECT count(*) FROM skill WHERE name = 'late'"), QStringLiteral("1"));
+        QVERIFY(sqlOnSide(store, "SELECT content FROM skill WHERE name = 'alpha'").contains("Changed since."));
     }
 
     void aRequestWhileScanningJoinsTheScan()

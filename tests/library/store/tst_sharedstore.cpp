@@ -339,6 +339,10 @@ private Q_SLOTS:
             << "locked" << false << QStringList{"a", "b"};
         QTest::newRow("a stored body is read meanwhile without waiting for it")
             << "read a body" << true << QStringList{"a", "b", "old"};
+        QTest::newRow("once written, it is taken in without another use of the store")
+            << "nothing" << true << QStringList{"a", "b"};
+        QTest::newRow("taken in early, its notice does not wait for the save after it")
+            << "next save" << true << three;
     }
 
     void aSaveInTheBackgroundKeepsWhatHappensMeanwhile()
@@ -377,6 +381,7 @@ private Q_SLOTS:
             return database.exec("CREATE TABLE IF NOT EXISTS side (x); INSERT INTO side VALUES (1)", error);
         };
         std::optional<bool> settled;
+        QSignalSpy done(&ours, &ModelContext::backgroundSaveDone);
         QVERIFY(ours.saveInBackground(alsoWrite, [&settled](bool done) { settled = done; }));
         QVERIFY(ours.hasChanges());
         if (meanwhile == "insert")
@@ -385,6 +390,28 @@ private Q_SLOTS:
             b->setName("b renamed");
         else if (meanwhile == "remove")
             ours.remove(a);
+        if (meanwhile == "nothing") {
+            QVERIFY(a->isContentResident());
+            QTRY_COMPARE(done.count(), 1);
+            QCOMPARE(settled, std::optional<bool>(true));
+            QVERIFY(!a->isContentResident()); // the store has it
+            QVERIFY(!ours.hasChanges());
+        } else if (meanwhile == "next save") {
+            ours.settle(); // before the first save's notice is handled
+            window->setBusyTimeout(10000);
+            sqlite3_open(QFile::encodeName(m_path).constData(), &holder);
+            QCOMPARE(sqlite3_exec(holder, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+            ours.insert(makeSkill("c", "/c.md"));
+            QVERIFY(ours.saveInBackground({}, {}));
+            QElapsedTimer clock;
+            clock.start();
+            QCoreApplication::processEvents();
+            QVERIFY(clock.elapsed() < 5000);
+            QVERIFY(ours.isWritingInBackground());
+            QCOMPARE(done.count(), 0);
+            sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
+            sqlite3_close(std::exchange(holder, nullptr));
+        }
         if (meanwhile == "read a body") {
             QCOMPARE(old->content(), QStringLiteral("body of old"));
             QVERIFY(ours.isWritingInBackground());
