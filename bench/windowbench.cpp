@@ -105,9 +105,10 @@ public:
         connect(&m_timer, &QTimer::timeout, this, [this] {
             const qint64 now = monotonicNs();
             m_longest = std::max(m_longest, now - m_last);
-            // With VESK_BENCH_STALLS set, each long gap goes to stderr, so that a
-            // profile taken on the same clock can be read at that moment.
-            if (m_tellsStalls && now - m_last > 30'000'000)
+            // With VESK_BENCH_STALLS set, each gap longer than its value in ms (30
+            // when it is not a number) goes to stderr, so that a profile taken on
+            // the same clock can be read at that moment.
+            if (m_tellsStalls && now - m_last > m_tellsStallsOverNs)
                 std::fprintf(stderr, "stall %.1f ms, from t %lld to %lld\n", (now - m_last) / 1e6,
                              static_cast<long long>(m_last), static_cast<long long>(now));
             m_last = now;
@@ -131,6 +132,8 @@ private:
     qint64 m_last = 0;
     qint64 m_longest = 0;
     bool m_tellsStalls = qEnvironmentVariableIsSet("VESK_BENCH_STALLS");
+    qint64 m_tellsStallsOverNs = qint64(qEnvironmentVariableIntValue("VESK_BENCH_STALLS") > 0
+                                            ? qEnvironmentVariableIntValue("VESK_BENCH_STALLS") : 30) * 1'000'000;
 };
 
 // Notes the first paint of any widget, and the first paint of the list that

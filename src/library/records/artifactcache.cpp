@@ -32,6 +32,13 @@ QList<SkillArtifact> ArtifactCache::artifacts(const QString &skillFilePath) cons
     return artifacts;
 }
 
+void ArtifactCache::expect(qsizetype skillFiles)
+{
+    const QMutexLocker locker(&m_mutex);
+    if (m_cache.size() < skillFiles / 4)
+        m_cache.reserve(skillFiles);
+}
+
 void ArtifactCache::setArtifacts(const QList<SkillArtifact> &list, const QString &skillFilePath)
 {
     Listing listing;

@@ -17,6 +17,10 @@ public:
     QList<SkillArtifact> artifacts(const QString &skillFilePath) const;
     // Replaces whatever was stored for this skill file.
     void setArtifacts(const QList<SkillArtifact> &list, const QString &skillFilePath);
+    // Room for the listings of `skillFiles` files, made while few are kept (a
+    // large scan starting): growing one doubling at a time rehashes the table
+    // whole each time, within one of the window's slices.
+    void expect(qsizetype skillFiles);
 
 private:
     // A large library keeps tens of thousands of artifacts here. A listing whose

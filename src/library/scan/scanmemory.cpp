@@ -200,10 +200,14 @@ ScanMemory::ScanMemory(Sqlite::Database &database, bool mayWriteNow)
 
 void ScanMemory::expect(qsizetype files)
 {
-    // The sets of what is still to be written are emptied by every write: left to grow.
-    m_files.reserve(files);
-    m_walks.reserve(files);
-    m_textSources.reserve(files);
+    // The sets of what is still to be written are emptied by every write: left to
+    // grow. A full table is left alone: room asked of it would only rehash it.
+    if (m_files.size() < files / 4)
+        m_files.reserve(files);
+    if (m_walks.size() < files / 4)
+        m_walks.reserve(files);
+    if (m_textSources.size() < files / 4)
+        m_textSources.reserve(files);
 }
 
 void ScanMemory::rememberFile(const QString &path, const File &file)

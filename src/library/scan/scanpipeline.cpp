@@ -253,15 +253,17 @@ void ScanPipeline::makeRoomFor(qsizetype files)
     // hundred thousand entries. Each doubling rehashes a table whole within one
     // slice, and several of them double at about the same file: stalls of tens of
     // milliseconds. Room for the whole scan is made here, while they are small.
-    // Smaller scans make none (a table copied for a worker keeps its size). A
-    // library known already (a start-up rescan) has its tables full: room asked
-    // of them would only rehash them now, for nothing.
-    if (files < largeScanFiles || m_context.skillCount() >= files / 4)
+    // Smaller scans make none (a table copied for a worker keeps its size). Each
+    // table is asked only while it is small: a library known already (a start-up
+    // rescan) has the stored ones full, and room asked of them would rehash them
+    // now, for nothing; those kept in memory only start empty all the same.
+    if (files < largeScanFiles)
         return;
     memory().expect(files);
     m_scanner.expect(files);
     m_context.expectSkills(files);
-    m_run->lastReached.reserve(files);
+    m_artifacts.expect(files);
+    m_run->lastReached.reserve(files); // this run's own
     // A skill folder's walk goes through its subfolders too (scripts, references):
     // a few for each file.
     constexpr qsizetype foldersPerFile = 3;

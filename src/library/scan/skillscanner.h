@@ -113,7 +113,11 @@ public:
         m_readersPinned = false;
     }
     // Room for the facts of `paths` paths, made before a scan that will ask them.
-    void expect(qsizetype paths) { m_readersByPath.reserve(paths); }
+    void expect(qsizetype paths)
+    {
+        if (m_readersByPath.size() < paths / 4)
+            m_readersByPath.reserve(paths);
+    }
     void unpinCustomRoots()
     {
         m_pinnedRoots.reset();

@@ -209,6 +209,9 @@ QList<SkillCollection *> ModelContext::collections() const
 
 void ModelContext::expectSkills(qsizetype count)
 {
+    // Records known already (a start-up rescan): room asked would only rehash.
+    if (m_skills.size() >= count / 4)
+        return;
     m_skills.reserve(count);
     m_skillsByResolvedPath.reserve(count);
     m_skillsById.reserve(count);
