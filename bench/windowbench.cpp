@@ -354,6 +354,9 @@ public:
                 field->setText(text);
                 settleSearch();
                 keystrokes.push_back({text, (monotonicNs() - started) / 1e6, model->rowCount()});
+                if (qEnvironmentVariableIsSet("VESK_BENCH_STALLS"))
+                    std::fprintf(stderr, "keystroke \"%s\": %.1f ms, %d rows, from t %lld\n", qPrintable(text),
+                                 keystrokes.back().ms, keystrokes.back().rows, static_cast<long long>(started));
             }
         }
         report("search-stall-ms", m_probe.stopMs());

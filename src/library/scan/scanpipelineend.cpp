@@ -308,7 +308,7 @@ void ScanPipeline::saveInBackground()
     if (m_context.isWritingInBackground() && !m_context.hasUntakenChanges() && !memory().hasPendingWrites())
         return;
     if (m_sliceBudget.count() > 0 && m_context.isWritingInBackground()) {
-        m_saveWaitsForWriter = true; // see the constructor
+        m_saveWaitsForWriter = true; // made once the writer is done (see the constructor)
         return;
     }
     m_saveWaitsForWriter = false;
