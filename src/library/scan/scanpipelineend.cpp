@@ -303,13 +303,15 @@ void ScanPipeline::saveHere()
 
 void ScanPipeline::saveInBackground()
 {
-    // Nothing new since the save under way: waiting for it would only hold up
-    // this thread. Whatever uses the store next settles it.
-    if (m_context.isWritingInBackground() && !m_context.hasUntakenChanges() && !memory().hasPendingWrites())
-        return;
-    if (m_sliceBudget.count() > 0 && m_context.isWritingInBackground()) {
-        m_saveWaitsForWriter = true; // made once the writer is done (see the constructor)
-        return;
+    if (m_context.isWritingInBackground()) {
+        // Nothing new since the save under way: waiting for it would only hold up
+        // this thread. Whatever uses the store next settles it.
+        if (!m_context.hasUntakenChanges() && !memory().hasPendingWrites())
+            return;
+        if (m_sliceBudget.count() > 0) {
+            m_saveWaitsForWriter = true; // made once the writer is done (see the constructor)
+            return;
+        }
     }
     m_saveWaitsForWriter = false;
     m_context.settle(); // what the last one could not write is pending again first
